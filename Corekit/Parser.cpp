@@ -11,6 +11,8 @@ namespace Deskbay {
 
 namespace {
 
+using enum TokenTypes;
+
 // In the order the scanner tries them. Only a whole identifier matches, so
 // SQRT and SQR never clash.
 constexpr std::string_view FuncNames[] = {"ABS",   "ATAN", "COS",  "EXP", "LN",
@@ -73,7 +75,7 @@ bool InRange(long double X, long double Low, long double High) {
 // The LR tables. Both are built at compile time from the rows below, so the
 // parse loop indexes them instead of branching through nested switches.
 constexpr int StateCount = 81;
-constexpr int TokenCount = Modu + 1;
+constexpr int TokenCount = static_cast<int>(Modu) + 1;
 constexpr std::uint8_t NoState = 0xFF;
 
 enum TActionKind : std::uint8_t { akBadState, akShift, akReduce, akAccept, akAcceptErr, akError };
@@ -96,7 +98,7 @@ constexpr TActionTable MakeActionTable() {
       A = {Kind, static_cast<std::uint8_t>(Arg)};
   };
   const auto Set = [&T](int State, TokenTypes Token, TActionKind Kind, int Arg) {
-    T.Rows[State][Token] = {Kind, static_cast<std::uint8_t>(Arg)};
+    T.Rows[State][static_cast<int>(Token)] = {Kind, static_cast<std::uint8_t>(Arg)};
   };
   for (int S : OperandStates) {
     Row(S, akError, ErrExpression);
@@ -243,6 +245,12 @@ std::uint8_t GotoNext(std::uint8_t Phrase, std::uint8_t Uncovered) {
 
 const char* TMathParser::ClassName() const {
   return "TMathParser";
+}
+
+// Out of line: inlined into callers, GCC 12 warns falsely about the copy
+// (-Wrestrict) when the text is a literal.
+void TMathParser::SetParseString(std::string_view Value) {
+  FParseString.assign(Value);
 }
 
 TokenRec* TMathParser::Push(std::uint8_t State) {
@@ -605,7 +613,7 @@ void TMathParser::Parse() {
   }
 
   while (!Accepted && FTokenError == ErrNone) {
-    const TAction Action = ActionTable.Rows[FStack[FStackTop].State][FTokenType];
+    const TAction Action = ActionTable.Rows[FStack[FStackTop].State][static_cast<int>(FTokenType)];
     switch (Action.Kind) {
     case akShift:
       Shift(Action.Arg);

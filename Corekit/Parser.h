@@ -37,14 +37,16 @@
 #include "CorekitExport.h"
 #include "SysUtils.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Deskbay {
 
-enum TokenTypes : std::uint8_t {
+enum class TokenTypes : std::uint8_t {
   Plus,
   Minus,
   Times,
@@ -96,7 +98,7 @@ public:
 
   const char* ClassName() const override;
 
-  void SetParseString(std::string_view Value) { FParseString.assign(Value); }
+  void SetParseString(std::string_view Value);
   const std::string& GetParseString() const { return FParseString; }
 
   void SetOnGetVar(TGetVarEvent Value) { FOnGetVar = std::move(Value); }
@@ -143,7 +145,7 @@ private:
   TGetVarEvent FOnGetVar;
   TParseErrorEvent FOnParseError;
   TokenRec FCurrToken{};
-  TokenTypes FTokenType = EOL;
+  TokenTypes FTokenType = TokenTypes::EOL;
   bool FMathError = false;
   TokenRec FStack[ParserStackSize + 1]{}; // 1-based, as the stack top counts entries
   std::uint8_t FStackTop = 0;
