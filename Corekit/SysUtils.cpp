@@ -1,0 +1,78 @@
+#include "SysUtils.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace Deskbay {
+
+TObject::~TObject() = default;
+
+const char* TObject::ClassName() const { return "TObject"; }
+
+Exception::Exception(std::string Message) : FMessage(std::move(Message)) {}
+
+EInvalidCast::EInvalidCast() : Exception("Invalid class typecast") {}
+
+std::string Format(const char* Fmt, ...) {
+  va_list Args;
+  va_start(Args, Fmt);
+  va_list Copy;
+  va_copy(Copy, Args);
+  const int Len = std::vsnprintf(nullptr, 0, Fmt, Copy);
+  va_end(Copy);
+  std::string Result;
+  if (Len > 0) {
+    std::vector<char> Buf(static_cast<size_t>(Len) + 1);
+    std::vsnprintf(Buf.data(), Buf.size(), Fmt, Args);
+    Result.assign(Buf.data(), static_cast<size_t>(Len));
+  }
+  va_end(Args);
+  return Result;
+}
+
+void Assert(bool Condition, const char* Message) {
+  if (!Condition)
+    throw EAssertionFailed(Message);
+}
+
+static char AsciiUpper(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+
+std::string UpperCase(std::string_view S) {
+  std::string Result(S);
+  for (char& C : Result)
+    C = AsciiUpper(C);
+  return Result;
+}
+
+bool SameText(std::string_view A, std::string_view B) {
+  if (A.size() != B.size())
+    return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (AsciiUpper(A[I]) != AsciiUpper(B[I]))
+      return false;
+  return true;
+}
+
+static bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+std::string Trim(std::string_view S) {
+  size_t First = 0;
+  size_t Last = S.size();
+  while (First < Last && IsBlank(S[First]))
+    ++First;
+  while (Last > First && IsBlank(S[Last - 1]))
+    --Last;
+  return std::string(S.substr(First, Last - First));
+}
+
+std::string RemoveControlsAndSpaces(std::string_view S) {
+  std::string Result;
+  Result.reserve(S.size());
+  for (char C : S)
+    if (!IsBlank(C))
+      Result += C;
+  return Result;
+}
+
+} // namespace Deskbay

@@ -1,0 +1,65 @@
+#pragma once
+
+// Run-time basics every deliverable uses: the common root class, the one
+// exception family, printf-style message formatting and ASCII text helpers.
+
+#include "CorekitExport.h"
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace Deskbay {
+
+// The root of every class whose name is looked up at run time.
+class COREKIT_API TObject {
+public:
+  virtual ~TObject();
+  virtual const char* ClassName() const;
+};
+
+// A method-and-object event, such as a list's OnChange.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Every error of the system: the message is the text the user (or, for
+// programming errors, the developer) sees.
+class COREKIT_API Exception : public std::exception {
+public:
+  explicit Exception(std::string Message);
+  const std::string& Message() const noexcept { return FMessage; }
+  const char* what() const noexcept override { return FMessage.c_str(); }
+
+private:
+  std::string FMessage;
+};
+
+// A broken internal invariant; carries its English text.
+class COREKIT_API EAssertionFailed : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// A block or object handed to an operation that needs another class.
+class COREKIT_API EInvalidCast : public Exception {
+public:
+  EInvalidCast();
+};
+
+// printf-style formatting of message texts ("%d", "%s" ...).
+COREKIT_API std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Raises EAssertionFailed with Message unless Condition holds.
+COREKIT_API void Assert(bool Condition, const char* Message);
+
+// ASCII-only case folding: Cyrillic and other bytes stay as they are.
+COREKIT_API std::string UpperCase(std::string_view S);
+COREKIT_API bool SameText(std::string_view A, std::string_view B);
+
+// Leading and trailing characters of code 32 or less removed.
+COREKIT_API std::string Trim(std::string_view S);
+
+// Every character of code 32 or less removed.
+COREKIT_API std::string RemoveControlsAndSpaces(std::string_view S);
+
+} // namespace Deskbay

@@ -1,0 +1,46 @@
+#include "Corekit/StringList.h"
+#include "Corekit/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace Deskbay;
+
+TEST(SysUtils, TextHelpersFoldOnlyAscii) {
+  EXPECT_EQ(UpperCase("abcXyz_1"), "ABCXYZ_1");
+  EXPECT_EQ(UpperCase("ввод"), "ввод") << "Cyrillic bytes are left alone";
+  EXPECT_TRUE(SameText("TIfAlgBlock", "tifalgblock"));
+  EXPECT_FALSE(SameText("TIfAlgBlock", "TIfAlgBloc"));
+  EXPECT_EQ(Trim("\t  a b \r\n"), "a b");
+  EXPECT_EQ(RemoveControlsAndSpaces(" x = 2\t* 3\x01"), "x=2*3");
+  EXPECT_EQ(Format("Bad AlgBlock index (%d).", -1), "Bad AlgBlock index (-1).");
+  EXPECT_EQ(Format("\"%s\"", std::string(300, 'a').c_str()).size(), 302u);
+}
+
+TEST(StringList, ChangesAreReportedOncePerUpdate) {
+  TStringList L;
+  int Changes = 0;
+  L.OnChange = [&](TObject* S) {
+    EXPECT_EQ(S, &L);
+    ++Changes;
+  };
+  L.Add("a");
+  L.Insert(0, "b");
+  L.Put(1, "c");
+  EXPECT_EQ(Changes, 3);
+  EXPECT_EQ(L.GetText(), "b\r\nc\r\n");
+
+  L.BeginUpdate();
+  L.Delete(0);
+  L.Add("d");
+  L.EndUpdate();
+  EXPECT_EQ(Changes, 4);
+
+  L.SetText("one\r\ntwo\nthree\r");
+  EXPECT_EQ(L.GetCount(), 3);
+  EXPECT_EQ(L.Get(2), "three");
+  EXPECT_THROW(L.Get(3), Exception);
+  EXPECT_THROW(L.Insert(5, "x"), Exception);
+  L.Clear();
+  L.Clear();
+  EXPECT_EQ(Changes, 6) << "clearing an empty list is no change";
+}

@@ -1,0 +1,11 @@
+# deskbay_add_test(NAME target SOURCES ... LIBS ...)
+# One GoogleTest executable per deliverable, registered case by case in CTest.
+function(deskbay_add_test)
+  if(NOT DESKBAY_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
+endfunction()
