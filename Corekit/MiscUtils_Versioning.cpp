@@ -25,9 +25,13 @@ TAspectController::~TAspectController() {
     RemoveFirst(*FManager->FAspects, this);
 }
 
-void TAspectController::AddListener(IOnNotify* Listener) { FListeners.push_back(Listener); }
+void TAspectController::AddListener(IOnNotify* Listener) {
+  FListeners.push_back(Listener);
+}
 
-void TAspectController::RemoveListener(IOnNotify* Listener) { RemoveFirst(FListeners, Listener); }
+void TAspectController::RemoveListener(IOnNotify* Listener) {
+  RemoveFirst(FListeners, Listener);
+}
 
 void TAspectController::Changed() {
   ++FVersion;
@@ -103,15 +107,25 @@ void TVersionManager::TriggerNotifications() {
 
 TBaseVersionedObject::TBaseVersionedObject() : FMainAspect(new TAspectController(this)) {}
 
-TBaseVersionedObject::~TBaseVersionedObject() { delete FMainAspect; }
+TBaseVersionedObject::~TBaseVersionedObject() {
+  delete FMainAspect;
+}
 
-void TBaseVersionedObject::Changed() { FMainAspect->Changed(); }
+void TBaseVersionedObject::Changed() {
+  FMainAspect->Changed();
+}
 
-uint64_t TBaseVersionedObject::GetVersion() const { return FMainAspect->GetVersion(); }
+uint64_t TBaseVersionedObject::GetVersion() const {
+  return FMainAspect->GetVersion();
+}
 
-void TBaseVersionedObject::SetVersion(uint64_t Value) { FMainAspect->SetVersion(Value); }
+void TBaseVersionedObject::SetVersion(uint64_t Value) {
+  FMainAspect->SetVersion(Value);
+}
 
-bool TBaseVersionedObject::GetDirty() const { return FMainAspect->GetVersion() != FCleanVersion; }
+bool TBaseVersionedObject::GetDirty() const {
+  return FMainAspect->GetVersion() != FCleanVersion;
+}
 
 void TBaseVersionedObject::SetDirty(bool Value) {
   if (Value)
@@ -122,11 +136,17 @@ void TBaseVersionedObject::SetDirty(bool Value) {
 
 // --- TVersionedObject ---
 
-TVersionedObject::TVersionedObject() { GetMainAspect()->AddListener(this); }
+TVersionedObject::TVersionedObject() {
+  GetMainAspect()->AddListener(this);
+}
 
-TVersionedObject::~TVersionedObject() { GetMainAspect()->RemoveListener(this); }
+TVersionedObject::~TVersionedObject() {
+  GetMainAspect()->RemoveListener(this);
+}
 
-void TVersionedObject::Notify(TObject*) { DoChange(); }
+void TVersionedObject::Notify(TObject*) {
+  DoChange();
+}
 
 void TVersionedObject::DoChange() {
   if (OnChange)
@@ -135,7 +155,9 @@ void TVersionedObject::DoChange() {
 
 // --- TVersionedObjectEx ---
 
-void TVersionedObjectEx::AddListener(IOnNotify* Listener) { GetMainAspect()->AddListener(Listener); }
+void TVersionedObjectEx::AddListener(IOnNotify* Listener) {
+  GetMainAspect()->AddListener(Listener);
+}
 
 void TVersionedObjectEx::RemoveListener(IOnNotify* Listener) {
   if (GetMainAspect())
@@ -150,7 +172,9 @@ void TSinks::Add(IInterface* Sink) {
   FSinks.push_back(Sink);
 }
 
-void TSinks::Remove(IInterface* Sink) { RemoveFirst(FSinks, Sink); }
+void TSinks::Remove(IInterface* Sink) {
+  RemoveFirst(FSinks, Sink);
+}
 
 bool TSinks::Present(IInterface* Sink) const {
   return std::find(FSinks.begin(), FSinks.end(), Sink) != FSinks.end();

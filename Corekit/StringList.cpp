@@ -53,7 +53,9 @@ void TStringList::Clear() {
   Changed();
 }
 
-void TStringList::Assign(const TStringList& Source) { SetLines(Source.FLines); }
+void TStringList::Assign(const TStringList& Source) {
+  SetLines(Source.FLines);
+}
 
 void TStringList::SetLines(const std::vector<std::string>& Lines) {
   FLines = Lines;
@@ -88,7 +90,9 @@ void TStringList::SetText(const std::string& Text) {
   SetLines(Lines);
 }
 
-void TStringList::BeginUpdate() { ++FUpdateCount; }
+void TStringList::BeginUpdate() {
+  ++FUpdateCount;
+}
 
 void TStringList::EndUpdate() {
   if (FUpdateCount == 0)

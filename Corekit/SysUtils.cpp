@@ -8,7 +8,9 @@ namespace Deskbay {
 
 TObject::~TObject() = default;
 
-const char* TObject::ClassName() const { return "TObject"; }
+const char* TObject::ClassName() const {
+  return "TObject";
+}
 
 Exception::Exception(std::string Message) : FMessage(std::move(Message)) {}
 
@@ -36,7 +38,9 @@ void Assert(bool Condition, const char* Message) {
     throw EAssertionFailed(Message);
 }
 
-static char AsciiUpper(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+static char AsciiUpper(char C) {
+  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
 
 std::string UpperCase(std::string_view S) {
   std::string Result(S);
@@ -54,7 +58,9 @@ bool SameText(std::string_view A, std::string_view B) {
   return true;
 }
 
-static bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+static bool IsBlank(char C) {
+  return static_cast<unsigned char>(C) <= 32;
+}
 
 std::string Trim(std::string_view S) {
   size_t First = 0;

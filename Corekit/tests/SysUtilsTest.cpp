@@ -1,5 +1,5 @@
-#include "Corekit/StringList.h"
 #include "Corekit/SysUtils.h"
+#include "Corekit/StringList.h"
 
 #include <gtest/gtest.h>
 

@@ -254,7 +254,8 @@ TEST(Versioning, ListenerErrorStopsThePassAndLeavesTheBracketClosed) {
 namespace {
 
 struct TDestroyRecorder : TSolidInterfacedObject, IOnDestroy {
-  TDestroyRecorder(std::vector<std::string>& Log, std::string Name) : Log(Log), Name(std::move(Name)) {}
+  TDestroyRecorder(std::vector<std::string>& Log, std::string Name)
+      : Log(Log), Name(std::move(Name)) {}
   void OnDestroying(TObject*) override { Log.push_back(Name); }
   std::vector<std::string>& Log;
   std::string Name;

@@ -1,0 +1,342 @@
+#pragma once
+
+// The algorithm model: a tree of structured flowchart blocks below one root,
+// and the document that owns it, counts its blocks, keeps the selection and
+// the colour scheme, and publishes content, selection and view changes.
+
+#include "FlowmodelExport.h"
+
+#include "Corekit/MiscUtils_Versioning.h"
+#include "Corekit/StringList.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace Deskbay {
+
+class TAlgBlock;
+class TAlgorithm;
+
+// The most blocks (the root, statements, branches and loops; sequences do not
+// count) one algorithm may hold.
+constexpr int AlgMaxBlockCount = 100;
+
+// A block class as a value: its name, its base class and a way to make a
+// block of it. Blocks are made by class wherever the exact class of another
+// block, or a class found by name, decides what to create.
+class FLOWMODEL_API TAlgBlockClass {
+public:
+  using TFactory = TAlgBlock* (*)();
+  constexpr TAlgBlockClass(const char* Name, const TAlgBlockClass* Base, TFactory Factory)
+      : FName(Name), FBase(Base), FFactory(Factory) {}
+
+  const char* ClassName() const { return FName; }
+  const TAlgBlockClass* GetBase() const { return FBase; }
+  bool InheritsFrom(const TAlgBlockClass* Class) const;
+
+  // A new block of this class as the last child of Parent, or at Index.
+  TAlgBlock* Create(TAlgBlock* Parent) const;
+  TAlgBlock* Create(TAlgBlock* Parent, int Index) const;
+
+private:
+  friend class TAlgBlock;
+  friend class TAlgorithm;
+  TAlgBlock* Construct(TAlgorithm* Algorithm, TAlgBlock* Parent, int Index) const;
+
+  const char* FName;
+  const TAlgBlockClass* FBase;
+  TFactory FFactory; // nullptr for classes that are never made
+};
+
+// Declares a block class's class value and its name.
+#define DESKBAY_ALG_BLOCK_CLASS(Name)                                                              \
+public:                                                                                            \
+  static const TAlgBlockClass Class;                                                               \
+  const TAlgBlockClass* GetClass() const override {                                                \
+    return &Class;                                                                                 \
+  }                                                                                                \
+  const char* ClassName() const override {                                                         \
+    return #Name;                                                                                  \
+  }                                                                                                \
+                                                                                                   \
+protected:                                                                                         \
+  Name() = default;                                                                                \
+  ~Name() override = default;                                                                      \
+  static TAlgBlock* NewInstance() {                                                                \
+    return new Name;                                                                               \
+  }                                                                                                \
+                                                                                                   \
+private:
+
+// A block never goes with delete: Free checks that it may go, tears it down
+// inside one bracket of its algorithm and frees it with everything below it.
+class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject {
+public:
+  static const TAlgBlockClass Class;
+  virtual const TAlgBlockClass* GetClass() const { return &Class; }
+  const char* ClassName() const override { return "TAlgBlock"; }
+
+  template <class T> static T* Create(TAlgBlock* Parent) {
+    return static_cast<T*>(T::Class.Create(Parent));
+  }
+  template <class T> static T* Create(TAlgBlock* Parent, int Index) {
+    return static_cast<T*>(T::Class.Create(Parent, Index));
+  }
+
+  // Fails with "Нельзя удалить корневой блок." for the algorithm's root and
+  // with an assertion for a sequence that belongs to a loop or branch.
+  void Free();
+
+  TAlgBlock* GetParent() const { return FParent; }
+  TAlgorithm* GetAlgorithm() const { return FAlgorithm; }
+  int GetBlockCount() const { return static_cast<int>(FBlocks.size()); }
+  TAlgBlock* GetBlocks(int Index) const;
+  void CheckBlockIndex(int Index) const;
+  int GetIndex() const;
+  TAlgBlock* GetNextSibling() const;
+  // True when this block is a proper ancestor of Block.
+  bool Contains(const TAlgBlock* Block) const;
+  bool GetCounted() const { return FCounted; }
+
+  TStringList& GetText() { return FText; }
+  const TStringList& GetText() const { return FText; }
+
+  bool GetSelected() const;
+  void SetSelected(bool Value);
+  bool GetSemiSelected() const;
+
+  void Changed();
+  void TextChange(TObject* Sender);
+  void BeginModify();
+  void EndModify();
+
+  // Frees every child.
+  void Clear();
+
+  // A deep copy of this block, of its exact class, below NewParent (which may
+  // belong to another algorithm: the copy is counted there).
+  TAlgBlock* CreateCopy(TAlgBlock* NewParent) const;
+  TAlgBlock* CreateCopy(TAlgBlock* NewParent, int Index) const;
+
+  // Copies content, never identity or position.
+  virtual void Assign(const TAlgBlock* Source);
+  // Whether the enclosing sequence draws an arrow head into the block.
+  virtual bool IncomingPointerNeeded() const { return true; }
+  // Whether the machine enters the block from above without a step of its own.
+  virtual bool SkipOnJumpOutside() const { return false; }
+
+protected:
+  TAlgBlock();
+  ~TAlgBlock() override;
+
+  virtual void Init() {}
+  virtual void Done() {}
+  // Raises when the block may not be freed on its own.
+  virtual void CheckCanFree() const {}
+  static const std::vector<TAlgBlock*>& ChildrenOf(const TAlgBlock* Block) {
+    return Block->FBlocks;
+  }
+
+  // Takes the block out of the tree and frees it and everything below it,
+  // without the guards of Free; the caller holds a bracket of the algorithm.
+  void Destroy();
+
+private:
+  // Same algorithm only; Index counts in NewParent without this block.
+  void MoveTo(TAlgBlock* NewParent, int Index);
+
+  friend class TAlgBlockClass;
+  friend class TAlgorithm;
+
+  TAlgBlock* FParent = nullptr;
+  TAlgorithm* FAlgorithm = nullptr;
+  std::vector<TAlgBlock*> FBlocks; // owned
+  TStringList FText;
+  bool FCounted = false;
+};
+
+// A statement: the lines the machine executes.
+class FLOWMODEL_API TBasicAlgBlock : public TAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TBasicAlgBlock)
+};
+
+// Input and output statements.
+class FLOWMODEL_API TIOAlgBlock : public TAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TIOAlgBlock)
+};
+
+// An invisible sequence of blocks. A fixed one belongs to a loop, the root or
+// a branch and only goes with its owner.
+class FLOWMODEL_API TCompoundAlgBlock : public TAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TCompoundAlgBlock)
+public:
+  bool GetFixed() const { return FFixed; }
+  void Assign(const TAlgBlock* Source) override;
+
+protected:
+  void CheckCanFree() const override;
+
+private:
+  friend class TContainerAlgBlock;
+  friend class TIfAlgBlock;
+  bool FFixed = false;
+};
+
+// A block with one body sequence: the root and the three loops.
+class FLOWMODEL_API TContainerAlgBlock : public TAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TContainerAlgBlock)
+public:
+  TCompoundAlgBlock* GetBody() const { return FBody; }
+  void Assign(const TAlgBlock* Source) override;
+
+protected:
+  void Init() override;
+  void Done() override;
+
+private:
+  TCompoundAlgBlock* FBody = nullptr;
+};
+
+// The whole algorithm, drawn as its begin and end.
+class FLOWMODEL_API TRootAlgBlock : public TContainerAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TRootAlgBlock)
+protected:
+  void Init() override;
+};
+
+// Loop with the condition tested before the body.
+class FLOWMODEL_API TWhileAlgBlock : public TContainerAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TWhileAlgBlock)
+public:
+  bool IncomingPointerNeeded() const override { return false; }
+};
+
+// Loop with the condition tested after the body.
+class FLOWMODEL_API TUntilAlgBlock : public TContainerAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TUntilAlgBlock)
+public:
+  bool IncomingPointerNeeded() const override { return false; }
+  bool SkipOnJumpOutside() const override { return true; }
+};
+
+// Counting loop.
+class FLOWMODEL_API TForAlgBlock : public TContainerAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TForAlgBlock)
+};
+
+// Two-way branch.
+class FLOWMODEL_API TIfAlgBlock : public TAlgBlock {
+  DESKBAY_ALG_BLOCK_CLASS(TIfAlgBlock)
+public:
+  TCompoundAlgBlock* GetYesBranch() const { return FYesBranch; }
+  TCompoundAlgBlock* GetNoBranch() const { return FNoBranch; }
+  void Assign(const TAlgBlock* Source) override;
+
+protected:
+  void Init() override;
+  void Done() override;
+
+private:
+  TCompoundAlgBlock* FYesBranch = nullptr;
+  TCompoundAlgBlock* FNoBranch = nullptr;
+};
+
+// Colours as $00BBGGRR.
+using TColor = uint32_t;
+
+class FLOWMODEL_API TAlgColorScheme : public TObject {
+public:
+  explicit TAlgColorScheme(TAlgorithm* Algorithm);
+  const char* ClassName() const override { return "TAlgColorScheme"; }
+
+  void Assign(const TAlgColorScheme& Source);
+
+  TColor GetPenColor() const { return FPenColor; }
+  TColor GetBlockColor() const { return FBlockColor; }
+  TColor GetSelectedBlockColor() const { return FSelectedBlockColor; }
+  TColor GetSemiselectedBlockColor() const { return FSemiselectedBlockColor; }
+  TColor GetSelectedBlockTextColor() const { return FSelectedBlockTextColor; }
+  void SetPenColor(TColor Value) { SetColor(FPenColor, Value); }
+  void SetBlockColor(TColor Value) { SetColor(FBlockColor, Value); }
+  void SetSelectedBlockColor(TColor Value) { SetColor(FSelectedBlockColor, Value); }
+  void SetSemiselectedBlockColor(TColor Value) { SetColor(FSemiselectedBlockColor, Value); }
+  void SetSelectedBlockTextColor(TColor Value) { SetColor(FSelectedBlockTextColor, Value); }
+
+  // Tells the owning algorithm's view listeners.
+  void Changed();
+
+private:
+  void SetColor(TColor& Field, TColor Value);
+
+  TAlgorithm* FAlgorithm;
+  TColor FPenColor = 0x000000;
+  TColor FBlockColor = 0xFFFFFF;
+  TColor FSelectedBlockColor = 0xFF0000;
+  TColor FSemiselectedBlockColor = 0xFFFF00;
+  TColor FSelectedBlockTextColor = 0xFFFFFF;
+};
+
+// The algorithm document. Aspects in notification order: content (the main
+// aspect), selection, view. Destroying it notifies nobody.
+class FLOWMODEL_API TAlgorithm : public TVersionedObjectEx {
+public:
+  TAlgorithm();
+  ~TAlgorithm() override;
+  const char* ClassName() const override { return "TAlgorithm"; }
+
+  TRootAlgBlock* GetRoot() const { return FRoot; }
+  TAlgColorScheme& GetColorScheme() { return *FColorScheme; }
+  const TAlgColorScheme& GetColorScheme() const { return *FColorScheme; }
+
+  int GetBlockCount() const { return FBlockCount; }
+  void IncBlockCount();
+  void DecBlockCount();
+
+  int GetSelectedBlockCount() const { return static_cast<int>(FSelection.size()); }
+  TAlgBlock* GetSelectedBlocksProperty(int Index) const;
+  void CheckSelectedBlockIndex(int Index) const;
+  void GetSelectedBlocks(std::vector<TAlgBlock*>& List) const;
+  bool BlockSelected(const TAlgBlock* Block) const;
+  bool CanSelectBlock(const TAlgBlock* Block) const;
+  TAlgBlock* GetSelOwner() const;
+  bool BlockSemiselected(const TAlgBlock* Block) const;
+  void SelectBlock(TAlgBlock* Block, bool Value);
+  void UnselectAll();
+  void SelectAll();
+  // Widens the selection: statements, their whole sequence, its owner ... the root, nothing.
+  void LevelUpSelection();
+  // Frees the selected blocks; after deleting one block, its successor (or the
+  // new last block) is selected.
+  void DeleteSelection();
+
+  void AddSelListener(IOnNotify* Listener);
+  void RemoveSelListener(IOnNotify* Listener);
+  void AddViewListener(IOnNotify* Listener);
+  void RemoveViewListener(IOnNotify* Listener);
+  uint64_t GetSelVersion() const { return FSelAspect->GetVersion(); }
+  uint64_t GetViewVersion() const { return FViewAspect->GetVersion(); }
+
+private:
+  friend class TAlgColorScheme;
+
+  TRootAlgBlock* FRoot = nullptr;
+  int32_t FBlockCount = 0;
+  std::vector<TAlgBlock*> FSelection; // in selection order; blocks not owned
+  TAspectController* FSelAspect = nullptr;
+  TAspectController* FViewAspect = nullptr;
+  TAlgColorScheme* FColorScheme = nullptr;
+};
+
+// The block classes that can be created by name: the six the model itself
+// registers when it is loaded (statements, input/output, branch, the three
+// loops), and any added later.
+FLOWMODEL_API void AlgRegisterBlockClass(const TAlgBlockClass* Class);
+FLOWMODEL_API void AlgRegisterBlockClasses(std::initializer_list<const TAlgBlockClass*> Classes);
+FLOWMODEL_API int AlgBlockClassCount();
+FLOWMODEL_API const TAlgBlockClass* AlgBlockClasses(int Index);
+// Name without the leading "T", any letter case.
+FLOWMODEL_API const TAlgBlockClass* AlgFindBlockClass(const std::string& Name);
+
+} // namespace Deskbay
