@@ -1,0 +1,169 @@
+#include "Flowrun_VarStorage.h"
+
+#include "Corekit/Conditions.h"
+#include "Corekit/SysUtils.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace Deskbay {
+
+namespace {
+
+char AsciiUpper(char C) {
+  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
+
+// The same case folding as SameText, so that sorting and lookup agree on
+// which names are equal.
+int CompareText(std::string_view A, std::string_view B) {
+  const size_t Len = A.size() < B.size() ? A.size() : B.size();
+  for (size_t I = 0; I < Len; ++I) {
+    const auto CA = static_cast<unsigned char>(AsciiUpper(A[I]));
+    const auto CB = static_cast<unsigned char>(AsciiUpper(B[I]));
+    if (CA != CB)
+      return CA < CB ? -1 : 1;
+  }
+  return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
+const char* ParseErrorText(int Code) {
+  switch (Code) {
+  case 1:
+    return "Слишком сложное выражение.";
+  case 2:
+    return "Аргумент выходит за допустимый диапазон.";
+  case 3:
+    return "Ожидалось выражение.";
+  case 4:
+    return "Ожидался оператор.";
+  case 5:
+    return "Ожидалась \"(\".";
+  case 6:
+    return "Ожидался оператор или \")\".";
+  case 7:
+    return "Неверное число.";
+  default:
+    return ""; // a math error has no words of its own
+  }
+}
+
+[[noreturn]] void RaiseEvaluationError(const std::string& Expr, const std::string& Reason) {
+  throw Exception(Format("Ошибка при вычислении \"%s\".\r\n%s", Expr.c_str(), Reason.c_str()));
+}
+
+} // namespace
+
+TVarStorage::TVarStorage() = default;
+
+TVarStorage::~TVarStorage() = default;
+
+int TVarStorage::GetVarIndex(std::string_view Name) const {
+  for (size_t I = 0; I < FVars.size(); ++I)
+    if (SameText(FVars[I]->GetName(), Name))
+      return static_cast<int>(I);
+  return -1;
+}
+
+int TVarStorage::GetNewVarIndex(std::string_view Name) const {
+  for (size_t I = 0; I < FVars.size(); ++I)
+    if (CompareText(FVars[I]->GetName(), Name) > 0)
+      return static_cast<int>(I);
+  return GetVarCount();
+}
+
+double TVarStorage::GetVars(std::string_view Name) const {
+  const int Index = GetVarIndex(Name);
+  if (Index == -1)
+    throw Exception(
+        Format("Переменная \"%.*s\" не определена.", static_cast<int>(Name.size()), Name.data()));
+  return FVars[static_cast<size_t>(Index)]->GetValue();
+}
+
+void TVarStorage::SetVars(std::string_view Name, double Value) {
+  const int Index = GetVarIndex(Name);
+  if (Index != -1)
+    FVars[static_cast<size_t>(Index)]->SetValue(Value);
+  else
+    FVars.insert(FVars.begin() + GetNewVarIndex(Name), std::make_unique<TVarInfo>(Name, Value));
+  Changed();
+}
+
+void TVarStorage::DeleteVar(std::string_view Name) {
+  const int Index = GetVarIndex(Name);
+  if (Index == -1)
+    return;
+  FVars.erase(FVars.begin() + Index);
+  Changed();
+}
+
+const std::string& TVarStorage::GetVarNames(int Index) const {
+  CheckVarIndex(Index);
+  return FVars[static_cast<size_t>(Index)]->GetName();
+}
+
+double TVarStorage::GetVarValues(int Index) const {
+  CheckVarIndex(Index);
+  return FVars[static_cast<size_t>(Index)]->GetValue();
+}
+
+void TVarStorage::CheckVarIndex(int Index) const {
+  if (Index < 0 || Index >= GetVarCount())
+    throw Exception(Format("Bad var index (%d, %d).", Index, GetVarCount()));
+}
+
+TMathParser* TVarStorage::GetParser() {
+  if (!FParser) {
+    auto Parser = std::make_unique<TMathParser>();
+    Parser->SetOnGetVar([this](TObject* Sender, std::string_view VarName, long double& Value,
+                               bool& Found) { ParserGetVar(Sender, VarName, Value, Found); });
+    Parser->SetOnParseError(
+        [this](TObject* Sender, int ParseError) { ParserParseError(Sender, ParseError); });
+    FParser = std::move(Parser);
+  }
+  return FParser.get();
+}
+
+double TVarStorage::Evaluate(const std::string& Expr) {
+  TMathParser* Parser = GetParser();
+  Parser->SetParseString(Expr);
+  FLastParseError = 0;
+  try {
+    Parser->Parse();
+  } catch (const Exception& E) {
+    // An undefined variable: GetVars raised it from inside the parse.
+    RaiseEvaluationError(Expr, E.Message());
+  }
+  if (Parser->GetHasError())
+    RaiseEvaluationError(Expr, ParseErrorText(FLastParseError));
+  const long double Result = Parser->GetResultValue();
+  // Stored values are doubles; an extended result beyond their range would
+  // otherwise turn into an infinity that no later expression can handle.
+  if (std::fabs(Result) > static_cast<long double>(DBL_MAX))
+    RaiseEvaluationError(Expr, std::string());
+  return static_cast<double>(Result);
+}
+
+bool TVarStorage::EvaluateCondition(const std::string& Cond) {
+  std::string Left, Right, Op;
+  try {
+    SplitCondition(Cond, Left, Right, Op);
+  } catch (const Exception&) {
+    throw Exception(Format("Неверное условие \"%s\".", Cond.c_str()));
+  }
+  const long double A = Evaluate(Left);
+  const long double B = Evaluate(Right);
+  return CompareExtended(A, B, Op);
+}
+
+void TVarStorage::ParserGetVar(TObject*, std::string_view VarName, long double& Value,
+                               bool& Found) {
+  Value = GetVars(VarName);
+  Found = true;
+}
+
+void TVarStorage::ParserParseError(TObject*, int ParseError) {
+  FLastParseError = ParseError;
+}
+
+} // namespace Deskbay
