@@ -84,10 +84,18 @@ long double AlgStrToFloat(const std::string& S) {
   const size_t NumStart = !T.empty() && T[0] == '+' ? 1 : 0;
   int MantissaDigits = 0;
   bool SeenPoint = false;
+  bool SeenSignificant = false;
+  // The decimal magnitude of the mantissa: 10^(Magnitude-1) <= |m| < 10^Magnitude.
+  long Magnitude = 0;
   for (; I < T.size(); ++I) {
     const char C = T[I];
     if (C >= '0' && C <= '9') {
       ++MantissaDigits;
+      if (!SeenPoint && (SeenSignificant || C != '0'))
+        ++Magnitude;
+      else if (SeenPoint && !SeenSignificant && C == '0')
+        --Magnitude;
+      SeenSignificant = SeenSignificant || C != '0';
     } else if ((C == '.' || C == ',') && !SeenPoint) {
       SeenPoint = true;
       T[I] = '.';
@@ -97,15 +105,20 @@ long double AlgStrToFloat(const std::string& S) {
   }
   if (MantissaDigits == 0)
     throw Fail();
+  long Exp = 0;
   if (I < T.size() && (T[I] == 'E' || T[I] == 'e')) {
     ++I;
+    const bool NegativeExp = I < T.size() && T[I] == '-';
     if (I < T.size() && (T[I] == '+' || T[I] == '-'))
       ++I;
     const size_t ExpStart = I;
-    while (I < T.size() && T[I] >= '0' && T[I] <= '9')
-      ++I;
+    for (; I < T.size() && T[I] >= '0' && T[I] <= '9'; ++I)
+      if (Exp < 1000000) // far beyond any range; only the sign of the sum matters
+        Exp = Exp * 10 + (T[I] - '0');
     if (I == ExpStart)
       throw Fail();
+    if (NegativeExp)
+      Exp = -Exp;
   }
   if (I != T.size())
     throw Fail();
@@ -114,7 +127,13 @@ long double AlgStrToFloat(const std::string& S) {
   const char* First = T.data() + NumStart;
   const char* Last = T.data() + T.size();
   const auto Res = std::from_chars(First, Last, Value);
-  if (Res.ec != std::errc() || Res.ptr != Last)
+  if (Res.ptr != Last)
+    throw Fail();
+  // Too small to hold becomes 0, as the expression parser treats such a
+  // number; only too large is no number.
+  if (Res.ec == std::errc::result_out_of_range && Magnitude + Exp < 0)
+    return T[0] == '-' ? -0.0L : 0.0L;
+  if (Res.ec != std::errc())
     throw Fail();
   return Value;
 }

@@ -22,8 +22,9 @@ FLOWRUN_API std::string AlgFormatValue(double Value);
 // optional sign, digits with at most one decimal separator ("." or ",", as
 // pupils type either), at least one digit, and an optional exponent "E" or
 // "e" with an optional sign and at least one digit. Anything else, or a
-// number beyond the range of long double, raises Exception
-// "\"S\" не является числом." with S as given.
+// number too large for long double, raises Exception
+// "\"S\" не является числом." with S as given; a number too small for it
+// is 0.
 FLOWRUN_API long double AlgStrToFloat(const std::string& S);
 
 } // namespace Deskbay

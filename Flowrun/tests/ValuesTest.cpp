@@ -52,9 +52,12 @@ TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
   EXPECT_EQ(AlgStrToFloat("1e3"), 1000.0L);
   EXPECT_EQ(AlgStrToFloat("2,5E-1"), 0.25L);
   EXPECT_EQ(AlgStrToFloat("0.1"), 0.1L) << "converted in extended, not via double";
+  EXPECT_EQ(AlgStrToFloat("1e-99999"), 0.0L) << "too small becomes 0";
+  EXPECT_EQ(AlgStrToFloat("0,0001e-4950"), 0.0L);
+  EXPECT_EQ(AlgStrToFloat("0e99999"), 0.0L);
 
   for (const char* S : {"", "  ", "abc", "1.2.3", "1,2.3", "1e", "1e+", "--1", "+-1", "1 2", ".",
-                        "inf", "nan", "0x10", "1e99999", "12a"}) {
+                        "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a"}) {
     try {
       AlgStrToFloat(S);
       ADD_FAILURE() << S;
