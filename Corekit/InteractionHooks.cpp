@@ -1,0 +1,83 @@
+#include "InteractionHooks.h"
+
+#include "SysUtils.h"
+
+#include <chrono>
+
+namespace Deskbay {
+
+IAbortPoller::~IAbortPoller() = default;
+IInputProvider::~IInputProvider() = default;
+
+namespace {
+IAbortPoller* AbortPoller = nullptr;
+IInputProvider* InputProvider = nullptr;
+// Steps between two clock reads.
+constexpr unsigned ClockEvery = 64;
+unsigned CallsSinceClock = 0;
+std::chrono::steady_clock::time_point LastPoll;
+bool PolledOnce = false;
+} // namespace
+
+void SetAbortPoller(IAbortPoller* Poller) {
+  AbortPoller = Poller;
+  PolledOnce = false;
+  CallsSinceClock = 0;
+}
+
+IAbortPoller* GetAbortPoller() {
+  return AbortPoller;
+}
+
+bool CurrentThreadAbortRequested() {
+  if (!AbortPoller)
+    return false;
+  if (PolledOnce && ++CallsSinceClock < ClockEvery)
+    return false;
+  CallsSinceClock = 0;
+  const auto Now = std::chrono::steady_clock::now();
+  if (PolledOnce && Now - LastPoll < std::chrono::microseconds(AbortPollIntervalMicroseconds))
+    return false;
+  PolledOnce = true;
+  LastPoll = Now;
+  return AbortPoller->AbortRequested();
+}
+
+void SetInputProvider(IInputProvider* Provider) {
+  InputProvider = Provider;
+}
+
+IInputProvider* GetInputProvider() {
+  return InputProvider;
+}
+
+bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
+                 const TInputStringOptions& Options) {
+  if (!InputProvider)
+    return false;
+  return InputProvider->InputString(Caption, Prompt, Value, Options);
+}
+
+std::string ApplyInputStringOptions(const std::string& Typed, const TInputStringOptions& Options) {
+  std::string Text = Options.Trim ? Trim(Typed) : Typed;
+  if (Options.NormalizeSentence) {
+    std::string Joined;
+    size_t I = 0;
+    while (I < Text.size()) {
+      while (I < Text.size() && Text[I] == ' ')
+        ++I;
+      const size_t Start = I;
+      while (I < Text.size() && Text[I] != ' ')
+        ++I;
+      if (I > Start) {
+        if (!Joined.empty())
+          Joined += ' ';
+        Joined.append(Text, Start, I - Start);
+      }
+    }
+    Text = Joined;
+  }
+  return Text;
+}
+
+} // namespace Deskbay

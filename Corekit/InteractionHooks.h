@@ -1,0 +1,60 @@
+#pragma once
+
+// The two services a running algorithm asks of whatever hosts it: "does the
+// user want to stop?" (F2 held while the program has the foreground) and "give
+// me a line of input". The logic installs none by default: no abort, and any
+// question is cancelled. The GUI, the command-line tool and tests install
+// their own.
+
+#include "CorekitExport.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Deskbay {
+
+class COREKIT_API IAbortPoller {
+public:
+  virtual ~IAbortPoller();
+  // True while the user asks to stop the run.
+  virtual bool AbortRequested() = 0;
+};
+
+// Installs Poller (nullptr: none); the caller keeps ownership.
+COREKIT_API void SetAbortPoller(IAbortPoller* Poller);
+COREKIT_API IAbortPoller* GetAbortPoller();
+
+// Asked at the start of every step. Asking the host is throttled by a clock:
+// at most one real poll per AbortPollInterval, so millions of steps per second
+// cost a counter and, now and then, a clock read.
+constexpr int64_t AbortPollIntervalMicroseconds = 20000;
+COREKIT_API bool CurrentThreadAbortRequested();
+
+enum class TInputStringOption : uint8_t { isoTrim, isoNotEmpty, isoNormalizeSentence };
+
+struct TInputStringOptions {
+  bool Trim = false;
+  bool NotEmpty = false;
+  bool NormalizeSentence = false;
+};
+
+class COREKIT_API IInputProvider {
+public:
+  virtual ~IInputProvider();
+  // False when the user cancelled; Value is then left alone.
+  virtual bool InputString(const std::string& Caption, const std::string& Prompt,
+                           std::string& Value, const TInputStringOptions& Options) = 0;
+};
+
+COREKIT_API void SetInputProvider(IInputProvider* Provider);
+COREKIT_API IInputProvider* GetInputProvider();
+
+// Asks the installed provider; without one the question counts as cancelled.
+COREKIT_API bool InputString(const std::string& Caption, const std::string& Prompt,
+                             std::string& Value, const TInputStringOptions& Options);
+
+// The text an input dialog hands back for what was typed, by its options.
+COREKIT_API std::string ApplyInputStringOptions(const std::string& Typed,
+                                                const TInputStringOptions& Options);
+
+} // namespace Deskbay

@@ -1,0 +1,272 @@
+#include "Flowrun_Main.h"
+
+#include "Flowrun_Processors.h"
+
+#include "Corekit/InteractionHooks.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace Deskbay {
+
+// --- devices and processors ---
+
+TAlgDevice::TAlgDevice(TAlgMachine* Machine) : FMachine(Machine) {
+  Machine->FDevices.push_back(this);
+}
+
+bool TAlgDevice::ExecLine(const std::string&) {
+  return false;
+}
+
+TAlgBlockProcessor::~TAlgBlockProcessor() = default;
+
+void TAlgBlockProcessor::Process(TAlgMachine*) const {}
+
+// --- TAlgConsole ---
+
+void TAlgConsole::AddLine(const std::string& S) {
+  if (FLines.GetCount() >= MaxLines)
+    FLines.Delete(0);
+  FLines.Add(S);
+  Changed();
+}
+
+void TAlgConsole::GetLines(TStringList& Strings) const {
+  Strings.Assign(FLines);
+}
+
+// --- TAlgMachine ---
+
+TAlgMachine::TAlgMachine()
+    : FStorage(new TVarStorage), FConsole(new TAlgConsole),
+      FInteractionAspect(new TAspectController(this)) {
+  RegisterProcessors({&TBasicAlgBlockProcessor::Instance, &TRootAlgBlockProcessor::Instance,
+                      &TCompoundAlgBlockProcessor::Instance, &TIfAlgBlockProcessor::Instance,
+                      &TIOAlgBlockProcessor::Instance, &TWhileAlgBlockProcessor::Instance,
+                      &TForAlgBlockProcessor::Instance, &TUntilAlgBlockProcessor::Instance});
+  new TALU(this);
+}
+
+TAlgMachine::~TAlgMachine() {
+  delete FStorage;
+  delete FConsole;
+  for (TAlgDevice* D : FDevices)
+    delete D;
+  delete FInteractionAspect;
+}
+
+void TAlgMachine::RegisterProcessor(const TAlgBlockProcessor* Processor) {
+  CheckState(amsInit);
+  Assert(std::find(FProcessors.begin(), FProcessors.end(), Processor) == FProcessors.end(),
+         "RegisterProcessor: the processor is already registered.");
+  FProcessors.push_back(Processor);
+  FCachedClass = nullptr;
+}
+
+void TAlgMachine::RegisterProcessors(std::initializer_list<const TAlgBlockProcessor*> Processors) {
+  for (const TAlgBlockProcessor* P : Processors)
+    RegisterProcessor(P);
+}
+
+int TAlgMachine::GetProcessorIndex(const std::string& Name) const {
+  for (size_t I = 0; I < FProcessors.size(); ++I)
+    if (SameText(FProcessors[I]->ClassName(), Name))
+      return static_cast<int>(I);
+  return -1;
+}
+
+const TAlgBlockProcessor* TAlgMachine::GetProcessor(const std::string& Name) const {
+  const int I = GetProcessorIndex(Name);
+  return I < 0 ? nullptr : FProcessors[static_cast<size_t>(I)];
+}
+
+const TAlgBlockProcessor* TAlgMachine::FindProcessor(const std::string& Name) const {
+  const TAlgBlockProcessor* P = GetProcessor(Name);
+  if (!P)
+    throw Exception(Format("Процессор \"%s\" не найден.", Name.c_str()));
+  return P;
+}
+
+const TAlgBlockProcessor* TAlgMachine::FindProcessor(const TAlgBlock* Block) const {
+  if (Block->GetClass() == FCachedClass)
+    return FCachedProcessor;
+  const TAlgBlockProcessor* P = FindProcessor(std::string(Block->ClassName()) + "Processor");
+  FCachedClass = Block->GetClass();
+  FCachedProcessor = P;
+  return P;
+}
+
+void TAlgMachine::InitComplete() {
+  CheckState(amsInit);
+  FState = amsReady;
+}
+
+void TAlgMachine::SetCurrentBlock(TAlgBlock* Block) {
+  if (Block == FCurrentBlock)
+    return;
+  CheckState(amsReady);
+  FCurrentBlock = Block;
+}
+
+void TAlgMachine::PushBlock(TAlgBlock* Block) {
+  FBlockStack.push_back(Block);
+}
+
+void TAlgMachine::ProcessCurrentBlock() {
+  const TAlgBlockProcessor* P = FindProcessor(FCurrentBlock);
+  FLastProcessedBlock = FCurrentBlock;
+  try {
+    P->Process(this);
+  } catch (...) {
+    FJumpedBack = false;
+    throw;
+  }
+  FJumpedBack = false;
+}
+
+void TAlgMachine::Step() {
+  CheckState(amsReady);
+  try {
+    if (CurrentThreadAbortRequested())
+      RaiseAbortByUser();
+    BeginModifyComponents();
+    try {
+      bool Processed = false;
+      for (;;) {
+        if (FCurrentBlock) {
+          if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
+            ProcessCurrentBlock();
+            continue;
+          }
+          const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
+          if (Processed && !Skip)
+            break;
+          ProcessCurrentBlock();
+          if (!Skip)
+            Processed = true;
+        } else if (FBlockStack.empty()) {
+          FState = amsDone;
+          break;
+        } else {
+          FCurrentBlock = FBlockStack.back();
+          FBlockStack.pop_back();
+          FJumpedBack = FLastProcessedBlock && FCurrentBlock &&
+                        (FLastProcessedBlock == FCurrentBlock ||
+                         FCurrentBlock->Contains(FLastProcessedBlock));
+        }
+      }
+    } catch (...) {
+      EndModifyComponents();
+      throw;
+    }
+    EndModifyComponents();
+  } catch (...) {
+    FState = amsError;
+    throw;
+  }
+}
+
+void TAlgMachine::Run() {
+  if (FState != amsReady)
+    return;
+  BeginModifyComponents();
+  try {
+    while (FState == amsReady)
+      Step();
+  } catch (...) {
+    EndModifyComponents();
+    throw;
+  }
+  EndModifyComponents();
+}
+
+bool TAlgMachine::ExecLine(const std::string& Line) {
+  for (TAlgDevice* D : FDevices)
+    if (D->ExecLine(Line))
+      return true;
+  RaiseSyntaxError(Line);
+}
+
+TAlgDevice* TAlgMachine::GetDevices(int Index) const {
+  CheckDeviceIndex(Index);
+  return FDevices[static_cast<size_t>(Index)];
+}
+
+void TAlgMachine::CheckDeviceIndex(int Index) const {
+  if (Index < 0 || Index >= GetDeviceCount())
+    throw Exception(Format("Bad device index (%d, %d).", Index, GetDeviceCount()));
+}
+
+void TAlgMachine::RaiseSyntaxError() const {
+  throw Exception("Синтаксическая ошибка.");
+}
+
+void TAlgMachine::RaiseSyntaxError(const std::string& Line) const {
+  throw Exception(Format("Синтаксическая ошибка в строке \"%s\".", Line.c_str()));
+}
+
+void TAlgMachine::RaiseAbortByUser() const {
+  throw Exception("Выполнение прервано пользователем.");
+}
+
+void TAlgMachine::CheckState(TAlgMachineState State) const {
+  if (FState != State)
+    throw Exception(Format("Недопустимое состояние исполнителя (%d, ожидалось %d).",
+                           static_cast<int>(FState), static_cast<int>(State)));
+}
+
+void TAlgMachine::CheckState(TAlgMachineStates States) const {
+  CheckState(States.Contains(FState));
+}
+
+void TAlgMachine::CheckState(bool Ok) const {
+  if (!Ok)
+    throw Exception(Format("Недопустимое состояние исполнителя (%d).", static_cast<int>(FState)));
+}
+
+void TAlgMachine::BeginModifyComponents() {
+  FStorage->BeginModify();
+  FConsole->BeginModify();
+  for (TAlgDevice* D : FDevices)
+    D->BeginModify();
+}
+
+void TAlgMachine::EndModifyComponents() {
+  // Every object's bracket is closed even when a listener of an earlier one
+  // fails; the first failure is passed on.
+  std::exception_ptr First;
+  auto Close = [&First](TVersionManager* M) {
+    try {
+      M->EndModify();
+    } catch (...) {
+      if (!First)
+        First = std::current_exception();
+    }
+  };
+  Close(FStorage);
+  Close(FConsole);
+  for (TAlgDevice* D : FDevices)
+    Close(D);
+  if (First)
+    std::rethrow_exception(First);
+}
+
+void TAlgMachine::TriggerComponentNotifications() {
+  FStorage->TriggerNotifications();
+  FConsole->TriggerNotifications();
+  for (TAlgDevice* D : FDevices)
+    D->TriggerNotifications();
+  FInteractionAspect->Changed();
+}
+
+void TAlgMachine::AddInteractionListener(IOnNotify* Listener) {
+  FInteractionAspect->AddListener(Listener);
+}
+
+void TAlgMachine::RemoveInteractionListener(IOnNotify* Listener) {
+  if (FInteractionAspect)
+    FInteractionAspect->RemoveListener(Listener);
+}
+
+} // namespace Deskbay

@@ -1,0 +1,37 @@
+#pragma once
+
+// The meaning of every block when the machine processes it, and the
+// arithmetic unit that executes assignment lines.
+
+#include "Flowrun_Main.h"
+
+namespace Deskbay {
+
+#define DESKBAY_PROCESSOR(Name)                                                                    \
+  class FLOWRUN_API Name : public TAlgBlockProcessor {                                             \
+  public:                                                                                          \
+    static const Name Instance;                                                                    \
+    const char* ClassName() const override { return #Name; }                                       \
+    void Process(TAlgMachine* Machine) const override;                                             \
+  };
+
+DESKBAY_PROCESSOR(TBasicAlgBlockProcessor)
+DESKBAY_PROCESSOR(TRootAlgBlockProcessor)
+DESKBAY_PROCESSOR(TCompoundAlgBlockProcessor)
+DESKBAY_PROCESSOR(TIfAlgBlockProcessor)
+DESKBAY_PROCESSOR(TIOAlgBlockProcessor)
+DESKBAY_PROCESSOR(TWhileAlgBlockProcessor)
+DESKBAY_PROCESSOR(TForAlgBlockProcessor)
+DESKBAY_PROCESSOR(TUntilAlgBlockProcessor)
+
+#undef DESKBAY_PROCESSOR
+
+// Executes V=expression lines, V a Latin letter.
+class FLOWRUN_API TALU : public TAlgDevice {
+public:
+  using TAlgDevice::TAlgDevice;
+  const char* ClassName() const override { return "TALU"; }
+  bool ExecLine(const std::string& Line) override;
+};
+
+} // namespace Deskbay
