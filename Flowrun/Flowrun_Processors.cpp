@@ -102,8 +102,6 @@ void TCompoundAlgBlockProcessor::Process(TAlgMachine* M) const {
 
 void TIfAlgBlockProcessor::Process(TAlgMachine* M) const {
   TIfAlgBlock* B = CurrentAs<TIfAlgBlock>(M);
-  if (B->GetText().GetCount() == 0)
-    throw Exception("Неверное условие.");
   M->PushBlock(B->GetNextSibling());
   M->SetCurrentBlock(EvaluateFirstLine(M, B) ? B->GetYesBranch() : B->GetNoBranch());
 }
