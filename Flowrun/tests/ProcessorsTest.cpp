@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace Deskbay;
 using namespace Deskbay::Testing;
 
@@ -16,16 +18,17 @@ struct TOneBlock {
   TAlgorithm Alg;
 };
 
+// Runs one computation block of the given lines; the run stays alive until
+// the next call, so a test can look at its variables.
 std::string RunLines(std::vector<std::string> Lines, TRun** Out = nullptr) {
-  static TAlgorithm* Alg = nullptr;
-  static TRun* R = nullptr;
-  delete R;
-  delete Alg;
-  Alg = new TAlgorithm;
+  static std::unique_ptr<TRun> R;
+  static std::unique_ptr<TAlgorithm> Alg;
+  R.reset();
+  Alg = std::make_unique<TAlgorithm>();
   Add(Alg->GetRoot()->GetBody(), TBasicAlgBlock::Class, std::move(Lines));
-  R = new TRun(*Alg);
+  R = std::make_unique<TRun>(*Alg);
   if (Out)
-    *Out = R;
+    *Out = R.get();
   return R->RunToEnd();
 }
 
