@@ -200,11 +200,20 @@ TAlgBlock* TAlgBlock::CreateCopy(TAlgBlock* NewParent, int Index) const {
   Assert(NewParent != nullptr, "A copy needs a parent.");
   // Both algorithms hold a bracket, so each hears of the whole copy once.
   TAlgorithm* Own = FAlgorithm;
-  TAlgorithm* Target = NewParent->FAlgorithm;
-  if (Own)
-    Own->BeginModify();
-  if (Target && Target != Own)
-    Target->BeginModify();
+  TAlgorithm* Target = NewParent->FAlgorithm != Own ? NewParent->FAlgorithm : nullptr;
+  auto Open = [&] {
+    if (Own)
+      Own->BeginModify();
+    if (Target)
+      Target->BeginModify();
+  };
+  auto Close = [&] {
+    if (Target)
+      Target->EndModify();
+    if (Own)
+      Own->EndModify();
+  };
+  Open();
   TAlgBlock* Copy = nullptr;
   try {
     // A copy into this block's own subtree is made beside the block first:
@@ -223,16 +232,10 @@ TAlgBlock* TAlgBlock::CreateCopy(TAlgBlock* NewParent, int Index) const {
     if (IntoItself)
       Copy->MoveTo(NewParent, Index);
   } catch (...) {
-    if (Target && Target != Own)
-      Target->EndModify();
-    if (Own)
-      Own->EndModify();
+    Close();
     throw;
   }
-  if (Target && Target != Own)
-    Target->EndModify();
-  if (Own)
-    Own->EndModify();
+  Close();
   return Copy;
 }
 
@@ -250,6 +253,15 @@ void TAlgBlock::Assign(const TAlgBlock* Source) {
 }
 
 // --- sequences, containers and the branch ---
+
+void TCompoundAlgBlock::DestroyOwned(TCompoundAlgBlock*& Sequence) {
+  TCompoundAlgBlock* S = Sequence;
+  if (!S)
+    return;
+  Sequence = nullptr;
+  S->FFixed = false;
+  S->Destroy();
+}
 
 void TCompoundAlgBlock::CheckCanFree() const {
   Assert(!FFixed, "A fixed AlgBlock sequence goes only with its owner.");
@@ -283,12 +295,7 @@ void TContainerAlgBlock::Init() {
 }
 
 void TContainerAlgBlock::Done() {
-  if (!FBody)
-    return;
-  FBody->FFixed = false;
-  TCompoundAlgBlock* Body = FBody;
-  FBody = nullptr;
-  Body->Destroy();
+  TCompoundAlgBlock::DestroyOwned(FBody);
 }
 
 void TContainerAlgBlock::Assign(const TAlgBlock* Source) {
@@ -319,14 +326,8 @@ void TIfAlgBlock::Init() {
 }
 
 void TIfAlgBlock::Done() {
-  for (TCompoundAlgBlock** Branch : {&FYesBranch, &FNoBranch}) {
-    if (!*Branch)
-      continue;
-    (*Branch)->FFixed = false;
-    TCompoundAlgBlock* B = *Branch;
-    *Branch = nullptr;
-    B->Destroy();
-  }
+  TCompoundAlgBlock::DestroyOwned(FYesBranch);
+  TCompoundAlgBlock::DestroyOwned(FNoBranch);
 }
 
 void TIfAlgBlock::Assign(const TAlgBlock* Source) {

@@ -181,6 +181,8 @@ protected:
 private:
   friend class TContainerAlgBlock;
   friend class TIfAlgBlock;
+  // How an owner lets its own sequence go: unfixed, freed, forgotten.
+  static void DestroyOwned(TCompoundAlgBlock*& Sequence);
   bool FFixed = false;
 };
 
