@@ -6,6 +6,7 @@
 
 #include "FlowmodelExport.h"
 
+#include "Corekit/Canvas.h"
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/StringList.h"
 
@@ -244,9 +245,6 @@ private:
   TCompoundAlgBlock* FYesBranch = nullptr;
   TCompoundAlgBlock* FNoBranch = nullptr;
 };
-
-// Colours as $00BBGGRR.
-using TColor = uint32_t;
 
 class FLOWMODEL_API TAlgColorScheme : public TObject {
 public:
