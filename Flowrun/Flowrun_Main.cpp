@@ -30,6 +30,8 @@ void TAlgConsole::AddLine(const std::string& S) {
     FLines.Delete(0);
   FLines.Add(S);
   Changed();
+  if (FOnAddLine)
+    FOnAddLine(S);
 }
 
 void TAlgConsole::GetLines(TStringList& Strings) const {

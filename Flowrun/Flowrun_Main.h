@@ -9,6 +9,7 @@
 
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -62,8 +63,15 @@ public:
   void GetLines(TStringList& Strings) const;
   int GetLineCount() const { return FLines.GetCount(); }
 
+  // Hears every line the moment it is added, before the component bracket
+  // closes: a host that streams output (the command-line tool) cannot wait
+  // for the end of a run, and the console keeps only its last lines.
+  using TLineEvent = std::function<void(const std::string& Line)>;
+  void SetOnAddLine(TLineEvent Handler) { FOnAddLine = std::move(Handler); }
+
 private:
   TStringList FLines;
+  TLineEvent FOnAddLine;
 };
 
 class FLOWRUN_API TAlgMachine : public TVersionManager {
