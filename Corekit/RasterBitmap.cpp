@@ -30,15 +30,17 @@ TRect Normalized(const TRect& Box) {
           std::max(Box.Left, Box.Right), std::max(Box.Top, Box.Bottom)};
 }
 
-// The ellipse inscribed in a box, in doubled coordinates so that centres of
-// boxes with an even side stay whole numbers: a pixel (x, y) of the box is
-// at u = 2x - Cx2, v = 2y - Cy2 from the centre, and is inside when
-// (u/A2)^2 + (v/B2)^2 <= 1.
+// The ellipse inscribed in a box, in doubled coordinates so that every
+// centre is a whole number: the pixel (x, y) has its centre at
+// u = 2x + 1 - Cx2, v = 2y + 1 - Cy2 from the ellipse's centre, and belongs to
+// the shape when (u/A2)^2 + (v/B2)^2 <= 1. A2 and B2 are the box's sides.
 struct TEllipseShape {
   explicit TEllipseShape(const TRect& Box)
       : Left(Box.Left), Top(Box.Top), Right(int64_t(Box.Right) - 1),
-        Bottom(int64_t(Box.Bottom) - 1), Cx2(Left + Right), Cy2(Top + Bottom), A2(Right - Left),
-        B2(Bottom - Top), Exact(A2 <= (int64_t(1) << 30) && B2 <= (int64_t(1) << 30)) {}
+        Bottom(int64_t(Box.Bottom) - 1), Cx2(int64_t(Box.Left) + Box.Right),
+        Cy2(int64_t(Box.Top) + Box.Bottom), A2(int64_t(Box.Right) - Box.Left),
+        B2(int64_t(Box.Bottom) - Box.Top),
+        Exact(A2 <= (int64_t(1) << 30) && B2 <= (int64_t(1) << 30)) {}
 
   bool Inside(int64_t U, int64_t V) const {
     if (Exact) {
@@ -55,25 +57,21 @@ struct TEllipseShape {
   bool Span(int64_t Y, int64_t& X1, int64_t& X2) const {
     if (Y < Top || Y > Bottom)
       return false;
-    const int64_t V = 2 * Y - Cy2;
-    int64_t U;
-    if (B2 == 0) {
-      U = A2;
-    } else {
-      const long double BL = B2, VL = V;
-      U = static_cast<int64_t>(std::floor(A2 * std::sqrt(std::max(0.0L, BL * BL - VL * VL)) / BL));
-      while (U < A2 && Inside(U + 1, V))
-        ++U;
-      while (U >= 0 && !Inside(U, V))
-        --U;
-    }
-    // u has the parity of Cx2 at every pixel.
-    if (U >= 0 && ((U - Cx2) & 1))
+    const int64_t V = 2 * Y + 1 - Cy2;
+    const long double BL = B2, VL = V;
+    int64_t U =
+        static_cast<int64_t>(std::floor(A2 * std::sqrt(std::max(0.0L, BL * BL - VL * VL)) / BL));
+    while (U < A2 && Inside(U + 1, V))
+      ++U;
+    while (U >= 0 && !Inside(U, V))
+      --U;
+    // u is 2x + 1 - Cx2 at every pixel: only one parity occurs.
+    if (U >= 0 && ((U + Cx2 - 1) & 1))
       --U;
     if (U < 0)
       return false;
-    X1 = (Cx2 - U) / 2;
-    X2 = (Cx2 + U) / 2;
+    X1 = (Cx2 - 1 - U) / 2;
+    X2 = (Cx2 - 1 + U) / 2;
     return true;
   }
 
@@ -128,14 +126,14 @@ struct TSector {
   }
 
   TVector Direction(TPoint P) const {
-    TVector V{2 * TInt128(P.X) - Cx2, Cy2 - 2 * TInt128(P.Y)};
+    TVector V{2 * TInt128(P.X) + 1 - Cx2, Cy2 - 2 * TInt128(P.Y) - 1};
     if (V.X == 0 && V.Y == 0)
       V.X = 1;
     return V;
   }
 
   bool Contains(int64_t X, int64_t Y) const {
-    const TVector P{2 * TInt128(X) - Cx2, Cy2 - 2 * TInt128(Y)};
+    const TVector P{2 * TInt128(X) + 1 - Cx2, Cy2 - 2 * TInt128(Y) - 1};
     if (Whole || (P.X == 0 && P.Y == 0))
       return true;
     if (C >= 0) // at most half a turn
@@ -150,7 +148,7 @@ struct TSector {
   bool Whole;
 };
 
-// Where an edge crosses the centre line of a pixel row: x (doubled) = N / D.
+// Where an edge crosses a pixel row: x = N / D.
 struct TCrossing {
   TInt128 N, D;
   int Winding;
@@ -357,20 +355,16 @@ void TBitmapCanvas::DoPolygon(const std::vector<TPoint>& Points) {
     const int64_t Y2 = std::min<int64_t>(MaxY - 1, FBitmap.GetHeight() - 1);
     std::vector<TCrossing> Crossings;
     for (int64_t Y = Y1; Y <= Y2; ++Y) {
-      // Pixel centres sit at odd doubled coordinates and vertices at even
-      // ones, so a row's centre line never passes through a vertex.
-      const TInt128 Ys = 2 * TInt128(Y) + 1;
       Crossings.clear();
       for (size_t I = 0; I < Count; ++I) {
         const TPoint& A = Points[I];
         const TPoint& B = Points[(I + 1) % Count];
-        if (A.Y == B.Y)
-          continue;
-        const TInt128 Ay2 = 2 * TInt128(A.Y), By2 = 2 * TInt128(B.Y);
-        if (Ys < std::min(Ay2, By2) || Ys > std::max(Ay2, By2))
+        // Each edge owns its upper end and not its lower one, so a vertex
+        // on the row is counted once and horizontal edges not at all.
+        if (Y < std::min(A.Y, B.Y) || Y >= std::max(A.Y, B.Y))
           continue;
         TInt128 D = TInt128(B.Y) - A.Y;
-        TInt128 N = 2 * TInt128(A.X) * D + (Ys - Ay2) * (TInt128(B.X) - A.X);
+        TInt128 N = TInt128(A.X) * D + (TInt128(Y) - A.Y) * (TInt128(B.X) - A.X);
         if (D < 0) {
           D = -D;
           N = -N;
@@ -385,11 +379,11 @@ void TBitmapCanvas::DoPolygon(const std::vector<TPoint>& Points) {
         Winding += Crossings[I].Winding;
         if (Winding == 0)
           continue;
-        // Pixels whose centre 2x+1 lies in [left crossing, right crossing).
+        // The pixels from the left crossing up to, not including, the right one.
         const TCrossing& Lc = Crossings[I];
         const TCrossing& Rc = Crossings[I + 1];
-        const TInt128 X1 = CeilDiv(Lc.N - Lc.D, 2 * Lc.D);
-        const TInt128 X2 = CeilDiv(Rc.N - Rc.D, 2 * Rc.D) - 1;
+        const TInt128 X1 = CeilDiv(Lc.N, Lc.D);
+        const TInt128 X2 = CeilDiv(Rc.N, Rc.D) - 1;
         if (X2 < 0 || X1 >= FBitmap.GetWidth() || X1 > X2)
           continue;
         FillSpan(int(Y), int64_t(std::max<TInt128>(X1, 0)),

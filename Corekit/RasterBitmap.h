@@ -16,16 +16,18 @@
 //   first); the outermost ring is the outline in the pen colour, the rest is
 //   filled with the brush.
 // - Ellipse: the pixels of the same box whose centres lie on or inside the
-//   ellipse inscribed in it (centre and half-axes measured between the first
-//   and the last pixel centres, so the box (X-R, Y-R)-(X+R+1, Y+R+1) gives
-//   the circle of radius R around (X, Y)). The outline is every such pixel
-//   with a left, right, upper or lower neighbour outside the shape: a thin,
-//   8-connected ring that a 4-connected flood fill does not cross.
-// - Polygon: a pixel is filled when its centre has a non-zero winding number
-//   (vertices lie on pixel corners; a centre exactly on an edge goes with the
-//   area to its right); then every edge is drawn as a line, the closing edge
-//   included, so all vertices are part of the outline. A polygon of fewer
-//   than two points draws nothing.
+//   ellipse inscribed in the box's outer edges, so the box
+//   (X-R, Y-R)-(X+R+1, Y+R+1) gives the circle around the pixel (X, Y) whose
+//   outermost pixels on each axis are R away from it. The outline is every
+//   such pixel with a left, right, upper or lower neighbour outside the
+//   shape: a thin, 8-connected ring that a 4-connected flood fill does not
+//   cross.
+// - Polygon: a pixel is filled when it lies inside by the non-zero winding
+//   rule, pixels and vertices being points of one grid; of the pixels exactly
+//   on an edge only those with the shape to their right or below them are
+//   filled (so the fill alone leaves out the right and bottom border). Then
+//   every edge is drawn as a line, the closing edge included, so the outline
+//   covers the border and all vertices. Fewer than two points draw nothing.
 // - Arc: the outline pixels of the ellipse of the box whose direction from
 //   the centre lies between the start ray and the end ray, counter-clockwise
 //   as seen on the screen, both rays included. Rays that point the same way
