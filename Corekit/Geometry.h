@@ -10,8 +10,7 @@ namespace Deskbay {
 // pixels (halves to the even neighbour). False when there is none: the
 // points are collinear (two or three of them equal included), or the circle
 // is too big for pixel coordinates, which only nearly collinear points give.
-COREKIT_API bool FindCircleBy3Points(TPoint A, TPoint B, TPoint C, TPoint& Centre,
-                                     int& Radius);
+COREKIT_API bool FindCircleBy3Points(TPoint A, TPoint B, TPoint C, TPoint& Centre, int& Radius);
 
 // Whether P1, P2, P3 turn clockwise with y growing upwards: the determinant
 // of P2 - P1 and P3 - P1 is negative. Collinear points do not.

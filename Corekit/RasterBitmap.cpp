@@ -371,9 +371,8 @@ void TBitmapCanvas::DoPolygon(const std::vector<TPoint>& Points) {
         }
         Crossings.push_back({N, D, B.Y > A.Y ? 1 : -1});
       }
-      std::sort(Crossings.begin(), Crossings.end(), [](const TCrossing& P, const TCrossing& Q) {
-        return P.N * Q.D < Q.N * P.D;
-      });
+      std::sort(Crossings.begin(), Crossings.end(),
+                [](const TCrossing& P, const TCrossing& Q) { return P.N * Q.D < Q.N * P.D; });
       int Winding = 0;
       for (size_t I = 0; I + 1 < Crossings.size(); ++I) {
         Winding += Crossings[I].Winding;

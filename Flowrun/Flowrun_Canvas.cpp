@@ -23,9 +23,11 @@ constexpr int MaxRadius = 127;
 char32_t DecodeChar(const std::string& S, size_t I, size_t& Length) {
   const auto Byte = [&](size_t K) { return static_cast<unsigned char>(S[K]); };
   const unsigned char Lead = Byte(I);
-  size_t N = Lead < 0x80 ? 1 : Lead >= 0xC0 && Lead < 0xE0 ? 2 : Lead >= 0xE0 && Lead < 0xF0 ? 3
-                           : Lead >= 0xF0 && Lead < 0xF8                     ? 4
-                                                                             : 0;
+  size_t N = Lead < 0x80                   ? 1
+             : Lead >= 0xC0 && Lead < 0xE0 ? 2
+             : Lead >= 0xE0 && Lead < 0xF0 ? 3
+             : Lead >= 0xF0 && Lead < 0xF8 ? 4
+                                           : 0;
   if (N > 1 && I + N <= S.size()) {
     char32_t C = Lead & (0x7F >> N);
     bool Ok = true;
@@ -61,9 +63,9 @@ struct TCommandWord {
 };
 
 constexpr TCommandWord CommandWords[] = {
-    {{U'т', U'ч', U'к'}, TCommand::Point},   {{U'о', U'т', U'р'}, TCommand::Segment},
-    {{U'к', U'р', U'г'}, TCommand::Circle},  {{U'м', U'н', U'у'}, TCommand::Polygon},
-    {{U'д', U'у', U'г'}, TCommand::Arc},     {{U'з', U'к', U'р'}, TCommand::Fill},
+    {{U'т', U'ч', U'к'}, TCommand::Point},  {{U'о', U'т', U'р'}, TCommand::Segment},
+    {{U'к', U'р', U'г'}, TCommand::Circle}, {{U'м', U'н', U'у'}, TCommand::Polygon},
+    {{U'д', U'у', U'г'}, TCommand::Arc},    {{U'з', U'к', U'р'}, TCommand::Fill},
 };
 
 // Reads the arguments of one command from left to right; every failure
@@ -243,8 +245,7 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     if (FindCircleBy3Points(P1, P2, P3, Centre, R)) {
       if (Clockwise3Points(L1, L2, L3))
         std::swap(P1, P3);
-      C.Arc(Centre.X - R, Centre.Y - R, Centre.X + R + 1, Centre.Y + R + 1, P1.X, P1.Y, P3.X,
-            P3.Y);
+      C.Arc(Centre.X - R, Centre.Y - R, Centre.X + R + 1, Centre.Y + R + 1, P1.X, P1.Y, P3.X, P3.Y);
     }
     break;
   }

@@ -18,7 +18,8 @@ namespace Deskbay {
 namespace {
 
 [[noreturn]] void RaiseWriteError(const std::string& FileName, const std::string& Reason) {
-  throw Exception(Format("Не удалось записать файл \"%s\".\r\n%s", FileName.c_str(), Reason.c_str()));
+  throw Exception(
+      Format("Не удалось записать файл \"%s\".\r\n%s", FileName.c_str(), Reason.c_str()));
 }
 
 } // namespace

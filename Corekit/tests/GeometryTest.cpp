@@ -31,9 +31,9 @@ TEST(Geometry, CircleThroughThreePoints) {
 }
 
 TEST(Geometry, ClockwiseWithYUp) {
-  EXPECT_TRUE(Clockwise3Points({0, 10}, {10, 20}, {20, 10}));   // over the top, left to right
-  EXPECT_FALSE(Clockwise3Points({20, 10}, {10, 20}, {0, 10}));  // the same way back
-  EXPECT_FALSE(Clockwise3Points({0, 0}, {1, 1}, {2, 2}));       // collinear
+  EXPECT_TRUE(Clockwise3Points({0, 10}, {10, 20}, {20, 10}));  // over the top, left to right
+  EXPECT_FALSE(Clockwise3Points({20, 10}, {10, 20}, {0, 10})); // the same way back
+  EXPECT_FALSE(Clockwise3Points({0, 0}, {1, 1}, {2, 2}));      // collinear
   EXPECT_TRUE(Clockwise3Points({std::numeric_limits<int32_t>::min(), 0}, {0, 1},
                                {std::numeric_limits<int32_t>::max(), 0}))
       << "no overflow";

@@ -197,7 +197,8 @@ TEST(RasterBitmap, PolygonFillsByWindingAndOutlinesEveryEdge) {
   std::vector<TPoint> Points;
   for (int K = 0; K < 5; ++K) {
     const double A = M_PI / 2 + K * 4 * M_PI / 5;
-    Points.push_back({int(std::lround(50 + 45 * std::cos(A))), int(std::lround(50 - 45 * std::sin(A)))});
+    Points.push_back(
+        {int(std::lround(50 + 45 * std::cos(A))), int(std::lround(50 - 45 * std::sin(A)))});
   }
   Star.C.Polygon(Points);
   EXPECT_EQ(Star.At(50, 50), Brush);
