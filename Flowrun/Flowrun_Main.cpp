@@ -1,5 +1,6 @@
 #include "Flowrun_Main.h"
 
+#include "Flowrun_Canvas.h"
 #include "Flowrun_Processors.h"
 
 #include "Corekit/InteractionHooks.h"
@@ -48,6 +49,7 @@ TAlgMachine::TAlgMachine()
                       &TIOAlgBlockProcessor::Instance, &TWhileAlgBlockProcessor::Instance,
                       &TForAlgBlockProcessor::Instance, &TUntilAlgBlockProcessor::Instance});
   new TALU(this);
+  FCanvas = new TAlgCanvas(this);
 }
 
 TAlgMachine::~TAlgMachine() {

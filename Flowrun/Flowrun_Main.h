@@ -17,6 +17,7 @@
 namespace Deskbay {
 
 class TAlgMachine;
+class TAlgCanvas;
 
 enum TAlgMachineState { amsInit, amsReady, amsDone, amsError };
 
@@ -122,6 +123,8 @@ public:
   TAlgMachineState GetState() const { return FState; }
   TVarStorage& GetStorage() { return *FStorage; }
   TAlgConsole& GetConsole() { return *FConsole; }
+  // The drawing device; the device list owns it.
+  TAlgCanvas& GetCanvas() const { return *FCanvas; }
   bool GetJumpedBack() const { return FJumpedBack; }
   TAlgBlock* GetLastProcessedBlock() const { return FLastProcessedBlock; }
 
@@ -139,6 +142,7 @@ private:
   TAspectController* FInteractionAspect;
   bool FJumpedBack = false;
   TAlgBlock* FLastProcessedBlock = nullptr;
+  TAlgCanvas* FCanvas;
   // The processor found last and the class it serves: the lookup is by
   // name, and the registry is fixed once the machine is ready.
   mutable const TAlgBlockClass* FCachedClass = nullptr;

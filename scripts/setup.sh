@@ -3,7 +3,7 @@
 # As root it runs apt-get; otherwise it prints the exact install line and stops.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,3 +1,4 @@
+#include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Processors.h"
 #include "MachineTestUtils.h"
 
@@ -37,9 +38,10 @@ TEST(Machine, StateChecksAndRegistry) {
             "Процессор \"TXProcessor\" не найден.");
   EXPECT_EQ(M.FindProcessor(Alg.GetRoot()), &TRootAlgBlockProcessor::Instance);
   EXPECT_THROW(M.RegisterProcessor(&TIfAlgBlockProcessor::Instance), EAssertionFailed);
-  EXPECT_EQ(M.GetDeviceCount(), 1);
+  EXPECT_EQ(M.GetDeviceCount(), 2);
   EXPECT_STREQ(M.GetDevices(0)->ClassName(), "TALU");
-  EXPECT_EQ(ErrorOf([&] { M.GetDevices(1); }), "Bad device index (1, 1).");
+  EXPECT_EQ(M.GetDevices(1), static_cast<TAlgDevice*>(&M.GetCanvas()));
+  EXPECT_EQ(ErrorOf([&] { M.GetDevices(2); }), "Bad device index (2, 2).");
 
   M.SetCurrentBlock(nullptr); // the same block again: allowed in any state
   EXPECT_EQ(ErrorOf([&] { M.SetCurrentBlock(Alg.GetRoot()); }),

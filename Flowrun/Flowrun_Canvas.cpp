@@ -1,0 +1,264 @@
+#include "Flowrun_Canvas.h"
+
+#include "Corekit/Geometry.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace Deskbay {
+
+namespace {
+
+constexpr int PictureSide = 181;
+static_assert(PictureSide == TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1);
+static_assert(PictureSide == TAlgCanvas::GetCanvasHeight() * TAlgCanvas::GetCanvasScale() + 1);
+
+// Pixel coordinates a command may name; beyond them nothing could be seen.
+constexpr int64_t MinPixel = -2048, MaxPixel = 2047;
+constexpr int MaxRadius = 127;
+
+// One character of UTF-8 text starting at S[I]: its code point and length.
+// A malformed sequence counts as one character per byte.
+char32_t DecodeChar(const std::string& S, size_t I, size_t& Length) {
+  const auto Byte = [&](size_t K) { return static_cast<unsigned char>(S[K]); };
+  const unsigned char Lead = Byte(I);
+  size_t N = Lead < 0x80                   ? 1
+             : Lead >= 0xC0 && Lead < 0xE0 ? 2
+             : Lead >= 0xE0 && Lead < 0xF0 ? 3
+             : Lead >= 0xF0 && Lead < 0xF8 ? 4
+                                           : 0;
+  if (N > 1 && I + N <= S.size()) {
+    char32_t C = Lead & (0x7F >> N);
+    bool Ok = true;
+    for (size_t K = 1; K < N && Ok; ++K) {
+      Ok = (Byte(I + K) & 0xC0) == 0x80;
+      C = (C << 6) | (Byte(I + K) & 0x3F);
+    }
+    if (Ok) {
+      Length = N;
+      return C;
+    }
+  }
+  Length = 1;
+  return Lead;
+}
+
+// Small letters for Latin and Cyrillic capitals, Ё included.
+char32_t LowerChar(char32_t C) {
+  if (C >= U'A' && C <= U'Z')
+    return C + 0x20;
+  if (C >= 0x410 && C <= 0x42F)
+    return C + 0x20;
+  if (C >= 0x400 && C <= 0x40F)
+    return C + 0x50;
+  return C;
+}
+
+enum class TCommand { Point, Segment, Circle, Polygon, Arc, Fill };
+
+struct TCommandWord {
+  char32_t Word[3];
+  TCommand Command;
+};
+
+constexpr TCommandWord CommandWords[] = {
+    {{U'т', U'ч', U'к'}, TCommand::Point},  {{U'о', U'т', U'р'}, TCommand::Segment},
+    {{U'к', U'р', U'г'}, TCommand::Circle}, {{U'м', U'н', U'у'}, TCommand::Polygon},
+    {{U'д', U'у', U'г'}, TCommand::Arc},    {{U'з', U'к', U'р'}, TCommand::Fill},
+};
+
+// Reads the arguments of one command from left to right; every failure
+// names the line as the user wrote it.
+class TArgReader {
+public:
+  TArgReader(TAlgMachine& Machine, const std::string& Line, std::string Args)
+      : FMachine(Machine), FLine(Line), FArgs(std::move(Args)) {}
+
+  bool Next(char C) const { return FPos < FArgs.size() && FArgs[FPos] == C; }
+
+  void Expect(char C) {
+    if (!Next(C))
+      FMachine.RaiseSyntaxError(FLine);
+    ++FPos;
+  }
+
+  // Up to the next Terminator (0: the end of the arguments), which is
+  // consumed; the text before it is an expression.
+  double ValueUpTo(char Terminator) {
+    size_t End = FArgs.size();
+    if (Terminator) {
+      End = FArgs.find(Terminator, FPos);
+      if (End == std::string::npos)
+        FMachine.RaiseSyntaxError(FLine);
+    }
+    const std::string Expr = FArgs.substr(FPos, End - FPos);
+    FPos = Terminator ? End + 1 : End;
+    return FMachine.GetStorage().Evaluate(Expr);
+  }
+
+  int IntegerUpTo(char Terminator) {
+    const double Value = ValueUpTo(Terminator);
+    const double Rounded = std::nearbyint(Value); // halves to the even neighbour
+    if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
+      throw Exception(Format("Ошибка округления числа %g.", Value));
+    return static_cast<int>(Rounded);
+  }
+
+  static void CheckRange(int64_t Value, int64_t Lo, int64_t Hi) {
+    if (Value < Lo || Value > Hi)
+      throw Exception(
+          Format("Значение %lld выходит за допустимый диапазон.", static_cast<long long>(Value)));
+  }
+
+  // A logical point in parentheses; Logical receives it as written, the
+  // result is its pixel.
+  TPoint Point(TPoint* Logical = nullptr) {
+    Expect('(');
+    const int X = IntegerUpTo(',');
+    const int Y = IntegerUpTo(')');
+    // In 64 bits: the range check must see the true pixel of a huge value.
+    const int64_t Scale = TAlgCanvas::GetCanvasScale();
+    const int64_t PX = Scale * X;
+    const int64_t PY = int64_t(PictureSide - 1) - Scale * Y;
+    CheckRange(PX, MinPixel, MaxPixel);
+    CheckRange(PY, MinPixel, MaxPixel);
+    if (Logical)
+      *Logical = {X, Y};
+    return {int32_t(PX), int32_t(PY)};
+  }
+
+  TColor ColorUpTo(char Terminator) {
+    const int Index = IntegerUpTo(Terminator);
+    CheckRange(Index, 0, 15);
+    return TAlgCanvas::Palette[size_t(Index)];
+  }
+
+  [[noreturn]] void SyntaxError() const { FMachine.RaiseSyntaxError(FLine); }
+
+private:
+  TAlgMachine& FMachine;
+  const std::string& FLine;
+  std::string FArgs;
+  size_t FPos = 0;
+};
+
+void SetPen(TCanvas& C, TColor Color) {
+  C.GetPen().Color = Color;
+  C.GetPen().Style = TPenStyle::psSolid;
+  C.GetPen().Mode = TPenMode::pmCopy;
+}
+
+void SetBrush(TCanvas& C, TColor Color) {
+  C.GetBrush().Color = Color;
+  C.GetBrush().Style = TBrushStyle::bsSolid;
+}
+
+} // namespace
+
+TAlgCanvas::TAlgCanvas(TAlgMachine* Machine)
+    : TAlgDevice(Machine), FPicture(PictureSide, PictureSide, BackgroundColor) {
+  FPicture.SetTransparentColor(FPicture.GetPixel(0, 0));
+  FPicture.SetTransparent(true);
+}
+
+TPoint TAlgCanvas::LogToPhys(TPoint P) {
+  return {GetCanvasScale() * P.X, PictureSide - 1 - GetCanvasScale() * P.Y};
+}
+
+bool TAlgCanvas::ExecLine(const std::string& Line) {
+  const std::string S = RemoveControlsAndSpaces(Line);
+  char32_t Word[3];
+  size_t Pos = 0;
+  for (char32_t& C : Word) {
+    if (Pos >= S.size())
+      return false;
+    size_t Length;
+    C = LowerChar(DecodeChar(S, Pos, Length));
+    Pos += Length;
+  }
+  const TCommandWord* Found = nullptr;
+  for (const TCommandWord& W : CommandWords)
+    if (W.Word[0] == Word[0] && W.Word[1] == Word[1] && W.Word[2] == Word[2])
+      Found = &W;
+  if (!Found)
+    return false;
+
+  TArgReader Args(*GetMachine(), Line, S.substr(Pos));
+  TCanvas& C = GetCanvas();
+  switch (Found->Command) {
+  case TCommand::Point: {
+    const TPoint P = Args.Point();
+    Args.Expect(',');
+    C.SetPixel(P.X, P.Y, Args.ColorUpTo(0));
+    break;
+  }
+  case TCommand::Segment: {
+    const TPoint P1 = Args.Point();
+    Args.Expect('-');
+    const TPoint P2 = Args.Point();
+    Args.Expect(',');
+    SetPen(C, Args.ColorUpTo(0));
+    C.MoveTo(P1.X, P1.Y);
+    C.LineTo(P2.X, P2.Y);
+    // The line stops short of its end; a segment includes it.
+    C.SetPixel(P2.X, P2.Y, C.GetPen().Color);
+    break;
+  }
+  case TCommand::Circle: {
+    const TPoint P = Args.Point();
+    Args.Expect(',');
+    const int Units = Args.IntegerUpTo(',');
+    TArgReader::CheckRange(Units, 1, MaxRadius);
+    SetPen(C, Args.ColorUpTo(','));
+    SetBrush(C, Args.ColorUpTo(0));
+    const int R = GetCanvasScale() * Units;
+    C.Ellipse(P.X - R, P.Y - R, P.X + R + 1, P.Y + R + 1);
+    break;
+  }
+  case TCommand::Polygon: {
+    std::vector<TPoint> Points{Args.Point()};
+    while (Args.Next('-')) {
+      Args.Expect('-');
+      Points.push_back(Args.Point());
+    }
+    if (!Args.Next(',') || Points.size() < 2)
+      Args.SyntaxError();
+    Args.Expect(',');
+    SetPen(C, Args.ColorUpTo(','));
+    SetBrush(C, Args.ColorUpTo(0));
+    C.Polygon(Points);
+    break;
+  }
+  case TCommand::Arc: {
+    TPoint L1, L2, L3;
+    TPoint P1 = Args.Point(&L1);
+    Args.Expect('-');
+    const TPoint P2 = Args.Point(&L2);
+    Args.Expect('-');
+    TPoint P3 = Args.Point(&L3);
+    Args.Expect(',');
+    SetPen(C, Args.ColorUpTo(0));
+    TPoint Centre;
+    int R;
+    // Three points on one line have no circle and draw nothing.
+    if (FindCircleBy3Points(P1, P2, P3, Centre, R)) {
+      if (Clockwise3Points(L1, L2, L3))
+        std::swap(P1, P3);
+      C.Arc(Centre.X - R, Centre.Y - R, Centre.X + R + 1, Centre.Y + R + 1, P1.X, P1.Y, P3.X, P3.Y);
+    }
+    break;
+  }
+  case TCommand::Fill: {
+    const TPoint P = Args.Point();
+    Args.Expect(',');
+    SetBrush(C, Args.ColorUpTo(0));
+    C.FloodFill(P.X, P.Y, FPicture.GetPixel(P.X, P.Y), TFillStyle::fsSurface);
+    break;
+  }
+  }
+  Changed();
+  return true;
+}
+
+} // namespace Deskbay

@@ -1,0 +1,55 @@
+#pragma once
+
+// The machine's drawing device: it executes the drawing commands of
+// computation blocks on a small square picture that the debugger shows.
+
+#include "Flowrun_Main.h"
+
+#include "Corekit/RasterBitmap.h"
+
+#include <array>
+
+namespace Deskbay {
+
+// Commands (the word in any case, spaces anywhere, coordinates logical):
+//   тчк(x,y),c                      a pixel
+//   отр(x1,y1)-(x2,y2),c            a segment, both ends included
+//   крг(x,y),r,outline,fill         a circle of r units
+//   мну(x1,y1)-(x2,y2)...,outline,fill  a filled polygon of two points or more
+//   дуг(x1,y1)-(x2,y2)-(x3,y3),c    the arc from the first point through the second to the third
+//   зкр(x,y),c                      a flood fill of the area around the point
+// Each value is an expression over the run's variables; colours index the
+// 16-colour palette.
+class FLOWRUN_API TAlgCanvas : public TAlgDevice {
+public:
+  static constexpr TColor BackgroundColor = RGBColor(254, 254, 254);
+  static constexpr std::array<TColor, 16> Palette = {
+      RGBColor(0, 0, 0),       RGBColor(0, 0, 255),     RGBColor(0, 128, 0),
+      RGBColor(51, 204, 204),  RGBColor(255, 0, 0),     RGBColor(255, 0, 255),
+      RGBColor(153, 0, 51),    RGBColor(166, 166, 166), RGBColor(230, 230, 230),
+      RGBColor(153, 204, 255), RGBColor(0, 255, 0),     RGBColor(0, 255, 255),
+      RGBColor(255, 153, 0),   RGBColor(204, 153, 255), RGBColor(255, 255, 0),
+      RGBColor(255, 255, 255)};
+
+  explicit TAlgCanvas(TAlgMachine* Machine);
+  const char* ClassName() const override { return "TAlgCanvas"; }
+
+  TCanvas& GetCanvas() { return FPicture.GetCanvas(); }
+  const TBitmap& GetPicture() const { return FPicture; }
+
+  // Logical units across and up, and pixels per unit: the picture has one
+  // pixel more than units times scale on each side, so that both border
+  // lines are on it.
+  static constexpr int GetCanvasWidth() { return 20; }
+  static constexpr int GetCanvasHeight() { return 20; }
+  static constexpr int GetCanvasScale() { return 9; }
+  // Logical (0, 0) is the bottom-left pixel; y grows upwards.
+  static TPoint LogToPhys(TPoint P);
+
+  bool ExecLine(const std::string& Line) override;
+
+private:
+  TBitmap FPicture;
+};
+
+} // namespace Deskbay
