@@ -213,12 +213,14 @@ void TSvgCanvas::WriteText(TPoint P, std::string_view Text, const std::string& C
     FBody += "<rect" + Attr("x", P.X) + Attr("y", P.Y) + Attr("width", TextWidth(Text)) +
              Attr("height", Height) + " fill=\"" + SvgColor(GetBrush().Color) + "\"" +
              ClipAttribute + "/>\n";
-  // The baseline sits four fifths down the line, near where the ascent of
-  // common fonts ends.
+  // A font's em is about four fifths of its line height, and the baseline
+  // sits about as far down the line. The text is stretched or squeezed to the width the
+  // layout measured, so it fits its box whatever font the viewer picks.
   FBody += "<text" + Attr("x", P.X) + Attr("y", P.Y + Height * 0.8) + " font-family=\"" +
-           EscapeXml(Font.Name) + "\"" + Attr("font-size", Font.Height) +
+           EscapeXml(Font.Name) + "\"" + Attr("font-size", Font.Height * 0.8) +
            (Font.Weight != 400 ? Attr("font-weight", Font.Weight) : std::string()) + " fill=\"" +
-           SvgColor(Font.Color) + "\" xml:space=\"preserve\"" + ClipAttribute + ">" +
+           SvgColor(Font.Color) + "\"" + Attr("textLength", TextWidth(Text)) +
+           " lengthAdjust=\"spacingAndGlyphs\" xml:space=\"preserve\"" + ClipAttribute + ">" +
            EscapeXml(Text) + "</text>\n";
 }
 

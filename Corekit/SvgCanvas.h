@@ -7,7 +7,8 @@
 // through pixel centres with a 1-pixel stroke. A pen of mode pmNop draws
 // neither outline nor fill, a clear pen no outline, a clear brush no fill and
 // no text background. Text becomes <text> in the font colour (its top at the
-// given y), clipped text keeps its clip through a clipPath.
+// given y, its width the measured one), clipped text keeps its clip through a
+// clipPath.
 //
 // Flood fill has no counterpart in SVG (it depends on the pixels already
 // there); the SVG canvas ignores it. The flowchart never fills this way; only

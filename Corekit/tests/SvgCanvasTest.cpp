@@ -72,7 +72,9 @@ TEST(SvgCanvas, TextArcAndClip) {
   C.TextRect({0, 0, 20, 16}, 2, 0, "clipped");
   C.Arc(0, 0, 22, 22, 20, 11, 11, 0); // a quarter: right to top, counter-clockwise
   const std::string& B = C.GetBody();
-  EXPECT_NE(B.find("fill=\"#010203\" xml:space=\"preserve\">a&lt;b</text>"), std::string::npos);
+  EXPECT_NE(B.find("fill=\"#010203\" textLength=\"24\" lengthAdjust=\"spacingAndGlyphs\" "
+                   "xml:space=\"preserve\">a&lt;b</text>"),
+            std::string::npos);
   EXPECT_EQ(CountOf(B, "<clipPath id=\"clip1\"><rect x=\"0\" y=\"0\" width=\"20\" height=\"16\"/>"),
             1);
   EXPECT_EQ(CountOf(B, "clip-path=\"url(#clip1)\""), 2); // background and text
