@@ -1,4 +1,5 @@
 #include "Corekit/VisualUtils.h"
+#include "LogCanvas.h"
 
 #include <gtest/gtest.h>
 
@@ -6,50 +7,9 @@
 #include <vector>
 
 using namespace Deskbay;
+using namespace Deskbay::Testing;
 
 namespace {
-
-// Logs every drawing call with its coordinates and the pen state it saw.
-class TLogCanvas : public TCanvas {
-public:
-  std::vector<std::string> Log;
-
-protected:
-  std::string Pen() const { return GetPen().Mode == TPenMode::pmNop ? " nop" : ""; }
-  void DoLine(TPoint A, TPoint B) override {
-    Log.push_back(Format("line %d,%d-%d,%d%s", A.X, A.Y, B.X, B.Y, Pen().c_str()));
-  }
-  void DoRectangle(const TRect& R) override {
-    Log.push_back(
-        Format("rect %d,%d,%d,%d %06X", R.Left, R.Top, R.Right, R.Bottom, GetBrush().Color));
-  }
-  void DoEllipse(const TRect& R) override {
-    Log.push_back(Format("ellipse %d,%d,%d,%d", R.Left, R.Top, R.Right, R.Bottom));
-  }
-  void DoPolygon(const std::vector<TPoint>& Points) override {
-    std::string S = "polygon";
-    for (TPoint P : Points)
-      S += Format(" %d,%d", P.X, P.Y);
-    Log.push_back(S);
-  }
-  void DoArc(const TRect& R, TPoint S, TPoint E) override {
-    Log.push_back(Format("arc %d,%d,%d,%d %d,%d %d,%d", R.Left, R.Top, R.Right, R.Bottom, S.X, S.Y,
-                         E.X, E.Y));
-  }
-  void DoSetPixel(TPoint P, TColor C) override {
-    Log.push_back(Format("pixel %d,%d %06X", P.X, P.Y, C));
-  }
-  void DoFloodFill(TPoint P, TColor, TFillStyle) override {
-    Log.push_back(Format("fill %d,%d", P.X, P.Y));
-  }
-  void DoTextOut(TPoint P, std::string_view T) override {
-    Log.push_back(Format("text %d,%d %s %06X", P.X, P.Y, std::string(T).c_str(), GetFont().Color));
-  }
-  void DoClippedTextOut(TPoint P, const TRect& C, std::string_view T) override {
-    Log.push_back(Format("clipped %d,%d [%d,%d,%d,%d] %s", P.X, P.Y, C.Left, C.Top, C.Right,
-                         C.Bottom, std::string(T).c_str()));
-  }
-};
 
 struct TDestroyCounter : IOnNotify {
   void Notify(TObject* Sender) override {
@@ -209,8 +169,12 @@ TEST(CompositeImage, DisplayReplaysChildrenFirstWithOffsetsAndState) {
   Canvas.MoveTo(1, 2);
   Root.Display(Canvas, {100, 200});
   const std::vector<std::string> Expected = {
-      "rect 115,205,119,209 00FF00", "text 116,206 x 123456", "clipped 116,207 [115,205,119,209] y",
-      "pixel 118,208 ABCDEF",        "fill 117,207",          "line 100,200-120,200",
+      "rect 115,205,119,209 00FF00",
+      "text 116,206 x 123456",
+      "clipped 116,207 [115,205,119,209] y 123456",
+      "pixel 118,208 ABCDEF",
+      "fill 117,207",
+      "line 100,200-120,200",
       "line 120,200-120,220 nop",
   };
   EXPECT_EQ(Canvas.Log, Expected);

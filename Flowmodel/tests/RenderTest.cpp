@@ -1,6 +1,7 @@
 #include "ModelTestUtils.h"
 
 #include "Corekit/SvgCanvas.h"
+#include "Corekit/tests/LogCanvas.h"
 
 #include <gtest/gtest.h>
 
@@ -15,44 +16,9 @@ using namespace Deskbay::Testing;
 
 namespace {
 
-// Logs what a picture replays, one entry per drawing call.
-class TLogCanvas : public TCanvas {
-public:
-  std::vector<std::string> Log;
-  bool Has(const std::string& Entry) const {
-    return std::find(Log.begin(), Log.end(), Entry) != Log.end();
-  }
-
-protected:
-  void DoLine(TPoint A, TPoint B) override {
-    Log.push_back(Format("line %d,%d-%d,%d%s", A.X, A.Y, B.X, B.Y,
-                         GetPen().Mode == TPenMode::pmNop ? " nop" : ""));
-  }
-  void DoRectangle(const TRect& R) override {
-    Log.push_back(
-        Format("rect %d,%d,%d,%d %06X", R.Left, R.Top, R.Right, R.Bottom, GetBrush().Color));
-  }
-  void DoEllipse(const TRect& R) override {
-    Log.push_back(Format("ellipse %d,%d,%d,%d", R.Left, R.Top, R.Right, R.Bottom));
-  }
-  void DoPolygon(const std::vector<TPoint>& Points) override {
-    std::string S = "polygon";
-    for (TPoint P : Points)
-      S += Format(" %d,%d", P.X, P.Y);
-    Log.push_back(S);
-  }
-  void DoArc(const TRect&, TPoint, TPoint) override { Log.push_back("arc"); }
-  void DoSetPixel(TPoint P, TColor) override { Log.push_back(Format("pixel %d,%d", P.X, P.Y)); }
-  void DoFloodFill(TPoint, TColor, TFillStyle) override { Log.push_back("fill"); }
-  void DoTextOut(TPoint P, std::string_view T) override {
-    Log.push_back(Format("text %d,%d %s %06X%s", P.X, P.Y, std::string(T).c_str(), GetFont().Color,
-                         GetBrush().Style == TBrushStyle::bsClear ? " clear" : ""));
-  }
-  void DoClippedTextOut(TPoint P, const TRect& C, std::string_view T) override {
-    Log.push_back(Format("clipped %d,%d [%d,%d,%d,%d] %s %06X", P.X, P.Y, C.Left, C.Top, C.Right,
-                         C.Bottom, std::string(T).c_str(), GetFont().Color));
-  }
-};
+bool Has(const std::vector<std::string>& Log, const std::string& Entry) {
+  return std::find(Log.begin(), Log.end(), Entry) != Log.end();
+}
 
 // In the image's own physical coordinates, as it was drawn.
 std::vector<std::string> Replay(const TCompositeImage& Image) {
@@ -191,10 +157,10 @@ TEST(Render, BranchLinesLabelsAndClickBands) {
       "text 100,4 нет 000000 clear",
       "line 0,20--25,20",
       "polygon -28,49 -22,49 -25,56",
-      "pixel 50,61",
+      "pixel 50,61 000000",
   };
   for (const auto& Entry : Wanted)
-    EXPECT_TRUE(std::find(Log.begin(), Log.end(), Entry) != Log.end()) << Entry;
+    EXPECT_TRUE(Has(Log, Entry)) << Entry;
 
   // Ten pixels beside a branch line answer the branch's sequence, in its own
   // coordinates; eleven fall through to the diamond.
@@ -238,9 +204,9 @@ TEST(Render, LoopsPlaceTheirParts) {
   // D = 61 + 16 - 1; the left and right edges are 70 beyond the anchor.
   for (const char* Entry :
        {"ellipse 48,2,53,7", "polygon 0,41 50,21 99,41 50,60", "line 50,76-50,83",
-        "line 50,83--20,83", "line 120,41-120,93", "pixel 50,98", "text 56,60 да 000000 clear",
-        "text 98,21 нет 000000 clear"})
-    EXPECT_TRUE(std::find(Log.begin(), Log.end(), Entry) != Log.end()) << Entry;
+        "line 50,83--20,83", "line 120,41-120,93", "pixel 50,98 000000",
+        "text 56,60 да 000000 clear", "text 98,21 нет 000000 clear"})
+    EXPECT_TRUE(Has(Log, Entry)) << Entry;
   EXPECT_EQ(W.GetComponents(0)->GetPosition(), (TPoint{40, 61}));
   TPoint P{50, 41};
   EXPECT_EQ(While->GetBlockAt(P), While);
@@ -251,9 +217,10 @@ TEST(Render, LoopsPlaceTheirParts) {
   EXPECT_EQ(Until->Render(U), 50);
   Log = Replay(U);
   // B = 4 + 16 - 1; the exit line is one text line long.
-  for (const char* Entry : {"polygon 0,39 50,19 99,39 50,58", "line 0,39--20,39", "pixel 50,75",
-                            "text -15,20 да 000000 clear", "text 53,59 нет 000000 clear"})
-    EXPECT_TRUE(std::find(Log.begin(), Log.end(), Entry) != Log.end()) << Entry;
+  for (const char* Entry :
+       {"polygon 0,39 50,19 99,39 50,58", "line 0,39--20,39", "pixel 50,75 000000",
+        "text -15,20 да 000000 clear", "text 53,59 нет 000000 clear"})
+    EXPECT_TRUE(Has(Log, Entry)) << Entry;
   EXPECT_EQ(U.GetComponents(0)->GetPosition(), (TPoint{40, 4}));
 
   TCompositeImage F;
@@ -261,8 +228,8 @@ TEST(Render, LoopsPlaceTheirParts) {
   Log = Replay(F);
   for (const char* Entry :
        {"polygon -20,20 0,0 100,0 120,20 100,40 0,40", "line -40,20--20,20", "line 140,20-140,71",
-        "pixel 50,76", "clipped 18,12 [0,12,100,28] I=1,10,1 000000"})
-    EXPECT_TRUE(std::find(Log.begin(), Log.end(), Entry) != Log.end()) << Entry;
+        "pixel 50,76 000000", "clipped 18,12 [0,12,100,28] I=1,10,1 000000"})
+    EXPECT_TRUE(Has(Log, Entry)) << Entry;
   for (TPoint Q : {TPoint{-19, 20}, TPoint{118, 20}, TPoint{50, 39}}) {
     EXPECT_EQ(For->GetBlockAt(Q), For);
   }
@@ -282,8 +249,8 @@ TEST(Render, SequencesStackBlocksAndAnswerInsertionPoints) {
   EXPECT_EQ(Body->GetChildBottoms(), (std::vector<int32_t>{55, 169, 224}));
   EXPECT_EQ(Image.GetSize().Y, 224 + 16);
   auto Log = Replay(Image);
-  EXPECT_TRUE(std::find(Log.begin(), Log.end(), "pixel 0,70") != Log.end()); // no arrow head
-  EXPECT_TRUE(std::find(Log.begin(), Log.end(), "polygon -3,177 3,177 0,184") != Log.end());
+  EXPECT_TRUE(Has(Log, "pixel 0,70 000000")); // no arrow head
+  EXPECT_TRUE(Has(Log, "polygon -3,177 3,177 0,184"));
   EXPECT_EQ(Body->GetNewBlockIndexAt({0, 0}), 0);
   EXPECT_EQ(Body->GetNewBlockIndexAt({0, 54}), 0);
   EXPECT_EQ(Body->GetNewBlockIndexAt({0, 55}), 1);
@@ -308,7 +275,7 @@ TEST(Render, ColoursComeFromTheScheme) {
   // Selected: blue fill, white text; the labels stay in the pen colour.
   EXPECT_TRUE(std::find(Log.begin(), Log.end(), "clipped 38,12 [25,12,75,28] A<B FFFFFF") !=
               Log.end());
-  EXPECT_TRUE(std::find(Log.begin(), Log.end(), "text -16,4 да 0000AA clear") != Log.end());
+  EXPECT_TRUE(Has(Log, "text -16,4 да 0000AA clear"));
   // The statement inside the selected branch is semi-selected.
   auto InnerLog = Replay(*Inner->GetImage());
   EXPECT_EQ(InnerLog.front(), "rect 0,0,100,40 FFFF00");
