@@ -145,6 +145,11 @@ public:
   // One line of text with its top-left corner at (X, Y), in the font colour;
   // the background is filled with the brush unless it is clear.
   void TextOut(int X, int Y, std::string_view Text) { DoTextOut({X, Y}, Text); }
+  // The same line cut to Clip (right and bottom exclusive). Recorders replay
+  // clipped text through it, so a surface that can clip keeps the clip.
+  void TextRect(const TRect& Clip, int X, int Y, std::string_view Text) {
+    DoClippedTextOut({X, Y}, Clip, Text);
+  }
 
   // Text measurement through the installed metrics provider.
   int TextWidth(std::string_view Text) const;

@@ -8,10 +8,13 @@
 
 #include "Corekit/Canvas.h"
 #include "Corekit/MiscUtils_Versioning.h"
+#include "Corekit/Region.h"
 #include "Corekit/StringList.h"
+#include "Corekit/VisualUtils.h"
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,47 @@ protected:                                                                      
                                                                                                    \
 private:
 
+// --- rendering ---
+
+// Tells a block that the composite image it was drawn into is going away.
+class FLOWMODEL_API IOnImageDestroy : public IOnNotify {};
+
+// What the last rendering left on a block: its clickable region (owned, in
+// the physical coordinates of its image) and the image it was drawn into
+// (not owned: the block listens for the image's destruction and is the
+// image's Data). Whichever of block and image goes first unties the link.
+class FLOWMODEL_API TAlgRenderLink {
+public:
+  explicit TAlgRenderLink(TAlgBlock* Owner) : FOwner(Owner), FImageDestroy(Owner) {}
+  ~TAlgRenderLink();
+  TAlgRenderLink(const TAlgRenderLink&) = delete;
+  TAlgRenderLink& operator=(const TAlgRenderLink&) = delete;
+
+  TCompositeImage* GetImage() const { return FImage; }
+  // Unregisters from the image, clears its Data and forgets it.
+  void Detach();
+  // Detaches, then listens to Image and makes the owner its Data.
+  void Attach(TCompositeImage* Image);
+
+  const TRegion* GetRegion() const { return FRegion.get(); }
+  void SetRegion(std::unique_ptr<TRegion> Region);
+
+private:
+  class TImageDestroyAdapter : public IOnImageDestroy {
+  public:
+    explicit TImageDestroyAdapter(TAlgBlock* Owner) : FOwner(Owner) {}
+    void Notify(TObject* Sender) override;
+
+  private:
+    TAlgBlock* FOwner;
+  };
+
+  TAlgBlock* FOwner;
+  std::unique_ptr<TRegion> FRegion;
+  TCompositeImage* FImage = nullptr;
+  TImageDestroyAdapter FImageDestroy;
+};
+
 // A block never goes with delete: Free checks that it may go, tears it down
 // inside one bracket of its algorithm and frees it with everything below it.
 class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject {
@@ -128,7 +172,39 @@ public:
   // Whether the machine enters the block from above without a step of its own.
   virtual bool SkipOnJumpOutside() const { return false; }
 
+  // --- rendering ---
+  // Lays the block out and draws it into Image (recording, nothing drawn on
+  // it yet), finishes the image and returns the anchor: the x, in Image's
+  // physical coordinates, of the vertical line the block is entered and left
+  // on. The block becomes the image's Data.
+  int Render(TCompositeImage& Image);
+  // Renders Block into a new child image of Image placed so that Block's
+  // anchor falls on x = X and its top on y = Y; frees the child image when
+  // rendering fails.
+  TCompositeImage* RenderChild(TAlgBlock* Block, TCompositeImage& Image, int X, int Y, int& Anchor);
+  TCompositeImage* RenderChild(TAlgBlock* Block, TCompositeImage& Image, int X, int Y);
+  // The block (or, for a branch, one of its sequences) at P, physical
+  // coordinates of the block's image; nullptr when P misses the block's
+  // region. P is converted into the coordinates of the block found.
+  virtual TAlgBlock* GetBlockAt(TPoint& P);
+  void ImageDestroy(TObject* Sender);
+  TCompositeImage* GetImage() const { return FRenderLink.GetImage(); }
+  const TRegion* GetRegion() const { return FRenderLink.GetRegion(); }
+  void SetRegion(std::unique_ptr<TRegion> Region) { FRenderLink.SetRegion(std::move(Region)); }
+  // Through the block's image; unchanged while the block has none.
+  TPoint ParentToSelf(TPoint P) const;
+  TPoint SelfToParent(TPoint P) const;
+  // The text box of a statement: at least 100 x 40, at most 400 x 300, with
+  // the text rectangle centred in it.
+  void CalcTextRect(const TCanvas& Image, TRect& TextRect, TRect& BoxRect) const;
+  // The first line, centred in Rect and cut with an ellipsis.
+  void WriteTextLine(TCanvas& Image, const TRect& Rect) const;
+  void SetupBlockFont(TCanvas& Image) const;
+  void SetupAlgFont(TCanvas& Image) const;
+
 protected:
+  virtual void InternalRender(TCompositeImage& Image, int& Anchor);
+
   TAlgBlock();
   ~TAlgBlock() override;
 
@@ -156,16 +232,21 @@ private:
   std::vector<TAlgBlock*> FBlocks; // owned
   TStringList FText;
   bool FCounted = false;
+  TAlgRenderLink FRenderLink{this};
 };
 
 // A statement: the lines the machine executes.
 class FLOWMODEL_API TBasicAlgBlock : public TAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TBasicAlgBlock)
+protected:
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // Input and output statements.
 class FLOWMODEL_API TIOAlgBlock : public TAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TIOAlgBlock)
+protected:
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // An invisible sequence of blocks. A fixed one belongs to a loop, the root or
@@ -175,9 +256,15 @@ class FLOWMODEL_API TCompoundAlgBlock : public TAlgBlock {
 public:
   bool GetFixed() const { return FFixed; }
   void Assign(const TAlgBlock* Source) override;
+  // Where a block dropped at P (physical coordinates of the sequence's
+  // image) goes: before the first child whose bottom lies below P.
+  int GetNewBlockIndexAt(TPoint P) const;
+  // The bottom of each child's area, from the last rendering.
+  const std::vector<int32_t>& GetChildBottoms() const { return FChildBottoms; }
 
 protected:
   void CheckCanFree() const override;
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 
 private:
   friend class TContainerAlgBlock;
@@ -185,6 +272,7 @@ private:
   // How an owner lets its own sequence go: unfixed, freed, forgotten.
   static void DestroyOwned(TCompoundAlgBlock*& Sequence);
   bool FFixed = false;
+  std::vector<int32_t> FChildBottoms;
 };
 
 // A block with one body sequence: the root and the three loops.
@@ -207,6 +295,7 @@ class FLOWMODEL_API TRootAlgBlock : public TContainerAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TRootAlgBlock)
 protected:
   void Init() override;
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // Loop with the condition tested before the body.
@@ -214,6 +303,9 @@ class FLOWMODEL_API TWhileAlgBlock : public TContainerAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TWhileAlgBlock)
 public:
   bool IncomingPointerNeeded() const override { return false; }
+
+protected:
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // Loop with the condition tested after the body.
@@ -222,11 +314,16 @@ class FLOWMODEL_API TUntilAlgBlock : public TContainerAlgBlock {
 public:
   bool IncomingPointerNeeded() const override { return false; }
   bool SkipOnJumpOutside() const override { return true; }
+
+protected:
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // Counting loop.
 class FLOWMODEL_API TForAlgBlock : public TContainerAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TForAlgBlock)
+protected:
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 };
 
 // Two-way branch.
@@ -236,14 +333,26 @@ public:
   TCompoundAlgBlock* GetYesBranch() const { return FYesBranch; }
   TCompoundAlgBlock* GetNoBranch() const { return FNoBranch; }
   void Assign(const TAlgBlock* Source) override;
+  // The click bands (10 pixels either side of a branch line) answer the
+  // branch's sequence.
+  TAlgBlock* GetBlockAt(TPoint& P) override;
+  // Layout of the last rendering: the x of the yes and no lines, the y of
+  // the line where they join.
+  int GetLeftBranchX() const { return FLeftBranchX; }
+  int GetRightBranchX() const { return FRightBranchX; }
+  int GetJoinY() const { return FJoinY; }
 
 protected:
   void Init() override;
   void Done() override;
+  void InternalRender(TCompositeImage& Image, int& Anchor) override;
 
 private:
   TCompoundAlgBlock* FYesBranch = nullptr;
   TCompoundAlgBlock* FNoBranch = nullptr;
+  int32_t FLeftBranchX = 0;
+  int32_t FRightBranchX = 0;
+  int32_t FJoinY = 0;
 };
 
 class FLOWMODEL_API TAlgColorScheme : public TObject {
@@ -328,6 +437,11 @@ private:
   TAspectController* FViewAspect = nullptr;
   TAlgColorScheme* FColorScheme = nullptr;
 };
+
+// The decision diamond of a branch or condition loop with its bounding box's
+// top-left corner at P; it becomes Block's region and carries Block's first
+// line.
+FLOWMODEL_API void AlgDrawDiamond(TCompositeImage& Image, TPoint P, TAlgBlock* Block);
 
 // The block classes that can be created by name: the six the model itself
 // registers when it is loaded (statements, input/output, branch, the three
