@@ -7,6 +7,7 @@
 #include "FlowmodelExport.h"
 
 #include "Corekit/Canvas.h"
+#include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/StringList.h"
 
@@ -73,7 +74,7 @@ private:
 
 // A block never goes with delete: Free checks that it may go, tears it down
 // inside one bracket of its algorithm and frees it with everything below it.
-class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject {
+class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject, public IPersistent {
 public:
   static const TAlgBlockClass Class;
   virtual const TAlgBlockClass* GetClass() const { return &Class; }
@@ -128,6 +129,10 @@ public:
   // Whether the machine enters the block from above without a step of its own.
   virtual bool SkipOnJumpOutside() const { return false; }
 
+  // Persistence: a format number and the text lines; subclasses add theirs.
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
+
 protected:
   TAlgBlock();
   ~TAlgBlock() override;
@@ -175,6 +180,8 @@ class FLOWMODEL_API TCompoundAlgBlock : public TAlgBlock {
 public:
   bool GetFixed() const { return FFixed; }
   void Assign(const TAlgBlock* Source) override;
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void CheckCanFree() const override;
@@ -193,6 +200,8 @@ class FLOWMODEL_API TContainerAlgBlock : public TAlgBlock {
 public:
   TCompoundAlgBlock* GetBody() const { return FBody; }
   void Assign(const TAlgBlock* Source) override;
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void Init() override;
@@ -236,6 +245,8 @@ public:
   TCompoundAlgBlock* GetYesBranch() const { return FYesBranch; }
   TCompoundAlgBlock* GetNoBranch() const { return FNoBranch; }
   void Assign(const TAlgBlock* Source) override;
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void Init() override;
@@ -280,7 +291,7 @@ private:
 
 // The algorithm document. Aspects in notification order: content (the main
 // aspect), selection, view. Destroying it notifies nobody.
-class FLOWMODEL_API TAlgorithm : public TVersionedObjectEx {
+class FLOWMODEL_API TAlgorithm : public TVersionedObjectEx, public IPersistent {
 public:
   TAlgorithm();
   ~TAlgorithm() override;
@@ -317,6 +328,11 @@ public:
   void RemoveViewListener(IOnNotify* Listener);
   uint64_t GetSelVersion() const { return FSelAspect->GetVersion(); }
   uint64_t GetViewVersion() const { return FViewAspect->GetVersion(); }
+
+  // Persistence: a format number and the root. Loading replaces the blocks
+  // inside one bracket; a failed load keeps what was read up to the failure.
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 private:
   friend class TAlgColorScheme;
