@@ -456,10 +456,10 @@ void TBag::GetPocketContents(TObjectPocket& ObjectPocket) {
       throw Exception(DataBlockError);
     const int64_t DataStart = FStream->GetPosition();
     const int64_t DataEnd = DataStart + DataSize;
+    FStream->Seek(DataEnd, soBeginning);
+    W.Pocket->LoadFromStream(FStream); // clears the whole pocket first
     W.Pocket->FStoredClassName = Header.ClassName;
     W.Pocket->FDataStart = Pos32(DataStart);
-    FStream->Seek(DataEnd, soBeginning);
-    W.Pocket->LoadFromStream(FStream);
     const int64_t End = FStream->GetPosition();
     if (End > RecordEnd)
       throw Exception(DescriptionBlockError);
