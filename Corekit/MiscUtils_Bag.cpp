@@ -397,6 +397,10 @@ int64_t TBag::Write(const void* Buffer, int64_t Count) {
 
 int64_t TBag::Seek(int64_t Offset, TSeekOrigin Origin) {
   CheckState(FState != bagIdle);
+  // Asking for the position must not seek: through a chain of nested bags
+  // that would cost each layer two trips down the chain.
+  if (Origin == soCurrent && Offset == 0)
+    return FStream->Seek(0, soCurrent) - FDataStart;
   int64_t Base = FDataStart;
   if (Origin == soCurrent)
     Base = FStream->GetPosition();
@@ -406,6 +410,11 @@ int64_t TBag::Seek(int64_t Offset, TSeekOrigin Origin) {
   const bool Overflow = __builtin_add_overflow(Base, Offset, &Target);
   Assert(!Overflow && Target >= FDataStart, "Assertion failure");
   return FStream->Seek(Target, soBeginning) - FDataStart;
+}
+
+int64_t TBag::GetSize() {
+  CheckState(FState != bagIdle);
+  return FStream->GetSize() - FDataStart;
 }
 
 void TBag::SetSize(int64_t) {

@@ -167,6 +167,7 @@ public:
   int64_t Write(const void* Buffer, int64_t Count) override;
   // Relative to the current record's data.
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  int64_t GetSize() override;
   // Always "Setting bag size is not allowed."
   void SetSize(int64_t NewSize) override;
 

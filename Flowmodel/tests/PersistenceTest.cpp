@@ -70,8 +70,8 @@ std::string FileWithStatements(int Count) {
 } // namespace
 
 TEST(Persistence, ANewAlgorithmSavesAsExactly181Bytes) {
-  const std::string Body = "BAG\x1A" + Sized("CompoundAlgBlock") + Le32(28) + Le32(16) +
-                           Le32(1) + Le32(0) + Le32(1) + Le32(0) + "PCK\x1A" + Le32(0);
+  const std::string Body = "BAG\x1A" + Sized("CompoundAlgBlock") + Le32(28) + Le32(16) + Le32(1) +
+                           Le32(0) + Le32(1) + Le32(0) + "PCK\x1A" + Le32(0);
   const std::string Root = "BAG\x1A" + Sized("RootAlgBlock") + Le32(105) + Le32(78) + Le32(1) +
                            Le32(1) + Sized("\xED\xE0\xF7\xE0\xEB\xEE") + Le32(1) + Body +
                            "PCK\x1A" + Le32(1) + Sized("OBJ") + Sized("") + Le32(22);
@@ -198,8 +198,8 @@ TEST(Persistence, TextsThatWindows1251CannotHoldAreNotSaved) {
 
   // A file keeps the old contents.
   namespace fs = std::filesystem;
-  const fs::path File = fs::temp_directory_path() /
-                        ("deskbay-persist-" + std::to_string(::getpid()) + ".alg");
+  const fs::path File =
+      fs::temp_directory_path() / ("deskbay-persist-" + std::to_string(::getpid()) + ".alg");
   auto Good = MakeStraightAlgorithm();
   SaveObjectToFile(Good.get(), File.string());
   EXPECT_THROW(SaveObjectToFile(Alg.get(), File.string()), Exception);
