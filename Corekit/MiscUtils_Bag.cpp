@@ -555,18 +555,23 @@ std::string ResolveSaveTarget(const std::string& FileName) {
   return FileName;
 }
 
-// A new, exclusively created file beside Target.
-std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target, std::string& TempName) {
+// A new, exclusively created file beside Target. A failure names the file
+// the user asked for, not the temporary one.
+std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target,
+                                              const std::string& FileName, std::string& TempName) {
   static std::atomic<unsigned> Counter{0};
   for (int Attempt = 0;; ++Attempt) {
     TempName = Format("%s.%d-%u-%ld.tmp", Target.c_str(), static_cast<int>(::getpid()),
                       Counter.fetch_add(1), static_cast<long>(std::time(nullptr)));
     try {
       return std::make_unique<TFileStream>(TempName, fmCreateNew);
-    } catch (const EFOpenError&) {
+    } catch (const EFOpenError& E) {
       // Only a name that happens to be taken is worth another try.
-      if (Attempt >= 100 || ::access(TempName.c_str(), F_OK) != 0)
-        throw;
+      if (E.GetErrorCode() == EEXIST && Attempt < 100)
+        continue;
+      throw EFOpenError(Format("Не удалось создать файл \"%s\": %s", FileName.c_str(),
+                               SysErrorMessage(E.GetErrorCode()).c_str()),
+                        E.GetErrorCode());
     }
   }
 }
@@ -577,7 +582,7 @@ void SaveObjectToFile(TObject* Obj, const std::string& FileName) {
   GetPersistentInterface(Obj);
   const std::string Target = ResolveSaveTarget(FileName);
   std::string TempName;
-  std::unique_ptr<TFileStream> File = CreateTempBeside(Target, TempName);
+  std::unique_ptr<TFileStream> File = CreateTempBeside(Target, FileName, TempName);
   try {
     struct stat St;
     if (::stat(Target.c_str(), &St) == 0)
@@ -585,9 +590,12 @@ void SaveObjectToFile(TObject* Obj, const std::string& FileName) {
     SaveObjectToStream(Obj, File.get());
     File->Flush();
     File->Close();
-    if (::rename(TempName.c_str(), Target.c_str()) != 0)
+    if (::rename(TempName.c_str(), Target.c_str()) != 0) {
+      const int Error = errno;
       throw EFOpenError(Format("Не удалось сохранить файл \"%s\": %s", FileName.c_str(),
-                               SysErrorMessage(errno).c_str()));
+                               SysErrorMessage(Error).c_str()),
+                        Error);
+    }
   } catch (...) {
     File.reset();
     ::unlink(TempName.c_str());

@@ -163,7 +163,7 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::RaiseFileError(const char* Fmt, int Error) const {
-  throw EFOpenError(Format(Fmt, FFileName.c_str(), SysErrorMessage(Error).c_str()));
+  throw EFOpenError(Format(Fmt, FFileName.c_str(), SysErrorMessage(Error).c_str()), Error);
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {

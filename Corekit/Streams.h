@@ -33,7 +33,13 @@ public:
 // A file that could not be opened or created.
 class COREKIT_API EFOpenError : public EStreamError {
 public:
-  using EStreamError::EStreamError;
+  explicit EFOpenError(std::string Message, int ErrorCode = 0)
+      : EStreamError(std::move(Message)), FErrorCode(ErrorCode) {}
+  // The errno value behind the failure, 0 when unknown.
+  int GetErrorCode() const { return FErrorCode; }
+
+private:
+  int FErrorCode;
 };
 
 class COREKIT_API TStream : public TObject {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -433,13 +434,23 @@ TEST(Bag, SaveObjectToFileReplacesTheFileOnlyWhenTheWholeRecordIsWritten) {
   LoadObjectFromFile(&Obj, File.string());
   EXPECT_EQ(Value, 1);
 
+  // Saved through a symbolic link, the link stays and its target changes.
+  const fs::path Link = Dir / "link.alg";
+  fs::create_symlink(File, Link);
+  Obj.OnSave = [](TBag& B) { WriteStreamInteger(&B, 2); };
+  SaveObjectToFile(&Obj, Link.string());
+  EXPECT_TRUE(fs::is_symlink(Link));
+  LoadObjectFromFile(&Obj, File.string());
+  EXPECT_EQ(Value, 2);
+  fs::remove(Link);
+
   const std::string Missing = (Dir / "missing" / "b.alg").string();
   EXPECT_EQ(MessageOf([&] {
               LoadObjectFromFile(&Obj, Missing);
             }).rfind("Не удалось открыть файл \"" + Missing + "\": ", 0),
             0u);
   Obj.OnSave = nullptr;
-  EXPECT_NE(MessageOf([&] { SaveObjectToFile(&Obj, Missing); }).find("Не удалось создать файл"),
-            std::string::npos);
+  EXPECT_EQ(MessageOf([&] { SaveObjectToFile(&Obj, Missing); }),
+            "Не удалось создать файл \"" + Missing + "\": " + SysErrorMessage(ENOENT));
   fs::remove_all(Dir);
 }
