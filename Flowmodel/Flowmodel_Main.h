@@ -7,6 +7,7 @@
 #include "FlowmodelExport.h"
 
 #include "Corekit/Canvas.h"
+#include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/Region.h"
 #include "Corekit/StringList.h"
@@ -117,7 +118,7 @@ private:
 
 // A block never goes with delete: Free checks that it may go, tears it down
 // inside one bracket of its algorithm and frees it with everything below it.
-class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject {
+class FLOWMODEL_API TAlgBlock : public TSolidInterfacedObject, public IPersistent {
 public:
   static const TAlgBlockClass Class;
   virtual const TAlgBlockClass* GetClass() const { return &Class; }
@@ -201,6 +202,9 @@ public:
   void WriteTextLine(TCanvas& Image, const TRect& Rect) const;
   void SetupBlockFont(TCanvas& Image) const;
   void SetupAlgFont(TCanvas& Image) const;
+  // Persistence: a format number and the text lines; subclasses add theirs.
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   virtual void InternalRender(TCompositeImage& Image, int& Anchor);
@@ -261,6 +265,8 @@ public:
   int GetNewBlockIndexAt(TPoint P) const;
   // The bottom of each child's area, from the last rendering.
   const std::vector<int32_t>& GetChildBottoms() const { return FChildBottoms; }
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void CheckCanFree() const override;
@@ -281,6 +287,8 @@ class FLOWMODEL_API TContainerAlgBlock : public TAlgBlock {
 public:
   TCompoundAlgBlock* GetBody() const { return FBody; }
   void Assign(const TAlgBlock* Source) override;
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void Init() override;
@@ -341,6 +349,8 @@ public:
   int GetLeftBranchX() const { return FLeftBranchX; }
   int GetRightBranchX() const { return FRightBranchX; }
   int GetJoinY() const { return FJoinY; }
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 protected:
   void Init() override;
@@ -389,7 +399,7 @@ private:
 
 // The algorithm document. Aspects in notification order: content (the main
 // aspect), selection, view. Destroying it notifies nobody.
-class FLOWMODEL_API TAlgorithm : public TVersionedObjectEx {
+class FLOWMODEL_API TAlgorithm : public TVersionedObjectEx, public IPersistent {
 public:
   TAlgorithm();
   ~TAlgorithm() override;
@@ -426,6 +436,11 @@ public:
   void RemoveViewListener(IOnNotify* Listener);
   uint64_t GetSelVersion() const { return FSelAspect->GetVersion(); }
   uint64_t GetViewVersion() const { return FViewAspect->GetVersion(); }
+
+  // Persistence: a format number and the root. Loading replaces the blocks
+  // inside one bracket; a failed load keeps what was read up to the failure.
+  void SaveData(TBag& Bag) override;
+  void LoadData(TBag& Bag) override;
 
 private:
   friend class TAlgColorScheme;

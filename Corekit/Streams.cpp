@@ -1,0 +1,233 @@
+#include "Streams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace Deskbay {
+
+namespace {
+
+// The piece size of copies: large enough to be quick, small enough that a
+// count from a damaged file never turns into one big allocation.
+constexpr int64_t CopyChunk = 64 * 1024;
+
+} // namespace
+
+EReadError::EReadError() : EStreamError("Stream read error") {}
+
+EWriteError::EWriteError() : EStreamError("Stream write error") {}
+
+std::string SysErrorMessage(int Error) {
+  return std::generic_category().message(Error);
+}
+
+// --- TStream ---
+
+int64_t TStream::GetSize() {
+  const int64_t Pos = Seek(0, soCurrent);
+  const int64_t Size = Seek(0, soEnd);
+  Seek(Pos, soBeginning);
+  return Size;
+}
+
+void TStream::ReadBuffer(void* Buffer, int64_t Count) {
+  if (Count < 0 || (Count != 0 && Read(Buffer, Count) != Count))
+    throw EReadError();
+}
+
+void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
+  if (Count < 0 || (Count != 0 && Write(Buffer, Count) != Count))
+    throw EWriteError();
+}
+
+int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
+  if (Count == 0) {
+    Source->SetPosition(0);
+    Count = Source->GetSize();
+  }
+  if (Count < 0)
+    throw EReadError();
+  std::vector<uint8_t> Buffer(static_cast<size_t>(std::min(Count, CopyChunk)));
+  for (int64_t Left = Count; Left > 0;) {
+    const int64_t N = std::min(Left, CopyChunk);
+    Source->ReadBuffer(Buffer.data(), N);
+    WriteBuffer(Buffer.data(), N);
+    Left -= N;
+  }
+  return Count;
+}
+
+// --- TMemoryStream ---
+
+TMemoryStream::TMemoryStream(const void* Data, size_t Size)
+    : FData(static_cast<const uint8_t*>(Data), static_cast<const uint8_t*>(Data) + Size) {}
+
+int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
+  const int64_t Size = GetSize();
+  if (Count <= 0 || FPosition >= Size)
+    return 0;
+  const int64_t N = std::min(Count, Size - FPosition);
+  std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(N));
+  FPosition += N;
+  return N;
+}
+
+int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
+  if (Count <= 0)
+    return 0;
+  const int64_t End = FPosition + Count;
+  if (End > GetSize())
+    FData.resize(static_cast<size_t>(End));
+  std::memcpy(FData.data() + FPosition, Buffer, static_cast<size_t>(Count));
+  FPosition = End;
+  return Count;
+}
+
+int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+  int64_t Base = 0;
+  if (Origin == soCurrent)
+    Base = FPosition;
+  else if (Origin == soEnd)
+    Base = GetSize();
+  // Beyond the end is allowed (a later write fills the gap with zeros);
+  // before the start is not.
+  if (Offset < -Base)
+    throw EStreamError("Stream seek error");
+  FPosition = Base + Offset;
+  return FPosition;
+}
+
+void TMemoryStream::SetSize(int64_t NewSize) {
+  if (NewSize < 0)
+    throw EStreamError("Stream size error");
+  FData.resize(static_cast<size_t>(NewSize));
+  FPosition = std::min(FPosition, NewSize);
+}
+
+void TMemoryStream::Clear() {
+  FData.clear();
+  FPosition = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream* Stream) {
+  Clear();
+  CopyFrom(Stream, 0);
+  FPosition = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream* Stream) const {
+  Stream->WriteBuffer(FData.data(), GetBytes().size());
+}
+
+// --- TFileStream ---
+
+TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
+  int Flags = O_CLOEXEC;
+  switch (Mode) {
+  case fmOpenRead:
+    Flags |= O_RDONLY;
+    break;
+  case fmOpenReadWrite:
+    Flags |= O_RDWR;
+    break;
+  case fmCreate:
+    Flags |= O_RDWR | O_CREAT | O_TRUNC;
+    break;
+  case fmCreateNew:
+    Flags |= O_RDWR | O_CREAT | O_EXCL;
+    break;
+  }
+  do
+    FHandle = ::open(FileName.c_str(), Flags, 0666);
+  while (FHandle < 0 && errno == EINTR);
+  if (FHandle < 0)
+    RaiseFileError(Mode == fmCreate || Mode == fmCreateNew ? "Не удалось создать файл \"%s\": %s"
+                                                           : "Не удалось открыть файл \"%s\": %s",
+                   errno);
+  struct stat St;
+  if (::fstat(FHandle, &St) == 0 && S_ISDIR(St.st_mode)) {
+    ::close(FHandle);
+    FHandle = -1;
+    RaiseFileError("Не удалось открыть файл \"%s\": %s", EISDIR);
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (FHandle >= 0)
+    ::close(FHandle);
+}
+
+void TFileStream::RaiseFileError(const char* Fmt, int Error) const {
+  throw EFOpenError(Format(Fmt, FFileName.c_str(), SysErrorMessage(Error).c_str()), Error);
+}
+
+int64_t TFileStream::Read(void* Buffer, int64_t Count) {
+  int64_t Done = 0;
+  auto* P = static_cast<uint8_t*>(Buffer);
+  while (Done < Count) {
+    const ssize_t N = ::read(FHandle, P + Done, static_cast<size_t>(Count - Done));
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N <= 0)
+      break;
+    Done += N;
+  }
+  return Done;
+}
+
+int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
+  int64_t Done = 0;
+  const auto* P = static_cast<const uint8_t*>(Buffer);
+  while (Done < Count) {
+    const ssize_t N = ::write(FHandle, P + Done, static_cast<size_t>(Count - Done));
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N <= 0)
+      break;
+    Done += N;
+  }
+  return Done;
+}
+
+int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+  const int Whence = Origin == soBeginning ? SEEK_SET : Origin == soCurrent ? SEEK_CUR : SEEK_END;
+  const off_t Result = ::lseek(FHandle, static_cast<off_t>(Offset), Whence);
+  if (Result < 0)
+    throw EStreamError("Stream seek error");
+  return Result;
+}
+
+int64_t TFileStream::GetSize() {
+  struct stat St;
+  if (::fstat(FHandle, &St) != 0)
+    throw EStreamError(Format("%s: %s", FFileName.c_str(), SysErrorMessage(errno).c_str()));
+  return St.st_size;
+}
+
+void TFileStream::SetSize(int64_t NewSize) {
+  if (NewSize < 0 || ::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0)
+    throw EStreamError("Stream size error");
+  if (GetPosition() > NewSize)
+    Seek(NewSize, soBeginning);
+}
+
+void TFileStream::Flush() {
+  if (::fsync(FHandle) != 0)
+    RaiseFileError("Не удалось записать файл \"%s\": %s", errno);
+}
+
+void TFileStream::Close() {
+  if (FHandle < 0)
+    return;
+  const int Handle = FHandle;
+  FHandle = -1;
+  if (::close(Handle) != 0 && errno != EINTR)
+    RaiseFileError("Не удалось записать файл \"%s\": %s", errno);
+}
+
+} // namespace Deskbay

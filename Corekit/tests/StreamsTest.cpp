@@ -1,0 +1,249 @@
+#include "Corekit/Streams.h"
+#include "Corekit/MiscUtils_StreamHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace Deskbay;
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> List) {
+  std::vector<uint8_t> V;
+  for (int B : List)
+    V.push_back(static_cast<uint8_t>(B));
+  return V;
+}
+
+TMemoryStream Over(const std::vector<uint8_t>& Data) {
+  return TMemoryStream(Data.data(), Data.size());
+}
+
+template <class F> std::string MessageOf(F&& Fn) {
+  try {
+    Fn();
+  } catch (const Exception& E) {
+    return E.Message();
+  }
+  return "(no error)";
+}
+
+std::filesystem::path TempPath(const char* Name) {
+  return std::filesystem::temp_directory_path() /
+         (std::string("deskbay-streams-") + std::to_string(::getpid()) + "-" + Name);
+}
+
+} // namespace
+
+TEST(MemoryStream, ReadWriteSeekAndSize) {
+  TMemoryStream S;
+  S.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(S.GetPosition(), 6);
+  EXPECT_EQ(S.GetSize(), 6);
+  EXPECT_EQ(S.Seek(-2, soEnd), 4);
+  char Buf[8] = {};
+  EXPECT_EQ(S.Read(Buf, 8), 2); // a short read answers what came
+  EXPECT_EQ(std::string(Buf, 2), "ef");
+  EXPECT_EQ(S.Read(Buf, 1), 0);
+
+  // A write beyond the end fills the gap with zeros.
+  S.SetPosition(8);
+  S.WriteBuffer("x", 1);
+  EXPECT_EQ(S.GetBytes(), Bytes({'a', 'b', 'c', 'd', 'e', 'f', 0, 0, 'x'}));
+
+  S.SetSize(3);
+  EXPECT_EQ(S.GetPosition(), 3);
+  EXPECT_EQ(S.Seek(-1, soCurrent), 2);
+  EXPECT_EQ(MessageOf([&] { S.Seek(-3, soCurrent); }), "Stream seek error");
+  EXPECT_EQ(S.GetPosition(), 2);
+}
+
+TEST(MemoryStream, ShortBuffersRaiseTheStreamErrorsAndCopiesGoInPieces) {
+  const std::vector<uint8_t> Data = Bytes({1, 2, 3});
+  TMemoryStream S = Over(Data);
+  EXPECT_EQ(S.GetPosition(), 0);
+  uint8_t Buf[4];
+  EXPECT_EQ(MessageOf([&] { S.ReadBuffer(Buf, 4); }), "Stream read error");
+
+  // A count beyond what the source holds fails once the source runs dry.
+  S.SetPosition(0);
+  TMemoryStream Target;
+  EXPECT_THROW(Target.CopyFrom(&S, int64_t(1) << 40), EReadError);
+  EXPECT_EQ(Target.GetSize(), 0); // pieces are read before they are written
+
+  // Count 0 copies the whole source from its start.
+  S.SetPosition(2);
+  TMemoryStream All;
+  EXPECT_EQ(All.CopyFrom(&S, 0), 3);
+  EXPECT_EQ(All.GetBytes(), Data);
+}
+
+TEST(FileStream, CreatesReopensAndNamesTheFileWhenItCannotOpenIt) {
+  const auto Path = TempPath("file");
+  {
+    TFileStream F(Path.string(), fmCreate);
+    F.WriteBuffer("hello", 5);
+    EXPECT_EQ(F.GetSize(), 5);
+    F.SetSize(4);
+    EXPECT_EQ(F.GetPosition(), 4);
+  }
+  {
+    TFileStream F(Path.string(), fmOpenRead);
+    EXPECT_EQ(ReadStreamString(&F), "hell");
+    EXPECT_THROW(F.WriteBuffer("x", 1), EWriteError); // opened for reading only
+  }
+  EXPECT_EQ(MessageOf([&] { TFileStream F(Path.string(), fmCreateNew); }),
+            "Не удалось создать файл \"" + Path.string() + "\": " + SysErrorMessage(EEXIST));
+  std::filesystem::remove(Path);
+  EXPECT_EQ(MessageOf([&] { TFileStream F(Path.string(), fmOpenRead); }),
+            "Не удалось открыть файл \"" + Path.string() + "\": " + SysErrorMessage(ENOENT));
+  const std::string Dir = std::filesystem::temp_directory_path().string();
+  EXPECT_EQ(MessageOf([&] { TFileStream F(Dir, fmOpenRead); }),
+            "Не удалось открыть файл \"" + Dir + "\": " + SysErrorMessage(EISDIR));
+}
+
+TEST(StreamHelpers, ValuesAreLittleEndianWithTheirMemorySizes) {
+  TMemoryStream S;
+  WriteStreamInteger(&S, -2);
+  WriteStreamCardinal(&S, 0x11223344);
+  WriteStreamFormat(&S, 1);
+  WriteStreamInt64(&S, 0x0102030405060708);
+  WriteStreamByte(&S, 0xAB);
+  WriteStreamWord(&S, 0xBEEF);
+  WriteStreamSmallInt(&S, -3);
+  WriteStreamBoolean(&S, true);
+  WriteStreamSingle(&S, 1.0f);
+  WriteStreamDouble(&S, -2.0);
+  WriteStreamDateTime(&S, 0.5);
+  WriteStreamRect(&S, TRect{1, -1, 258, 3});
+  TGUID G{0x17F4A01C, 0xB75B, 0x41F4, {0xAB, 0xFA, 0xED, 0xF8, 0x4E, 0x82, 0x00, 0xA8}};
+  WriteStreamGUID(&S, G);
+
+  const std::vector<uint8_t> Expected = Bytes({
+      0xFE, 0xFF, 0xFF, 0xFF, 0x44, 0x33, 0x22, 0x11, 0x01, 0x00, 0x00, 0x00, // int, card, format
+      0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,                         // int64
+      0xAB, 0xEF, 0xBE, 0xFD, 0xFF, 0x01,                                     // byte .. boolean
+      0x00, 0x00, 0x80, 0x3F,                                                 // single 1.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0,                         // double -2.0
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F,                         // date-time 0.5
+      0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x01, 0x00, 0x00, // rect
+      0x03, 0x00, 0x00, 0x00,                                                 //
+      0x1C, 0xA0, 0xF4, 0x17, 0x5B, 0xB7, 0xF4, 0x41,                         // GUID
+      0xAB, 0xFA, 0xED, 0xF8, 0x4E, 0x82, 0x00, 0xA8,                         //
+  });
+  EXPECT_EQ(S.GetBytes(), Expected);
+
+  S.SetPosition(0);
+  EXPECT_EQ(ReadStreamInteger(&S), -2);
+  EXPECT_EQ(ReadStreamCardinal(&S), 0x11223344u);
+  EXPECT_EQ(ReadStreamFormat(&S), 1);
+  EXPECT_EQ(ReadStreamInt64(&S), 0x0102030405060708);
+  EXPECT_EQ(ReadStreamByte(&S), 0xAB);
+  EXPECT_EQ(ReadStreamWord(&S), 0xBEEF);
+  EXPECT_EQ(ReadStreamSmallInt(&S), -3);
+  EXPECT_TRUE(ReadStreamBoolean(&S));
+  EXPECT_EQ(ReadStreamSingle(&S), 1.0f);
+  EXPECT_EQ(ReadStreamDouble(&S), -2.0);
+  EXPECT_EQ(ReadStreamDateTime(&S), 0.5);
+  const TRect R = ReadStreamRect(&S);
+  EXPECT_EQ(R.Left, 1);
+  EXPECT_EQ(R.Top, -1);
+  EXPECT_EQ(R.Right, 258);
+  EXPECT_EQ(R.Bottom, 3);
+  EXPECT_EQ(ReadStreamGUID(&S), G);
+  EXPECT_THROW(ReadStreamByte(&S), EReadError);
+}
+
+TEST(StreamHelpers, SizedStringsAndDamagedLengths) {
+  TMemoryStream S;
+  WriteStreamSizedString(&S, "ab");
+  WriteStreamSizedString(&S, "");
+  EXPECT_EQ(S.GetBytes(), Bytes({2, 0, 0, 0, 'a', 'b', 0, 0, 0, 0}));
+  S.SetPosition(0);
+  EXPECT_EQ(ReadStreamSizedString(&S), "ab");
+  EXPECT_EQ(ReadStreamSizedString(&S), "");
+
+  // Negative, and far beyond the few bytes there are: the read error, at once.
+  for (const auto& Data :
+       {Bytes({0xFF, 0xFF, 0xFF, 0xFF, 'a'}), Bytes({0xFF, 0xFF, 0xFF, 0x7F, 'a'}),
+        Bytes({0x00, 0x00, 0x10, 0x00, 'a'})}) {
+    TMemoryStream D = Over(Data);
+    EXPECT_THROW(ReadStreamSizedString(&D), EReadError);
+  }
+}
+
+TEST(StreamHelpers, SizedStringListsClearTheTargetAndToleratePlentifulCounts) {
+  TStringList Lines;
+  Lines.SetLines({"один", "", "три"});
+  TMemoryStream S;
+  WriteStreamSizedStrings(&S, &Lines);
+  WriteStreamSizedStrings(&S, static_cast<const TStringList*>(nullptr));
+  S.SetPosition(0);
+  TStringList Target;
+  Target.Add("old");
+  ReadStreamSizedStrings(&S, &Target);
+  EXPECT_EQ(Target.Lines(), Lines.Lines());
+  ReadStreamSizedStrings(&S, &Target);
+  EXPECT_EQ(Target.GetCount(), 0);
+
+  // A count of two billion over one line runs into the end, not out of memory.
+  TMemoryStream D = Over(Bytes({0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 'x'}));
+  std::vector<std::string> V;
+  EXPECT_THROW(ReadStreamSizedStrings(&D, V), EReadError);
+  EXPECT_EQ(V, std::vector<std::string>{"x"});
+}
+
+TEST(StreamHelpers, TildeStringsUseTheRawFormOnlyForFourBytesEndingInATilde) {
+  TMemoryStream S;
+  bool Raw = false;
+  WriteStreamTildeString(&S, "ABC~", Raw);
+  EXPECT_TRUE(Raw);
+  WriteStreamTildeString(&S, std::string("ABC\x7F"), Raw);
+  EXPECT_TRUE(Raw);
+  WriteStreamTildeString(&S, "OBJ", Raw);
+  EXPECT_FALSE(Raw);
+  WriteStreamTildeString(&S, "ABCD", Raw);
+  EXPECT_FALSE(Raw);
+  EXPECT_EQ(S.GetSize(), 4 + 4 + 7 + 8);
+  S.SetPosition(0);
+  EXPECT_EQ(ReadStreamTildeString(&S, Raw), "ABC~");
+  EXPECT_TRUE(Raw);
+  EXPECT_EQ(ReadStreamTildeString(&S), std::string("ABC\x7F"));
+  EXPECT_EQ(ReadStreamTildeString(&S, Raw), "OBJ");
+  EXPECT_FALSE(Raw);
+  EXPECT_EQ(ReadStreamTildeString(&S), "ABCD");
+
+  // The smallest raw value: the string's fourth byte is "~", the rest zeros.
+  TMemoryStream D = Over(Bytes({0, 0, 0, 0x7E}));
+  EXPECT_EQ(ReadStreamTildeString(&D), std::string("\0\0\0~", 4));
+}
+
+TEST(StreamHelpers, WholeStreamsAndTheRestOfAStream) {
+  const std::vector<uint8_t> Data = Bytes({9, 8, 7});
+  TMemoryStream Source = Over(Data);
+  Source.SetPosition(1);
+  TMemoryStream S;
+  WriteStreamStream(&S, &Source);
+  EXPECT_EQ(Source.GetPosition(), 1);
+  TMemoryStream Empty;
+  WriteStreamStream(&S, &Empty);
+  WriteStreamString(&S, "tail");
+  EXPECT_EQ(S.GetSize(), 4 + 3 + 4 + 4);
+
+  S.SetPosition(0);
+  TMemoryStream Target;
+  Target.WriteBuffer("junk", 4);
+  ReadStreamStream(&S, &Target);
+  EXPECT_EQ(Target.GetBytes(), Data);
+  EXPECT_EQ(Target.GetPosition(), 0);
+  ReadStreamStream(&S, &Target);
+  EXPECT_EQ(Target.GetSize(), 0);
+  EXPECT_EQ(ReadStreamString(&S), "tail");
+  EXPECT_EQ(ReadStreamString(&S), "");
+}
