@@ -1,15 +1,9 @@
 #include "MiscUtils_Bag.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <ctime>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace Deskbay {
 
@@ -539,68 +533,9 @@ void LoadObjectFromStream(TObject* Obj, TStream* Stream) {
   Bag.Restore(Obj);
 }
 
-namespace {
-
-// The file a save really replaces: through a symbolic link, the link's target,
-// so that the link itself survives the rename.
-std::string ResolveSaveTarget(const std::string& FileName) {
-  struct stat St;
-  if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
-    if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
-      std::string Result(Real);
-      std::free(Real);
-      return Result;
-    }
-  }
-  return FileName;
-}
-
-// A new, exclusively created file beside Target. A failure names the file
-// the user asked for, not the temporary one.
-std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target,
-                                              const std::string& FileName, std::string& TempName) {
-  static std::atomic<unsigned> Counter{0};
-  for (int Attempt = 0;; ++Attempt) {
-    TempName = Format("%s.%d-%u-%ld.tmp", Target.c_str(), static_cast<int>(::getpid()),
-                      Counter.fetch_add(1), static_cast<long>(std::time(nullptr)));
-    try {
-      return std::make_unique<TFileStream>(TempName, fmCreateNew);
-    } catch (const EFOpenError& E) {
-      // Only a name that happens to be taken is worth another try.
-      if (E.GetErrorCode() == EEXIST && Attempt < 100)
-        continue;
-      throw EFOpenError(Format("Не удалось создать файл \"%s\": %s", FileName.c_str(),
-                               SysErrorMessage(E.GetErrorCode()).c_str()),
-                        E.GetErrorCode());
-    }
-  }
-}
-
-} // namespace
-
 void SaveObjectToFile(TObject* Obj, const std::string& FileName) {
   GetPersistentInterface(Obj);
-  const std::string Target = ResolveSaveTarget(FileName);
-  std::string TempName;
-  std::unique_ptr<TFileStream> File = CreateTempBeside(Target, FileName, TempName);
-  try {
-    struct stat St;
-    if (::stat(Target.c_str(), &St) == 0)
-      (void)::fchmod(File->GetHandle(), St.st_mode & 07777);
-    SaveObjectToStream(Obj, File.get());
-    File->Flush();
-    File->Close();
-    if (::rename(TempName.c_str(), Target.c_str()) != 0) {
-      const int Error = errno;
-      throw EFOpenError(Format("Не удалось сохранить файл \"%s\": %s", FileName.c_str(),
-                               SysErrorMessage(Error).c_str()),
-                        Error);
-    }
-  } catch (...) {
-    File.reset();
-    ::unlink(TempName.c_str());
-    throw;
-  }
+  SaveFileAtomically(FileName, [Obj](TStream& File) { SaveObjectToStream(Obj, &File); });
 }
 
 void LoadObjectFromFile(TObject* Obj, const std::string& FileName) {

@@ -1,9 +1,14 @@
 #include "Streams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -228,6 +233,69 @@ void TFileStream::Close() {
   FHandle = -1;
   if (::close(Handle) != 0 && errno != EINTR)
     RaiseFileError("Не удалось записать файл \"%s\": %s", errno);
+}
+
+namespace {
+
+// The file a save really replaces: through a symbolic link, the link's target,
+// so that the link itself survives the rename.
+std::string ResolveSaveTarget(const std::string& FileName) {
+  struct stat St;
+  if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
+    if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
+      std::string Result(Real);
+      std::free(Real);
+      return Result;
+    }
+  }
+  return FileName;
+}
+
+// A new, exclusively created file beside Target. A failure names the file
+// the user asked for, not the temporary one.
+std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target,
+                                              const std::string& FileName, std::string& TempName) {
+  static std::atomic<unsigned> Counter{0};
+  for (int Attempt = 0;; ++Attempt) {
+    TempName = Format("%s.%d-%u-%ld.tmp", Target.c_str(), static_cast<int>(::getpid()),
+                      Counter.fetch_add(1), static_cast<long>(std::time(nullptr)));
+    try {
+      return std::make_unique<TFileStream>(TempName, fmCreateNew);
+    } catch (const EFOpenError& E) {
+      // Only a name that happens to be taken is worth another try.
+      if (E.GetErrorCode() == EEXIST && Attempt < 100)
+        continue;
+      throw EFOpenError(Format("Не удалось создать файл \"%s\": %s", FileName.c_str(),
+                               SysErrorMessage(E.GetErrorCode()).c_str()),
+                        E.GetErrorCode());
+    }
+  }
+}
+
+} // namespace
+
+void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Write) {
+  const std::string Target = ResolveSaveTarget(FileName);
+  std::string TempName;
+  std::unique_ptr<TFileStream> File = CreateTempBeside(Target, FileName, TempName);
+  try {
+    struct stat St;
+    if (::stat(Target.c_str(), &St) == 0)
+      (void)::fchmod(File->GetHandle(), St.st_mode & 07777);
+    Write(*File);
+    File->Flush();
+    File->Close();
+    if (::rename(TempName.c_str(), Target.c_str()) != 0) {
+      const int Error = errno;
+      throw EFOpenError(Format("Не удалось сохранить файл \"%s\": %s", FileName.c_str(),
+                               SysErrorMessage(Error).c_str()),
+                        Error);
+    }
+  } catch (...) {
+    File.reset();
+    ::unlink(TempName.c_str());
+    throw;
+  }
 }
 
 } // namespace Deskbay

@@ -6,6 +6,7 @@
 #include "SysUtils.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -133,5 +134,13 @@ private:
 
 // The system's text for an errno value.
 COREKIT_API std::string SysErrorMessage(int Error);
+
+// Writes a file so that it is never left half-written: Write fills a new
+// temporary file beside the target, which is synced and then renamed over
+// the target. On any failure the temporary file goes and the old file stays
+// as it was. Through a symbolic link the linked file is replaced and the
+// link kept; an existing file keeps its permissions.
+COREKIT_API void SaveFileAtomically(const std::string& FileName,
+                                    const std::function<void(TStream&)>& Write);
 
 } // namespace Deskbay

@@ -12,7 +12,9 @@ namespace Deskbay {
 // transparent, its transparent colour then having alpha 0. The file is
 // written beside the target under a temporary name and renamed into place,
 // so a failure leaves an existing file as it was and no partial file behind.
-// Raises "Не удалось записать файл "FileName".\r\n<reason>" on failure.
+// A picture libpng cannot encode raises "Не удалось записать файл
+// "FileName".\r\n<reason>"; a file that cannot be written, the errors of
+// SaveFileAtomically.
 void SaveBitmapToPng(const TBitmap& Bitmap, const std::string& FileName);
 
 } // namespace Deskbay

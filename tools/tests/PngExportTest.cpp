@@ -101,8 +101,7 @@ TEST(PngExport, FailuresLeaveNoFileBehind) {
     SaveBitmapToPng(B, Missing);
     FAIL() << "no error";
   } catch (const Exception& E) {
-    EXPECT_EQ(E.Message().rfind("Не удалось записать файл \"" + Missing + "\".\r\n", 0), 0u)
-        << E.Message();
+    EXPECT_NE(E.Message().find("\"" + Missing + "\""), std::string::npos) << E.Message();
   }
 
   // The target is a directory: the rename fails and the temporary goes.
