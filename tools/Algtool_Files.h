@@ -1,0 +1,30 @@
+#pragma once
+
+// Algorithm files as the command-line tool reads and writes them, and the
+// readable description of blocks its subcommands print.
+
+#include "Flowmodel/Flowmodel_Main.h"
+
+#include <string>
+
+namespace Deskbay::Algtool {
+
+// Loads FileName into Alg inside one modification bracket, as the editor
+// does. A file that does not start with an algorithm record is refused
+// before anything is read into Alg.
+void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
+// Never leaves a half-written file behind.
+void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
+
+// The flowchart of Alg as an SVG file.
+void RenderAlgorithmSvg(TAlgorithm& Alg, const std::string& FileName);
+
+// The kind of a block as the palette names it ("Блок вычислений" ...).
+std::string BlockKindName(const TAlgBlock* Block);
+// Kind and text lines on one line: "Блок вычислений: X=1 | Y=2".
+std::string DescribeBlock(const TAlgBlock* Block);
+
+// An error text with its internal CR LF line breaks as plain newlines.
+std::string MessageLines(const std::string& Message);
+
+} // namespace Deskbay::Algtool

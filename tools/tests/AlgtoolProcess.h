@@ -1,0 +1,38 @@
+#pragma once
+
+// Runs a program as a child process with a given standard input and
+// collects its exit status, standard output and standard error.
+
+#include <string>
+#include <vector>
+
+namespace Deskbay::Testing {
+
+struct TProcessResult {
+  int ExitStatus = -1; // -1 when the process did not exit normally
+  std::string Out;
+  std::string Err;
+};
+
+// Kills the child after TimeoutSeconds, so a hanging tool fails the test
+// instead of the whole suite.
+TProcessResult RunProcess(const std::string& Program, const std::vector<std::string>& Args,
+                          const std::string& Input = "", int TimeoutSeconds = 60);
+
+// A fresh private folder, removed with everything in it at destruction.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  std::string Path(const std::string& Name) const { return FPath + "/" + Name; }
+
+private:
+  std::string FPath;
+};
+
+std::string ReadFileBytes(const std::string& FileName);
+void WriteFileBytes(const std::string& FileName, const std::string& Bytes);
+
+} // namespace Deskbay::Testing
