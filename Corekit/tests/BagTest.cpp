@@ -1,4 +1,5 @@
 #include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/tests/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 using namespace Deskbay;
+
+using namespace Deskbay::Testing;
 
 namespace {
 
@@ -34,32 +37,12 @@ struct TPlain : TObject {
   const char* ClassName() const override { return "TPlain"; }
 };
 
-std::string Le32(int32_t V) {
-  std::string S(4, '\0');
-  for (int I = 0; I < 4; ++I)
-    S[I] = static_cast<char>(static_cast<uint32_t>(V) >> (8 * I));
-  return S;
-}
-
-std::string Sized(const std::string& S) {
-  return Le32(static_cast<int32_t>(S.size())) + S;
-}
-
 std::string Contents(const TMemoryStream& S) {
   return std::string(S.GetBytes().begin(), S.GetBytes().end());
 }
 
 TMemoryStream Over(const std::string& S) {
   return TMemoryStream(S.data(), S.size());
-}
-
-template <class F> std::string MessageOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
 }
 
 const std::string EmptyPocket = "PCK\x1A" + Le32(0);

@@ -1,5 +1,6 @@
 #include "Corekit/Streams.h"
 #include "Corekit/MiscUtils_StreamHelpers.h"
+#include "Corekit/tests/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 
 using namespace Deskbay;
 
+using namespace Deskbay::Testing;
+
 namespace {
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> List) {
@@ -23,15 +26,6 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> List) {
 
 TMemoryStream Over(const std::vector<uint8_t>& Data) {
   return TMemoryStream(Data.data(), Data.size());
-}
-
-template <class F> std::string MessageOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
 }
 
 std::filesystem::path TempPath(const char* Name) {

@@ -1,3 +1,4 @@
+#include "Corekit/tests/FileBytes.h"
 #include "PersistenceSamples.h"
 
 #include <gtest/gtest.h>
@@ -9,26 +10,6 @@ using namespace Deskbay;
 using namespace Deskbay::Testing;
 
 namespace {
-
-std::string Le32(int32_t V) {
-  std::string S(4, '\0');
-  for (int I = 0; I < 4; ++I)
-    S[I] = static_cast<char>(static_cast<uint32_t>(V) >> (8 * I));
-  return S;
-}
-
-std::string Sized(const std::string& S) {
-  return Le32(static_cast<int32_t>(S.size())) + S;
-}
-
-template <class F> std::string MessageOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
-}
 
 // The same bytes with the first Old (of the same length) replaced by New.
 std::string Patched(std::string Data, const std::string& Old, const std::string& New) {
