@@ -42,6 +42,31 @@ static char AsciiUpper(char C) {
   return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
 }
 
+std::string LowerCaseRu(std::string_view S) {
+  std::string R(S);
+  for (size_t I = 0; I < R.size(); ++I) {
+    auto& C = reinterpret_cast<unsigned char&>(R[I]);
+    if (C >= 'A' && C <= 'Z') {
+      C = static_cast<unsigned char>(C + 0x20);
+    } else if (C == 0xD0 && I + 1 < R.size()) {
+      // U+0400..U+042F are D0 80..D0 AF; their small forms U+0430..U+045F
+      // are D0 B0..D0 BF and D1 80..D1 9F.
+      auto& Next = reinterpret_cast<unsigned char&>(R[I + 1]);
+      if (Next >= 0x80 && Next <= 0x8F) {
+        C = 0xD1;
+        Next = static_cast<unsigned char>(Next + 0x10);
+      } else if (Next >= 0x90 && Next <= 0x9F) {
+        Next = static_cast<unsigned char>(Next + 0x20);
+      } else if (Next >= 0xA0 && Next <= 0xAF) {
+        C = 0xD1;
+        Next = static_cast<unsigned char>(Next - 0x20);
+      }
+      ++I;
+    }
+  }
+  return R;
+}
+
 std::string UpperCase(std::string_view S) {
   std::string Result(S);
   for (char& C : Result)

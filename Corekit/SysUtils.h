@@ -56,6 +56,12 @@ COREKIT_API void Assert(bool Condition, const char* Message);
 COREKIT_API std::string UpperCase(std::string_view S);
 COREKIT_API bool SameText(std::string_view A, std::string_view B);
 
+// UTF-8 text with its Latin and Cyrillic capitals (Ё and the other capitals
+// of the Cyrillic block included) made small; every other byte stays, and
+// the length in bytes never changes. Statement words ("Ввод", "тчк") are
+// compared this way.
+COREKIT_API std::string LowerCaseRu(std::string_view S);
+
 // Leading and trailing characters of code 32 or less removed.
 COREKIT_API std::string Trim(std::string_view S);
 

@@ -1,6 +1,7 @@
 #include "Flowrun_Canvas.h"
 
 #include "Corekit/Geometry.h"
+#include "Corekit/VisualUtils.h"
 
 #include <cmath>
 #include <cstdint>
@@ -18,54 +19,16 @@ static_assert(PictureSide == TAlgCanvas::GetCanvasHeight() * TAlgCanvas::GetCanv
 constexpr int64_t MinPixel = -2048, MaxPixel = 2047;
 constexpr int MaxRadius = 127;
 
-// One character of UTF-8 text starting at S[I]: its code point and length.
-// A malformed sequence counts as one character per byte.
-char32_t DecodeChar(const std::string& S, size_t I, size_t& Length) {
-  const auto Byte = [&](size_t K) { return static_cast<unsigned char>(S[K]); };
-  const unsigned char Lead = Byte(I);
-  size_t N = Lead < 0x80                   ? 1
-             : Lead >= 0xC0 && Lead < 0xE0 ? 2
-             : Lead >= 0xE0 && Lead < 0xF0 ? 3
-             : Lead >= 0xF0 && Lead < 0xF8 ? 4
-                                           : 0;
-  if (N > 1 && I + N <= S.size()) {
-    char32_t C = Lead & (0x7F >> N);
-    bool Ok = true;
-    for (size_t K = 1; K < N && Ok; ++K) {
-      Ok = (Byte(I + K) & 0xC0) == 0x80;
-      C = (C << 6) | (Byte(I + K) & 0x3F);
-    }
-    if (Ok) {
-      Length = N;
-      return C;
-    }
-  }
-  Length = 1;
-  return Lead;
-}
-
-// Small letters for Latin and Cyrillic capitals, Ё included.
-char32_t LowerChar(char32_t C) {
-  if (C >= U'A' && C <= U'Z')
-    return C + 0x20;
-  if (C >= 0x410 && C <= 0x42F)
-    return C + 0x20;
-  if (C >= 0x400 && C <= 0x40F)
-    return C + 0x50;
-  return C;
-}
-
 enum class TCommand { Point, Segment, Circle, Polygon, Arc, Fill };
 
 struct TCommandWord {
-  char32_t Word[3];
+  const char* Word; // small letters
   TCommand Command;
 };
 
 constexpr TCommandWord CommandWords[] = {
-    {{U'т', U'ч', U'к'}, TCommand::Point},  {{U'о', U'т', U'р'}, TCommand::Segment},
-    {{U'к', U'р', U'г'}, TCommand::Circle}, {{U'м', U'н', U'у'}, TCommand::Polygon},
-    {{U'д', U'у', U'г'}, TCommand::Arc},    {{U'з', U'к', U'р'}, TCommand::Fill},
+    {"тчк", TCommand::Point},   {"отр", TCommand::Segment}, {"крг", TCommand::Circle},
+    {"мну", TCommand::Polygon}, {"дуг", TCommand::Arc},     {"зкр", TCommand::Fill},
 };
 
 // Reads the arguments of one command from left to right; every failure
@@ -168,23 +131,16 @@ TPoint TAlgCanvas::LogToPhys(TPoint P) {
 
 bool TAlgCanvas::ExecLine(const std::string& Line) {
   const std::string S = RemoveControlsAndSpaces(Line);
-  char32_t Word[3];
-  size_t Pos = 0;
-  for (char32_t& C : Word) {
-    if (Pos >= S.size())
-      return false;
-    size_t Length;
-    C = LowerChar(DecodeChar(S, Pos, Length));
-    Pos += Length;
-  }
+  // Each command word is three Cyrillic letters, six bytes of UTF-8.
+  const std::string Word = LowerCaseRu(S.substr(0, 6));
   const TCommandWord* Found = nullptr;
   for (const TCommandWord& W : CommandWords)
-    if (W.Word[0] == Word[0] && W.Word[1] == Word[1] && W.Word[2] == Word[2])
+    if (Word == W.Word)
       Found = &W;
   if (!Found)
     return false;
 
-  TArgReader Args(*GetMachine(), Line, S.substr(Pos));
+  TArgReader Args(*GetMachine(), Line, S.substr(6));
   TCanvas& C = GetCanvas();
   switch (Found->Command) {
   case TCommand::Point: {
@@ -200,9 +156,7 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     Args.Expect(',');
     SetPen(C, Args.ColorUpTo(0));
     C.MoveTo(P1.X, P1.Y);
-    C.LineTo(P2.X, P2.Y);
-    // The line stops short of its end; a segment includes it.
-    C.SetPixel(P2.X, P2.Y, C.GetPen().Color);
+    LineInclusive(C, P2.X, P2.Y);
     break;
   }
   case TCommand::Circle: {

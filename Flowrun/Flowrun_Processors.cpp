@@ -47,28 +47,9 @@ std::vector<std::string> SplitAtCommas(const std::string& S) {
   }
 }
 
-// Whether S begins with LowerWord (small Cyrillic letters in UTF-8), ignoring case.
+// Whether S begins with LowerWord (small letters), ignoring case.
 bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
-  // Letter by letter, each two-byte Cyrillic capital folded to its small form.
-  if (S.size() < LowerWord.size())
-    return false;
-  auto Lower = [](unsigned char Hi, unsigned char Lo) -> std::pair<unsigned char, unsigned char> {
-    // А-П (D0 90..9F) -> а-п (D0 B0..BF); Р-Я (D0 A0..AF) -> р-я (D1 80..8F); Ё -> ё.
-    if (Hi == 0xD0 && Lo >= 0x90 && Lo <= 0x9F)
-      return {0xD0, static_cast<unsigned char>(Lo + 0x20)};
-    if (Hi == 0xD0 && Lo >= 0xA0 && Lo <= 0xAF)
-      return {0xD1, static_cast<unsigned char>(Lo - 0x20)};
-    if (Hi == 0xD0 && Lo == 0x81)
-      return {0xD1, 0x91};
-    return {Hi, Lo};
-  };
-  for (size_t I = 0; I + 1 < LowerWord.size(); I += 2) {
-    const auto A = Lower(static_cast<unsigned char>(S[I]), static_cast<unsigned char>(S[I + 1]));
-    if (A.first != static_cast<unsigned char>(LowerWord[I]) ||
-        A.second != static_cast<unsigned char>(LowerWord[I + 1]))
-      return false;
-  }
-  return true;
+  return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
 }
 
 } // namespace

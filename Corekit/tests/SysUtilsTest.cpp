@@ -44,3 +44,11 @@ TEST(StringList, ChangesAreReportedOncePerUpdate) {
   L.Clear();
   EXPECT_EQ(Changes, 6) << "clearing an empty list is no change";
 }
+
+TEST(SysUtilsTest, LowerCaseRuFoldsLatinAndCyrillicCapitalsOnly) {
+  EXPECT_EQ(LowerCaseRu("ВВОД Вывод ТЧК"), "ввод вывод тчк");
+  EXPECT_EQ(LowerCaseRu("АЯЁЀЏ XyZ"), "аяёѐџ xyz");
+  // Small letters, other scripts, digits and a cut-off sequence stay as they are.
+  EXPECT_EQ(LowerCaseRu("яё €5 Ω"), "яё €5 Ω");
+  EXPECT_EQ(LowerCaseRu("\xD0"), "\xD0");
+}
