@@ -16,4 +16,4 @@ for run in 1 2 3 4 5; do
   ns=$((end - start))
   if [ -z "$best" ] || [ "$ns" -lt "$best" ]; then best=$ns; fi
 done
-echo "algtool run $file: best of 5 $((best / 1000000)) ms, $((steps * 1000 / (best / 1000))) steps/s"
+echo "algtool run $file: best of 5 $((best / 1000000)) ms, $((steps * 1000000 / (best / 1000))) steps/s"
