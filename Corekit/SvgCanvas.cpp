@@ -1,5 +1,7 @@
 #include "SvgCanvas.h"
 
+#include "SysUtils.h"
+
 #include "VisualUtils.h"
 
 #include <algorithm>
@@ -74,18 +76,9 @@ std::string EscapeXml(std::string_view Text) {
     }
     // A well-formed multi-byte sequence is copied; anything else is one
     // replacement character per bad byte.
-    size_t Length = C >= 0xF0 && C <= 0xF4 ? 4 : C >= 0xE0 ? 3 : C >= 0xC2 && C < 0xE0 ? 2 : 0;
-    bool Valid = Length > 0 && I + Length <= Text.size();
-    uint32_t Code = Length == 2 ? C & 0x1F : Length == 3 ? C & 0x0F : C & 0x07;
-    for (size_t K = 1; Valid && K < Length; ++K) {
-      unsigned char Next = static_cast<unsigned char>(Text[I + K]);
-      if ((Next & 0xC0) != 0x80)
-        Valid = false;
-      Code = (Code << 6) | (Next & 0x3F);
-    }
-    if (Valid && ((Length == 3 && (Code < 0x800 || (Code >= 0xD800 && Code <= 0xDFFF))) ||
-                  (Length == 4 && (Code < 0x10000 || Code > 0x10FFFF))))
-      Valid = false;
+    char32_t Code;
+    const size_t Length = DecodeUtf8(Text, I, Code);
+    const bool Valid = Length > 1;
     if (Valid) {
       Out.append(Text.substr(I, Length));
       I += Length;

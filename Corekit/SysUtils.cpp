@@ -1,5 +1,7 @@
 #include "SysUtils.h"
 
+#include <cstdint>
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -40,6 +42,35 @@ void Assert(bool Condition, const char* Message) {
 
 static char AsciiUpper(char C) {
   return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
+
+size_t DecodeUtf8(std::string_view S, size_t I, char32_t& C) {
+  const auto B0 = static_cast<uint8_t>(S[I]);
+  size_t Len;
+  char32_t Min;
+  if (B0 < 0x80) {
+    C = B0;
+    return 1;
+  } else if ((B0 & 0xE0) == 0xC0) {
+    Len = 2, Min = 0x80, C = B0 & 0x1F;
+  } else if ((B0 & 0xF0) == 0xE0) {
+    Len = 3, Min = 0x800, C = B0 & 0x0F;
+  } else if ((B0 & 0xF8) == 0xF0) {
+    Len = 4, Min = 0x10000, C = B0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (I + Len > S.size())
+    return 0;
+  for (size_t K = 1; K < Len; ++K) {
+    const auto B = static_cast<uint8_t>(S[I + K]);
+    if ((B & 0xC0) != 0x80)
+      return 0;
+    C = (C << 6) | (B & 0x3F);
+  }
+  if (C < Min || C > 0x10FFFF || (C >= 0xD800 && C <= 0xDFFF))
+    return 0;
+  return Len;
 }
 
 std::string LowerCaseRu(std::string_view S) {

@@ -56,6 +56,11 @@ COREKIT_API void Assert(bool Condition, const char* Message);
 COREKIT_API std::string UpperCase(std::string_view S);
 COREKIT_API bool SameText(std::string_view A, std::string_view B);
 
+// Decodes one well-formed UTF-8 sequence at S[I] into C and returns its
+// length; 0 when the bytes there are malformed (a stray continuation byte,
+// truncation, an overlong form, a surrogate, beyond U+10FFFF).
+COREKIT_API size_t DecodeUtf8(std::string_view S, size_t I, char32_t& C);
+
 // UTF-8 text with its Latin and Cyrillic capitals (Ё and the other capitals
 // of the Cyrillic block included) made small; every other byte stays, and
 // the length in bytes never changes. Statement words ("Ввод", "тчк") are
