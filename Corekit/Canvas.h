@@ -58,6 +58,12 @@ struct TRect {
   int32_t Bottom = 0;
   constexpr int32_t Width() const { return Right - Left; }
   constexpr int32_t Height() const { return Bottom - Top; }
+  // The same area with Left <= Right and Top <= Bottom: shapes may be given
+  // their box corners in any order.
+  constexpr TRect Normalized() const {
+    return {Left < Right ? Left : Right, Top < Bottom ? Top : Bottom, Left < Right ? Right : Left,
+            Top < Bottom ? Bottom : Top};
+  }
   constexpr bool Contains(TPoint P) const {
     return P.X >= Left && P.X < Right && P.Y >= Top && P.Y < Bottom;
   }

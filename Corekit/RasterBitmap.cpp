@@ -25,11 +25,6 @@ TInt128 CeilDiv(TInt128 A, TInt128 B) {
   return -FloorDiv(-A, B);
 }
 
-TRect Normalized(const TRect& Box) {
-  return {std::min(Box.Left, Box.Right), std::min(Box.Top, Box.Bottom),
-          std::max(Box.Left, Box.Right), std::max(Box.Top, Box.Bottom)};
-}
-
 // The ellipse inscribed in a box, in doubled coordinates so that every
 // centre is a whole number: the pixel (x, y) has its centre at
 // u = 2x + 1 - Cx2, v = 2y + 1 - Cy2 from the ellipse's centre, and belongs to
@@ -264,7 +259,7 @@ void TBitmapCanvas::DoLine(TPoint From, TPoint To) {
 }
 
 void TBitmapCanvas::DoRectangle(const TRect& Box) {
-  const TRect R = Normalized(Box);
+  const TRect R = Box.Normalized();
   if (R.Left == R.Right || R.Top == R.Bottom)
     return;
   const int64_t L = R.Left, T = R.Top, Rt = int64_t(R.Right) - 1, B = int64_t(R.Bottom) - 1;
@@ -292,7 +287,7 @@ void TBitmapCanvas::DoRectangle(const TRect& Box) {
 }
 
 void TBitmapCanvas::DoEllipse(const TRect& Box) {
-  const TRect R = Normalized(Box);
+  const TRect R = Box.Normalized();
   if (R.Left == R.Right || R.Top == R.Bottom)
     return;
   const TEllipseShape E(R);
@@ -319,7 +314,7 @@ void TBitmapCanvas::DoEllipse(const TRect& Box) {
 }
 
 void TBitmapCanvas::DoArc(const TRect& Box, TPoint Start, TPoint End) {
-  const TRect R = Normalized(Box);
+  const TRect R = Box.Normalized();
   if (R.Left == R.Right || R.Top == R.Bottom || !PenDraws())
     return;
   const TEllipseShape E(R);

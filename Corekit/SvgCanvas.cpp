@@ -126,8 +126,8 @@ void TSvgCanvas::DoLine(TPoint From, TPoint To) {
 void TSvgCanvas::DoRectangle(const TRect& Box) {
   if (GetPen().Mode == TPenMode::pmNop)
     return;
-  double X1 = std::min(Box.Left, Box.Right), X2 = std::max(Box.Left, Box.Right);
-  double Y1 = std::min(Box.Top, Box.Bottom), Y2 = std::max(Box.Top, Box.Bottom);
+  const TRect N = Box.Normalized();
+  const double X1 = N.Left, X2 = N.Right, Y1 = N.Top, Y2 = N.Bottom;
   if (X2 <= X1 || Y2 <= Y1)
     return;
   FBody += "<rect" + Attr("x", X1 + 0.5) + Attr("y", Y1 + 0.5) + Attr("width", X2 - X1 - 1) +
@@ -137,8 +137,8 @@ void TSvgCanvas::DoRectangle(const TRect& Box) {
 void TSvgCanvas::DoEllipse(const TRect& Box) {
   if (GetPen().Mode == TPenMode::pmNop)
     return;
-  double X1 = std::min(Box.Left, Box.Right), X2 = std::max(Box.Left, Box.Right);
-  double Y1 = std::min(Box.Top, Box.Bottom), Y2 = std::max(Box.Top, Box.Bottom);
+  const TRect N = Box.Normalized();
+  const double X1 = N.Left, X2 = N.Right, Y1 = N.Top, Y2 = N.Bottom;
   if (X2 <= X1 || Y2 <= Y1)
     return;
   FBody += "<ellipse" + Attr("cx", (X1 + X2) / 2) + Attr("cy", (Y1 + Y2) / 2) +
@@ -161,8 +161,8 @@ void TSvgCanvas::DoPolygon(const std::vector<TPoint>& Points) {
 void TSvgCanvas::DoArc(const TRect& Box, TPoint Start, TPoint End) {
   if (GetPen().Mode == TPenMode::pmNop || GetPen().Style == TPenStyle::psClear)
     return;
-  double X1 = std::min(Box.Left, Box.Right), X2 = std::max(Box.Left, Box.Right);
-  double Y1 = std::min(Box.Top, Box.Bottom), Y2 = std::max(Box.Top, Box.Bottom);
+  const TRect N = Box.Normalized();
+  const double X1 = N.Left, X2 = N.Right, Y1 = N.Top, Y2 = N.Bottom;
   double CX = (X1 + X2) / 2, CY = (Y1 + Y2) / 2;
   double RX = (X2 - X1 - 1) / 2, RY = (Y2 - Y1 - 1) / 2;
   if (RX <= 0 || RY <= 0)

@@ -246,10 +246,9 @@ void TCompositeImage::Extend(int X1, int Y1, int X2, int Y2) {
 }
 
 void TCompositeImage::ExtendBox(const TRect& Box) {
-  int X1 = std::min(Box.Left, Box.Right), X2 = std::max(Box.Left, Box.Right);
-  int Y1 = std::min(Box.Top, Box.Bottom), Y2 = std::max(Box.Top, Box.Bottom);
-  if (X2 > X1 && Y2 > Y1)
-    Extend(X1, Y1, X2 - 1, Y2 - 1);
+  const TRect N = Box.Normalized();
+  if (N.Right > N.Left && N.Bottom > N.Top)
+    Extend(N.Left, N.Top, N.Right - 1, N.Bottom - 1);
 }
 
 void TCompositeImage::DoLine(TPoint From, TPoint To) {
