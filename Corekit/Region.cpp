@@ -28,8 +28,7 @@ TRegion TRegion::CreateEllipse(const TRect& Box) {
   TRegion R;
   TPart Part;
   Part.Ellipse = true;
-  Part.Box = {std::min(Box.Left, Box.Right), std::min(Box.Top, Box.Bottom),
-              std::max(Box.Left, Box.Right), std::max(Box.Top, Box.Bottom)};
+  Part.Box = Box.Normalized();
   if (Part.Box.Width() > 0 && Part.Box.Height() > 0)
     R.FParts.push_back(std::move(Part));
   return R;
