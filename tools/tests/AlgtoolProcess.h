@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs a program as a child process with a given standard input and
-// collects its exit status, standard output and standard error.
+// For the tool's tests: temporary folders and files, and a program run as a
+// child process with a given standard input, collecting its exit status,
+// standard output and standard error.
 
 #include <string>
 #include <vector>

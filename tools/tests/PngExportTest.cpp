@@ -1,5 +1,7 @@
 #include "tools/PngExport.h"
 
+#include "AlgtoolProcess.h"
+
 #include "Corekit/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +14,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 using namespace Deskbay;
+using namespace Deskbay::Testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A private directory, removed with everything in it.
-struct TTempDir {
-  TTempDir() {
-    std::string Pattern = (fs::temp_directory_path() / "pngexport.XXXXXX").string();
-    Path = mkdtemp(Pattern.data());
-  }
-  ~TTempDir() { fs::remove_all(Path); }
-  fs::path Path;
-};
 
 struct TDecoded {
   int Width = 0, Height = 0;
@@ -57,14 +48,15 @@ TDecoded ReadPng(const fs::path& File, png_uint_32* Format = nullptr) {
 } // namespace
 
 TEST(PngExport, PixelsAndTransparencyRoundTrip) {
-  TTempDir Dir;
+  TTempDir Temp;
+  const fs::path Dir = Temp.Path("");
   TBitmap B(7, 5, RGBColor(254, 254, 254));
   B.SetPixel(0, 0, RGBColor(255, 0, 0));
   B.SetPixel(6, 4, RGBColor(0, 128, 0));
   B.SetPixel(3, 2, RGBColor(51, 204, 204));
   B.SetTransparent(true);
   B.SetTransparentColor(RGBColor(254, 254, 254));
-  const fs::path File = Dir.Path / "picture.png";
+  const fs::path File = Dir / "picture.png";
   SaveBitmapToPng(B, File.string());
 
   png_uint_32 Format = 0;
@@ -89,14 +81,15 @@ TEST(PngExport, PixelsAndTransparencyRoundTrip) {
   ASSERT_EQ(Opaque.Width, 7);
   EXPECT_FALSE(Format & PNG_FORMAT_FLAG_ALPHA);
   EXPECT_EQ(Opaque.At(1, 1)[3], 255);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 1)
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1)
       << "no temporary file stays behind";
 }
 
 TEST(PngExport, FailuresLeaveNoFileBehind) {
-  TTempDir Dir;
+  TTempDir Temp;
+  const fs::path Dir = Temp.Path("");
   TBitmap B(2, 2);
-  const std::string Missing = (Dir.Path / "no-such-dir" / "x.png").string();
+  const std::string Missing = (Dir / "no-such-dir" / "x.png").string();
   try {
     SaveBitmapToPng(B, Missing);
     FAIL() << "no error";
@@ -105,13 +98,13 @@ TEST(PngExport, FailuresLeaveNoFileBehind) {
   }
 
   // The target is a directory: the rename fails and the temporary goes.
-  const fs::path Target = Dir.Path / "taken.png";
+  const fs::path Target = Dir / "taken.png";
   fs::create_directory(Target);
   fs::create_directory(Target / "inside");
   EXPECT_THROW(SaveBitmapToPng(B, Target.string()), Exception);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 
   TBitmap Empty;
-  EXPECT_THROW(SaveBitmapToPng(Empty, (Dir.Path / "e.png").string()), Exception);
-  EXPECT_FALSE(fs::exists(Dir.Path / "e.png"));
+  EXPECT_THROW(SaveBitmapToPng(Empty, (Dir / "e.png").string()), Exception);
+  EXPECT_FALSE(fs::exists(Dir / "e.png"));
 }
