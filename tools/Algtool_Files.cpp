@@ -9,19 +9,11 @@
 namespace Deskbay::Algtool {
 
 void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {
-  {
-    TFileStream Probe(FileName, fmOpenRead);
-    if (!StreamContainsBagWith(&Probe, "Algorithm"))
-      throw Exception(Format("Файл \"%s\" не является файлом алгоритма.", FileName.c_str()));
-  }
-  Alg.BeginModify();
-  try {
-    LoadObjectFromFile(&Alg, FileName);
-  } catch (...) {
-    Alg.EndModify();
-    throw;
-  }
-  Alg.EndModify();
+  TFileStream File(FileName, fmOpenRead);
+  if (!StreamContainsBagWith(&File, "Algorithm"))
+    throw Exception(Format("Файл \"%s\" не является файлом алгоритма.", FileName.c_str()));
+  File.SetPosition(0);
+  LoadObjectFromStream(&Alg, &File);
 }
 
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {

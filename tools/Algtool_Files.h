@@ -9,9 +9,9 @@
 
 namespace Deskbay::Algtool {
 
-// Loads FileName into Alg inside one modification bracket, as the editor
-// does. A file that does not start with an algorithm record is refused
-// before anything is read into Alg.
+// Loads FileName into Alg (the algorithm brackets its own load, so its
+// listeners hear of it once). A file that does not start with an algorithm
+// record is refused before anything is read into Alg.
 void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
 // Never leaves a half-written file behind.
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
