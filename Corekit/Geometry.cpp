@@ -1,5 +1,7 @@
 #include "Geometry.h"
 
+#include "SysUtils.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -29,11 +31,11 @@ bool FindCircleBy3Points(TPoint A, TPoint B, TPoint C, TPoint& Centre, int& Radi
   const long double D = 2 * (((long double)C.Y - B.Y) * Dx1 - ((long double)C.X - B.X) * Dy1);
   if (D == 0)
     return false;
-  const long double X = std::nearbyint((Dy2 * E1 - Dy1 * E2) / D);
-  const long double Y = std::nearbyint((Dx1 * E2 - Dx2 * E1) / D);
+  const long double X = RoundHalfEven((Dy2 * E1 - Dy1 * E2) / D);
+  const long double Y = RoundHalfEven((Dx1 * E2 - Dx2 * E1) / D);
   if (!FitsCoordinate(X) || !FitsCoordinate(Y))
     return false;
-  const long double R = std::nearbyint(std::hypot(X - A.X, Y - A.Y));
+  const long double R = RoundHalfEven(std::hypot(X - A.X, Y - A.Y));
   if (!FitsCoordinate(X, R) || !FitsCoordinate(Y, R))
     return false;
   Centre = {int32_t(X), int32_t(Y)};

@@ -56,13 +56,6 @@ locale_t NumberLocale() {
   return Locale;
 }
 
-// Halves go to the even neighbour, whatever rounding mode the FPU is in.
-long double RoundHalfEven(long double X) {
-  if (std::fabs(X - std::trunc(X)) == 0.5L)
-    return 2.0L * std::round(X / 2.0L);
-  return std::round(X);
-}
-
 // R is already integral; NaN fails as well.
 bool FitsInt64(long double R) {
   return R >= -0x1p63L && R < 0x1p63L;

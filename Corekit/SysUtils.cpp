@@ -1,5 +1,6 @@
 #include "SysUtils.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include <cstdarg>
@@ -42,6 +43,12 @@ void Assert(bool Condition, const char* Message) {
 
 static char AsciiUpper(char C) {
   return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C;
+}
+
+long double RoundHalfEven(long double X) {
+  if (std::fabs(X - std::trunc(X)) == 0.5L)
+    return 2.0L * std::round(X / 2.0L);
+  return std::round(X);
 }
 
 size_t DecodeUtf8(std::string_view S, size_t I, char32_t& C) {

@@ -56,6 +56,10 @@ COREKIT_API void Assert(bool Condition, const char* Message);
 COREKIT_API std::string UpperCase(std::string_view S);
 COREKIT_API bool SameText(std::string_view A, std::string_view B);
 
+// The nearest whole number, halves to the even neighbour, whatever rounding
+// mode the processor is in.
+COREKIT_API long double RoundHalfEven(long double X);
+
 // Decodes one well-formed UTF-8 sequence at S[I] into C and returns its
 // length; 0 when the bytes there are malformed (a stray continuation byte,
 // truncation, an overlong form, a surrogate, beyond U+10FFFF).

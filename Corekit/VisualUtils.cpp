@@ -320,12 +320,7 @@ void TCompositeImage::DoClippedTextOut(TPoint P, const TRect& Clip, std::string_
 // --- helpers ---
 
 int RoundHalfEven(double Value) {
-  double Floor = std::floor(Value);
-  double Diff = Value - Floor;
-  double Result = Floor;
-  if (Diff > 0.5 || (Diff == 0.5 && std::fmod(Floor, 2.0) != 0.0))
-    Result = Floor + 1.0;
-  return static_cast<int>(Result);
+  return static_cast<int>(RoundHalfEven(static_cast<long double>(Value)));
 }
 
 void VectorSetLength(TPoint& V, float Len) {

@@ -155,7 +155,7 @@ private:
   int FMinX = 0, FMinY = 0, FMaxX = 0, FMaxY = 0;
 };
 
-// Rounds to the nearest whole number, halves to the even neighbour.
+// RoundHalfEven (SysUtils) for pixel values, which fit an int.
 COREKIT_API int RoundHalfEven(double Value);
 // Scales V to the length Len (rounded to whole pixels); a zero vector stays
 // (0, 0).

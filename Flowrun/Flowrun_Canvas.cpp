@@ -62,7 +62,7 @@ public:
 
   int IntegerUpTo(char Terminator) {
     const double Value = ValueUpTo(Terminator);
-    const double Rounded = std::nearbyint(Value); // halves to the even neighbour
+    const long double Rounded = RoundHalfEven(static_cast<long double>(Value));
     if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
       throw Exception(Format("Ошибка округления числа %g.", Value));
     return static_cast<int>(Rounded);
