@@ -3,7 +3,8 @@
 # As root it runs apt-get; otherwise it prints the exact install line and stops.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev
+  qt6-base-dev)
 
 missing=()
 for p in "${packages[@]}"; do
