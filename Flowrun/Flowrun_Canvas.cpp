@@ -1,5 +1,7 @@
 #include "Flowrun_Canvas.h"
 
+#include "Flowrun_Processors.h"
+
 #include "Corekit/Geometry.h"
 #include "Corekit/VisualUtils.h"
 
@@ -130,7 +132,7 @@ TPoint TAlgCanvas::LogToPhys(TPoint P) {
 }
 
 bool TAlgCanvas::ExecLine(const std::string& Line) {
-  const std::string S = RemoveControlsAndSpaces(Line);
+  const std::string S = AlgRemoveBlanks(Line);
   // Each command word is three Cyrillic letters, six bytes of UTF-8.
   const std::string Word = LowerCaseRu(S.substr(0, 6));
   const TCommandWord* Found = nullptr;

@@ -52,10 +52,47 @@ bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
   return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
 }
 
+bool IsBlank(char C) {
+  return static_cast<unsigned char>(C) <= 32;
+}
+
+bool IsModWord(std::string_view S, size_t At) {
+  return At + 3 <= S.size() && SameText(S.substr(At, 3), "MOD");
+}
+
 } // namespace
 
+std::string AlgRemoveBlanks(std::string_view Line) {
+  std::string Result;
+  Result.reserve(Line.size());
+  size_t I = 0;
+  while (I < Line.size()) {
+    if (!IsBlank(Line[I])) {
+      Result += Line[I++];
+      continue;
+    }
+    size_t Word = I;
+    while (Word < Line.size() && IsBlank(Line[Word]))
+      ++Word;
+    size_t After = Word + 3;
+    if (!Result.empty() && IsModWord(Line, Word) && After < Line.size() && IsBlank(Line[After])) {
+      while (After < Line.size() && IsBlank(Line[After]))
+        ++After;
+      if (After < Line.size()) {
+        Result += ' ';
+        Result.append(Line.substr(Word, 3));
+        Result += ' ';
+        I = After;
+        continue;
+      }
+    }
+    I = Word;
+  }
+  return Result;
+}
+
 bool TALU::ExecLine(const std::string& Line) {
-  const std::string S = RemoveControlsAndSpaces(Line);
+  const std::string S = AlgRemoveBlanks(Line);
   if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
     return false;
   const double Value = GetMachine()->GetStorage().Evaluate(S.substr(2));
@@ -92,7 +129,7 @@ void TIOAlgBlockProcessor::Process(TAlgMachine* M) const {
   static const std::string InputWord = "ввод";
   static const std::string OutputWord = "вывод";
   for (const std::string& Line : B->GetText().Lines()) {
-    const std::string S = RemoveControlsAndSpaces(Line);
+    const std::string S = AlgRemoveBlanks(Line);
     if (S.empty())
       continue;
     bool Input;
@@ -152,7 +189,7 @@ void TForAlgBlockProcessor::Process(TAlgMachine* M) const {
   if (B->GetText().GetCount() == 0)
     M->RaiseSyntaxError();
   const std::string& First = B->GetText().Get(0);
-  const std::string S = RemoveControlsAndSpaces(First);
+  const std::string S = AlgRemoveBlanks(First);
   if (S.size() < 2)
     M->RaiseSyntaxError();
   if (!IsLatinChar(S[0]) || S[1] != '=')

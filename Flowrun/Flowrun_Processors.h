@@ -5,7 +5,19 @@
 
 #include "Flowrun_Main.h"
 
+#include <string_view>
+
 namespace Deskbay {
+
+// A statement line (assignment, loop header, input/output, drawing command)
+// as it is read: every character of code 32 or less is removed, except that
+// the word MOD (any letter case) written with blanks on both sides and
+// something other than blanks before and after it keeps one blank on each
+// side, so that it stays the operator: "Y = A MOD B" reads as "Y=A MOD B",
+// "X = 1 0" still as "X=10". Joined to its neighbours, MOD would be read as
+// part of a longer name (AMODB) or number (MOD3), which no line that works
+// can contain, so the blanks change nothing that ran before.
+FLOWRUN_API std::string AlgRemoveBlanks(std::string_view Line);
 
 #define DESKBAY_PROCESSOR(Name)                                                                    \
   class FLOWRUN_API Name : public TAlgBlockProcessor {                                             \

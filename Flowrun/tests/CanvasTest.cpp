@@ -77,6 +77,8 @@ TEST(AlgCanvas, PointsInAnyCaseAndSpacing) {
   R.Machine.GetStorage().SetVars("A", 2);
   EXPECT_TRUE(R.Exec("тчк(a*5, A+0.5), A*3"));
   EXPECT_EQ(R.At(90, 162), Pal(6));
+  EXPECT_TRUE(R.Exec("тчк(11 MOD 10, 2), 7 MOD 4"));
+  EXPECT_EQ(R.At(9, 162), Pal(3));
   EXPECT_TRUE(R.Exec("тчк(3.5,20),1"));
   EXPECT_EQ(R.At(36, 0), Pal(1));
   // Off the picture, yet within the pixel range: nothing to see, no error.

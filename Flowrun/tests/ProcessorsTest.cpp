@@ -38,8 +38,8 @@ TEST(Processors, AssignmentLines) {
   TRun* R = nullptr;
   EXPECT_EQ(RunLines({"x = 2*3", "", "   "}, &R), "");
   EXPECT_EQ(R->Var("X"), 6);
-  // Spaces go before the line is read, so MOD must stand apart by itself.
-  EXPECT_EQ(RunLines({"X=1", "y=x MOD 4"}),
+  // MOD between blanks stays the operator; joined to a name it is part of it.
+  EXPECT_EQ(RunLines({"X=1", "y=xMOD 4"}),
             "Ошибка при вычислении \"xMOD4\".\r\nПеременная \"xMOD4\" не определена.");
   EXPECT_EQ(RunLines({"X="}), "Синтаксическая ошибка в строке \"X=\".");
   EXPECT_EQ(RunLines({"X==1"}), "Ошибка при вычислении \"=1\".\r\nОжидалось выражение.");
@@ -50,6 +50,32 @@ TEST(Processors, AssignmentLines) {
   EXPECT_EQ(RunLines({"A=(5)MOD(3)", "B=5MOD(3)"}, &R), "");
   EXPECT_EQ(R->Var("A"), 2);
   EXPECT_EQ(R->Var("B"), 2);
+}
+
+TEST(Processors, ModBetweenBlanksIsTheOperatorEveryOtherBlankGoes) {
+  EXPECT_EQ(AlgRemoveBlanks("Y = A MOD B"), "Y=A MOD B");
+  EXPECT_EQ(AlgRemoveBlanks("X = 1 0"), "X=10");
+  EXPECT_EQ(AlgRemoveBlanks("x=7\tmod\t\t3 + 1"), "x=7 mod 3+1");
+  // Not between blanks with something on both sides: removed as before.
+  for (const char* S : {" MOD X", "X=5 MOD", "X=5 MOD  ", "X=5MOD 3", "X=5 MOD(3)", "X=A MODE 3"})
+    EXPECT_EQ(AlgRemoveBlanks(S), RemoveControlsAndSpaces(S)) << S;
+
+  TRun* R = nullptr;
+  EXPECT_EQ(RunLines({"A=17", "B = 5", "Y=A MOD B", "X = 5 mod 3", "Z = 1 0", "W=(A) MOD (B)"}, &R),
+            "");
+  EXPECT_EQ(R->Var("Y"), 2);
+  EXPECT_EQ(R->Var("X"), 2);
+  EXPECT_EQ(R->Var("Z"), 10);
+  EXPECT_EQ(R->Var("W"), 2);
+
+  // Loop headers and output statements read their lines the same way.
+  TAlgorithm Alg;
+  TContainerAlgBlock* For =
+      AddLoop(Alg.GetRoot()->GetBody(), TForAlgBlock::Class, "I = 1 , 7 MOD 4 , 1");
+  Add(For->GetBody(), TIOAlgBlock::Class, {"Вывод I MOD 2"});
+  TRun Loop(Alg);
+  EXPECT_EQ(Loop.RunToEnd(), "");
+  EXPECT_EQ(Loop.Console(), (std::vector<std::string>{"1", "0", "1"}));
 }
 
 TEST(Processors, BranchesTakeTheirSide) {
