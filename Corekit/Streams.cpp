@@ -132,10 +132,16 @@ void TMemoryStream::SaveToStream(TStream* Stream) const {
 // --- TFileStream ---
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileName(FileName) {
+  const char* const OpenFmt = "Не удалось открыть файл \"%s\": %s";
   int Flags = O_CLOEXEC;
   switch (Mode) {
   case fmOpenRead:
-    Flags |= O_RDONLY;
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer; what is
+    // opened is checked below and refused unless it is a regular file.
+    Flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    break;
+  case fmOpenWrite:
+    Flags |= O_WRONLY | O_NOCTTY;
     break;
   case fmOpenReadWrite:
     Flags |= O_RDWR;
@@ -152,14 +158,19 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : FFileNam
   while (FHandle < 0 && errno == EINTR);
   if (FHandle < 0)
     RaiseFileError(Mode == fmCreate || Mode == fmCreateNew ? "Не удалось создать файл \"%s\": %s"
-                                                           : "Не удалось открыть файл \"%s\": %s",
+                                                           : OpenFmt,
                    errno);
   struct stat St;
-  if (::fstat(FHandle, &St) == 0 && S_ISDIR(St.st_mode)) {
+  if (::fstat(FHandle, &St) == 0 &&
+      (S_ISDIR(St.st_mode) || (Mode == fmOpenRead && !S_ISREG(St.st_mode)))) {
     ::close(FHandle);
     FHandle = -1;
-    RaiseFileError("Не удалось открыть файл \"%s\": %s", EISDIR);
+    if (S_ISDIR(St.st_mode))
+      RaiseFileError(OpenFmt, EISDIR);
+    throw EFOpenError(Format(OpenFmt, FFileName.c_str(), "это не обычный файл"), EINVAL);
   }
+  if (Mode == fmOpenRead)
+    (void)::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
 }
 
 TFileStream::~TFileStream() {
@@ -178,6 +189,8 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     const ssize_t N = ::read(FHandle, P + Done, static_cast<size_t>(Count - Done));
     if (N < 0 && errno == EINTR)
       continue;
+    if (N < 0)
+      FLastError = errno;
     if (N <= 0)
       break;
     Done += N;
@@ -192,6 +205,8 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
     const ssize_t N = ::write(FHandle, P + Done, static_cast<size_t>(Count - Done));
     if (N < 0 && errno == EINTR)
       continue;
+    if (N < 0)
+      FLastError = errno;
     if (N <= 0)
       break;
     Done += N;
@@ -237,18 +252,82 @@ void TFileStream::Close() {
 
 namespace {
 
-// The file a save really replaces: through a symbolic link, the link's target,
-// so that the link itself survives the rename.
-std::string ResolveSaveTarget(const std::string& FileName) {
-  struct stat St;
-  if (::lstat(FileName.c_str(), &St) == 0 && S_ISLNK(St.st_mode)) {
-    if (char* Real = ::realpath(FileName.c_str(), nullptr)) {
-      std::string Result(Real);
+// As many links as the system itself follows in one path.
+constexpr int MaxLinkHops = 40;
+
+[[noreturn]] void RaiseSaveError(const std::string& FileName, int Error) {
+  throw EFOpenError(Format("Не удалось сохранить файл \"%s\": %s", FileName.c_str(),
+                           SysErrorMessage(Error).c_str()),
+                    Error);
+}
+
+// Where a save goes.
+struct TSaveTarget {
+  std::string Path;     // the file replaced or created, links resolved
+  bool InPlace = false; // an existing file that is not regular: written into
+  bool Exists = false;
+  struct stat St = {};
+};
+
+std::string ReadLink(const std::string& Path, const std::string& FileName) {
+  std::string Target(256, '\0');
+  for (;;) {
+    const ssize_t N = ::readlink(Path.c_str(), Target.data(), Target.size());
+    if (N < 0)
+      RaiseSaveError(FileName, errno);
+    if (static_cast<size_t>(N) < Target.size()) {
+      Target.resize(static_cast<size_t>(N));
+      return Target;
+    }
+    Target.resize(Target.size() * 2);
+  }
+}
+
+TSaveTarget ResolveSaveTarget(const std::string& FileName) {
+  TSaveTarget T;
+  if (::stat(FileName.c_str(), &T.St) == 0) {
+    T.Exists = true;
+    // A device, FIFO or terminal is reached through the name as given (the
+    // system's own links such as /dev/stdout only resolve that way).
+    if (!S_ISREG(T.St.st_mode)) {
+      T.Path = FileName;
+      T.InPlace = true;
+      return T;
+    }
+    struct stat L;
+    if (::lstat(FileName.c_str(), &L) == 0 && S_ISLNK(L.st_mode)) {
+      // The linked file is replaced, so that the link itself survives.
+      char* Real = ::realpath(FileName.c_str(), nullptr);
+      if (!Real)
+        RaiseSaveError(FileName, errno);
+      T.Path = Real;
       std::free(Real);
-      return Result;
+    } else {
+      T.Path = FileName;
+    }
+    return T;
+  }
+  if (errno != ENOENT)
+    RaiseSaveError(FileName, errno); // a loop of links among others
+  // Nothing there yet. A dangling link, or a chain of them, names the file
+  // to create, as a link to an existing file names the file to replace.
+  std::string Path = FileName;
+  for (int Hops = 0;; ++Hops) {
+    struct stat L;
+    if (::lstat(Path.c_str(), &L) != 0 || !S_ISLNK(L.st_mode))
+      break;
+    if (Hops == MaxLinkHops)
+      RaiseSaveError(FileName, ELOOP);
+    const std::string Link = ReadLink(Path, FileName);
+    if (!Link.empty() && Link[0] == '/') {
+      Path = Link;
+    } else {
+      const size_t Slash = Path.rfind('/');
+      Path = (Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1)) + Link;
     }
   }
-  return FileName;
+  T.Path = Path;
+  return T;
 }
 
 // A new, exclusively created file beside Target. A failure names the file
@@ -272,25 +351,52 @@ std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target,
   }
 }
 
+// Runs Write on File; a failed write is reported with the file's name and
+// the system's reason instead of the bare stream error.
+void WriteNaming(const std::string& FileName, TFileStream& File,
+                 const std::function<void(TStream&)>& Write) {
+  try {
+    Write(File);
+  } catch (const EWriteError&) {
+    if (File.GetLastError() == 0)
+      throw;
+    throw EFOpenError(Format("Не удалось записать файл \"%s\": %s", FileName.c_str(),
+                             SysErrorMessage(File.GetLastError()).c_str()),
+                      File.GetLastError());
+  }
+}
+
 } // namespace
 
 void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Write) {
-  const std::string Target = ResolveSaveTarget(FileName);
+  const TSaveTarget Target = ResolveSaveTarget(FileName);
+  if (Target.InPlace) {
+    // Replacing a device node with a file would destroy it (as root, the
+    // system's own /dev/null). Such files cannot seek, which writers of
+    // records need, so the contents are made in memory first; a writer that
+    // fails then sends nothing at all.
+    TMemoryStream Contents;
+    Write(Contents);
+    TFileStream File(FileName, fmOpenWrite);
+    WriteNaming(FileName, File, [&Contents](TStream& S) { Contents.SaveToStream(&S); });
+    File.Close();
+    return;
+  }
   std::string TempName;
-  std::unique_ptr<TFileStream> File = CreateTempBeside(Target, FileName, TempName);
+  std::unique_ptr<TFileStream> File = CreateTempBeside(Target.Path, FileName, TempName);
   try {
-    struct stat St;
-    if (::stat(Target.c_str(), &St) == 0)
-      (void)::fchmod(File->GetHandle(), St.st_mode & 07777);
-    Write(*File);
+    if (Target.Exists) {
+      // Owner first: changing it clears the set-user-ID and set-group-ID bits.
+      // Only root may give a file away; others may still keep its group.
+      if (::fchown(File->GetHandle(), Target.St.st_uid, Target.St.st_gid) != 0)
+        (void)::fchown(File->GetHandle(), static_cast<uid_t>(-1), Target.St.st_gid);
+      (void)::fchmod(File->GetHandle(), Target.St.st_mode & 07777);
+    }
+    WriteNaming(FileName, *File, Write);
     File->Flush();
     File->Close();
-    if (::rename(TempName.c_str(), Target.c_str()) != 0) {
-      const int Error = errno;
-      throw EFOpenError(Format("Не удалось сохранить файл \"%s\": %s", FileName.c_str(),
-                               SysErrorMessage(Error).c_str()),
-                        Error);
-    }
+    if (::rename(TempName.c_str(), Target.Path.c_str()) != 0)
+      RaiseSaveError(FileName, errno);
   } catch (...) {
     File.reset();
     ::unlink(TempName.c_str());

@@ -96,8 +96,9 @@ private:
 };
 
 enum TFileMode {
-  fmOpenRead,      // an existing file, for reading
+  fmOpenRead,      // an existing regular file, for reading
   fmOpenReadWrite, // an existing file, for reading and writing
+  fmOpenWrite,     // an existing file of any kind (a device too), for writing
   fmCreate,        // a new or emptied file, for reading and writing
   fmCreateNew      // a file that must not exist yet
 };
@@ -105,7 +106,8 @@ enum TFileMode {
 class COREKIT_API TFileStream : public TStream {
 public:
   // Raises "Не удалось открыть файл \"%s\": %s" (or "создать" for the
-  // creating modes) with the system's reason.
+  // creating modes) with the system's reason. For reading, only a regular
+  // file opens: a device or a pipe is refused at once, never waited on.
   TFileStream(const std::string& FileName, TFileMode Mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
@@ -120,6 +122,8 @@ public:
 
   const std::string& GetFileName() const { return FFileName; }
   int GetHandle() const { return FHandle; }
+  // The errno value of the last read or write that failed, 0 when none did.
+  int GetLastError() const { return FLastError; }
   // Forces what was written onto the disk; raises with the system's reason.
   void Flush();
   // Closes the file now, reporting a failed close (a late write error).
@@ -130,6 +134,7 @@ private:
 
   std::string FFileName;
   int FHandle = -1;
+  int FLastError = 0;
 };
 
 // The system's text for an errno value.
@@ -138,8 +143,14 @@ COREKIT_API std::string SysErrorMessage(int Error);
 // Writes a file so that it is never left half-written: Write fills a new
 // temporary file beside the target, which is synced and then renamed over
 // the target. On any failure the temporary file goes and the old file stays
-// as it was. Through a symbolic link the linked file is replaced and the
-// link kept; an existing file keeps its permissions.
+// as it was. A replaced file keeps its permissions, and its owner and group
+// where the process may set them.
+//
+// Symbolic links are followed, also when they dangle (the file they name is
+// created) and through chains; the links themselves stay. A loop of links
+// is an error naming FileName. An existing target that is not a regular
+// file (a device such as /dev/null, a FIFO, a terminal) is opened and
+// written into directly, never replaced.
 COREKIT_API void SaveFileAtomically(const std::string& FileName,
                                     const std::function<void(TStream&)>& Write);
 

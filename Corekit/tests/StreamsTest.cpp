@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -240,4 +243,126 @@ TEST(StreamHelpers, WholeStreamsAndTheRestOfAStream) {
   EXPECT_EQ(Target.GetSize(), 0);
   EXPECT_EQ(ReadStreamString(&S), "tail");
   EXPECT_EQ(ReadStreamString(&S), "");
+}
+
+namespace {
+
+// A private folder for one test, removed with everything in it.
+struct TScratchDir {
+  explicit TScratchDir(const char* Name) : Path(TempPath(Name)) {
+    std::filesystem::remove_all(Path);
+    std::filesystem::create_directories(Path);
+  }
+  ~TScratchDir() { std::filesystem::remove_all(Path); }
+  std::string operator/(const char* Name) const { return (Path / Name).string(); }
+  std::filesystem::path Path;
+};
+
+void SaveText(const std::string& FileName, const std::string& Text) {
+  SaveFileAtomically(FileName, [&Text](TStream& S) {
+    S.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
+  });
+}
+
+std::string ReadText(const std::string& FileName) {
+  std::string S;
+  if (FILE* F = std::fopen(FileName.c_str(), "rb")) {
+    char Buf[4096];
+    for (size_t N; (N = std::fread(Buf, 1, sizeof Buf, F)) > 0;)
+      S.append(Buf, N);
+    std::fclose(F);
+  }
+  return S;
+}
+
+mode_t FileType(const std::string& FileName) {
+  struct stat St;
+  return ::lstat(FileName.c_str(), &St) == 0 ? (St.st_mode & S_IFMT) : 0;
+}
+
+} // namespace
+
+TEST(SaveFileAtomically, LinksAreFollowedEvenWhenTheyDangleAndLoopsAreNamed) {
+  namespace fs = std::filesystem;
+  TScratchDir Dir("links");
+  fs::create_directories(Dir.Path / "sub");
+  // A chain of relative links whose last one names a file not there yet.
+  fs::create_symlink("b", Dir / "a");
+  fs::create_symlink("sub/c", Dir / "b");
+  fs::create_symlink("../d", Dir / "sub/c");
+  SaveText(Dir / "a", "one");
+  EXPECT_EQ(FileType(Dir / "d"), S_IFREG);
+  EXPECT_EQ(ReadText(Dir / "d"), "one");
+  for (const char* Link : {"a", "b", "sub/c"})
+    EXPECT_EQ(FileType(Dir / Link), S_IFLNK) << Link;
+  // Now the chain ends in a file, which is replaced in its place.
+  SaveText(Dir / "a", "two");
+  EXPECT_EQ(ReadText(Dir / "d"), "two");
+  EXPECT_EQ(FileType(Dir / "a"), S_IFLNK);
+
+  fs::create_symlink("loop2", Dir / "loop1");
+  fs::create_symlink("loop1", Dir / "loop2");
+  EXPECT_EQ(MessageOf([&] { SaveText(Dir / "loop1", "x"); }),
+            "Не удалось сохранить файл \"" + (Dir / "loop1") + "\": " + SysErrorMessage(ELOOP));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 6)
+      << "no temporary file is left behind";
+}
+
+TEST(SaveFileAtomically, AReplacedFileKeepsItsOwnerGroupAndPermissions) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root may give a file to another owner";
+  TScratchDir Dir("owner");
+  const std::string File = Dir / "f";
+  SaveText(File, "old");
+  ASSERT_EQ(::chown(File.c_str(), 4321, 8765), 0);
+  ASSERT_EQ(::chmod(File.c_str(), 0640), 0);
+  SaveText(File, "new");
+  struct stat St;
+  ASSERT_EQ(::stat(File.c_str(), &St), 0);
+  EXPECT_EQ(ReadText(File), "new");
+  EXPECT_EQ(St.st_uid, 4321u);
+  EXPECT_EQ(St.st_gid, 8765u);
+  EXPECT_EQ(St.st_mode & 07777, 0640u);
+}
+
+TEST(SaveFileAtomically, DevicesAndFifosAreWrittenIntoNeverReplaced) {
+  TScratchDir Dir("nodes");
+  const std::string Fifo = Dir / "fifo";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+  std::string Received;
+  std::thread Reader([&] { Received = ReadText(Fifo); });
+  SaveText(Fifo, "through the pipe");
+  Reader.join();
+  EXPECT_EQ(Received, "through the pipe");
+  EXPECT_EQ(FileType(Fifo), S_IFIFO);
+
+  // A link to a device is followed to it, as the system's /dev/stdout is.
+  const std::string Null = Dir / "null";
+  const std::string Full = Dir / "full";
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "device nodes are made by root only";
+  ASSERT_EQ(::mknod(Null.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  ASSERT_EQ(::mknod(Full.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+  std::filesystem::create_symlink("null", Dir / "to-null");
+  SaveText(Null, "gone");
+  SaveText(Dir / "to-null", "gone");
+  EXPECT_EQ(FileType(Null), S_IFCHR);
+  EXPECT_EQ(FileType(Dir / "to-null"), S_IFLNK);
+  // A device that refuses the data is an error that names the file.
+  EXPECT_EQ(MessageOf([&] { SaveText(Full, "no room"); }),
+            "Не удалось записать файл \"" + Full + "\": " + SysErrorMessage(ENOSPC));
+  EXPECT_EQ(FileType(Full), S_IFCHR);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path),
+                          std::filesystem::directory_iterator()),
+            4);
+}
+
+TEST(FileStream, ReadingRefusesDevicesAndFifosAtOnce) {
+  TScratchDir Dir("read");
+  const std::string Fifo = Dir / "fifo";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0); // no writer: opening it normally would wait
+  for (const std::string& Name : {Fifo, std::string("/dev/null")})
+    EXPECT_EQ(MessageOf([&] { TFileStream F(Name, fmOpenRead); }),
+              "Не удалось открыть файл \"" + Name + "\": это не обычный файл")
+        << Name;
 }
