@@ -323,6 +323,18 @@ void TBag::ExtractObject(TObject* Obj) {
   EndExtractObject(false);
 }
 
+void TBag::ExtractNewObject(
+    const std::function<TObject*(const std::string& StoredClassName)>& Make) {
+  TBag* Child = BeginExtractObject();
+  try {
+    GetPersistentInterface(Make(Child->GetStoredClassName()))->LoadData(*Child);
+  } catch (...) {
+    EndExtractObject(true);
+    throw;
+  }
+  EndExtractObject(false);
+}
+
 TBag* TBag::BeginExtractObject() {
   CheckState(bagRestoring);
   Assert(FChildBag == nullptr, "Assertion failure");

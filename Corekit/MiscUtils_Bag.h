@@ -16,6 +16,7 @@
 #include "Streams.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,11 @@ public:
   void EmbedBag(TBag* Bag, const std::string& Name);
   void Embed(TObject* Obj, const std::string& Name);
   void ExtractObject(TObject* Obj);
+  // Reads the next nested record in place into the object that Make returns
+  // for the record's stored class name (Make raises to refuse the name).
+  // Unlike ExtractBag nothing is copied, so reading records nested in each
+  // other costs no more memory than reading them one after the other.
+  void ExtractNewObject(const std::function<TObject*(const std::string& StoredClassName)>& Make);
   // A copy of the next nested record in a new idle bag of its own, whose
   // stored class name tells what it holds; the caller frees it.
   TBag* ExtractBag();

@@ -83,13 +83,13 @@ void TCompoundAlgBlock::LoadData(TBag& Bag) {
   const int32_t Count = ReadStreamInteger(&Bag);
   Clear();
   // Each child is made from the class its record names; the block limit
-  // stops a file with too many of them partway.
-  for (int32_t I = 0; I < Count; ++I) {
-    std::unique_ptr<TBag> Copy(Bag.ExtractBag());
-    const TAlgBlockClass* Class = AlgFindBlockClass(Copy->GetStoredClassName());
-    TAlgBlock* Child = Class->Create(this);
-    Copy->Restore(Child);
-  }
+  // stops a file with too many of them partway. The records are read where
+  // they lie: a copy of each would cost the file's size once per level of
+  // nesting.
+  for (int32_t I = 0; I < Count; ++I)
+    Bag.ExtractNewObject([this](const std::string& StoredClassName) -> TObject* {
+      return AlgFindBlockClass(StoredClassName)->Create(this);
+    });
 }
 
 void TContainerAlgBlock::SaveData(TBag& Bag) {
