@@ -15,6 +15,23 @@ constexpr int FormatPrecision = 10;
 // Fixed notation for decimal exponents in [FixedMinExponent, FormatPrecision).
 constexpr int FixedMinExponent = -5;
 
+// How much of a typed text an error message quotes, in characters.
+constexpr size_t MaxQuotedChars = 40;
+
+// Text cut after MaxQuotedChars characters (a malformed byte counts as one)
+// with "…" to show that more followed.
+std::string Quoted(const std::string& S) {
+  size_t At = 0;
+  for (size_t Chars = 0; At < S.size(); ++Chars) {
+    if (Chars == MaxQuotedChars)
+      return S.substr(0, At) + "…";
+    char32_t C;
+    const size_t Len = DecodeUtf8(S, At, C);
+    At += Len ? Len : 1;
+  }
+  return S;
+}
+
 } // namespace
 
 std::string AlgFormatValue(double Value) {
@@ -74,7 +91,9 @@ std::string AlgFormatValue(double Value) {
 }
 
 long double AlgStrToFloat(const std::string& S) {
-  const auto Fail = [&S]() { return Exception(Format("\"%s\" не является числом.", S.c_str())); };
+  const auto Fail = [&S]() {
+    return Exception(Format("\"%s\" не является числом.", Quoted(S).c_str()));
+  };
   std::string T = Trim(S);
   size_t I = 0;
   if (I < T.size() && (T[I] == '+' || T[I] == '-'))
@@ -133,7 +152,9 @@ long double AlgStrToFloat(const std::string& S) {
   // number; only too large is no number.
   if (Res.ec == std::errc::result_out_of_range && Magnitude + Exp < 0)
     return T[0] == '-' ? -0.0L : 0.0L;
-  if (Res.ec != std::errc())
+  // Stored as a double, a larger value would be infinity, which fails
+  // only later, in some expression, without saying why.
+  if (Res.ec != std::errc() || std::isinf(static_cast<double>(Value)))
     throw Fail();
   return Value;
 }

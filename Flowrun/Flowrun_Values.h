@@ -22,8 +22,9 @@ FLOWRUN_API std::string AlgFormatValue(double Value);
 // optional sign, digits with at most one decimal separator ("." or ",", as
 // pupils type either), at least one digit, and an optional exponent "E" or
 // "e" with an optional sign and at least one digit. Anything else, or a
-// number too large for long double, raises Exception
-// "\"S\" не является числом." with S as given; a number too small for it
+// number too large for a double (the precision variables are stored in),
+// raises Exception "\"S\" не является числом." with S as given, cut to
+// its first 40 characters and "…" when longer; a number too small for it
 // is 0.
 FLOWRUN_API long double AlgStrToFloat(const std::string& S);
 

@@ -1,5 +1,7 @@
 #include "Flowrun/Flowrun_Values.h"
 
+#include "Corekit/tests/FileBytes.h"
+
 #include "Corekit/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <string>
 
 using namespace Deskbay;
+using namespace Deskbay::Testing;
 
 TEST(AlgFormatValue, GeneralFormatWithTenDigits) {
   struct TCase {
@@ -48,7 +51,7 @@ TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
   EXPECT_EQ(AlgStrToFloat("0,0001e-4950"), 0.0L);
 
   for (const char* S : {"", "  ", "abc", "1.2.3", "1,2.3", "1e", "1e+", "--1", "+-1", "1 2", ".",
-                        "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a"}) {
+                        "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a", "1e400", "-1.8e308"}) {
     try {
       AlgStrToFloat(S);
       ADD_FAILURE() << S;
@@ -56,4 +59,10 @@ TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
       EXPECT_EQ(E.Message(), std::string("\"") + S + "\" не является числом.");
     }
   }
+  EXPECT_EQ(AlgStrToFloat("1.7976931348623157e308"), 1.7976931348623157e308L) << "the largest";
+  // A long text is quoted by its beginning, whole characters only.
+  EXPECT_EQ(MessageOf([] { AlgStrToFloat(std::string(39, '9') + "ЖЖЖ" + std::string(1000, '9')); }),
+            "\"" + std::string(39, '9') + "Ж…\" не является числом.");
+  const std::string Forty = std::string(36, '1') + "ab,c";
+  EXPECT_EQ(MessageOf([&] { AlgStrToFloat(Forty); }), "\"" + Forty + "\" не является числом.");
 }
