@@ -13,7 +13,14 @@ void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {
   if (!StreamContainsBagWith(&File, "Algorithm"))
     throw Exception(Format("Файл \"%s\" не является файлом алгоритма.", FileName.c_str()));
   File.SetPosition(0);
-  LoadObjectFromStream(&Alg, &File);
+  // The loader's texts ("Stream read error", "Incorrect object data block.")
+  // do not say which file they are about.
+  try {
+    LoadObjectFromStream(&Alg, &File);
+  } catch (const Exception& E) {
+    throw Exception(Format("Не удалось прочитать алгоритм из файла \"%s\":\r\n%s", FileName.c_str(),
+                           E.Message().c_str()));
+  }
 }
 
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {
@@ -56,20 +63,6 @@ std::string DescribeBlock(const TAlgBlock* Block) {
   for (int I = 0; I < Text.GetCount(); ++I) {
     S += I == 0 ? ": " : " | ";
     S += Text.Get(I);
-  }
-  return S;
-}
-
-std::string MessageLines(const std::string& Message) {
-  std::string S;
-  for (size_t I = 0; I < Message.size(); ++I) {
-    if (Message[I] == '\r') {
-      S += '\n';
-      if (I + 1 < Message.size() && Message[I + 1] == '\n')
-        ++I;
-    } else {
-      S += Message[I];
-    }
   }
   return S;
 }

@@ -11,7 +11,8 @@ namespace Deskbay::Algtool {
 
 // Loads FileName into Alg (the algorithm brackets its own load, so its
 // listeners hear of it once). A file that does not start with an algorithm
-// record is refused before anything is read into Alg.
+// record is refused before anything is read into Alg; one that fails to
+// load fails with a first line naming it, then the loader's own text.
 void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
 // Never leaves a half-written file behind.
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
@@ -23,8 +24,5 @@ void RenderAlgorithmSvg(TAlgorithm& Alg, const std::string& FileName);
 std::string BlockKindName(const TAlgBlock* Block);
 // Kind and text lines on one line: "Блок вычислений: X=1 | Y=2".
 std::string DescribeBlock(const TAlgBlock* Block);
-
-// An error text with its internal CR LF line breaks as plain newlines.
-std::string MessageLines(const std::string& Message);
 
 } // namespace Deskbay::Algtool

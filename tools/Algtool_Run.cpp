@@ -1,6 +1,7 @@
 #include "Algtool_Run.h"
 
 #include "Algtool_Files.h"
+#include "Algtool_Output.h"
 #include "PngExport.h"
 
 #include "Corekit/InteractionHooks.h"
@@ -11,6 +12,7 @@
 
 #include <csignal>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -19,9 +21,14 @@ namespace Deskbay::Algtool {
 
 namespace {
 
+// The longest answer read from a line; nobody types more for a number.
+constexpr std::streamsize MaxInputLine = 4096;
+
 // Answers the machine's questions from a stream, as the input dialog would
 // take what was typed: trimmed, and an empty line is no answer. The end of
-// the stream is the dialog's Cancel.
+// the stream is the dialog's Cancel. A longer line than MaxInputLine is
+// skipped to its end without being kept and answered with its beginning and
+// "…", which no number ends in, so the run fails quoting it.
 class TStreamInput : public IInputProvider {
 public:
   TStreamInput(std::istream& In, std::ostream* Prompts) : FIn(In), FPrompts(Prompts) {
@@ -35,7 +42,7 @@ public:
       if (FPrompts)
         *FPrompts << Prompt << ' ' << std::flush;
       std::string Line;
-      if (!std::getline(FIn, Line))
+      if (!ReadLine(Line))
         return false;
       std::string Answer = ApplyInputStringOptions(Line, Options);
       if (Options.NotEmpty && Trim(Answer).empty())
@@ -46,6 +53,23 @@ public:
   }
 
 private:
+  bool ReadLine(std::string& Line) {
+    Line.assign(static_cast<size_t>(MaxInputLine) + 1, '\0');
+    FIn.getline(Line.data(), MaxInputLine + 1);
+    const std::streamsize Count = FIn.gcount();
+    if (FIn.fail() && Count == MaxInputLine) {
+      FIn.clear();
+      FIn.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+      Line.resize(static_cast<size_t>(Count));
+      Line += "…";
+      return true;
+    }
+    if (FIn.fail())
+      return false;
+    Line.resize(std::char_traits<char>::length(Line.data()));
+    return true;
+  }
+
   std::istream& FIn;
   std::ostream* FPrompts;
 };
@@ -116,15 +140,17 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
   try {
     LoadAlgorithmFile(Alg, Options.FileName);
   } catch (const Exception& E) {
-    Err << MessageLines(E.Message()) << '\n';
+    Err << ErrorLines(E.Message()) << '\n';
     return RunFailed;
   }
 
   TStreamInput Input(In, PromptInput ? &Err : nullptr);
   TInterruptPoller Interrupts;
   TAlgMachine Machine;
+  // A run whose output can go nowhere is stopped, not left to run on.
   Machine.GetConsole().SetOnAddLine([&Out](const std::string& Line) {
-    Out << Line << '\n' << std::flush;
+    if (!(Out << Line << '\n' << std::flush))
+      throw EOutputFailed();
   });
 
   int Status = RunDone;
@@ -144,7 +170,8 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
         }
         if (Options.Trace) {
           TAlgBlock* Next = Machine.GetCurrentBlock();
-          Err << "[" << Steps + 1 << "] " << (Next ? DescribeBlock(Next) : "конец") << '\n';
+          Err << "[" << Steps + 1 << "] " << (Next ? VisibleText(DescribeBlock(Next)) : "конец")
+              << '\n';
           Vars = SnapshotVars(Machine.GetStorage());
         }
         Machine.Step();
@@ -162,8 +189,8 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
       PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
     Out << std::flush;
     if (TAlgBlock* Failed = Machine.GetCurrentBlock())
-      Err << "Ошибка в блоке \"" << DescribeBlock(Failed) << "\":\n";
-    Err << MessageLines(E.Message()) << '\n';
+      Err << "Ошибка в блоке \"" << VisibleText(DescribeBlock(Failed)) << "\":\n";
+    Err << ErrorLines(E.Message()) << '\n';
     Status = RunFailed;
   }
 
@@ -179,7 +206,7 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
     try {
       SaveBitmapToPng(Machine.GetCanvas().GetPicture(), Options.CanvasFileName);
     } catch (const Exception& E) {
-      Err << MessageLines(E.Message()) << '\n';
+      Err << ErrorLines(E.Message()) << '\n';
       if (Status == RunDone)
         Status = RunFailed;
     }

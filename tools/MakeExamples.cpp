@@ -6,6 +6,7 @@
 //   make_examples DIR
 
 #include "Algtool_Files.h"
+#include "Algtool_Output.h"
 
 #include "Corekit/SysUtils.h"
 
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
       Algtool::SaveAlgorithmFile(Alg, std::string(argv[1]) + "/" + E.Name + ".alg");
     }
   } catch (const Exception& E) {
-    std::cerr << Algtool::MessageLines(E.Message()) << '\n';
+    std::cerr << Algtool::ErrorLines(E.Message()) << '\n';
     return 1;
   }
   return 0;

@@ -2,14 +2,18 @@
 // and draw them without the desktop program.
 
 #include "Algtool_Files.h"
+#include "Algtool_Output.h"
 #include "Algtool_Run.h"
 
 #include "Corekit/SysUtils.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <charconv>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -33,42 +37,52 @@ const char* const Usage =
     "  algtool render ФАЙЛ -o КАРТИНКА.svg\n"
     "      нарисовать блок-схему в формате SVG\n";
 
-int UsageError(const std::string& Why) {
-  std::cerr << "algtool: " << Why << "\n\n" << Usage;
+// The standard streams of this process, watched for failed writes.
+struct TConsole {
+  TOutputChannel Out{STDOUT_FILENO, false};
+  TOutputChannel Err{STDERR_FILENO, true};
+};
+
+// The reason comes last, where a reader of a long usage text looks first.
+int UsageError(TConsole& C, const std::string& Why) {
+  C.Err.Stream() << Usage << '\n' << ErrorLines("algtool: " + Why) << '\n';
   return ExitUsage;
 }
 
-int Failed(const Exception& E) {
-  std::cerr << MessageLines(E.Message()) << '\n';
+int Failed(TConsole& C, const std::string& Message) {
+  C.Err.Stream() << ErrorLines(Message) << '\n';
   return 1;
 }
 
-void PrintTree(const TAlgBlock* Block, int Depth) {
+void PrintTree(std::ostream& Out, const TAlgBlock* Block, int Depth) {
   const bool Sequence = Block->GetClass() == &TCompoundAlgBlock::Class;
   if (!Sequence) {
-    std::cout << std::string(2 * Depth, ' ') << DescribeBlock(Block) << '\n';
+    Out << std::string(2 * Depth, ' ') << VisibleText(DescribeBlock(Block)) << '\n';
     ++Depth;
   }
   if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
-    std::cout << std::string(2 * Depth, ' ') << "да:\n";
-    PrintTree(If->GetYesBranch(), Depth + 1);
-    std::cout << std::string(2 * Depth, ' ') << "нет:\n";
-    PrintTree(If->GetNoBranch(), Depth + 1);
+    Out << std::string(2 * Depth, ' ') << "да:\n";
+    PrintTree(Out, If->GetYesBranch(), Depth + 1);
+    Out << std::string(2 * Depth, ' ') << "нет:\n";
+    PrintTree(Out, If->GetNoBranch(), Depth + 1);
     return;
   }
   for (int I = 0; I < Block->GetBlockCount(); ++I)
-    PrintTree(Block->GetBlocks(I), Depth);
+    PrintTree(Out, Block->GetBlocks(I), Depth);
 }
 
-int Show(const std::string& FileName) {
+int Show(TConsole& C, const std::string& FileName) {
   TAlgorithm Alg;
   LoadAlgorithmFile(Alg, FileName);
-  PrintTree(Alg.GetRoot(), 0);
+  PrintTree(C.Out.Stream(), Alg.GetRoot(), 0);
   return 0;
 }
 
 int New(const std::string& FileName) {
-  if (access(FileName.c_str(), F_OK) == 0)
+  // lstat, not access: a dangling symbolic link is there too, and saving
+  // would create the file it names.
+  struct stat St;
+  if (::lstat(FileName.c_str(), &St) == 0)
     throw Exception(Format("Файл \"%s\" уже существует.", FileName.c_str()));
   TAlgorithm Alg;
   SaveAlgorithmFile(Alg, FileName);
@@ -89,18 +103,17 @@ int Render(const std::string& FileName, const std::string& SvgFileName) {
   return 0;
 }
 
+enum class TCount { Ok, NotANumber, TooLarge };
+
 // Whole decimal numbers only: a step limit of "10x" or "-1" is a mistake.
-bool ParseCount(const std::string& S, int64_t& Value) {
-  if (S.empty() || S.size() > 18)
-    return false;
-  for (char C : S)
-    if (C < '0' || C > '9')
-      return false;
-  Value = std::stoll(S);
-  return true;
+TCount ParseCount(const std::string& S, int64_t& Value) {
+  if (S.empty() || S.find_first_not_of("0123456789") != std::string::npos)
+    return TCount::NotANumber;
+  const auto Res = std::from_chars(S.data(), S.data() + S.size(), Value);
+  return Res.ec == std::errc() ? TCount::Ok : TCount::TooLarge;
 }
 
-int Run(const std::vector<std::string>& Args) {
+int Run(TConsole& C, const std::vector<std::string>& Args) {
   TRunOptions Options;
   for (size_t I = 0; I < Args.size(); ++I) {
     const std::string& A = Args[I];
@@ -109,43 +122,50 @@ int Run(const std::vector<std::string>& Args) {
     } else if (A == "--vars") {
       Options.Vars = true;
     } else if (A == "--max-steps") {
-      if (I + 1 >= Args.size() || !ParseCount(Args[I + 1], Options.MaxSteps))
-        return UsageError("после --max-steps нужно целое число шагов.");
+      if (I + 1 >= Args.size())
+        return UsageError(C, "после --max-steps нужно целое число шагов.");
+      switch (ParseCount(Args[I + 1], Options.MaxSteps)) {
+      case TCount::Ok:
+        break;
+      case TCount::NotANumber:
+        return UsageError(C, "после --max-steps нужно целое число шагов.");
+      case TCount::TooLarge:
+        return UsageError(C,
+                          Format("число шагов после --max-steps слишком велико (не больше %lld).",
+                                 static_cast<long long>(std::numeric_limits<int64_t>::max())));
+      }
       ++I;
     } else if (A == "--canvas") {
       if (I + 1 >= Args.size())
-        return UsageError("после --canvas нужно имя файла картинки.");
+        return UsageError(C, "после --canvas нужно имя файла картинки.");
       Options.CanvasFileName = Args[++I];
     } else if (!A.empty() && A[0] == '-') {
-      return UsageError(Format("неизвестный параметр \"%s\".", A.c_str()));
+      return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
     } else if (Options.FileName.empty()) {
       Options.FileName = A;
     } else {
-      return UsageError("команде run нужен один файл алгоритма.");
+      return UsageError(C, "команде run нужен один файл алгоритма.");
     }
   }
   if (Options.FileName.empty())
-    return UsageError("команде run нужен файл алгоритма.");
-  return RunAlgorithm(Options, std::cin, isatty(STDIN_FILENO) != 0, std::cout, std::cerr);
+    return UsageError(C, "команде run нужен файл алгоритма.");
+  return RunAlgorithm(Options, std::cin, isatty(STDIN_FILENO) != 0, C.Out.Stream(), C.Err.Stream());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> Args(argv + 1, argv + argc);
+int Dispatch(TConsole& C, std::vector<std::string> Args) {
   if (Args.empty())
-    return UsageError("не указана команда.");
+    return UsageError(C, "не указана команда.");
   const std::string Command = Args[0];
   Args.erase(Args.begin());
   if (Command == "--help" || Command == "-h" || Command == "help") {
-    std::cout << Usage;
+    C.Out.Stream() << Usage;
     return 0;
   }
   try {
     if (Command == "run")
-      return Run(Args);
+      return Run(C, Args);
     if (Command == "show" && Args.size() == 1)
-      return Show(Args[0]);
+      return Show(C, Args[0]);
     if (Command == "new" && Args.size() == 1)
       return New(Args[0]);
     if (Command == "resave" && Args.size() == 2)
@@ -153,12 +173,37 @@ int main(int argc, char** argv) {
     if (Command == "render" && Args.size() == 3 && Args[1] == "-o")
       return Render(Args[0], Args[2]);
     if (Command == "show" || Command == "new" || Command == "resave" || Command == "render")
-      return UsageError(Format("неверные аргументы команды %s.", Command.c_str()));
-    return UsageError(Format("неизвестная команда \"%s\".", Command.c_str()));
-  } catch (const Exception& E) {
-    return Failed(E);
-  } catch (const std::exception& E) {
-    std::cerr << E.what() << '\n';
+      return UsageError(C, Format("неверные аргументы команды %s.", Command.c_str()));
+    return UsageError(C, Format("неизвестная команда \"%s\".", Command.c_str()));
+  } catch (const EOutputFailed&) {
     return 1;
+  } catch (const Exception& E) {
+    return Failed(C, E.Message());
+  } catch (const std::exception& E) {
+    return Failed(C, E.what());
   }
+}
+
+// Output that did not reach its file is a failure, never a success with the
+// output lost. A reader that went away (a pipe into head) is no news to the
+// user, so that one stays quiet.
+int FinishOutput(TConsole& C, int Status) {
+  if (!C.Out.Flush() && C.Out.GetError() != EPIPE)
+    C.Err.Stream() << ErrorLines(Format("algtool: не удалось записать стандартный вывод: %s",
+                                        SysErrorMessage(C.Out.GetError()).c_str()))
+                   << '\n';
+  C.Err.Flush();
+  return C.Out.Failed() || C.Err.Failed() ? 1 : Status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  ReserveStandardDescriptors();
+  // Standard input is read through its own buffer; nothing here mixes it
+  // with the C library's stdio.
+  std::ios::sync_with_stdio(false);
+  TConsole C;
+  const int Status = Dispatch(C, std::vector<std::string>(argv + 1, argv + argc));
+  return FinishOutput(C, Status);
 }

@@ -11,14 +11,25 @@ namespace Deskbay::Testing {
 
 struct TProcessResult {
   int ExitStatus = -1; // -1 when the process did not exit normally
+  int Signal = 0;      // the signal that ended it, if one did
   std::string Out;
   std::string Err;
 };
 
-// Kills the child after TimeoutSeconds, so a hanging tool fails the test
-// instead of the whole suite.
+struct TProcessOptions {
+  // Where standard output goes: captured when empty, closed with "-", into a
+  // pipe whose reader has gone with "|", otherwise into that file.
+  std::string Stdout;
+  // Started with SIGPIPE ignored, as some shells and services start programs.
+  bool IgnoreSigpipe = false;
+  // Kills the child after this, so a hanging tool fails the test instead of
+  // the whole suite.
+  int TimeoutSeconds = 60;
+};
+
 TProcessResult RunProcess(const std::string& Program, const std::vector<std::string>& Args,
-                          const std::string& Input = "", int TimeoutSeconds = 60);
+                          const std::string& Input = "",
+                          const TProcessOptions& Options = TProcessOptions());
 
 // A fresh private folder, removed with everything in it at destruction.
 class TTempDir {

@@ -6,6 +6,7 @@
 #include "Corekit/MiscUtils_Bag.h"
 #include "Flowrun/Flowrun_Main.h"
 #include "tools/Algtool_Files.h"
+#include "tools/Algtool_Output.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ std::string MachineError(const std::string& File) {
   try {
     M.Run();
   } catch (const Exception& E) {
-    return Algtool::MessageLines(E.Message());
+    return Algtool::ErrorLines(E.Message());
   }
   return "";
 }

@@ -1,0 +1,155 @@
+#include "Algtool_Output.h"
+
+#include "Corekit/SysUtils.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace Deskbay::Algtool {
+
+namespace {
+
+constexpr size_t BufferSize = 64 * 1024;
+
+void AppendHex(std::string& S, const char* Prefix, unsigned Value, int Digits) {
+  static const char Hex[] = "0123456789ABCDEF";
+  S += Prefix;
+  for (int Shift = 4 * (Digits - 1); Shift >= 0; Shift -= 4)
+    S += Hex[(Value >> Shift) & 0xF];
+}
+
+} // namespace
+
+std::string VisibleText(std::string_view Text) {
+  std::string S;
+  S.reserve(Text.size());
+  for (size_t I = 0; I < Text.size();) {
+    const auto Byte = static_cast<unsigned char>(Text[I]);
+    if (Byte < 0x20 || Byte == 0x7F) {
+      AppendHex(S, "\\x", Byte, 2);
+      ++I;
+      continue;
+    }
+    if (Byte < 0x80) {
+      S += Text[I++];
+      continue;
+    }
+    char32_t C;
+    const size_t Len = DecodeUtf8(Text, I, C);
+    if (Len == 0) {
+      AppendHex(S, "\\x", Byte, 2);
+      ++I;
+    } else if (C >= 0x80 && C <= 0x9F) {
+      AppendHex(S, "\\u", static_cast<unsigned>(C), 4);
+      I += Len;
+    } else {
+      S.append(Text.substr(I, Len));
+      I += Len;
+    }
+  }
+  return S;
+}
+
+std::string ErrorLines(const std::string& Message) {
+  // Only CR LF breaks a line: a lone CR or LF inside the text comes from a
+  // file or a command line and is shown, not obeyed.
+  std::string S;
+  size_t Start = 0;
+  for (;;) {
+    const size_t Break = Message.find("\r\n", Start);
+    S += VisibleText(std::string_view(Message).substr(Start, Break - Start));
+    if (Break == std::string::npos)
+      break;
+    S += '\n';
+    Start = Break + 2;
+  }
+  while (!S.empty() && S.back() == '\n')
+    S.pop_back();
+  return S;
+}
+
+// --- TOutputChannel ---
+
+TOutputChannel::TOutputChannel(int Fd, bool Unbuffered) : FFd(Fd), FStream(this) {
+  if (!Unbuffered) {
+    FBuffer.resize(BufferSize);
+    setp(FBuffer.data(), FBuffer.data() + FBuffer.size());
+  }
+}
+
+TOutputChannel::~TOutputChannel() {
+  Flush();
+}
+
+bool TOutputChannel::WriteAll(const char* S, size_t N) {
+  // After a failure nothing more is tried: the output is broken already,
+  // and a pipe's reader that went away must not be written to again.
+  while (N > 0 && FError == 0) {
+    const ssize_t Done = ::write(FFd, S, N);
+    if (Done < 0 && errno == EINTR)
+      continue;
+    if (Done <= 0) {
+      FError = Done < 0 ? errno : EIO;
+      break;
+    }
+    S += Done;
+    N -= static_cast<size_t>(Done);
+  }
+  return FError == 0;
+}
+
+int TOutputChannel::sync() {
+  const bool Ok = WriteAll(pbase(), static_cast<size_t>(pptr() - pbase()));
+  if (!FBuffer.empty())
+    setp(FBuffer.data(), FBuffer.data() + FBuffer.size());
+  return Ok ? 0 : -1;
+}
+
+int TOutputChannel::overflow(int C) {
+  if (sync() != 0)
+    return traits_type::eof();
+  if (traits_type::eq_int_type(C, traits_type::eof()))
+    return traits_type::not_eof(C);
+  const char Ch = traits_type::to_char_type(C);
+  if (FBuffer.empty())
+    return WriteAll(&Ch, 1) ? C : traits_type::eof();
+  *pptr() = Ch;
+  pbump(1);
+  return C;
+}
+
+std::streamsize TOutputChannel::xsputn(const char* S, std::streamsize N) {
+  if (N <= 0)
+    return 0;
+  const auto Free = epptr() - pptr();
+  if (N <= Free) {
+    traits_type::copy(pptr(), S, static_cast<size_t>(N));
+    pbump(static_cast<int>(N));
+    return N;
+  }
+  if (sync() != 0 || !WriteAll(S, static_cast<size_t>(N)))
+    return 0;
+  return N;
+}
+
+bool TOutputChannel::Flush() {
+  FStream.flush();
+  sync();
+  return FError == 0;
+}
+
+void ReserveStandardDescriptors() {
+  for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd) {
+    if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    const int Null = ::open("/dev/null", O_RDONLY);
+    if (Null >= 0 && Null != Fd) {
+      ::dup2(Null, Fd);
+      ::close(Null);
+    }
+  }
+}
+
+} // namespace Deskbay::Algtool
