@@ -94,7 +94,7 @@ TEST(WatchFrame, AVariableKeepsItsRowWhileItsValueChanges) {
 }
 
 TEST(WatchFrame, RowsSortedByNameWhateverTheOrderTheyCameIn) {
-  TVarStorage S;
+  TVarStorage S, Other; // outlive the frame that shows them
   TWatchFrame F;
   F.SetVars(&S);
   S.SetVars("b", 1);
@@ -102,7 +102,6 @@ TEST(WatchFrame, RowsSortedByNameWhateverTheOrderTheyCameIn) {
   EXPECT_EQ(Rows(F), (TRows{"a=2", "b=1"}));
 
   // A second storage whose names fall between and around the shown ones.
-  TVarStorage Other;
   Other.SetVars("C", 3);
   Other.SetVars("Ab", 4);
   F.SetVars(&Other);
@@ -110,6 +109,7 @@ TEST(WatchFrame, RowsSortedByNameWhateverTheOrderTheyCameIn) {
 }
 
 TEST(WatchFrame, DetachingKeepsTheRowsAndAnotherStorageUpdatesThem) {
+  TVarStorage Second;
   auto First = std::make_unique<TVarStorage>();
   First->SetVars("A", 1);
   First->SetVars("B", 2);
@@ -122,7 +122,6 @@ TEST(WatchFrame, DetachingKeepsTheRowsAndAnotherStorageUpdatesThem) {
   F.ShowVars();
   EXPECT_EQ(Rows(F), (TRows{"A=1", "B=2"}));
 
-  TVarStorage Second;
   Second.SetVars("B", 5);
   Second.SetVars("C", 7);
   F.SetVars(&Second);
