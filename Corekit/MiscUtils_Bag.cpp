@@ -129,8 +129,13 @@ TObjectPocket* TObjectPocket::GetComponents(int Index) const {
 // --- TBag ---
 
 TBag::TBag(TStream* Stream)
-    : FStream(Stream ? Stream : new TMemoryStream), FOutsideStream(Stream != nullptr),
+    : FStream(Stream ? Stream : new TMemoryStream), FParent(dynamic_cast<TBag*>(FStream)),
+      FBase(FParent ? FParent->FBase : FStream), FOutsideStream(Stream != nullptr),
       FPocket(new TPocket) {}
+
+void TBag::LocateOnBase() {
+  FBaseOffset = FParent ? FParent->FBaseOffset + FParent->FDataStart : 0;
+}
 
 TBag::~TBag() {
   delete FChildBag;
@@ -189,6 +194,7 @@ void TBag::BeginPack(const std::string& ClassName) {
   if (!FOutsideStream)
     FStream->SetSize(0);
   WriteHeader(Header);
+  LocateOnBase();
   const int32_t SizeFieldPos = Pos32(FStream->GetPosition());
   WriteStreamInteger(FStream, 0);
   FHeader = std::move(Header);
@@ -229,6 +235,7 @@ void TBag::BeginRestore() {
     FStream->Seek(0, soBeginning);
   TBagHeader Header;
   ReadHeader(Header);
+  LocateOnBase();
   FHeader = Header;
   FStoredClassName = Header.ClassName;
   const int64_t SizeFieldPos = FStream->GetPosition();
@@ -391,36 +398,45 @@ void TBag::WriteString(const std::string& Value, const std::string& Name) {
   WriteStreamSizedString(this, Value);
 }
 
+// The parent's state is checked as the call down the chain would; its own
+// parent is busy as long as it is, since a nested bag lives only while its
+// parent's record is open.
 int64_t TBag::Read(void* Buffer, int64_t Count) {
   CheckState(bagRestoring);
-  return FStream->Read(Buffer, Count);
+  if (FParent)
+    FParent->CheckState(bagRestoring);
+  return FBase->Read(Buffer, Count);
 }
 
 int64_t TBag::Write(const void* Buffer, int64_t Count) {
   CheckState(bagPacking);
-  return FStream->Write(Buffer, Count);
+  if (FParent)
+    FParent->CheckState(bagPacking);
+  return FBase->Write(Buffer, Count);
 }
 
 int64_t TBag::Seek(int64_t Offset, TSeekOrigin Origin) {
   CheckState(FState != bagIdle);
-  // Asking for the position must not seek: through a chain of nested bags
-  // that would cost each layer two trips down the chain.
+  if (FParent)
+    FParent->CheckState(FParent->FState != bagIdle);
+  // Positions below are on FStream, as the parent would see them.
+  const int64_t Shift = FBaseOffset;
   if (Origin == soCurrent && Offset == 0)
-    return FStream->Seek(0, soCurrent) - FDataStart;
+    return FBase->Seek(0, soCurrent) - Shift - FDataStart;
   int64_t Base = FDataStart;
   if (Origin == soCurrent)
-    Base = FStream->GetPosition();
+    Base = FBase->Seek(0, soCurrent) - Shift;
   else if (Origin == soEnd)
-    Base = FStream->GetSize();
+    Base = FBase->GetSize() - Shift;
   int64_t Target;
   const bool Overflow = __builtin_add_overflow(Base, Offset, &Target);
   Assert(!Overflow && Target >= FDataStart, "Assertion failure");
-  return FStream->Seek(Target, soBeginning) - FDataStart;
+  return FBase->Seek(Shift + Target, soBeginning) - Shift - FDataStart;
 }
 
 int64_t TBag::GetSize() {
   CheckState(FState != bagIdle);
-  return FStream->GetSize() - FDataStart;
+  return FBase->GetSize() - FBaseOffset - FDataStart;
 }
 
 void TBag::SetSize(int64_t) {

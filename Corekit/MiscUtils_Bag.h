@@ -198,8 +198,16 @@ private:
   // The end (in this bag's data) that a nested record must not pass.
   void CheckNestedEnd(int64_t End) const;
   void DeleteChild();
+  // Where position 0 of FStream lies on FBase, fixed when a record begins.
+  void LocateOnBase();
 
   TStream* FStream;
+  // A nested bag reads, writes and seeks the stream at the bottom of the
+  // chain of bags directly, at FBaseOffset + its own positions: passing
+  // every call down the chain would cost each read the depth of nesting.
+  TBag* FParent;  // FStream when it is a bag
+  TStream* FBase; // the first stream down the chain that is not a bag
+  int64_t FBaseOffset = 0;
   bool FOutsideStream;
   int32_t FDataStart = 0;
   TBagState FState = bagIdle;

@@ -37,6 +37,7 @@ void BM_LoadNestedFile(benchmark::State& State) {
     benchmark::DoNotOptimize(Alg.GetBlockCount());
   }
   State.SetBytesProcessed(static_cast<int64_t>(State.iterations() * File.size()));
+  State.counters["size"] = static_cast<double>(File.size());
 }
 BENCHMARK(BM_LoadNestedFile)
     ->Args({1, 1024})
