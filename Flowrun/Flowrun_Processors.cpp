@@ -68,7 +68,11 @@ std::string AlgRemoveBlanks(std::string_view Line) {
   size_t I = 0;
   while (I < Line.size()) {
     if (!IsBlank(Line[I])) {
-      Result += Line[I++];
+      size_t End = I + 1;
+      while (End < Line.size() && !IsBlank(Line[End]))
+        ++End;
+      Result.append(Line.substr(I, End - I));
+      I = End;
       continue;
     }
     size_t Word = I;
