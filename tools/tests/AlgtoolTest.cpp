@@ -82,7 +82,9 @@ TEST(AlgtoolTest, ExamplesPrintWhatTheirOutFilesSay) {
         std::filesystem::exists(Base + ".in") ? ReadFileBytes(Base + ".in") : "";
     // The million steps take about a minute under the sanitizers on a busy
     // machine; the limit is there for a hang, not for speed.
-    TProcessResult R = RunProcess(Tool, Args, Input, 300);
+    TProcessOptions Patient;
+    Patient.TimeoutSeconds = 300;
+    TProcessResult R = RunProcess(Tool, Args, Input, Patient);
     EXPECT_EQ(R.ExitStatus, Run.ExitStatus) << R.Err;
     EXPECT_EQ(R.Out, ReadFileBytes(Base + ".out"));
   }
