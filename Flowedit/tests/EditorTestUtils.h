@@ -118,6 +118,16 @@ inline void ClickBlock(TAlgEditor& Editor, TAlgBlock* Block, Qt::KeyboardModifie
   ClickAt(Editor, ClientOf(Editor, ChartPointOf(Editor, Block)), Mods);
 }
 
+// Types Text into Target character by character, any alphabet.
+inline void TypeText(QWidget* Target, const QString& Text) {
+  for (QChar C : Text) {
+    QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, QString(C));
+    QApplication::sendEvent(Target, &Press);
+    QKeyEvent Release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(C));
+    QApplication::sendEvent(Target, &Release);
+  }
+}
+
 // Sends the drag's enter, move and drop to Target at a client point, as Qt
 // would during the drag, and gives the drop action (IgnoreAction: refused).
 inline Qt::DropAction DropOn(QDrag& Drag, TAlgEditor& Target, QPoint Client,
