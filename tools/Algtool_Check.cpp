@@ -58,7 +58,7 @@ public:
       FResult.Failure = TCaseFailure::ExtraOutput;
       FResult.Reason = Format("лишняя строка вывода %lld: \"%s\"", static_cast<long long>(FPrinted),
                               Line.c_str());
-    } else if (WithoutTrailingBlanks(Line) != WithoutTrailingBlanks(FCase.Output[Index])) {
+    } else if (WithoutTrailingBlanks(Line) != FCase.Output[Index]) {
       FDiffers = true;
       FResult.Failure = TCaseFailure::OutputLine;
       FResult.Reason =
@@ -98,7 +98,7 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
   switch (Outcome.End) {
   case TRunEnd::StepLimit:
     Result.Failure = TCaseFailure::StepLimit;
-    Result.Reason = Format("выполнение не закончилось за %lld шагов (предел шагов случая)",
+    Result.Reason = Format("алгоритм не закончился: исчерпан предел шагов (%lld)",
                            static_cast<long long>(Case.MaxSteps));
     return;
   case TRunEnd::Failed:

@@ -68,6 +68,8 @@ public:
       if (Marker == '<') {
         Case.Answers.emplace_back(Text);
       } else if (Marker == '>') {
+        while (!Text.empty() && IsBlank(Text.back()))
+          Text.remove_suffix(1);
         Case.Output.emplace_back(Text);
       } else {
         if (Case.ExpectsError)

@@ -24,7 +24,7 @@ struct TTestCase {
   std::string Name;
   int Line = 0; // of its "===" line
   std::vector<std::string> Answers;
-  std::vector<std::string> Output; // as written, trailing blanks included
+  std::vector<std::string> Output; // without trailing blanks, which never count
   bool ExpectsError = false;
   std::string ErrorText; // empty with ExpectsError: any error will do
   int64_t MaxSteps = DefaultCaseSteps;
