@@ -34,12 +34,18 @@ bool IsUtf8(std::string_view S) {
 // A line quoted in an error, cut short at a character boundary when long.
 std::string Quoted(std::string_view Line) {
   constexpr size_t Shown = 60;
-  if (Line.size() <= Shown)
-    return "\"" + std::string(Line) + "\"";
-  size_t Cut = Shown;
-  while (Cut > 0 && (static_cast<unsigned char>(Line[Cut]) & 0xC0) == 0x80)
-    --Cut;
-  return "\"" + std::string(Line.substr(0, Cut)) + "…\"";
+  size_t Cut = Line.size();
+  if (Cut > Shown) {
+    Cut = Shown;
+    while (Cut > 0 && (static_cast<unsigned char>(Line[Cut]) & 0xC0) == 0x80)
+      --Cut;
+  }
+  std::string Q = "\"";
+  Q.append(Line.substr(0, Cut));
+  if (Cut < Line.size())
+    Q += "…";
+  Q += '"';
+  return Q;
 }
 
 class TTestFileParser {

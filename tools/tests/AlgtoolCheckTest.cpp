@@ -316,6 +316,9 @@ TEST(AlgtoolCheckTest, MistakesInTheTestFileAreNamedByLineAndNothingRuns) {
       {"=== a\nsteps 5\nsteps 6\n", "строка 3: предел шагов этого случая уже задан в строке 2"},
       {"=== a\n> \xC0\xC1\n", "строка 2: строка не в кодировке UTF-8"},
       {"# только комментарий\n\n", "в нём нет ни одного случая"},
+      // A long line is cut short between two letters, never inside one.
+      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(57, 'x') + "юю\n",
+       "непонятная строка \"ю" + std::string(57, 'x') + "…\""},
   };
   for (const auto& M : Mistakes) {
     SCOPED_TRACE(M.Text);
