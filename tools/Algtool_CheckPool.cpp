@@ -176,8 +176,13 @@ public:
       : FTests(Tests), FFiles(Files), FOnResult(OnResult), FResults(Files.size()) {}
 
   ~TPool() {
-    for (TWorker& W : FWorkers)
+    // Normally every worker is idle here and leaves at the end of its
+    // socket; one still busy means the check is being abandoned.
+    for (TWorker& W : FWorkers) {
+      if (W.Fd >= 0 && W.Task >= 0)
+        kill(W.Pid, SIGKILL);
       Retire(W);
+    }
   }
 
   void Run(int Jobs) {

@@ -7,10 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <chrono>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <variant>
 
 using namespace Deskbay;
@@ -198,6 +209,33 @@ private:
     }
   }
 };
+
+// The processes whose parent is Parent.
+std::vector<pid_t> ChildrenOf(pid_t Parent) {
+  std::vector<pid_t> Children;
+  DIR* Proc = opendir("/proc");
+  if (!Proc)
+    return Children;
+  while (dirent* Entry = readdir(Proc)) {
+    const pid_t Pid = static_cast<pid_t>(std::atoi(Entry->d_name));
+    if (Pid <= 0)
+      continue;
+    std::ifstream Stat("/proc/" + std::string(Entry->d_name) + "/stat");
+    std::string Line;
+    std::getline(Stat, Line);
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    const size_t Close = Line.rfind(')');
+    if (Close == std::string::npos)
+      continue;
+    std::istringstream Rest(Line.substr(Close + 1));
+    std::string State;
+    long ParentPid = 0;
+    if (Rest >> State >> ParentPid && ParentPid == Parent)
+      Children.push_back(Pid);
+  }
+  closedir(Proc);
+  return Children;
+}
 
 const std::vector<TBlock> SumOfTwo = {
     {&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
@@ -492,4 +530,52 @@ TEST(AlgtoolCheckTest, ExitStatusesAndWrongArguments) {
   TProcessResult R = Check({Tests, Sum, "--", "--jobs"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   EXPECT_TRUE(Contains(R.Out, "--jobs: 0/1")) << R.Out;
+}
+
+TEST(AlgtoolCheckTest, AFileThatKillsItsWorkerFailsAloneAndTheOthersAreChecked) {
+  TTempDir Dir;
+  // Without a steps line this runs for seconds: time enough to kill the
+  // worker that is on it.
+  const std::string Endless = SaveAlgorithm(
+      Dir, "endless.alg",
+      {{&TBasicAlgBlock::Class, {"I=0"}, {}},
+       {&TWhileAlgBlock::Class, {"I>=0"}, {{&TBasicAlgBlock::Class, {"I=I+1"}, {}}}}});
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n");
+  const std::string Out = Dir.Path("out");
+
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, 1, Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> Args = {Tool, "check", Tests, Endless, Sum, "--jobs", "1"};
+  std::vector<char*> Argv;
+  for (std::string& A : Args)
+    Argv.push_back(A.data());
+  Argv.push_back(nullptr);
+  pid_t Pid = 0;
+  ASSERT_EQ(posix_spawn(&Pid, Tool.c_str(), &Actions, nullptr, Argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&Actions);
+
+  bool Killed = false;
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!Killed && std::chrono::steady_clock::now() < Deadline) {
+    for (pid_t Worker : ChildrenOf(Pid))
+      Killed = kill(Worker, SIGKILL) == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  int Status = 0;
+  while (waitpid(Pid, &Status, WNOHANG) == 0 && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (waitpid(Pid, &Status, WNOHANG) == 0) {
+    kill(Pid, SIGKILL);
+    waitpid(Pid, &Status, 0);
+  }
+  ASSERT_TRUE(Killed);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 4);
+  EXPECT_EQ(ReadFileBytes(Out), Endless +
+                                    ": 0/1, проверка файла прервалась: процесс проверки "
+                                    "завершился по сигналу 9 (" +
+                                    strsignal(SIGKILL) + ")\n" + Sum +
+                                    ": 1/1\nФайлы, прошедшие все случаи: 1 из 2.\n");
 }
