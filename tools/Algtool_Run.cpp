@@ -37,16 +37,17 @@ public:
     Action.sa_flags = SA_RESETHAND;
     sigemptyset(&Action.sa_mask);
     sigaction(SIGINT, &Action, &FOld);
-    SetAbortPoller(this);
+    FPrevious = SetAbortPoller(this);
   }
   ~TInterruptPoller() override {
-    SetAbortPoller(nullptr);
+    SetAbortPoller(FPrevious);
     sigaction(SIGINT, &FOld, nullptr);
   }
   bool AbortRequested() override { return InterruptRequested != 0; }
 
 private:
   struct sigaction FOld = {};
+  IAbortPoller* FPrevious = nullptr;
 };
 
 using TVarSnapshot = std::vector<std::pair<std::string, double>>;
@@ -80,9 +81,7 @@ void PrintVars(const TVarStorage& Storage, std::ostream& Out) {
 } // namespace
 
 TStreamInput::TStreamInput(std::istream& In, std::ostream* Prompts)
-    : FIn(In), FPrompts(Prompts), FPrevious(GetInputProvider()) {
-  SetInputProvider(this);
-}
+    : FIn(In), FPrompts(Prompts), FPrevious(SetInputProvider(this)) {}
 
 TStreamInput::~TStreamInput() {
   SetInputProvider(FPrevious);
@@ -114,36 +113,30 @@ TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps
     Machine.SetCurrentBlock(Alg.GetRoot());
     // Nobody listens to the components while the run goes on, and per-step
     // notices would only cost.
-    Machine.BeginModifyComponents();
-    try {
-      while (Machine.GetState() == amsReady) {
-        if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
-          Outcome.End = TRunEnd::StepLimit;
+    TAlgComponentGuard Components(Machine);
+    while (Machine.GetState() == amsReady) {
+      if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
+        Outcome.End = TRunEnd::StepLimit;
+        break;
+      }
+      if (Observer) {
+        if (Observer->StopRequested()) {
+          Outcome.End = TRunEnd::Stopped;
           break;
         }
-        if (Observer) {
-          if (Observer->StopRequested()) {
-            Outcome.End = TRunEnd::Stopped;
-            break;
-          }
-          Observer->BeforeStep(Machine, Outcome.Steps + 1);
-          try {
-            Machine.Step();
-          } catch (...) {
-            Observer->AfterStep(Machine);
-            throw;
-          }
-          Observer->AfterStep(Machine);
-        } else {
+        Observer->BeforeStep(Machine, Outcome.Steps + 1);
+        try {
           Machine.Step();
+        } catch (...) {
+          Observer->AfterStep(Machine);
+          throw;
         }
-        ++Outcome.Steps;
+        Observer->AfterStep(Machine);
+      } else {
+        Machine.Step();
       }
-    } catch (...) {
-      Machine.EndModifyComponents();
-      throw;
+      ++Outcome.Steps;
     }
-    Machine.EndModifyComponents();
   } catch (const Exception& E) {
     Outcome.End = TRunEnd::Failed;
     Outcome.Error = MessageLines(E.Message());
