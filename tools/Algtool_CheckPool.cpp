@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -227,6 +228,7 @@ private:
     int Pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, Pair) != 0)
       return false;
+    const pid_t Checker = getpid();
     const pid_t Pid = fork();
     if (Pid < 0) {
       close(Pair[0]);
@@ -234,6 +236,11 @@ private:
       return false;
     }
     if (Pid == 0) {
+      // A checker that is killed takes its workers with it, instead of
+      // leaving them to finish a file whose result nobody reads.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != Checker)
+        _exit(1);
       // The other workers' sockets stay with the checker, or those workers
       // would never see their end.
       for (const TWorker& Other : FWorkers)
