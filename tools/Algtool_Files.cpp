@@ -67,4 +67,18 @@ std::string DescribeBlock(const TAlgBlock* Block) {
   return S;
 }
 
+std::string MessageLines(const std::string& Message) {
+  std::string S;
+  for (size_t I = 0; I < Message.size(); ++I) {
+    if (Message[I] == '\r') {
+      S += '\n';
+      if (I + 1 < Message.size() && Message[I + 1] == '\n')
+        ++I;
+    } else {
+      S += Message[I];
+    }
+  }
+  return S;
+}
+
 } // namespace Deskbay::Algtool

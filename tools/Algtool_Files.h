@@ -25,4 +25,9 @@ std::string BlockKindName(const TAlgBlock* Block);
 // Kind and text lines on one line: "Блок вычислений: X=1 | Y=2".
 std::string DescribeBlock(const TAlgBlock* Block);
 
+// An error text with its internal CR LF line breaks as plain newlines (as
+// the checker compares them; what reaches a terminal goes through
+// ErrorLines of Algtool_Output).
+std::string MessageLines(const std::string& Message);
+
 } // namespace Deskbay::Algtool

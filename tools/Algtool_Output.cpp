@@ -52,22 +52,34 @@ std::string VisibleText(std::string_view Text) {
   return S;
 }
 
-std::string ErrorLines(const std::string& Message) {
-  // Only CR LF breaks a line: a lone CR or LF inside the text comes from a
-  // file or a command line and is shown, not obeyed.
+namespace {
+
+std::string VisiblePieces(std::string_view Text, std::string_view Break) {
   std::string S;
   size_t Start = 0;
   for (;;) {
-    const size_t Break = Message.find("\r\n", Start);
-    S += VisibleText(std::string_view(Message).substr(Start, Break - Start));
-    if (Break == std::string::npos)
+    const size_t End = Text.find(Break, Start);
+    S += VisibleText(Text.substr(Start, End - Start));
+    if (End == std::string_view::npos)
       break;
     S += '\n';
-    Start = Break + 2;
+    Start = End + Break.size();
   }
   while (!S.empty() && S.back() == '\n')
     S.pop_back();
   return S;
+}
+
+} // namespace
+
+std::string VisibleLines(std::string_view Text) {
+  return VisiblePieces(Text, "\n");
+}
+
+std::string ErrorLines(const std::string& Message) {
+  // Only CR LF breaks a line: a lone CR or LF inside the text comes from a
+  // file or a command line and is shown, not obeyed.
+  return VisiblePieces(Message, "\r\n");
 }
 
 // --- TOutputChannel ---

@@ -20,6 +20,10 @@ namespace Deskbay::Algtool {
 // Everything else, backslashes included, stays as it is.
 std::string VisibleText(std::string_view Text);
 
+// Text of lines separated by '\n' as algtool prints it: each line made
+// visible, no empty line at the end. Ends without a newline.
+std::string VisibleLines(std::string_view Text);
+
 // An error text as algtool prints it: its CR LF line breaks as newlines,
 // each line made visible, and no empty line at the end (a math error's
 // empty second line would leave the message above the last line). Ends

@@ -24,56 +24,26 @@ namespace {
 // The longest answer read from a line; nobody types more for a number.
 constexpr std::streamsize MaxInputLine = 4096;
 
-// Answers the machine's questions from a stream, as the input dialog would
-// take what was typed: trimmed, and an empty line is no answer. The end of
-// the stream is the dialog's Cancel. A longer line than MaxInputLine is
-// skipped to its end without being kept and answered with its beginning and
-// "…", which no number ends in, so the run fails quoting it.
-class TStreamInput : public IInputProvider {
-public:
-  TStreamInput(std::istream& In, std::ostream* Prompts) : FIn(In), FPrompts(Prompts) {
-    FPrevious = SetInputProvider(this);
-  }
-  ~TStreamInput() override { SetInputProvider(FPrevious); }
-
-  bool InputString(const std::string&, const std::string& Prompt, std::string& Value,
-                   const TInputStringOptions& Options) override {
-    for (;;) {
-      if (FPrompts)
-        *FPrompts << Prompt << ' ' << std::flush;
-      std::string Line;
-      if (!ReadLine(Line))
-        return false;
-      std::string Answer = ApplyInputStringOptions(Line, Options);
-      if (Options.NotEmpty && Trim(Answer).empty())
-        continue;
-      Value = std::move(Answer);
-      return true;
-    }
-  }
-
-private:
-  bool ReadLine(std::string& Line) {
-    Line.assign(static_cast<size_t>(MaxInputLine) + 1, '\0');
-    FIn.getline(Line.data(), MaxInputLine + 1);
-    const std::streamsize Count = FIn.gcount();
-    if (FIn.fail() && Count == MaxInputLine) {
-      FIn.clear();
-      FIn.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-      Line.resize(static_cast<size_t>(Count));
-      Line += "…";
-      return true;
-    }
-    if (FIn.fail())
-      return false;
-    Line.resize(std::char_traits<char>::length(Line.data()));
+// One line of In, without its end, into Line; false at the end of In. A
+// line longer than MaxInputLine is skipped to its end without being kept
+// and read as its beginning and "…", which no number ends in, so the run
+// fails quoting it.
+bool ReadBoundedLine(std::istream& In, std::string& Line) {
+  Line.assign(static_cast<size_t>(MaxInputLine) + 1, '\0');
+  In.getline(Line.data(), MaxInputLine + 1);
+  const std::streamsize Count = In.gcount();
+  if (In.fail() && Count == MaxInputLine) {
+    In.clear();
+    In.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    Line.resize(static_cast<size_t>(Count));
+    Line += "…";
     return true;
   }
-
-  std::istream& FIn;
-  std::ostream* FPrompts;
-  IInputProvider* FPrevious = nullptr;
-};
+  if (In.fail())
+    return false;
+  Line.resize(std::char_traits<char>::length(Line.data()));
+  return true;
+}
 
 // Ctrl+C stops the run the way F2 does in the desktop program: the machine
 // fails with its own "stopped by the user" error, so --vars and --canvas
@@ -136,6 +106,94 @@ void PrintVars(const TVarStorage& Storage, std::ostream& Out) {
 
 } // namespace
 
+TStreamInput::TStreamInput(std::istream& In, std::ostream* Prompts)
+    : FIn(In), FPrompts(Prompts), FPrevious(SetInputProvider(this)) {}
+
+TStreamInput::~TStreamInput() {
+  SetInputProvider(FPrevious);
+}
+
+bool TStreamInput::InputString(const std::string&, const std::string& Prompt, std::string& Value,
+                               const TInputStringOptions& Options) {
+  for (;;) {
+    if (FPrompts)
+      *FPrompts << Prompt << ' ' << std::flush;
+    std::string Line;
+    if (!ReadBoundedLine(FIn, Line)) {
+      FUnansweredPrompt = Prompt;
+      return false;
+    }
+    std::string Answer = ApplyInputStringOptions(Line, Options);
+    if (Options.NotEmpty && Trim(Answer).empty())
+      continue;
+    Value = std::move(Answer);
+    return true;
+  }
+}
+
+TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
+                         TRunObserver* Observer) {
+  TRunOutcome Outcome;
+  try {
+    Machine.InitComplete();
+    Machine.SetCurrentBlock(Alg.GetRoot());
+    // Nobody listens to the components while the run goes on, and per-step
+    // notices would only cost.
+    TAlgComponentGuard Components(Machine);
+    while (Machine.GetState() == amsReady) {
+      if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
+        Outcome.End = TRunEnd::StepLimit;
+        break;
+      }
+      if (Observer) {
+        if (Observer->StopRequested()) {
+          Outcome.End = TRunEnd::Stopped;
+          break;
+        }
+        Observer->BeforeStep(Machine, Outcome.Steps + 1);
+        try {
+          Machine.Step();
+        } catch (...) {
+          Observer->AfterStep(Machine);
+          throw;
+        }
+        Observer->AfterStep(Machine);
+      } else {
+        Machine.Step();
+      }
+      ++Outcome.Steps;
+    }
+  } catch (const Exception& E) {
+    Outcome.End = TRunEnd::Failed;
+    Outcome.Error = MessageLines(E.Message());
+    if (TAlgBlock* Failed = Machine.GetCurrentBlock())
+      Outcome.FailedBlock = DescribeBlock(Failed);
+  }
+  return Outcome;
+}
+
+namespace {
+
+// --trace: each next block before its step, the variables it changed after.
+class TTracer : public TRunObserver {
+public:
+  explicit TTracer(std::ostream& Err) : FErr(Err) {}
+  void BeforeStep(TAlgMachine& Machine, int64_t Step) override {
+    TAlgBlock* Next = Machine.GetCurrentBlock();
+    FErr << "[" << Step << "] " << (Next ? VisibleText(DescribeBlock(Next)) : "конец") << '\n';
+    FVars = SnapshotVars(Machine.GetStorage());
+  }
+  void AfterStep(TAlgMachine& Machine) override {
+    PrintChangedVars(FVars, SnapshotVars(Machine.GetStorage()), FErr);
+  }
+
+private:
+  std::ostream& FErr;
+  TVarSnapshot FVars;
+};
+
+} // namespace
+
 int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput, std::ostream& Out,
                  std::ostream& Err) {
   TAlgorithm Alg;
@@ -154,46 +212,23 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
     if (!(Out << Line << '\n' << std::flush))
       throw EOutputFailed();
   });
+  TTracer Tracer(Err);
+  const TRunOutcome Outcome =
+      DriveMachine(Machine, Alg, Options.MaxSteps, Options.Trace ? &Tracer : nullptr);
 
   int Status = RunDone;
-  int64_t Steps = 0;
-  TVarSnapshot Vars;
-  try {
-    Machine.InitComplete();
-    Machine.SetCurrentBlock(Alg.GetRoot());
-    // One component bracket around the whole run, as the machine's own Run
-    // keeps it: nobody listens here, and per-step notices would only cost.
-    TAlgComponentGuard Components(Machine);
-    while (Machine.GetState() == amsReady) {
-      if (Options.MaxSteps >= 0 && Steps >= Options.MaxSteps) {
-        Status = RunStepLimit;
-        break;
-      }
-      if (Options.Trace) {
-        TAlgBlock* Next = Machine.GetCurrentBlock();
-        Err << "[" << Steps + 1 << "] " << (Next ? VisibleText(DescribeBlock(Next)) : "конец")
-            << '\n';
-        Vars = SnapshotVars(Machine.GetStorage());
-      }
-      Machine.Step();
-      ++Steps;
-      if (Options.Trace)
-        PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
-    }
-  } catch (const Exception& E) {
-    if (Options.Trace)
-      PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
+  if (Outcome.End == TRunEnd::Failed) {
     Out << std::flush;
-    if (TAlgBlock* Failed = Machine.GetCurrentBlock())
-      Err << "Ошибка в блоке \"" << VisibleText(DescribeBlock(Failed)) << "\":\n";
-    Err << ErrorLines(E.Message()) << '\n';
+    if (!Outcome.FailedBlock.empty())
+      Err << "Ошибка в блоке \"" << VisibleText(Outcome.FailedBlock) << "\":\n";
+    Err << VisibleLines(Outcome.Error) << '\n';
     Status = RunFailed;
-  }
-
-  if (Status == RunStepLimit)
+  } else if (Outcome.End == TRunEnd::StepLimit) {
     Err << Format("Выполнение остановлено после %lld шагов (предел --max-steps).",
-                  static_cast<long long>(Steps))
+                  static_cast<long long>(Outcome.Steps))
         << '\n';
+    Status = RunStepLimit;
+  }
   if (Options.Vars)
     PrintVars(Machine.GetStorage(), Out);
   Out << std::flush;

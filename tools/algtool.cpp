@@ -1,17 +1,22 @@
-// algtool: algorithm files from the command line — run, show, create, resave
-// and draw them without the desktop program.
+// algtool: algorithm files from the command line — run, check, show, create,
+// resave and draw them without the desktop program.
 
+#include "Algtool_CheckPool.h"
+#include "Algtool_CheckReport.h"
 #include "Algtool_Files.h"
 #include "Algtool_Output.h"
 #include "Algtool_Run.h"
+#include "Algtool_TestFile.h"
 
 #include "Corekit/SysUtils.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -28,6 +33,8 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N]\n"
+    "      проверить алгоритмы на случаях из файла тестов\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -105,8 +112,9 @@ int Render(const std::string& FileName, const std::string& SvgFileName) {
 
 enum class TCount { Ok, NotANumber, TooLarge };
 
-// Whole decimal numbers only: a step limit of "10x" or "-1" is a mistake.
-TCount ParseCount(const std::string& S, int64_t& Value) {
+// Whole decimal numbers only: a step limit of "10x" or "-1" is a mistake,
+// one beyond the largest count is too large.
+TCount ReadStepCount(const std::string& S, int64_t& Value) {
   if (S.empty() || S.find_first_not_of("0123456789") != std::string::npos)
     return TCount::NotANumber;
   const auto Res = std::from_chars(S.data(), S.data() + S.size(), Value);
@@ -124,7 +132,7 @@ int Run(TConsole& C, const std::vector<std::string>& Args) {
     } else if (A == "--max-steps") {
       if (I + 1 >= Args.size())
         return UsageError(C, "после --max-steps нужно целое число шагов.");
-      switch (ParseCount(Args[I + 1], Options.MaxSteps)) {
+      switch (ReadStepCount(Args[I + 1], Options.MaxSteps)) {
       case TCount::Ok:
         break;
       case TCount::NotANumber:
@@ -152,6 +160,46 @@ int Run(TConsole& C, const std::vector<std::string>& Args) {
   return RunAlgorithm(Options, std::cin, isatty(STDIN_FILENO) != 0, C.Out.Stream(), C.Err.Stream());
 }
 
+int Check(TConsole& C, const std::vector<std::string>& Args) {
+  std::vector<std::string> Names;
+  TReportFormat ReportFormat = TReportFormat::Text;
+  int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+  bool Options = true;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    if (Options && A == "--") {
+      Options = false;
+    } else if (Options && A == "--format") {
+      const std::string Value = I + 1 < Args.size() ? Args[++I] : "";
+      if (Value == "text")
+        ReportFormat = TReportFormat::Text;
+      else if (Value == "csv")
+        ReportFormat = TReportFormat::Csv;
+      else if (Value == "json")
+        ReportFormat = TReportFormat::Json;
+      else
+        return UsageError(C, "после --format нужен формат: text, csv или json.");
+    } else if (Options && A == "--jobs") {
+      if (I + 1 >= Args.size() || !ParseCount(Args[I + 1], Jobs) || Jobs == 0)
+        return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
+      ++I;
+    } else if (Options && A.size() > 1 && A[0] == '-') {
+      return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
+    } else {
+      Names.push_back(A);
+    }
+  }
+  if (Names.size() < 2)
+    return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
+  const TTestFile Tests = ReadTestFile(Names[0]);
+  Names.erase(Names.begin());
+  TCheckReport Report(ReportFormat, C.Out.Stream());
+  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)),
+             [&Report](const TFileResult& File) { Report.Add(File); });
+  Report.Finish();
+  return Report.ExitStatus();
+}
+
 int Dispatch(TConsole& C, std::vector<std::string> Args) {
   if (Args.empty())
     return UsageError(C, "не указана команда.");
@@ -164,6 +212,8 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
   try {
     if (Command == "run")
       return Run(C, Args);
+    if (Command == "check")
+      return Check(C, Args);
     if (Command == "show" && Args.size() == 1)
       return Show(C, Args[0]);
     if (Command == "new" && Args.size() == 1)
