@@ -7,7 +7,7 @@
 // STEPS (default 40) are taken before the window opens; it closes after
 // SECONDS (default 10). With PNG the window's own picture is written there too.
 
-#include "Flowjog/Flowjog_Form.h"
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Flowrun/Flowrun_Main.h"
 
@@ -33,8 +33,7 @@ TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::
 void Wave(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
   Add(R, TBasicAlgBlock::Class,
-      {"I=0", "крг(16,16),2,12,14", "мну(2,2)-(8,2)-(8,6)-(2,6),0,12",
-       "мну(1,6)-(9,6)-(5,9),0,6"});
+      {"I=0", "крг(16,16),2,12,14", "мну(2,2)-(8,2)-(8,6)-(2,6),0,12", "мну(1,6)-(9,6)-(5,9),0,6"});
   TAlgBlock* While = Add(R, TWhileAlgBlock::Class, {"I<20"});
   TAlgBlock* Body = static_cast<TContainerAlgBlock*>(While)->GetBody();
   Add(Body, TBasicAlgBlock::Class,

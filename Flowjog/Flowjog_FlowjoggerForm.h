@@ -11,7 +11,7 @@
 #include "Flowjog_ConsoleFrame.h"
 #include "Flowjog_WatchFrame.h"
 
-#include "Flowedit/Flowedit_AlgForm.h"
+#include "Flowedit/Flowedit_frmAlg.h"
 
 class QLabel;
 
