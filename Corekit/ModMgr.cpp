@@ -28,7 +28,9 @@ std::string DirName(const std::string& Path) {
   return Slash == 0 ? "/" : Path.substr(0, Slash);
 }
 
-bool FileExists(const std::string& Path) { return access(Path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& Path) {
+  return access(Path.c_str(), F_OK) == 0;
+}
 
 std::recursive_mutex& TableLock() {
   static std::recursive_mutex Lock;
@@ -186,7 +188,8 @@ TModuleHandle TModuleManager::MountModule(const std::string& Name) {
   return InternalMount(Name, "");
 }
 
-TModuleHandle TModuleManager::InternalMount(const std::string& Name, const std::string& RequiredBy) {
+TModuleHandle TModuleManager::InternalMount(const std::string& Name,
+                                            const std::string& RequiredBy) {
   if (TModuleHandle H = ResidentHandle(Name))
     return H;
 

@@ -27,11 +27,11 @@ class TModuleManager;
 
 // Asked for the path of a package that is not loaded yet; leaving FileName
 // empty means the package cannot be found.
-using TModuleRequiredEvent =
-    std::function<void(TModuleManager* Sender, const std::string& ModuleName, std::string& FileName)>;
+using TModuleRequiredEvent = std::function<void(
+    TModuleManager* Sender, const std::string& ModuleName, std::string& FileName)>;
 // Told after a package was loaded and recorded.
-using TModuleLoadedEvent =
-    std::function<void(TModuleManager* Sender, const std::string& FileName, TModuleHandle Instance)>;
+using TModuleLoadedEvent = std::function<void(TModuleManager* Sender, const std::string& FileName,
+                                              TModuleHandle Instance)>;
 
 // One package the managers loaded; freeing the record unloads it.
 class COREKIT_API TMountedModule {

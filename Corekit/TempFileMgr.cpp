@@ -32,7 +32,8 @@ void ForceDirectories(const std::string& Dir) {
 std::string CurrentDir() {
   char Buf[PATH_MAX];
   if (!getcwd(Buf, sizeof Buf))
-    throw Exception(Format("Не удалось определить текущую папку: %s", SysErrorMessage(errno).c_str()));
+    throw Exception(
+        Format("Не удалось определить текущую папку: %s", SysErrorMessage(errno).c_str()));
   return Buf;
 }
 
@@ -44,8 +45,7 @@ TTempFileManager::TTempFileManager(const std::string& BaseDir) {
     FBaseDir.pop_back();
   ForceDirectories(FBaseDir);
   if (access(FBaseDir.c_str(), W_OK | X_OK) != 0)
-    throw Exception(
-        Format("TempFileManager: Directory \"%s\" is not writable.", FBaseDir.c_str()));
+    throw Exception(Format("TempFileManager: Directory \"%s\" is not writable.", FBaseDir.c_str()));
 }
 
 TTempFileManager::~TTempFileManager() {

@@ -26,7 +26,9 @@ template <class T> T Get(const std::string& Bytes, size_t At) {
   memcpy(&V, Bytes.data() + At, sizeof V);
   return V;
 }
-template <class T> void Put(std::string& Bytes, size_t At, T V) { memcpy(Bytes.data() + At, &V, sizeof V); }
+template <class T> void Put(std::string& Bytes, size_t At, T V) {
+  memcpy(Bytes.data() + At, &V, sizeof V);
+}
 
 // Where the structures the readers use lie in a well-formed file.
 struct TLayout {
@@ -45,7 +47,8 @@ TLayout LayoutOf(const std::string& F) {
   auto Names = Get<Elf64_Shdr>(F, H.e_shoff + H.e_shstrndx * sizeof(Elf64_Shdr));
   for (int I = 0; I < H.e_shnum; ++I) {
     size_t At = H.e_shoff + I * sizeof(Elf64_Shdr);
-    if (strcmp(F.data() + Names.sh_offset + Get<Elf64_Shdr>(F, At).sh_name, VersionSectionName) == 0)
+    if (strcmp(F.data() + Names.sh_offset + Get<Elf64_Shdr>(F, At).sh_name, VersionSectionName) ==
+        0)
       L.VersionShdr = At;
   }
   return L;
@@ -215,7 +218,8 @@ TEST_F(ElfReaderTest, FuzzedFilesNeverCrashTheReaders) {
         F[Random() % std::min<size_t>(F.size(), 512)] = static_cast<char>(Random());
       break;
     case 2: { // a whole field of a structure the readers trust
-      size_t Targets[] = {offsetof(Elf64_Ehdr, e_phoff), offsetof(Elf64_Ehdr, e_shoff),
+      size_t Targets[] = {offsetof(Elf64_Ehdr, e_phoff),
+                          offsetof(Elf64_Ehdr, e_shoff),
                           Layouts[Which].DynamicPhdr + offsetof(Elf64_Phdr, p_offset),
                           Layouts[Which].DynamicPhdr + offsetof(Elf64_Phdr, p_filesz),
                           Layouts[Which].VersionShdr + offsetof(Elf64_Shdr, sh_offset),

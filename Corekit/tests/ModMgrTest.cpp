@@ -18,7 +18,9 @@ namespace {
 
 const std::string FixtureDir = FIXTURE_DIR;
 
-std::string Fixture(const std::string& Name) { return FixtureDir + "/" + Name; }
+std::string Fixture(const std::string& Name) {
+  return FixtureDir + "/" + Name;
+}
 
 // A manager that finds packages in the fixture folder and notes what it was
 // asked and told; the fixtures note their (de)initialisation in a log file.
@@ -138,7 +140,10 @@ TEST_F(ModMgrTest, FailuresNameTheModuleAndKeepWhatWasMounted) {
 }
 
 TEST_F(ModMgrTest, SafeLoadPackageReportsTheLoadersReason) {
-  WriteFileBytes(Dir / "Bad.so", std::string("\x7f" "ELF", 4) + std::string(60, '\0'));
+  WriteFileBytes(Dir / "Bad.so", std::string("\x7f"
+                                             "ELF",
+                                             4) +
+                                     std::string(60, '\0'));
   std::string Message = MessageOf([&] { SafeLoadPackage(Dir / "Bad.so"); });
   EXPECT_EQ(Message.rfind("Can't load package \"" + (Dir / "Bad.so") + "\": ", 0), 0u) << Message;
   EXPECT_GT(Message.size(), ("Can't load package \"" + (Dir / "Bad.so") + "\": ").size());

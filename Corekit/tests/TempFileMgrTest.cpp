@@ -78,8 +78,9 @@ TEST(TempFileMgrTest, BaseFolderIsMadeOrRefused) {
 
 TEST(TempFileMgrTest, RemovalErrorsNameTheFolder) {
   TTestDir Dir;
-  EXPECT_EQ(MessageOf([&] { RemoveDirectoryTree(Dir / "absent"); }),
-            Format("Error %d on clearing directory %s (point #1)", ENOENT, (Dir / "absent").c_str()));
+  EXPECT_EQ(
+      MessageOf([&] { RemoveDirectoryTree(Dir / "absent"); }),
+      Format("Error %d on clearing directory %s (point #1)", ENOENT, (Dir / "absent").c_str()));
   if (geteuid() != 0) {
     mkdir((Dir / "ro").c_str(), 0700);
     WriteFileBytes(Dir / "ro/kept", "x");
