@@ -136,6 +136,20 @@ TEST_F(SettingsTest, RelativeModuleFolderAndTheTemporaryFolder) {
   EXPECT_NE(stat((Home + "/$tmp1$").c_str(), &St), 0);
 }
 
+TEST_F(SettingsTest, AnInstalledProgramStartsFromTheInstalledDefaults) {
+  std::string Bin = Home + "/bin", Share = Home + "/share/deskbay";
+  mkdir(Bin.c_str(), 0700);
+  mkdir((Home + "/share").c_str(), 0700);
+  mkdir(Share.c_str(), 0700);
+  WriteText(Share + "/Deskbay.ini", "[General]\nModuleDir=../lib/deskbay\n");
+  EXPECT_EQ(ChooseSettingsFile(Bin, "Deskbay"), Bin + "/Deskbay.ini");
+  EXPECT_EQ(ReadText(Bin + "/Deskbay.ini"), "[General]\nModuleDir=../lib/deskbay\n");
+  // Once there, the copy is the user's: the defaults do not overwrite it.
+  WriteText(Bin + "/Deskbay.ini", "[General]\n");
+  EXPECT_EQ(ChooseSettingsFile(Bin, "Deskbay"), Bin + "/Deskbay.ini");
+  EXPECT_EQ(ReadText(Bin + "/Deskbay.ini"), "[General]\n");
+}
+
 TEST_F(SettingsTest, ASettingsFileBesideAnUnwritableProgramMovesToTheUser) {
   if (geteuid() == 0)
     GTEST_SKIP() << "the superuser writes anywhere";
