@@ -3,6 +3,9 @@
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
 
+#include "Corekit/ui/QtHooks.h"
+#include "Corekit/ui/UiFonts.h"
+
 #include <QIcon>
 
 #include <memory>
@@ -10,6 +13,9 @@
 int main(int argc, char** argv) {
   Deskbay::TShellApplication App(argc, argv);
   App.setWindowIcon(QIcon(":/Deskbay/Deskbay.svg"));
+  App.setFont(Deskbay::DefaultUiFont());
+  // The input dialog, the abort poller and the text metrics of the GUI.
+  Deskbay::TGuiHooks Hooks;
   int Status = 1;
   {
     // Freed whatever way the loop ends: it saves the application table and
