@@ -98,7 +98,7 @@ TEST(AlgtoolTest, CommittedExamplesAreWhatTheModelSavesToday) {
               ReadFileBytes(ExamplesDir + "/" + Entry.path().filename().string()));
     ++Count;
   }
-  EXPECT_EQ(Count, 8);
+  EXPECT_EQ(Count, 10);
 }
 
 TEST(AlgtoolTest, InputComesTrimmedFromThePipeAndEndOfInputCancels) {
