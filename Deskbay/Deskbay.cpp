@@ -8,6 +8,7 @@
 
 #include <QIcon>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -33,8 +34,14 @@ void WatchTerminationRequests(QObject* Owner) {
   QObject::connect(Notifier, &QSocketNotifier::activated, Owner, [] {
     char Byte;
     [[maybe_unused]] ssize_t N = read(GSignalPipe[0], &Byte, 1);
-    if (Deskbay::MainForm)
-      Deskbay::MainForm->close();
+    // A dialog that is open is closed first, then the main window once
+    // the dialog's loop has returned.
+    if (QWidget* Modal = QApplication::activeModalWidget())
+      Modal->close();
+    QTimer::singleShot(0, [] {
+      if (Deskbay::MainForm)
+        Deskbay::MainForm->close();
+    });
   });
   struct sigaction Action = {};
   Action.sa_handler = OnTerminate;
@@ -49,7 +56,11 @@ void WatchTerminationRequests(QObject* Owner) {
 
 int main(int argc, char** argv) {
   Deskbay::TShellApplication App(argc, argv);
-  App.setWindowIcon(QIcon(":/Deskbay/Deskbay.svg"));
+  // The desktop's icon, the one the package installs.
+  QIcon Icon;
+  for (const char* Size : {"32", "48", "256"})
+    Icon.addFile(QString(":/Deskbay/deskbay-%1.png").arg(Size));
+  App.setWindowIcon(Icon);
   App.setFont(Deskbay::DefaultUiFont());
   // The input dialog, the abort poller and the text metrics of the GUI.
   Deskbay::TGuiHooks Hooks;
