@@ -28,7 +28,14 @@ COREKIT_API bool CompareExtended(long double A, long double B, const std::string
 
 // The operators as a value, for conditions that are split once and compared
 // many times.
-enum class TCompareOp : std::uint8_t { Less, Greater, Equal, NotEqual, LessOrEqual, GreaterOrEqual };
+enum class TCompareOp : std::uint8_t {
+  Less,
+  Greater,
+  Equal,
+  NotEqual,
+  LessOrEqual,
+  GreaterOrEqual
+};
 
 // The operator of a SplitCondition text; raises as CompareExtended does
 // for any other.

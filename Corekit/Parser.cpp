@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
-#include <memory>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <locale.h>
+#include <memory>
 #include <stdlib.h>
 
 namespace Deskbay {
@@ -282,8 +282,21 @@ std::uint8_t GotoNext(std::uint8_t Phrase, std::uint8_t Uncovered) {
 }
 
 // Production 100.
-inline long double ApplyMod(long double DividendValue, long double DivisorValue,
-                            bool& MathError) {
+inline long double ApplyMod(long double DividendValue, long double DivisorValue, bool& MathError) {
+  // Whole numbers, the usual operands, are their own rounding; the test
+  // costs less than rounding them.
+  if (InRange(DividendValue, -0x1p62L, 0x1p62L) && InRange(DivisorValue, -0x1p62L, 0x1p62L)) {
+    const auto A = static_cast<std::int64_t>(DividendValue);
+    const auto B = static_cast<std::int64_t>(DivisorValue);
+    if (static_cast<long double>(A) == DividendValue &&
+        static_cast<long double>(B) == DivisorValue) {
+      if (B == 0) {
+        MathError = true;
+        return 0;
+      }
+      return B == -1 ? 0.0L : static_cast<long double>(A % B);
+    }
+  }
   const long double Divisor = RoundHalfEven(DivisorValue);
   const long double Dividend = RoundHalfEven(DividendValue);
   if (!FitsInt64(Dividend) || !FitsInt64(Divisor) || Divisor == 0) {
@@ -773,11 +786,10 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
     return true;
   };
   FShape = shProgram;
-  if (FOps.size() == 1 && FOps[0].Code == opConst) {
-    FShape = shConstant;
-    Leaf(FOps[0], FLeft);
+  if (FOps.size() == 1 && Leaf(FOps[0], FLeft)) {
+    FShape = FOps[0].Code == opConst ? shConstant : shVariable;
   } else if (FOps.size() == 3 && Leaf(FOps[0], FLeft) && Leaf(FOps[1], FRight) &&
-             (FOps[2].Code == opAdd || FOps[2].Code == opSub || FOps[2].Code == opMul)) {
+             FOps[2].Code >= opAdd && FOps[2].Code <= opMod) {
     FShape = shPair;
     FPairCode = FOps[2].Code;
   }
@@ -791,6 +803,17 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
     FDepth = std::max(FDepth, Depth);
   }
   Assert(FDepth <= TMathParser::ParserStackSize, "TCompiledExpression: the program is too deep");
+}
+
+TEvalResult TCompiledExpression::ApplyPair(TOpCode Code, long double Left, long double Right) {
+  static constexpr int Productions[] = {0, 0, 1, 2, 4, 5, 7};
+  bool MathError = false;
+  const long double Value = Code == opMod
+                                ? ApplyMod(Left, Right, MathError)
+                                : ApplyOperator(Productions[Code], Left, Right, MathError);
+  if (MathError)
+    return {0, TEvalStatus::MathError, -1};
+  return {Value, TEvalStatus::Ok, -1};
 }
 
 // A text that does not parse: the variables met before the error still

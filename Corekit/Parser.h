@@ -37,8 +37,8 @@
 #include "CorekitExport.h"
 #include "SysUtils.h"
 
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -209,22 +209,37 @@ public:
   TEvalResult Evaluate(const double* const* Values) const {
     if (FShape == shConstant)
       return {FLeft.Value, TEvalStatus::Ok, -1};
-    if (FShape != shPair)
+    if (FShape == shProgram)
       return RunProgram(Values);
     // Checked left first: the order the scanner meets the variables.
-    long double Left = FLeft.Value, Right = FRight.Value;
+    long double Left = FLeft.Value;
     if (FLeft.Slot >= 0) {
       if (!Values[FLeft.Slot])
         return {0, TEvalStatus::Undefined, FLeft.Occurrence};
       Left = *Values[FLeft.Slot];
     }
+    if (FShape == shVariable)
+      return {Left, TEvalStatus::Ok, -1};
+    long double Right = FRight.Value;
     if (FRight.Slot >= 0) {
       if (!Values[FRight.Slot])
         return {0, TEvalStatus::Undefined, FRight.Occurrence};
       Right = *Values[FRight.Slot];
     }
-    const long double Value =
-        FPairCode == opAdd ? Left + Right : (FPairCode == opSub ? Left - Right : Left * Right);
+    long double Value;
+    switch (FPairCode) {
+    case opAdd:
+      Value = Left + Right;
+      break;
+    case opSub:
+      Value = Left - Right;
+      break;
+    case opMul:
+      Value = Left * Right;
+      break;
+    default:
+      return ApplyPair(FPairCode, Left, Right);
+    }
     if (!std::isfinite(Value))
       return {0, TEvalStatus::MathError, -1};
     return {Value, TEvalStatus::Ok, -1};
@@ -240,7 +255,18 @@ public:
 private:
   friend class TMathParser;
 
-  enum TOpCode : std::uint8_t { opConst, opVar, opAdd, opSub, opMul, opDiv, opPow, opMod, opNeg, opFunc };
+  enum TOpCode : std::uint8_t {
+    opConst,
+    opVar,
+    opAdd,
+    opSub,
+    opMul,
+    opDiv,
+    opPow,
+    opMod,
+    opNeg,
+    opFunc
+  };
   struct TOp {
     TOpCode Code;
     std::uint8_t Func; // index of the function for opFunc
@@ -253,16 +279,16 @@ private:
     std::string Name;
   };
 
-  std::vector<TOp> FOps;     // postfix; run only when the text parsed
+  std::vector<TOp> FOps;      // postfix; run only when the text parsed
   std::vector<TVarRef> FVars; // every variable the scanner met, in order
   ErrorRange FParseError = ErrNone;
   int FPosition = 1;
   bool FMathError = false; // "!" where an operand belongs: fails whatever the values
-  int FDepth = 0; // the deepest the program's value stack gets
+  int FDepth = 0;          // the deepest the program's value stack gets
 
-  // The commonest programs run without the value stack: a lone number, and
-  // a variable or number on each side of "+", "-" or "*".
-  enum TShape : std::uint8_t { shProgram, shConstant, shPair };
+  // The commonest programs run without the value stack: a lone number or
+  // variable, and a variable or number on each side of one operator.
+  enum TShape : std::uint8_t { shProgram, shConstant, shVariable, shPair };
   struct TLeaf {
     int Slot = -1; // -1: the number Value
     int Occurrence = -1;
@@ -273,6 +299,7 @@ private:
   TLeaf FLeft, FRight;
 
   TEvalResult RunProgram(const double* const* Values) const;
+  static TEvalResult ApplyPair(TOpCode Code, long double Left, long double Right);
   TEvalResult EvaluateFailed(const double* const* Values) const;
 };
 

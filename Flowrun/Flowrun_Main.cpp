@@ -237,7 +237,7 @@ void TAlgMachine::RaiseAbortByUser() const {
 
 void TAlgMachine::RaiseStateError(TAlgMachineState State) const {
   throw Exception(Format("Недопустимое состояние исполнителя (%d, ожидалось %d).",
-                           static_cast<int>(FState), static_cast<int>(State)));
+                         static_cast<int>(FState), static_cast<int>(State)));
 }
 
 void TAlgMachine::CheckState(TAlgMachineStates States) const {

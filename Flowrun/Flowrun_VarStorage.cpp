@@ -230,8 +230,7 @@ bool TVarStorage::EvaluateCondition(const TAlgCondition& Cond) {
 void TVarStorage::RaiseCompiledError(const TAlgExpression& Expr, const TEvalResult& R) const {
   switch (R.Status) {
   case TEvalStatus::Undefined:
-    RaiseEvaluationError(Expr.Text,
-                                  UndefinedVariableText(Expr.Code.GetVarName(R.Undefined)));
+    RaiseEvaluationError(Expr.Text, UndefinedVariableText(Expr.Code.GetVarName(R.Undefined)));
   case TEvalStatus::SyntaxError:
     RaiseEvaluationError(Expr.Text, ParseErrorText(Expr.Code.GetParseError()));
   default:
