@@ -151,41 +151,35 @@ void TAlgMachine::Step() {
   try {
     if (CurrentThreadAbortRequested())
       RaiseAbortByUser();
-    const bool OwnBracket = FComponentBrackets <= 0;
-    if (OwnBracket)
-      BeginModifyComponents();
-    try {
-      bool Processed = false;
-      for (;;) {
-        if (FCurrentBlock) {
-          if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
-            ProcessCurrentBlock();
-            continue;
-          }
-          const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
-          if (Processed && !Skip)
-            break;
+    // Inside a component bracket already open (Run's, a host's), a bracket
+    // of the step's own would only count up and down on every component.
+    TBracketGuard<TAlgMachine> Components(FComponentBrackets <= 0 ? this : nullptr,
+                                          &TAlgMachine::BeginModifyComponents,
+                                          &TAlgMachine::EndModifyComponents);
+    bool Processed = false;
+    for (;;) {
+      if (FCurrentBlock) {
+        if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
           ProcessCurrentBlock();
-          if (!Skip)
-            Processed = true;
-        } else if (FBlockStack.empty()) {
-          FState = amsDone;
-          break;
-        } else {
-          FCurrentBlock = FBlockStack.back();
-          FBlockStack.pop_back();
-          FJumpedBack = FLastProcessedBlock && FCurrentBlock &&
-                        (FLastProcessedBlock == FCurrentBlock ||
-                         FCurrentBlock->Contains(FLastProcessedBlock));
+          continue;
         }
+        const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
+        if (Processed && !Skip)
+          break;
+        ProcessCurrentBlock();
+        if (!Skip)
+          Processed = true;
+      } else if (FBlockStack.empty()) {
+        FState = amsDone;
+        break;
+      } else {
+        FCurrentBlock = FBlockStack.back();
+        FBlockStack.pop_back();
+        FJumpedBack =
+            FLastProcessedBlock && FCurrentBlock &&
+            (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
       }
-    } catch (...) {
-      if (OwnBracket)
-        EndModifyComponents();
-      throw;
     }
-    if (OwnBracket)
-      EndModifyComponents();
   } catch (...) {
     FState = amsError;
     throw;
@@ -195,15 +189,9 @@ void TAlgMachine::Step() {
 void TAlgMachine::Run() {
   if (FState != amsReady)
     return;
-  BeginModifyComponents();
-  try {
-    while (FState == amsReady)
-      Step();
-  } catch (...) {
-    EndModifyComponents();
-    throw;
-  }
-  EndModifyComponents();
+  TAlgComponentGuard Components(*this);
+  while (FState == amsReady)
+    Step();
 }
 
 bool TAlgMachine::ExecLine(const std::string& Line) {

@@ -214,4 +214,12 @@ private:
   TRecent FProcessing; // the block being processed, while it is
 };
 
+// The machine's component bracket (storage, console, devices) for one scope.
+class TAlgComponentGuard : public TBracketGuard<TAlgMachine> {
+public:
+  explicit TAlgComponentGuard(TAlgMachine& Machine)
+      : TBracketGuard(&Machine, &TAlgMachine::BeginModifyComponents,
+                      &TAlgMachine::EndModifyComponents) {}
+};
+
 } // namespace Deskbay

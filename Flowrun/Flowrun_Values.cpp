@@ -79,8 +79,8 @@ long double AlgStrToFloat(const std::string& S) {
   size_t I = 0;
   if (I < T.size() && (T[I] == '+' || T[I] == '-'))
     ++I;
-  // from_chars takes no "+" and only "."; everything else it would accept
-  // beyond our grammar (inf, nan, hex) is refused by the scan below.
+  // from_chars takes no "+"; everything else it would accept beyond our
+  // grammar (inf, nan, hex) is refused by the scan below.
   const size_t NumStart = !T.empty() && T[0] == '+' ? 1 : 0;
   int MantissaDigits = 0;
   bool SeenPoint = false;
@@ -96,9 +96,8 @@ long double AlgStrToFloat(const std::string& S) {
       else if (SeenPoint && !SeenSignificant && C == '0')
         --Magnitude;
       SeenSignificant = SeenSignificant || C != '0';
-    } else if ((C == '.' || C == ',') && !SeenPoint) {
+    } else if (C == '.' && !SeenPoint) {
       SeenPoint = true;
-      T[I] = '.';
     } else {
       break;
     }

@@ -19,12 +19,12 @@ namespace Deskbay {
 FLOWRUN_API std::string AlgFormatValue(double Value);
 
 // The number in S: blanks (code 32 or less) around it are ignored, then an
-// optional sign, digits with at most one decimal separator ("." or ",", as
-// pupils type either), at least one digit, and an optional exponent "E" or
-// "e" with an optional sign and at least one digit. Anything else, or a
-// number too large for long double, raises Exception
-// "\"S\" не является числом." with S as given; a number too small for it
-// is 0.
+// optional sign, digits with at most one decimal point, at least one digit,
+// and an optional exponent "E" or "e" with an optional sign and at least one
+// digit. Anything else, or a number too large for long double, raises
+// Exception "\"S\" не является числом." with S as given; a number too small
+// for it is 0. The decimal point is ".", the one the shell fixes for the
+// whole process, so "3,5" is no number, as it is not in an expression either.
 FLOWRUN_API long double AlgStrToFloat(const std::string& S);
 
 } // namespace Deskbay

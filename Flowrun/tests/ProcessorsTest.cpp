@@ -132,7 +132,7 @@ TEST(Processors, ConditionLoops) {
 
 TEST(Processors, InputAndOutput) {
   TScriptedInput Input;
-  Input.Answers = {" 1,5 ", "2"};
+  Input.Answers = {" 1.5 ", "2"};
   TOneBlock One(TIOAlgBlock::Class, {"Ввод a,B", "вывод A,B+1", "ВЫВОД  A*2 , 7"});
   TRun R(One.Alg);
   EXPECT_EQ(R.RunToEnd(), "");

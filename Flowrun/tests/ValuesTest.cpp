@@ -36,19 +36,21 @@ TEST(AlgFormatValue, GeneralFormatWithTenDigits) {
     EXPECT_EQ(AlgFormatValue(C.Value), C.Text) << C.Text;
 }
 
-TEST(AlgStrToFloat, AcceptsWholeNumbersWithPointOrComma) {
+TEST(AlgStrToFloat, AcceptsNumbersWithThePointAndRefusesEverythingElse) {
   EXPECT_EQ(AlgStrToFloat("42"), 42.0L);
   EXPECT_EQ(AlgStrToFloat("  -1.5\t"), -1.5L);
-  EXPECT_EQ(AlgStrToFloat("+2,25"), 2.25L);
+  EXPECT_EQ(AlgStrToFloat("+2.25"), 2.25L);
   EXPECT_EQ(AlgStrToFloat(".5"), 0.5L);
   EXPECT_EQ(AlgStrToFloat("5."), 5.0L);
-  EXPECT_EQ(AlgStrToFloat("2,5E-1"), 0.25L);
+  EXPECT_EQ(AlgStrToFloat("2.5E-1"), 0.25L);
   EXPECT_EQ(AlgStrToFloat("0.1"), 0.1L) << "converted in extended, not via double";
   EXPECT_EQ(AlgStrToFloat("1e-99999"), 0.0L) << "too small becomes 0";
-  EXPECT_EQ(AlgStrToFloat("0,0001e-4950"), 0.0L);
+  EXPECT_EQ(AlgStrToFloat("0.0001e-4950"), 0.0L);
 
-  for (const char* S : {"", "  ", "abc", "1.2.3", "1,2.3", "1e", "1e+", "--1", "+-1", "1 2", ".",
-                        "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a"}) {
+  // The comma is no decimal point: "3,5" is refused like any other text.
+  for (const char* S :
+       {"",    "  ",  "abc", "1.2.3", "3,5", ",5",  "5,",   "1,2.3",   "1e",        "1e+",
+        "--1", "+-1", "1 2", ".",     "inf", "nan", "0x10", "1e99999", "0.01e4999", "12a"}) {
     try {
       AlgStrToFloat(S);
       ADD_FAILURE() << S;

@@ -1,0 +1,149 @@
+#include "Flowjog_CanvasFrame.h"
+
+#include "Flowrun/Flowrun_Canvas.h"
+
+#include <QCheckBox>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace Deskbay {
+
+namespace {
+
+QImage ToImage(const TBitmap& Bitmap) {
+  QImage Image(Bitmap.GetWidth(), Bitmap.GetHeight(), QImage::Format_RGB32);
+  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y) {
+    const TColor* Src = Bitmap.GetScanLine(Y);
+    auto* Dst = reinterpret_cast<QRgb*>(Image.scanLine(Y));
+    for (int X = 0; X < Bitmap.GetWidth(); ++X)
+      Dst[X] = qRgb(GetRValue(Src[X]), GetGValue(Src[X]), GetBValue(Src[X]));
+  }
+  return Image;
+}
+
+} // namespace
+
+// The paint box only shows the composed picture; the frame decides what it is.
+class TCanvasPaintBox : public QWidget {
+public:
+  explicit TCanvasPaintBox(TAlgCanvasFrame* Frame) : QWidget(Frame), FFrame(Frame) {}
+
+protected:
+  void paintEvent(QPaintEvent* Event) override { FFrame->pbxCanvasPaint(Event); }
+
+private:
+  TAlgCanvasFrame* FFrame;
+};
+
+TAlgCanvasFrame::TAlgCanvasFrame(QWidget* Parent) : QWidget(Parent) {
+  resize(158, 188);
+  QFont F = font();
+  F.setPixelSize(11);
+  setFont(F);
+  pbxCanvas = new TCanvasPaintBox(this);
+  pbxCanvas->setObjectName(QStringLiteral("pbxCanvas"));
+  pbxCanvas->setGeometry(16, 0, 124, 139);
+  cbGrid = new QCheckBox(QStringLiteral("Показать сетку"), this);
+  cbGrid->setObjectName(QStringLiteral("cbGrid"));
+  cbGrid->setGeometry(0, 144, 121, 17);
+  cbGrid->setChecked(false);
+  connect(cbGrid, &QCheckBox::clicked, this, [this] { cbGridClick(); });
+}
+
+TAlgCanvasFrame::~TAlgCanvasFrame() {
+  SetCanvas(nullptr);
+}
+
+void TAlgCanvasFrame::SetCanvas(TAlgCanvas* Canvas) {
+  if (Canvas == FCanvas)
+    return;
+  if (FCanvas)
+    FCanvas->RemoveListener(this);
+  FBitmap.reset();
+  FImage = QImage();
+  FCanvas = Canvas;
+  if (FCanvas)
+    FCanvas->AddListener(this);
+  ShowCanvas();
+  if (!FCanvas) {
+    // Without a canvas nothing is composed, but the old picture and labels
+    // must not stay on screen.
+    pbxCanvas->update();
+    update();
+  }
+}
+
+void TAlgCanvasFrame::Notify(TObject*) {
+  ShowCanvas();
+}
+
+void TAlgCanvasFrame::cbGridClick() {
+  ShowCanvas();
+}
+
+void TAlgCanvasFrame::ShowCanvas() {
+  if (!FCanvas)
+    return;
+  UpdateImage();
+  pbxCanvas->update();
+  DrawLabels();
+}
+
+void TAlgCanvasFrame::DrawLabels() {
+  if (FCanvas)
+    update();
+}
+
+void TAlgCanvasFrame::UpdateImage() {
+  const bool Grid = cbGrid->isChecked();
+  if (FBitmap && FComposedVersion == FCanvas->GetVersion() && FComposedGrid == Grid)
+    return;
+  const TBitmap& Picture = FCanvas->GetPicture();
+  if (!FBitmap)
+    FBitmap = std::make_unique<TBitmap>(Picture.GetWidth(), Picture.GetHeight());
+  ComposeCanvasPicture(*FBitmap, *FCanvas, Grid);
+  FImage = ToImage(*FBitmap);
+  FComposedVersion = FCanvas->GetVersion();
+  FComposedGrid = Grid;
+}
+
+// A paint also catches drawing that has not been announced yet: during a run
+// the canvas tells its listeners only when the run ends, while the window is
+// still repainted now and then.
+void TAlgCanvasFrame::pbxCanvasPaint(QPaintEvent*) {
+  if (!FCanvas)
+    return;
+  UpdateImage();
+  QPainter P(pbxCanvas);
+  P.drawImage(0, 0, FImage);
+}
+
+std::array<TCanvasLabel, 5> TAlgCanvasFrame::GetLabels() const {
+  if (!FCanvas)
+    return {};
+  const QRect G = pbxCanvas->geometry();
+  const QFontMetrics M(font());
+  return CanvasLabels(
+      FCanvas->GetCanvasWidth(), FCanvas->GetCanvasHeight(), FCanvas->GetCanvasScale(),
+      {G.left(), G.top(), G.right() + 1, G.bottom() + 1},
+      [&](const std::string& Text) { return M.horizontalAdvance(QString::fromStdString(Text)); });
+}
+
+// The labels stand on the frame's own surface, so they are painted with it:
+// every resize or repaint of the frame or the form brings them back.
+void TAlgCanvasFrame::paintEvent(QPaintEvent*) {
+  if (!FCanvas)
+    return;
+  QPainter P(this);
+  const QFontMetrics M(font());
+  const QColor Face = palette().color(QPalette::Button);
+  P.setPen(palette().color(QPalette::ButtonText));
+  for (const TCanvasLabel& L : GetLabels()) {
+    const QRect Box(L.Pos.X, L.Pos.Y, L.Width, M.height());
+    P.fillRect(Box, Face);
+    P.drawText(Box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+               QString::fromStdString(L.Text));
+  }
+}
+
+} // namespace Deskbay

@@ -1,0 +1,136 @@
+#include "Flowjog_WatchFrame.h"
+
+#include "Flowrun/Flowrun_Values.h"
+#include "Flowrun/Flowrun_VarStorage.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace Deskbay {
+
+namespace {
+
+QFont CaptionFont(const QWidget* W) {
+  QFont F = W->font();
+  F.setPixelSize(11);
+  F.setBold(true);
+  return F;
+}
+
+// Names are compared as the list sorts its captions: letters without regard
+// to case first, so "a" and "B" stand in alphabetical order, then exactly,
+// so that names differing only in case keep a fixed order.
+int CompareCaptions(const std::string& A, const std::string& B) {
+  const QString QA = QString::fromStdString(A), QB = QString::fromStdString(B);
+  const int I = QA.compare(QB, Qt::CaseInsensitive);
+  return I != 0 ? I : QA.compare(QB, Qt::CaseSensitive);
+}
+
+// Holds the list's repaints back while its rows change and lets it repaint
+// once afterwards, also when the update fails halfway.
+class TListUpdate {
+public:
+  explicit TListUpdate(QWidget* List) : FList(List), FWasEnabled(List->updatesEnabled()) {
+    FList->setUpdatesEnabled(false);
+  }
+  ~TListUpdate() { FList->setUpdatesEnabled(FWasEnabled); }
+  TListUpdate(const TListUpdate&) = delete;
+  TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+  QWidget* FList;
+  bool FWasEnabled;
+};
+
+} // namespace
+
+TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
+  resize(236, 240);
+  auto* Layout = new QVBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+
+  pnlVarCaption = new QLabel(QStringLiteral(" Переменные"), this);
+  pnlVarCaption->setObjectName(QStringLiteral("pnlVarCaption"));
+  pnlVarCaption->setFixedHeight(20);
+  pnlVarCaption->setFont(CaptionFont(this));
+  pnlVarCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Layout->addWidget(pnlVarCaption);
+
+  lvWatch = new QTableWidget(0, 2, this);
+  lvWatch->setObjectName(QStringLiteral("lvWatch"));
+  lvWatch->horizontalHeader()->hide();
+  lvWatch->verticalHeader()->hide();
+  lvWatch->horizontalHeader()->setSectionsClickable(false);
+  lvWatch->horizontalHeader()->setMinimumSectionSize(1);
+  lvWatch->setColumnWidth(0, 23);
+  lvWatch->setColumnWidth(1, 150);
+  lvWatch->setShowGrid(true);
+  lvWatch->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvWatch->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvWatch->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvWatch->setWordWrap(false);
+  // Report rows as high as a line of text, not the toolkit's roomy default,
+  // so that a dozen variables fit the small list.
+  lvWatch->verticalHeader()->setMinimumSectionSize(1);
+  lvWatch->verticalHeader()->setDefaultSectionSize(lvWatch->fontMetrics().height() + 3);
+  Layout->addWidget(lvWatch);
+}
+
+TWatchFrame::~TWatchFrame() {
+  SetVars(nullptr);
+}
+
+void TWatchFrame::SetVars(TVarStorage* Storage) {
+  if (Storage == FStorage)
+    return;
+  if (FStorage)
+    FStorage->RemoveListener(this);
+  FStorage = Storage;
+  if (FStorage)
+    FStorage->AddListener(this);
+  ShowVars();
+}
+
+void TWatchFrame::Notify(TObject*) {
+  ShowVars();
+}
+
+int TWatchFrame::SortedRowFor(const std::string& Name) const {
+  int Row = 0;
+  while (Row < static_cast<int>(FCaptions.size()) &&
+         CompareCaptions(FCaptions[static_cast<size_t>(Row)], Name) <= 0)
+    ++Row;
+  return Row;
+}
+
+void TWatchFrame::ShowVars() {
+  TListUpdate Update(lvWatch);
+  if (!FStorage)
+    return;
+  for (int I = 0; I < FStorage->GetVarCount(); ++I) {
+    const std::string& Name = FStorage->GetVarNames(I);
+    const QString Text = QString::fromStdString(AlgFormatValue(FStorage->GetVarValues(I)));
+    int Row = -1;
+    for (size_t R = 0; R < FCaptions.size(); ++R)
+      if (FCaptions[R] == Name) {
+        Row = static_cast<int>(R);
+        break;
+      }
+    if (Row >= 0) {
+      QTableWidgetItem* Value = lvWatch->item(Row, 1);
+      if (Value->text() != Text)
+        Value->setText(Text);
+      continue;
+    }
+    Row = SortedRowFor(Name);
+    FCaptions.insert(FCaptions.begin() + Row, Name);
+    lvWatch->insertRow(Row);
+    lvWatch->setItem(Row, 0, new QTableWidgetItem(QString::fromStdString(Name)));
+    lvWatch->setItem(Row, 1, new QTableWidgetItem(Text));
+  }
+}
+
+} // namespace Deskbay
