@@ -803,6 +803,24 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
     FDepth = std::max(FDepth, Depth);
   }
   Assert(FDepth <= TMathParser::ParserStackSize, "TCompiledExpression: the program is too deep");
+
+  // In postfix the operation right after a lone variable or number takes it
+  // as its right operand; the variable is still checked at the same point.
+  std::vector<TOp> Fused;
+  Fused.reserve(FOps.size());
+  for (const TOp& Op : FOps) {
+    const bool Binary = Op.Code >= opAdd && Op.Code <= opMod;
+    if (Binary && !Fused.empty() && (Fused.back().Code == opVar || Fused.back().Code == opConst)) {
+      TOp Leaf = Fused.back();
+      Fused.pop_back();
+      Leaf.Fused = Leaf.Code == opVar ? fuVar : fuConst;
+      Leaf.Code = Op.Code;
+      Fused.push_back(Leaf);
+    } else {
+      Fused.push_back(Op);
+    }
+  }
+  FOps = std::move(Fused);
 }
 
 TEvalResult TCompiledExpression::ApplyPair(TOpCode Code, long double Left, long double Right) {
@@ -831,65 +849,78 @@ TEvalResult TCompiledExpression::RunProgram(const double* const* Values) const {
   if (FOps.empty())
     return EvaluateFailed(Values);
 
-  // The operands come in the order the scanner met them, so the first
-  // variable without a value found here is the one the parser would ask
-  // for first.
-  long double Stack[TMathParser::ParserStackSize];
-  long double* Top = Stack - 1;
+  // The top of the value stack stays in Top; the entries below it, in
+  // Below. The operands come in the order the scanner met them, so the first
+  // variable without a value found here is the one the parser would ask for
+  // first.
+  long double Below[TMathParser::ParserStackSize + 1];
+  int Depth = 0;
+  long double Top = 0;
   bool MathError = false;
   for (const TOp& Op : FOps) {
+    long double Left = 0, Right = 0;
+    switch (Op.Fused) {
+    case fuNone:
+      break;
+    case fuVar: {
+      const double* Value = Values[Op.Slot];
+      if (!Value)
+        return {0, TEvalStatus::Undefined, Op.Occurrence};
+      Left = Top;
+      Right = *Value;
+      break;
+    }
+    case fuConst:
+      Left = Top;
+      Right = Op.Value;
+      break;
+    }
+    if (Op.Fused == fuNone && Op.Code >= opAdd && Op.Code <= opMod) {
+      Left = Below[--Depth];
+      Right = Top;
+    }
     switch (Op.Code) {
     case opConst:
-      *++Top = Op.Value;
+      Below[Depth++] = Top;
+      Top = Op.Value;
       break;
     case opVar: {
       const double* Value = Values[Op.Slot];
       if (!Value)
         return {0, TEvalStatus::Undefined, Op.Occurrence};
-      *++Top = *Value;
+      Below[Depth++] = Top;
+      Top = *Value;
       break;
     }
-    case opAdd: {
-      const long double Right = *Top--;
-      *Top = ApplyOperator(1, *Top, Right, MathError);
+    case opAdd:
+      Top = ApplyOperator(1, Left, Right, MathError);
       break;
-    }
-    case opSub: {
-      const long double Right = *Top--;
-      *Top = ApplyOperator(2, *Top, Right, MathError);
+    case opSub:
+      Top = ApplyOperator(2, Left, Right, MathError);
       break;
-    }
-    case opMul: {
-      const long double Right = *Top--;
-      *Top = ApplyOperator(4, *Top, Right, MathError);
+    case opMul:
+      Top = ApplyOperator(4, Left, Right, MathError);
       break;
-    }
-    case opDiv: {
-      const long double Right = *Top--;
-      *Top = ApplyOperator(5, *Top, Right, MathError);
+    case opDiv:
+      Top = ApplyOperator(5, Left, Right, MathError);
       break;
-    }
-    case opPow: {
-      const long double Right = *Top--;
-      *Top = ApplyOperator(7, *Top, Right, MathError);
+    case opPow:
+      Top = ApplyOperator(7, Left, Right, MathError);
       break;
-    }
-    case opMod: {
-      const long double Divisor = *Top--;
-      *Top = ApplyMod(*Top, Divisor, MathError);
+    case opMod:
+      Top = ApplyMod(Left, Right, MathError);
       break;
-    }
     case opNeg:
-      *Top = -*Top;
+      Top = -Top;
       break;
     case opFunc:
-      *Top = ApplyFunction(Op.Func, *Top, MathError);
+      Top = ApplyFunction(Op.Func, Top, MathError);
       break;
     }
   }
   if (MathError)
     return {0, TEvalStatus::MathError, -1};
-  return {*Top, TEvalStatus::Ok, -1};
+  return {Top, TEvalStatus::Ok, -1};
 }
 
 } // namespace Deskbay

@@ -267,12 +267,16 @@ private:
     opNeg,
     opFunc
   };
+  // A binary operation whose right operand is a lone variable or number
+  // carries it (Fused), so it needs no push of its own.
+  enum TFused : std::uint8_t { fuNone, fuVar, fuConst };
   struct TOp {
     TOpCode Code;
     std::uint8_t Func; // index of the function for opFunc
-    int Slot;          // for opVar
-    int Occurrence;    // for opVar: its index in FVars
-    long double Value; // for opConst
+    TFused Fused;
+    int Slot;          // for opVar and fuVar
+    int Occurrence;    // for opVar and fuVar: its index in FVars
+    long double Value; // for opConst and fuConst
   };
   struct TVarRef {
     int Slot;
