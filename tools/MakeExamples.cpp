@@ -124,16 +124,48 @@ void PrimeCount(TAlgorithm& A) {
   Add(R, TIOAlgBlock::Class, {"Вывод C"});
 }
 
+// N numbers read one after another: their sum and their mean. With N = 0
+// there is no mean, and the division fails. examples/average.tests holds a
+// teacher's cases for this task.
+void Average(TAlgorithm& A) {
+  TAlgBlock* R = A.GetRoot()->GetBody();
+  Add(R, TIOAlgBlock::Class, {"Ввод N"});
+  Add(R, TBasicAlgBlock::Class, {"S=0"});
+  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"I=1,N,1"});
+  Add(Body(For), TIOAlgBlock::Class, {"Ввод A"});
+  Add(Body(For), TBasicAlgBlock::Class, {"S=S+A"});
+  Add(R, TIOAlgBlock::Class, {"Вывод S, S/N"});
+}
+
+// The same task with a pupil's slip: the mean divides by I, which the loop
+// has left one beyond N. The sum is right, the mean is not, and N = 0 no
+// longer fails.
+void AverageMistake(TAlgorithm& A) {
+  TAlgBlock* R = A.GetRoot()->GetBody();
+  Add(R, TIOAlgBlock::Class, {"Ввод N"});
+  Add(R, TBasicAlgBlock::Class, {"S=0"});
+  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"I=1,N,1"});
+  Add(Body(For), TIOAlgBlock::Class, {"Ввод A"});
+  Add(Body(For), TBasicAlgBlock::Class, {"S=S+A"});
+  Add(R, TIOAlgBlock::Class, {"Вывод S, S/I"});
+}
+
 struct TExample {
   const char* Name;
   void (*Build)(TAlgorithm&);
 };
 
 const TExample Examples[] = {
-    {"sum_of_series", SumOfSeries},       {"maximum_of_inputs", MaximumOfInputs},
-    {"table_of_squares", TableOfSquares}, {"gcd", GreatestCommonDivisor},
-    {"powers_of_two", PowersOfTwo},       {"drawing", Drawing},
-    {"endless_loop", EndlessLoop},        {"million_sum", MillionSum},
+    {"sum_of_series", SumOfSeries},
+    {"maximum_of_inputs", MaximumOfInputs},
+    {"table_of_squares", TableOfSquares},
+    {"gcd", GreatestCommonDivisor},
+    {"powers_of_two", PowersOfTwo},
+    {"drawing", Drawing},
+    {"endless_loop", EndlessLoop},
+    {"million_sum", MillionSum},
+    {"average", Average},
+    {"average_mistake", AverageMistake},
     {"prime_count", PrimeCount},
 };
 

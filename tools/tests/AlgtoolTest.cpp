@@ -99,7 +99,7 @@ TEST(AlgtoolTest, CommittedExamplesAreWhatTheModelSavesToday) {
               ReadFileBytes(ExamplesDir + "/" + Entry.path().filename().string()));
     ++Count;
   }
-  EXPECT_EQ(Count, 9);
+  EXPECT_EQ(Count, 11);
 }
 
 TEST(AlgtoolTest, InputComesTrimmedFromThePipeAndEndOfInputCancels) {
