@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -53,6 +54,49 @@ TAction* MakeAction(TActionList* List, const char* Caption, const char* Hint,
     A->setShortcutContext(Qt::ApplicationShortcut);
   }
   return A;
+}
+
+// Scissors ('x'), two sheets ('c') or a sheet on a clipboard ('v'), 16 × 16.
+QIcon DrawEditIcon(char Kind) {
+  QPixmap Pixmap(16, 16);
+  Pixmap.fill(Qt::transparent);
+  QPainter P(&Pixmap);
+  P.setRenderHint(QPainter::Antialiasing);
+  const QColor Blue(0x2d, 0x6c, 0xb5), Grey(0x55, 0x55, 0x55);
+  auto Sheet = [&](QRectF R) {
+    P.setPen(Blue);
+    P.setBrush(Qt::white);
+    P.drawRect(R);
+    for (double Y = R.top() + 3; Y < R.bottom() - 1; Y += 2)
+      P.drawLine(QPointF(R.left() + 2, Y), QPointF(R.right() - 2, Y));
+  };
+  switch (Kind) {
+  case 'x':
+    P.setPen(QPen(Grey, 1.4));
+    P.drawLine(QPointF(5, 1), QPointF(11, 10));
+    P.drawLine(QPointF(11, 1), QPointF(5, 10));
+    P.setPen(QPen(Blue, 1.4));
+    P.drawEllipse(QPointF(4.5, 12.5), 2.3, 2.3);
+    P.drawEllipse(QPointF(11.5, 12.5), 2.3, 2.3);
+    break;
+  case 'c':
+    P.setPen(Grey);
+    P.setBrush(Qt::white);
+    P.drawRect(QRectF(1.5, 1.5, 8, 10));
+    Sheet(QRectF(6.5, 4.5, 8, 10));
+    break;
+  default:
+    P.setPen(QColor(0x7a, 0x5a, 0x2a));
+    P.setBrush(QColor(0xc8, 0xa1, 0x65));
+    P.drawRoundedRect(QRectF(1.5, 2.5, 11, 12), 1, 1);
+    P.setPen(Grey);
+    P.setBrush(QColor(0xdd, 0xdd, 0xdd));
+    P.drawRoundedRect(QRectF(4.5, 1, 5, 3), 1, 1);
+    Sheet(QRectF(6.5, 6.5, 8, 9));
+    break;
+  }
+  P.end();
+  return QIcon(Pixmap);
 }
 
 QRect WorkArea(const QWidget* W) {
@@ -264,9 +308,11 @@ void TMainForm::CreateActions() {
   FileNew->setIcon(S->standardIcon(QStyle::SP_FileIcon));
   FileOpen->setIcon(S->standardIcon(QStyle::SP_DialogOpenButton));
   FileSave->setIcon(S->standardIcon(QStyle::SP_DialogSaveButton));
-  EditCut->setIcon(QIcon::fromTheme("edit-cut"));
-  EditCopy->setIcon(QIcon::fromTheme("edit-copy"));
-  EditPaste->setIcon(QIcon::fromTheme("edit-paste"));
+  // The desktop's icons where it has them, small drawings of our own
+  // otherwise.
+  EditCut->setIcon(QIcon::fromTheme("edit-cut", DrawEditIcon('x')));
+  EditCopy->setIcon(QIcon::fromTheme("edit-copy", DrawEditIcon('c')));
+  EditPaste->setIcon(QIcon::fromTheme("edit-paste", DrawEditIcon('v')));
   EditDelete->setIcon(S->standardIcon(QStyle::SP_TrashIcon));
 
   connect(FileNew, &QAction::triggered, this, &TMainForm::FileNewExecute);
