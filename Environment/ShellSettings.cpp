@@ -1,0 +1,106 @@
+#include "ShellSettings.h"
+
+#include "Corekit/ModMgr.h"
+#include "Corekit/Streams.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Deskbay {
+
+namespace {
+
+bool Exists(const std::string& Path) {
+  return access(Path.c_str(), F_OK) == 0;
+}
+
+bool Writable(const std::string& Path) {
+  return access(Path.c_str(), W_OK) == 0;
+}
+
+bool MakeDirs(const std::string& Dir) {
+  if (Dir.empty() || Exists(Dir))
+    return !Dir.empty();
+  size_t Slash = Dir.rfind('/');
+  if (Slash != std::string::npos && Slash > 0 && !MakeDirs(Dir.substr(0, Slash)))
+    return false;
+  return mkdir(Dir.c_str(), 0777) == 0 || Exists(Dir);
+}
+
+std::string UserConfigDir() {
+  const char* Xdg = getenv("XDG_CONFIG_HOME");
+  if (Xdg && Xdg[0] == '/')
+    return Xdg;
+  const char* Home = getenv("HOME");
+  if (Home && Home[0] == '/')
+    return std::string(Home) + "/.config";
+  return "";
+}
+
+} // namespace
+
+TShellStart TShellStart::FromProgram() {
+  TShellStart Start;
+  std::string Program = GetProgramFileName();
+  size_t Slash = Program.rfind('/');
+  if (Slash == std::string::npos)
+    Start.HomeDir = ".";
+  else if (Slash == 0)
+    Start.HomeDir = "/";
+  else
+    Start.HomeDir.assign(Program, 0, Slash);
+  std::string File = Slash == std::string::npos ? Program : Program.substr(Slash + 1);
+  size_t Dot = File.rfind('.');
+  Start.ProgramName = Dot == std::string::npos || Dot == 0 ? File : File.substr(0, Dot);
+  return Start;
+}
+
+std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
+  std::string Beside = HomeDir + "/" + ProgramName + ".ini";
+  if (Writable(HomeDir) && (!Exists(Beside) || Writable(Beside)))
+    return Beside;
+  std::string Config = UserConfigDir();
+  if (Config.empty())
+    return Beside;
+  std::string Dir = Config + "/deskbay";
+  std::string Own = Dir + "/" + ProgramName + ".ini";
+  if (Exists(Own))
+    return Own;
+  if (!MakeDirs(Dir))
+    return Beside;
+  try {
+    std::ifstream In(Beside, std::ios::binary);
+    std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    SaveFileAtomically(Own, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+  } catch (const std::exception&) {
+    return Beside;
+  }
+  return Own;
+}
+
+std::string ChooseTempBase(const std::string& HomeDir) {
+  if (Writable(HomeDir))
+    return HomeDir;
+  const char* Tmp = getenv("TMPDIR");
+  return Tmp && Tmp[0] == '/' ? Tmp : "/tmp";
+}
+
+void ParseAppValue(const std::string& Value, bool& Enabled, std::string& Title) {
+  size_t Comma = Value.find(',');
+  if (Comma == std::string::npos) {
+    Enabled = true;
+    Title.clear();
+    return;
+  }
+  std::string Flag = Value.substr(0, Comma);
+  Enabled = !Flag.empty() && (Flag[0] == '1' || Flag[0] == 'Y' || Flag[0] == 'y');
+  Title = Value.substr(Comma + 1);
+}
+
+std::string FormatAppValue(bool Enabled, const std::string& Title) {
+  return std::string(Enabled ? "1" : "0") + "," + Title;
+}
+
+} // namespace Deskbay
