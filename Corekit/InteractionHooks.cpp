@@ -19,10 +19,12 @@ std::chrono::steady_clock::time_point LastPoll;
 bool PolledOnce = false;
 } // namespace
 
-void SetAbortPoller(IAbortPoller* Poller) {
+IAbortPoller* SetAbortPoller(IAbortPoller* Poller) {
+  IAbortPoller* Previous = AbortPoller;
   AbortPoller = Poller;
   PolledOnce = false;
   CallsSinceClock = 0;
+  return Previous;
 }
 
 IAbortPoller* GetAbortPoller() {
@@ -43,8 +45,10 @@ bool CurrentThreadAbortRequested() {
   return AbortPoller->AbortRequested();
 }
 
-void SetInputProvider(IInputProvider* Provider) {
+IInputProvider* SetInputProvider(IInputProvider* Provider) {
+  IInputProvider* Previous = InputProvider;
   InputProvider = Provider;
+  return Previous;
 }
 
 IInputProvider* GetInputProvider() {

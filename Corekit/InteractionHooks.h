@@ -20,8 +20,9 @@ public:
   virtual bool AbortRequested() = 0;
 };
 
-// Installs Poller (nullptr: none); the caller keeps ownership.
-COREKIT_API void SetAbortPoller(IAbortPoller* Poller);
+// Installs Poller (nullptr: none); the caller keeps ownership. Returns the
+// poller it replaced, which the caller puts back when done, so hosts nest.
+COREKIT_API IAbortPoller* SetAbortPoller(IAbortPoller* Poller);
 COREKIT_API IAbortPoller* GetAbortPoller();
 
 // Asked at the start of every step. Asking the host is throttled by a clock:
@@ -46,7 +47,8 @@ public:
                            std::string& Value, const TInputStringOptions& Options) = 0;
 };
 
-COREKIT_API void SetInputProvider(IInputProvider* Provider);
+// Installs Provider (nullptr: none) and returns the one it replaced.
+COREKIT_API IInputProvider* SetInputProvider(IInputProvider* Provider);
 COREKIT_API IInputProvider* GetInputProvider();
 
 // Asks the installed provider; without one the question counts as cancelled.

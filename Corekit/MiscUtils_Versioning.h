@@ -17,6 +17,7 @@
 #include "SysUtils.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -131,6 +132,47 @@ private:
   std::vector<TAspectController*>* FAspects;
   int32_t FModifyLockCount = 0;
   TObject* FOwner;
+};
+
+// Holds a bracket of Object open for one scope: Begin on entry, End when the
+// scope is left, also by an exception. A failure while closing is passed on
+// on the normal path; while another exception is already on its way, that
+// one wins and the closing failure is dropped. A null Object holds nothing.
+template <class T> class TBracketGuard {
+public:
+  using TMethod = void (T::*)();
+  TBracketGuard(T* Object, TMethod Begin, TMethod End)
+      : FObject(Object), FEnd(End), FUncaught(std::uncaught_exceptions()) {
+    if (FObject)
+      (FObject->*Begin)();
+  }
+  ~TBracketGuard() noexcept(false) {
+    if (!FObject)
+      return;
+    if (std::uncaught_exceptions() > FUncaught) {
+      try {
+        (FObject->*FEnd)();
+      } catch (...) {
+      }
+    } else {
+      (FObject->*FEnd)();
+    }
+  }
+  TBracketGuard(const TBracketGuard&) = delete;
+  TBracketGuard& operator=(const TBracketGuard&) = delete;
+
+private:
+  T* FObject;
+  TMethod FEnd;
+  int FUncaught;
+};
+
+// The BeginModify/EndModify bracket of a versioned object (or of anything
+// with those two operations) for one scope.
+template <class T> class TModifyGuard : public TBracketGuard<T> {
+public:
+  explicit TModifyGuard(T* Object) : TBracketGuard<T>(Object, &T::BeginModify, &T::EndModify) {}
+  explicit TModifyGuard(T& Object) : TModifyGuard(&Object) {}
 };
 
 class COREKIT_API TBaseVersionedObject : public TVersionManager {

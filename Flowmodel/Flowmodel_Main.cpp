@@ -70,16 +70,14 @@ TAlgBlock* TAlgBlockClass::Construct(TAlgorithm* Algorithm, TAlgBlock* Parent, i
     Parent->FBlocks.insert(Parent->FBlocks.begin() + Index, B);
   B->FText.OnChange = [B](TObject* Sender) { B->TextChange(Sender); };
 
-  Alg->BeginModify();
+  TModifyGuard Guard(Alg);
   try {
     B->Changed();
     B->Init();
   } catch (...) {
     B->Destroy();
-    Alg->EndModify();
     throw;
   }
-  Alg->EndModify();
   return B;
 }
 
@@ -93,10 +91,8 @@ void TAlgBlock::Free() {
   if (FAlgorithm && FAlgorithm->GetRoot() == this)
     throw Exception("Нельзя удалить корневой блок.");
   CheckCanFree();
-  TAlgorithm* Alg = FAlgorithm;
-  Alg->BeginModify();
+  TModifyGuard Guard(FAlgorithm);
   Destroy();
-  Alg->EndModify();
 }
 
 void TAlgBlock::Destroy() {
@@ -184,11 +180,9 @@ void TAlgBlock::EndModify() {
 void TAlgBlock::Clear() {
   if (FBlocks.empty())
     return;
-  TAlgorithm* Alg = FAlgorithm;
-  Alg->BeginModify();
+  TModifyGuard Guard(FAlgorithm);
   while (!FBlocks.empty())
     FBlocks.back()->Destroy();
-  Alg->EndModify();
 }
 
 TAlgBlock* TAlgBlock::CreateCopy(TAlgBlock* NewParent) const {
@@ -201,41 +195,23 @@ TAlgBlock* TAlgBlock::CreateCopy(TAlgBlock* NewParent, int Index) const {
   // Both algorithms hold a bracket, so each hears of the whole copy once.
   TAlgorithm* Own = FAlgorithm;
   TAlgorithm* Target = NewParent->FAlgorithm != Own ? NewParent->FAlgorithm : nullptr;
-  auto Open = [&] {
-    if (Own)
-      Own->BeginModify();
-    if (Target)
-      Target->BeginModify();
-  };
-  auto Close = [&] {
-    if (Target)
-      Target->EndModify();
-    if (Own)
-      Own->EndModify();
-  };
-  Open();
-  TAlgBlock* Copy = nullptr;
+  TModifyGuard OwnGuard(Own);
+  TModifyGuard TargetGuard(Target);
+  // A copy into this block's own subtree is made beside the block first:
+  // made in place, it would be part of what it copies and never end.
+  const bool IntoItself = FParent && (NewParent == this || Contains(NewParent));
+  if (IntoItself && (Index < 0 || Index > NewParent->GetBlockCount()))
+    throw Exception(Format("Bad AlgBlock index (%d).", Index));
+  TAlgBlock* Copy = IntoItself ? GetClass()->Create(FParent, GetIndex() + 1)
+                               : GetClass()->Create(NewParent, Index);
   try {
-    // A copy into this block's own subtree is made beside the block first:
-    // made in place, it would be part of what it copies and never end.
-    const bool IntoItself = FParent && (NewParent == this || Contains(NewParent));
-    if (IntoItself && (Index < 0 || Index > NewParent->GetBlockCount()))
-      throw Exception(Format("Bad AlgBlock index (%d).", Index));
-    Copy = IntoItself ? GetClass()->Create(FParent, GetIndex() + 1)
-                      : GetClass()->Create(NewParent, Index);
-    try {
-      Copy->Assign(this);
-    } catch (...) {
-      Copy->Destroy();
-      throw;
-    }
-    if (IntoItself)
-      Copy->MoveTo(NewParent, Index);
+    Copy->Assign(this);
   } catch (...) {
-    Close();
+    Copy->Destroy();
     throw;
   }
-  Close();
+  if (IntoItself)
+    Copy->MoveTo(NewParent, Index);
   return Copy;
 }
 
@@ -276,17 +252,11 @@ void TCompoundAlgBlock::Assign(const TAlgBlock* Source) {
   // The source's children as they are now: a copy into the source itself
   // (a loop copied into its own body) must not chase its own new blocks.
   const std::vector<TAlgBlock*> Children = ChildrenOf(Src);
-  BeginModify();
-  try {
-    TAlgBlock::Assign(Source);
-    Clear();
-    for (TAlgBlock* Child : Children)
-      Child->CreateCopy(this);
-  } catch (...) {
-    EndModify();
-    throw;
-  }
-  EndModify();
+  TModifyGuard Guard(GetAlgorithm());
+  TAlgBlock::Assign(Source);
+  Clear();
+  for (TAlgBlock* Child : Children)
+    Child->CreateCopy(this);
 }
 
 void TContainerAlgBlock::Init() {
@@ -302,15 +272,9 @@ void TContainerAlgBlock::Assign(const TAlgBlock* Source) {
   const auto* Src = dynamic_cast<const TContainerAlgBlock*>(Source);
   if (!Src)
     throw EInvalidCast();
-  BeginModify();
-  try {
-    TAlgBlock::Assign(Source);
-    FBody->Assign(Src->FBody);
-  } catch (...) {
-    EndModify();
-    throw;
-  }
-  EndModify();
+  TModifyGuard Guard(GetAlgorithm());
+  TAlgBlock::Assign(Source);
+  FBody->Assign(Src->FBody);
 }
 
 void TRootAlgBlock::Init() {
@@ -334,16 +298,10 @@ void TIfAlgBlock::Assign(const TAlgBlock* Source) {
   const auto* Src = dynamic_cast<const TIfAlgBlock*>(Source);
   if (!Src)
     throw EInvalidCast();
-  BeginModify();
-  try {
-    TAlgBlock::Assign(Source);
-    FYesBranch->Assign(Src->FYesBranch);
-    FNoBranch->Assign(Src->FNoBranch);
-  } catch (...) {
-    EndModify();
-    throw;
-  }
-  EndModify();
+  TModifyGuard Guard(GetAlgorithm());
+  TAlgBlock::Assign(Source);
+  FYesBranch->Assign(Src->FYesBranch);
+  FNoBranch->Assign(Src->FNoBranch);
 }
 
 // --- TAlgColorScheme ---
@@ -467,37 +425,30 @@ void TAlgorithm::UnselectAll() {
 }
 
 void TAlgorithm::SelectAll() {
-  BeginModify();
+  TModifyGuard Guard(this);
   UnselectAll();
   TCompoundAlgBlock* Body = FRoot->GetBody();
   for (int I = 0; I < Body->GetBlockCount(); ++I)
     SelectBlock(Body->GetBlocks(I), true);
-  EndModify();
 }
 
 void TAlgorithm::LevelUpSelection() {
   if (FSelection.empty())
     return;
-  BeginModify();
-  try {
-    if (FSelection.front() == FRoot) {
-      UnselectAll();
+  TModifyGuard Guard(this);
+  if (FSelection.front() == FRoot) {
+    UnselectAll();
+  } else {
+    TAlgBlock* Owner = GetSelOwner();
+    Assert(Owner != nullptr, "LevelUpSelection: the selection has no owner.");
+    if (GetSelectedBlockCount() < Owner->GetBlockCount()) {
+      for (int I = 0; I < Owner->GetBlockCount(); ++I)
+        SelectBlock(Owner->GetBlocks(I), true);
     } else {
-      TAlgBlock* Owner = GetSelOwner();
-      Assert(Owner != nullptr, "LevelUpSelection: the selection has no owner.");
-      if (GetSelectedBlockCount() < Owner->GetBlockCount()) {
-        for (int I = 0; I < Owner->GetBlockCount(); ++I)
-          SelectBlock(Owner->GetBlocks(I), true);
-      } else {
-        UnselectAll();
-        SelectBlock(Owner->GetParent(), true);
-      }
+      UnselectAll();
+      SelectBlock(Owner->GetParent(), true);
     }
-  } catch (...) {
-    EndModify();
-    throw;
   }
-  EndModify();
 }
 
 void TAlgorithm::DeleteSelection() {
@@ -507,7 +458,7 @@ void TAlgorithm::DeleteSelection() {
   // block that may not go is refused whole.
   for (const TAlgBlock* B : FSelection)
     B->CheckCanFree();
-  BeginModify();
+  TModifyGuard Guard(this);
   const std::vector<TAlgBlock*> Doomed = FSelection;
   TAlgBlock* Parent = Doomed.front()->GetParent();
   int Index = Doomed.size() == 1 ? Doomed.front()->GetIndex() : -1;
@@ -520,7 +471,6 @@ void TAlgorithm::DeleteSelection() {
     if (Index != -1)
       SelectBlock(Parent->GetBlocks(Index), true);
   }
-  EndModify();
 }
 
 void TAlgorithm::AddSelListener(IOnNotify* Listener) {

@@ -128,15 +128,9 @@ void TAlgorithm::SaveData(TBag& Bag) {
 
 void TAlgorithm::LoadData(TBag& Bag) {
   // Views hear of the whole load once, even from callers without a bracket.
-  BeginModify();
-  try {
-    CheckFormat(Bag);
-    Bag.ExtractObject(FRoot);
-  } catch (...) {
-    EndModify();
-    throw;
-  }
-  EndModify();
+  TModifyGuard Guard(this);
+  CheckFormat(Bag);
+  Bag.ExtractObject(FRoot);
 }
 
 } // namespace Deskbay

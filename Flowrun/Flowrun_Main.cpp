@@ -134,37 +134,31 @@ void TAlgMachine::Step() {
   try {
     if (CurrentThreadAbortRequested())
       RaiseAbortByUser();
-    BeginModifyComponents();
-    try {
-      bool Processed = false;
-      for (;;) {
-        if (FCurrentBlock) {
-          if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
-            ProcessCurrentBlock();
-            continue;
-          }
-          const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
-          if (Processed && !Skip)
-            break;
+    TAlgComponentGuard Components(*this);
+    bool Processed = false;
+    for (;;) {
+      if (FCurrentBlock) {
+        if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
           ProcessCurrentBlock();
-          if (!Skip)
-            Processed = true;
-        } else if (FBlockStack.empty()) {
-          FState = amsDone;
-          break;
-        } else {
-          FCurrentBlock = FBlockStack.back();
-          FBlockStack.pop_back();
-          FJumpedBack = FLastProcessedBlock && FCurrentBlock &&
-                        (FLastProcessedBlock == FCurrentBlock ||
-                         FCurrentBlock->Contains(FLastProcessedBlock));
+          continue;
         }
+        const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
+        if (Processed && !Skip)
+          break;
+        ProcessCurrentBlock();
+        if (!Skip)
+          Processed = true;
+      } else if (FBlockStack.empty()) {
+        FState = amsDone;
+        break;
+      } else {
+        FCurrentBlock = FBlockStack.back();
+        FBlockStack.pop_back();
+        FJumpedBack =
+            FLastProcessedBlock && FCurrentBlock &&
+            (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
       }
-    } catch (...) {
-      EndModifyComponents();
-      throw;
     }
-    EndModifyComponents();
   } catch (...) {
     FState = amsError;
     throw;
@@ -174,15 +168,9 @@ void TAlgMachine::Step() {
 void TAlgMachine::Run() {
   if (FState != amsReady)
     return;
-  BeginModifyComponents();
-  try {
-    while (FState == amsReady)
-      Step();
-  } catch (...) {
-    EndModifyComponents();
-    throw;
-  }
-  EndModifyComponents();
+  TAlgComponentGuard Components(*this);
+  while (FState == amsReady)
+    Step();
 }
 
 bool TAlgMachine::ExecLine(const std::string& Line) {

@@ -149,4 +149,12 @@ private:
   mutable const TAlgBlockProcessor* FCachedProcessor = nullptr;
 };
 
+// The machine's component bracket (storage, console, devices) for one scope.
+class TAlgComponentGuard : public TBracketGuard<TAlgMachine> {
+public:
+  explicit TAlgComponentGuard(TAlgMachine& Machine)
+      : TBracketGuard(&Machine, &TAlgMachine::BeginModifyComponents,
+                      &TAlgMachine::EndModifyComponents) {}
+};
+
 } // namespace Deskbay

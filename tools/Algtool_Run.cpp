@@ -25,9 +25,9 @@ namespace {
 class TStreamInput : public IInputProvider {
 public:
   TStreamInput(std::istream& In, std::ostream* Prompts) : FIn(In), FPrompts(Prompts) {
-    SetInputProvider(this);
+    FPrevious = SetInputProvider(this);
   }
-  ~TStreamInput() override { SetInputProvider(nullptr); }
+  ~TStreamInput() override { SetInputProvider(FPrevious); }
 
   bool InputString(const std::string&, const std::string& Prompt, std::string& Value,
                    const TInputStringOptions& Options) override {
@@ -48,6 +48,7 @@ public:
 private:
   std::istream& FIn;
   std::ostream* FPrompts;
+  IInputProvider* FPrevious = nullptr;
 };
 
 // Ctrl+C stops the run the way F2 does in the desktop program: the machine
@@ -68,16 +69,17 @@ public:
     Action.sa_flags = SA_RESETHAND;
     sigemptyset(&Action.sa_mask);
     sigaction(SIGINT, &Action, &FOld);
-    SetAbortPoller(this);
+    FPrevious = SetAbortPoller(this);
   }
   ~TInterruptPoller() override {
-    SetAbortPoller(nullptr);
+    SetAbortPoller(FPrevious);
     sigaction(SIGINT, &FOld, nullptr);
   }
   bool AbortRequested() override { return InterruptRequested != 0; }
 
 private:
   struct sigaction FOld = {};
+  IAbortPoller* FPrevious = nullptr;
 };
 
 using TVarSnapshot = std::vector<std::pair<std::string, double>>;
@@ -135,28 +137,22 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
     Machine.SetCurrentBlock(Alg.GetRoot());
     // One component bracket around the whole run, as the machine's own Run
     // keeps it: nobody listens here, and per-step notices would only cost.
-    Machine.BeginModifyComponents();
-    try {
-      while (Machine.GetState() == amsReady) {
-        if (Options.MaxSteps >= 0 && Steps >= Options.MaxSteps) {
-          Status = RunStepLimit;
-          break;
-        }
-        if (Options.Trace) {
-          TAlgBlock* Next = Machine.GetCurrentBlock();
-          Err << "[" << Steps + 1 << "] " << (Next ? DescribeBlock(Next) : "конец") << '\n';
-          Vars = SnapshotVars(Machine.GetStorage());
-        }
-        Machine.Step();
-        ++Steps;
-        if (Options.Trace)
-          PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
+    TAlgComponentGuard Components(Machine);
+    while (Machine.GetState() == amsReady) {
+      if (Options.MaxSteps >= 0 && Steps >= Options.MaxSteps) {
+        Status = RunStepLimit;
+        break;
       }
-    } catch (...) {
-      Machine.EndModifyComponents();
-      throw;
+      if (Options.Trace) {
+        TAlgBlock* Next = Machine.GetCurrentBlock();
+        Err << "[" << Steps + 1 << "] " << (Next ? DescribeBlock(Next) : "конец") << '\n';
+        Vars = SnapshotVars(Machine.GetStorage());
+      }
+      Machine.Step();
+      ++Steps;
+      if (Options.Trace)
+        PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
     }
-    Machine.EndModifyComponents();
   } catch (const Exception& E) {
     if (Options.Trace)
       PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);

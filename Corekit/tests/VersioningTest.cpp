@@ -251,6 +251,58 @@ TEST(Versioning, ListenerErrorStopsThePassAndLeavesTheBracketClosed) {
   EXPECT_TRUE(Log.empty());
 }
 
+TEST(Versioning, ModifyGuardClosesOnEveryWayOut) {
+  struct TThrower : IOnNotify {
+    void Notify(TObject*) override { throw Exception("listener"); }
+  } Thrower;
+  std::vector<std::string> Log;
+  TRecorder Heard(Log, "heard");
+  TVersionedObjectEx Obj;
+  Obj.AddListener(&Heard);
+
+  {
+    TModifyGuard Guard(Obj);
+    TModifyGuard Inner(&Obj);
+    Obj.Changed();
+    Obj.Changed();
+  }
+  EXPECT_EQ(Log, (std::vector<std::string>{"heard"})) << "nested guards notify once";
+  EXPECT_EQ(Obj.GetModifyLockCount(), 0);
+
+  // Leaving by an exception closes the bracket and lets the exception through.
+  Log.clear();
+  try {
+    TModifyGuard Guard(Obj);
+    Obj.Changed();
+    throw Exception("work");
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "work");
+  }
+  EXPECT_EQ(Obj.GetModifyLockCount(), 0);
+  EXPECT_EQ(Log, (std::vector<std::string>{"heard"}));
+
+  // A listener failing on the normal way out is passed on; while the work
+  // already failed, the work's error is the one that arrives.
+  Obj.RemoveListener(&Heard);
+  Obj.AddListener(&Thrower);
+  try {
+    TModifyGuard Guard(Obj);
+    Obj.Changed();
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "listener");
+  }
+  try {
+    TModifyGuard Guard(Obj);
+    Obj.Changed();
+    throw Exception("work");
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "work");
+  }
+  EXPECT_EQ(Obj.GetModifyLockCount(), 0);
+
+  TModifyGuard<TVersionedObjectEx> Nothing(nullptr);
+}
+
 namespace {
 
 struct TDestroyRecorder : TSolidInterfacedObject, IOnDestroy {

@@ -12,8 +12,8 @@ namespace Deskbay::Testing {
 
 // Answers input questions from a script; an exhausted script cancels.
 struct TScriptedInput : IInputProvider {
-  TScriptedInput() { SetInputProvider(this); }
-  ~TScriptedInput() override { SetInputProvider(nullptr); }
+  TScriptedInput() : FPrevious(SetInputProvider(this)) {}
+  ~TScriptedInput() override { SetInputProvider(FPrevious); }
   bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
                    const TInputStringOptions& Options) override {
     Captions.push_back(Caption);
@@ -28,17 +28,19 @@ struct TScriptedInput : IInputProvider {
   std::deque<std::string> Answers;
   std::vector<std::string> Captions, Prompts;
   TInputStringOptions LastOptions;
+  IInputProvider* FPrevious;
 };
 
 // Holds F2 for as long as it is installed.
 struct THeldF2 : IAbortPoller {
-  THeldF2() { SetAbortPoller(this); }
-  ~THeldF2() override { SetAbortPoller(nullptr); }
+  THeldF2() : FPrevious(SetAbortPoller(this)) {}
+  ~THeldF2() override { SetAbortPoller(FPrevious); }
   bool AbortRequested() override {
     ++Polls;
     return true;
   }
   int Polls = 0;
+  IAbortPoller* FPrevious;
 };
 
 inline TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class,

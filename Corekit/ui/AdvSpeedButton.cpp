@@ -1,0 +1,43 @@
+#include "AdvSpeedButton.h"
+
+#include <QMouseEvent>
+
+namespace Deskbay {
+
+TAdvSpeedButton::TAdvSpeedButton(QWidget* Parent) : QToolButton(Parent) {
+  setFocusPolicy(Qt::NoFocus);
+  connect(this, &QToolButton::clicked, this, [this] {
+    if (OnClick)
+      OnClick(*this);
+  });
+}
+
+void TAdvSpeedButton::mousePressEvent(QMouseEvent* Event) {
+  QToolButton::mousePressEvent(Event);
+  if (OnMouseDown)
+    OnMouseDown(*this, *Event);
+}
+
+void TAdvSpeedButton::mouseMoveEvent(QMouseEvent* Event) {
+  QToolButton::mouseMoveEvent(Event);
+  if (OnMouseMove)
+    OnMouseMove(*this, *Event);
+}
+
+void TAdvSpeedButton::BeginDrag() {
+  std::unique_ptr<TDragObject> Object;
+  if (OnStartDrag)
+    OnStartDrag(*this, Object);
+  if (!Object)
+    return;
+  // The drag swallows the release; without this the button would stay down
+  // and click at the next release.
+  setDown(false);
+  const QPixmap Picture = icon().pixmap(iconSize());
+  const Qt::DropAction Action = ExecDrag(this, std::move(Object), Picture);
+  setDown(false);
+  if (OnEndDrag)
+    OnEndDrag(*this, Action != Qt::IgnoreAction);
+}
+
+} // namespace Deskbay

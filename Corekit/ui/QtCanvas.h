@@ -1,0 +1,62 @@
+#pragma once
+
+// The canvas interface on a QPainter, and the Qt fonts behind text metrics.
+//
+// TQtCanvas draws in the painter's current coordinate system, so whoever
+// scales the painter (zoom, high-DPI screens) gets the same picture larger and
+// still sharp: rectangles and straight lines along the axes are filled boxes
+// of whole units, slanted lines, polygons and ellipses are drawn smoothly
+// through the centres of their units. The raster rules of Canvas.h hold at a
+// scale of 1 as far as a screen needs them (lines end before their end point,
+// boxes leave out their right and bottom edges). Flood fill needs the pixels
+// of a raster and does nothing here; nothing on screen uses it.
+
+#include "CorekitUiExport.h"
+
+#include "Corekit/Canvas.h"
+
+#include <QColor>
+#include <QFont>
+
+class QPainter;
+
+namespace Deskbay {
+
+COREKITUI_API QColor QColorOf(TColor Color);
+// The Qt font a TFont stands for. Measuring and drawing both go through it,
+// so text always fits the boxes laid out for it.
+COREKITUI_API QFont QFontOf(const TFont& Font);
+
+class COREKITUI_API TQtCanvas : public TCanvas {
+public:
+  explicit TQtCanvas(QPainter& Painter) : FPainter(Painter) {}
+  QPainter& GetPainter() const { return FPainter; }
+
+protected:
+  void DoLine(TPoint From, TPoint To) override;
+  void DoRectangle(const TRect& Box) override;
+  void DoEllipse(const TRect& Box) override;
+  void DoPolygon(const std::vector<TPoint>& Points) override;
+  void DoArc(const TRect& Box, TPoint Start, TPoint End) override;
+  void DoSetPixel(TPoint P, TColor Color) override;
+  void DoFloodFill(TPoint P, TColor Color, TFillStyle Style) override;
+  void DoTextOut(TPoint P, std::string_view Text) override;
+  void DoClippedTextOut(TPoint P, const TRect& Clip, std::string_view Text) override;
+
+private:
+  bool PenDraws() const;
+  bool BrushFills() const;
+  // A smooth outline of one unit's width through the units' centres.
+  void SetSmoothPen();
+
+  QPainter& FPainter;
+};
+
+// Text measured with the real fonts; installed while the GUI runs.
+class COREKITUI_API TQtTextMetrics : public ITextMetrics {
+public:
+  int TextWidth(const TFont& Font, std::string_view Text) override;
+  int LineHeight(const TFont& Font) override;
+};
+
+} // namespace Deskbay

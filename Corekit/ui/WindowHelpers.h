@@ -1,0 +1,61 @@
+#pragma once
+
+// Small helpers shared by the windows: the visible part of a scrolled area,
+// actions that update themselves, and file dialogs that remember the folder
+// the user worked in.
+
+#include "CorekitUiExport.h"
+
+#include <QAction>
+#include <QList>
+#include <QObject>
+#include <QRect>
+
+#include <functional>
+
+class QFileDialog;
+class QWidget;
+
+namespace Deskbay {
+
+// The control's client rectangle; for a scrolling control (a scroll area)
+// its viewport shifted by the scroll positions, that is the part of the
+// scrolled area now visible, in the area's own coordinates.
+COREKITUI_API QRect LogClientRect(const QWidget* Control);
+
+// An action whose state (enabled, checked, caption) is worked out by its
+// OnUpdate handler whenever the window asks, typically when the event loop
+// is about to wait.
+class COREKITUI_API TAction : public QAction {
+  Q_OBJECT
+public:
+  using QAction::QAction;
+  std::function<void(TAction&)> OnUpdate;
+  // Calls OnUpdate; false when there is none.
+  bool Update();
+};
+
+// The actions of a window in index order; not owned (Qt parents own them).
+class COREKITUI_API TActionList : public QObject {
+  Q_OBJECT
+public:
+  using QObject::QObject;
+  void Add(TAction* Action);
+  void Remove(TAction* Action);
+  int GetActionCount() const { return static_cast<int>(FActions.size()); }
+  TAction* GetActions(int Index) const;
+
+private:
+  QList<TAction*> FActions;
+};
+
+// Update on every action of the list, in index order.
+COREKITUI_API void UpdateAllActions(const TActionList& List);
+
+// Runs an open or save dialog that starts in the remembered working folder
+// (GetWorkingDir) and remembers the folder the user ended in, also when the
+// dialog was cancelled. The process's current folder is left as it was.
+// True when the user accepted.
+COREKITUI_API bool ExecFileDialogUsingWorkingDir(QFileDialog& Dialog);
+
+} // namespace Deskbay

@@ -1,0 +1,163 @@
+#include "ModalHelpers.h"
+
+#include "Corekit/ui/CommonDialogs.h"
+#include "Corekit/ui/QtHooks.h"
+#include "Corekit/ui/WindowHelpers.h"
+#include "Corekit/ui/dlgInputString.h"
+
+#include "Corekit/VisualUtils.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace Deskbay;
+using Deskbay::Testing::WhenModal;
+
+namespace {
+
+int AnswerYesNoCancel(std::function<void(TYesNoCancelForm*)> Act) {
+  WhenModal([Act](QWidget* W) {
+    auto* Form = qobject_cast<TYesNoCancelForm*>(W);
+    ASSERT_NE(Form, nullptr);
+    Act(Form);
+  });
+  return YesNoCancel("Подтверждение", "Сохранить изменения в \"a.alg\"?");
+}
+
+} // namespace
+
+TEST(YesNoCancel, EachAnswerHasItsResultAndEverythingElseCancels) {
+  QString Title, Text;
+  bool AppModal = false;
+  EXPECT_EQ(AnswerYesNoCancel([&](TYesNoCancelForm* F) {
+              Title = F->windowTitle();
+              Text = F->lblMsg->text();
+              AppModal = F->windowModality() == Qt::ApplicationModal;
+              EXPECT_EQ(F->btnYes->text(), QString::fromUtf8("&Да"));
+              EXPECT_EQ(F->btnNo->text(), QString::fromUtf8("&Нет"));
+              EXPECT_EQ(F->btnCancel->text(), QString::fromUtf8("Отмена"));
+              EXPECT_EQ(F->size(), QSize(298, 112));
+              QTest::mouseClick(F->btnYes, Qt::LeftButton);
+            }),
+            6);
+  EXPECT_EQ(Title, QString::fromUtf8("Подтверждение"));
+  EXPECT_EQ(Text, QString::fromUtf8("Сохранить изменения в \"a.alg\"?"));
+  EXPECT_TRUE(AppModal);
+  EXPECT_EQ(
+      AnswerYesNoCancel([](TYesNoCancelForm* F) { QTest::mouseClick(F->btnNo, Qt::LeftButton); }),
+      7);
+  EXPECT_EQ(AnswerYesNoCancel(
+                [](TYesNoCancelForm* F) { QTest::mouseClick(F->btnCancel, Qt::LeftButton); }),
+            2);
+  EXPECT_EQ(AnswerYesNoCancel([](TYesNoCancelForm* F) { QTest::keyClick(F, Qt::Key_Escape); }), 2);
+  EXPECT_EQ(AnswerYesNoCancel([](TYesNoCancelForm* F) { F->close(); }), 2);
+  EXPECT_EQ(AnswerYesNoCancel([](TYesNoCancelForm* F) { QTest::keyClick(F, Qt::Key_Return); }), 6)
+      << "Enter answers with the default button";
+}
+
+TEST(InputString, OptionsShapeTheAnswerAndGuardOk) {
+  // Blanks only, with a non-empty trimmed text required: OK waits for a letter.
+  std::string Value = "   ";
+  bool OkAtStart = true, OkAfterLetter = false, AllSelected = false;
+  WhenModal([&](QWidget* W) {
+    auto* F = qobject_cast<TInputStringForm*>(W);
+    ASSERT_NE(F, nullptr);
+    OkAtStart = F->btnOk->isEnabled();
+    AllSelected = F->edtValue->selectedText() == QStringLiteral("   ");
+    QTest::keyClick(F->edtValue, Qt::Key_End);
+    QTest::keyClicks(F->edtValue, "x");
+    OkAfterLetter = F->btnOk->isEnabled();
+    QTest::mouseClick(F->btnOk, Qt::LeftButton);
+  });
+  EXPECT_TRUE(ExecInputString("Ввод данных", "Введите значение A:", Value, {true, true, false}));
+  EXPECT_FALSE(OkAtStart);
+  EXPECT_TRUE(AllSelected);
+  EXPECT_TRUE(OkAfterLetter);
+  EXPECT_EQ(Value, "x");
+
+  // Enter with OK disabled does not confirm; Escape cancels and keeps Value.
+  Value = "keep";
+  WhenModal([](QWidget* W) {
+    auto* F = static_cast<TInputStringForm*>(W);
+    F->edtValue->clear();
+    QTest::keyClick(F->edtValue, Qt::Key_Return);
+    EXPECT_TRUE(F->isVisible());
+    QTest::keyClick(F->edtValue, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(ExecInputString("c", "p", Value, {false, true, false}));
+  EXPECT_EQ(Value, "keep");
+
+  // Sentences collapse their spaces.
+  WhenModal([](QWidget* W) {
+    auto* F = static_cast<TInputStringForm*>(W);
+    F->edtValue->setText("  два    слова  ");
+    QTest::keyClick(F->edtValue, Qt::Key_Return);
+  });
+  EXPECT_TRUE(ExecInputString("c", "p", Value, {false, false, true}));
+  EXPECT_EQ(Value, "два слова");
+
+  // Through the hooks, the logic's InputString asks this dialog.
+  TGuiHooks Hooks;
+  WhenModal([](QWidget* W) {
+    auto* F = static_cast<TInputStringForm*>(W);
+    EXPECT_EQ(F->lblMsg->text(), QString::fromUtf8("Введите значение N:"));
+    F->edtValue->setText(" 42 ");
+    QTest::mouseClick(F->btnOk, Qt::LeftButton);
+  });
+  EXPECT_TRUE(InputString("Ввод данных", "Введите значение N:", Value, {true, true, false}));
+  EXPECT_EQ(Value, "42");
+}
+
+TEST(WindowHelpers, FileDialogRemembersTheFolderAlsoOnCancelAndKeepsTheCurrentFolder) {
+  QTemporaryDir Start, Elsewhere;
+  const QString CurrentBefore = QDir::currentPath();
+  SetWorkingDir(Start.path().toStdString());
+  QFileDialog Dialog;
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  QString OpenedIn;
+  WhenModal([&](QWidget* W) {
+    auto* D = qobject_cast<QFileDialog*>(W);
+    ASSERT_NE(D, nullptr);
+    OpenedIn = D->directory().absolutePath();
+    D->setDirectory(Elsewhere.path());
+    D->reject();
+  });
+  EXPECT_FALSE(ExecFileDialogUsingWorkingDir(Dialog));
+  EXPECT_EQ(OpenedIn, QDir(Start.path()).absolutePath());
+  EXPECT_EQ(GetWorkingDir(), QDir(Elsewhere.path()).absolutePath().toStdString());
+  EXPECT_EQ(QDir::currentPath(), CurrentBefore);
+  SetWorkingDir("");
+}
+
+TEST(WindowHelpers, UpdateAllActionsGoesInIndexOrderAndForgetsFreedActions) {
+  std::vector<std::string> Log;
+  TActionList List;
+  auto* A = new TAction("a");
+  auto* B = new TAction("b");
+  auto* C = new TAction("c");
+  A->OnUpdate = [&](TAction& X) {
+    Log.push_back("a");
+    X.setEnabled(false);
+  };
+  C->OnUpdate = [&](TAction&) { Log.push_back("c"); };
+  List.Add(C);
+  List.Add(A);
+  List.Add(B);
+  UpdateAllActions(List);
+  EXPECT_EQ(Log, (std::vector<std::string>{"c", "a"}));
+  EXPECT_FALSE(A->isEnabled());
+  delete C;
+  EXPECT_EQ(List.GetActionCount(), 2);
+  Log.clear();
+  UpdateAllActions(List);
+  EXPECT_EQ(Log, (std::vector<std::string>{"a"}));
+  EXPECT_THROW(List.GetActions(2), Exception);
+  delete A;
+  delete B;
+}
