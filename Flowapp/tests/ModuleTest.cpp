@@ -5,6 +5,8 @@
 
 #include "Flowapp/Flowapp_Module.h"
 
+#include "Deskbay/Deskbay_Files.h"
+
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/Streams.h"
 #include "Environment/ModuleReg.h"
@@ -133,6 +135,29 @@ TEST_F(ModuleTest, OnlyAnAlgorithmRecordIsOfferedToTheEditorWhateverTheName) {
   TEditorForm* Opened = Shell->OpenFile(Renamed);
   ASSERT_NE(dynamic_cast<TAlgEditorForm*>(Opened), nullptr);
   EXPECT_GT(static_cast<TAlgEditorForm*>(Opened)->GetAlgorithm().GetBlockCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ModuleTest, TheLauncherOpensTheFilesItIsGivenBesideTheUntitledOne) {
+  // Names relative to the folder the program was started from.
+  EXPECT_EQ(CommandLineFiles({"Deskbay", "a.alg", "/abs/b.alg", "../c.alg", "./d/e.alg"},
+                             "/home/pupil/work"),
+            (std::vector<std::string>{"/home/pupil/work/a.alg", "/abs/b.alg", "/home/pupil/c.alg",
+                                      "/home/pupil/work/d/e.alg"}));
+  EXPECT_TRUE(CommandLineFiles({"Deskbay"}, "/x").empty());
+
+  StartShell();
+  const std::string Missing = Home + "/missing.alg";
+  OpenCommandLineFiles(*Shell, {ExamplesDir + "/drawing.alg", Missing, ExamplesDir + "/gcd.alg"});
+  // The untitled algorithm, then the two that could be opened.
+  ASSERT_EQ(Shell->GetEditorCount(), 3);
+  EXPECT_EQ(AlgWindow(1)->GetFileName(), ExamplesDir + "/drawing.alg");
+  EXPECT_EQ(AlgWindow(2)->GetFileName(), ExamplesDir + "/gcd.alg");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(Missing), std::string::npos) << Errors[0];
 }
 
 } // namespace
