@@ -103,7 +103,7 @@ TEST_F(EditorFormTest, EditCommandsFollowFocusSelectionAndMode) {
   // Delete removes the selected block; Select All selects.
   Alg.SelectBlock(First, true);
   W->DeleteSelection();
-  EXPECT_EQ(Alg.GetBlockCount(), 3) << "root, its body and one block";
+  EXPECT_EQ(Alg.GetBlockCount(), 2) << "the root and one block";
   W->SelectAll();
   EXPECT_GT(Alg.GetSelectedBlockCount(), 0);
 
