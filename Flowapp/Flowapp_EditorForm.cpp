@@ -4,8 +4,9 @@
 
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
-#include "Flowedit/Flowedit_AlgForm.h"
-#include "Flowedit/Flowedit_ConstructorForm.h"
+#include "Flowedit/Flowedit_Constructor.h"
+#include "Flowedit/Flowedit_Editor.h"
+#include "Flowedit/Flowedit_frmAlg.h"
 #include "Flowjog/Flowjog_Form.h"
 
 #include "Corekit/InteractionHooks.h"

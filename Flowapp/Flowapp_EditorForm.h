@@ -6,8 +6,10 @@
 #include "FlowappExport.h"
 
 #include "Environment/Editor.h"
+#include "Flowedit/Flowedit_frmAlg.h"
 
 #include "Corekit/MiscUtils_Versioning.h"
+#include "Corekit/ui/WindowHelpers.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,9 +20,6 @@ class QToolButton;
 
 namespace Deskbay {
 
-class TAction;
-class TActionList;
-class TAlgForm;
 class TAlgMachine;
 class TAlgorithm;
 

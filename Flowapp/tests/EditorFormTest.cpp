@@ -6,11 +6,12 @@
 #include "Flowapp/Flowapp_Images.h"
 
 #include "Corekit/ui/WindowHelpers.h"
-#include "Flowedit/Flowedit_ConstructorForm.h"
+#include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 

@@ -10,7 +10,7 @@
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/Streams.h"
 #include "Environment/ModuleReg.h"
-#include "Flowedit/Flowedit_ConstructorForm.h"
+#include "Flowedit/Flowedit_Constructor.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <fstream>

@@ -3,7 +3,7 @@
 
 #include "FlowappTestUtils.h"
 
-#include "Flowedit/Flowedit_ConstructorForm.h"
+#include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowjog/Flowjog_Form.h"
 #include "Flowmodel/Flowmodel_Main.h"
@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
