@@ -7,7 +7,7 @@
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowedit/Flowedit_frmAlg.h"
-#include "Flowjog/Flowjog_Form.h"
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"

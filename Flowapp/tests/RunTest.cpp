@@ -5,7 +5,7 @@
 
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
-#include "Flowjog/Flowjog_Form.h"
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
