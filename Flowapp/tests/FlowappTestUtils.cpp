@@ -1,5 +1,7 @@
 #include "FlowappTestUtils.h"
 
+#include "Flowapp/Flowapp_Module.h"
+
 #include "Corekit/TempFileMgr.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
@@ -38,12 +40,12 @@ TFlowappTest::~TFlowappTest() {
   }
 }
 
-void TFlowappTest::StartShell(const std::string& Applications) {
+void TFlowappTest::StartShell() {
   std::ofstream(Home + "/Deskbay.ini", std::ios::binary | std::ios::trunc)
-      << "[General]\nModuleDir=" << FlowappDir << "\n\n[Applications]\n"
-      << Applications;
+      << "[General]\n\n[Applications]\n";
   Shell = std::make_unique<TMainForm>(TShellStart{Home, "Deskbay", ""});
   Shell->FirstShow();
+  GetAppModuleClass()->Create("Flowapp");
 }
 
 TAlgEditorForm* TFlowappTest::AlgWindow(int Index) {

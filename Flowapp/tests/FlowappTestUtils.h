@@ -28,9 +28,11 @@ protected:
   TFlowappTest();
   ~TFlowappTest() override;
 
-  // The settings file with the given application lines, the plug-in's
-  // folder as module folder; then the main window and its first show.
-  void StartShell(const std::string& Applications = "Flowapp=1,Исполнитель алгоритмов\n");
+  // The main window and its first show, then the algorithm module as the
+  // shell starts an enabled one. The module is linked into the tests, so it
+  // is made from its class here: the shell's own loading refuses a library
+  // that is already in the process (that path has tests of its own).
+  void StartShell();
   // The I-th document window, which must be an algorithm window.
   TAlgEditorForm* AlgWindow(int Index = 0);
   // Lets deferred deletions and posted events happen.
