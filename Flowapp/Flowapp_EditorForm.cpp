@@ -255,14 +255,26 @@ void TAlgEditorForm::AlgRunExecute() {
     return;
   SetRunning(true);
   FInRun = true;
+  // The loop does not go idle during the run, so the buttons are brought up
+  // to date now: Stop must take its click, Run and Step are greyed. F2 must
+  // reach the abort poller as a key press: as the enabled Stop command's
+  // shortcut it would be taken for the shortcut, which the poller holds
+  // back like every other command, so the shortcut steps aside meanwhile.
+  UpdateActions();
+  const QKeySequence StopKey = AlgStop->shortcut();
+  AlgStop->setShortcut(QKeySequence());
+  auto EndRun = [this, &StopKey] {
+    FInRun = false;
+    AlgStop->setShortcut(StopKey);
+  };
   try {
     FMachine->Run();
   } catch (...) {
-    FInRun = false;
+    EndRun();
     Sync();
     throw;
   }
-  FInRun = false;
+  EndRun();
   Sync();
   if (FCloseAfterRun) {
     FCloseAfterRun = false;

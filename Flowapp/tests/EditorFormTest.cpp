@@ -151,7 +151,9 @@ TEST_F(EditorFormTest, ModifiedStateFollowsTheDirtyFlagAndSavingClearsIt) {
   EXPECT_FALSE(A->GetModified());
   ASSERT_EQ(A->GetAlgorithm().GetBlockCount(), Alg.GetBlockCount());
   TAlgBlock* Loaded = A->GetAlgorithm().GetRoot()->GetBody()->GetBlocks(0);
-  EXPECT_EQ(Loaded->GetText().GetText(), "A=1\nB=A+1\n");
+  ASSERT_EQ(Loaded->GetText().GetCount(), 2);
+  EXPECT_EQ(Loaded->GetText().Get(0), "A=1");
+  EXPECT_EQ(Loaded->GetText().Get(1), "B=A+1");
 }
 
 } // namespace

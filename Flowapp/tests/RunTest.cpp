@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 using namespace Deskbay;
@@ -40,6 +41,14 @@ protected:
     return A;
   }
   static void Update(TAlgEditorForm* W) { W->UpdateActions(); }
+  // An endless run that nothing else ends fails the test instead of
+  // hanging the suite.
+  void Watchdog(QObject* Context) {
+    After(10000, Context, [this] {
+      ADD_FAILURE() << "the run did not end";
+      Hooks->GetAbortPoller().RequestAbort();
+    });
+  }
 };
 
 TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
@@ -169,14 +178,17 @@ TEST_F(RunTest, F2EndsAnEndlessRunAndOtherInputWaits) {
   // on the flowchart and a close request are held back; the window paints;
   // then F2 ends the run.
   After(100, W, [&] {
-    QApplication::postEvent(W, new QKeyEvent(QEvent::KeyPress, Qt::Key_F8, Qt::NoModifier));
+    QTest::keyClick(W, Qt::Key_F8);
     W->close();
     W->GetChildView()->repaint();
     ++Painted;
   });
   After(300, W, [&] {
-    QApplication::postEvent(W, new QKeyEvent(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier));
+    // F2 counts while one of the program's windows is the active one.
+    QApplication::setActiveWindow(W);
+    QTest::keyClick(W, Qt::Key_F2);
   });
+  Watchdog(W);
   W->AlgRun->trigger();
   ASSERT_FALSE(Alive.isNull()) << "the close request did not free the window under the run";
   EXPECT_EQ(Painted, 1);
@@ -186,6 +198,17 @@ TEST_F(RunTest, F2EndsAnEndlessRunAndOtherInputWaits) {
   EXPECT_EQ(W->GetAlgorithm().GetColorScheme().GetSelectedBlockColor(), Red);
   EXPECT_GT(W->GetMachine()->GetStorage().GetVars("I"), 0);
   EXPECT_FALSE(W->GetInRun());
+
+  // After the run the keys are the commands' shortcuts again: F2 stops,
+  // F8 steps into a fresh run.
+  EXPECT_EQ(W->AlgStop->shortcut(), QKeySequence(Qt::Key_F2));
+  Update(W);
+  QTest::keyClick(W, Qt::Key_F2);
+  EXPECT_FALSE(W->GetRunning());
+  Update(W);
+  QTest::keyClick(W, Qt::Key_F8);
+  ASSERT_TRUE(W->GetRunning());
+  EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
 }
 
 TEST_F(RunTest, TheStopButtonEndsAnEndlessRun) {
@@ -200,6 +223,7 @@ TEST_F(RunTest, TheStopButtonEndsAnEndlessRun) {
                                             W->tbStop->mapToGlobal(Centre), Qt::LeftButton,
                                             Qt::NoButton, Qt::NoModifier));
   });
+  Watchdog(W);
   W->AlgRun->trigger();
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_NE(Errors[0].find(AbortMessage), std::string::npos) << Errors[0];
