@@ -2,9 +2,10 @@
 
 #include "ErrorDisplay.h"
 #include "Main.h"
-#include "ShellDialogs.h"
 
 #include "Corekit/VisualUtils.h"
+#include "Corekit/ui/CommonDialogs.h"
+#include "Corekit/ui/WindowHelpers.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -177,7 +178,7 @@ bool TEditorForm::SaveAs() {
   Dialog.setNameFilters(FilterToNameFilters(MakeSaveFilter()));
   Dialog.setDefaultSuffix(QString::fromStdString(FileExtension()));
   Dialog.selectFile(QString::fromStdString(WithoutDirectory(FFileName)));
-  bool Confirmed = RunFileDialog(Dialog);
+  bool Confirmed = ExecFileDialogUsingWorkingDir(Dialog);
   QDir::setCurrent(QString::fromStdString(MainForm->GetHomeDir()));
   if (Confirmed && !Dialog.selectedFiles().isEmpty())
     SaveAsFile(Dialog.selectedFiles().first().toStdString());
@@ -215,7 +216,7 @@ bool TEditorForm::QueryClose() {
     return true;
   EnsureVisibility();
   switch (
-      AskYesNoCancel("Подтверждение", Format("Сохранить изменения в \"%s\"?", FFileName.c_str()))) {
+      YesNoCancel("Подтверждение", Format("Сохранить изменения в \"%s\"?", FFileName.c_str()))) {
   case mrYes:
     return Save();
   case mrNo:

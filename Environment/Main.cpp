@@ -5,9 +5,9 @@
 #include "Environment_New.h"
 #include "ErrorDisplay.h"
 #include "ModuleReg.h"
-#include "ShellDialogs.h"
 
 #include "Corekit/VisualUtils.h"
+#include "Corekit/ui/WindowHelpers.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -40,9 +41,10 @@ constexpr int MaxWindowItems = 20;
 constexpr const char* ShellCaption = "Интегрированная среда Deskbay";
 constexpr const char* ShellShortTitle = "Deskbay";
 
-QAction* MakeAction(QObject* Owner, const char* Caption, const char* Hint,
+TAction* MakeAction(TActionList* List, const char* Caption, const char* Hint,
                     const QKeySequence& Shortcut = {}) {
-  auto* A = new QAction(QString::fromUtf8(Caption), Owner);
+  auto* A = new TAction(QString::fromUtf8(Caption), List->parent());
+  List->Add(A);
   QString H = QString::fromUtf8(Hint);
   A->setToolTip(H.section('|', 0, 0));
   A->setStatusTip(H.section('|', 1));
@@ -52,6 +54,49 @@ QAction* MakeAction(QObject* Owner, const char* Caption, const char* Hint,
     A->setShortcutContext(Qt::ApplicationShortcut);
   }
   return A;
+}
+
+// Scissors ('x'), two sheets ('c') or a sheet on a clipboard ('v'), 16 × 16.
+QIcon DrawEditIcon(char Kind) {
+  QPixmap Pixmap(16, 16);
+  Pixmap.fill(Qt::transparent);
+  QPainter P(&Pixmap);
+  P.setRenderHint(QPainter::Antialiasing);
+  const QColor Blue(0x2d, 0x6c, 0xb5), Grey(0x55, 0x55, 0x55);
+  auto Sheet = [&](QRectF R) {
+    P.setPen(Blue);
+    P.setBrush(Qt::white);
+    P.drawRect(R);
+    for (double Y = R.top() + 3; Y < R.bottom() - 1; Y += 2)
+      P.drawLine(QPointF(R.left() + 2, Y), QPointF(R.right() - 2, Y));
+  };
+  switch (Kind) {
+  case 'x':
+    P.setPen(QPen(Grey, 1.4));
+    P.drawLine(QPointF(5, 1), QPointF(11, 10));
+    P.drawLine(QPointF(11, 1), QPointF(5, 10));
+    P.setPen(QPen(Blue, 1.4));
+    P.drawEllipse(QPointF(4.5, 12.5), 2.3, 2.3);
+    P.drawEllipse(QPointF(11.5, 12.5), 2.3, 2.3);
+    break;
+  case 'c':
+    P.setPen(Grey);
+    P.setBrush(Qt::white);
+    P.drawRect(QRectF(1.5, 1.5, 8, 10));
+    Sheet(QRectF(6.5, 4.5, 8, 10));
+    break;
+  default:
+    P.setPen(QColor(0x7a, 0x5a, 0x2a));
+    P.setBrush(QColor(0xc8, 0xa1, 0x65));
+    P.drawRoundedRect(QRectF(1.5, 2.5, 11, 12), 1, 1);
+    P.setPen(Grey);
+    P.setBrush(QColor(0xdd, 0xdd, 0xdd));
+    P.drawRoundedRect(QRectF(4.5, 1, 5, 3), 1, 1);
+    Sheet(QRectF(6.5, 6.5, 8, 9));
+    break;
+  }
+  P.end();
+  return QIcon(Pixmap);
 }
 
 QRect WorkArea(const QWidget* W) {
@@ -225,43 +270,49 @@ void TMainForm::ModuleRequired(const std::string& ModuleName, std::string& FileN
 }
 
 void TMainForm::CreateActions() {
-  FileNew = MakeAction(this, "&Создать", "Создать|Создать новый файл", QKeySequence("Ctrl+N"));
-  FileOpen = MakeAction(this, "&Открыть...", "Открыть|Открыть файл", QKeySequence("Ctrl+O"));
-  FileSave =
-      MakeAction(this, "&Сохранить", "Сохранить|Сохранить текущий файл", QKeySequence("Ctrl+S"));
-  FileSaveAs = MakeAction(this, "Сохранить &как...",
+  ActionList = new TActionList(this);
+  FileNew =
+      MakeAction(ActionList, "&Создать", "Создать|Создать новый файл", QKeySequence("Ctrl+N"));
+  FileOpen = MakeAction(ActionList, "&Открыть...", "Открыть|Открыть файл", QKeySequence("Ctrl+O"));
+  FileSave = MakeAction(ActionList, "&Сохранить", "Сохранить|Сохранить текущий файл",
+                        QKeySequence("Ctrl+S"));
+  FileSaveAs = MakeAction(ActionList, "Сохранить &как...",
                           "Сохранить как|Сохранить текущий файл под другим именем");
-  FileSaveAll = MakeAction(this, "Сохранить &все", "Сохранить все|Сохранить все открытые файлы");
-  FileClose = MakeAction(this, "&Закрыть", "Закрыть|Закрыть текущий файл");
-  FileCloseAll = MakeAction(this, "Закрыть вс&е", "Закрыть все|Закрыть все файлы");
-  FileExit = MakeAction(this, "В&ыход", "Выход|Выйти из программы");
-  EditCut = MakeAction(this, "&Вырезать", "Вырезать|Вырезать выделенную область в буфер обмена",
-                       QKeySequence("Ctrl+X"));
-  EditCopy =
-      MakeAction(this, "&Копировать", "Копировать|Скопировать выделенную область в буфер обмена",
-                 QKeySequence("Ctrl+C"));
-  EditPaste = MakeAction(this, "Вст&авить", "Вставить|Вставить содержимое буфера обмена",
+  FileSaveAll =
+      MakeAction(ActionList, "Сохранить &все", "Сохранить все|Сохранить все открытые файлы");
+  FileClose = MakeAction(ActionList, "&Закрыть", "Закрыть|Закрыть текущий файл");
+  FileCloseAll = MakeAction(ActionList, "Закрыть вс&е", "Закрыть все|Закрыть все файлы");
+  FileExit = MakeAction(ActionList, "В&ыход", "Выход|Выйти из программы");
+  EditCut =
+      MakeAction(ActionList, "&Вырезать", "Вырезать|Вырезать выделенную область в буфер обмена",
+                 QKeySequence("Ctrl+X"));
+  EditCopy = MakeAction(ActionList, "&Копировать",
+                        "Копировать|Скопировать выделенную область в буфер обмена",
+                        QKeySequence("Ctrl+C"));
+  EditPaste = MakeAction(ActionList, "Вст&авить", "Вставить|Вставить содержимое буфера обмена",
                          QKeySequence("Ctrl+V"));
-  EditDelete =
-      MakeAction(this, "&Удалить", "Удалить|Очистить выделенную область", QKeySequence("Del"));
+  EditDelete = MakeAction(ActionList, "&Удалить", "Удалить|Очистить выделенную область",
+                          QKeySequence("Del"));
   EditSelectAll =
-      MakeAction(this, "Выде&лить все", "Выделить все|Выделить все", QKeySequence("Ctrl+A"));
+      MakeAction(ActionList, "Выде&лить все", "Выделить все|Выделить все", QKeySequence("Ctrl+A"));
   WindowNext =
-      MakeAction(this, "Следующее", "Следующее окно|Следующее окно", QKeySequence("Ctrl+F6"));
-  HelpModules =
-      MakeAction(this, "&Модули...", "Показать установленные модули|Показать установленные модули");
-  HelpApplications = MakeAction(this, "&Приложения",
+      MakeAction(ActionList, "Следующее", "Следующее окно|Следующее окно", QKeySequence("Ctrl+F6"));
+  HelpModules = MakeAction(ActionList, "&Модули...",
+                           "Показать установленные модули|Показать установленные модули");
+  HelpApplications = MakeAction(ActionList, "&Приложения",
                                 "Показать доступные приложения|Показать доступные приложения");
-  HelpAbout = MakeAction(this, "&О программе...",
+  HelpAbout = MakeAction(ActionList, "&О программе...",
                          "Показать информацию о программе|Показать информацию о программе");
 
   QStyle* S = style();
   FileNew->setIcon(S->standardIcon(QStyle::SP_FileIcon));
   FileOpen->setIcon(S->standardIcon(QStyle::SP_DialogOpenButton));
   FileSave->setIcon(S->standardIcon(QStyle::SP_DialogSaveButton));
-  EditCut->setIcon(QIcon::fromTheme("edit-cut"));
-  EditCopy->setIcon(QIcon::fromTheme("edit-copy"));
-  EditPaste->setIcon(QIcon::fromTheme("edit-paste"));
+  // The desktop's icons where it has them, small drawings of our own
+  // otherwise.
+  EditCut->setIcon(QIcon::fromTheme("edit-cut", DrawEditIcon('x')));
+  EditCopy->setIcon(QIcon::fromTheme("edit-copy", DrawEditIcon('c')));
+  EditPaste->setIcon(QIcon::fromTheme("edit-paste", DrawEditIcon('v')));
   EditDelete->setIcon(S->standardIcon(QStyle::SP_TrashIcon));
 
   connect(FileNew, &QAction::triggered, this, &TMainForm::FileNewExecute);
@@ -283,6 +334,39 @@ void TMainForm::CreateActions() {
   connect(HelpModules, &QAction::triggered, this, [] { ShowModules(); });
   connect(HelpAbout, &QAction::triggered, HelpModules, &QAction::trigger);
   connect(HelpApplications, &QAction::triggered, this, [] { ShowApplications(); });
+  // Enabled state of each command, worked out when the loop goes idle.
+  auto Always = [](TAction& A) { A.setEnabled(true); };
+  for (TAction* A : {FileNew, FileOpen, FileExit, HelpModules, HelpApplications, HelpAbout})
+    A->OnUpdate = Always;
+  FileSave->OnUpdate = [this](TAction& A) {
+    TEditorForm* E = ActiveEditor();
+    A.setEnabled(E && E->CanSave());
+  };
+  FileSaveAs->OnUpdate = [this](TAction& A) {
+    TEditorForm* E = ActiveEditor();
+    A.setEnabled(E && E->CanSaveAs());
+  };
+  FileSaveAll->OnUpdate = [this](TAction& A) {
+    A.setEnabled(
+        std::any_of(FEditors.begin(), FEditors.end(), [](TEditorForm* E) { return E->CanSave(); }));
+  };
+  FileClose->OnUpdate = [this](TAction& A) { A.setEnabled(ActiveEditor() != nullptr); };
+  FileCloseAll->OnUpdate = [this](TAction& A) { A.setEnabled(!FEditors.empty()); };
+  auto OnActive = [this](bool (TBasicForm::*Can)()) {
+    return [this, Can](TAction& A) { A.setEnabled(FActiveWindow && (FActiveWindow->*Can)()); };
+  };
+  EditCut->OnUpdate = OnActive(&TBasicForm::CanCut);
+  EditCopy->OnUpdate = OnActive(&TBasicForm::CanCopy);
+  EditPaste->OnUpdate = OnActive(&TBasicForm::CanPaste);
+  EditDelete->OnUpdate = OnActive(&TBasicForm::CanDelete);
+  EditSelectAll->OnUpdate = OnActive(&TBasicForm::CanSelectAll);
+  // The Window menu and its tool button go with WindowNext.
+  WindowNext->OnUpdate = [this](TAction& A) {
+    A.setEnabled(!FWindows.empty());
+    if (mnuWindow)
+      mnuWindow->menuAction()->setEnabled(!FWindows.empty());
+  };
+
   // Shortcuts of the strip work while a document window has the focus.
   addActions({FileNew, FileOpen, FileSave, EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll,
               WindowNext});
@@ -484,19 +568,30 @@ void TMainForm::LoadAppClass(const std::string& Name) {
   if (FModuleManager.IsModuleResident(File))
     throw Exception(Format("Модуль \"%s\" уже загружен.", File.c_str()));
   TModuleHandle Handle = FModuleManager.MountModule(File);
+  // A failure unmounts the package again. The package's own exception
+  // types go with it, so the message is copied out and the exception left
+  // behind before the package is unloaded.
+  std::string Error;
+  bool Failed = false;
   try {
     auto Get = reinterpret_cast<TGetAppModuleClass>(
         GetPackageProcAddress(Handle, GetAppModuleClassExport));
-    if (!Get)
-      throw Exception(Format("Модуль \"%s\" не является модулем приложения.", File.c_str()));
-    const TAppModuleClass* Class = Get();
+    const TAppModuleClass* Class = Get ? Get() : nullptr;
     if (!Class)
       throw Exception(Format("Модуль \"%s\" не является модулем приложения.", File.c_str()));
     FAppNames[Index].Class = Class;
     FAppTitles[Index] = Class->GetTitle();
+  } catch (const std::exception& E) {
+    Error = E.what();
+    Failed = true;
   } catch (...) {
+    Error = Format("Модуль \"%s\" не является модулем приложения.", File.c_str());
+    Failed = true;
+  }
+  if (Failed) {
+    FAppNames[Index].Class = nullptr;
     FModuleManager.UnmountModule(File);
-    throw;
+    throw Exception(Error);
   }
 }
 
@@ -812,21 +907,7 @@ TEditorForm* TMainForm::ActiveEditor() const {
 }
 
 void TMainForm::UpdateActions() {
-  TEditorForm* Editor = ActiveEditor();
-  TBasicForm* Active = FActiveWindow;
-  FileSave->setEnabled(Editor && Editor->CanSave());
-  FileSaveAs->setEnabled(Editor && Editor->CanSaveAs());
-  FileSaveAll->setEnabled(
-      std::any_of(FEditors.begin(), FEditors.end(), [](TEditorForm* E) { return E->CanSave(); }));
-  FileClose->setEnabled(Editor != nullptr);
-  FileCloseAll->setEnabled(!FEditors.empty());
-  EditCut->setEnabled(Active && Active->CanCut());
-  EditCopy->setEnabled(Active && Active->CanCopy());
-  EditPaste->setEnabled(Active && Active->CanPaste());
-  EditDelete->setEnabled(Active && Active->CanDelete());
-  EditSelectAll->setEnabled(Active && Active->CanSelectAll());
-  WindowNext->setEnabled(!FWindows.empty());
-  mnuWindow->menuAction()->setEnabled(!FWindows.empty());
+  UpdateAllActions(*ActionList);
 }
 
 void TMainForm::OnIdle() {
@@ -874,7 +955,7 @@ void TMainForm::FileOpenExecute() {
   Dialog.setNameFilters(Filters);
   if (DefaultIndex >= 1 && DefaultIndex <= Filters.size())
     Dialog.selectNameFilter(Filters[DefaultIndex - 1]);
-  if (!RunFileDialog(Dialog))
+  if (!ExecFileDialogUsingWorkingDir(Dialog))
     return;
   std::vector<std::string> Names;
   for (const QString& F : Dialog.selectedFiles())

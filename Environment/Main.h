@@ -11,6 +11,7 @@
 #include "Corekit/IniFiles.h"
 #include "Corekit/ModMgr.h"
 #include "Corekit/TempFileMgr.h"
+#include "Corekit/ui/WindowHelpers.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -19,7 +20,6 @@
 #include <string>
 #include <vector>
 
-class QAction;
 class QMenu;
 class QMenuBar;
 class QToolBar;
@@ -195,12 +195,13 @@ public:
   void PlaceStrip();
 
   // The commands.
-  QAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
+  TAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
       *FileExit, *EditCut, *EditCopy, *EditPaste, *EditDelete, *EditSelectAll, *WindowNext,
       *HelpModules, *HelpApplications, *HelpAbout;
+  TActionList* ActionList;
   QMenuBar* tbrMenu;
   QToolBar* tbrMain;
-  QMenu *mnuFile, *mnuEdit, *mnuWindow, *mnuHelp;
+  QMenu *mnuFile = nullptr, *mnuEdit = nullptr, *mnuWindow = nullptr, *mnuHelp = nullptr;
 
   // The actions' handlers, reachable without the menus.
   void FileNewExecute();

@@ -57,26 +57,44 @@ TShellStart TShellStart::FromProgram() {
   return Start;
 }
 
-std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
-  std::string Beside = HomeDir + "/" + ProgramName + ".ini";
-  if (Writable(HomeDir) && (!Exists(Beside) || Writable(Beside)))
-    return Beside;
-  std::string Config = UserConfigDir();
-  if (Config.empty())
-    return Beside;
-  std::string Dir = Config + "/deskbay";
-  std::string Own = Dir + "/" + ProgramName + ".ini";
-  if (Exists(Own))
-    return Own;
-  if (!MakeDirs(Dir))
-    return Beside;
+namespace {
+
+bool CopyFile(const std::string& From, const std::string& To) {
   try {
-    std::ifstream In(Beside, std::ios::binary);
+    std::ifstream In(From, std::ios::binary);
     std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-    SaveFileAtomically(Own, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+    SaveFileAtomically(To, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+    return true;
   } catch (const std::exception&) {
+    return false;
+  }
+}
+
+} // namespace
+
+std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
+  std::string Name = ProgramName + ".ini";
+  std::string Beside = HomeDir + "/" + Name;
+  // The settings an installed program starts from; in the build tree the
+  // file beside the program is its own default.
+  std::string Default = Beside;
+  if (!Exists(Beside))
+    Default = HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN + "/" + Name;
+
+  if (Writable(HomeDir) && (!Exists(Beside) || Writable(Beside))) {
+    if (!Exists(Beside) && Exists(Default))
+      CopyFile(Default, Beside);
     return Beside;
   }
+  std::string Config = UserConfigDir();
+  if (Config.empty())
+    return Exists(Beside) ? Beside : Default;
+  std::string Dir = Config + "/deskbay";
+  std::string Own = Dir + "/" + Name;
+  if (Exists(Own))
+    return Own;
+  if (!MakeDirs(Dir) || (Exists(Default) && !CopyFile(Default, Own)))
+    return Exists(Beside) ? Beside : Default;
   return Own;
 }
 

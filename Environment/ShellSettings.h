@@ -21,10 +21,10 @@ struct ENVIRONMENT_API TShellStart {
 
 // The settings file beside the program ("<Home>/<Program>.ini") when that
 // folder can be written; otherwise the user's own copy
-// "$XDG_CONFIG_HOME/deskbay/<Program>.ini" (or "~/.config/..."), made from
-// the one beside the program when it does not exist yet. When no user copy
-// can be made either, the one beside the program: it is read, and writes to
-// it fail quietly at exit.
+// "$XDG_CONFIG_HOME/deskbay/<Program>.ini" (or "~/.config/..."). A new
+// file starts as a copy of the one beside the program or, for an installed
+// program, of the default installed with it (share/deskbay). When no file
+// can be written at all, one that can be read: writes to it fail quietly.
 ENVIRONMENT_API std::string ChooseSettingsFile(const std::string& HomeDir,
                                                const std::string& ProgramName);
 

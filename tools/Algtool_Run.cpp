@@ -19,38 +19,6 @@ namespace Deskbay::Algtool {
 
 namespace {
 
-// Answers the machine's questions from a stream, as the input dialog would
-// take what was typed: trimmed, and an empty line is no answer. The end of
-// the stream is the dialog's Cancel.
-class TStreamInput : public IInputProvider {
-public:
-  TStreamInput(std::istream& In, std::ostream* Prompts) : FIn(In), FPrompts(Prompts) {
-    FPrevious = SetInputProvider(this);
-  }
-  ~TStreamInput() override { SetInputProvider(FPrevious); }
-
-  bool InputString(const std::string&, const std::string& Prompt, std::string& Value,
-                   const TInputStringOptions& Options) override {
-    for (;;) {
-      if (FPrompts)
-        *FPrompts << Prompt << ' ' << std::flush;
-      std::string Line;
-      if (!std::getline(FIn, Line))
-        return false;
-      std::string Answer = ApplyInputStringOptions(Line, Options);
-      if (Options.NotEmpty && Trim(Answer).empty())
-        continue;
-      Value = std::move(Answer);
-      return true;
-    }
-  }
-
-private:
-  std::istream& FIn;
-  std::ostream* FPrompts;
-  IInputProvider* FPrevious = nullptr;
-};
-
 // Ctrl+C stops the run the way F2 does in the desktop program: the machine
 // fails with its own "stopped by the user" error, so --vars and --canvas
 // still report. A second Ctrl+C ends the process at once.
@@ -112,6 +80,94 @@ void PrintVars(const TVarStorage& Storage, std::ostream& Out) {
 
 } // namespace
 
+TStreamInput::TStreamInput(std::istream& In, std::ostream* Prompts)
+    : FIn(In), FPrompts(Prompts), FPrevious(SetInputProvider(this)) {}
+
+TStreamInput::~TStreamInput() {
+  SetInputProvider(FPrevious);
+}
+
+bool TStreamInput::InputString(const std::string&, const std::string& Prompt, std::string& Value,
+                               const TInputStringOptions& Options) {
+  for (;;) {
+    if (FPrompts)
+      *FPrompts << Prompt << ' ' << std::flush;
+    std::string Line;
+    if (!std::getline(FIn, Line)) {
+      FUnansweredPrompt = Prompt;
+      return false;
+    }
+    std::string Answer = ApplyInputStringOptions(Line, Options);
+    if (Options.NotEmpty && Trim(Answer).empty())
+      continue;
+    Value = std::move(Answer);
+    return true;
+  }
+}
+
+TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
+                         TRunObserver* Observer) {
+  TRunOutcome Outcome;
+  try {
+    Machine.InitComplete();
+    Machine.SetCurrentBlock(Alg.GetRoot());
+    // Nobody listens to the components while the run goes on, and per-step
+    // notices would only cost.
+    TAlgComponentGuard Components(Machine);
+    while (Machine.GetState() == amsReady) {
+      if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
+        Outcome.End = TRunEnd::StepLimit;
+        break;
+      }
+      if (Observer) {
+        if (Observer->StopRequested()) {
+          Outcome.End = TRunEnd::Stopped;
+          break;
+        }
+        Observer->BeforeStep(Machine, Outcome.Steps + 1);
+        try {
+          Machine.Step();
+        } catch (...) {
+          Observer->AfterStep(Machine);
+          throw;
+        }
+        Observer->AfterStep(Machine);
+      } else {
+        Machine.Step();
+      }
+      ++Outcome.Steps;
+    }
+  } catch (const Exception& E) {
+    Outcome.End = TRunEnd::Failed;
+    Outcome.Error = MessageLines(E.Message());
+    if (TAlgBlock* Failed = Machine.GetCurrentBlock())
+      Outcome.FailedBlock = DescribeBlock(Failed);
+  }
+  return Outcome;
+}
+
+namespace {
+
+// --trace: each next block before its step, the variables it changed after.
+class TTracer : public TRunObserver {
+public:
+  explicit TTracer(std::ostream& Err) : FErr(Err) {}
+  void BeforeStep(TAlgMachine& Machine, int64_t Step) override {
+    TAlgBlock* Next = Machine.GetCurrentBlock();
+    FErr << "[" << Step << "] " << (Next ? DescribeBlock(Next) : "конец") << '\n';
+    FVars = SnapshotVars(Machine.GetStorage());
+  }
+  void AfterStep(TAlgMachine& Machine) override {
+    PrintChangedVars(FVars, SnapshotVars(Machine.GetStorage()), FErr);
+  }
+
+private:
+  std::ostream& FErr;
+  TVarSnapshot FVars;
+};
+
+} // namespace
+
 int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput, std::ostream& Out,
                  std::ostream& Err) {
   TAlgorithm Alg;
@@ -128,45 +184,23 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
   Machine.GetConsole().SetOnAddLine([&Out](const std::string& Line) {
     Out << Line << '\n' << std::flush;
   });
+  TTracer Tracer(Err);
+  const TRunOutcome Outcome =
+      DriveMachine(Machine, Alg, Options.MaxSteps, Options.Trace ? &Tracer : nullptr);
 
   int Status = RunDone;
-  int64_t Steps = 0;
-  TVarSnapshot Vars;
-  try {
-    Machine.InitComplete();
-    Machine.SetCurrentBlock(Alg.GetRoot());
-    // One component bracket around the whole run, as the machine's own Run
-    // keeps it: nobody listens here, and per-step notices would only cost.
-    TAlgComponentGuard Components(Machine);
-    while (Machine.GetState() == amsReady) {
-      if (Options.MaxSteps >= 0 && Steps >= Options.MaxSteps) {
-        Status = RunStepLimit;
-        break;
-      }
-      if (Options.Trace) {
-        TAlgBlock* Next = Machine.GetCurrentBlock();
-        Err << "[" << Steps + 1 << "] " << (Next ? DescribeBlock(Next) : "конец") << '\n';
-        Vars = SnapshotVars(Machine.GetStorage());
-      }
-      Machine.Step();
-      ++Steps;
-      if (Options.Trace)
-        PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
-    }
-  } catch (const Exception& E) {
-    if (Options.Trace)
-      PrintChangedVars(Vars, SnapshotVars(Machine.GetStorage()), Err);
+  if (Outcome.End == TRunEnd::Failed) {
     Out << std::flush;
-    if (TAlgBlock* Failed = Machine.GetCurrentBlock())
-      Err << "Ошибка в блоке \"" << DescribeBlock(Failed) << "\":\n";
-    Err << MessageLines(E.Message()) << '\n';
+    if (!Outcome.FailedBlock.empty())
+      Err << "Ошибка в блоке \"" << Outcome.FailedBlock << "\":\n";
+    Err << Outcome.Error << '\n';
     Status = RunFailed;
-  }
-
-  if (Status == RunStepLimit)
+  } else if (Outcome.End == TRunEnd::StepLimit) {
     Err << Format("Выполнение остановлено после %lld шагов (предел --max-steps).",
-                  static_cast<long long>(Steps))
+                  static_cast<long long>(Outcome.Steps))
         << '\n';
+    Status = RunStepLimit;
+  }
   if (Options.Vars)
     PrintVars(Machine.GetStorage(), Out);
   Out << std::flush;

@@ -1,13 +1,17 @@
-// algtool: algorithm files from the command line — run, show, create, resave
-// and draw them without the desktop program.
+// algtool: algorithm files from the command line — run, check, show, create,
+// resave and draw them without the desktop program.
 
+#include "Algtool_CheckPool.h"
+#include "Algtool_CheckReport.h"
 #include "Algtool_Files.h"
 #include "Algtool_Run.h"
+#include "Algtool_TestFile.h"
 
 #include "Corekit/SysUtils.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -24,6 +28,8 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N]\n"
+    "      проверить алгоритмы на случаях из файла тестов\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -89,17 +95,6 @@ int Render(const std::string& FileName, const std::string& SvgFileName) {
   return 0;
 }
 
-// Whole decimal numbers only: a step limit of "10x" or "-1" is a mistake.
-bool ParseCount(const std::string& S, int64_t& Value) {
-  if (S.empty() || S.size() > 18)
-    return false;
-  for (char C : S)
-    if (C < '0' || C > '9')
-      return false;
-  Value = std::stoll(S);
-  return true;
-}
-
 int Run(const std::vector<std::string>& Args) {
   TRunOptions Options;
   for (size_t I = 0; I < Args.size(); ++I) {
@@ -129,6 +124,46 @@ int Run(const std::vector<std::string>& Args) {
   return RunAlgorithm(Options, std::cin, isatty(STDIN_FILENO) != 0, std::cout, std::cerr);
 }
 
+int Check(const std::vector<std::string>& Args) {
+  std::vector<std::string> Names;
+  TReportFormat ReportFormat = TReportFormat::Text;
+  int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+  bool Options = true;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    if (Options && A == "--") {
+      Options = false;
+    } else if (Options && A == "--format") {
+      const std::string Value = I + 1 < Args.size() ? Args[++I] : "";
+      if (Value == "text")
+        ReportFormat = TReportFormat::Text;
+      else if (Value == "csv")
+        ReportFormat = TReportFormat::Csv;
+      else if (Value == "json")
+        ReportFormat = TReportFormat::Json;
+      else
+        return UsageError("после --format нужен формат: text, csv или json.");
+    } else if (Options && A == "--jobs") {
+      if (I + 1 >= Args.size() || !ParseCount(Args[I + 1], Jobs) || Jobs == 0)
+        return UsageError("после --jobs нужно целое число процессов больше нуля.");
+      ++I;
+    } else if (Options && A.size() > 1 && A[0] == '-') {
+      return UsageError(Format("неизвестный параметр \"%s\".", A.c_str()));
+    } else {
+      Names.push_back(A);
+    }
+  }
+  if (Names.size() < 2)
+    return UsageError("команде check нужны файл тестов и хотя бы один файл алгоритма.");
+  const TTestFile Tests = ReadTestFile(Names[0]);
+  Names.erase(Names.begin());
+  TCheckReport Report(ReportFormat, std::cout);
+  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)),
+             [&Report](const TFileResult& File) { Report.Add(File); });
+  Report.Finish();
+  return Report.ExitStatus();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +179,8 @@ int main(int argc, char** argv) {
   try {
     if (Command == "run")
       return Run(Args);
+    if (Command == "check")
+      return Check(Args);
     if (Command == "show" && Args.size() == 1)
       return Show(Args[0]);
     if (Command == "new" && Args.size() == 1)

@@ -36,15 +36,16 @@ TDragRunner SetDragRunner(TDragRunner NewRunner) {
 }
 
 Qt::DropAction ExecDrag(QWidget* Source, std::unique_ptr<TDragObject> Object,
-                        const QPixmap& Picture) {
+                        const QPixmap& Picture, std::optional<QPoint> HotSpot) {
   // QDrag owns the MIME data and with it the object, and frees both with
   // itself; the drag is freed here, so the object goes when the drag ends.
   auto* Drag = new QDrag(Source);
   Drag->setMimeData(new TDragMimeData(std::move(Object)));
   if (!Picture.isNull()) {
     Drag->setPixmap(Picture);
-    Drag->setHotSpot(QPoint(Picture.width() / 2, Picture.height() / 2) /
-                     Picture.devicePixelRatio());
+    Drag->setHotSpot(HotSpot ? *HotSpot
+                             : QPoint(Picture.width() / 2, Picture.height() / 2) /
+                                   Picture.devicePixelRatio());
   }
   // Freed here unless the source went first and took it along.
   struct TDragScope {

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDrag;
 class QWidget;
@@ -46,10 +47,12 @@ using TDragRunner = std::function<Qt::DropAction(QDrag& Drag)>;
 // it replaced.
 COREKITUI_API TDragRunner SetDragRunner(TDragRunner Runner);
 
-// Drags Object from Source until the drag ends, showing Picture under the
-// pointer. Blocks nothing else: the event loop runs meanwhile.
+// Drags Object from Source until the drag ends, showing Picture with its
+// point HotSpot under the pointer (by default its centre). Blocks nothing
+// else: the event loop runs meanwhile.
 COREKITUI_API Qt::DropAction ExecDrag(QWidget* Source, std::unique_ptr<TDragObject> Object,
-                                      const QPixmap& Picture = QPixmap());
+                                      const QPixmap& Picture = QPixmap(),
+                                      std::optional<QPoint> HotSpot = std::nullopt);
 // True while a drag started by ExecDrag is in progress.
 COREKITUI_API bool IsDragging();
 

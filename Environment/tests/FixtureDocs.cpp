@@ -1,5 +1,13 @@
 #include "FixtureDocs.h"
 
+#include "Environment/Environment_Modules.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
 namespace Deskbay::Testing {
 
 namespace {
@@ -19,6 +27,12 @@ public:
   TFixtureDocsModule(const TAppModuleClass& Class, const std::string& Name)
       : TAppModule(Class, Name) {
     RegisterEditors({&FixtureTextClass}, true);
+    // For looking at the shell by hand: a document at start, and the
+    // modules dialog after the given milliseconds.
+    if (std::getenv("DESKBAY_FIXTURE_OPEN"))
+      MainForm->CreateEditor(&FixtureTextClass);
+    if (const char* Delay = std::getenv("DESKBAY_FIXTURE_SHOW_MODULES"))
+      QTimer::singleShot(std::atoi(Delay), [] { ShowModules(); });
   }
 };
 
@@ -32,6 +46,14 @@ public:
 const TFixtureDocsModuleClass ModuleClass("TFixtureDocsModule");
 
 } // namespace
+
+TFixtureTextForm::TFixtureTextForm(const TEditorFormClass& Class, QWidget* Owner)
+    : TEditorForm(Class, Owner) {
+  auto* View = new QPlainTextEdit(this);
+  View->setReadOnly(true);
+  View->setPlainText("Проверочный текст");
+  (new QVBoxLayout(this))->addWidget(View);
+}
 
 void TFixtureTextForm::LoadStream(TStream& Stream) {
   Stream.Seek(4, soBeginning);

@@ -10,7 +10,7 @@ namespace Deskbay::Testing {
 class TFixtureTextForm : public TEditorForm {
 
 public:
-  TFixtureTextForm(const TEditorFormClass& Class, QWidget* Owner) : TEditorForm(Class, Owner) {}
+  TFixtureTextForm(const TEditorFormClass& Class, QWidget* Owner);
 
   std::string Text;
 

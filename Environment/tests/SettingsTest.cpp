@@ -78,15 +78,19 @@ TEST_F(SettingsTest, WithoutATitleThePackageIsLoadedToLearnIt) {
 }
 
 TEST_F(SettingsTest, BadEntriesAreDroppedOrDisabledWithTheirMessages) {
-  WriteSettings("Nowhere=1\nFixtureNoClass=1\nFixtureFails=1,Неудачный модуль\n"
+  WriteSettings("Nowhere=1\nFixtureBadClass\nFixtureBadClass=1\nFixtureNoClass=1\n"
+                "FixtureFails=1,Неудачный модуль\n"
                 "FixtureDocs=0\xff\xfe,Заголовок \xff\n");
   Start();
-  ASSERT_EQ(Errors.size(), 3u);
+  ASSERT_EQ(Errors.size(), 4u);
   // From the last entry to the first.
   EXPECT_EQ(Errors[0], "Ошибка инициализации модуля \"FixtureFails\": Нет нужных данных.");
   EXPECT_EQ(Errors[1], "Модуль \"FixtureNoClass.so\" не является модулем приложения.");
-  EXPECT_EQ(Errors[2], "Module \"Nowhere.so\" not found.");
+  // The package's own exception went with it; its message stays.
+  EXPECT_EQ(Errors[2], "Класс модуля недоступен");
+  EXPECT_EQ(Errors[3], "Module \"Nowhere.so\" not found.");
   EXPECT_FALSE(Shell->GetModuleManager().IsModuleResident("FixtureNoClass.so"));
+  EXPECT_FALSE(Shell->GetModuleManager().IsModuleResident("FixtureBadClass.so"));
 
   ASSERT_EQ(Shell->GetAppCount(), 2);
   EXPECT_EQ(Shell->GetApps(0), "FixtureFails");
@@ -134,6 +138,20 @@ TEST_F(SettingsTest, RelativeModuleFolderAndTheTemporaryFolder) {
   Stop();
   struct stat St;
   EXPECT_NE(stat((Home + "/$tmp1$").c_str(), &St), 0);
+}
+
+TEST_F(SettingsTest, AnInstalledProgramStartsFromTheInstalledDefaults) {
+  std::string Bin = Home + "/bin", Share = Home + "/share/deskbay";
+  mkdir(Bin.c_str(), 0700);
+  mkdir((Home + "/share").c_str(), 0700);
+  mkdir(Share.c_str(), 0700);
+  WriteText(Share + "/Deskbay.ini", "[General]\nModuleDir=../lib/deskbay\n");
+  EXPECT_EQ(ChooseSettingsFile(Bin, "Deskbay"), Bin + "/Deskbay.ini");
+  EXPECT_EQ(ReadText(Bin + "/Deskbay.ini"), "[General]\nModuleDir=../lib/deskbay\n");
+  // Once there, the copy is the user's: the defaults do not overwrite it.
+  WriteText(Bin + "/Deskbay.ini", "[General]\n");
+  EXPECT_EQ(ChooseSettingsFile(Bin, "Deskbay"), Bin + "/Deskbay.ini");
+  EXPECT_EQ(ReadText(Bin + "/Deskbay.ini"), "[General]\n");
 }
 
 TEST_F(SettingsTest, ASettingsFileBesideAnUnwritableProgramMovesToTheUser) {

@@ -83,7 +83,7 @@ foreach(binary IN LISTS binaries)
 endforeach()
 # The installed settings file enables the algorithm module and finds it
 # among the libraries.
-set(ini ${root}/usr/bin/Deskbay.ini)
+set(ini ${root}/usr/share/deskbay/Deskbay.ini)
 if(EXISTS ${ini})
   file(READ ${ini} settings)
   foreach(line "ModuleDir=../lib/deskbay\n" "Flowapp=1,")

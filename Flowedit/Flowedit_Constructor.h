@@ -1,0 +1,49 @@
+#pragma once
+
+// The constructor form: the algorithm form with a text box that edits the
+// selected block's lines and the block palette beside the flowchart.
+
+#include "FloweditExport.h"
+#include "Flowedit_frmAlg.h"
+
+#include "Corekit/MiscUtils_Versioning.h"
+
+class QPlainTextEdit;
+
+namespace Deskbay {
+
+class TAlgBlock;
+class TPaletteFrame;
+
+class FLOWEDIT_API TAlgConstructorForm : public TAlgForm {
+  Q_OBJECT
+public:
+  explicit TAlgConstructorForm(QWidget* Parent = nullptr);
+  ~TAlgConstructorForm() override;
+
+  QPlainTextEdit* memBlock;
+  QFrame* pnlSpacing;
+  TPaletteFrame* Palette;
+
+  void SetAlgorithm(TAlgorithm* Algorithm) override;
+  void AlgSelChange(TObject* Sender);
+  // Fills the text box from the one selected block; without exactly one
+  // selected block it is empty and disabled.
+  void SetupBlockEditor();
+  // Writes the text box back into the one selected block.
+  void memBlockChange();
+  // Inserts a copy of Block after the one selected block, or at the end of
+  // the algorithm when none is selected, and selects it.
+  void PaletteBlockClick(TPaletteFrame& Sender, TAlgBlock* Block);
+  // A character typed on the flowchart goes on in the text box.
+  void AlgEditorKeyPress(QString& Text);
+
+private:
+  TAlgBlock* SingleSelectedBlock() const;
+  void AttachTextBox(bool Attach);
+
+  TNotifyAdapter<TAlgConstructorForm> FOnSelChange{this, &TAlgConstructorForm::AlgSelChange};
+  QMetaObject::Connection FTextBoxConnection;
+};
+
+} // namespace Deskbay

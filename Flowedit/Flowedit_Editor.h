@@ -1,0 +1,183 @@
+#pragma once
+
+// The flowchart control. It shows one algorithm by asking its root block to
+// render into a fresh tree of composite images whenever one of the
+// algorithm's three versions (content, selection, view) moved, sizes itself
+// to the picture, replays it on every paint and hit-tests through it. Mouse
+// and keyboard select, delete, move and copy blocks; blocks dragged from an
+// editor or the palette are dropped into sequences.
+//
+// Zoom scales the picture from 50 % to 300 %. Every position the control
+// works with goes through one transform between its client coordinates and
+// the flowchart's (the root image's logical coordinates): chart = client *
+// 100 / zoom, rounded down. At 100 % both are the same.
+//
+// The control lives on the area of a scroll box (TAdvScrollBox or any
+// QScrollArea); centering, MakeVisible, the wheel and scrolling while
+// dragging act on that box and do nothing without one.
+
+#include "FloweditExport.h"
+#include "Flowedit_DragObject.h"
+
+#include "Corekit/MiscUtils_Versioning.h"
+#include "Corekit/VisualUtils.h"
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QScrollArea;
+
+namespace Deskbay {
+
+class TAlgBlock;
+class TAlgorithm;
+class TCompoundAlgBlock;
+
+// One listener interface per notice the editor hears.
+class FLOWEDIT_API IOnAlgChange : public IOnNotify {};
+class FLOWEDIT_API IOnAlgSelChange : public IOnNotify {};
+class FLOWEDIT_API IOnAlgViewChange : public IOnNotify {};
+
+class FLOWEDIT_API TAlgEditor : public QWidget {
+  Q_OBJECT
+public:
+  explicit TAlgEditor(QWidget* Parent = nullptr);
+  ~TAlgEditor() override;
+
+  TAlgorithm* GetAlgorithm() const { return FAlgorithm; }
+  // Shows Algorithm (not owned; nullptr: none) and lays it out.
+  void SetAlgorithm(TAlgorithm* Algorithm);
+  // Lays the algorithm out afresh and takes the picture's size. A failure
+  // leaves no picture (only the background shows) and is passed on.
+  void UpdateImage();
+  // Whether a version moved since the last look; remembers the current ones.
+  bool NewVersion();
+  void AlgChange(TObject* Sender);
+  void AlgSelChange(TObject* Sender);
+  void AlgViewChange(TObject* Sender);
+
+  // Centres the control in its scroll box's visible part; a flowchart larger
+  // than the box starts at the box's top-left.
+  void Center();
+  // Scrolls so that Block's top-left corner comes to the middle of the box,
+  // unless some of the block is already in view.
+  void MakeVisible(TAlgBlock* Block);
+
+  // The image under the pointer, P set to the point in its logical
+  // coordinates; nullptr without a picture or outside it.
+  TCompositeImage* GetImageUnderCursor(TPoint& P);
+  // The block hit under the pointer, P set to the point in the physical
+  // coordinates of that block's image.
+  TAlgBlock* GetBlockUnderCursor(TPoint& P);
+  // Whether Source may be dropped under the pointer; gives the blocks, the
+  // point in the target's physical coordinates and the target sequence.
+  bool CanAccept(TDragObject* Source, TAlgDragObject*& Drag, TPoint& P, TCompoundAlgBlock*& Target);
+  // Drops Source under the pointer: copies of its blocks go into the target
+  // sequence, selected; the originals go unless the source keeps them or
+  // Copy is set (Shift held). A drop that fails changes nothing.
+  void DragDrop(TDragObject* Source, bool Copy);
+  // Starts dragging the selection; the drag runs until it ends.
+  void DoStartDrag();
+  // One tick of scrolling while a drag rests near an edge of the box.
+  void ScrollTimerHandler();
+
+  bool GetAutoCenter() const { return FAutoCenter; }
+  void SetAutoCenter(bool Value) { FAutoCenter = Value; }
+  bool GetEditable() const { return FEditable; }
+  void SetEditable(bool Value) { FEditable = Value; }
+  TColor GetColor() const { return FColor; }
+  void SetColor(TColor Value);
+
+  // Percent, one of ZoomSteps; 100 after creation.
+  static constexpr int ZoomSteps[] = {50, 67, 75, 90, 100, 110, 125, 150, 175, 200, 250, 300};
+  int GetZoom() const { return FZoom; }
+  // The nearest step to Percent; the flowchart point under Anchor (client
+  // coordinates) stays where it is on the screen when the box can scroll.
+  void SetZoom(int Percent);
+  void SetZoom(int Percent, QPoint Anchor);
+  void ZoomIn();
+  void ZoomOut();
+
+  TPoint ClientToChart(QPoint P) const;
+  QPoint ChartToClient(TPoint P) const;
+  // The pointer's current position in client coordinates.
+  QPoint CursorClientPos() const;
+  TCompositeImage* GetImage() const { return FImage.get(); }
+  // How often the flowchart was laid out.
+  int GetRebuildCount() const { return FRebuildCount; }
+  // The box the control scrolls in, if any.
+  QScrollArea* GetScrollBox() const;
+
+  // A typed character the control did not use itself.
+  std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
+
+protected:
+  void paintEvent(QPaintEvent* Event) override;
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dragMoveEvent(QDragMoveEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
+
+private:
+  // The control's size for the picture at the current zoom.
+  void ApplySize();
+  // Left and top edge of the visible part, 0 without a box.
+  void SetScrollPositions(int X, int Y);
+  bool HandleKey(QKeyEvent& Event);
+  // A picture of the blocks being dragged, to follow the pointer.
+  QPixmap DragPicture(const TAlgDragObject& Drag) const;
+
+  TAlgorithm* FAlgorithm = nullptr;
+  std::unique_ptr<TCompositeImage> FImage;
+  bool FAutoCenter = true;
+  bool FEditable = false;
+  TColor FColor = 0xFFFFFF;
+  int FZoom = 100;
+  QTimer FScrollTimer;
+  QPoint FLastTickPos;
+  uint64_t FVersion = 0, FSelVersion = 0, FViewVersion = 0;
+  int FRebuildCount = 0;
+  bool FDestroying = false;
+  // A press on a selected block that may become a drag.
+  bool FDragPending = false;
+  QPoint FDragStartPos;
+
+  class TChangeAdapter : public IOnAlgChange {
+  public:
+    explicit TChangeAdapter(TAlgEditor* Owner) : FOwner(Owner) {}
+    void Notify(TObject* Sender) override { FOwner->AlgChange(Sender); }
+
+  private:
+    TAlgEditor* FOwner;
+  };
+  class TSelChangeAdapter : public IOnAlgSelChange {
+  public:
+    explicit TSelChangeAdapter(TAlgEditor* Owner) : FOwner(Owner) {}
+    void Notify(TObject* Sender) override { FOwner->AlgSelChange(Sender); }
+
+  private:
+    TAlgEditor* FOwner;
+  };
+  class TViewChangeAdapter : public IOnAlgViewChange {
+  public:
+    explicit TViewChangeAdapter(TAlgEditor* Owner) : FOwner(Owner) {}
+    void Notify(TObject* Sender) override { FOwner->AlgViewChange(Sender); }
+
+  private:
+    TAlgEditor* FOwner;
+  };
+  TChangeAdapter FOnChange{this};
+  TSelChangeAdapter FOnSelChange{this};
+  TViewChangeAdapter FOnViewChange{this};
+};
+
+} // namespace Deskbay

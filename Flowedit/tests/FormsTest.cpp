@@ -1,0 +1,191 @@
+#include "EditorTestUtils.h"
+
+#include "Flowedit/Flowedit_Constructor.h"
+#include "Flowedit/Flowedit_framePalette.h"
+
+#include "Corekit/ui/AdvScrollBox.h"
+#include "Corekit/ui/AdvSpeedButton.h"
+
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+// A constructor form on the screen with A, B and a loop L holding X.
+struct TConstructor {
+  TConstructor() {
+    Body = Alg.GetRoot()->GetBody();
+    AddBlock(Body, TBasicAlgBlock::Class, "A=1");
+    AddBlock(Body, TBasicAlgBlock::Class, "B=2");
+    Loop = static_cast<TContainerAlgBlock*>(AddBlock(Body, TForAlgBlock::Class, "I=1,3,1"));
+    X = AddBlock(Loop->GetBody(), TBasicAlgBlock::Class, "X=I");
+    Form.SetAlgorithm(&Alg);
+    Form.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Form));
+  }
+  TAlgEditor& Editor() { return *Form.AlgEditor; }
+
+  TAlgorithm Alg;
+  TAlgConstructorForm Form;
+  TCompoundAlgBlock* Body;
+  TContainerAlgBlock* Loop;
+  TAlgBlock* X;
+};
+
+std::vector<std::string> ClassNames(const TAlgBlock* Parent) {
+  std::vector<std::string> Names;
+  for (int I = 0; I < Parent->GetBlockCount(); ++I)
+    Names.push_back(Parent->GetBlocks(I)->ClassName());
+  return Names;
+}
+
+} // namespace
+
+TEST(PaletteFrame, SixButtonsWithTheirHintsAndPrototypes) {
+  TPaletteFrame Palette;
+  const std::vector<std::pair<TAdvSpeedButton*, std::pair<const char*, const char*>>> Expected = {
+      {Palette.sbBasic, {"Блок вычислений", "TBasicAlgBlock"}},
+      {Palette.sbIf, {"Ветвление", "TIfAlgBlock"}},
+      {Palette.sbIO, {"Ввод-вывод", "TIOAlgBlock"}},
+      {Palette.sbWhile, {"Цикл с предусловием", "TWhileAlgBlock"}},
+      {Palette.sbFor, {"Цикл с параметром", "TForAlgBlock"}},
+      {Palette.sbUntil, {"Цикл с постусловием", "TUntilAlgBlock"}}};
+  for (const auto& [Button, Spec] : Expected) {
+    EXPECT_EQ(Button->toolTip(), QString::fromUtf8(Spec.first));
+    EXPECT_STREQ(TPaletteFrame::PrototypeOf(*Button)->ClassName(), Spec.second);
+    EXPECT_FALSE(Button->icon().isNull()) << Spec.second << " has its picture";
+  }
+  EXPECT_EQ(ClassNames(Palette.GetPaletteAlgorithm().GetRoot()->GetBody()),
+            (std::vector<std::string>{"TBasicAlgBlock", "TIfAlgBlock", "TIOAlgBlock",
+                                      "TWhileAlgBlock", "TForAlgBlock", "TUntilAlgBlock"}));
+  EXPECT_EQ(Palette.sbUntil->geometry(), QRect(100, 80, 100, 81));
+}
+
+TEST(ConstructorForm, PaletteClickInsertsNextToTheSelection) {
+  TConstructor C;
+  TPaletteFrame& P = *C.Form.Palette;
+  // Nothing selected: at the end of the main sequence.
+  QTest::mouseClick(P.sbIO, Qt::LeftButton);
+  EXPECT_EQ(ClassNames(C.Body), (std::vector<std::string>{"TBasicAlgBlock", "TBasicAlgBlock",
+                                                          "TForAlgBlock", "TIOAlgBlock"}));
+  EXPECT_EQ(C.Alg.GetSelectedBlocksProperty(0), C.Body->GetBlocks(3));
+  // One selected: right after it, in its own sequence, selected alone.
+  C.Alg.UnselectAll();
+  C.Alg.SelectBlock(C.X, true);
+  QTest::mouseClick(P.sbIf, Qt::LeftButton);
+  EXPECT_EQ(ClassNames(C.Loop->GetBody()),
+            (std::vector<std::string>{"TBasicAlgBlock", "TIfAlgBlock"}));
+  ASSERT_EQ(C.Alg.GetSelectedBlockCount(), 1);
+  EXPECT_EQ(C.Alg.GetSelectedBlocksProperty(0), C.Loop->GetBody()->GetBlocks(1));
+  // Two selected: nothing happens.
+  C.Alg.UnselectAll();
+  C.Alg.SelectBlock(C.Body->GetBlocks(0), true);
+  C.Alg.SelectBlock(C.Body->GetBlocks(1), true);
+  const int Count = C.Alg.GetBlockCount();
+  QTest::mouseClick(P.sbBasic, Qt::LeftButton);
+  EXPECT_EQ(C.Alg.GetBlockCount(), Count);
+  EXPECT_EQ(C.Alg.GetSelectedBlockCount(), 2);
+}
+
+TEST(ConstructorForm, PaletteDragStartsAfterFourPixelsAndDropsACopy) {
+  TConstructor C;
+  TPaletteFrame& P = *C.Form.Palette;
+  TAlgEditor& E = C.Editor();
+  TAlgBlock* Prototype = TPaletteFrame::PrototypeOf(*P.sbWhile);
+  const QPoint IntoLoop = ClientOf(E, ChartDropPoint(E, C.Loop->GetBody(), 0));
+  Qt::DropAction Result = Qt::IgnoreAction;
+  TDragScript Script([&](QDrag& D) { return Result = DropOn(D, E, IntoLoop); });
+  const QPoint Start(20, 20);
+  QTest::mousePress(P.sbWhile, Qt::LeftButton, {}, Start);
+  QTest::mouseMove(P.sbWhile, Start + QPoint(4, -4));
+  EXPECT_EQ(Script.Drags, 0) << "4 pixels are not yet a drag";
+  QTest::mouseMove(P.sbWhile, Start + QPoint(-5, 0));
+  EXPECT_EQ(Script.Drags, 1);
+  QTest::mouseRelease(P.sbWhile, Qt::LeftButton, {}, Start + QPoint(-5, 0));
+  EXPECT_EQ(Result, Qt::CopyAction);
+  EXPECT_EQ(ClassNames(C.Loop->GetBody()),
+            (std::vector<std::string>{"TWhileAlgBlock", "TBasicAlgBlock"}));
+  EXPECT_EQ(TPaletteFrame::PrototypeOf(*P.sbWhile), Prototype) << "the palette keeps its block";
+  EXPECT_EQ(Prototype->GetAlgorithm(), &P.GetPaletteAlgorithm());
+  EXPECT_EQ(C.Alg.GetBlockCount(), 6) << "the drag did not click as well";
+}
+
+TEST(ConstructorForm, TextBoxFollowsTheSingleSelectionAndWritesBack) {
+  TConstructor C;
+  QPlainTextEdit& Memo = *C.Form.memBlock;
+  EXPECT_FALSE(Memo.isEnabled());
+  ClickBlock(C.Editor(), C.Body->GetBlocks(1));
+  EXPECT_TRUE(Memo.isEnabled());
+  EXPECT_EQ(Memo.toPlainText(), QStringLiteral("B=2"));
+  ClickBlock(C.Editor(), C.Body->GetBlocks(0), Qt::ControlModifier);
+  EXPECT_FALSE(Memo.isEnabled());
+  EXPECT_TRUE(Memo.toPlainText().isEmpty());
+  ClickBlock(C.Editor(), C.Body->GetBlocks(0), Qt::ControlModifier);
+  EXPECT_EQ(Memo.toPlainText(), QStringLiteral("B=2"));
+  const int Version = int(C.Alg.GetVersion());
+  EXPECT_EQ(C.Body->GetBlocks(1)->GetText().Lines(), (std::vector<std::string>{"B=2"}))
+      << "filling wrote nothing back";
+  EXPECT_EQ(int(C.Alg.GetVersion()), Version);
+
+  // Every change goes into the block; a character an alg file cannot hold is
+  // allowed while editing.
+  Memo.setFocus();
+  Memo.moveCursor(QTextCursor::End);
+  QTest::keyClick(&Memo, Qt::Key_Return);
+  TypeText(&Memo, QString::fromUtf8("Вывод B€"));
+  EXPECT_EQ(C.Body->GetBlocks(1)->GetText().Lines(), (std::vector<std::string>{"B=2", "Вывод B€"}));
+  EXPECT_EQ(Memo.toPlainText(), QString::fromUtf8("B=2\nВывод B€")) << "not refilled meanwhile";
+}
+
+TEST(ConstructorForm, TypingOnTheChartGoesOnInTheTextBox) {
+  TConstructor C;
+  QPlainTextEdit& Memo = *C.Form.memBlock;
+  ClickBlock(C.Editor(), C.X);
+  ASSERT_TRUE(C.Editor().hasFocus());
+  QTest::keyClick(&C.Editor(), Qt::Key_Space);
+  EXPECT_TRUE(Memo.hasFocus());
+  EXPECT_EQ(Memo.toPlainText(), QStringLiteral("X=I")) << "a space only moves the focus";
+
+  C.Editor().setFocus();
+  QTest::keyClicks(&C.Editor(), "+1");
+  EXPECT_TRUE(Memo.hasFocus());
+  EXPECT_EQ(Memo.toPlainText(), QStringLiteral("X=I+1"));
+  EXPECT_EQ(C.X->GetText().Lines(), (std::vector<std::string>{"X=I+1"}));
+
+  // Without exactly one selected block the keys stay with the chart.
+  C.Alg.UnselectAll();
+  C.Editor().setFocus();
+  QTest::keyClicks(&C.Editor(), "z");
+  EXPECT_TRUE(C.Editor().hasFocus());
+}
+
+TEST(AlgForm, ShowsItsAlgorithmCentredAndLetsGoOfItFirst) {
+  auto Alg = std::make_unique<TAlgorithm>();
+  {
+    TAlgForm Form;
+    Form.resize(544, 375);
+    Form.SetAlgorithm(Alg.get());
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    TAlgEditor& E = *Form.AlgEditor;
+    EXPECT_EQ(E.GetAlgorithm(), Alg.get());
+    EXPECT_TRUE(E.GetEditable());
+    EXPECT_FALSE(Form.sbxAlg->GetEnableAutoScroll());
+    EXPECT_EQ(Form.pnlControls->width(), 201);
+    EXPECT_EQ(E.x(), (Form.sbxAlg->viewport()->width() - E.width()) / 2);
+    Form.resize(700, 375);
+    QApplication::processEvents();
+    EXPECT_EQ(E.x(), (Form.sbxAlg->viewport()->width() - E.width()) / 2) << "centred again";
+  }
+  // The form has gone: changing the algorithm reaches no dead listener.
+  AddBlock(Alg->GetRoot()->GetBody(), TBasicAlgBlock::Class, "A=1");
+  Alg->SelectAll();
+  TAlgConstructorForm* Form = new TAlgConstructorForm;
+  Form->SetAlgorithm(Alg.get());
+  delete Form;
+  Alg->UnselectAll();
+  SUCCEED();
+}

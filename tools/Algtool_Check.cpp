@@ -1,0 +1,251 @@
+#include "Algtool_Check.h"
+
+#include "Algtool_Files.h"
+#include "Algtool_Run.h"
+
+#include "Corekit/SysUtils.h"
+#include "Flowrun/Flowrun_Main.h"
+
+#include <exception>
+#include <sstream>
+#include <string_view>
+
+namespace Deskbay::Algtool {
+
+namespace {
+
+std::string_view WithoutTrailingBlanks(std::string_view S) {
+  while (!S.empty() && (S.back() == ' ' || S.back() == '\t'))
+    S.remove_suffix(1);
+  return S;
+}
+
+// A message of several lines as one line of a report.
+std::string OneLine(const std::string& Text) {
+  std::string S;
+  std::istringstream Lines(Text);
+  for (std::string Line; std::getline(Lines, Line);) {
+    const std::string Part = Trim(Line);
+    if (Part.empty())
+      continue;
+    if (!S.empty())
+      S += ' ';
+    S += Part;
+  }
+  return S;
+}
+
+std::string WithoutFinalNewlines(std::string S) {
+  while (!S.empty() && S.back() == '\n')
+    S.pop_back();
+  return S;
+}
+
+// Compares the lines a case prints with the expected ones as they arrive, so
+// the first difference is caught even in a run that prints without end, and
+// stops the run there: the case has failed whatever comes after.
+class TOutputComparer : public TRunObserver {
+public:
+  TOutputComparer(const TTestCase& Case, TCaseResult& Result) : FCase(Case), FResult(Result) {}
+
+  void OnLine(const std::string& Line) {
+    ++FPrinted;
+    if (FDiffers || !FCase.ChecksOutput())
+      return;
+    const size_t Index = static_cast<size_t>(FPrinted - 1);
+    if (Index >= FCase.Output.size()) {
+      FDiffers = true;
+      FResult.Failure = TCaseFailure::ExtraOutput;
+      FResult.Reason = Format("лишняя строка вывода %lld: \"%s\"", static_cast<long long>(FPrinted),
+                              Line.c_str());
+    } else if (WithoutTrailingBlanks(Line) != FCase.Output[Index]) {
+      FDiffers = true;
+      FResult.Failure = TCaseFailure::OutputLine;
+      FResult.Reason =
+          Format("строка вывода %lld: ожидалось \"%s\", выведено \"%s\"",
+                 static_cast<long long>(FPrinted), FCase.Output[Index].c_str(), Line.c_str());
+      FResult.Expected = FCase.Output[Index];
+    } else {
+      return;
+    }
+    FResult.OutputLine = static_cast<int>(FPrinted);
+    FResult.Actual = Line;
+  }
+
+  bool StopRequested() override { return FDiffers; }
+  bool Differs() const { return FDiffers; }
+  int64_t Printed() const { return FPrinted; }
+
+private:
+  const TTestCase& FCase;
+  TCaseResult& FResult;
+  int64_t FPrinted = 0;
+  bool FDiffers = false;
+};
+
+std::string DescribeError(const TRunOutcome& Outcome) {
+  if (Outcome.FailedBlock.empty())
+    return OneLine(Outcome.Error);
+  return "ошибка в блоке \"" + Outcome.FailedBlock + "\": " + OneLine(Outcome.Error);
+}
+
+// Judges a run whose printed lines all matched so far.
+void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamInput& Input,
+              int64_t Printed, TCaseResult& Result) {
+  const std::string Expected = Case.ErrorText.empty()
+                                   ? std::string("ожидалась ошибка")
+                                   : "ожидалась ошибка с текстом \"" + Case.ErrorText + "\"";
+  switch (Outcome.End) {
+  case TRunEnd::StepLimit:
+    Result.Failure = TCaseFailure::StepLimit;
+    Result.Reason = Format("алгоритм не закончился: исчерпан предел шагов (%lld)",
+                           static_cast<long long>(Case.MaxSteps));
+    return;
+  case TRunEnd::Failed:
+    Result.Actual = WithoutFinalNewlines(Outcome.Error);
+    if (!Input.GetUnansweredPrompt().empty()) {
+      Result.Failure = TCaseFailure::NoAnswer;
+      Result.Actual = Input.GetUnansweredPrompt();
+      Result.Reason =
+          "ответы случая кончились: нет ответа на вопрос \"" + Input.GetUnansweredPrompt() + "\"";
+      return;
+    }
+    if (!Case.ExpectsError) {
+      Result.Failure = TCaseFailure::Error;
+      Result.Reason = DescribeError(Outcome);
+      return;
+    }
+    if (Outcome.Error.find(Case.ErrorText) == std::string::npos) {
+      Result.Failure = TCaseFailure::WrongError;
+      Result.Expected = Case.ErrorText;
+      Result.Reason = Expected + ", а получена другая: " + DescribeError(Outcome);
+      return;
+    }
+    Result.Actual.clear();
+    break;
+  case TRunEnd::Done:
+    if (Case.ExpectsError) {
+      Result.Failure = TCaseFailure::NoError;
+      Result.Expected = Case.ErrorText;
+      Result.Reason = Expected + ", но алгоритм закончился без ошибки";
+      return;
+    }
+    break;
+  case TRunEnd::Stopped:
+    return;
+  }
+  if (Case.ChecksOutput() && Printed < static_cast<int64_t>(Case.Output.size())) {
+    const std::string& Line = Case.Output[static_cast<size_t>(Printed)];
+    Result.Failure = TCaseFailure::MissingOutput;
+    Result.OutputLine = static_cast<int>(Printed + 1);
+    Result.Expected = Line;
+    Result.Reason = Format("строка вывода %lld: ожидалось \"%s\", но вывод закончился",
+                           static_cast<long long>(Printed + 1), Line.c_str());
+  }
+}
+
+TCaseResult RunCase(TAlgorithm& Alg, const TTestCase& Case) {
+  TCaseResult Result;
+  Result.CaseName = Case.Name;
+  std::string Answers;
+  for (const std::string& Answer : Case.Answers)
+    Answers += Answer + '\n';
+  std::istringstream AnswerStream(Answers);
+  TStreamInput Input(AnswerStream, nullptr);
+  TOutputComparer Comparer(Case, Result);
+  TAlgMachine Machine;
+  Machine.GetConsole().SetOnAddLine(
+      [&Comparer](const std::string& Line) { Comparer.OnLine(Line); });
+  const TRunOutcome Outcome = DriveMachine(Machine, Alg, Case.MaxSteps, &Comparer);
+  Result.Steps = Outcome.Steps;
+  if (!Comparer.Differs())
+    JudgeEnd(Case, Outcome, Input, Comparer.Printed(), Result);
+  return Result;
+}
+
+} // namespace
+
+const char* CaseFailureName(TCaseFailure Failure) {
+  switch (Failure) {
+  case TCaseFailure::None:
+    return "";
+  case TCaseFailure::OutputLine:
+    return "output-line";
+  case TCaseFailure::MissingOutput:
+    return "missing-output";
+  case TCaseFailure::ExtraOutput:
+    return "extra-output";
+  case TCaseFailure::Error:
+    return "error";
+  case TCaseFailure::NoError:
+    return "no-error";
+  case TCaseFailure::WrongError:
+    return "wrong-error";
+  case TCaseFailure::NoAnswer:
+    return "no-answer";
+  case TCaseFailure::StepLimit:
+    return "step-limit";
+  case TCaseFailure::Unreadable:
+    return "unreadable";
+  case TCaseFailure::Crashed:
+    return "crashed";
+  }
+  return "";
+}
+
+int TFileResult::PassedCount() const {
+  int Count = 0;
+  for (const TCaseResult& Case : Cases)
+    Count += Case.Passed();
+  return Count;
+}
+
+const TCaseResult* TFileResult::FirstFailure() const {
+  for (const TCaseResult& Case : Cases)
+    if (!Case.Passed())
+      return &Case;
+  return nullptr;
+}
+
+TFileResult FailedFile(const TTestFile& Tests, const std::string& FileName, TCaseFailure Failure,
+                       const std::string& Reason) {
+  TFileResult File;
+  File.FileName = FileName;
+  for (const TTestCase& Case : Tests.Cases) {
+    TCaseResult& Result = File.Cases.emplace_back();
+    Result.CaseName = Case.Name;
+    Result.Failure = Failure;
+    Result.Reason = Reason;
+  }
+  return File;
+}
+
+TFileResult CheckFile(const TTestFile& Tests, const std::string& FileName) {
+  TAlgorithm Alg;
+  try {
+    LoadAlgorithmFile(Alg, FileName);
+  } catch (const Exception& E) {
+    return FailedFile(Tests, FileName, TCaseFailure::Unreadable,
+                      OneLine(MessageLines(E.Message())));
+  } catch (const std::exception& E) {
+    return FailedFile(Tests, FileName, TCaseFailure::Unreadable, OneLine(E.what()));
+  }
+  TFileResult File;
+  File.FileName = FileName;
+  File.Loaded = true;
+  for (const TTestCase& Case : Tests.Cases) {
+    try {
+      File.Cases.push_back(RunCase(Alg, Case));
+    } catch (const std::exception& E) {
+      // Not an error of the algorithm (those end up in the outcome) but of
+      // the host, such as memory running out: this case fails, the rest run.
+      TCaseResult& Result = File.Cases.emplace_back();
+      Result.CaseName = Case.Name;
+      Result.Failure = TCaseFailure::Error;
+      Result.Reason = OneLine(E.what());
+    }
+  }
+  return File;
+}
+
+} // namespace Deskbay::Algtool

@@ -1,0 +1,581 @@
+// "algtool check" as a teacher meets it: a test file and pupils' algorithm
+// files on disk, the report on standard output, the exit status.
+
+#include "AlgtoolProcess.h"
+
+#include "tools/Algtool_Files.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <variant>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+const std::string Tool = ALGTOOL_PATH;
+const std::string ExamplesDir = EXAMPLES_DIR;
+
+TProcessResult Check(const std::vector<std::string>& Args) {
+  std::vector<std::string> All = {"check"};
+  All.insert(All.end(), Args.begin(), Args.end());
+  return RunProcess(Tool, All);
+}
+
+bool Contains(const std::string& S, const std::string& Part) {
+  return S.find(Part) != std::string::npos;
+}
+
+struct TBlock {
+  const TAlgBlockClass* Class;
+  std::vector<std::string> Lines;
+  std::vector<TBlock> Body; // for loops
+};
+
+void AddBlocks(TAlgBlock* Parent, const std::vector<TBlock>& Blocks) {
+  for (const TBlock& B : Blocks) {
+    TAlgBlock* Block = B.Class->Create(Parent);
+    Block->GetText().SetLines(B.Lines);
+    if (!B.Body.empty())
+      AddBlocks(static_cast<TContainerAlgBlock*>(Block)->GetBody(), B.Body);
+  }
+}
+
+std::string SaveAlgorithm(const TTempDir& Dir, const std::string& Name,
+                          const std::vector<TBlock>& Blocks) {
+  TAlgorithm Alg;
+  AddBlocks(Alg.GetRoot()->GetBody(), Blocks);
+  const std::string File = Dir.Path(Name);
+  Algtool::SaveAlgorithmFile(Alg, File);
+  return File;
+}
+
+std::string WriteTests(const TTempDir& Dir, const std::string& Text,
+                       const std::string& Name = "tests.txt") {
+  WriteFileBytes(Dir.Path(Name), Text);
+  return Dir.Path(Name);
+}
+
+// RFC 4180 records, quoted fields with doubled quotes and line breaks.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& Text) {
+  std::vector<std::vector<std::string>> Rows(1, std::vector<std::string>(1));
+  bool Quoted = false;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (Quoted) {
+      if (C == '"' && I + 1 < Text.size() && Text[I + 1] == '"')
+        Rows.back().back() += Text[++I];
+      else if (C == '"')
+        Quoted = false;
+      else
+        Rows.back().back() += C;
+    } else if (C == '"') {
+      Quoted = true;
+    } else if (C == ',') {
+      Rows.back().emplace_back();
+    } else if (C == '\n') {
+      Rows.emplace_back(1);
+    } else {
+      Rows.back().back() += C;
+    }
+  }
+  if (Rows.back().size() == 1 && Rows.back()[0].empty())
+    Rows.pop_back();
+  return Rows;
+}
+
+// Just enough JSON for the report: an array of flat objects whose values are
+// strings, whole numbers, true, false or null.
+using TJsonValue = std::variant<std::nullptr_t, bool, long long, std::string>;
+using TJsonRow = std::map<std::string, TJsonValue>;
+
+class TJsonReader {
+public:
+  explicit TJsonReader(const std::string& Text) : FText(Text) {}
+
+  std::vector<TJsonRow> ReadRows() {
+    std::vector<TJsonRow> Rows;
+    Expect('[');
+    if (Peek() == ']') {
+      ++FPos;
+    } else {
+      do {
+        Rows.push_back(ReadRow());
+      } while (Next() == ',');
+      EXPECT_EQ(FText[FPos - 1], ']');
+    }
+    SkipSpace();
+    EXPECT_EQ(FPos, FText.size()) << "nothing after the array";
+    return Rows;
+  }
+
+private:
+  const std::string& FText;
+  size_t FPos = 0;
+
+  void SkipSpace() {
+    while (FPos < FText.size() && std::isspace(static_cast<unsigned char>(FText[FPos])))
+      ++FPos;
+  }
+  char Peek() {
+    SkipSpace();
+    return FPos < FText.size() ? FText[FPos] : '\0';
+  }
+  char Next() {
+    const char C = Peek();
+    ++FPos;
+    return C;
+  }
+  void Expect(char C) {
+    if (Next() != C)
+      throw std::runtime_error(std::string("expected ") + C + " at " + std::to_string(FPos));
+  }
+
+  TJsonRow ReadRow() {
+    TJsonRow Row;
+    Expect('{');
+    do {
+      const std::string Key = ReadString();
+      Expect(':');
+      Row[Key] = ReadValue();
+    } while (Next() == ',');
+    if (FText[FPos - 1] != '}')
+      throw std::runtime_error("unterminated object");
+    return Row;
+  }
+
+  TJsonValue ReadValue() {
+    const char C = Peek();
+    if (C == '"')
+      return ReadString();
+    for (const char* Word : {"true", "false", "null"})
+      if (FText.compare(FPos, std::strlen(Word), Word) == 0) {
+        FPos += std::strlen(Word);
+        if (Word[0] == 'n')
+          return nullptr;
+        return Word[0] == 't';
+      }
+    size_t Used = 0;
+    const long long N = std::stoll(FText.substr(FPos), &Used);
+    FPos += Used;
+    return N;
+  }
+
+  std::string ReadString() {
+    Expect('"');
+    std::string S;
+    for (;;) {
+      const char C = FText.at(FPos++);
+      if (C == '"')
+        return S;
+      if (static_cast<unsigned char>(C) < 0x20)
+        throw std::runtime_error("raw control character in a string");
+      if (C != '\\') {
+        S += C;
+        continue;
+      }
+      const char E = FText.at(FPos++);
+      if (E == 'n')
+        S += '\n';
+      else if (E == 't')
+        S += '\t';
+      else if (E == 'u') {
+        const unsigned Code = std::stoul(FText.substr(FPos, 4), nullptr, 16);
+        FPos += 4;
+        if (Code < 0x80)
+          S += static_cast<char>(Code);
+        else if (Code == 0xFFFD)
+          S += "\xEF\xBF\xBD";
+        else
+          throw std::runtime_error("unexpected escape");
+      } else
+        S += E;
+    }
+  }
+};
+
+// The processes whose parent is Parent.
+std::vector<pid_t> ChildrenOf(pid_t Parent) {
+  std::vector<pid_t> Children;
+  DIR* Proc = opendir("/proc");
+  if (!Proc)
+    return Children;
+  while (dirent* Entry = readdir(Proc)) {
+    const pid_t Pid = static_cast<pid_t>(std::atoi(Entry->d_name));
+    if (Pid <= 0)
+      continue;
+    std::ifstream Stat("/proc/" + std::string(Entry->d_name) + "/stat");
+    std::string Line;
+    std::getline(Stat, Line);
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    const size_t Close = Line.rfind(')');
+    if (Close == std::string::npos)
+      continue;
+    std::istringstream Rest(Line.substr(Close + 1));
+    std::string State;
+    long ParentPid = 0;
+    if (Rest >> State >> ParentPid && ParentPid == Parent)
+      Children.push_back(Pid);
+  }
+  closedir(Proc);
+  return Children;
+}
+
+const std::vector<TBlock> SumOfTwo = {
+    {&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+    {&TIOAlgBlock::Class, {"Вывод A+B"}, {}},
+};
+
+} // namespace
+
+TEST(AlgtoolCheckTest, ExampleTaskPassesTheRightSolutionAndNamesTheSlip) {
+  const std::string Tests = ExamplesDir + "/average.tests";
+  const std::string Right = ExamplesDir + "/average.alg";
+  const std::string Slip = ExamplesDir + "/average_mistake.alg";
+  TProcessResult R = Check({Tests, Right, Slip});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_EQ(R.Out, Right + ": 6/6\n" + Slip +
+                       ": 1/6, случай \"три числа\": строка вывода 1: ожидалось \"6 2\", "
+                       "выведено \"6 1.5\"\n"
+                       "Файлы, прошедшие все случаи: 1 из 2.\n");
+  EXPECT_EQ(R.Err, "");
+
+  R = Check({Tests, Right});
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_EQ(R.Out, Right + ": 6/6\nФайлы, прошедшие все случаи: 1 из 1.\n");
+}
+
+TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Divide = SaveAlgorithm(Dir, "divide.alg",
+                                           {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+                                            {&TBasicAlgBlock::Class, {"C=A/B"}, {}},
+                                            {&TIOAlgBlock::Class, {"Вывод C"}, {}}});
+  // Prints without end: the first line too many ends the run at once,
+  // long before the default step limit.
+  const std::string Chatter = SaveAlgorithm(
+      Dir, "chatter.alg",
+      {{&TBasicAlgBlock::Class, {"I=0"}, {}},
+       {&TWhileAlgBlock::Class,
+        {"I>=0"},
+        {{&TIOAlgBlock::Class, {"Вывод I"}, {}}, {&TBasicAlgBlock::Class, {"I=I+1"}, {}}}}});
+  const std::string Tests = WriteTests(Dir, "=== сумма\n< 2\n< 3\n>5   \n"
+                                            "=== лишняя\n< 1\n< 1\n"
+                                            "=== нехватка\n< 1\n< 2\n> 3\n> 4\n"
+                                            "=== без ответа\n< 1\n> 1\n"
+                                            "=== деление на ноль\n< 1\n< 0\n> 0\n"
+                                            "=== ошибка\n< 1\n< 0\n! Ошибка при вычислении\n"
+                                            "=== любая ошибка\n< 1\n< 0\n!\n"
+                                            "=== другая ошибка\n< 1\n< x\n! Ошибка при\n"
+                                            "=== без ошибки\n< 4\n< 2\n! Ошибка\n"
+                                            "=== вывод до ошибки\n< 4\n< 0\n> 1\n! Ошибка\n"
+                                            "=== шаги\nsteps 3\n< 6\n< 2\n> 3\n");
+  TProcessResult R = Check({Tests, Sum, Divide, "--format", "csv", "--jobs", "2"});
+  ASSERT_EQ(R.ExitStatus, 4) << R.Err;
+  const auto Rows = ParseCsv(R.Out);
+  ASSERT_EQ(Rows.size(), 1u + 2 * 11) << R.Out;
+  std::map<std::string, std::vector<std::string>> Sums, Divisions;
+  for (size_t I = 1; I < Rows.size(); ++I) {
+    ASSERT_EQ(Rows[I].size(), 9u);
+    if (Rows[I][0] == Sum)
+      Sums[Rows[I][1]] = Rows[I];
+    else if (Rows[I][0] == Divide)
+      Divisions[Rows[I][1]] = Rows[I];
+  }
+  // Columns: file, case, passed, failure, reason, line, expected, actual, steps.
+  EXPECT_EQ(Sums["сумма"][2], "true") << "trailing blanks are ignored";
+  EXPECT_EQ(Sums["сумма"][8], "3");
+  EXPECT_EQ(Sums["лишняя"][3], "extra-output");
+  EXPECT_EQ(Sums["лишняя"][4], "лишняя строка вывода 1: \"2\"");
+  EXPECT_EQ(Sums["лишняя"][5], "1");
+  EXPECT_EQ(Sums["нехватка"][3], "missing-output");
+  EXPECT_EQ(Sums["нехватка"][4], "строка вывода 2: ожидалось \"4\", но вывод закончился");
+  EXPECT_EQ(Sums["без ответа"][3], "no-answer");
+  EXPECT_EQ(Sums["без ответа"][4],
+            "ответы случая кончились: нет ответа на вопрос \"Введите значение B:\"");
+
+  EXPECT_EQ(Divisions["сумма"][3], "output-line");
+  EXPECT_EQ(Divisions["сумма"][6], "5") << "trailing blanks are not part of the line";
+  EXPECT_EQ(Divisions["сумма"][7], "0.6666666667");
+  EXPECT_EQ(Divisions["деление на ноль"][3], "error");
+  EXPECT_EQ(Divisions["деление на ноль"][4],
+            "ошибка в блоке \"Блок вычислений: C=A/B\": Ошибка при вычислении \"A/B\".");
+  EXPECT_EQ(Divisions["ошибка"][2], "true");
+  EXPECT_EQ(Divisions["любая ошибка"][2], "true");
+  EXPECT_EQ(Divisions["другая ошибка"][3], "wrong-error");
+  EXPECT_EQ(Divisions["другая ошибка"][7], "\"x\" не является числом.");
+  EXPECT_EQ(Divisions["без ошибки"][3], "no-error");
+  EXPECT_EQ(Divisions["без ошибки"][4],
+            "ожидалась ошибка с текстом \"Ошибка\", но алгоритм закончился без ошибки");
+  EXPECT_EQ(Divisions["вывод до ошибки"][3], "missing-output") << "output is checked with !";
+  EXPECT_EQ(Divisions["шаги"][3], "step-limit");
+  EXPECT_EQ(Divisions["шаги"][4], "алгоритм не закончился: исчерпан предел шагов (3)");
+  EXPECT_EQ(Divisions["шаги"][8], "3");
+
+  R = Check({WriteTests(Dir, "=== бесконечный вывод\n> 0\n", "chatter.txt"), Chatter, "--format",
+             "json"});
+  EXPECT_TRUE(Contains(R.Out, "\"failure\": \"extra-output\", \"reason\": \"лишняя строка "
+                              "вывода 2: \\\"1\\\"\", \"line\": 2, \"expected\": \"\", "
+                              "\"actual\": \"1\", \"steps\": 7}"))
+      << R.Out;
+}
+
+TEST(AlgtoolCheckTest, MistakesInTheTestFileAreNamedByLineAndNothingRuns) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const struct {
+    std::string Text;
+    std::string Message;
+  } Mistakes[] = {
+      {"=== a\n< 1\n\nвывод 3\n", "строка 4: непонятная строка \"вывод 3\""},
+      {"# задача\n< 1\n=== a\n", "строка 2: строка \"< 1\" стоит до первого случая"},
+      {"=== a\n===   \n", "строка 2: у случая нет имени"},
+      {"=== a\n> 1\n=== b\n=== a\n", "строка 4: случай \"a\" уже есть в строке 1"},
+      {"=== a\n! x\n! y\n", "строка 3: ожидаемая ошибка этого случая уже задана в строке 2"},
+      {"=== a\nsteps 0\n", "строка 2: после steps нужно целое число шагов больше нуля"},
+      {"=== a\nsteps 1e6\n", "строка 2: после steps нужно целое число шагов больше нуля"},
+      {"=== a\nsteps 5\nsteps 6\n", "строка 3: предел шагов этого случая уже задан в строке 2"},
+      {"=== a\n> \xC0\xC1\n", "строка 2: строка не в кодировке UTF-8"},
+      {"# только комментарий\n\n", "в нём нет ни одного случая"},
+      // A long line is cut short between two letters, never inside one.
+      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(57, 'x') + "юю\n",
+       "непонятная строка \"ю" + std::string(57, 'x') + "…\""},
+  };
+  for (const auto& M : Mistakes) {
+    SCOPED_TRACE(M.Text);
+    const std::string Tests = WriteTests(Dir, M.Text);
+    TProcessResult R = Check({Tests, Sum});
+    EXPECT_EQ(R.ExitStatus, 1);
+    EXPECT_EQ(R.Out, "");
+    EXPECT_TRUE(Contains(R.Err, "Файл тестов \"" + Tests + "\"")) << R.Err;
+    EXPECT_TRUE(Contains(R.Err, M.Message)) << R.Err;
+  }
+  TProcessResult R = Check({Dir.Path("missing.txt"), Sum});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_TRUE(Contains(R.Err, "missing.txt")) << R.Err;
+  R = Check({Dir.Path(""), Sum});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_TRUE(Contains(R.Err, "это папка")) << R.Err;
+
+  // What editors add is no mistake: a byte order mark, CR LF line ends,
+  // indented lines, comments.
+  const std::string Tests =
+      WriteTests(Dir, "\xEF\xBB\xBF# сумма\r\n=== a\r\n  < 2\r\n\t< 3\r\n  # пять\r\n  > 5\r\n");
+  R = Check({Tests, Sum});
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err << R.Out;
+}
+
+TEST(AlgtoolCheckTest, DamagedAndForeignFilesFailTheirRowsOnly) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n=== b\n< 0\n< 0\n> 0\n");
+  WriteFileBytes(Dir.Path("text.alg"), "just some text\n");
+  const std::string Bytes = ReadFileBytes(Sum);
+  WriteFileBytes(Dir.Path("cut.alg"), Bytes.substr(0, Bytes.size() / 2));
+  const std::vector<std::string> Bad = {Dir.Path("text.alg"), Dir.Path("cut.alg"),
+                                        Dir.Path("missing.alg")};
+
+  TProcessResult R = Check({Tests, Bad[0], Sum, Bad[1], Bad[2], Sum});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  std::vector<std::string> Out;
+  for (size_t Start = 0, End; (End = R.Out.find('\n', Start)) != std::string::npos; Start = End + 1)
+    Out.push_back(R.Out.substr(Start, End - Start));
+  ASSERT_EQ(Out.size(), 6u) << R.Out;
+  EXPECT_EQ(Out[0], Bad[0] + ": 0/2, Файл \"" + Bad[0] + "\" не является файлом алгоритма.");
+  EXPECT_EQ(Out[1], Sum + ": 2/2");
+  EXPECT_TRUE(Out[2].starts_with(Bad[1] + ": 0/2, ")) << Out[2];
+  EXPECT_TRUE(Contains(Out[3], "missing.alg")) << Out[3];
+  EXPECT_EQ(Out[4], Sum + ": 2/2");
+  EXPECT_EQ(Out[5], "Файлы, прошедшие все случаи: 2 из 5.");
+
+  R = Check({Tests, Bad[0], Bad[1], Bad[2], "--format", "json"});
+  EXPECT_EQ(R.ExitStatus, 1) << "no file could be read";
+  const std::vector<TJsonRow> Rows = TJsonReader(R.Out).ReadRows();
+  ASSERT_EQ(Rows.size(), 6u);
+  for (const TJsonRow& Row : Rows) {
+    EXPECT_EQ(std::get<bool>(Row.at("passed")), false);
+    EXPECT_EQ(std::get<std::string>(Row.at("failure")), "unreadable");
+    EXPECT_FALSE(std::get<std::string>(Row.at("reason")).empty());
+  }
+}
+
+TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Odd = SaveAlgorithm(Dir, "=odd, \"name\".alg", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== два, \"кавычки\"\n< 1\n< 2\n> 3\n"
+                                            "=== неверно\n< 1\n< 2\n> 4\n");
+  TProcessResult Csv = Check({Tests, Sum, Odd, "--format", "csv"});
+  TProcessResult Json = Check({Tests, Sum, Odd, "--format", "json"});
+  EXPECT_EQ(Csv.ExitStatus, 4);
+  EXPECT_EQ(Json.ExitStatus, 4);
+  const auto CsvRows = ParseCsv(Csv.Out);
+  const std::vector<TJsonRow> JsonRows = TJsonReader(Json.Out).ReadRows();
+  ASSERT_EQ(CsvRows.size(), 5u) << Csv.Out;
+  ASSERT_EQ(JsonRows.size(), 4u);
+  const std::vector<std::string> Header = {"file", "case",     "passed", "failure", "reason",
+                                           "line", "expected", "actual", "steps"};
+  EXPECT_EQ(CsvRows[0], Header);
+  for (size_t I = 0; I < JsonRows.size(); ++I) {
+    SCOPED_TRACE(I);
+    const auto& C = CsvRows[I + 1];
+    const TJsonRow& J = JsonRows[I];
+    ASSERT_EQ(C.size(), Header.size());
+    ASSERT_EQ(J.size(), Header.size());
+    const std::string File = std::get<std::string>(J.at("file"));
+    EXPECT_EQ(File, I < 2 ? Sum : Odd);
+    // A spreadsheet would take "=..." for a formula; "./" keeps it the same file.
+    EXPECT_EQ(C[0], File[0] == '=' ? "./" + File : File);
+    EXPECT_EQ(C[1], std::get<std::string>(J.at("case")));
+    EXPECT_EQ(C[2], std::get<bool>(J.at("passed")) ? "true" : "false");
+    for (int Column : {3, 4, 6, 7})
+      EXPECT_EQ(C[Column], std::get<std::string>(J.at(Header[Column])));
+    const TJsonValue& Line = J.at("line");
+    EXPECT_EQ(C[5], std::holds_alternative<std::nullptr_t>(Line)
+                        ? ""
+                        : std::to_string(std::get<long long>(Line)));
+    EXPECT_EQ(C[8], std::to_string(std::get<long long>(J.at("steps"))));
+  }
+  EXPECT_EQ(CsvRows[1][1], "два, \"кавычки\"");
+  EXPECT_EQ(CsvRows[2][3], "output-line");
+  EXPECT_EQ(CsvRows[2][4], "строка вывода 1: ожидалось \"4\", выведено \"3\"");
+
+  // A file name that is not UTF-8 still makes valid JSON.
+  const std::string Latin1 = Dir.Path("\xE9t\xE9.alg");
+  WriteFileBytes(Latin1, ReadFileBytes(Sum));
+  Json = Check({Tests, Latin1, "--format", "json"});
+  const std::vector<TJsonRow> Rows = TJsonReader(Json.Out).ReadRows();
+  ASSERT_EQ(Rows.size(), 2u);
+  EXPECT_TRUE(Contains(std::get<std::string>(Rows[0].at("file")), "\xEF\xBF\xBDt\xEF\xBF\xBD"));
+}
+
+TEST(AlgtoolCheckTest, ParallelCheckingGivesTheSequentialResults) {
+  TTempDir Dir;
+  const std::vector<std::vector<TBlock>> Kinds = {
+      SumOfTwo,
+      {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}}, {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}},
+      {{&TIOAlgBlock::Class, {"Ввод A"}, {}}, {&TIOAlgBlock::Class, {"Вывод A"}, {}}},
+      {{&TBasicAlgBlock::Class, {"I=0"}, {}},
+       {&TWhileAlgBlock::Class, {"I>=0"}, {{&TBasicAlgBlock::Class, {"I=I+1"}, {}}}}},
+  };
+  std::vector<std::string> Args = {
+      WriteTests(Dir, "=== a\nsteps 2000\n< 1\n< 2\n> 3\n=== b\nsteps 2000\n< 5\n< 5\n> 10\n")};
+  for (int I = 0; I < 24; ++I) {
+    if (I % 7 == 3) {
+      WriteFileBytes(Dir.Path(std::to_string(I) + ".alg"), "not an algorithm");
+      Args.push_back(Dir.Path(std::to_string(I) + ".alg"));
+    } else {
+      Args.push_back(SaveAlgorithm(Dir, std::to_string(I) + ".alg", Kinds[I % Kinds.size()]));
+    }
+  }
+  for (const char* Format : {"text", "csv", "json"}) {
+    SCOPED_TRACE(Format);
+    std::vector<std::string> One = Args, Four = Args, Many = Args;
+    One.insert(One.end(), {"--format", Format, "--jobs", "1"});
+    Four.insert(Four.end(), {"--jobs", "4", "--format", Format});
+    Many.insert(Many.end(), {"--format", Format, "--jobs", "64"});
+    const TProcessResult A = Check(One), B = Check(Four), C = Check(Many);
+    EXPECT_EQ(A.ExitStatus, 4);
+    EXPECT_EQ(A.Out, B.Out);
+    EXPECT_EQ(A.Out, C.Out);
+    EXPECT_EQ(A.ExitStatus, B.ExitStatus);
+    EXPECT_EQ(A.Err, B.Err);
+  }
+}
+
+TEST(AlgtoolCheckTest, ExitStatusesAndWrongArguments) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n");
+  EXPECT_EQ(Check({Tests, Sum}).ExitStatus, 0);
+  EXPECT_EQ(Check({Tests, Sum, Sum, "--jobs", "3", "--format", "json"}).ExitStatus, 0);
+  EXPECT_EQ(Check({WriteTests(Dir, "=== a\n> 1\n", "fail.txt"), Sum}).ExitStatus, 4);
+  EXPECT_EQ(Check({Tests, Dir.Path("missing.alg")}).ExitStatus, 1);
+  EXPECT_EQ(Check({WriteTests(Dir, "oops\n", "bad.txt"), Sum}).ExitStatus, 1);
+
+  const std::vector<std::vector<std::string>> Wrong = {
+      {},
+      {Tests},
+      {Tests, Sum, "--format"},
+      {Tests, Sum, "--format", "xml"},
+      {Tests, Sum, "--jobs"},
+      {Tests, Sum, "--jobs", "0"},
+      {Tests, Sum, "--jobs", "-2"},
+      {Tests, Sum, "--quiet"},
+  };
+  for (const auto& Args : Wrong) {
+    TProcessResult R = Check(Args);
+    EXPECT_EQ(R.ExitStatus, 2) << R.Err;
+    EXPECT_TRUE(Contains(R.Err, "algtool check")) << "prints the usage";
+    EXPECT_EQ(R.Out, "");
+  }
+  // "--" ends the options: what follows is a file, even one called "--jobs".
+  TProcessResult R = Check({Tests, Sum, "--", "--jobs"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, "--jobs: 0/1")) << R.Out;
+}
+
+TEST(AlgtoolCheckTest, AFileThatKillsItsWorkerFailsAloneAndTheOthersAreChecked) {
+  TTempDir Dir;
+  // Without a steps line this runs for seconds: time enough to kill the
+  // worker that is on it.
+  const std::string Endless = SaveAlgorithm(
+      Dir, "endless.alg",
+      {{&TBasicAlgBlock::Class, {"I=0"}, {}},
+       {&TWhileAlgBlock::Class, {"I>=0"}, {{&TBasicAlgBlock::Class, {"I=I+1"}, {}}}}});
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n");
+  const std::string Out = Dir.Path("out");
+
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, 1, Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> Args = {Tool, "check", Tests, Endless, Sum, "--jobs", "1"};
+  std::vector<char*> Argv;
+  for (std::string& A : Args)
+    Argv.push_back(A.data());
+  Argv.push_back(nullptr);
+  pid_t Pid = 0;
+  ASSERT_EQ(posix_spawn(&Pid, Tool.c_str(), &Actions, nullptr, Argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&Actions);
+
+  bool Killed = false;
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!Killed && std::chrono::steady_clock::now() < Deadline) {
+    for (pid_t Worker : ChildrenOf(Pid))
+      Killed = kill(Worker, SIGKILL) == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  int Status = 0;
+  while (waitpid(Pid, &Status, WNOHANG) == 0 && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (waitpid(Pid, &Status, WNOHANG) == 0) {
+    kill(Pid, SIGKILL);
+    waitpid(Pid, &Status, 0);
+  }
+  ASSERT_TRUE(Killed);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 4);
+  EXPECT_EQ(ReadFileBytes(Out), Endless +
+                                    ": 0/1, проверка файла прервалась: процесс проверки "
+                                    "завершился по сигналу 9 (" +
+                                    strsignal(SIGKILL) + ")\n" + Sum +
+                                    ": 1/1\nФайлы, прошедшие все случаи: 1 из 2.\n");
+}
