@@ -82,9 +82,8 @@ int main(int argc, char** argv) {
         return 1;
       Main->show();
       // Once the loop runs, after the modules have opened their windows.
-      QTimer::singleShot(0, Main.get(), [&Main, &Files] {
-        Deskbay::OpenCommandLineFiles(*Main, Files);
-      });
+      QTimer::singleShot(0, Main.get(),
+                         [&Main, &Files] { Deskbay::OpenCommandLineFiles(*Main, Files); });
       Status = App.exec();
     } catch (const std::exception& E) {
       Deskbay::ShowException(E);
