@@ -1,0 +1,257 @@
+#include "ElfReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Deskbay {
+
+namespace {
+
+#if defined(__x86_64__)
+constexpr uint16_t HostMachine = EM_X86_64;
+#elif defined(__aarch64__)
+constexpr uint16_t HostMachine = EM_AARCH64;
+#elif defined(__riscv) && __riscv_xlen == 64
+constexpr uint16_t HostMachine = EM_RISCV;
+#elif defined(__powerpc64__)
+constexpr uint16_t HostMachine = EM_PPC64;
+#elif defined(__s390x__)
+constexpr uint16_t HostMachine = EM_S390;
+#else
+#error "Unknown host machine for the ELF reader"
+#endif
+
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr unsigned char HostData = ELFDATA2LSB;
+#else
+constexpr unsigned char HostData = ELFDATA2MSB;
+#endif
+
+// Names and lists from a file are bounded, whatever the file claims.
+constexpr uint64_t MaxStringLength = 4096;
+constexpr uint64_t MaxDynamicEntries = 1 << 16;
+
+bool RangeInside(uint64_t Offset, uint64_t Size, uint64_t Limit) {
+  return Offset <= Limit && Size <= Limit - Offset;
+}
+
+} // namespace
+
+struct TElfFile::TDynamic {
+  bool Present = false;
+  uint64_t StrTab = 0, StrSz = 0;
+  bool HasStrTab = false, HasStrSz = false;
+  std::vector<uint64_t> Needed;
+  bool HasRunPath = false, HasRPath = false;
+  uint64_t RunPath = 0, RPath = 0;
+};
+
+TElfFile::TElfFile(const std::string& FileName) : FFileName(FileName) {
+  FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (FHandle < 0)
+    throw EElfError(Format("cannot open \"%s\": %s", FileName.c_str(), strerror(errno)));
+  try {
+    struct stat St;
+    if (fstat(FHandle, &St) != 0 || !S_ISREG(St.st_mode))
+      throw EElfError("not a regular file");
+    FSize = static_cast<uint64_t>(St.st_size);
+
+    unsigned char Ident[EI_NIDENT];
+    ReadAt(0, Ident, sizeof Ident);
+    if (memcmp(Ident, ELFMAG, SELFMAG) != 0)
+      throw EElfError("not an ELF file");
+    if (Ident[EI_CLASS] != ELFCLASS64)
+      throw EElfError("not a 64-bit ELF file");
+    if (Ident[EI_DATA] != HostData)
+      throw EElfError("ELF file of another byte order");
+    Elf64_Ehdr H;
+    ReadAt(0, &H, sizeof H);
+    if (H.e_machine != HostMachine)
+      throw EElfError("ELF file of another machine");
+    if (H.e_type != ET_DYN && H.e_type != ET_EXEC)
+      throw EElfError("ELF file that is neither a library nor a program");
+    if (H.e_phnum != 0 && H.e_phentsize != sizeof(Elf64_Phdr))
+      throw EElfError("unexpected program header size");
+    if (H.e_shnum != 0 && H.e_shentsize != sizeof(Elf64_Shdr))
+      throw EElfError("unexpected section header size");
+    FPhOff = H.e_phoff;
+    FPhNum = H.e_phnum;
+    FShOff = H.e_shoff;
+    FShNum = H.e_shnum;
+    FShStrNdx = H.e_shstrndx;
+    if (!RangeInside(FPhOff, uint64_t(FPhNum) * sizeof(Elf64_Phdr), FSize))
+      throw EElfError("program headers outside the file");
+    if (!RangeInside(FShOff, uint64_t(FShNum) * sizeof(Elf64_Shdr), FSize))
+      throw EElfError("section headers outside the file");
+  } catch (...) {
+    close(FHandle);
+    throw;
+  }
+}
+
+TElfFile::~TElfFile() {
+  if (FHandle >= 0)
+    close(FHandle);
+}
+
+void TElfFile::ReadAt(uint64_t Offset, void* Buffer, uint64_t Size) {
+  if (!RangeInside(Offset, Size, FSize))
+    throw EElfError("data outside the file");
+  auto* P = static_cast<char*>(Buffer);
+  while (Size > 0) {
+    ssize_t N = pread(FHandle, P, Size, static_cast<off_t>(Offset));
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N <= 0)
+      throw EElfError("read error");
+    P += N;
+    Offset += static_cast<uint64_t>(N);
+    Size -= static_cast<uint64_t>(N);
+  }
+}
+
+uint64_t TElfFile::VirtualToOffset(uint64_t Address, uint64_t Size) {
+  for (uint16_t I = 0; I < FPhNum; ++I) {
+    Elf64_Phdr P;
+    ReadAt(FPhOff + uint64_t(I) * sizeof P, &P, sizeof P);
+    if (P.p_type != PT_LOAD)
+      continue;
+    if (Address >= P.p_vaddr && Address - P.p_vaddr < P.p_filesz) {
+      uint64_t Delta = Address - P.p_vaddr;
+      if (Size > P.p_filesz - Delta)
+        throw EElfError("string table crosses its segment");
+      if (!RangeInside(P.p_offset, P.p_filesz, FSize))
+        throw EElfError("segment outside the file");
+      return P.p_offset + Delta;
+    }
+  }
+  throw EElfError("address outside every segment");
+}
+
+void TElfFile::ReadDynamic(TDynamic& Dyn) {
+  for (uint16_t I = 0; I < FPhNum; ++I) {
+    Elf64_Phdr P;
+    ReadAt(FPhOff + uint64_t(I) * sizeof P, &P, sizeof P);
+    if (P.p_type != PT_DYNAMIC)
+      continue;
+    if (!RangeInside(P.p_offset, P.p_filesz, FSize))
+      throw EElfError("dynamic section outside the file");
+    Dyn.Present = true;
+    uint64_t Count = P.p_filesz / sizeof(Elf64_Dyn);
+    if (Count > MaxDynamicEntries)
+      throw EElfError("dynamic section too large");
+    for (uint64_t K = 0; K < Count; ++K) {
+      Elf64_Dyn D;
+      ReadAt(P.p_offset + K * sizeof D, &D, sizeof D);
+      switch (D.d_tag) {
+      case DT_NULL:
+        K = Count;
+        break;
+      case DT_NEEDED:
+        Dyn.Needed.push_back(D.d_un.d_val);
+        break;
+      case DT_STRTAB:
+        Dyn.StrTab = D.d_un.d_ptr;
+        Dyn.HasStrTab = true;
+        break;
+      case DT_STRSZ:
+        Dyn.StrSz = D.d_un.d_val;
+        Dyn.HasStrSz = true;
+        break;
+      case DT_RUNPATH:
+        Dyn.RunPath = D.d_un.d_val;
+        Dyn.HasRunPath = true;
+        break;
+      case DT_RPATH:
+        Dyn.RPath = D.d_un.d_val;
+        Dyn.HasRPath = true;
+        break;
+      default:
+        break;
+      }
+    }
+    return;
+  }
+}
+
+std::string TElfFile::ReadString(uint64_t TableOffset, uint64_t TableSize, uint64_t Index) {
+  if (Index >= TableSize)
+    throw EElfError("string outside its table");
+  uint64_t Max = std::min(TableSize - Index, MaxStringLength + 1);
+  std::string S(Max, '\0');
+  ReadAt(TableOffset + Index, S.data(), Max);
+  size_t End = S.find('\0');
+  if (End == std::string::npos)
+    throw EElfError("unterminated or overlong string");
+  S.resize(End);
+  return S;
+}
+
+std::vector<std::string> TElfFile::GetNeeded() {
+  TDynamic Dyn;
+  ReadDynamic(Dyn);
+  std::vector<std::string> Result;
+  if (Dyn.Needed.empty())
+    return Result;
+  if (!Dyn.HasStrTab || !Dyn.HasStrSz)
+    throw EElfError("dynamic section without its string table");
+  uint64_t Table = VirtualToOffset(Dyn.StrTab, Dyn.StrSz);
+  for (uint64_t Index : Dyn.Needed)
+    Result.push_back(ReadString(Table, Dyn.StrSz, Index));
+  return Result;
+}
+
+std::vector<std::string> TElfFile::GetRunPaths() {
+  TDynamic Dyn;
+  ReadDynamic(Dyn);
+  std::vector<std::string> Result;
+  if (!Dyn.HasRunPath && !Dyn.HasRPath)
+    return Result;
+  if (!Dyn.HasStrTab || !Dyn.HasStrSz)
+    throw EElfError("dynamic section without its string table");
+  uint64_t Table = VirtualToOffset(Dyn.StrTab, Dyn.StrSz);
+  std::string Paths = ReadString(Table, Dyn.StrSz, Dyn.HasRunPath ? Dyn.RunPath : Dyn.RPath);
+  size_t Start = 0;
+  while (Start <= Paths.size()) {
+    size_t Colon = Paths.find(':', Start);
+    if (Colon == std::string::npos)
+      Colon = Paths.size();
+    if (Colon > Start)
+      Result.push_back(Paths.substr(Start, Colon - Start));
+    Start = Colon + 1;
+  }
+  return Result;
+}
+
+bool TElfFile::ReadSection(const char* Name, std::string& Data, uint64_t MaxSize) {
+  Data.clear();
+  if (FShNum == 0 || FShStrNdx >= FShNum)
+    return false;
+  Elf64_Shdr Names;
+  ReadAt(FShOff + uint64_t(FShStrNdx) * sizeof Names, &Names, sizeof Names);
+  if (Names.sh_type != SHT_STRTAB || !RangeInside(Names.sh_offset, Names.sh_size, FSize))
+    throw EElfError("section names outside the file");
+  for (uint16_t I = 0; I < FShNum; ++I) {
+    Elf64_Shdr S;
+    ReadAt(FShOff + uint64_t(I) * sizeof S, &S, sizeof S);
+    if (S.sh_name >= Names.sh_size)
+      continue;
+    if (ReadString(Names.sh_offset, Names.sh_size, S.sh_name) != Name)
+      continue;
+    if (S.sh_type == SHT_NOBITS || S.sh_size > MaxSize)
+      return false;
+    if (!RangeInside(S.sh_offset, S.sh_size, FSize))
+      throw EElfError("section outside the file");
+    Data.resize(S.sh_size);
+    ReadAt(S.sh_offset, Data.data(), S.sh_size);
+    return true;
+  }
+  return false;
+}
+
+} // namespace Deskbay

@@ -1,0 +1,123 @@
+#include "Basic.h"
+
+#include "Main.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindowStateChangeEvent>
+
+#include <algorithm>
+
+namespace Deskbay {
+
+namespace {
+
+QRect WorkArea(const QWidget* W) {
+  QScreen* S = W->screen() ? W->screen() : QGuiApplication::primaryScreen();
+  return S ? S->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+TBasicForm::TBasicForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
+  if (!MainForm)
+    throw Exception("Неверный класс главной формы.");
+  resize(347, 204);
+  MainForm->AddWindow(this);
+  FRegistered = true;
+  KeepBelowStrip();
+}
+
+TBasicForm::~TBasicForm() {
+  if (FRegistered && MainForm)
+    MainForm->RemoveWindow(this);
+}
+
+void TBasicForm::KeepBelowStrip() {
+  int Top = MainForm->GetRestrictedBottom();
+  if (y() >= Top)
+    return;
+  QRect Work = WorkArea(this);
+  move(x(), Top);
+  if (y() + height() > Work.bottom() + 1)
+    resize(width(), std::max(100, Work.bottom() + 1 - Top));
+}
+
+bool TBasicForm::GetReadOnly() {
+  return false;
+}
+bool TBasicForm::SelectionPresent() {
+  return false;
+}
+void TBasicForm::DeleteSelection() {}
+void TBasicForm::CopySelection() {}
+void TBasicForm::Paste() {}
+bool TBasicForm::CanPaste() {
+  return false;
+}
+bool TBasicForm::CanSelectAll() {
+  return false;
+}
+void TBasicForm::SelectAll() {}
+bool TBasicForm::CanCopy() {
+  return SelectionPresent();
+}
+bool TBasicForm::CanCut() {
+  return !GetReadOnly() && SelectionPresent();
+}
+void TBasicForm::CutSelection() {
+  CopySelection();
+  DeleteSelection();
+}
+bool TBasicForm::CanDelete() {
+  return !GetReadOnly() && SelectionPresent();
+}
+
+void TBasicForm::EnsureVisibility() {
+  if (isMinimized())
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+}
+
+void TBasicForm::RawMaximize() {
+  setWindowFlag(Qt::FramelessWindowHint, true);
+  QScreen* S = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (S)
+    setGeometry(S->geometry());
+  show();
+}
+
+QRect TBasicForm::MaximizedGeometry() const {
+  QRect Work = WorkArea(this);
+  int Top = MainForm ? MainForm->GetRestrictedBottom() : 0;
+  Top = std::max(Top, Work.top());
+  return QRect(Work.left(), Top, Work.width(), Work.bottom() + 1 - Top);
+}
+
+bool TBasicForm::event(QEvent* Event) {
+  if (Event->type() == QEvent::WindowActivate && MainForm)
+    MainForm->FormActivated(this);
+  return QWidget::event(Event);
+}
+
+void TBasicForm::changeEvent(QEvent* Event) {
+  if (Event->type() == QEvent::WindowStateChange && !FPlacing) {
+    if (isMinimized() && MainForm && MainForm->GetActiveWindow() == this)
+      MainForm->WindowMinimized(this);
+    // A maximized shell window fills the work area below the strip, not
+    // the whole screen.
+    if ((windowState() & Qt::WindowMaximized) && MainForm && MainForm->GetRestrictedBottom() > 0) {
+      FPlacing = true;
+      setWindowState(windowState() & ~Qt::WindowMaximized);
+      QRect R = MaximizedGeometry();
+      QRect Frame = frameGeometry(), Inner = geometry();
+      int ExtraW = Frame.width() - Inner.width(), ExtraH = Frame.height() - Inner.height();
+      move(R.topLeft());
+      resize(R.width() - ExtraW, R.height() - ExtraH);
+      FPlacing = false;
+    }
+  }
+  QWidget::changeEvent(Event);
+}
+
+} // namespace Deskbay

@@ -1,0 +1,54 @@
+#pragma once
+
+// Every window of the shell other than the main window: registered with the
+// main window (its Window menu, the active window, the edit commands), kept
+// below the main window's strip.
+
+#include "EnvironmentExport.h"
+
+#include <QWidget>
+
+namespace Deskbay {
+
+class ENVIRONMENT_API TBasicForm : public QWidget {
+  Q_OBJECT
+public:
+  // Raises "Неверный класс главной формы." unless the shell's main window
+  // exists.
+  explicit TBasicForm(QWidget* Parent = nullptr);
+  ~TBasicForm() override;
+
+  // What the edit commands of the shell ask of the active window.
+  virtual bool GetReadOnly();
+  virtual bool SelectionPresent();
+  virtual void DeleteSelection();
+  virtual void CopySelection();
+  virtual void Paste();
+  virtual bool CanPaste();
+  virtual bool CanSelectAll();
+  virtual void SelectAll();
+  virtual bool CanCopy();
+  virtual bool CanCut();
+  virtual void CutSelection();
+  virtual bool CanDelete();
+
+  bool GetRegistered() const { return FRegistered; }
+  // Restores a minimized window and shows it.
+  void EnsureVisibility();
+  // The whole screen, without a border (offered, not used by the shell).
+  void RawMaximize();
+  // Where a maximized shell window goes: the work area below the strip.
+  QRect MaximizedGeometry() const;
+
+protected:
+  bool event(QEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
+
+private:
+  void KeepBelowStrip();
+
+  bool FRegistered = false;
+  bool FPlacing = false;
+};
+
+} // namespace Deskbay

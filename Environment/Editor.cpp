@@ -1,0 +1,265 @@
+#include "Editor.h"
+
+#include "ErrorDisplay.h"
+#include "Main.h"
+
+#include "Corekit/VisualUtils.h"
+#include "Corekit/ui/CommonDialogs.h"
+#include "Corekit/ui/WindowHelpers.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+
+namespace Deskbay {
+
+namespace {
+
+std::string WithoutDirectory(const std::string& Name) {
+  size_t Slash = Name.rfind('/');
+  return Slash == std::string::npos ? Name : Name.substr(Slash + 1);
+}
+
+std::string WithoutExtension(const std::string& Name) {
+  size_t Dot = Name.rfind('.');
+  return Dot == std::string::npos ? Name : Name.substr(0, Dot);
+}
+
+std::vector<std::string> Split(const std::string& S, char Sep) {
+  std::vector<std::string> Parts;
+  size_t Start = 0;
+  for (;;) {
+    size_t At = S.find(Sep, Start);
+    Parts.push_back(S.substr(Start, At == std::string::npos ? std::string::npos : At - Start));
+    if (At == std::string::npos)
+      return Parts;
+    Start = At + 1;
+  }
+}
+
+} // namespace
+
+std::string TEditorFormClass::GetDescription() const {
+  return "";
+}
+
+void TEditorFormClass::GetFileExtensions(TStringList&) const {}
+
+bool TEditorFormClass::UnderstandsData(TStream& Stream) const {
+  std::string Signature = GetFileSignature();
+  if (Signature.empty())
+    return false;
+  try {
+    std::string Head(Signature.size(), '\0');
+    if (Stream.Read(Head.data(), static_cast<int64_t>(Head.size())) !=
+        static_cast<int64_t>(Head.size()))
+      return false;
+    return Head == Signature;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+TEditorFlags TEditorFormClass::GetFlags() const {
+  return {efCanCreate, efCanSave, efCanLoad};
+}
+
+std::string TEditorFormClass::GetFileSignature() const {
+  return "";
+}
+
+std::string TEditorFormClass::FileExtension() const {
+  TStringList List;
+  GetFileExtensions(List);
+  return List.GetCount() > 0 ? List.Get(0) : "";
+}
+
+const TEditorFormClass& TEditorForm::StaticClass() {
+  static const TEditorFormClassOf<TEditorForm> Class("TEditorForm");
+  return Class;
+}
+
+TEditorForm::TEditorForm(const TEditorFormClass& Class, QWidget* Owner)
+    : TBasicForm(Owner), FClass(&Class) {
+  if (!MainForm)
+    throw Exception("Неверный класс главной формы.");
+  setAttribute(Qt::WA_DeleteOnClose);
+  resize(531, 308);
+  int Number = MainForm->AcquireNonameNumber();
+  try {
+    SetFileName(NonameBase + std::to_string(Number) + "." + FileExtension());
+  } catch (...) {
+    MainForm->ReleaseNonameNumber(Number);
+    throw;
+  }
+  FNonameNumber = Number;
+  MainForm->AddFileEditor(this);
+  FDocRegistered = true;
+}
+
+TEditorForm::~TEditorForm() {
+  if (MainForm) {
+    if (FNonameNumber != 0)
+      MainForm->ReleaseNonameNumber(FNonameNumber);
+    if (FDocRegistered)
+      MainForm->RemoveFileEditor(this);
+  }
+}
+
+bool TEditorForm::GetModified() {
+  return FVersion != FSavedVersion;
+}
+
+void TEditorForm::SetModified(bool Value) {
+  if (Value)
+    ++FVersion;
+  else
+    FSavedVersion = FVersion;
+}
+
+int64_t TEditorForm::GetVersion() {
+  return FVersion;
+}
+
+std::string TEditorForm::BuildCaption() {
+  return FFileName;
+}
+
+void TEditorForm::LoadStream(TStream&) {}
+
+void TEditorForm::SaveStream(TStream&) {}
+
+bool TEditorForm::CanSave() {
+  return FClass->GetFlags().Contains(efCanSave) && (GetModified() || !FHasFileName);
+}
+
+bool TEditorForm::Save() {
+  if (!FHasFileName)
+    return SaveAs();
+  SaveFile(FFileName);
+  SetModified(false);
+  return true;
+}
+
+bool TEditorForm::CanSaveAs() {
+  return FClass->GetFlags().Contains(efCanSave);
+}
+
+void TEditorForm::OpenFile(const std::string& Name) {
+  SetFileName(Name);
+  LoadFile(Name);
+  FHasFileName = true;
+  SetModified(false);
+}
+
+void TEditorForm::LoadFile(const std::string& Name) {
+  TFileStream Stream(Name, fmOpenRead);
+  LoadStream(Stream);
+}
+
+void TEditorForm::SaveFile(const std::string& Name) {
+  SaveFileAtomically(Name, [this](TStream& Stream) { SaveStream(Stream); });
+}
+
+std::string TEditorForm::MakeSaveFilter() const {
+  std::string Ext = FileExtension();
+  return Format("%s (*.%s)|*.%s|%s", FClass->GetDescription().c_str(), Ext.c_str(), Ext.c_str(),
+                "Все файлы|*.*");
+}
+
+bool TEditorForm::SaveAs() {
+  if (!MainForm)
+    return false;
+  EnsureVisibility();
+  QFileDialog Dialog(this);
+  Dialog.setAcceptMode(QFileDialog::AcceptSave);
+  Dialog.setFileMode(QFileDialog::AnyFile);
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  Dialog.setNameFilters(FilterToNameFilters(MakeSaveFilter()));
+  Dialog.setDefaultSuffix(QString::fromStdString(FileExtension()));
+  Dialog.selectFile(QString::fromStdString(WithoutDirectory(FFileName)));
+  bool Confirmed = ExecFileDialogUsingWorkingDir(Dialog);
+  QDir::setCurrent(QString::fromStdString(MainForm->GetHomeDir()));
+  if (Confirmed && !Dialog.selectedFiles().isEmpty())
+    SaveAsFile(Dialog.selectedFiles().first().toStdString());
+  return Confirmed;
+}
+
+bool TEditorForm::SaveAsFile(const std::string& Name) {
+  SetFileName(Name);
+  FHasFileName = true;
+  return Save();
+}
+
+void TEditorForm::SetFileName(const std::string& Name) {
+  if (FNonameNumber != 0) {
+    std::string Own = NonameBase + std::to_string(FNonameNumber);
+    // "Безымянный" in any letter case keeps the number held.
+    if (LowerCaseRu(WithoutExtension(WithoutDirectory(Name))) != LowerCaseRu(Own)) {
+      if (MainForm)
+        MainForm->ReleaseNonameNumber(FNonameNumber);
+      FNonameNumber = 0;
+    }
+  }
+  if (Name != FFileName) {
+    FFileName = Name;
+    UpdateWindowCaption();
+  }
+}
+
+void TEditorForm::UpdateWindowCaption() {
+  setWindowTitle(QString::fromStdString(BuildCaption()));
+}
+
+bool TEditorForm::QueryClose() {
+  if (!GetModified() || !CanSave())
+    return true;
+  EnsureVisibility();
+  switch (
+      YesNoCancel("Подтверждение", Format("Сохранить изменения в \"%s\"?", FFileName.c_str()))) {
+  case mrYes:
+    return Save();
+  case mrNo:
+    return true;
+  default:
+    return false;
+  }
+}
+
+void TEditorForm::closeEvent(QCloseEvent* Event) {
+  bool MayClose = false;
+  try {
+    MayClose = QueryClose();
+  } catch (const std::exception& E) {
+    ShowException(E);
+  }
+  if (MayClose)
+    Event->accept();
+  else
+    Event->ignore();
+}
+
+QStringList FilterToNameFilters(const std::string& Filter) {
+  QStringList Result;
+  std::vector<std::string> Parts = Split(Filter, '|');
+  for (size_t I = 0; I + 1 < Parts.size(); I += 2) {
+    std::string Caption = Parts[I];
+    size_t Paren = Caption.rfind(" (");
+    if (Paren != std::string::npos && !Caption.empty() && Caption.back() == ')')
+      Caption.erase(Paren);
+    std::string Masks;
+    for (std::string Mask : Split(Parts[I + 1], ';')) {
+      Mask = Trim(Mask);
+      if (Mask.empty())
+        continue;
+      // On this system a name need not have a dot to be "any file".
+      if (Mask == "*.*")
+        Mask = "*";
+      Masks += (Masks.empty() ? "" : " ") + Mask;
+    }
+    Result << QString::fromStdString(Caption + " (" + Masks + ")");
+  }
+  return Result;
+}
+
+} // namespace Deskbay

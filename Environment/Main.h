@@ -1,0 +1,269 @@
+#pragma once
+
+// The shell's main window, a strip of menus and tool buttons across the top
+// of the desktop, and the application modules it runs. Documents live in
+// separate windows (Basic.h, Editor.h) that the main window tracks.
+
+#include "Basic.h"
+#include "Editor.h"
+#include "ShellSettings.h"
+
+#include "Corekit/IniFiles.h"
+#include "Corekit/ModMgr.h"
+#include "Corekit/TempFileMgr.h"
+#include "Corekit/ui/WindowHelpers.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMenu;
+class QMenuBar;
+class QToolBar;
+
+namespace Deskbay {
+
+class TAppModule;
+
+// An application module's class as a value; the shell creates modules only
+// through it. A module's class derives from TAppModuleClassOf<itsModule>.
+class ENVIRONMENT_API TAppModuleClass {
+public:
+  virtual ~TAppModuleClass();
+  virtual const char* ClassName() const = 0;
+  // The virtual constructor.
+  virtual TAppModule* Create(const std::string& Name) const = 0;
+  // The module's long title; "<Неизвестный модуль>".
+  virtual std::string GetTitle() const;
+  // GetTitle by default.
+  virtual std::string GetShortTitle() const;
+};
+
+// The class value of the module class TModule, whose constructor takes
+// (const TAppModuleClass&, const std::string& Name).
+template <class TModule, class Base = TAppModuleClass> class TAppModuleClassOf : public Base {
+public:
+  explicit TAppModuleClassOf(const char* Name) : FName(Name) {}
+  const char* ClassName() const override { return FName; }
+  TAppModule* Create(const std::string& Name) const override { return new TModule(*this, Name); }
+
+private:
+  const char* FName;
+};
+
+// What every application-module package exports by this plain name.
+using TGetAppModuleClass = const TAppModuleClass* (*)();
+inline constexpr const char* GetAppModuleClassExport = "GetAppModuleClass";
+
+// The base of every application module; owned by the main window.
+class ENVIRONMENT_API TAppModule : public TObject {
+public:
+  // Stores the name and joins the main window's running modules.
+  TAppModule(const TAppModuleClass& Class, const std::string& Name);
+  // Leaves the running modules, frees the documents of its editor classes
+  // and unregisters them.
+  ~TAppModule() override;
+  TAppModule(const TAppModule&) = delete;
+  TAppModule& operator=(const TAppModule&) = delete;
+  const char* ClassName() const override { return "TAppModule"; }
+
+  const TAppModuleClass* GetClass() const { return FClass; }
+  // The package name without ".so", as the settings file lists it.
+  const std::string& GetName() const { return FName; }
+
+  // May the module shut down now: every document of its editor classes
+  // agrees to close.
+  virtual bool CloseQuery();
+
+  // Adds the classes to the module's editor classes; with Register, also
+  // to the module registry under CATID_EDITOR.
+  void RegisterEditors(const std::vector<const TEditorFormClass*>& Editors, bool Register);
+  void CloseEditors();
+  int GetEditorClassCount() const { return static_cast<int>(FEditorClasses.size()); }
+  const TEditorFormClass* GetEditorClasses(int Index) const;
+
+private:
+  const TAppModuleClass* FClass;
+  std::string FName;
+  std::vector<const TEditorFormClass*> FEditorClasses;
+  std::vector<const TEditorFormClass*> FRegistered;
+};
+
+// Told of every shell window being destroyed,
+// {C59EBC10-5436-11D6-AC2F-204C4F4F5020}.
+class ENVIRONMENT_API IWindowClosed {
+public:
+  virtual ~IWindowClosed();
+  virtual void WindowClosed(TBasicForm* Window) = 0;
+};
+
+class TMainForm;
+// The one main window of the process, while it exists.
+ENVIRONMENT_API extern TMainForm* MainForm;
+
+class ENVIRONMENT_API TMainForm : public QWidget {
+  Q_OBJECT
+public:
+  // Runs the start sequence for the running program.
+  TMainForm();
+  // The same with the given folders and names (tests, other hosts).
+  explicit TMainForm(const TShellStart& Start);
+  ~TMainForm() override;
+
+  // --- documents
+  TEditorForm* CreateEditor(const TEditorFormClass* EditorClass);
+  TEditorForm* OpenFile(const std::string& FileName);
+  void OpenFiles(const std::vector<std::string>& Names);
+  const TEditorFormClass* GetFileEditor(const std::string& FileName);
+  const TEditorFormClass* GetStreamEditor(TStream& Stream);
+  // The Open dialog's filter ("caption|mask|...") and its 1-based default
+  // index, the all-files entry.
+  void MakeFilter(std::string& Filter, int& DefaultIndex);
+  int GetEditorCount() const { return static_cast<int>(FEditors.size()); }
+  TEditorForm* GetEditors(int Index) const;
+  void AddFileEditor(TEditorForm* Editor);
+  void RemoveFileEditor(TEditorForm* Editor);
+  bool QueryCloseEditors(const TEditorFormClass* Class);
+  void CloseEditors(const TEditorFormClass* Class);
+  bool CloseAll();
+
+  // --- windows
+  void AddWindow(TBasicForm* Window);
+  void RemoveWindow(TBasicForm* Window);
+  int GetOpenWindowCount() const { return static_cast<int>(FWindows.size()); }
+  TBasicForm* GetWindows(int Index) const;
+  void WindowMinimized(TBasicForm* Window);
+  TBasicForm* GetActiveWindow() const { return FActiveWindow; }
+  // A shell window became the active form.
+  void FormActivated(TBasicForm* Window);
+  int AcquireNonameNumber();
+  void ReleaseNonameNumber(int Number);
+  void AddCloseWindowNotify(IWindowClosed* Listener);
+  void RemoveCloseWindowNotify(IWindowClosed* Listener);
+  // The main window's bottom edge when at least half the screen lies below
+  // it, else 0; shell windows keep below it.
+  int GetRestrictedBottom() const;
+
+  // --- application modules
+  int GetAppCount() const { return static_cast<int>(FAppNames.size()); }
+  const std::string& GetApps(int Index) const;
+  const std::string& GetAppTitles(int Index) const;
+  const TAppModuleClass* GetAppClass(const std::string& Name) const;
+  const TAppModuleClass* FindAppClass(const std::string& Name) const;
+  TAppModule* GetAppModule(const std::string& Name) const;
+  TAppModule* FindAppModule(const std::string& Name) const;
+  int GetAppModuleCount() const { return static_cast<int>(FAppModules.size()); }
+  TAppModule* GetAppModules(int Index) const;
+  void InitAppModules();
+  void LoadAppClass(const std::string& Name);
+  void PowerUpAppModule(const std::string& Name);
+  bool ShutDownAppModule(const std::string& Name);
+  bool ShutDownAllAppModules();
+  void SaveModuleInfo();
+  void UpdateCaption();
+  // The task bar's title as UpdateCaption set it.
+  const std::string& GetApplicationTitle() const { return FApplicationTitle; }
+
+  // --- idle jobs: while any runs, idle passes keep coming without input
+  void StartIdleJob() { ++FIdleJobs; }
+  void StopIdleJob();
+  bool GetIdleJobsRunning() const { return FIdleJobs > 0; }
+
+  // Offered to modules; they do nothing.
+  void MergeMenu(QMenu* Menu);
+  void UnmergeMenu(QMenu* Menu);
+
+  const std::string& GetHomeDir() const { return FHomeDir; }
+  const std::string& GetProgramName() const { return FProgramName; }
+  const std::string& GetModuleDir() const { return FModuleDir; }
+  TIniFile* GetSettings() const { return FSettings.get(); }
+  TModuleManager& GetModuleManager() { return FModuleManager; }
+  // nullptr when no folder for temporary files could be had.
+  TTempFileManager* GetTempFiles() const { return FTempFiles.get(); }
+  bool GetStartFailed() const { return FStartFailed; }
+
+  // The first show's work: actions, the application modules, the caption.
+  void FirstShow();
+  // Recomputes every action's enabled state (done when the loop goes idle).
+  void UpdateActions();
+  // Rebuilds the Window menu as it is about to open.
+  void RebuildWindowMenu();
+  // Places the strip across the top of the work area.
+  void PlaceStrip();
+
+  // The commands.
+  TAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
+      *FileExit, *EditCut, *EditCopy, *EditPaste, *EditDelete, *EditSelectAll, *WindowNext,
+      *HelpModules, *HelpApplications, *HelpAbout;
+  TActionList* ActionList;
+  QMenuBar* tbrMenu;
+  QToolBar* tbrMain;
+  QMenu *mnuFile = nullptr, *mnuEdit = nullptr, *mnuWindow = nullptr, *mnuHelp = nullptr;
+
+  // The actions' handlers, reachable without the menus.
+  void FileNewExecute();
+  void FileOpenExecute();
+  void FileSaveExecute();
+  void FileSaveAsExecute();
+  void FileSaveAllExecute();
+  void FileCloseExecute();
+  void WindowNextExecute();
+
+signals:
+  // An idle pass of the event loop (repeated while idle jobs run).
+  void Idle();
+
+protected:
+  void showEvent(QShowEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
+
+private:
+  void Start(const TShellStart& Start);
+  void CreateActions();
+  void CreateStrip();
+  void OnIdle();
+  void ModuleRequired(const std::string& ModuleName, std::string& FileName);
+  TEditorForm* ActiveEditor() const;
+  void EditCommand(void (TBasicForm::*Command)());
+  void SelectWindow(TBasicForm* Window);
+  int AppIndex(const std::string& Name) const;
+
+  struct TAppEntry {
+    std::string Name;
+    const TAppModuleClass* Class = nullptr;
+  };
+
+  int FMainHeight = 0;
+  std::vector<TEditorForm*> FEditors;
+  TBasicForm* FActiveWindow = nullptr;
+  std::vector<TBasicForm*> FWindows;
+  bool FShown = false;
+  std::vector<IWindowClosed*> FCloseWindowListeners;
+  std::vector<bool> FNonameNumbers; // slot n-1: number n is taken
+  std::vector<std::unique_ptr<TAppModule>> FAppModules;
+  TModuleManager FModuleManager;
+  std::unique_ptr<TIniFile> FSettings;
+  std::string FProgramName;
+  std::string FModuleDir;
+  std::vector<TAppEntry> FAppNames;
+  std::vector<std::string> FAppTitles;
+  std::string FHomeDir;
+  std::vector<std::string> FActiveApps;
+  // The start made the application lists (the table is saved only then).
+  bool FListsCreated = false;
+  int FIdleJobs = 0;
+  std::unique_ptr<TTempFileManager> FTempFiles;
+  std::string FApplicationTitle;
+  bool FStartFailed = false;
+  bool FDestroying = false;
+  bool FIdleQueued = false;
+  std::vector<QPointer<QAction>> FWindowItems;
+
+  friend class TAppModule;
+};
+
+} // namespace Deskbay

@@ -1,0 +1,124 @@
+#include "ShellSettings.h"
+
+#include "Corekit/ModMgr.h"
+#include "Corekit/Streams.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Deskbay {
+
+namespace {
+
+bool Exists(const std::string& Path) {
+  return access(Path.c_str(), F_OK) == 0;
+}
+
+bool Writable(const std::string& Path) {
+  return access(Path.c_str(), W_OK) == 0;
+}
+
+bool MakeDirs(const std::string& Dir) {
+  if (Dir.empty() || Exists(Dir))
+    return !Dir.empty();
+  size_t Slash = Dir.rfind('/');
+  if (Slash != std::string::npos && Slash > 0 && !MakeDirs(Dir.substr(0, Slash)))
+    return false;
+  return mkdir(Dir.c_str(), 0777) == 0 || Exists(Dir);
+}
+
+std::string UserConfigDir() {
+  const char* Xdg = getenv("XDG_CONFIG_HOME");
+  if (Xdg && Xdg[0] == '/')
+    return Xdg;
+  const char* Home = getenv("HOME");
+  if (Home && Home[0] == '/')
+    return std::string(Home) + "/.config";
+  return "";
+}
+
+} // namespace
+
+TShellStart TShellStart::FromProgram() {
+  TShellStart Start;
+  std::string Program = GetProgramFileName();
+  size_t Slash = Program.rfind('/');
+  if (Slash == std::string::npos)
+    Start.HomeDir = ".";
+  else if (Slash == 0)
+    Start.HomeDir = "/";
+  else
+    Start.HomeDir.assign(Program, 0, Slash);
+  std::string File = Slash == std::string::npos ? Program : Program.substr(Slash + 1);
+  size_t Dot = File.rfind('.');
+  Start.ProgramName = Dot == std::string::npos || Dot == 0 ? File : File.substr(0, Dot);
+  return Start;
+}
+
+namespace {
+
+bool CopyFile(const std::string& From, const std::string& To) {
+  try {
+    std::ifstream In(From, std::ios::binary);
+    std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    SaveFileAtomically(To, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+} // namespace
+
+std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
+  std::string Name = ProgramName + ".ini";
+  std::string Beside = HomeDir + "/" + Name;
+  // The settings an installed program starts from; in the build tree the
+  // file beside the program is its own default.
+  std::string Default = Beside;
+  if (!Exists(Beside))
+    Default = HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN + "/" + Name;
+
+  if (Writable(HomeDir) && (!Exists(Beside) || Writable(Beside))) {
+    if (!Exists(Beside) && Exists(Default))
+      CopyFile(Default, Beside);
+    return Beside;
+  }
+  std::string Config = UserConfigDir();
+  if (Config.empty())
+    return Exists(Beside) ? Beside : Default;
+  std::string Dir = Config + "/deskbay";
+  std::string Own = Dir + "/" + Name;
+  if (Exists(Own))
+    return Own;
+  if (!MakeDirs(Dir) || (Exists(Default) && !CopyFile(Default, Own)))
+    return Exists(Beside) ? Beside : Default;
+  return Own;
+}
+
+std::string ChooseTempBase(const std::string& HomeDir) {
+  if (Writable(HomeDir))
+    return HomeDir;
+  const char* Tmp = getenv("TMPDIR");
+  return Tmp && Tmp[0] == '/' ? Tmp : "/tmp";
+}
+
+void ParseAppValue(const std::string& Value, bool& Enabled, std::string& Title) {
+  size_t Comma = Value.find(',');
+  if (Comma == std::string::npos) {
+    Enabled = true;
+    Title.clear();
+    return;
+  }
+  std::string Flag = Value.substr(0, Comma);
+  Enabled = !Flag.empty() && (Flag[0] == '1' || Flag[0] == 'Y' || Flag[0] == 'y');
+  Title = Value.substr(Comma + 1);
+}
+
+std::string FormatAppValue(bool Enabled, const std::string& Title) {
+  return std::string(Enabled ? "1" : "0") + "," + Title;
+}
+
+} // namespace Deskbay

@@ -1,0 +1,144 @@
+#pragma once
+
+// A shell of its own for each test: a home folder with a settings file, the
+// fixture packages as its module folder, errors collected instead of shown,
+// and answers for the modal dialogs the shell asks.
+
+#include "Environment/ErrorDisplay.h"
+#include "Environment/Main.h"
+
+#include "Corekit/TempFileMgr.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Deskbay::Testing {
+
+inline const std::string FixtureDir = ENV_FIXTURE_DIR;
+
+inline std::string ReadText(const std::string& Name) {
+  std::ifstream In(Name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+inline void WriteText(const std::string& Name, const std::string& Text) {
+  std::ofstream(Name, std::ios::binary | std::ios::trunc) << Text;
+}
+
+class TShellTest : public testing::Test {
+protected:
+  TShellTest() {
+    std::string Template = "/tmp/deskbay-shell-XXXXXX";
+    if (!mkdtemp(Template.data()))
+      throw std::runtime_error("mkdtemp");
+    Home = Template;
+    char Buf[4096];
+    if (getcwd(Buf, sizeof Buf))
+      OldCwd = Buf;
+    OldHandler = SetErrorHandler([this](const std::string& M) { Errors.push_back(M); });
+  }
+  ~TShellTest() override {
+    Shell.reset();
+    SetErrorHandler(OldHandler);
+    if (!OldCwd.empty() && chdir(OldCwd.c_str()) != 0) {
+    }
+    try {
+      RemoveDirectoryTree(Home);
+    } catch (...) {
+    }
+  }
+
+  std::string Settings() const { return Home + "/Deskbay.ini"; }
+
+  // The settings file: the fixture folder as module folder and the given
+  // application lines.
+  void WriteSettings(const std::string& Applications) {
+    WriteText(Settings(),
+              "[General]\nModuleDir=" + FixtureDir + "\n\n[Applications]\n" + Applications);
+  }
+
+  // A main window on the home folder; Start also runs its first show.
+  TMainForm* Start(bool FirstShow = true) {
+    Shell = std::make_unique<TMainForm>(TShellStart{Home, "Deskbay", ""});
+    if (FirstShow)
+      Shell->FirstShow();
+    return Shell.get();
+  }
+  // Destroys the main window as the launcher does.
+  void Stop() { Shell.reset(); }
+
+  // Lets deferred deletions (closed windows) happen.
+  static void Flush() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+  }
+
+  std::string Home, OldCwd;
+  std::unique_ptr<TMainForm> Shell;
+  std::vector<std::string> Errors;
+  TErrorHandler OldHandler;
+};
+
+// Presses the button captioned Caption in the next modal dialog that opens
+// (the unsaved-changes question, the new-document choice). Answers stack:
+// the first one given answers the first dialog.
+class TModalAnswers {
+public:
+  explicit TModalAnswers(std::vector<std::string> Captions) : FCaptions(std::move(Captions)) {
+    Arm();
+  }
+  ~TModalAnswers() { FDone = true; }
+  TModalAnswers(const TModalAnswers&) = delete;
+  TModalAnswers& operator=(const TModalAnswers&) = delete;
+  int Asked() const { return FAsked; }
+  // Runs Prepare on the dialog before the answer is given.
+  std::function<void(QWidget*)> Prepare;
+
+private:
+  void Arm() {
+    // Bound to a guard object, so no poll outlives the answers.
+    QTimer::singleShot(10, &FGuard, [this] { Poll(); });
+  }
+  void Poll() {
+    if (FDone)
+      return;
+    QWidget* Modal = QApplication::activeModalWidget();
+    // A dialog is answered once; the next may reuse its address.
+    if (!Modal || Modal->property("answered").toBool()) {
+      Arm();
+      return;
+    }
+    Modal->setProperty("answered", true);
+    if (Prepare)
+      Prepare(Modal);
+    QString Caption = QString::fromStdString(FCaptions[FAsked % FCaptions.size()]);
+    ++FAsked;
+    bool Clicked = false;
+    for (QPushButton* B : Modal->findChildren<QPushButton*>())
+      if (B->text() == Caption && B->isEnabled()) {
+        B->click();
+        Clicked = true;
+        break;
+      }
+    // Never leave a test waiting on a dialog nobody answers.
+    if (!Clicked)
+      Modal->close();
+    Arm();
+  }
+  std::vector<std::string> FCaptions;
+  int FAsked = 0;
+  bool FDone = false;
+  QObject FGuard;
+};
+
+} // namespace Deskbay::Testing
