@@ -42,18 +42,22 @@ void SplitCondition(const std::string& S, std::string& Left, std::string& Right,
 }
 
 bool CompareExtended(long double A, long double B, const std::string& Op) {
+  return CompareExtended(A, B, CompareOpFromText(Op));
+}
+
+TCompareOp CompareOpFromText(const std::string& Op) {
   if (Op == "<")
-    return A < B;
+    return TCompareOp::Less;
   if (Op == ">")
-    return A > B;
+    return TCompareOp::Greater;
   if (Op == "=")
-    return A == B;
+    return TCompareOp::Equal;
   if (Op == "<>")
-    return A != B;
+    return TCompareOp::NotEqual;
   if (Op == "<=")
-    return A <= B;
+    return TCompareOp::LessOrEqual;
   if (Op == ">=")
-    return A >= B;
+    return TCompareOp::GreaterOrEqual;
   BadCondition(Op);
 }
 

@@ -6,6 +6,7 @@
 
 #include "CorekitExport.h"
 
+#include <cstdint>
 #include <string>
 
 namespace Deskbay {
@@ -24,5 +25,38 @@ COREKIT_API void SplitCondition(const std::string& S, std::string& Left, std::st
 // Exact comparison, no tolerance, by one of the operators SplitCondition
 // yields; any other operator raises Exception "Bad condition: "Op".".
 COREKIT_API bool CompareExtended(long double A, long double B, const std::string& Op);
+
+// The operators as a value, for conditions that are split once and compared
+// many times.
+enum class TCompareOp : std::uint8_t {
+  Less,
+  Greater,
+  Equal,
+  NotEqual,
+  LessOrEqual,
+  GreaterOrEqual
+};
+
+// The operator of a SplitCondition text; raises as CompareExtended does
+// for any other.
+COREKIT_API TCompareOp CompareOpFromText(const std::string& Op);
+
+inline bool CompareExtended(long double A, long double B, TCompareOp Op) {
+  switch (Op) {
+  case TCompareOp::Less:
+    return A < B;
+  case TCompareOp::Greater:
+    return A > B;
+  case TCompareOp::Equal:
+    return A == B;
+  case TCompareOp::NotEqual:
+    return A != B;
+  case TCompareOp::LessOrEqual:
+    return A <= B;
+  case TCompareOp::GreaterOrEqual:
+    break;
+  }
+  return A >= B;
+}
 
 } // namespace Deskbay

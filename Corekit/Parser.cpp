@@ -1,10 +1,13 @@
 #include "Parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <locale.h>
+#include <memory>
 #include <stdlib.h>
 
 namespace Deskbay {
@@ -234,6 +237,133 @@ std::uint8_t GotoNext(std::uint8_t Phrase, std::uint8_t Uncovered) {
   return Next;
 }
 
+// The arithmetic of the productions, shared by the parser and the compiled
+// programs so that both compute every value the same way. A result that is
+// not finite, or an operand outside the operation's domain, sets MathError
+// and gives 0.
+
+// Productions 1, 2, 4, 5 and 7.
+[[gnu::always_inline]] inline long double ApplyOperator(int Production, long double Left,
+                                                        long double Right, bool& MathError) {
+  long double Value = 0;
+  bool Valid = true;
+  switch (Production) {
+  case 1:
+    Value = Left + Right;
+    break;
+  case 2:
+    Value = Left - Right;
+    break;
+  case 4:
+    Value = Left * Right;
+    break;
+  case 5:
+    Valid = Right != 0;
+    if (Valid)
+      Value = Left / Right;
+    break;
+  default: {
+    // Powers are only taken of positive bases and only where ln(b)*e
+    // keeps the result inside the range of the type.
+    Valid = Left > 0;
+    if (Valid) {
+      const long double L = std::log(Left) * Right;
+      Valid = InRange(L, -11356.0L, 11356.0L);
+      if (Valid)
+        Value = std::pow(Left, Right);
+    }
+  }
+  }
+  if (!Valid || !std::isfinite(Value)) {
+    MathError = true;
+    Value = 0;
+  }
+  return Value;
+}
+
+// Production 100.
+inline long double ApplyMod(long double DividendValue, long double DivisorValue, bool& MathError) {
+  // Whole numbers, the usual operands, are their own rounding; the test
+  // costs less than rounding them.
+  if (InRange(DividendValue, -0x1p62L, 0x1p62L) && InRange(DivisorValue, -0x1p62L, 0x1p62L)) {
+    const auto A = static_cast<std::int64_t>(DividendValue);
+    const auto B = static_cast<std::int64_t>(DivisorValue);
+    if (static_cast<long double>(A) == DividendValue &&
+        static_cast<long double>(B) == DivisorValue) {
+      if (B == 0) {
+        MathError = true;
+        return 0;
+      }
+      return B == -1 ? 0.0L : static_cast<long double>(A % B);
+    }
+  }
+  const long double Divisor = RoundHalfEven(DivisorValue);
+  const long double Dividend = RoundHalfEven(DividendValue);
+  if (!FitsInt64(Dividend) || !FitsInt64(Divisor) || Divisor == 0) {
+    MathError = true;
+    return 0;
+  }
+  const auto A = static_cast<std::int64_t>(Dividend);
+  const auto B = static_cast<std::int64_t>(Divisor);
+  // INT64_MIN % -1 traps on x86-64; the remainder is 0 for every A.
+  return B == -1 ? 0.0L : static_cast<long double>(A % B);
+}
+
+// Production 16; Index into FuncNames.
+long double ApplyFunction(int Index, long double X, bool& MathError) {
+  // Outside a domain the result is NaN, which the finiteness test below turns
+  // into a math error together with every overflow.
+  constexpr long double Outside = std::numeric_limits<long double>::quiet_NaN();
+  long double Result;
+  switch (Index) {
+  case 0:
+    Result = std::fabs(X);
+    break;
+  case 1:
+    Result = std::atan(X);
+    break;
+  case 2:
+    Result = InRange(X, -9E18L, 9E18L) ? std::cos(X) : Outside;
+    break;
+  case 3:
+    Result = InRange(X, -11356.0L, 11356.0L) ? std::exp(X) : Outside;
+    break;
+  case 4:
+    Result = X > 0 ? std::log(X) : Outside;
+    break;
+  case 5:
+    Result = InRange(X, -1E9L, 1E9L) ? RoundHalfEven(X) : Outside;
+    break;
+  case 6:
+    Result = InRange(X, -9E18L, 9E18L) ? std::sin(X) : Outside;
+    break;
+  case 7:
+    Result = X >= 0 ? std::sqrt(X) : Outside;
+    break;
+  case 8:
+    Result = InRange(X, -1E2466L, 1E2466L) ? X * X : Outside;
+    break;
+  case 9:
+    Result = InRange(X, -1E9L, 1E9L) ? std::trunc(X) : Outside;
+    break;
+  default:
+    InvalidReduction();
+  }
+  if (!std::isfinite(Result)) {
+    MathError = true;
+    return 0;
+  }
+  return Result;
+}
+
+int FunctionIndex(const char* FuncName) {
+  const std::string_view Name(FuncName);
+  for (std::size_t I = 0; I < std::size(FuncNames); ++I)
+    if (FuncNames[I] == Name)
+      return static_cast<int>(I);
+  InvalidReduction();
+}
+
 } // namespace
 
 const char* TMathParser::ClassName() const {
@@ -290,6 +420,12 @@ bool TMathParser::IsVar(long double& Value) {
   FPosition += static_cast<std::uint32_t>(Len);
   bool Found = false;
   Value = 0;
+  if (FRecorder) [[unlikely]] {
+    // Compiling: every variable is taken as found; its slot is what counts.
+    FScannedSlot = (*FSlotOf)(Name);
+    FRecorder->FVars.push_back({FScannedSlot, std::string(Name)});
+    return true;
+  }
   if (FOnGetVar)
     FOnGetVar(this, Name, Value, Found);
   return Found;
@@ -366,6 +502,7 @@ TokenTypes TMathParser::NextToken() {
     ++FPosition;
   const std::uint32_t Start = FPosition;
   FTokenLen = 0;
+  FScannedSlot = -1;
   if (FPosition > Len)
     return EOL;
 
@@ -435,6 +572,8 @@ void TMathParser::Shift(std::uint8_t State) {
     std::memcpy(Slot->FuncName, FCurrToken.FuncName, sizeof(Slot->FuncName));
   else if (FTokenType == Num)
     Slot->Value = FCurrToken.Value;
+  if (FRecorder) [[unlikely]]
+    RecordShift();
   ReduceUnits();
   FTokenType = NextToken();
 }
@@ -461,38 +600,7 @@ inline std::uint8_t TMathParser::GotoState(int Production) const {
 }
 
 long double TMathParser::EvalFunction(const char* FuncName, long double X) {
-  // Outside a domain the result is NaN, which the finiteness test below turns
-  // into a math error together with every overflow.
-  constexpr long double Outside = std::numeric_limits<long double>::quiet_NaN();
-  const std::string_view Name(FuncName);
-  long double Result;
-  if (Name == "ABS")
-    Result = std::fabs(X);
-  else if (Name == "ATAN")
-    Result = std::atan(X);
-  else if (Name == "COS")
-    Result = InRange(X, -9E18L, 9E18L) ? std::cos(X) : Outside;
-  else if (Name == "EXP")
-    Result = InRange(X, -11356.0L, 11356.0L) ? std::exp(X) : Outside;
-  else if (Name == "LN")
-    Result = X > 0 ? std::log(X) : Outside;
-  else if (Name == "ROUND")
-    Result = InRange(X, -1E9L, 1E9L) ? RoundHalfEven(X) : Outside;
-  else if (Name == "SIN")
-    Result = InRange(X, -9E18L, 9E18L) ? std::sin(X) : Outside;
-  else if (Name == "SQRT")
-    Result = X >= 0 ? std::sqrt(X) : Outside;
-  else if (Name == "SQR")
-    Result = InRange(X, -1E2466L, 1E2466L) ? X * X : Outside;
-  else if (Name == "TRUNC")
-    Result = InRange(X, -1E9L, 1E9L) ? std::trunc(X) : Outside;
-  else
-    InvalidReduction();
-  if (!std::isfinite(Result)) {
-    FMathError = true;
-    return 0;
-  }
-  return Result;
+  return ApplyFunction(FunctionIndex(FuncName), X, FMathError);
 }
 
 inline void TMathParser::Reduce(int Reduction) {
@@ -507,6 +615,7 @@ inline void TMathParser::Reduce(int Reduction) {
 
 void TMathParser::ReduceRule(int Reduction) {
   long double Value = 0;
+  const char* FuncName = nullptr;
   switch (Reduction) {
   case 1:
   case 2:
@@ -516,38 +625,7 @@ void TMathParser::ReduceRule(int Reduction) {
     const long double Right = Pop().Value;
     Pop();
     const long double Left = Pop().Value;
-    bool Valid = true;
-    switch (Reduction) {
-    case 1:
-      Value = Left + Right;
-      break;
-    case 2:
-      Value = Left - Right;
-      break;
-    case 4:
-      Value = Left * Right;
-      break;
-    case 5:
-      Valid = Right != 0;
-      if (Valid)
-        Value = Left / Right;
-      break;
-    default: {
-      // Powers are only taken of positive bases and only where ln(b)*e
-      // keeps the result inside the range of the type.
-      Valid = Left > 0;
-      if (Valid) {
-        const long double L = std::log(Left) * Right;
-        Valid = InRange(L, -11356.0L, 11356.0L);
-        if (Valid)
-          Value = std::pow(Left, Right);
-      }
-    }
-    }
-    if (!Valid || !std::isfinite(Value)) {
-      FMathError = true;
-      Value = 0;
-    }
+    Value = ApplyOperator(Reduction, Left, Right, FMathError);
     break;
   }
   case 9:
@@ -563,26 +641,22 @@ void TMathParser::ReduceRule(int Reduction) {
     Pop();
     const long double Argument = Pop().Value;
     Pop();
-    Value = EvalFunction(Pop().FuncName, Argument);
+    FuncName = Pop().FuncName;
+    Value = EvalFunction(FuncName, Argument);
     break;
   }
   case 100: {
-    const long double Divisor = RoundHalfEven(Pop().Value);
+    const long double Divisor = Pop().Value;
     Pop();
-    const long double Dividend = RoundHalfEven(Pop().Value);
-    if (!FitsInt64(Dividend) || !FitsInt64(Divisor) || Divisor == 0) {
-      FMathError = true;
-    } else {
-      const auto A = static_cast<std::int64_t>(Dividend);
-      const auto B = static_cast<std::int64_t>(Divisor);
-      // INT64_MIN % -1 traps on x86-64; the remainder is 0 for every A.
-      Value = B == -1 ? 0.0L : static_cast<long double>(A % B);
-    }
+    const long double Dividend = Pop().Value;
+    Value = ApplyMod(Dividend, Divisor, FMathError);
     break;
   }
   default:
     InvalidReduction();
   }
+  if (FRecorder) [[unlikely]]
+    RecordReduction(Reduction, FuncName);
   // The right-hand side was popped, so there is always room.
   Push(GotoState(Reduction))->Value = Value;
   ReduceUnits();
@@ -594,6 +668,7 @@ void TMathParser::Parse() {
   FTokenError = ErrNone;
   FTokenLen = 0;
   FMathError = false;
+  FAcceptedErr = false;
   FHasError = false;
   FResultValue = 0;
 
@@ -620,6 +695,7 @@ void TMathParser::Parse() {
     case akAcceptErr:
       // "!" in place of an operand fails the value; the rest is not read.
       FMathError = true;
+      FAcceptedErr = true;
       Accepted = true;
       break;
     case akError:
@@ -637,6 +713,214 @@ void TMathParser::Parse() {
   FResultValue = FHasError ? 0 : FStack[FStackTop].Value;
   if (FTokenError != ErrNone && FOnParseError)
     FOnParseError(this, FTokenError);
+}
+
+// --- compiling ---
+
+void TMathParser::RecordShift() {
+  if (FTokenType != Num)
+    return;
+  TCompiledExpression::TOp Op{};
+  if (FScannedSlot >= 0) {
+    Op.Code = TCompiledExpression::opVar;
+    Op.Slot = FScannedSlot;
+    Op.Occurrence = static_cast<int>(FRecorder->FVars.size()) - 1;
+  } else {
+    Op.Code = TCompiledExpression::opConst;
+    Op.Value = FCurrToken.Value;
+  }
+  FRecorder->FOps.push_back(Op);
+}
+
+void TMathParser::RecordReduction(int Reduction, const char* FuncName) {
+  TCompiledExpression::TOp Op{};
+  switch (Reduction) {
+  case 1:
+    Op.Code = TCompiledExpression::opAdd;
+    break;
+  case 2:
+    Op.Code = TCompiledExpression::opSub;
+    break;
+  case 4:
+    Op.Code = TCompiledExpression::opMul;
+    break;
+  case 5:
+    Op.Code = TCompiledExpression::opDiv;
+    break;
+  case 7:
+    Op.Code = TCompiledExpression::opPow;
+    break;
+  case 9:
+    Op.Code = TCompiledExpression::opNeg;
+    break;
+  case 16:
+    Op.Code = TCompiledExpression::opFunc;
+    Op.Func = static_cast<std::uint8_t>(FunctionIndex(FuncName));
+    break;
+  case 100:
+    Op.Code = TCompiledExpression::opMod;
+    break;
+  default:
+    return; // parentheses leave the value as it is
+  }
+  FRecorder->FOps.push_back(Op);
+}
+
+void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& SlotOf) {
+  FOps.clear();
+  FVars.clear();
+  auto Parser = std::make_unique<TMathParser>();
+  Parser->SetParseString(Text);
+  Parser->FRecorder = this;
+  Parser->FSlotOf = &SlotOf;
+  Parser->Parse();
+  FParseError = Parser->GetParseError();
+  FPosition = Parser->GetPosition();
+  FMathError = Parser->FAcceptedErr;
+  if (FParseError != ErrNone || FMathError)
+    FOps.clear();
+  const auto Leaf = [](const TOp& Op, TLeaf& Out) {
+    if (Op.Code != opConst && Op.Code != opVar)
+      return false;
+    Out = Op.Code == opVar ? TLeaf{Op.Slot, Op.Occurrence, 0} : TLeaf{-1, -1, Op.Value};
+    return true;
+  };
+  FShape = shProgram;
+  if (FOps.size() == 1 && Leaf(FOps[0], FLeft)) {
+    FShape = FOps[0].Code == opConst ? shConstant : shVariable;
+  } else if (FOps.size() == 3 && Leaf(FOps[0], FLeft) && Leaf(FOps[1], FRight) &&
+             FOps[2].Code >= opAdd && FOps[2].Code <= opMod) {
+    FShape = shPair;
+    FPairCode = FOps[2].Code;
+  }
+  int Depth = 0;
+  FDepth = 0;
+  for (const TOp& Op : FOps) {
+    if (Op.Code == opConst || Op.Code == opVar)
+      ++Depth;
+    else if (Op.Code != opNeg && Op.Code != opFunc)
+      --Depth;
+    FDepth = std::max(FDepth, Depth);
+  }
+  Assert(FDepth <= TMathParser::ParserStackSize, "TCompiledExpression: the program is too deep");
+
+  // In postfix the operation right after a lone variable or number takes it
+  // as its right operand; the variable is still checked at the same point.
+  std::vector<TOp> Fused;
+  Fused.reserve(FOps.size());
+  for (const TOp& Op : FOps) {
+    const bool Binary = Op.Code >= opAdd && Op.Code <= opMod;
+    if (Binary && !Fused.empty() && (Fused.back().Code == opVar || Fused.back().Code == opConst)) {
+      TOp Leaf = Fused.back();
+      Fused.pop_back();
+      Leaf.Fused = Leaf.Code == opVar ? fuVar : fuConst;
+      Leaf.Code = Op.Code;
+      Fused.push_back(Leaf);
+    } else {
+      Fused.push_back(Op);
+    }
+  }
+  FOps = std::move(Fused);
+}
+
+TEvalResult TCompiledExpression::ApplyPair(TOpCode Code, long double Left, long double Right) {
+  static constexpr int Productions[] = {0, 0, 1, 2, 4, 5, 7};
+  bool MathError = false;
+  const long double Value = Code == opMod
+                                ? ApplyMod(Left, Right, MathError)
+                                : ApplyOperator(Productions[Code], Left, Right, MathError);
+  if (MathError)
+    return {0, TEvalStatus::MathError, -1};
+  return {Value, TEvalStatus::Ok, -1};
+}
+
+// A text that does not parse: the variables met before the error still
+// count, then the error.
+TEvalResult TCompiledExpression::EvaluateFailed(const double* const* Values) const {
+  for (std::size_t I = 0; I < FVars.size(); ++I)
+    if (!Values[FVars[I].Slot])
+      return {0, TEvalStatus::Undefined, static_cast<int>(I)};
+  if (FParseError != ErrNone)
+    return {0, TEvalStatus::SyntaxError, -1};
+  return {0, TEvalStatus::MathError, -1};
+}
+
+TEvalResult TCompiledExpression::RunProgram(const double* const* Values) const {
+  if (FOps.empty())
+    return EvaluateFailed(Values);
+
+  // The top of the value stack stays in Top; the entries below it, in
+  // Below. The operands come in the order the scanner met them, so the first
+  // variable without a value found here is the one the parser would ask for
+  // first.
+  long double Below[TMathParser::ParserStackSize + 1];
+  int Depth = 0;
+  long double Top = 0;
+  bool MathError = false;
+  for (const TOp& Op : FOps) {
+    long double Left = 0, Right = 0;
+    switch (Op.Fused) {
+    case fuNone:
+      break;
+    case fuVar: {
+      const double* Value = Values[Op.Slot];
+      if (!Value)
+        return {0, TEvalStatus::Undefined, Op.Occurrence};
+      Left = Top;
+      Right = *Value;
+      break;
+    }
+    case fuConst:
+      Left = Top;
+      Right = Op.Value;
+      break;
+    }
+    if (Op.Fused == fuNone && Op.Code >= opAdd && Op.Code <= opMod) {
+      Left = Below[--Depth];
+      Right = Top;
+    }
+    switch (Op.Code) {
+    case opConst:
+      Below[Depth++] = Top;
+      Top = Op.Value;
+      break;
+    case opVar: {
+      const double* Value = Values[Op.Slot];
+      if (!Value)
+        return {0, TEvalStatus::Undefined, Op.Occurrence};
+      Below[Depth++] = Top;
+      Top = *Value;
+      break;
+    }
+    case opAdd:
+      Top = ApplyOperator(1, Left, Right, MathError);
+      break;
+    case opSub:
+      Top = ApplyOperator(2, Left, Right, MathError);
+      break;
+    case opMul:
+      Top = ApplyOperator(4, Left, Right, MathError);
+      break;
+    case opDiv:
+      Top = ApplyOperator(5, Left, Right, MathError);
+      break;
+    case opPow:
+      Top = ApplyOperator(7, Left, Right, MathError);
+      break;
+    case opMod:
+      Top = ApplyMod(Left, Right, MathError);
+      break;
+    case opNeg:
+      Top = -Top;
+      break;
+    case opFunc:
+      Top = ApplyFunction(Op.Func, Top, MathError);
+      break;
+    }
+  }
+  if (MathError)
+    return {0, TEvalStatus::MathError, -1};
+  return {Top, TEvalStatus::Ok, -1};
 }
 
 } // namespace Deskbay

@@ -37,12 +37,14 @@
 #include "CorekitExport.h"
 #include "SysUtils.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace Deskbay {
 
@@ -87,6 +89,8 @@ using TGetVarEvent =
     std::function<void(TObject* Sender, std::string_view VarName, long double& Value, bool& Found)>;
 using TParseErrorEvent = std::function<void(TObject* Sender, int ParseError)>;
 
+class TCompiledExpression;
+
 class COREKIT_API TMathParser : public TObject {
 public:
   static constexpr int ParserStackSize = 100;
@@ -120,6 +124,8 @@ public:
   int GetPosition() const { return static_cast<int>(FPosition); }
 
 private:
+  friend class TCompiledExpression;
+
   // Hidden, so that the calls among them bind inside the library and inline;
   // an exported member is called through the PLT even from its own class.
 #define DESKBAY_PARSER_INTERNAL __attribute__((visibility("hidden")))
@@ -139,6 +145,8 @@ private:
   DESKBAY_PARSER_INTERNAL void ReduceUnits();
   DESKBAY_PARSER_INTERNAL std::uint8_t GotoState(int Production) const;
   DESKBAY_PARSER_INTERNAL long double EvalFunction(const char* FuncName, long double X);
+  DESKBAY_PARSER_INTERNAL void RecordShift();
+  DESKBAY_PARSER_INTERNAL void RecordReduction(int Reduction, const char* FuncName);
 #undef DESKBAY_PARSER_INTERNAL
 
   std::string FParseString;
@@ -154,6 +162,149 @@ private:
   std::uint32_t FPosition = 1;
   long double FResultValue = 0;
   bool FHasError = false;
+  // While a TCompiledExpression is being made: where the program goes, and
+  // the slot of the variable just scanned (-1 after any other token).
+  TCompiledExpression* FRecorder = nullptr;
+  const std::function<int(std::string_view)>* FSlotOf = nullptr;
+  int FScannedSlot = -1;
+  bool FAcceptedErr = false;
+};
+
+// How the evaluation of a compiled expression ended.
+enum class TEvalStatus : std::uint8_t {
+  Ok,
+  MathError,   // HasError with no syntax error code
+  SyntaxError, // GetParseError and GetPosition tell which and where
+  Undefined    // a variable had no value; Undefined names the occurrence
+};
+
+struct TEvalResult {
+  long double Value; // 0 unless Ok
+  TEvalStatus Status;
+  int Undefined; // index for GetVarName when Status is Undefined
+};
+
+// An expression read once and kept as a program over variable slots, to be
+// evaluated any number of times. TMathParser itself reads the text, so the
+// syntax is the parser's to the letter; the program then repeats its
+// arithmetic operation by operation on the same 80-bit values.
+//
+// Evaluate answers what Parse would on the same text, had every variable
+// the value its slot holds and had OnGetVar raised for the first variable
+// without one: the same value bit for bit, the same syntax error code and
+// position, the same first variable without a value (in the order the
+// scanner meets them, the ones it meets before a syntax error included).
+// Nothing in a parse has an effect but the variable lookups, so reporting
+// that variable instead of raising in the middle is the same thing.
+class COREKIT_API TCompiledExpression {
+public:
+  // The owner's slot number for a variable as written; called once for each
+  // occurrence the scanner meets, in order.
+  using TSlotResolver = std::function<int(std::string_view Name)>;
+
+  void Compile(std::string_view Text, const TSlotResolver& SlotOf);
+
+  // Values[Slot] points at the value of the variable in that slot, or is
+  // nullptr while the variable has none.
+  TEvalResult Evaluate(const double* const* Values) const {
+    if (FShape == shConstant)
+      return {FLeft.Value, TEvalStatus::Ok, -1};
+    if (FShape == shProgram)
+      return RunProgram(Values);
+    // Checked left first: the order the scanner meets the variables.
+    long double Left = FLeft.Value;
+    if (FLeft.Slot >= 0) {
+      if (!Values[FLeft.Slot])
+        return {0, TEvalStatus::Undefined, FLeft.Occurrence};
+      Left = *Values[FLeft.Slot];
+    }
+    if (FShape == shVariable)
+      return {Left, TEvalStatus::Ok, -1};
+    long double Right = FRight.Value;
+    if (FRight.Slot >= 0) {
+      if (!Values[FRight.Slot])
+        return {0, TEvalStatus::Undefined, FRight.Occurrence};
+      Right = *Values[FRight.Slot];
+    }
+    long double Value;
+    switch (FPairCode) {
+    case opAdd:
+      Value = Left + Right;
+      break;
+    case opSub:
+      Value = Left - Right;
+      break;
+    case opMul:
+      Value = Left * Right;
+      break;
+    default:
+      return ApplyPair(FPairCode, Left, Right);
+    }
+    if (!std::isfinite(Value))
+      return {0, TEvalStatus::MathError, -1};
+    return {Value, TEvalStatus::Ok, -1};
+  }
+
+  // What the parser found wrong with the text (ErrNone when nothing).
+  ErrorRange GetParseError() const { return FParseError; }
+  int GetPosition() const { return FPosition; }
+  int GetVarCount() const { return static_cast<int>(FVars.size()); }
+  // The variable occurrence as written in the text.
+  const std::string& GetVarName(int Index) const { return FVars[static_cast<size_t>(Index)].Name; }
+
+private:
+  friend class TMathParser;
+
+  enum TOpCode : std::uint8_t {
+    opConst,
+    opVar,
+    opAdd,
+    opSub,
+    opMul,
+    opDiv,
+    opPow,
+    opMod,
+    opNeg,
+    opFunc
+  };
+  // A binary operation whose right operand is a lone variable or number
+  // carries it (Fused), so it needs no push of its own.
+  enum TFused : std::uint8_t { fuNone, fuVar, fuConst };
+  struct TOp {
+    TOpCode Code;
+    std::uint8_t Func; // index of the function for opFunc
+    TFused Fused;
+    int Slot;          // for opVar and fuVar
+    int Occurrence;    // for opVar and fuVar: its index in FVars
+    long double Value; // for opConst and fuConst
+  };
+  struct TVarRef {
+    int Slot;
+    std::string Name;
+  };
+
+  std::vector<TOp> FOps;      // postfix; run only when the text parsed
+  std::vector<TVarRef> FVars; // every variable the scanner met, in order
+  ErrorRange FParseError = ErrNone;
+  int FPosition = 1;
+  bool FMathError = false; // "!" where an operand belongs: fails whatever the values
+  int FDepth = 0;          // the deepest the program's value stack gets
+
+  // The commonest programs run without the value stack: a lone number or
+  // variable, and a variable or number on each side of one operator.
+  enum TShape : std::uint8_t { shProgram, shConstant, shVariable, shPair };
+  struct TLeaf {
+    int Slot = -1; // -1: the number Value
+    int Occurrence = -1;
+    long double Value = 0;
+  };
+  TShape FShape = shProgram;
+  TOpCode FPairCode = opAdd;
+  TLeaf FLeft, FRight;
+
+  TEvalResult RunProgram(const double* const* Values) const;
+  static TEvalResult ApplyPair(TOpCode Code, long double Left, long double Right);
+  TEvalResult EvaluateFailed(const double* const* Values) const;
 };
 
 } // namespace Deskbay

@@ -1,5 +1,7 @@
 #include "StringList.h"
 
+#include <atomic>
+
 namespace Deskbay {
 
 void TStringList::CheckIndex(int Index, bool AllowEnd) const {
@@ -8,7 +10,13 @@ void TStringList::CheckIndex(int Index, bool AllowEnd) const {
     throw Exception(Format("List index out of bounds (%d)", Index));
 }
 
+std::uint64_t TStringList::NewStamp() {
+  static std::atomic<std::uint64_t> Last{0};
+  return Last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void TStringList::Changed() {
+  FStamp = NewStamp();
   if (FUpdateCount > 0) {
     FChangedInUpdate = true;
     return;

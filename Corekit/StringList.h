@@ -4,6 +4,7 @@
 
 #include "SysUtils.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ public:
 
   TNotifyEvent OnChange;
 
+  // Names the lines as they are: a new list and every change take a number
+  // never given before in this process (a copy carries its source's, as it
+  // carries its lines). A reader that keeps what it made of the lines
+  // together with this number knows them unchanged while it stays the same.
+  std::uint64_t GetChangeStamp() const { return FStamp; }
+
 private:
   void CheckIndex(int Index, bool AllowEnd) const;
   void Changed();
@@ -42,6 +49,9 @@ private:
   std::vector<std::string> FLines;
   int FUpdateCount = 0;
   bool FChangedInUpdate = false;
+  std::uint64_t FStamp = NewStamp();
+
+  static std::uint64_t NewStamp();
 };
 
 } // namespace Deskbay

@@ -3,10 +3,12 @@
 #include "ErrorDisplay.h"
 #include "Main.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -100,8 +102,12 @@ void TAppsForm::lvAppsItemChanged(QTreeWidgetItem* Item, int Column) {
 }
 
 void ShowApplications() {
-  if (!Instance())
-    new TAppsForm;
+  if (!Instance()) {
+    auto* Form = new TAppsForm;
+    // Centred on the screen.
+    if (QScreen* S = QGuiApplication::primaryScreen())
+      Form->move(S->availableGeometry().center() - Form->rect().center());
+  }
   Instance()->show();
   Instance()->raise();
 }

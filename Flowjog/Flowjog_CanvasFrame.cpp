@@ -1,5 +1,7 @@
 #include "Flowjog_CanvasFrame.h"
 
+#include "Corekit/ui/QtBitmap.h"
+#include "Corekit/ui/UiFonts.h"
 #include "Flowrun/Flowrun_Canvas.h"
 
 #include <QCheckBox>
@@ -7,21 +9,6 @@
 #include <QPainter>
 
 namespace Deskbay {
-
-namespace {
-
-QImage ToImage(const TBitmap& Bitmap) {
-  QImage Image(Bitmap.GetWidth(), Bitmap.GetHeight(), QImage::Format_RGB32);
-  for (int Y = 0; Y < Bitmap.GetHeight(); ++Y) {
-    const TColor* Src = Bitmap.GetScanLine(Y);
-    auto* Dst = reinterpret_cast<QRgb*>(Image.scanLine(Y));
-    for (int X = 0; X < Bitmap.GetWidth(); ++X)
-      Dst[X] = qRgb(GetRValue(Src[X]), GetGValue(Src[X]), GetBValue(Src[X]));
-  }
-  return Image;
-}
-
-} // namespace
 
 // The paint box only shows the composed picture; the frame decides what it is.
 class TCanvasPaintBox : public QWidget {
@@ -37,9 +24,7 @@ private:
 
 TAlgCanvasFrame::TAlgCanvasFrame(QWidget* Parent) : QWidget(Parent) {
   resize(158, 188);
-  QFont F = font();
-  F.setPixelSize(11);
-  setFont(F);
+  setFont(DefaultUiFont());
   pbxCanvas = new TCanvasPaintBox(this);
   pbxCanvas->setObjectName(QStringLiteral("pbxCanvas"));
   pbxCanvas->setGeometry(16, 0, 124, 139);
@@ -102,7 +87,7 @@ void TAlgCanvasFrame::UpdateImage() {
   if (!FBitmap)
     FBitmap = std::make_unique<TBitmap>(Picture.GetWidth(), Picture.GetHeight());
   ComposeCanvasPicture(*FBitmap, *FCanvas, Grid);
-  FImage = ToImage(*FBitmap);
+  FImage = BitmapToQImage(*FBitmap);
   FComposedVersion = FCanvas->GetVersion();
   FComposedGrid = Grid;
 }

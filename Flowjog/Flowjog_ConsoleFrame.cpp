@@ -1,8 +1,8 @@
 #include "Flowjog_ConsoleFrame.h"
 
+#include "Corekit/ui/UiFonts.h"
 #include "Flowrun/Flowrun_Main.h"
 
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -43,6 +43,7 @@ int DroppedLines(const std::vector<std::string>& Shown, const std::vector<std::s
 
 TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
   resize(188, 209);
+  setFont(DefaultUiFont());
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
@@ -50,8 +51,7 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
   lblConsole = new QLabel(QStringLiteral(" Окно вывода"), this);
   lblConsole->setObjectName(QStringLiteral("lblConsole"));
   lblConsole->setFixedHeight(20);
-  QFont Caption = font();
-  Caption.setPixelSize(11);
+  QFont Caption = DefaultUiFont();
   Caption.setBold(true);
   lblConsole->setFont(Caption);
   lblConsole->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -59,7 +59,7 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
 
   memConsole = new QPlainTextEdit(this);
   memConsole->setObjectName(QStringLiteral("memConsole"));
-  QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont Fixed = FixedUiFont();
   Fixed.setPixelSize(11);
   memConsole->setFont(Fixed);
   memConsole->setReadOnly(true);

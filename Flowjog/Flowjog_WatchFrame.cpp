@@ -1,5 +1,6 @@
 #include "Flowjog_WatchFrame.h"
 
+#include "Corekit/ui/UiFonts.h"
 #include "Flowrun/Flowrun_Values.h"
 #include "Flowrun/Flowrun_VarStorage.h"
 
@@ -12,9 +13,8 @@ namespace Deskbay {
 
 namespace {
 
-QFont CaptionFont(const QWidget* W) {
-  QFont F = W->font();
-  F.setPixelSize(11);
+QFont CaptionFont() {
+  QFont F = DefaultUiFont();
   F.setBold(true);
   return F;
 }
@@ -48,6 +48,7 @@ private:
 
 TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
   resize(236, 240);
+  setFont(DefaultUiFont());
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
@@ -55,7 +56,7 @@ TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
   pnlVarCaption = new QLabel(QStringLiteral(" Переменные"), this);
   pnlVarCaption->setObjectName(QStringLiteral("pnlVarCaption"));
   pnlVarCaption->setFixedHeight(20);
-  pnlVarCaption->setFont(CaptionFont(this));
+  pnlVarCaption->setFont(CaptionFont());
   pnlVarCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(pnlVarCaption);
 

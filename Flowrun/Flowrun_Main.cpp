@@ -65,7 +65,11 @@ void TAlgMachine::RegisterProcessor(const TAlgBlockProcessor* Processor) {
   Assert(std::find(FProcessors.begin(), FProcessors.end(), Processor) == FProcessors.end(),
          "RegisterProcessor: the processor is already registered.");
   FProcessors.push_back(Processor);
-  FCachedClass = nullptr;
+  // Blocks remember their processor.
+  FCompiled.clear();
+  for (TRecent& R : FRecentTable)
+    R = {};
+  FProcessing = {};
 }
 
 void TAlgMachine::RegisterProcessors(std::initializer_list<const TAlgBlockProcessor*> Processors) {
@@ -93,12 +97,25 @@ const TAlgBlockProcessor* TAlgMachine::FindProcessor(const std::string& Name) co
 }
 
 const TAlgBlockProcessor* TAlgMachine::FindProcessor(const TAlgBlock* Block) const {
-  if (Block->GetClass() == FCachedClass)
-    return FCachedProcessor;
-  const TAlgBlockProcessor* P = FindProcessor(std::string(Block->ClassName()) + "Processor");
-  FCachedClass = Block->GetClass();
-  FCachedProcessor = P;
-  return P;
+  return FindProcessor(std::string(Block->ClassName()) + "Processor");
+}
+
+TCompiledBlock& TAlgMachine::LookUpCompiledBlock(const TAlgBlock* Block) {
+  TRecent& Recent = FRecentTable[RecentIndex(Block)];
+  TCompiledBlock* Entry = Recent.Block == Block ? Recent.Entry : nullptr;
+  if (!Entry) {
+    std::unique_ptr<TCompiledBlock>& Slot = FCompiled[Block];
+    if (!Slot)
+      Slot = std::make_unique<TCompiledBlock>();
+    Entry = Slot.get();
+    Recent = {Block, Entry};
+  }
+  const std::uint64_t Stamp = Block->GetText().GetChangeStamp();
+  if (Entry->Stamp != Stamp) {
+    *Entry = TCompiledBlock();
+    Entry->Stamp = Stamp;
+  }
+  return *Entry;
 }
 
 void TAlgMachine::InitComplete() {
@@ -106,26 +123,26 @@ void TAlgMachine::InitComplete() {
   FState = amsReady;
 }
 
-void TAlgMachine::SetCurrentBlock(TAlgBlock* Block) {
-  if (Block == FCurrentBlock)
-    return;
+void TAlgMachine::ChangeCurrentBlock(TAlgBlock* Block) {
   CheckState(amsReady);
   FCurrentBlock = Block;
 }
 
-void TAlgMachine::PushBlock(TAlgBlock* Block) {
-  FBlockStack.push_back(Block);
-}
-
 void TAlgMachine::ProcessCurrentBlock() {
-  const TAlgBlockProcessor* P = FindProcessor(FCurrentBlock);
+  TCompiledBlock& Compiled = GetCompiledBlock(FCurrentBlock);
+  if (!Compiled.Processor)
+    Compiled.Processor = FindProcessor(FCurrentBlock);
+  const TAlgBlockProcessor* P = Compiled.Processor;
   FLastProcessedBlock = FCurrentBlock;
+  FProcessing = {FCurrentBlock, &Compiled};
   try {
     P->Process(this);
   } catch (...) {
+    FProcessing = {};
     FJumpedBack = false;
     throw;
   }
+  FProcessing = {};
   FJumpedBack = false;
 }
 
@@ -134,7 +151,11 @@ void TAlgMachine::Step() {
   try {
     if (CurrentThreadAbortRequested())
       RaiseAbortByUser();
-    TAlgComponentGuard Components(*this);
+    // Inside a component bracket already open (Run's, a host's), a bracket
+    // of the step's own would only count up and down on every component.
+    TBracketGuard<TAlgMachine> Components(FComponentBrackets <= 0 ? this : nullptr,
+                                          &TAlgMachine::BeginModifyComponents,
+                                          &TAlgMachine::EndModifyComponents);
     bool Processed = false;
     for (;;) {
       if (FCurrentBlock) {
@@ -202,10 +223,9 @@ void TAlgMachine::RaiseAbortByUser() const {
   throw Exception("Выполнение прервано пользователем.");
 }
 
-void TAlgMachine::CheckState(TAlgMachineState State) const {
-  if (FState != State)
-    throw Exception(Format("Недопустимое состояние исполнителя (%d, ожидалось %d).",
-                           static_cast<int>(FState), static_cast<int>(State)));
+void TAlgMachine::RaiseStateError(TAlgMachineState State) const {
+  throw Exception(Format("Недопустимое состояние исполнителя (%d, ожидалось %d).",
+                         static_cast<int>(FState), static_cast<int>(State)));
 }
 
 void TAlgMachine::CheckState(TAlgMachineStates States) const {
@@ -218,6 +238,7 @@ void TAlgMachine::CheckState(bool Ok) const {
 }
 
 void TAlgMachine::BeginModifyComponents() {
+  ++FComponentBrackets;
   FStorage->BeginModify();
   FConsole->BeginModify();
   for (TAlgDevice* D : FDevices)
@@ -225,6 +246,7 @@ void TAlgMachine::BeginModifyComponents() {
 }
 
 void TAlgMachine::EndModifyComponents() {
+  --FComponentBrackets;
   // Every object's bracket is closed even when a listener of an earlier one
   // fails; the first failure is passed on.
   std::exception_ptr First;

@@ -9,9 +9,12 @@
 
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Deskbay {
@@ -55,6 +58,34 @@ public:
   virtual void Process(TAlgMachine* Machine) const;
 };
 
+// What the machine made of one block: its processor and, filled in by the
+// processor the first time it runs, its lines read once. Kept while the
+// block's text keeps its change stamp; a changed text is read again.
+struct TCompiledBlock {
+  std::uint64_t Stamp = 0; // of the text it was made from; 0 is never given
+  const TAlgBlockProcessor* Processor = nullptr;
+  bool Compiled = false; // the processor has filled in its part
+
+  // A computation block: each line, as the devices would take it.
+  enum TLineKind : std::uint8_t { lkSkip, lkAssign, lkDevice };
+  struct TLine {
+    TLineKind Kind = lkSkip;
+    int Target = -1; // the slot an assignment stores into
+    TAlgExpression Expr;
+  };
+  std::vector<TLine> Lines;
+
+  // A branch or a condition loop: the first line, if there is one.
+  bool HasCondition = false;
+  TAlgCondition Condition;
+
+  // A counting loop: the header's syntax error, or its variable and parts.
+  enum THeaderError : std::uint8_t { heNone, heSyntax, heSyntaxInLine };
+  THeaderError HeaderError = heNone;
+  int Var = -1;
+  TAlgExpression Start, End, Step;
+};
+
 // The last lines printed by output statements.
 class FLOWRUN_API TAlgConsole : public TVersionedObjectEx {
 public:
@@ -92,9 +123,12 @@ public:
   const TAlgBlockProcessor* FindProcessor(const TAlgBlock* Block) const;
 
   void InitComplete();
-  void SetCurrentBlock(TAlgBlock* Block);
+  void SetCurrentBlock(TAlgBlock* Block) {
+    if (Block != FCurrentBlock)
+      ChangeCurrentBlock(Block);
+  }
   TAlgBlock* GetCurrentBlock() const { return FCurrentBlock; }
-  void PushBlock(TAlgBlock* Block);
+  void PushBlock(TAlgBlock* Block) { FBlockStack.push_back(Block); }
   // Processes one counted block with the sequences around it and stops on
   // the next counted block.
   void Step();
@@ -110,7 +144,10 @@ public:
   [[noreturn]] void RaiseSyntaxError(const std::string& Line) const;
   [[noreturn]] void RaiseAbortByUser() const;
 
-  void CheckState(TAlgMachineState State) const;
+  void CheckState(TAlgMachineState State) const {
+    if (FState != State)
+      RaiseStateError(State);
+  }
   void CheckState(TAlgMachineStates States) const;
   void CheckState(bool Ok) const;
 
@@ -128,9 +165,24 @@ public:
   bool GetJumpedBack() const { return FJumpedBack; }
   TAlgBlock* GetLastProcessedBlock() const { return FLastProcessedBlock; }
 
+  // The compiled form of Block, made anew (empty, Compiled false) when its
+  // text changed since. Valid until the next call for another block.
+  TCompiledBlock& GetCompiledBlock(const TAlgBlock* Block) {
+    // The processor asks for the block it was called for, just looked up.
+    if (Block == FProcessing.Block)
+      return *FProcessing.Entry;
+    const TRecent& Recent = FRecentTable[RecentIndex(Block)];
+    if (Recent.Block == Block && Recent.Entry->Stamp == Block->GetText().GetChangeStamp())
+      return *Recent.Entry;
+    return LookUpCompiledBlock(Block);
+  }
+
 private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
+  void ChangeCurrentBlock(TAlgBlock* Block);
+  [[noreturn]] void RaiseStateError(TAlgMachineState Expected) const;
+  TCompiledBlock& LookUpCompiledBlock(const TAlgBlock* Block);
 
   TAlgBlock* FCurrentBlock = nullptr;
   std::vector<TAlgBlock*> FBlockStack;
@@ -142,11 +194,24 @@ private:
   TAspectController* FInteractionAspect;
   bool FJumpedBack = false;
   TAlgBlock* FLastProcessedBlock = nullptr;
+  // Component brackets open now. Inside one, a step's own bracket would only
+  // count up and down on every component, so a step opens none.
+  int FComponentBrackets = 0;
   TAlgCanvas* FCanvas;
-  // The processor found last and the class it serves: the lookup is by
-  // name, and the registry is fixed once the machine is ready.
-  mutable const TAlgBlockClass* FCachedClass = nullptr;
-  mutable const TAlgBlockProcessor* FCachedProcessor = nullptr;
+  // Every block met so far, and a small table of the recent ones in front,
+  // as a step looks up one or two blocks and their lookup must cost little.
+  std::unordered_map<const TAlgBlock*, std::unique_ptr<TCompiledBlock>> FCompiled;
+  struct TRecent {
+    const TAlgBlock* Block = nullptr;
+    TCompiledBlock* Entry = nullptr;
+  };
+  static constexpr std::size_t RecentSize = 64;
+  static std::size_t RecentIndex(const TAlgBlock* Block) {
+    const auto Address = reinterpret_cast<std::uintptr_t>(Block);
+    return (Address >> 4 ^ Address >> 10) % RecentSize;
+  }
+  TRecent FRecentTable[RecentSize];
+  TRecent FProcessing; // the block being processed, while it is
 };
 
 // The machine's component bracket (storage, console, devices) for one scope.

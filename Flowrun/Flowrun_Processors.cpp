@@ -20,7 +20,10 @@ namespace {
 
 // The machine's current block as the class the processor serves.
 template <class T> T* CurrentAs(TAlgMachine* M) {
-  T* B = dynamic_cast<T*>(M->GetCurrentBlock());
+  TAlgBlock* Current = M->GetCurrentBlock();
+  if (Current && Current->GetClass() == &T::Class)
+    return static_cast<T*>(Current);
+  T* B = dynamic_cast<T*>(Current);
   if (!B)
     throw EInvalidCast();
   return B;
@@ -28,9 +31,28 @@ template <class T> T* CurrentAs(TAlgMachine* M) {
 
 // The condition of a branch or condition loop: its first line, as written.
 bool EvaluateFirstLine(TAlgMachine* M, const TAlgBlock* B) {
-  if (B->GetText().GetCount() == 0)
+  TCompiledBlock& C = M->GetCompiledBlock(B);
+  TVarStorage& Storage = M->GetStorage();
+  if (!C.Compiled) {
+    C.HasCondition = B->GetText().GetCount() > 0;
+    if (C.HasCondition)
+      Storage.CompileCondition(B->GetText().Get(0), C.Condition);
+    C.Compiled = true;
+  }
+  if (!C.HasCondition)
     throw Exception("Неверное условие.");
-  return M->GetStorage().EvaluateCondition(B->GetText().Get(0));
+  return Storage.EvaluateCondition(C.Condition);
+}
+
+// An assignment V=expression, read the way the arithmetic unit reads it:
+// the variable's upper-case letter and the expression's text.
+bool ReadAssignment(const std::string& Line, char& Letter, std::string& Expr) {
+  const std::string S = RemoveControlsAndSpaces(Line);
+  if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
+    return false;
+  Letter = static_cast<char>(S[0] & ~0x20);
+  Expr = S.substr(2);
+  return true;
 }
 
 // Splits S at every comma; empty items are kept.
@@ -55,20 +77,47 @@ bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
 } // namespace
 
 bool TALU::ExecLine(const std::string& Line) {
-  const std::string S = RemoveControlsAndSpaces(Line);
-  if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
+  char Letter;
+  std::string Expr;
+  if (!ReadAssignment(Line, Letter, Expr))
     return false;
-  const double Value = GetMachine()->GetStorage().Evaluate(S.substr(2));
-  const char Name[2] = {static_cast<char>(S[0] & ~0x20), 0};
-  GetMachine()->GetStorage().SetVars(std::string_view(Name, 1), Value);
+  const double Value = GetMachine()->GetStorage().Evaluate(Expr);
+  GetMachine()->GetStorage().SetVars(std::string_view(&Letter, 1), Value);
   return true;
 }
 
 void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
   TBasicAlgBlock* B = CurrentAs<TBasicAlgBlock>(M);
-  for (const std::string& Line : B->GetText().Lines())
-    if (!Trim(Line).empty())
-      M->ExecLine(Line);
+  TCompiledBlock& C = M->GetCompiledBlock(B);
+  TVarStorage& Storage = M->GetStorage();
+  const std::vector<std::string>& Lines = B->GetText().Lines();
+  if (!C.Compiled) {
+    // The arithmetic unit is the first device, so an assignment never
+    // reaches another; every other line goes to the devices as before.
+    C.Lines.resize(Lines.size());
+    for (size_t I = 0; I < Lines.size(); ++I) {
+      TCompiledBlock::TLine& L = C.Lines[I];
+      char Letter;
+      std::string Expr;
+      if (Trim(Lines[I]).empty()) {
+        L.Kind = TCompiledBlock::lkSkip;
+      } else if (ReadAssignment(Lines[I], Letter, Expr)) {
+        L.Kind = TCompiledBlock::lkAssign;
+        L.Target = Storage.GetSlot(std::string_view(&Letter, 1));
+        Storage.Compile(Expr, L.Expr);
+      } else {
+        L.Kind = TCompiledBlock::lkDevice;
+      }
+    }
+    C.Compiled = true;
+  }
+  for (size_t I = 0; I < C.Lines.size(); ++I) {
+    const TCompiledBlock::TLine& L = C.Lines[I];
+    if (L.Kind == TCompiledBlock::lkAssign)
+      Storage.SetSlotValue(L.Target, Storage.Evaluate(L.Expr));
+    else if (L.Kind == TCompiledBlock::lkDevice)
+      M->ExecLine(Lines[I]);
+  }
   M->SetCurrentBlock(B->GetNextSibling());
 }
 
@@ -149,28 +198,41 @@ void TWhileAlgBlockProcessor::Process(TAlgMachine* M) const {
 
 void TForAlgBlockProcessor::Process(TAlgMachine* M) const {
   TForAlgBlock* B = CurrentAs<TForAlgBlock>(M);
-  if (B->GetText().GetCount() == 0)
-    M->RaiseSyntaxError();
-  const std::string& First = B->GetText().Get(0);
-  const std::string S = RemoveControlsAndSpaces(First);
-  if (S.size() < 2)
-    M->RaiseSyntaxError();
-  if (!IsLatinChar(S[0]) || S[1] != '=')
-    M->RaiseSyntaxError(First);
-  const char Name[2] = {static_cast<char>(S[0] & ~0x20), 0};
-  const std::string_view Var(Name, 1);
-  const std::string Rest = S.substr(2);
-  if (Rest.empty())
-    M->RaiseSyntaxError();
-  const std::vector<std::string> Parts = SplitAtCommas(Rest);
-  if (Parts.size() != 3)
-    M->RaiseSyntaxError(First);
+  TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  const double Start = Storage.Evaluate(Parts[0]);
-  const double End = Storage.Evaluate(Parts[1]);
-  const double Step = Storage.Evaluate(Parts[2]);
-  const double V = M->GetJumpedBack() ? Storage.GetVars(Var) + Step : Start;
-  Storage.SetVars(Var, V);
+  if (!C.Compiled) {
+    C.HeaderError = TCompiledBlock::heSyntax;
+    if (B->GetText().GetCount() > 0) {
+      const std::string S = RemoveControlsAndSpaces(B->GetText().Get(0));
+      std::vector<std::string> Parts;
+      if (S.size() < 2)
+        C.HeaderError = TCompiledBlock::heSyntax;
+      else if (!IsLatinChar(S[0]) || S[1] != '=')
+        C.HeaderError = TCompiledBlock::heSyntaxInLine;
+      else if (S.size() == 2)
+        C.HeaderError = TCompiledBlock::heSyntax;
+      else if ((Parts = SplitAtCommas(S.substr(2))).size() != 3)
+        C.HeaderError = TCompiledBlock::heSyntaxInLine;
+      else {
+        C.HeaderError = TCompiledBlock::heNone;
+        const char Letter = static_cast<char>(S[0] & ~0x20);
+        C.Var = Storage.GetSlot(std::string_view(&Letter, 1));
+        Storage.Compile(Parts[0], C.Start);
+        Storage.Compile(Parts[1], C.End);
+        Storage.Compile(Parts[2], C.Step);
+      }
+    }
+    C.Compiled = true;
+  }
+  if (C.HeaderError == TCompiledBlock::heSyntax)
+    M->RaiseSyntaxError();
+  if (C.HeaderError == TCompiledBlock::heSyntaxInLine)
+    M->RaiseSyntaxError(B->GetText().Get(0));
+  const double Start = Storage.Evaluate(C.Start);
+  const double End = Storage.Evaluate(C.End);
+  const double Step = Storage.Evaluate(C.Step);
+  const double V = M->GetJumpedBack() ? Storage.GetSlotValue(C.Var) + Step : Start;
+  Storage.SetSlotValue(C.Var, V);
   if (V <= End) {
     M->PushBlock(B);
     M->SetCurrentBlock(B->GetBody());

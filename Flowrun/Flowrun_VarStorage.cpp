@@ -52,6 +52,14 @@ const char* ParseErrorText(int Code) {
   throw Exception(Format("Ошибка при вычислении \"%s\".\r\n%s", Expr.c_str(), Reason.c_str()));
 }
 
+std::string UndefinedVariableText(std::string_view Name) {
+  return Format("Переменная \"%.*s\" не определена.", static_cast<int>(Name.size()), Name.data());
+}
+
+[[noreturn]] void RaiseBadCondition(const std::string& Cond) {
+  throw Exception(Format("Неверное условие \"%s\".", Cond.c_str()));
+}
+
 } // namespace
 
 TVarStorage::TVarStorage() = default;
@@ -75,8 +83,7 @@ int TVarStorage::GetNewVarIndex(std::string_view Name) const {
 double TVarStorage::GetVars(std::string_view Name) const {
   const int Index = GetVarIndex(Name);
   if (Index == -1)
-    throw Exception(
-        Format("Переменная \"%.*s\" не определена.", static_cast<int>(Name.size()), Name.data()));
+    throw Exception(UndefinedVariableText(Name));
   return FVars[static_cast<size_t>(Index)]->GetValue();
 }
 
@@ -84,8 +91,10 @@ void TVarStorage::SetVars(std::string_view Name, double Value) {
   const int Index = GetVarIndex(Name);
   if (Index != -1)
     FVars[static_cast<size_t>(Index)]->SetValue(Value);
-  else
+  else {
     FVars.insert(FVars.begin() + GetNewVarIndex(Name), std::make_unique<TVarInfo>(Name, Value));
+    BindSlots();
+  }
   Changed();
 }
 
@@ -94,6 +103,7 @@ void TVarStorage::DeleteVar(std::string_view Name) {
   if (Index == -1)
     return;
   FVars.erase(FVars.begin() + Index);
+  BindSlots();
   Changed();
 }
 
@@ -149,7 +159,7 @@ bool TVarStorage::EvaluateCondition(const std::string& Cond) {
   try {
     SplitCondition(Cond, Left, Right, Op);
   } catch (const Exception&) {
-    throw Exception(Format("Неверное условие \"%s\".", Cond.c_str()));
+    RaiseBadCondition(Cond);
   }
   const long double A = Evaluate(Left);
   const long double B = Evaluate(Right);
@@ -164,6 +174,69 @@ void TVarStorage::ParserGetVar(TObject*, std::string_view VarName, long double& 
 
 void TVarStorage::ParserParseError(TObject*, int ParseError) {
   FLastParseError = ParseError;
+}
+
+// --- compiled forms ---
+
+int TVarStorage::GetSlot(std::string_view Name) {
+  const std::string Key = UpperCase(Name);
+  for (size_t I = 0; I < FSlotNames.size(); ++I)
+    if (FSlotNames[I] == Key)
+      return static_cast<int>(I);
+  FSlotNames.push_back(Key);
+  FSlotVars.push_back(nullptr);
+  FSlotValues.push_back(nullptr);
+  BindSlots();
+  return static_cast<int>(FSlotNames.size() - 1);
+}
+
+void TVarStorage::BindSlots() {
+  for (size_t I = 0; I < FSlotNames.size(); ++I) {
+    const int Index = GetVarIndex(FSlotNames[I]);
+    TVarInfo* Info = Index == -1 ? nullptr : FVars[static_cast<size_t>(Index)].get();
+    FSlotVars[I] = Info;
+    FSlotValues[I] = Info ? &Info->FValue : nullptr;
+  }
+}
+
+void TVarStorage::Compile(const std::string& Expr, TAlgExpression& Out) {
+  Out.Text = Expr;
+  Out.Code.Compile(Expr, [this](std::string_view Name) { return GetSlot(Name); });
+}
+
+void TVarStorage::CompileCondition(const std::string& Cond, TAlgCondition& Out) {
+  Out.Text = Cond;
+  std::string Left, Right, Op;
+  try {
+    SplitCondition(Cond, Left, Right, Op);
+  } catch (const Exception&) {
+    Out.Splits = false;
+    return;
+  }
+  Out.Splits = true;
+  Compile(Left, Out.Left);
+  Compile(Right, Out.Right);
+  Out.Op = CompareOpFromText(Op);
+}
+
+bool TVarStorage::EvaluateCondition(const TAlgCondition& Cond) {
+  if (!Cond.Splits)
+    RaiseBadCondition(Cond.Text);
+  const long double A = Evaluate(Cond.Left);
+  const long double B = Evaluate(Cond.Right);
+  return CompareExtended(A, B, Cond.Op);
+}
+
+void TVarStorage::RaiseCompiledError(const TAlgExpression& Expr, const TEvalResult& R) const {
+  switch (R.Status) {
+  case TEvalStatus::Undefined:
+    RaiseEvaluationError(Expr.Text, UndefinedVariableText(Expr.Code.GetVarName(R.Undefined)));
+  case TEvalStatus::SyntaxError:
+    RaiseEvaluationError(Expr.Text, ParseErrorText(Expr.Code.GetParseError()));
+  default:
+    // A math error, or a value beyond the range of double.
+    RaiseEvaluationError(Expr.Text, std::string());
+  }
 }
 
 } // namespace Deskbay

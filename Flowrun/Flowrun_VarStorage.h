@@ -6,9 +6,12 @@
 
 #include "FlowrunExport.h"
 
+#include "Corekit/Conditions.h"
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/Parser.h"
 
+#include <cfloat>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,8 +29,25 @@ public:
   void SetValue(double Value) { FValue = Value; }
 
 private:
+  friend class TVarStorage; // its slots point at the value
   std::string FName;
   double FValue;
+};
+
+// An expression compiled against one storage's variable slots, with the
+// text it was read from for the error messages.
+struct TAlgExpression {
+  std::string Text;
+  TCompiledExpression Code;
+};
+
+// A condition split once: both sides compiled, or the note that the text
+// does not split, which evaluating it then reports.
+struct TAlgCondition {
+  std::string Text;
+  bool Splits = false;
+  TAlgExpression Left, Right;
+  TCompareOp Op = TCompareOp::Equal;
 };
 
 class FLOWRUN_API TVarStorage : public TVersionedObjectEx {
@@ -64,8 +84,48 @@ public:
   void ParserGetVar(TObject* Sender, std::string_view VarName, long double& Value, bool& Found);
   void ParserParseError(TObject* Sender, int ParseError);
 
+  // Lines that run many times are compiled once against slots: a slot
+  // stands for one name (case ignored) whether or not the variable exists
+  // yet, and follows it through SetVars and DeleteVar. Evaluating a compiled
+  // form gives exactly what Evaluate and EvaluateCondition give for its
+  // text: the same value, the same error with the same text.
+  void Compile(const std::string& Expr, TAlgExpression& Out);
+  void CompileCondition(const std::string& Cond, TAlgCondition& Out);
+  double Evaluate(const TAlgExpression& Expr) {
+    const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
+    // Stored values are doubles; see Evaluate of a text.
+    if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)
+      RaiseCompiledError(Expr, R);
+    return static_cast<double>(R.Value);
+  }
+  bool EvaluateCondition(const TAlgCondition& Cond);
+
+  int GetSlot(std::string_view Name);
+  // GetVars and SetVars of the slot's name (upper-cased).
+  double GetSlotValue(int Slot) const {
+    const double* Value = FSlotValues[static_cast<size_t>(Slot)];
+    return Value ? *Value : GetVars(FSlotNames[static_cast<size_t>(Slot)]);
+  }
+  void SetSlotValue(int Slot, double Value) {
+    TVarInfo* Info = FSlotVars[static_cast<size_t>(Slot)];
+    if (!Info)
+      return SetVars(FSlotNames[static_cast<size_t>(Slot)], Value);
+    Info->FValue = Value;
+    Changed();
+  }
+
 private:
+  static constexpr long double MaxStored = DBL_MAX;
+
+  [[noreturn]] void RaiseCompiledError(const TAlgExpression& Expr, const TEvalResult& R) const;
+  void BindSlots();
+
   std::vector<std::unique_ptr<TVarInfo>> FVars; // sorted by name, case ignored
+  // By slot: the upper-cased name, its variable and its value (both null
+  // while there is no such variable).
+  std::vector<std::string> FSlotNames;
+  std::vector<TVarInfo*> FSlotVars;
+  std::vector<const double*> FSlotValues;
   std::unique_ptr<TMathParser> FParser;
   int FLastParseError = 0;
 };

@@ -1,9 +1,13 @@
 // The machine's run loop: a counting loop whose body is one computation
-// block. Each pass is two counted steps (the loop test and the body).
+// block (each pass is two counted steps: the loop test and the body), and a
+// trial-division prime count with nested loops, MOD and branches.
 
 #include "Flowrun/Flowrun_Main.h"
 
 #include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
 
 using namespace Deskbay;
 
@@ -30,3 +34,55 @@ static void BM_CountingLoopRun(benchmark::State& State) {
       benchmark::Counter(double(State.iterations()) * N, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CountingLoopRun)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// Counts the steps of one run, stepping the machine inside one bracket as
+// Run does.
+int64_t RunCounting(TAlgorithm& Alg, TAlgMachine& M) {
+  M.InitComplete();
+  M.SetCurrentBlock(Alg.GetRoot());
+  int64_t Steps = 0;
+  M.BeginModifyComponents();
+  while (M.GetState() == amsReady) {
+    M.Step();
+    ++Steps;
+  }
+  M.EndModifyComponents();
+  return Steps;
+}
+
+TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
+  TAlgBlock* B = Class.Create(Parent);
+  B->GetText().SetLines(Lines);
+  return B;
+}
+
+TAlgBlock* Body(TAlgBlock* Loop) {
+  return static_cast<TContainerAlgBlock*>(Loop)->GetBody();
+}
+
+void BM_PrimeCountRun(benchmark::State& State) {
+  TAlgorithm Alg;
+  TAlgBlock* R = Alg.GetRoot()->GetBody();
+  Add(R, TBasicAlgBlock::Class, {"C=0"});
+  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"N=2,19999,1"});
+  Add(Body(For), TBasicAlgBlock::Class, {"P=1", "D=2"});
+  TAlgBlock* While = Add(Body(For), TWhileAlgBlock::Class, {"D*D<=N"});
+  auto* Divides = static_cast<TIfAlgBlock*>(Add(Body(While), TIfAlgBlock::Class, {"N MOD D=0"}));
+  Add(Divides->GetYesBranch(), TBasicAlgBlock::Class, {"P=0", "D=N"});
+  Add(Body(While), TBasicAlgBlock::Class, {"D=D+1"});
+  auto* Prime = static_cast<TIfAlgBlock*>(Add(Body(For), TIfAlgBlock::Class, {"P=1"}));
+  Add(Prime->GetYesBranch(), TBasicAlgBlock::Class, {"C=C+1"});
+  int64_t Steps = 0;
+  for (auto _ : State) {
+    TAlgMachine M;
+    Steps += RunCounting(Alg, M);
+    if (M.GetStorage().GetVars("C") != 2262)
+      State.SkipWithError("wrong count of primes");
+  }
+  State.counters["steps/s"] = benchmark::Counter(double(Steps), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PrimeCountRun)->Unit(benchmark::kMillisecond);
+
+} // namespace

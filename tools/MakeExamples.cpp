@@ -108,6 +108,22 @@ void MillionSum(TAlgorithm& A) {
   Add(R, TIOAlgBlock::Class, {"Вывод S"});
 }
 
+// How many primes lie below 20000, by trial division: nested loops, MOD in
+// a condition and two branches; the other speed measure of the machine.
+void PrimeCount(TAlgorithm& A) {
+  TAlgBlock* R = A.GetRoot()->GetBody();
+  Add(R, TBasicAlgBlock::Class, {"C=0"});
+  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"N=2,19999,1"});
+  Add(Body(For), TBasicAlgBlock::Class, {"P=1", "D=2"});
+  TAlgBlock* While = Add(Body(For), TWhileAlgBlock::Class, {"D*D<=N"});
+  auto* Divides = static_cast<TIfAlgBlock*>(Add(Body(While), TIfAlgBlock::Class, {"N MOD D=0"}));
+  Add(Divides->GetYesBranch(), TBasicAlgBlock::Class, {"P=0", "D=N"});
+  Add(Body(While), TBasicAlgBlock::Class, {"D=D+1"});
+  auto* Prime = static_cast<TIfAlgBlock*>(Add(Body(For), TIfAlgBlock::Class, {"P=1"}));
+  Add(Prime->GetYesBranch(), TBasicAlgBlock::Class, {"C=C+1"});
+  Add(R, TIOAlgBlock::Class, {"Вывод C"});
+}
+
 // N numbers read one after another: their sum and their mean. With N = 0
 // there is no mean, and the division fails. examples/average.tests holds a
 // teacher's cases for this task.
@@ -150,6 +166,7 @@ const TExample Examples[] = {
     {"million_sum", MillionSum},
     {"average", Average},
     {"average_mistake", AverageMistake},
+    {"prime_count", PrimeCount},
 };
 
 } // namespace

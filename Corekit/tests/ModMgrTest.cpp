@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace Deskbay;
 using namespace Deskbay::Testing;
@@ -174,6 +175,25 @@ TEST_F(ModMgrTest, ExportsAndRequiredPackagesOfLoadedModules) {
     Listed = Listed || (M.FileName == Fixture("FixtureUser.so") && M.Handle == User);
   }
   EXPECT_TRUE(Listed);
+}
+
+TEST_F(ModMgrTest, ManagersOnSeveralThreadsShareTheTableSafely) {
+  auto Work = [] {
+    TModuleManager Own;
+    Own.OnModuleRequired = [](TModuleManager*, const std::string& Name, std::string& File) {
+      File = Fixture(Name);
+    };
+    for (int I = 0; I < 50; ++I) {
+      Own.MountModule("FixtureUser.so");
+      Own.UnmountModule("FixtureUser.so");
+      Own.UnmountModule("FixtureBase.so");
+    }
+  };
+  std::thread A(Work), B(Work);
+  A.join();
+  B.join();
+  EXPECT_EQ(Manager.GetModuleCount(), 0);
+  EXPECT_FALSE(Manager.IsModuleResident("FixtureUser.so"));
 }
 
 TEST(VersionInfoTest, ValuesAndVersionOfTheEmbeddedSection) {

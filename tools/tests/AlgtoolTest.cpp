@@ -71,6 +71,7 @@ TEST(AlgtoolTest, ExamplesPrintWhatTheirOutFilesSay) {
       {"drawing", {}, 0},
       {"endless_loop", {"--max-steps", "1000", "--vars"}, 3},
       {"million_sum", {}, 0},
+      {"prime_count", {}, 0},
   };
   for (const TExampleRun& Run : Runs) {
     SCOPED_TRACE(Run.Name);
@@ -98,7 +99,7 @@ TEST(AlgtoolTest, CommittedExamplesAreWhatTheModelSavesToday) {
               ReadFileBytes(ExamplesDir + "/" + Entry.path().filename().string()));
     ++Count;
   }
-  EXPECT_EQ(Count, 10);
+  EXPECT_EQ(Count, 11);
 }
 
 TEST(AlgtoolTest, InputComesTrimmedFromThePipeAndEndOfInputCancels) {

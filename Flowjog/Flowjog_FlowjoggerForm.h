@@ -1,0 +1,52 @@
+#pragma once
+
+// The window in which a running algorithm is followed: the flowchart,
+// read-only, with the block that comes next selected and in view; beside it
+// the variables, the output console and the drawing canvas. Its owner gives
+// it the algorithm and the machine and calls SelectCurrentBlock whenever the
+// machine has moved on; the frames follow the machine's objects by themselves.
+
+#include "FlowjogExport.h"
+#include "Flowjog_CanvasFrame.h"
+#include "Flowjog_ConsoleFrame.h"
+#include "Flowjog_WatchFrame.h"
+
+#include "Flowedit/Flowedit_frmAlg.h"
+
+class QLabel;
+
+namespace Deskbay {
+
+class TAlgMachine;
+
+class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
+  Q_OBJECT
+public:
+  explicit TFlowjoggerForm(QWidget* Parent = nullptr);
+  // Detaches the frames from the machine before the algorithm goes.
+  ~TFlowjoggerForm() override;
+
+  // Follows Machine (not owned; nullptr for none): its storage, console and
+  // canvas go to the frames, then the current block is shown. The machine
+  // already followed changes nothing.
+  void SetMachine(TAlgMachine* Machine);
+  TAlgMachine* GetMachine() const { return FMachine; }
+  // Selects the machine's current block in the algorithm, alone, and scrolls
+  // it into view; without a current block only clears the selection. Nothing
+  // without an algorithm or a machine.
+  void SelectCurrentBlock();
+  void FormResize();
+
+  TWatchFrame* WatchesFrame;
+  TAlgConsoleFrame* ConsoleFrame;
+  QLabel* lblCanvas;
+  TAlgCanvasFrame* CanvasFrame;
+
+protected:
+  void resizeEvent(QResizeEvent* Event) override;
+
+private:
+  TAlgMachine* FMachine = nullptr;
+};
+
+} // namespace Deskbay

@@ -1,0 +1,75 @@
+// Shows the debugger form in the middle of a run on the current display, so
+// that a person can look at it: an algorithm that loops, prints and draws,
+// the grid switched on.
+//
+//   FlowjogShot [STEPS [SECONDS [PNG]]]
+//
+// STEPS (default 40) are taken before the window opens; it closes after
+// SECONDS (default 10). With PNG the window's own picture is written there too.
+
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
+
+#include "Flowrun/Flowrun_Main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QTimer>
+
+#include <cstdlib>
+#include <iostream>
+
+using namespace Deskbay;
+
+namespace {
+
+TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
+  TAlgBlock* B = Class.Create(Parent);
+  B->GetText().SetLines(Lines);
+  return B;
+}
+
+// A sine wave across the canvas over a sun and a house, one segment and one
+// printed line per pass.
+void Wave(TAlgorithm& A) {
+  TAlgBlock* R = A.GetRoot()->GetBody();
+  Add(R, TBasicAlgBlock::Class,
+      {"I=0", "крг(16,16),2,12,14", "мну(2,2)-(8,2)-(8,6)-(2,6),0,12", "мну(1,6)-(9,6)-(5,9),0,6"});
+  TAlgBlock* While = Add(R, TWhileAlgBlock::Class, {"I<20"});
+  TAlgBlock* Body = static_cast<TContainerAlgBlock*>(While)->GetBody();
+  Add(Body, TBasicAlgBlock::Class,
+      {"Y=10+4*SIN(I/2)", "Z=10+4*SIN((I+1)/2)", "отр(I,Y)-(I+1,Z),1"});
+  Add(Body, TIOAlgBlock::Class, {"Вывод I, Y"});
+  Add(Body, TBasicAlgBlock::Class, {"I=I+1"});
+  Add(R, TIOAlgBlock::Class, {"Вывод I"});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QApplication App(argc, argv);
+  const int Steps = argc > 1 ? std::atoi(argv[1]) : 40;
+  const int Seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+
+  TAlgorithm Alg;
+  Wave(Alg);
+  TAlgMachine Machine;
+  Machine.InitComplete();
+  Machine.SetCurrentBlock(Alg.GetRoot());
+
+  TFlowjoggerForm Form;
+  Form.setWindowTitle(QStringLiteral("Отладчик"));
+  Form.SetAlgorithm(&Alg);
+  Form.SetMachine(&Machine);
+  Form.CanvasFrame->cbGrid->click();
+  for (int I = 0; I < Steps && Machine.GetState() == amsReady; ++I) {
+    Machine.Step();
+    Form.SelectCurrentBlock();
+  }
+  Form.move(40, 40);
+  Form.show();
+  if (argc > 3)
+    QTimer::singleShot(1000, &Form, [&] { Form.grab().save(QString::fromLocal8Bit(argv[3])); });
+  QTimer::singleShot(Seconds * 1000, &App, &QApplication::quit);
+  const int Result = App.exec();
+  return Result;
+}

@@ -1,0 +1,254 @@
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
+
+#include "Corekit/ui/AdvScrollBox.h"
+#include "Flowedit/tests/EditorTestUtils.h"
+#include "Flowrun/Flowrun_Canvas.h"
+#include "Flowrun/Flowrun_Main.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include <memory>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+int ListenerCount(TBaseVersionedObject& Object) {
+  return Object.GetAspects(0)->GetListenerCount();
+}
+
+std::vector<std::string> Rows(const TWatchFrame& F) {
+  std::vector<std::string> R;
+  for (int I = 0; I < F.lvWatch->rowCount(); ++I)
+    R.push_back(F.lvWatch->item(I, 0)->text().toStdString() + "=" +
+                F.lvWatch->item(I, 1)->text().toStdString());
+  return R;
+}
+
+// A loop that prints and draws: three passes, then "Вывод S".
+struct TLoopRun {
+  TLoopRun() {
+    TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+    First = AddBlock(Body, TBasicAlgBlock::Class, "S=0");
+    auto* Loop = static_cast<TContainerAlgBlock*>(AddBlock(Body, TForAlgBlock::Class, "I=1,3,1"));
+    Draw = AddBlock(Loop->GetBody(), TBasicAlgBlock::Class, "S=S+I");
+    Draw->GetText().Add("тчк(I,1),4");
+    Print = AddBlock(Loop->GetBody(), TIOAlgBlock::Class, "Вывод I, S");
+    Last = AddBlock(Body, TIOAlgBlock::Class, "Вывод S");
+    Machine.InitComplete();
+    Machine.SetCurrentBlock(Alg.GetRoot());
+    Form = std::make_unique<TFlowjoggerForm>();
+    Form->SetAlgorithm(&Alg);
+    Form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+  }
+  void Step() {
+    Machine.Step();
+    Form->SelectCurrentBlock();
+  }
+  TAdvScrollBox& Box() const { return *Form->sbxAlg; }
+
+  TAlgorithm Alg;
+  TAlgMachine Machine;
+  std::unique_ptr<TFlowjoggerForm> Form; // goes before the machine and the algorithm
+  TAlgBlock *First, *Draw, *Print, *Last;
+};
+
+} // namespace
+
+TEST(FlowjoggerForm, LayoutFlowchartLeftFramesRight) {
+  TFlowjoggerForm F;
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  EXPECT_FALSE(F.AlgEditor->GetEditable());
+  EXPECT_EQ(F.sbxAlg->width(), 280);
+  EXPECT_EQ(F.pnlControls->geometry().left(), 280);
+  EXPECT_EQ(F.pnlControls->width(), 209);
+  EXPECT_EQ(F.lblCanvas->text(), QStringLiteral(" Окно графики"));
+  EXPECT_TRUE(F.lblCanvas->font().bold());
+  int Top = F.WatchesFrame->geometry().top();
+  for (auto [Frame, Height] : std::vector<std::pair<QWidget*, int>>{
+           {F.WatchesFrame, 97}, {F.ConsoleFrame, 91}, {F.lblCanvas, 20}, {F.CanvasFrame, 232}}) {
+    EXPECT_EQ(Frame->geometry(), QRect(F.WatchesFrame->x(), Top, 207, Height))
+        << Frame->objectName().toStdString();
+    Top += Height;
+  }
+  EXPECT_EQ(F.WatchesFrame->lvWatch->height(), 77);
+  EXPECT_EQ(F.ConsoleFrame->memConsole->height(), 71);
+  EXPECT_EQ(F.CanvasFrame->pbxCanvas->geometry(), QRect(17, 0, 181, 181));
+  EXPECT_EQ(F.CanvasFrame->cbGrid->pos(), QPoint(16, 200));
+}
+
+TEST(FlowjoggerForm, FollowsTheMachineThroughTheAlgorithmsSelection) {
+  TLoopRun R;
+  TFlowjoggerForm& F = *R.Form;
+  F.SelectCurrentBlock();
+  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0) << "no machine yet: nothing changes";
+
+  F.SetMachine(&R.Machine);
+  EXPECT_EQ(F.WatchesFrame->GetVars(), &R.Machine.GetStorage());
+  EXPECT_EQ(F.ConsoleFrame->GetConsole(), &R.Machine.GetConsole());
+  EXPECT_EQ(F.CanvasFrame->GetCanvas(), &R.Machine.GetCanvas());
+  EXPECT_TRUE(R.Alg.GetRoot()->GetSelected()) << "attaching shows the current block";
+
+  R.Step();
+  std::vector<TAlgBlock*> Sel;
+  R.Alg.GetSelectedBlocks(Sel);
+  EXPECT_EQ(Sel, std::vector<TAlgBlock*>{R.First}) << "the next block, alone";
+  const int Rebuilds = F.AlgEditor->GetRebuildCount();
+  R.Step();
+  EXPECT_EQ(F.AlgEditor->GetRebuildCount(), Rebuilds + 1) << "one layout per step";
+
+  // The user's own selection survives attaching the machine already followed.
+  R.Alg.UnselectAll();
+  R.Last->SetSelected(true);
+  const uint64_t SelVersion = R.Alg.GetSelVersion();
+  F.SetMachine(&R.Machine);
+  EXPECT_EQ(R.Alg.GetSelVersion(), SelVersion);
+  EXPECT_TRUE(R.Last->GetSelected());
+
+  // Without an algorithm nothing changes either.
+  F.SetAlgorithm(nullptr);
+  F.SelectCurrentBlock();
+  EXPECT_EQ(R.Alg.GetSelVersion(), SelVersion);
+  F.SetAlgorithm(&R.Alg);
+}
+
+TEST(FlowjoggerForm, NoCurrentBlockClearsTheSelectionWithoutScrolling) {
+  TLoopRun R;
+  // Tall enough to scroll: twenty more blocks after the loop.
+  for (int I = 0; I < 20; ++I)
+    AddBlock(R.Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, "Z=" + std::to_string(I));
+  R.Form->SetMachine(&R.Machine);
+  while (R.Machine.GetState() == amsReady)
+    R.Step();
+  ASSERT_EQ(R.Machine.GetState(), amsDone);
+  ASSERT_GT(R.Box().verticalScrollBar()->maximum(), 0);
+  EXPECT_GT(R.Box().GetVertPosition(), 0) << "the last blocks were scrolled into view";
+
+  R.Box().SetVertPosition(7);
+  R.Alg.GetRoot()->GetBody()->GetBlocks(3)->SetSelected(true);
+  R.Form->SelectCurrentBlock();
+  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0);
+  EXPECT_EQ(R.Box().GetVertPosition(), 7);
+}
+
+TEST(FlowjoggerForm, TheNextBlockIsScrolledIntoViewUnlessPartlyVisible) {
+  TLoopRun R;
+  TCompoundAlgBlock* Body = R.Alg.GetRoot()->GetBody();
+  for (int I = 0; I < 25; ++I)
+    AddBlock(Body, TBasicAlgBlock::Class, "Z=" + std::to_string(I));
+  TAlgBlock* Far = Body->GetBlocks(Body->GetBlockCount() - 1);
+  R.Form->SetMachine(&R.Machine);
+  EXPECT_EQ(R.Box().GetVertPosition(), 0);
+  while (R.Machine.GetCurrentBlock() != Far)
+    R.Step();
+  const int Scrolled = R.Box().GetVertPosition();
+  EXPECT_GT(Scrolled, 0);
+  const QRect Shown = QRect(QPoint(0, 0), R.Box().viewport()->size());
+  const QRect BlockRect(
+      R.Form->AlgEditor->mapTo(R.Box().viewport(),
+                               ClientOf(*R.Form->AlgEditor, ChartPointOf(*R.Form->AlgEditor, Far))),
+      QSize(1, 1));
+  EXPECT_TRUE(Shown.intersects(BlockRect));
+
+  // Still in view after a scroll by a few pixels: left where it is.
+  R.Box().SetVertPosition(Scrolled - 5);
+  R.Form->SelectCurrentBlock();
+  EXPECT_EQ(R.Box().GetVertPosition(), Scrolled - 5);
+}
+
+TEST(FlowjoggerForm, ClicksAndKeysInTheFlowchartChangeNoSelectionButZoomWorks) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  R.Step();
+  TAlgEditor& E = *R.Form->AlgEditor;
+  ClickBlock(E, R.Last);
+  ClickBlock(E, R.First, Qt::ControlModifier);
+  QTest::keyClick(&E, Qt::Key_Escape);
+  QTest::keyClick(&E, Qt::Key_Delete);
+  QTest::keyClick(&E, Qt::Key_A, Qt::ControlModifier);
+  std::vector<TAlgBlock*> Sel;
+  R.Alg.GetSelectedBlocks(Sel);
+  EXPECT_EQ(Sel, std::vector<TAlgBlock*>{R.First});
+  EXPECT_EQ(R.Alg.GetRoot()->GetBody()->GetBlockCount(), 3);
+
+  QTest::keyClick(&E, Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_GT(E.GetZoom(), 100);
+  R.Step();
+  EXPECT_TRUE(R.Alg.GetRoot()->GetBody()->GetBlocks(1)->GetSelected())
+      << "following goes on at another zoom";
+}
+
+TEST(FlowjoggerForm, AFinishedRunStillShowsItsVariablesOutputAndPicture) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  R.Form->CanvasFrame->cbGrid->click();
+  R.Machine.Run(); // one bracket: the frames hear of the whole run at its end
+  R.Form->SelectCurrentBlock();
+  ASSERT_EQ(R.Machine.GetState(), amsDone);
+  EXPECT_EQ(Rows(*R.Form->WatchesFrame), (std::vector<std::string>{"I=4", "S=6"}));
+  EXPECT_EQ(R.Form->ConsoleFrame->memConsole->toPlainText(), QStringLiteral("1 1\n2 3\n3 6\n6"));
+  const QImage Canvas = R.Form->CanvasFrame->pbxCanvas->grab().toImage();
+  for (int I = 1; I <= 3; ++I)
+    EXPECT_EQ(Canvas.pixelColor(9 * I, 171), QColor(255, 0, 0)) << I;
+  EXPECT_EQ(Canvas.pixelColor(9, 100), QColor(160, 160, 164)) << "the grid";
+  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0);
+}
+
+TEST(FlowjoggerForm, ResizingRepaintsTheCanvasLabels) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  QCoreApplication::processEvents();
+  struct TPaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* E) override {
+      Paints += E->type() == QEvent::Paint;
+      return false;
+    }
+    int Paints = 0;
+  } Counter;
+  R.Form->CanvasFrame->installEventFilter(&Counter);
+  R.Form->resize(R.Form->width() + 40, R.Form->height() + 10);
+  QCoreApplication::processEvents();
+  EXPECT_GT(Counter.Paints, 0);
+  R.Form->CanvasFrame->removeEventFilter(&Counter);
+}
+
+// The form lets go of the machine's objects when it goes first, and forgets
+// them when detached before the machine goes.
+TEST(FlowjoggerForm, DetachesInEitherOrder) {
+  {
+    TAlgorithm Alg;
+    TAlgMachine Machine;
+    auto Form = std::make_unique<TFlowjoggerForm>();
+    Form->SetAlgorithm(&Alg);
+    Form->SetMachine(&Machine);
+    Form.reset();
+    EXPECT_EQ(ListenerCount(Machine.GetStorage()), 0);
+    EXPECT_EQ(ListenerCount(Machine.GetConsole()), 0);
+    EXPECT_EQ(ListenerCount(Machine.GetCanvas()), 0);
+    EXPECT_EQ(Alg.GetAspects(1)->GetListenerCount(), 0) << "selection listeners";
+    Machine.GetStorage().SetVars("A", 1);
+    Machine.GetConsole().AddLine("x");
+  }
+  {
+    TAlgorithm Alg;
+    auto Machine = std::make_unique<TAlgMachine>();
+    TFlowjoggerForm Form;
+    Form.SetAlgorithm(&Alg);
+    Form.SetMachine(Machine.get());
+    Form.SetMachine(nullptr);
+    EXPECT_EQ(Form.GetMachine(), nullptr);
+    EXPECT_EQ(Form.WatchesFrame->GetVars(), nullptr);
+    EXPECT_EQ(Form.ConsoleFrame->GetConsole(), nullptr);
+    EXPECT_EQ(Form.CanvasFrame->GetCanvas(), nullptr);
+    Machine.reset();
+    Form.SelectCurrentBlock();
+    Form.grab();
+  }
+}

@@ -1,0 +1,135 @@
+// Lines compiled once must behave exactly as lines read anew every time.
+
+#include "MachineTestUtils.h"
+
+#include "Corekit/tests/CompiledDifferential.h"
+#include "Flowrun/Flowrun_Processors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+// The text of the error, or the bits of the value.
+template <class F> std::string Outcome(F&& Evaluate) {
+  try {
+    const double Value = Evaluate();
+    char Bits[sizeof Value];
+    std::memcpy(Bits, &Value, sizeof Value);
+    return "value " + std::string(Bits, sizeof Bits);
+  } catch (const Exception& E) {
+    return "error " + E.Message();
+  }
+}
+
+TEST(CompiledLines, StorageAnswersAsForTheText) {
+  const char* Env = std::getenv("DESKBAY_DIFFERENTIAL_COUNT");
+  const int Count = Env ? std::atoi(Env) / 2 : 5000;
+  TExpressionGenerator Generator(4);
+  std::mt19937 Random(5);
+  const std::vector<std::string> Names = TExpressionGenerator::DefinedNames();
+  const std::vector<double> Values = TExpressionGenerator::Values();
+  int Failures = 0;
+  for (int I = 0; I < Count && Failures < 10; ++I) {
+    // Compiled while the storage is empty: the slots must follow the
+    // variables set afterwards.
+    TVarStorage Storage;
+    const std::string Expr = Generator.Expression();
+    const std::string Cond = Generator.Condition();
+    TAlgExpression CompiledExpr;
+    TAlgCondition CompiledCond;
+    Storage.Compile(Expr, CompiledExpr);
+    Storage.CompileCondition(Cond, CompiledCond);
+    for (const std::string& Name : Names)
+      if (Random() % 8 != 0)
+        Storage.SetVars(Random() % 2 ? Name : LowerCaseRu(Name), Values[Random() % Values.size()]);
+    if (Random() % 4 == 0)
+      Storage.DeleteVar(Names[Random() % Names.size()]);
+
+    const std::string ByText = Outcome([&] { return Storage.Evaluate(Expr); });
+    const std::string ByCode = Outcome([&] { return Storage.Evaluate(CompiledExpr); });
+    if (ByText != ByCode) {
+      ++Failures;
+      ADD_FAILURE() << Expr << "\n" << ByText << "\n" << ByCode;
+    }
+    const std::string CondByText =
+        Outcome([&] { return Storage.EvaluateCondition(Cond) ? 1.0 : 0.0; });
+    const std::string CondByCode =
+        Outcome([&] { return Storage.EvaluateCondition(CompiledCond) ? 1.0 : 0.0; });
+    if (CondByText != CondByCode) {
+      ++Failures;
+      ADD_FAILURE() << Cond << "\n" << CondByText << "\n" << CondByCode;
+    }
+  }
+}
+
+TEST(CompiledLines, SlotsFollowTheVariables) {
+  TVarStorage Storage;
+  TAlgExpression E;
+  Storage.Compile("x+1", E);
+  const auto Error = [&] { return Outcome([&] { return Storage.Evaluate(E); }); };
+  EXPECT_EQ(Error(), "error Ошибка при вычислении \"x+1\".\r\nПеременная \"x\" не определена.");
+  Storage.SetVars("X", 2);
+  EXPECT_EQ(Storage.Evaluate(E), 3);
+  Storage.SetVars("A", 1); // an insertion before X moves it in the list
+  Storage.SetVars("x", 5);
+  EXPECT_EQ(Storage.Evaluate(E), 6);
+  EXPECT_EQ(Storage.GetVarNames(1), "X");
+  Storage.DeleteVar("X");
+  EXPECT_EQ(Error(), "error Ошибка при вычислении \"x+1\".\r\nПеременная \"x\" не определена.");
+
+  // Storing through a slot is SetVars of the upper-case name.
+  const int Slot = Storage.GetSlot("b");
+  EXPECT_THROW(Storage.GetSlotValue(Slot), Exception);
+  Storage.SetSlotValue(Slot, 4);
+  EXPECT_EQ(Storage.GetVarNames(1), "B");
+  EXPECT_EQ(Storage.GetVars("b"), 4);
+  EXPECT_EQ(Storage.GetSlotValue(Slot), 4);
+}
+
+TEST(CompiledLines, AChangedTextIsReadAgain) {
+  TAlgorithm Alg;
+  TAlgBlock* Loop = AddLoop(Alg.GetRoot()->GetBody(), TWhileAlgBlock::Class, "X<100");
+  TAlgBlock* Body =
+      Add(static_cast<TContainerAlgBlock*>(Loop)->GetBody(), TBasicAlgBlock::Class, {"X=X+1"});
+  TRun R(Alg);
+  R.Machine.GetStorage().SetVars("X", 0);
+  for (int I = 0; I < 5; ++I)
+    R.Machine.Step(); // root, then test and body twice
+  EXPECT_EQ(R.Var("X"), 2);
+  Body->GetText().Put(0, "X=X+10");
+  Loop->GetText().Put(0, "X<30");
+  EXPECT_EQ(R.RunToEnd(), "");
+  EXPECT_EQ(R.Var("X"), 32);
+
+  // A line that turns from an assignment into something no device takes.
+  TRun Again(Alg);
+  Again.Machine.GetStorage().SetVars("X", 0);
+  Again.Machine.Step();
+  Again.Machine.Step();
+  Body->GetText().Put(0, "X+1");
+  EXPECT_EQ(Again.RunToEnd(), "Синтаксическая ошибка в строке \"X+1\".");
+}
+
+TEST(CompiledLines, ErrorsComeAtTheSameMomentAsBefore) {
+  TAlgorithm Alg;
+  TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+  TAlgBlock* For = AddLoop(Body, TForAlgBlock::Class, "I = 1, 3, 1");
+  Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class,
+      {"A=I", "  ", "B=A/(3-I)", "C=1"});
+  TRun R(Alg);
+  EXPECT_EQ(R.RunToEnd(), "Ошибка при вычислении \"A/(3-I)\".\r\n");
+  // The third pass failed on its second line: A was set, C stays from the
+  // second pass.
+  EXPECT_EQ(R.Var("A"), 3);
+  EXPECT_EQ(R.Var("B"), 2);
+  EXPECT_EQ(R.Var("C"), 1);
+  EXPECT_EQ(R.Machine.GetCurrentBlock()->GetText().Get(0), "A=I");
+}
+
+} // namespace
