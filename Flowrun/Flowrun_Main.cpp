@@ -27,16 +27,16 @@ void TAlgBlockProcessor::Process(TAlgMachine*) const {}
 // --- TAlgConsole ---
 
 void TAlgConsole::AddLine(const std::string& S) {
-  if (FLines.GetCount() >= MaxLines)
-    FLines.Delete(0);
-  FLines.Add(S);
+  if (static_cast<int>(FLines.size()) >= MaxLines)
+    FLines.pop_front();
+  FLines.push_back(S);
   Changed();
   if (FOnAddLine)
     FOnAddLine(S);
 }
 
 void TAlgConsole::GetLines(TStringList& Strings) const {
-  Strings.Assign(FLines);
+  Strings.SetLines(std::vector<std::string>(FLines.begin(), FLines.end()));
 }
 
 // --- TAlgMachine ---
