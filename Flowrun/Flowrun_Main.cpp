@@ -153,36 +153,42 @@ void TAlgMachine::Step() {
       RaiseAbortByUser();
     // Inside a component bracket already open (Run's, a host's), a bracket
     // of the step's own would only count up and down on every component.
-    TBracketGuard<TAlgMachine> Components(FComponentBrackets <= 0 ? this : nullptr,
-                                          &TAlgMachine::BeginModifyComponents,
-                                          &TAlgMachine::EndModifyComponents);
-    bool Processed = false;
-    for (;;) {
-      if (FCurrentBlock) {
-        if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
-          ProcessCurrentBlock();
-          continue;
-        }
-        const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
-        if (Processed && !Skip)
-          break;
-        ProcessCurrentBlock();
-        if (!Skip)
-          Processed = true;
-      } else if (FBlockStack.empty()) {
-        FState = amsDone;
-        break;
-      } else {
-        FCurrentBlock = FBlockStack.back();
-        FBlockStack.pop_back();
-        FJumpedBack =
-            FLastProcessedBlock && FCurrentBlock &&
-            (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
-      }
+    if (FComponentBrackets > 0) {
+      StepBlocks();
+    } else {
+      TAlgComponentGuard Components(*this);
+      StepBlocks();
     }
   } catch (...) {
     FState = amsError;
     throw;
+  }
+}
+
+void TAlgMachine::StepBlocks() {
+  bool Processed = false;
+  for (;;) {
+    if (FCurrentBlock) {
+      if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
+        ProcessCurrentBlock();
+        continue;
+      }
+      const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
+      if (Processed && !Skip)
+        break;
+      ProcessCurrentBlock();
+      if (!Skip)
+        Processed = true;
+    } else if (FBlockStack.empty()) {
+      FState = amsDone;
+      break;
+    } else {
+      FCurrentBlock = FBlockStack.back();
+      FBlockStack.pop_back();
+      FJumpedBack =
+          FLastProcessedBlock && FCurrentBlock &&
+          (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
+    }
   }
 }
 

@@ -184,6 +184,7 @@ public:
 private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
+  void StepBlocks(); // the blocks of one step, up to the next counted one
   void ChangeCurrentBlock(TAlgBlock* Block);
   [[noreturn]] void RaiseStateError(TAlgMachineState Expected) const;
   TCompiledBlock& LookUpCompiledBlock(const TAlgBlock* Block);
