@@ -1,11 +1,14 @@
 // The program the user starts: the shell's main window and its event loop.
 
+#include "Deskbay_Files.h"
+
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
 
 #include "Corekit/ui/QtHooks.h"
 #include "Corekit/ui/UiFonts.h"
 
+#include <QDir>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -65,6 +68,9 @@ int main(int argc, char** argv) {
   // The input dialog, the abort poller and the text metrics of the GUI.
   Deskbay::TGuiHooks Hooks;
   WatchTerminationRequests(&App);
+  // Before the shell makes its own folder the working one.
+  const std::vector<std::string> Files =
+      Deskbay::CommandLineFiles(App.arguments(), QDir::currentPath().toStdString());
   int Status = 1;
   {
     // Freed whatever way the loop ends: it saves the application table and
@@ -75,6 +81,9 @@ int main(int argc, char** argv) {
       if (Main->GetStartFailed())
         return 1;
       Main->show();
+      // Once the loop runs, after the modules have opened their windows.
+      QTimer::singleShot(0, Main.get(),
+                         [&Main, &Files] { Deskbay::OpenCommandLineFiles(*Main, Files); });
       Status = App.exec();
     } catch (const std::exception& E) {
       Deskbay::ShowException(E);

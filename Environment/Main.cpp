@@ -568,19 +568,30 @@ void TMainForm::LoadAppClass(const std::string& Name) {
   if (FModuleManager.IsModuleResident(File))
     throw Exception(Format("Модуль \"%s\" уже загружен.", File.c_str()));
   TModuleHandle Handle = FModuleManager.MountModule(File);
+  // A failure unmounts the package again. The package's own exception
+  // types go with it, so the message is copied out and the exception left
+  // behind before the package is unloaded.
+  std::string Error;
+  bool Failed = false;
   try {
     auto Get = reinterpret_cast<TGetAppModuleClass>(
         GetPackageProcAddress(Handle, GetAppModuleClassExport));
-    if (!Get)
-      throw Exception(Format("Модуль \"%s\" не является модулем приложения.", File.c_str()));
-    const TAppModuleClass* Class = Get();
+    const TAppModuleClass* Class = Get ? Get() : nullptr;
     if (!Class)
       throw Exception(Format("Модуль \"%s\" не является модулем приложения.", File.c_str()));
     FAppNames[Index].Class = Class;
     FAppTitles[Index] = Class->GetTitle();
+  } catch (const std::exception& E) {
+    Error = E.what();
+    Failed = true;
   } catch (...) {
+    Error = Format("Модуль \"%s\" не является модулем приложения.", File.c_str());
+    Failed = true;
+  }
+  if (Failed) {
+    FAppNames[Index].Class = nullptr;
     FModuleManager.UnmountModule(File);
-    throw;
+    throw Exception(Error);
   }
 }
 

@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program. Until the desktop program exists,
-# this runs an example algorithm through the command-line tool:
-#   scripts/run.sh                      the table of squares
-#   scripts/run.sh examples/gcd.alg     any algorithm file (input from the terminal)
+# Installs what the build needs, builds the desktop program and starts it
+# with an example algorithm open beside the untitled one:
+#   scripts/run.sh                      examples/drawing.alg
+#   scripts/run.sh FILE...              any algorithm files
 set -euo pipefail
+
+# Names the user gave are relative to the folder the script was started in.
+files=()
+for f in "$@"; do
+  files+=("$(realpath -m -- "$f")")
+done
 cd "$(dirname "$0")/.."
+if [ ${#files[@]} -eq 0 ]; then
+  files=("$PWD/examples/drawing.alg")
+fi
 
 scripts/setup.sh
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j2 --target algtool
+mkdir -p build
+log=build/run-build.log
+echo "Building Deskbay (progress in $log) ..."
+if ! { cmake -S . -B build -G Ninja && cmake --build build -j2 --target Deskbay Flowapp algtool; } \
+  >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "The build failed; the whole log is $log." >&2
+  exit 1
+fi
 
-file="${1:-examples/table_of_squares.alg}"
-build/bin/algtool show "$file"
-echo
-exec build/bin/algtool run "$file" --vars
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
+  exit 1
+fi
+exec build/bin/Deskbay "${files[@]}"

@@ -1,0 +1,34 @@
+#include "Flowapp_Module.h"
+
+#include "Flowapp_EditorForm.h"
+
+namespace Deskbay {
+
+namespace {
+
+class TFlowappAppModuleClass : public TAppModuleClassOf<TFlowappAppModule> {
+public:
+  using TAppModuleClassOf::TAppModuleClassOf;
+  std::string GetTitle() const override { return "Исполнитель алгоритмов"; }
+  std::string GetShortTitle() const override { return "Исполнитель алгоритмов"; }
+};
+
+const TFlowappAppModuleClass FlowappAppModuleClass("TFlowappAppModule");
+
+} // namespace
+
+TFlowappAppModule::TFlowappAppModule(const TAppModuleClass& Class, const std::string& Name)
+    : TAppModule(Class, Name) {
+  RegisterEditors({&TAlgEditorForm::StaticClass()}, true);
+  MainForm->CreateEditor(&TAlgEditorForm::StaticClass());
+}
+
+const TAppModuleClass& TFlowappAppModule::StaticClass() {
+  return FlowappAppModuleClass;
+}
+
+} // namespace Deskbay
+
+const Deskbay::TAppModuleClass* GetAppModuleClass() {
+  return &Deskbay::TFlowappAppModule::StaticClass();
+}

@@ -1,0 +1,170 @@
+// The desktop program's speed, offscreen: a Run inside the algorithm
+// window (the window kept alive) against the bare machine, one F8 on a
+// 100-block algorithm up to the repainted debugger, and the start up to the
+// first painted window with one untitled algorithm.
+
+#include "Flowapp/Flowapp_EditorForm.h"
+
+#include "Corekit/TempFileMgr.h"
+#include "Corekit/ui/QtHooks.h"
+#include "Environment/ErrorDisplay.h"
+#include "Environment/Main.h"
+#include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Main.h"
+
+#include <QApplication>
+#include <QTest>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+using namespace Deskbay;
+
+namespace {
+
+const int LoopCount = 1000000;
+
+void BuildCountingLoop(TAlgorithm& Alg, int N) {
+  TAlgBlock* For = TForAlgBlock::Class.Create(Alg.GetRoot()->GetBody());
+  For->GetText().Add("I=1," + std::to_string(N) + ",1");
+  TAlgBlock* Body = TBasicAlgBlock::Class.Create(static_cast<TForAlgBlock*>(For)->GetBody());
+  Body->GetText().Add("S=S+I");
+}
+
+// A shell in a folder of its own with the algorithm module enabled.
+class TShell {
+public:
+  TShell() {
+    std::string Template = "/tmp/deskbay-bench-XXXXXX";
+    if (!mkdtemp(Template.data()))
+      std::abort();
+    FHome = Template;
+    std::ofstream(FHome + "/Deskbay.ini")
+        << "[General]\nModuleDir=" << FLOWAPP_DIR
+        << "\n\n[Applications]\nFlowapp=1,Исполнитель алгоритмов\n";
+    SetErrorHandler([](const std::string&) {});
+  }
+  ~TShell() {
+    Stop();
+    try {
+      RemoveDirectoryTree(FHome);
+    } catch (...) {
+    }
+  }
+  TMainForm* Start() {
+    FMain = std::make_unique<TMainForm>(TShellStart{FHome, "Deskbay", ""});
+    FMain->show();
+    FMain->FirstShow();
+    return FMain.get();
+  }
+  void Stop() {
+    FMain.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  TAlgEditorForm* Window() { return static_cast<TAlgEditorForm*>(FMain->GetEditors(0)); }
+
+private:
+  std::string FHome;
+  std::unique_ptr<TMainForm> FMain;
+};
+
+void BM_BareMachineRun(benchmark::State& State) {
+  TAlgorithm Alg;
+  BuildCountingLoop(Alg, LoopCount);
+  int64_t Steps = 0;
+  for (auto _ : State) {
+    TAlgMachine M;
+    M.InitComplete();
+    M.SetCurrentBlock(Alg.GetRoot());
+    M.Run();
+    Steps += 2 * int64_t(LoopCount) + 2;
+  }
+  State.counters["steps/s"] = benchmark::Counter(double(Steps), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BareMachineRun)->Unit(benchmark::kMillisecond);
+
+// F9 in the window: the run polls the GUI's abort poller, which lets the
+// event loop paint every few tens of milliseconds.
+void BM_DesktopRun(benchmark::State& State) {
+  TGuiHooks Hooks;
+  TShell Shell;
+  Shell.Start();
+  TAlgEditorForm* W = Shell.Window();
+  BuildCountingLoop(W->GetAlgorithm(), LoopCount);
+  QApplication::processEvents();
+  int64_t Steps = 0;
+  for (auto _ : State) {
+    W->AlgRun->trigger();
+    State.PauseTiming();
+    if (!W->GetMachine() || W->GetMachine()->GetState() != amsDone)
+      State.SkipWithError("the run did not finish");
+    W->AlgStop->trigger();
+    State.ResumeTiming();
+    Steps += 2 * int64_t(LoopCount) + 2;
+  }
+  State.counters["steps/s"] = benchmark::Counter(double(Steps), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DesktopRun)->Unit(benchmark::kMillisecond);
+
+// F8 as the key reaches the window, through the shortcut, the step, the
+// debugger's selection and the flowchart's repaint.
+void BM_StepKeyTo100BlockDebugger(benchmark::State& State) {
+  TGuiHooks Hooks;
+  TShell Shell;
+  Shell.Start();
+  TAlgEditorForm* W = Shell.Window();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  while (Alg.GetBlockCount() < 100)
+    TBasicAlgBlock::Class.Create(Alg.GetRoot()->GetBody())->GetText().Add("A=A+1");
+  W->show();
+  W->activateWindow();
+  QApplication::setActiveWindow(W);
+  QApplication::processEvents();
+  for (auto _ : State) {
+    if (W->GetMachine() && W->GetMachine()->GetState() != amsReady) {
+      State.PauseTiming();
+      W->AlgStop->trigger();
+      State.ResumeTiming();
+    }
+    const TAlgMachine* Before = W->GetMachine();
+    const TAlgBlock* Current = Before ? Before->GetCurrentBlock() : nullptr;
+    QTest::keyClick(W, Qt::Key_F8);
+    W->GetChildView()->repaint();
+    if (!W->GetMachine() || W->GetMachine()->GetCurrentBlock() == Current)
+      State.SkipWithError("F8 did not step");
+  }
+}
+BENCHMARK(BM_StepKeyTo100BlockDebugger)->Unit(benchmark::kMicrosecond);
+
+// From nothing to the main window with one painted untitled algorithm.
+void BM_StartToFirstPaintedWindow(benchmark::State& State) {
+  TGuiHooks Hooks;
+  TShell Shell;
+  for (auto _ : State) {
+    Shell.Start();
+    Shell.Window()->repaint();
+    State.PauseTiming();
+    Shell.Stop();
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartToFirstPaintedWindow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  char Cwd[4096];
+  const bool HaveCwd = getcwd(Cwd, sizeof Cwd) != nullptr;
+  QApplication App(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // The shell makes its home the working folder.
+  if (HaveCwd && chdir(Cwd) != 0)
+    return 1;
+  return 0;
+}
