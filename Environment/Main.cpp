@@ -263,6 +263,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::ModuleRequired(const std::string& ModuleName, std::string& FileName) {
+  // Only files of the module folder itself: a name with a path in it (from
+  // a settings file, say) never reaches outside.
+  if (ModuleName.empty() || ModuleName.find('/') != std::string::npos)
+    return;
   std::string Candidate = FModuleDir + "/" + ModuleName;
   // A library that is not in the module folder is left to the system.
   if (access(Candidate.c_str(), F_OK) == 0)

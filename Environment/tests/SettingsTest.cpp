@@ -78,17 +78,19 @@ TEST_F(SettingsTest, WithoutATitleThePackageIsLoadedToLearnIt) {
 }
 
 TEST_F(SettingsTest, BadEntriesAreDroppedOrDisabledWithTheirMessages) {
-  WriteSettings("Nowhere=1\nFixtureBadClass\nFixtureBadClass=1\nFixtureNoClass=1\n"
-                "FixtureFails=1,Неудачный модуль\n"
-                "FixtureDocs=0\xff\xfe,Заголовок \xff\n");
+  WriteSettings(
+      "Nowhere=1\n../env/FixtureSecond=1\nFixtureBadClass\nFixtureBadClass=1\nFixtureNoClass=1\n"
+      "FixtureFails=1,Неудачный модуль\n"
+      "FixtureDocs=0\xff\xfe,Заголовок \xff\n");
   Start();
-  ASSERT_EQ(Errors.size(), 4u);
+  ASSERT_EQ(Errors.size(), 5u);
   // From the last entry to the first.
   EXPECT_EQ(Errors[0], "Ошибка инициализации модуля \"FixtureFails\": Нет нужных данных.");
   EXPECT_EQ(Errors[1], "Модуль \"FixtureNoClass.so\" не является модулем приложения.");
   // The package's own exception went with it; its message stays.
   EXPECT_EQ(Errors[2], "Класс модуля недоступен");
-  EXPECT_EQ(Errors[3], "Module \"Nowhere.so\" not found.");
+  EXPECT_EQ(Errors[3], "Module \"../env/FixtureSecond.so\" not found.");
+  EXPECT_EQ(Errors[4], "Module \"Nowhere.so\" not found.");
   EXPECT_FALSE(Shell->GetModuleManager().IsModuleResident("FixtureNoClass.so"));
   EXPECT_FALSE(Shell->GetModuleManager().IsModuleResident("FixtureBadClass.so"));
 
