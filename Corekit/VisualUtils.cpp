@@ -131,22 +131,37 @@ TCompositeImage* TCompositeImage::GetImageAt(TPoint& P) {
 }
 
 void TCompositeImage::Display(TCanvas& Canvas, TPoint P) const {
+  DisplayWithin(Canvas, P, nullptr);
+}
+
+void TCompositeImage::Display(TCanvas& Canvas, TPoint P, const TRect& Visible) const {
+  const TRect V = Visible.Normalized();
+  DisplayWithin(Canvas, P, &V);
+}
+
+void TCompositeImage::DisplayWithin(TCanvas& Canvas, TPoint P, const TRect* Visible) const {
   CheckFinished();
   const TPen Pen = Canvas.GetPen();
   const TBrush Brush = Canvas.GetBrush();
   const TFont Font = Canvas.GetFont();
   const TPoint PenPos = Canvas.GetPenPos();
-  Replay(Canvas, P);
+  Replay(Canvas, P, Visible);
   Canvas.GetPen() = Pen;
   Canvas.GetBrush() = Brush;
   Canvas.GetFont() = Font;
   Canvas.MoveTo(PenPos.X, PenPos.Y);
 }
 
-void TCompositeImage::Replay(TCanvas& Canvas, TPoint P) const {
+void TCompositeImage::Replay(TCanvas& Canvas, TPoint P, const TRect* Visible) const {
   CheckFinished();
-  for (const TCompositeImage* Child : FChildren)
-    Child->Replay(Canvas, P + (Child->FPosition - FOrigin));
+  for (const TCompositeImage* Child : FChildren) {
+    const TPoint At = P + (Child->FPosition - FOrigin);
+    if (Visible &&
+        (At.X >= Visible->Right || At.Y >= Visible->Bottom ||
+         At.X + Child->FSize.X <= Visible->Left || At.Y + Child->FSize.Y <= Visible->Top))
+      continue;
+    Child->Replay(Canvas, At, Visible);
+  }
   const TPoint Off = P - FOrigin;
   auto Move = [Off](TPoint Q) { return Q + Off; };
   auto MoveBox = [Off](const TRect& R) {

@@ -92,6 +92,10 @@ public:
   // children first, then the image's own drawing on top. The canvas's pen,
   // brush, font and pen position are as before afterwards.
   void Display(TCanvas& Canvas, TPoint P) const;
+  // The same for a surface that shows only the part Visible of the canvas
+  // (right and bottom exclusive): children lying wholly outside it are left
+  // out, so a window onto a long flowchart replays what it shows.
+  void Display(TCanvas& Canvas, TPoint P, const TRect& Visible) const;
 
   // Listeners hear (with this image as the sender) that the image is being
   // destroyed. Removing does nothing once that notification has passed.
@@ -138,7 +142,8 @@ private:
   // Grows the bounds by the pixels X1..X2, Y1..Y2 (inclusive).
   void Extend(int X1, int Y1, int X2, int Y2);
   void ExtendBox(const TRect& Box);
-  void Replay(TCanvas& Canvas, TPoint P) const;
+  void DisplayWithin(TCanvas& Canvas, TPoint P, const TRect* Visible) const;
+  void Replay(TCanvas& Canvas, TPoint P, const TRect* Visible) const;
 
   TPoint FSize;
   TPoint FOrigin;

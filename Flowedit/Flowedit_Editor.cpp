@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -262,15 +263,20 @@ TAlgBlock* TAlgEditor::GetBlockUnderCursor(TPoint& P) {
 
 // --- painting ---
 
-void TAlgEditor::paintEvent(QPaintEvent*) {
+void TAlgEditor::paintEvent(QPaintEvent* Event) {
   QPainter Painter(this);
-  Painter.fillRect(rect(), QColorOf(FColor));
+  const QRect Dirty = Event->rect();
+  Painter.fillRect(Dirty, QColorOf(FColor));
   if (!FImage)
     return;
   if (FZoom != 100)
     Painter.scale(FZoom / 100.0, FZoom / 100.0);
   TQtCanvas Canvas(Painter);
-  FImage->Display(Canvas, {0, 0});
+  // Only what the paint covers is replayed; a unit of margin takes in
+  // smoothed edges that reach past a picture's bounds.
+  const TPoint From = ClientToChart(Dirty.topLeft()) - TPoint{1, 1};
+  const TPoint To = ClientToChart(Dirty.bottomRight()) + TPoint{2, 2};
+  FImage->Display(Canvas, {0, 0}, {From.X, From.Y, To.X, To.Y});
 }
 
 // --- mouse and keys ---

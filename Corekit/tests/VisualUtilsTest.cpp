@@ -182,8 +182,20 @@ TEST(CompositeImage, DisplayReplaysChildrenFirstWithOffsetsAndState) {
   EXPECT_EQ(Canvas.GetPen().Color, 0x777777u);
   EXPECT_EQ(Canvas.GetPenPos(), (TPoint{1, 2}));
 
+  // Replaying a window onto the picture leaves out a child wholly outside
+  // it, keeps one it touches, and always replays the parent's own drawing.
+  for (const auto& [Visible, ChildShown] :
+       {std::pair{TRect{100, 200, 115, 230}, false}, std::pair{TRect{118, 208, 130, 230}, true},
+        std::pair{TRect{115, 200, 100, 205}, false}}) {
+    TLogCanvas Window;
+    Root.Display(Window, {100, 200}, Visible);
+    EXPECT_EQ(Window.Has("rect 115,205,119,209 00FF00"), ChildShown);
+    EXPECT_TRUE(Window.Has("line 100,200-120,200"));
+  }
+
   TCompositeImage Unfinished;
   EXPECT_THROW(Unfinished.Display(Canvas, {}), Exception);
+  EXPECT_THROW(Unfinished.Display(Canvas, {}, {0, 0, 10, 10}), Exception);
 }
 
 TEST(CompositeImage, OwnershipAndDestroyListeners) {

@@ -4,10 +4,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QStaticText>
 #include <QString>
 
 #include <cmath>
+#include <memory>
 #include <numbers>
+#include <unordered_map>
 
 namespace Deskbay {
 
@@ -35,6 +38,38 @@ int RayAngle16(QPointF Centre, TPoint P) {
   return static_cast<int>(std::lround(Degrees * 16));
 }
 
+// The flowchart draws the same few fonts and texts on every paint; laying
+// text out is what costs, so both are kept. The caches are bounded: past
+// their size they start afresh.
+struct TFontKey {
+  std::string Name;
+  int Height;
+  int Weight;
+  friend bool operator==(const TFontKey&, const TFontKey&) = default;
+};
+
+TFontKey KeyOf(const TFont& Font) {
+  return {Font.Name, Font.Height, Font.Weight};
+}
+
+} // namespace
+
+struct TQtCanvas::TFontEntry {
+  TFontKey Key;
+  QFont Font;
+  std::unordered_map<std::string, QStaticText> Texts;
+};
+
+namespace {
+
+constexpr size_t MaxCachedFonts = 16;
+constexpr size_t MaxCachedTexts = 2048;
+
+std::vector<std::unique_ptr<TQtCanvas::TFontEntry>>& FontEntries() {
+  static std::vector<std::unique_ptr<TQtCanvas::TFontEntry>> Entries;
+  return Entries;
+}
+
 } // namespace
 
 QColor QColorOf(TColor Color) {
@@ -53,6 +88,35 @@ QFont QFontOf(const TFont& Font) {
   return F;
 }
 
+const TQtCanvas::TFontEntry& TQtCanvas::FontEntry(const TFont& Font) {
+  auto& Entries = FontEntries();
+  const TFontKey Key = KeyOf(Font);
+  for (auto& E : Entries)
+    if (E->Key == Key)
+      return *E;
+  if (Entries.size() >= MaxCachedFonts)
+    Entries.clear();
+  auto E = std::make_unique<TFontEntry>();
+  E->Key = Key;
+  E->Font = QFontOf(Font);
+  Entries.push_back(std::move(E));
+  return *Entries.back();
+}
+
+const QStaticText& TQtCanvas::StaticText(const TFontEntry& Font, std::string_view Text) {
+  auto& Texts = const_cast<TFontEntry&>(Font).Texts;
+  auto It = Texts.find(std::string(Text));
+  if (It != Texts.end())
+    return It->second;
+  if (Texts.size() >= MaxCachedTexts)
+    Texts.clear();
+  QStaticText S(ToQString(Text));
+  S.setTextFormat(Qt::PlainText);
+  S.setPerformanceHint(QStaticText::AggressiveCaching);
+  S.prepare(QTransform(), Font.Font);
+  return Texts.emplace(std::string(Text), std::move(S)).first->second;
+}
+
 bool TQtCanvas::PenDraws() const {
   return GetPen().Style != TPenStyle::psClear && GetPen().Mode != TPenMode::pmNop;
 }
@@ -62,12 +126,23 @@ bool TQtCanvas::BrushFills() const {
 }
 
 void TQtCanvas::SetSmoothPen() {
-  QPen Pen(QColorOf(GetPen().Color));
-  Pen.setWidthF(1);
-  Pen.setCapStyle(Qt::FlatCap);
-  Pen.setJoinStyle(Qt::MiterJoin);
-  FPainter.setPen(Pen);
+  if (PenDraws()) {
+    QPen Pen(QColorOf(GetPen().Color));
+    Pen.setWidthF(1);
+    Pen.setCapStyle(Qt::FlatCap);
+    Pen.setJoinStyle(Qt::MiterJoin);
+    FPainter.setPen(Pen);
+  } else {
+    FPainter.setPen(Qt::NoPen);
+  }
   FPainter.setRenderHint(QPainter::Antialiasing, true);
+}
+
+void TQtCanvas::SetSmoothBrush() {
+  if (BrushFills())
+    FPainter.setBrush(QColorOf(GetBrush().Color));
+  else
+    FPainter.setBrush(Qt::NoBrush);
 }
 
 void TQtCanvas::DoLine(TPoint From, TPoint To) {
@@ -87,10 +162,8 @@ void TQtCanvas::DoLine(TPoint From, TPoint To) {
     const QPointF D = B - A;
     const double Len = std::hypot(D.x(), D.y());
     const QPointF End = B - D * (0.5 / Len);
-    FPainter.save();
     SetSmoothPen();
-    FPainter.drawLine(QPointF(A.x(), A.y()) - D * (0.5 / Len), End);
-    FPainter.restore();
+    FPainter.drawLine(A - D * (0.5 / Len), End);
   }
 }
 
@@ -114,13 +187,9 @@ void TQtCanvas::DoEllipse(const TRect& Box) {
   const TRect R = Box.Normalized();
   if (R.Width() <= 0 || R.Height() <= 0)
     return;
-  FPainter.save();
   SetSmoothPen();
-  if (!PenDraws())
-    FPainter.setPen(Qt::NoPen);
-  FPainter.setBrush(BrushFills() ? QBrush(QColorOf(GetBrush().Color)) : QBrush(Qt::NoBrush));
+  SetSmoothBrush();
   FPainter.drawEllipse(QRectF(R.Left + 0.5, R.Top + 0.5, R.Width() - 1, R.Height() - 1));
-  FPainter.restore();
 }
 
 void TQtCanvas::DoPolygon(const std::vector<TPoint>& Points) {
@@ -130,13 +199,9 @@ void TQtCanvas::DoPolygon(const std::vector<TPoint>& Points) {
   Poly.reserve(static_cast<qsizetype>(Points.size()));
   for (TPoint P : Points)
     Poly << UnitCentre(P);
-  FPainter.save();
   SetSmoothPen();
-  if (!PenDraws())
-    FPainter.setPen(Qt::NoPen);
-  FPainter.setBrush(BrushFills() ? QBrush(QColorOf(GetBrush().Color)) : QBrush(Qt::NoBrush));
+  SetSmoothBrush();
   FPainter.drawPolygon(Poly, Qt::WindingFill);
-  FPainter.restore();
 }
 
 void TQtCanvas::DoArc(const TRect& Box, TPoint Start, TPoint End) {
@@ -149,10 +214,8 @@ void TQtCanvas::DoArc(const TRect& Box, TPoint Start, TPoint End) {
   int Span = A2 - A1;
   if (Span <= 0)
     Span += 360 * 16;
-  FPainter.save();
   SetSmoothPen();
   FPainter.drawArc(Rect, A1, Span);
-  FPainter.restore();
 }
 
 void TQtCanvas::DoSetPixel(TPoint P, TColor Color) {
@@ -162,17 +225,14 @@ void TQtCanvas::DoSetPixel(TPoint P, TColor Color) {
 void TQtCanvas::DoFloodFill(TPoint, TColor, TFillStyle) {}
 
 void TQtCanvas::DoTextOut(TPoint P, std::string_view Text) {
-  const QFont Font = QFontOf(GetFont());
-  const QString S = ToQString(Text);
   if (BrushFills())
     FPainter.fillRect(QRect(P.X, P.Y, TextWidth(Text), TextHeight(Text)),
                       QColorOf(GetBrush().Color));
-  FPainter.save();
-  FPainter.setFont(Font);
+  const TFontEntry& Font = FontEntry(GetFont());
+  FPainter.setFont(Font.Font);
   FPainter.setPen(QColorOf(GetFont().Color));
   FPainter.setRenderHint(QPainter::TextAntialiasing, true);
-  FPainter.drawText(QPointF(P.X, P.Y + QFontMetricsF(Font).ascent()), S);
-  FPainter.restore();
+  FPainter.drawStaticText(QPointF(P.X, P.Y), StaticText(Font, Text));
 }
 
 void TQtCanvas::DoClippedTextOut(TPoint P, const TRect& Clip, std::string_view Text) {
@@ -187,21 +247,24 @@ void TQtCanvas::DoClippedTextOut(TPoint P, const TRect& Clip, std::string_view T
 
 namespace {
 
-// Layout asks for the same few fonts over and over; building the metrics
-// object is the costly part.
+// Layout measures the same few fonts and texts over and over; building
+// the metrics and shaping the text are what cost.
 struct TMetricsCache {
-  TFont Font;
+  TFontKey Key;
   QFontMetricsF Metrics{QFont()};
+  int Height = 0;
   bool Valid = false;
+  std::unordered_map<std::string, int> Widths;
 
-  const QFontMetricsF& For(const TFont& Wanted) {
-    if (!Valid || Wanted.Name != Font.Name || Wanted.Height != Font.Height ||
-        Wanted.Weight != Font.Weight) {
-      Font = Wanted;
-      Metrics = QFontMetricsF(QFontOf(Wanted));
-      Valid = true;
-    }
-    return Metrics;
+  void For(const TFont& Wanted) {
+    TFontKey K = KeyOf(Wanted);
+    if (Valid && K == Key)
+      return;
+    Key = std::move(K);
+    Metrics = QFontMetricsF(QFontOf(Wanted));
+    Height = static_cast<int>(std::ceil(Metrics.height()));
+    Widths.clear();
+    Valid = true;
   }
 };
 
@@ -213,11 +276,22 @@ TMetricsCache& Cache() {
 } // namespace
 
 int TQtTextMetrics::TextWidth(const TFont& Font, std::string_view Text) {
-  return static_cast<int>(std::ceil(Cache().For(Font).horizontalAdvance(ToQString(Text))));
+  TMetricsCache& C = Cache();
+  C.For(Font);
+  std::string Key(Text);
+  auto It = C.Widths.find(Key);
+  if (It != C.Widths.end())
+    return It->second;
+  if (C.Widths.size() >= MaxCachedTexts)
+    C.Widths.clear();
+  const int W = static_cast<int>(std::ceil(C.Metrics.horizontalAdvance(ToQString(Text))));
+  C.Widths.emplace(std::move(Key), W);
+  return W;
 }
 
 int TQtTextMetrics::LineHeight(const TFont& Font) {
-  return static_cast<int>(std::ceil(Cache().For(Font).height()));
+  Cache().For(Font);
+  return Cache().Height;
 }
 
 } // namespace Deskbay

@@ -19,6 +19,7 @@
 #include <QFont>
 
 class QPainter;
+class QStaticText;
 
 namespace Deskbay {
 
@@ -27,9 +28,11 @@ COREKITUI_API QColor QColorOf(TColor Color);
 // so text always fits the boxes laid out for it.
 COREKITUI_API QFont QFontOf(const TFont& Font);
 
+// The painter's pen, brush, font and render hints are the canvas's to set.
 class COREKITUI_API TQtCanvas : public TCanvas {
 public:
   explicit TQtCanvas(QPainter& Painter) : FPainter(Painter) {}
+  struct TFontEntry;
   QPainter& GetPainter() const { return FPainter; }
 
 protected:
@@ -48,6 +51,9 @@ private:
   bool BrushFills() const;
   // A smooth outline of one unit's width through the units' centres.
   void SetSmoothPen();
+  void SetSmoothBrush();
+  static const TFontEntry& FontEntry(const TFont& Font);
+  static const QStaticText& StaticText(const TFontEntry& Font, std::string_view Text);
 
   QPainter& FPainter;
 };

@@ -4,6 +4,7 @@
 //   FlowappScreenshotTour OUTDIR
 
 #include "Flowapp/Flowapp_EditorForm.h"
+#include "Flowapp/Flowapp_Module.h"
 
 #include "Corekit/TempFileMgr.h"
 #include "Corekit/ui/QtHooks.h"
@@ -43,18 +44,25 @@ void Shot(const std::string& Name) {
   if (!P.save(QString::fromStdString(File)))
     std::fprintf(stderr, "cannot write %s\n", File.c_str());
   else
-    std::printf("%s\n", File.c_str());
+    std::printf("%s\n", File.c_str()), std::fflush(stdout);
 }
 
-// Takes a picture while the modal dialog that Open shows is up, then
-// closes it.
+// Takes a picture while the window that Open shows is up (a modal dialog,
+// or a window of its own), then closes it before the next one.
 void ShotOfModal(const std::string& Name, const std::function<void()>& Open) {
-  QTimer::singleShot(600, [Name] {
+  bool Done = false;
+  QWidget* Before = QApplication::activeWindow();
+  QTimer::singleShot(600, [Name, Before, &Done] {
     Shot(Name);
     if (QWidget* Modal = QApplication::activeModalWidget())
       Modal->close();
+    else if (QWidget* Active = QApplication::activeWindow(); Active && Active != Before)
+      Active->close();
+    Done = true;
   });
   Open();
+  if (!QTest::qWaitFor([&Done] { return Done; }, 5000))
+    std::fprintf(stderr, "%s: the window did not come up\n", Name.c_str());
 }
 
 } // namespace
@@ -71,12 +79,15 @@ int main(int argc, char** argv) {
   std::string Home = "/tmp/deskbay-tour-XXXXXX";
   if (!mkdtemp(Home.data()))
     return 1;
+  // Listed but started here from the linked class: the shell refuses to
+  // load a package that is already in the process.
   std::ofstream(Home + "/Deskbay.ini") << "[General]\nModuleDir=" << FLOWAPP_DIR
-                                       << "\n\n[Applications]\nFlowapp=1,Исполнитель алгоритмов\n";
+                                       << "\n\n[Applications]\nFlowapp=0,Исполнитель алгоритмов\n";
   int Status = 0;
   {
     auto Shell = std::make_unique<TMainForm>(TShellStart{Home, "Deskbay", ""});
     Shell->show();
+    GetAppModuleClass()->Create("Flowapp");
     Settle(500);
 
     // The shell with an algorithm in edit mode, one block selected.
@@ -107,6 +118,8 @@ int main(int argc, char** argv) {
     ShotOfModal("4-applications", [&] { Shell->HelpApplications->trigger(); });
     ShotOfModal("5-modules", [&] { Shell->HelpModules->trigger(); });
 
+    // Nothing to save: the error example was only for the picture.
+    E->SetModified(false);
     Shell->close();
     Settle();
   }
