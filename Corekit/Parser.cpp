@@ -857,29 +857,42 @@ TEvalResult TCompiledExpression::RunProgram(const double* const* Values) const {
   int Depth = 0;
   long double Top = 0;
   bool MathError = false;
+  // A binary operation in its three forms: both operands on the stack, or
+  // the right one a variable or a number of its own.
+#define DESKBAY_BINARY(Code, Apply)                                                                \
+  case Code: {                                                                                     \
+    const long double Right = Top;                                                                 \
+    Top = Apply(Below[--Depth], Right);                                                            \
+    break;                                                                                         \
+  }                                                                                                \
+  case Code | fuVar << 4: {                                                                        \
+    const double* Value = Values[Op.Slot];                                                         \
+    if (!Value)                                                                                    \
+      return {0, TEvalStatus::Undefined, Op.Occurrence};                                           \
+    Top = Apply(Top, *Value);                                                                      \
+    break;                                                                                         \
+  }                                                                                                \
+  case Code | fuConst << 4:                                                                        \
+    Top = Apply(Top, Op.Value);                                                                    \
+    break;
+  const auto Add = [&MathError](long double L, long double R) {
+    return ApplyOperator(1, L, R, MathError);
+  };
+  const auto Sub = [&MathError](long double L, long double R) {
+    return ApplyOperator(2, L, R, MathError);
+  };
+  const auto Mul = [&MathError](long double L, long double R) {
+    return ApplyOperator(4, L, R, MathError);
+  };
+  const auto Div = [&MathError](long double L, long double R) {
+    return ApplyOperator(5, L, R, MathError);
+  };
+  const auto Pow = [&MathError](long double L, long double R) {
+    return ApplyOperator(7, L, R, MathError);
+  };
+  const auto Mod = [&MathError](long double L, long double R) { return ApplyMod(L, R, MathError); };
   for (const TOp& Op : FOps) {
-    long double Left = 0, Right = 0;
-    switch (Op.Fused) {
-    case fuNone:
-      break;
-    case fuVar: {
-      const double* Value = Values[Op.Slot];
-      if (!Value)
-        return {0, TEvalStatus::Undefined, Op.Occurrence};
-      Left = Top;
-      Right = *Value;
-      break;
-    }
-    case fuConst:
-      Left = Top;
-      Right = Op.Value;
-      break;
-    }
-    if (Op.Fused == fuNone && Op.Code >= opAdd && Op.Code <= opMod) {
-      Left = Below[--Depth];
-      Right = Top;
-    }
-    switch (Op.Code) {
+    switch (Op.Code | Op.Fused << 4) {
     case opConst:
       Below[Depth++] = Top;
       Top = Op.Value;
@@ -892,24 +905,12 @@ TEvalResult TCompiledExpression::RunProgram(const double* const* Values) const {
       Top = *Value;
       break;
     }
-    case opAdd:
-      Top = ApplyOperator(1, Left, Right, MathError);
-      break;
-    case opSub:
-      Top = ApplyOperator(2, Left, Right, MathError);
-      break;
-    case opMul:
-      Top = ApplyOperator(4, Left, Right, MathError);
-      break;
-    case opDiv:
-      Top = ApplyOperator(5, Left, Right, MathError);
-      break;
-    case opPow:
-      Top = ApplyOperator(7, Left, Right, MathError);
-      break;
-    case opMod:
-      Top = ApplyMod(Left, Right, MathError);
-      break;
+      DESKBAY_BINARY(opAdd, Add)
+      DESKBAY_BINARY(opSub, Sub)
+      DESKBAY_BINARY(opMul, Mul)
+      DESKBAY_BINARY(opDiv, Div)
+      DESKBAY_BINARY(opPow, Pow)
+      DESKBAY_BINARY(opMod, Mod)
     case opNeg:
       Top = -Top;
       break;
@@ -918,6 +919,7 @@ TEvalResult TCompiledExpression::RunProgram(const double* const* Values) const {
       break;
     }
   }
+#undef DESKBAY_BINARY
   if (MathError)
     return {0, TEvalStatus::MathError, -1};
   return {Top, TEvalStatus::Ok, -1};

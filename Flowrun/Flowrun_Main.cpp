@@ -27,16 +27,16 @@ void TAlgBlockProcessor::Process(TAlgMachine*) const {}
 // --- TAlgConsole ---
 
 void TAlgConsole::AddLine(const std::string& S) {
-  if (FLines.GetCount() >= MaxLines)
-    FLines.Delete(0);
-  FLines.Add(S);
+  if (static_cast<int>(FLines.size()) >= MaxLines)
+    FLines.pop_front();
+  FLines.push_back(S);
   Changed();
   if (FOnAddLine)
     FOnAddLine(S);
 }
 
 void TAlgConsole::GetLines(TStringList& Strings) const {
-  Strings.Assign(FLines);
+  Strings.SetLines(std::vector<std::string>(FLines.begin(), FLines.end()));
 }
 
 // --- TAlgMachine ---
@@ -153,36 +153,42 @@ void TAlgMachine::Step() {
       RaiseAbortByUser();
     // Inside a component bracket already open (Run's, a host's), a bracket
     // of the step's own would only count up and down on every component.
-    TBracketGuard<TAlgMachine> Components(FComponentBrackets <= 0 ? this : nullptr,
-                                          &TAlgMachine::BeginModifyComponents,
-                                          &TAlgMachine::EndModifyComponents);
-    bool Processed = false;
-    for (;;) {
-      if (FCurrentBlock) {
-        if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
-          ProcessCurrentBlock();
-          continue;
-        }
-        const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
-        if (Processed && !Skip)
-          break;
-        ProcessCurrentBlock();
-        if (!Skip)
-          Processed = true;
-      } else if (FBlockStack.empty()) {
-        FState = amsDone;
-        break;
-      } else {
-        FCurrentBlock = FBlockStack.back();
-        FBlockStack.pop_back();
-        FJumpedBack =
-            FLastProcessedBlock && FCurrentBlock &&
-            (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
-      }
+    if (FComponentBrackets > 0) {
+      StepBlocks();
+    } else {
+      TAlgComponentGuard Components(*this);
+      StepBlocks();
     }
   } catch (...) {
     FState = amsError;
     throw;
+  }
+}
+
+void TAlgMachine::StepBlocks() {
+  bool Processed = false;
+  for (;;) {
+    if (FCurrentBlock) {
+      if (FCurrentBlock->GetClass() == &TCompoundAlgBlock::Class) {
+        ProcessCurrentBlock();
+        continue;
+      }
+      const bool Skip = !FJumpedBack && FCurrentBlock->SkipOnJumpOutside();
+      if (Processed && !Skip)
+        break;
+      ProcessCurrentBlock();
+      if (!Skip)
+        Processed = true;
+    } else if (FBlockStack.empty()) {
+      FState = amsDone;
+      break;
+    } else {
+      FCurrentBlock = FBlockStack.back();
+      FBlockStack.pop_back();
+      FJumpedBack =
+          FLastProcessedBlock && FCurrentBlock &&
+          (FLastProcessedBlock == FCurrentBlock || FCurrentBlock->Contains(FLastProcessedBlock));
+    }
   }
 }
 

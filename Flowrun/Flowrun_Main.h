@@ -10,6 +10,7 @@
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -66,12 +67,15 @@ struct TCompiledBlock {
   const TAlgBlockProcessor* Processor = nullptr;
   bool Compiled = false; // the processor has filled in its part
 
-  // A computation block: each line, as the devices would take it.
-  enum TLineKind : std::uint8_t { lkSkip, lkAssign, lkDevice };
+  // A computation or input/output block: each line, an assignment or an
+  // output statement compiled, anything else read as text each time.
+  enum TLineKind : std::uint8_t { lkSkip, lkAssign, lkOutput, lkText };
   struct TLine {
     TLineKind Kind = lkSkip;
     int Target = -1; // the slot an assignment stores into
     TAlgExpression Expr;
+    std::vector<TAlgExpression> Items; // of an output statement
+    std::string Text;                  // of an input/output line read as text
   };
   std::vector<TLine> Lines;
 
@@ -93,7 +97,7 @@ public:
   const char* ClassName() const override { return "TAlgConsole"; }
   void AddLine(const std::string& S);
   void GetLines(TStringList& Strings) const;
-  int GetLineCount() const { return FLines.GetCount(); }
+  int GetLineCount() const { return static_cast<int>(FLines.size()); }
 
   // Hears every line the moment it is added, before the component bracket
   // closes: a host that streams output (the command-line tool) cannot wait
@@ -102,7 +106,7 @@ public:
   void SetOnAddLine(TLineEvent Handler) { FOnAddLine = std::move(Handler); }
 
 private:
-  TStringList FLines;
+  std::deque<std::string> FLines; // the oldest goes in constant time
   TLineEvent FOnAddLine;
 };
 
@@ -180,6 +184,7 @@ public:
 private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
+  void StepBlocks(); // the blocks of one step, up to the next counted one
   void ChangeCurrentBlock(TAlgBlock* Block);
   [[noreturn]] void RaiseStateError(TAlgMachineState Expected) const;
   TCompiledBlock& LookUpCompiledBlock(const TAlgBlock* Block);

@@ -147,7 +147,7 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
         L.Target = Storage.GetSlot(std::string_view(&Letter, 1));
         Storage.Compile(Expr, L.Expr);
       } else {
-        L.Kind = TCompiledBlock::lkDevice;
+        L.Kind = TCompiledBlock::lkText;
       }
     }
     C.Compiled = true;
@@ -156,7 +156,7 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
     const TCompiledBlock::TLine& L = C.Lines[I];
     if (L.Kind == TCompiledBlock::lkAssign)
       Storage.SetSlotValue(L.Target, Storage.Evaluate(L.Expr));
-    else if (L.Kind == TCompiledBlock::lkDevice)
+    else if (L.Kind == TCompiledBlock::lkText)
       M->ExecLine(Lines[I]);
   }
   M->SetCurrentBlock(B->GetNextSibling());
@@ -177,47 +177,92 @@ void TIfAlgBlockProcessor::Process(TAlgMachine* M) const {
   M->SetCurrentBlock(EvaluateFirstLine(M, B) ? B->GetYesBranch() : B->GetNoBranch());
 }
 
+namespace {
+
+const std::string InputWord = "ввод";
+const std::string OutputWord = "вывод";
+
+// One line of an input/output block, read from its text.
+void ExecIOLine(TAlgMachine* M, const std::string& Line) {
+  const std::string S = AlgRemoveBlanks(Line);
+  if (S.empty())
+    return;
+  bool Input;
+  std::string Rest;
+  if (StartsWithWord(S, InputWord)) {
+    Input = true;
+    Rest = S.substr(InputWord.size());
+  } else if (StartsWithWord(S, OutputWord)) {
+    Input = false;
+    Rest = S.substr(OutputWord.size());
+  } else {
+    M->RaiseSyntaxError(Line);
+  }
+  if (Rest.empty())
+    M->RaiseSyntaxError(Line);
+  const std::vector<std::string> Items = SplitAtCommas(Rest);
+  if (Input) {
+    for (const std::string& Item : Items) {
+      if (Item.size() != 1 || !IsLatinChar(Item[0]))
+        M->RaiseSyntaxError(Line);
+      const std::string Name = UpperCase(Item);
+      M->TriggerComponentNotifications();
+      std::string Value;
+      TInputStringOptions Options;
+      Options.Trim = true;
+      Options.NotEmpty = true;
+      if (!InputString("Ввод данных", Format("Введите значение %s:", Name.c_str()), Value, Options))
+        M->RaiseAbortByUser();
+      M->GetStorage().SetVars(Name, static_cast<double>(AlgStrToFloat(Value)));
+    }
+  } else {
+    std::string Joined;
+    for (const std::string& Item : Items) {
+      Joined += AlgFormatValue(M->GetStorage().Evaluate(Item));
+      Joined += ' ';
+    }
+    Joined.pop_back();
+    M->GetConsole().AddLine(Joined);
+  }
+}
+
+} // namespace
+
 void TIOAlgBlockProcessor::Process(TAlgMachine* M) const {
   TIOAlgBlock* B = CurrentAs<TIOAlgBlock>(M);
-  static const std::string InputWord = "ввод";
-  static const std::string OutputWord = "вывод";
-  for (const std::string& Line : B->GetText().Lines()) {
-    const std::string S = AlgRemoveBlanks(Line);
-    if (S.empty())
-      continue;
-    bool Input;
-    std::string Rest;
-    if (StartsWithWord(S, InputWord)) {
-      Input = true;
-      Rest = S.substr(InputWord.size());
-    } else if (StartsWithWord(S, OutputWord)) {
-      Input = false;
-      Rest = S.substr(OutputWord.size());
-    } else {
-      M->RaiseSyntaxError(Line);
-    }
-    if (Rest.empty())
-      M->RaiseSyntaxError(Line);
-    const std::vector<std::string> Items = SplitAtCommas(Rest);
-    if (Input) {
-      for (const std::string& Item : Items) {
-        if (Item.size() != 1 || !IsLatinChar(Item[0]))
-          M->RaiseSyntaxError(Line);
-        const std::string Name = UpperCase(Item);
-        M->TriggerComponentNotifications();
-        std::string Value;
-        TInputStringOptions Options;
-        Options.Trim = true;
-        Options.NotEmpty = true;
-        if (!InputString("Ввод данных", Format("Введите значение %s:", Name.c_str()), Value,
-                         Options))
-          M->RaiseAbortByUser();
-        M->GetStorage().SetVars(Name, static_cast<double>(AlgStrToFloat(Value)));
+  TCompiledBlock& C = M->GetCompiledBlock(B);
+  TVarStorage& Storage = M->GetStorage();
+  if (!C.Compiled) {
+    // Output statements are compiled; input statements wait for the user
+    // anyway and are read as text, as are lines that raise a syntax error.
+    const std::vector<std::string>& Lines = B->GetText().Lines();
+    C.Lines.resize(Lines.size());
+    for (size_t I = 0; I < Lines.size(); ++I) {
+      TCompiledBlock::TLine& L = C.Lines[I];
+      const std::string S = AlgRemoveBlanks(Lines[I]);
+      L.Kind = TCompiledBlock::lkText;
+      L.Text = Lines[I];
+      L.Items.clear();
+      if (S.empty()) {
+        L.Kind = TCompiledBlock::lkSkip;
+      } else if (!StartsWithWord(S, InputWord) && StartsWithWord(S, OutputWord) &&
+                 S.size() > OutputWord.size()) {
+        L.Kind = TCompiledBlock::lkOutput;
+        for (const std::string& Item : SplitAtCommas(S.substr(OutputWord.size())))
+          Storage.Compile(Item, L.Items.emplace_back());
       }
-    } else {
+    }
+    C.Compiled = true;
+  }
+  // Lines come from the compiled form, which keeps its own copy of each:
+  // an input statement lets the host run while it asks.
+  for (const TCompiledBlock::TLine& L : C.Lines) {
+    if (L.Kind == TCompiledBlock::lkText) {
+      ExecIOLine(M, L.Text);
+    } else if (L.Kind == TCompiledBlock::lkOutput) {
       std::string Joined;
-      for (const std::string& Item : Items) {
-        Joined += AlgFormatValue(M->GetStorage().Evaluate(Item));
+      for (const TAlgExpression& Item : L.Items) {
+        Joined += AlgFormatValue(Storage.Evaluate(Item));
         Joined += ' ';
       }
       Joined.pop_back();

@@ -132,4 +132,24 @@ TEST(CompiledLines, ErrorsComeAtTheSameMomentAsBefore) {
   EXPECT_EQ(R.Machine.GetCurrentBlock()->GetText().Get(0), "A=I");
 }
 
+TEST(CompiledLines, OutputStatementsInOrderWithTheirErrors) {
+  TAlgorithm Alg;
+  TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+  TAlgBlock* For = AddLoop(Body, TForAlgBlock::Class, "I=1,2,1");
+  TAlgBlock* IO = Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TIOAlgBlock::Class,
+                      {"Вывод I, I*2", " ", "вывод 10/(2-I), I"});
+  TRun R(Alg);
+  EXPECT_EQ(R.RunToEnd(), "Ошибка при вычислении \"10/(2-I)\".\r\n");
+  EXPECT_EQ(R.Console(), (std::vector<std::string>{"1 2", "10 1", "2 4"}));
+
+  // The block's new text is read on its next pass.
+  TRun Again(Alg);
+  Again.Machine.Step();
+  Again.Machine.Step();
+  Again.Machine.Step(); // the first pass of the output block
+  IO->GetText().SetLines({"Вывод I+100", "Вывести I"});
+  EXPECT_EQ(Again.RunToEnd(), "Синтаксическая ошибка в строке \"Вывести I\".");
+  EXPECT_EQ(Again.Console(), (std::vector<std::string>{"1 2", "10 1", "102"}));
+}
+
 } // namespace
