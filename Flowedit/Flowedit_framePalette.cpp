@@ -17,14 +17,14 @@ namespace Deskbay {
 
 namespace {
 
-struct TButtonSpec {
+struct TPaletteButton {
   TAdvSpeedButton* TPaletteFrame::*Button;
   const char* Hint;
   const TAlgBlockClass* Class;
   QRect Geometry;
 };
 
-const TButtonSpec ButtonSpecs[] = {
+const TPaletteButton PaletteButtons[] = {
     {&TPaletteFrame::sbBasic, "Блок вычислений", &TBasicAlgBlock::Class, QRect(0, 0, 100, 40)},
     {&TPaletteFrame::sbIf, "Ветвление", &TIfAlgBlock::Class, QRect(100, 0, 100, 40)},
     {&TPaletteFrame::sbIO, "Ввод-вывод", &TIOAlgBlock::Class, QRect(0, 40, 100, 40)},
@@ -43,13 +43,13 @@ TPaletteFrame::TPaletteFrame(QWidget* Parent)
     : QFrame(Parent), FAlgorithm(std::make_unique<TAlgorithm>()) {
   setFixedSize(200, 161);
   TCompoundAlgBlock* Body = FAlgorithm->GetRoot()->GetBody();
-  for (const TButtonSpec& Spec : ButtonSpecs) {
+  for (const TPaletteButton& Item : PaletteButtons) {
     auto* Button = new TAdvSpeedButton(this);
-    this->*Spec.Button = Button;
-    Button->setGeometry(Spec.Geometry);
+    this->*Item.Button = Button;
+    Button->setGeometry(Item.Geometry);
     Button->SetFlat(true);
-    Button->setToolTip(QString::fromUtf8(Spec.Hint));
-    Button->SetTag(Spec.Class->Create(Body));
+    Button->setToolTip(QString::fromUtf8(Item.Hint));
+    Button->SetTag(Item.Class->Create(Body));
     Button->OnClick = [this](TAdvSpeedButton& B) { sbBasicClick(B); };
     Button->OnMouseDown = [this](TAdvSpeedButton& B, QMouseEvent& E) { sbBasicMouseDown(B, E); };
     Button->OnMouseMove = [this](TAdvSpeedButton& B, QMouseEvent& E) { sbBasicMouseMove(B, E); };

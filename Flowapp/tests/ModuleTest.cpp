@@ -137,10 +137,10 @@ namespace {
 
 TEST_F(ModuleTest, TheLauncherOpensTheFilesItIsGivenBesideTheUntitledOne) {
   // Names relative to the folder the program was started from.
-  EXPECT_EQ(CommandLineFiles({"Deskbay", "a.alg", "/abs/b.alg", "../c.alg", "./d/e.alg"},
-                             "/home/pupil/work"),
-            (std::vector<std::string>{"/home/pupil/work/a.alg", "/abs/b.alg", "/home/pupil/c.alg",
-                                      "/home/pupil/work/d/e.alg"}));
+  EXPECT_EQ(
+      CommandLineFiles({"Deskbay", "a.alg", "/abs/b.alg", "../c.alg", "./d/e.alg"}, "/start/here"),
+      (std::vector<std::string>{"/start/here/a.alg", "/abs/b.alg", "/start/c.alg",
+                                "/start/here/d/e.alg"}));
   EXPECT_TRUE(CommandLineFiles({"Deskbay"}, "/x").empty());
 
   StartShell();

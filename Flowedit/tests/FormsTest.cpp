@@ -53,10 +53,10 @@ TEST(PaletteFrame, SixButtonsWithTheirHintsAndPrototypes) {
       {Palette.sbWhile, {"Цикл с предусловием", "TWhileAlgBlock"}},
       {Palette.sbFor, {"Цикл с параметром", "TForAlgBlock"}},
       {Palette.sbUntil, {"Цикл с постусловием", "TUntilAlgBlock"}}};
-  for (const auto& [Button, Spec] : Expected) {
-    EXPECT_EQ(Button->toolTip(), QString::fromUtf8(Spec.first));
-    EXPECT_STREQ(TPaletteFrame::PrototypeOf(*Button)->ClassName(), Spec.second);
-    EXPECT_FALSE(Button->icon().isNull()) << Spec.second << " has its picture";
+  for (const auto& [Button, Want] : Expected) {
+    EXPECT_EQ(Button->toolTip(), QString::fromUtf8(Want.first));
+    EXPECT_STREQ(TPaletteFrame::PrototypeOf(*Button)->ClassName(), Want.second);
+    EXPECT_FALSE(Button->icon().isNull()) << Want.second << " has its picture";
   }
   EXPECT_EQ(ClassNames(Palette.GetPaletteAlgorithm().GetRoot()->GetBody()),
             (std::vector<std::string>{"TBasicAlgBlock", "TIfAlgBlock", "TIOAlgBlock",
