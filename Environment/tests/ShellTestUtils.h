@@ -4,8 +4,8 @@
 // fixture packages as its module folder, errors collected instead of shown,
 // and answers for the modal dialogs the shell asks.
 
-#include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Environment/tests/ShellHome.h"
 
 #include "Corekit/TempFileMgr.h"
 
@@ -35,28 +35,10 @@ inline void WriteText(const std::string& Name, const std::string& Text) {
   std::ofstream(Name, std::ios::binary | std::ios::trunc) << Text;
 }
 
-class TShellTest : public testing::Test {
+class TShellTest : public testing::Test, protected TShellHome {
 protected:
-  TShellTest() {
-    std::string Template = "/tmp/deskbay-shell-XXXXXX";
-    if (!mkdtemp(Template.data()))
-      throw std::runtime_error("mkdtemp");
-    Home = Template;
-    char Buf[4096];
-    if (getcwd(Buf, sizeof Buf))
-      OldCwd = Buf;
-    OldHandler = SetErrorHandler([this](const std::string& M) { Errors.push_back(M); });
-  }
-  ~TShellTest() override {
-    Shell.reset();
-    SetErrorHandler(OldHandler);
-    if (!OldCwd.empty() && chdir(OldCwd.c_str()) != 0) {
-    }
-    try {
-      RemoveDirectoryTree(Home);
-    } catch (...) {
-    }
-  }
+  TShellTest() : TShellHome("deskbay-shell") {}
+  ~TShellTest() override { Shell.reset(); }
 
   std::string Settings() const { return Home + "/Deskbay.ini"; }
 
@@ -83,10 +65,7 @@ protected:
     QCoreApplication::processEvents();
   }
 
-  std::string Home, OldCwd;
   std::unique_ptr<TMainForm> Shell;
-  std::vector<std::string> Errors;
-  TErrorHandler OldHandler;
 };
 
 // Presses the button captioned Caption in the next modal dialog that opens

@@ -15,15 +15,7 @@
 
 namespace Deskbay::Testing {
 
-TFlowappTest::TFlowappTest() {
-  std::string Template = "/tmp/deskbay-flowapp-XXXXXX";
-  if (!mkdtemp(Template.data()))
-    throw std::runtime_error("mkdtemp");
-  Home = Template;
-  char Buf[4096];
-  if (getcwd(Buf, sizeof Buf))
-    OldCwd = Buf;
-  OldHandler = SetErrorHandler([this](const std::string& M) { Errors.push_back(M); });
+TFlowappTest::TFlowappTest() : TShellHome("deskbay-flowapp") {
   Hooks = std::make_unique<TGuiHooks>();
 }
 
@@ -31,13 +23,6 @@ TFlowappTest::~TFlowappTest() {
   Shell.reset();
   Flush();
   Hooks.reset();
-  SetErrorHandler(OldHandler);
-  if (!OldCwd.empty() && chdir(OldCwd.c_str()) != 0) {
-  }
-  try {
-    RemoveDirectoryTree(Home);
-  } catch (...) {
-  }
 }
 
 void TFlowappTest::StartShell() {

@@ -7,8 +7,8 @@
 #include "Flowapp/Flowapp_EditorForm.h"
 
 #include "Corekit/ui/QtHooks.h"
-#include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Environment/tests/ShellHome.h"
 
 #include <QObject>
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ namespace Deskbay::Testing {
 inline const std::string FlowappDir = FLOWAPP_DIR;
 inline const std::string ExamplesDir = EXAMPLES_DIR;
 
-class TFlowappTest : public testing::Test {
+class TFlowappTest : public testing::Test, protected TShellHome {
 protected:
   TFlowappTest();
   ~TFlowappTest() override;
@@ -38,11 +38,8 @@ protected:
   // Lets deferred deletions and posted events happen.
   static void Flush();
 
-  std::string Home, OldCwd;
   std::unique_ptr<TGuiHooks> Hooks;
   std::unique_ptr<TMainForm> Shell;
-  std::vector<std::string> Errors;
-  TErrorHandler OldHandler;
 };
 
 // Fills Alg's root body with one computation block per entry, each holding

@@ -2,10 +2,9 @@
 // the module folder, mounted, asked for its class, started. This program
 // does not link the plug-in, so it sees only what the shell sees.
 
-#include "Corekit/TempFileMgr.h"
-#include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
 #include "Environment/ModuleReg.h"
+#include "Environment/tests/ShellHome.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -19,32 +18,11 @@ using namespace Deskbay;
 
 namespace {
 
-class ModuleLoadTest : public testing::Test {
+class ModuleLoadTest : public testing::Test, protected Testing::TShellHome {
 protected:
-  ModuleLoadTest() {
-    std::string Template = "/tmp/deskbay-flowapp-load-XXXXXX";
-    if (!mkdtemp(Template.data()))
-      throw std::runtime_error("mkdtemp");
-    Home = Template;
-    char Buf[4096];
-    if (getcwd(Buf, sizeof Buf))
-      OldCwd = Buf;
-    OldHandler = SetErrorHandler([this](const std::string& M) { Errors.push_back(M); });
-  }
-  ~ModuleLoadTest() override {
-    Shell.reset();
-    SetErrorHandler(OldHandler);
-    if (!OldCwd.empty() && chdir(OldCwd.c_str()) != 0) {
-    }
-    try {
-      RemoveDirectoryTree(Home);
-    } catch (...) {
-    }
-  }
-  std::string Home, OldCwd;
+  ModuleLoadTest() : TShellHome("deskbay-flowapp-load") {}
+  ~ModuleLoadTest() override { Shell.reset(); }
   std::unique_ptr<TMainForm> Shell;
-  std::vector<std::string> Errors;
-  TErrorHandler OldHandler;
 };
 
 TEST_F(ModuleLoadTest, EnablingTheModuleOpensOneUntitledAlgorithmMaximizedInEditMode) {
