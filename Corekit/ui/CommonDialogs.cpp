@@ -14,7 +14,10 @@ namespace {
 QPushButton* MakeButton(QDialog* Owner, const char* Caption, int X, int Result) {
   auto* B = new QPushButton(QString::fromUtf8(Caption), Owner);
   B->setGeometry(X, 75, 75, 25);
-  B->setAutoDefault(false);
+  // Enter presses the button that has the focus, as it does everywhere
+  // else on the desktop; the default button answers only while no other
+  // button has it.
+  B->setAutoDefault(true);
   QObject::connect(B, &QPushButton::clicked, Owner, [Owner, Result] { Owner->done(Result); });
   return B;
 }

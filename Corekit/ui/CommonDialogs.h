@@ -17,7 +17,8 @@ constexpr int mrYes = 6;
 constexpr int mrNo = 7;
 constexpr int mrCancel = 2;
 
-// A question with the answers "Да", "Нет" and "Отмена". Escape and the
+// A question with the answers "Да", "Нет" and "Отмена". Enter presses the
+// button that has the focus ("Да" when the question opens); Escape and the
 // window's close button answer "Отмена".
 class COREKITUI_API TYesNoCancelForm : public QDialog {
   Q_OBJECT

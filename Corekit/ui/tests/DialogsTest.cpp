@@ -7,8 +7,10 @@
 
 #include "Corekit/VisualUtils.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,6 +61,18 @@ TEST(YesNoCancel, EachAnswerHasItsResultAndEverythingElseCancels) {
   EXPECT_EQ(AnswerYesNoCancel([](TYesNoCancelForm* F) { F->close(); }), 2);
   EXPECT_EQ(AnswerYesNoCancel([](TYesNoCancelForm* F) { QTest::keyClick(F, Qt::Key_Return); }), 6)
       << "Enter answers with the default button";
+  // Enter presses the button the keyboard has moved to.
+  auto TabThenEnter = [](int Tabs) {
+    return AnswerYesNoCancel([Tabs](TYesNoCancelForm* F) {
+      F->activateWindow();
+      for (int I = 0; I < Tabs; ++I)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+  };
+  EXPECT_EQ(TabThenEnter(1), 7);
+  EXPECT_EQ(TabThenEnter(2), 2);
+  EXPECT_EQ(TabThenEnter(3), 6);
 }
 
 TEST(InputString, OptionsShapeTheAnswerAndGuardOk) {
@@ -132,6 +146,41 @@ TEST(WindowHelpers, FileDialogRemembersTheFolderAlsoOnCancelAndKeepsTheCurrentFo
   EXPECT_EQ(OpenedIn, QDir(Start.path()).absolutePath());
   EXPECT_EQ(GetWorkingDir(), QDir(Elsewhere.path()).absolutePath().toStdString());
   EXPECT_EQ(QDir::currentPath(), CurrentBefore);
+  SetWorkingDir("");
+}
+
+TEST(WindowHelpers, FileDialogsStartAtTheDocumentThenTheLastFolderThenTheDocumentsFolder) {
+  QTemporaryDir DocFolder, Last;
+  const std::string Doc = DocFolder.path().toStdString() + "/a.alg";
+  const std::string LastPath = QDir(Last.path()).absolutePath().toStdString();
+  // Nothing remembered but the process's own folder (the program's):
+  // never a place for a pupil's files.
+  SetWorkingDir(QDir::currentPath().toStdString());
+  EXPECT_EQ(FileDialogStartDir(""), DocumentsDir());
+  EXPECT_NE(DocumentsDir(), QDir::currentPath().toStdString());
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(DocumentsDir())).isDir());
+  SetWorkingDir(LastPath);
+  EXPECT_EQ(FileDialogStartDir(""), LastPath);
+  EXPECT_EQ(FileDialogStartDir("Безымянный1.alg"), LastPath); // untitled: no folder
+  EXPECT_EQ(FileDialogStartDir("/no/such/folder/a.alg"), LastPath);
+  EXPECT_EQ(FileDialogStartDir(Doc), DocFolder.path().toStdString());
+
+  // Accepting remembers the folder of the file chosen.
+  QTemporaryDir Chosen;
+  QFileDialog Dialog;
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  Dialog.setFileMode(QFileDialog::AnyFile);
+  QString OpenedIn;
+  WhenModal([&](QWidget* W) {
+    auto* D = qobject_cast<QFileDialog*>(W);
+    ASSERT_NE(D, nullptr);
+    OpenedIn = D->directory().absolutePath();
+    D->selectFile(Chosen.path() + "/b.alg");
+    QMetaObject::invokeMethod(D, "accept");
+  });
+  EXPECT_TRUE(ExecFileDialogUsingWorkingDir(Dialog, Doc));
+  EXPECT_EQ(OpenedIn, QDir(DocFolder.path()).absolutePath());
+  EXPECT_EQ(GetWorkingDir(), QDir(Chosen.path()).absolutePath().toStdString());
   SetWorkingDir("");
 }
 
