@@ -6,7 +6,9 @@
 #include <QAbstractScrollArea>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QScrollBar>
+#include <QStandardPaths>
 
 namespace Deskbay {
 
@@ -51,13 +53,50 @@ void UpdateAllActions(const TActionList& List) {
     List.GetActions(I)->Update();
 }
 
-bool ExecFileDialogUsingWorkingDir(QFileDialog& Dialog) {
+namespace {
+
+bool IsDir(const std::string& Path) {
+  return !Path.empty() && QFileInfo(QFile::decodeName(QByteArray::fromStdString(Path))).isDir();
+}
+
+std::string DirOf(const std::string& File) {
+  const size_t Slash = File.rfind('/');
+  if (Slash == std::string::npos)
+    return std::string();
+  return Slash == 0 ? std::string("/") : File.substr(0, Slash);
+}
+
+} // namespace
+
+std::string DocumentsDir() {
+  const QString Documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!Documents.isEmpty() && QFileInfo(Documents).isDir())
+    return QFile::encodeName(Documents).toStdString();
+  return QFile::encodeName(QDir::homePath()).toStdString();
+}
+
+std::string FileDialogStartDir(const std::string& DocumentFile) {
+  if (const std::string Dir = DirOf(DocumentFile); IsDir(Dir))
+    return Dir;
+  const std::string Remembered = GetWorkingDir();
+  if (IsDir(Remembered) &&
+      QDir(QFile::decodeName(QByteArray::fromStdString(Remembered))) != QDir::current())
+    return Remembered;
+  return DocumentsDir();
+}
+
+bool ExecFileDialogUsingWorkingDir(QFileDialog& Dialog, const std::string& DocumentFile) {
   const QString CurrentBefore = QDir::currentPath();
-  Dialog.setDirectory(QString::fromStdString(GetWorkingDir()));
+  Dialog.setDirectory(
+      QFile::decodeName(QByteArray::fromStdString(FileDialogStartDir(DocumentFile))));
   const bool Result = Dialog.exec() == QDialog::Accepted;
-  // The folder the user's navigation ended in, without a trailing separator
-  // (QDir paths have none, except the root itself).
-  SetWorkingDir(Dialog.directory().absolutePath().toStdString());
+  // The folder of the file chosen, else the one the user's navigation ended
+  // in, without a trailing separator (QDir paths have none, except the root
+  // itself).
+  QString Folder = Dialog.directory().absolutePath();
+  if (Result && !Dialog.selectedFiles().isEmpty())
+    Folder = QFileInfo(Dialog.selectedFiles().first()).absolutePath();
+  SetWorkingDir(QFile::encodeName(Folder).toStdString());
   QDir::setCurrent(CurrentBefore);
   return Result;
 }

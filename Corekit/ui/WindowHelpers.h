@@ -1,8 +1,8 @@
 #pragma once
 
 // Small helpers shared by the windows: the visible part of a scrolled area,
-// actions that update themselves, and file dialogs that remember the folder
-// the user worked in.
+// actions that update themselves, and file dialogs that start where the
+// pupil's files are and remember the folder the user worked in.
 
 #include "CorekitUiExport.h"
 
@@ -12,6 +12,7 @@
 #include <QRect>
 
 #include <functional>
+#include <string>
 
 class QFileDialog;
 class QWidget;
@@ -52,10 +53,21 @@ private:
 // Update on every action of the list, in index order.
 COREKITUI_API void UpdateAllActions(const TActionList& List);
 
-// Runs an open or save dialog that starts in the remembered working folder
-// (GetWorkingDir) and remembers the folder the user ended in, also when the
-// dialog was cancelled. The process's current folder is left as it was.
-// True when the user accepted.
-COREKITUI_API bool ExecFileDialogUsingWorkingDir(QFileDialog& Dialog);
+// The folder a pupil's documents belong in: the desktop's documents folder
+// (as xdg-user-dirs names it) when it exists, else the home folder.
+COREKITUI_API std::string DocumentsDir();
+
+// Where a file dialog starts: the folder of DocumentFile when that folder
+// exists (the active document's), else the folder last used (the stored
+// working folder, unless it is only the process's current folder, which is
+// the program's own), else DocumentsDir.
+COREKITUI_API std::string FileDialogStartDir(const std::string& DocumentFile = "");
+
+// Runs an open or save dialog that starts in FileDialogStartDir(DocumentFile)
+// and remembers, as the working folder, the folder of the file chosen (the
+// folder the user ended in when the dialog was cancelled). The process's
+// current folder is left as it was. True when the user accepted.
+COREKITUI_API bool ExecFileDialogUsingWorkingDir(QFileDialog& Dialog,
+                                                 const std::string& DocumentFile = "");
 
 } // namespace Deskbay
