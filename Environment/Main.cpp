@@ -9,9 +9,9 @@
 #include "Corekit/VisualUtils.h"
 #include "Corekit/ui/WindowHelpers.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -236,8 +236,7 @@ void TMainForm::Start(const TShellStart& StartInfo) {
                                            std::string& File) { ModuleRequired(Name, File); };
 
   PlaceStrip();
-  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-          &TMainForm::OnIdle);
+  WatchActionTriggers();
 }
 
 TMainForm::~TMainForm() {
@@ -641,6 +640,8 @@ void TMainForm::SaveModuleInfo() {
 }
 
 void TMainForm::UpdateCaption() {
+  // Called whenever a module starts or stops, which changes the documents.
+  RequestActionUpdate();
   if (GetAppModuleCount() == 1) {
     const TAppModuleClass* Class = FAppModules[0]->GetClass();
     setWindowTitle(QString::fromStdString(Class->GetTitle()));
@@ -651,9 +652,14 @@ void TMainForm::UpdateCaption() {
   }
 }
 
+void TMainForm::StartIdleJob() {
+  if (++FIdleJobs == 1 && FIdleJobTimer)
+    FIdleJobTimer->start();
+}
+
 void TMainForm::StopIdleJob() {
-  if (FIdleJobs > 0)
-    --FIdleJobs;
+  if (FIdleJobs > 0 && --FIdleJobs == 0 && FIdleJobTimer)
+    FIdleJobTimer->stop();
 }
 
 void TMainForm::MergeMenu(QMenu*) {}
@@ -748,12 +754,14 @@ void TMainForm::AddFileEditor(TEditorForm* Editor) {
   Assert(std::find(FEditors.begin(), FEditors.end(), Editor) == FEditors.end(),
          "Document added twice");
   FEditors.push_back(Editor);
+  RequestActionUpdate();
 }
 
 void TMainForm::RemoveFileEditor(TEditorForm* Editor) {
   auto It = std::find(FEditors.begin(), FEditors.end(), Editor);
   if (It != FEditors.end())
     FEditors.erase(It);
+  RequestActionUpdate();
 }
 
 bool TMainForm::QueryCloseEditors(const TEditorFormClass* Class) {
@@ -789,6 +797,7 @@ void TMainForm::AddWindow(TBasicForm* Window) {
   Assert(std::find(FWindows.begin(), FWindows.end(), Window) == FWindows.end(),
          "Window added twice");
   FWindows.push_back(Window);
+  RequestActionUpdate();
 }
 
 TBasicForm* TMainForm::GetWindows(int Index) const {
@@ -802,6 +811,7 @@ void TMainForm::RemoveWindow(TBasicForm* Window) {
     FWindows.erase(It);
   if (FActiveWindow == Window)
     FActiveWindow = nullptr;
+  RequestActionUpdate();
   for (const auto& Item : FWindowItems)
     if (Item && Item->data().value<void*>() == Window)
       Item->setData(QVariant());
@@ -830,11 +840,13 @@ void TMainForm::RemoveWindow(TBasicForm* Window) {
 void TMainForm::WindowMinimized(TBasicForm* Window) {
   if (FActiveWindow == Window)
     FActiveWindow = nullptr;
+  RequestActionUpdate();
 }
 
 void TMainForm::FormActivated(TBasicForm* Window) {
   if (std::find(FWindows.begin(), FWindows.end(), Window) != FWindows.end())
     FActiveWindow = Window;
+  RequestActionUpdate();
 }
 
 int TMainForm::AcquireNonameNumber() {
@@ -914,22 +926,60 @@ void TMainForm::UpdateActions() {
   UpdateAllActions(*ActionList);
 }
 
-void TMainForm::OnIdle() {
-  if (FIdleQueued)
+void TMainForm::WatchActionTriggers() {
+  // Nothing polls: whatever can change what a command may do asks for one
+  // update, and an idle program sleeps in the event loop.
+  QCoreApplication::instance()->installEventFilter(this);
+  if (auto* App = qobject_cast<QApplication*>(QCoreApplication::instance()))
+    connect(App, &QApplication::focusChanged, this, &TMainForm::RequestActionUpdate);
+  if (QClipboard* Clipboard = QGuiApplication::clipboard())
+    connect(Clipboard, &QClipboard::dataChanged, this, &TMainForm::RequestActionUpdate);
+  FIdleJobTimer = new QTimer(this);
+  FIdleJobTimer->setInterval(0);
+  connect(FIdleJobTimer, &QTimer::timeout, this, &TMainForm::RunActionUpdate);
+  RequestActionUpdate();
+}
+
+bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
+  switch (Event->type()) {
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonRelease:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::Wheel:
+  case QEvent::Drop:
+  case QEvent::WindowActivate:
+  case QEvent::WindowDeactivate:
+    RequestActionUpdate();
+    break;
+  default:
+    break;
+  }
+  return QWidget::eventFilter(Watched, Event);
+}
+
+void TMainForm::RequestActionUpdate() {
+  if (FUpdateQueued || FDestroying)
     return;
-  FIdleQueued = true;
-  // Once per idle pass, after what woke the loop has been handled.
-  QTimer::singleShot(0, this, [this] {
-    FIdleQueued = false;
-    try {
-      UpdateActions();
-      emit Idle();
-    } catch (const std::exception& E) {
-      ShowException(E);
-    }
-    if (GetIdleJobsRunning())
-      OnIdle();
-  });
+  FUpdateQueued = true;
+  // A posted call: it runs after the events waiting now, once per burst.
+  QMetaObject::invokeMethod(this, &TMainForm::RunActionUpdate, Qt::QueuedConnection);
+}
+
+void TMainForm::RunActionUpdate() {
+  FUpdateQueued = false;
+  try {
+    UpdateActions();
+    // A document's caption shows whether it is modified.
+    std::vector<QPointer<TEditorForm>> Editors(FEditors.begin(), FEditors.end());
+    for (const auto& E : Editors)
+      if (E)
+        E->UpdateWindowCaption();
+    emit Idle();
+  } catch (const std::exception& E) {
+    ShowException(E);
+  }
 }
 
 void TMainForm::EditCommand(void (TBasicForm::*Command)()) {

@@ -22,6 +22,7 @@
 
 class QMenu;
 class QMenuBar;
+class QTimer;
 class QToolBar;
 
 namespace Deskbay {
@@ -167,8 +168,9 @@ public:
   // The task bar's title as UpdateCaption set it.
   const std::string& GetApplicationTitle() const { return FApplicationTitle; }
 
-  // --- idle jobs: while any runs, idle passes keep coming without input
-  void StartIdleJob() { ++FIdleJobs; }
+  // --- idle jobs: while any runs, idle passes keep coming without input,
+  // each after the events that are waiting; with none the loop sleeps
+  void StartIdleJob();
   void StopIdleJob();
   bool GetIdleJobsRunning() const { return FIdleJobs > 0; }
 
@@ -187,8 +189,15 @@ public:
 
   // The first show's work: actions, the application modules, the caption.
   void FirstShow();
-  // Recomputes every action's enabled state (done when the loop goes idle).
+  // Recomputes every action's enabled state.
   void UpdateActions();
+  // Asks for one update of the commands (the shell's and, through Idle, the
+  // documents' own) and of the documents' captions once the events waiting
+  // now are handled; any number of requests before then make one update.
+  // The shell asks on user input, focus, window and clipboard changes; a
+  // document asks when its state changes without any of these (a run that
+  // ends by itself).
+  void RequestActionUpdate();
   // Rebuilds the Window menu as it is about to open.
   void RebuildWindowMenu();
   // Places the strip across the top of the work area.
@@ -213,19 +222,24 @@ public:
   void WindowNextExecute();
 
 signals:
-  // An idle pass of the event loop (repeated while idle jobs run).
+  // The coalesced update of the commands (RequestActionUpdate), repeated
+  // while idle jobs run.
   void Idle();
 
 protected:
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
   void changeEvent(QEvent* Event) override;
+  // Sees the application's user input, which may change what the commands
+  // may do, and lets it go on.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   void Start(const TShellStart& Start);
   void CreateActions();
   void CreateStrip();
-  void OnIdle();
+  void WatchActionTriggers();
+  void RunActionUpdate();
   void ModuleRequired(const std::string& ModuleName, std::string& FileName);
   TEditorForm* ActiveEditor() const;
   void EditCommand(void (TBasicForm::*Command)());
@@ -260,7 +274,8 @@ private:
   std::string FApplicationTitle;
   bool FStartFailed = false;
   bool FDestroying = false;
-  bool FIdleQueued = false;
+  bool FUpdateQueued = false;
+  QTimer* FIdleJobTimer = nullptr;
   std::vector<QPointer<QAction>> FWindowItems;
 
   friend class TAppModule;

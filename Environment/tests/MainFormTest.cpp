@@ -4,8 +4,10 @@
 #include "ShellTestUtils.h"
 #include "TestKinds.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMenu>
 
 using namespace Deskbay;
@@ -181,6 +183,51 @@ TEST_F(MainFormTest, CloseWindowListenersMayLeaveWhileTheyAreTold) {
   Shell->RemoveCloseWindowNotify(&B);
 }
 
+// Counts the event loop's passes (each time it is about to wait) for Ms.
+int LoopPassesOver(int Ms) {
+  int Passes = 0;
+  QMetaObject::Connection C =
+      QObject::connect(QAbstractEventDispatcher::instance(),
+                       &QAbstractEventDispatcher::aboutToBlock, [&] { ++Passes; });
+  QEventLoop Loop;
+  QTimer::singleShot(Ms, &Loop, &QEventLoop::quit);
+  Loop.exec();
+  QObject::disconnect(C);
+  return Passes;
+}
+
+TEST_F(MainFormTest, AnIdleShellSleepsAndUpdatesTheCommandsOncePerChange) {
+  Start();
+  Shell->show();
+  TTestKind Kind("TKind", "Вид", {"txt"});
+  TRegisteredKinds Registered{&Kind};
+  TEditorForm* Doc = Shell->CreateEditor(&Kind);
+  LoopPassesOver(100); // what showing the windows posted
+  // Half a second of nothing: the loop waits, it does not spin.
+  EXPECT_LT(LoopPassesOver(500), 10);
+
+  int Updates = 0;
+  QObject::connect(Shell.get(), &TMainForm::Idle, [&] { ++Updates; });
+  // A burst of requests and input makes one update, after it.
+  for (int I = 0; I < 5; ++I)
+    Shell->RequestActionUpdate();
+  QKeyEvent Press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QApplication::sendEvent(Doc, &Press);
+  EXPECT_EQ(Updates, 0);
+  LoopPassesOver(50);
+  EXPECT_EQ(Updates, 1);
+
+  // What decides the commands changed: the update follows by itself.
+  Shell->WindowMinimized(Doc);
+  LoopPassesOver(50);
+  EXPECT_FALSE(Shell->FileSave->isEnabled());
+  Shell->FormActivated(Doc);
+  LoopPassesOver(50);
+  EXPECT_TRUE(Shell->FileSave->isEnabled());
+  EXPECT_EQ(Updates, 3);
+  EXPECT_LT(LoopPassesOver(500), 10);
+}
+
 TEST_F(MainFormTest, IdleJobsNeverCountBelowZero) {
   Start();
   Shell->StopIdleJob();
@@ -198,6 +245,9 @@ TEST_F(MainFormTest, IdleJobsNeverCountBelowZero) {
   Loop.exec();
   EXPECT_GE(Passes, 3);
   Shell->StopIdleJob();
+  // The last job ended: the loop sleeps again.
+  LoopPassesOver(50);
+  EXPECT_LT(LoopPassesOver(500), 10);
   Shell->StopIdleJob();
   Shell->StartIdleJob();
   EXPECT_TRUE(Shell->GetIdleJobsRunning());
