@@ -48,7 +48,8 @@ TAlgEditor::TAlgEditor(QWidget* Parent) : QWidget(Parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   FScrollTimer.setInterval(ScrollTimerInterval);
   connect(&FScrollTimer, &QTimer::timeout, this, &TAlgEditor::ScrollTimerHandler);
-  FScrollTimer.start();
+  // The timer watches for a resting pointer only while a drag is on: an
+  // idle editor wakes nobody.
 }
 
 TAlgEditor::~TAlgEditor() {
@@ -526,9 +527,10 @@ void TAlgEditor::DragDrop(TDragObject* Source, bool Copy) {
 void TAlgEditor::dragEnterEvent(QDragEnterEvent* Event) {
   // Our blocks are welcome; where they may go is decided as the pointer moves.
   if (FAlgorithm && FEditable &&
-      dynamic_cast<TAlgDragObject*>(TDragMimeData::DragObjectOf(Event->mimeData())))
+      dynamic_cast<TAlgDragObject*>(TDragMimeData::DragObjectOf(Event->mimeData()))) {
     Event->acceptProposedAction();
-  else
+    FScrollTimer.start();
+  } else
     Event->ignore();
 }
 
@@ -576,6 +578,8 @@ void TAlgEditor::ScrollTimerHandler() {
                        Box->verticalScrollBar()->value() + Step(V.y(), Client.height()));
   }
   FLastTickPos = Q;
+  if (!IsDragging())
+    FScrollTimer.stop();
 }
 
 } // namespace Deskbay
