@@ -34,6 +34,11 @@ TBasicForm::~TBasicForm() {
 }
 
 void TBasicForm::KeepBelowStrip() {
+  // A window manager that keeps windows off the strip's rows places new
+  // windows itself, knowing their frames; a position of ours would only
+  // override that.
+  if (MainForm->GetRowsReserved())
+    return;
   int Top = MainForm->GetRestrictedBottom();
   if (y() >= Top)
     return;
@@ -105,8 +110,10 @@ void TBasicForm::changeEvent(QEvent* Event) {
     if (isMinimized() && MainForm && MainForm->GetActiveWindow() == this)
       MainForm->WindowMinimized(this);
     // A maximized shell window fills the work area below the strip, not
-    // the whole screen.
-    if ((windowState() & Qt::WindowMaximized) && MainForm && MainForm->GetRestrictedBottom() > 0) {
+    // the whole screen. Where the strip holds its rows as a panel, the
+    // window manager does that itself, the same way every time.
+    if ((windowState() & Qt::WindowMaximized) && MainForm && MainForm->GetRestrictedBottom() > 0 &&
+        !MainForm->GetRowsReserved()) {
       FPlacing = true;
       setWindowState(windowState() & ~Qt::WindowMaximized);
       QRect R = MaximizedGeometry();

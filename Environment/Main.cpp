@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "DesktopPanel.h"
 #include "Environment_Apps.h"
 #include "Environment_Modules.h"
 #include "Environment_New.h"
@@ -417,14 +418,21 @@ void TMainForm::CreateStrip() {
   FMainHeight = sizeHint().height();
   setMinimumHeight(FMainHeight);
   setMaximumHeight(FMainHeight);
+  MakeDesktopPanel(this);
 }
 
 void TMainForm::PlaceStrip() {
   QRect Work = WorkArea(this);
+  // Once the strip holds its rows, the work area begins below it: the strip
+  // stays at the top it was given.
+  int Top = FRowsReserved && Work.top() >= frameGeometry().bottom() + 1 ? FStripTop : Work.top();
   QRect Frame = frameGeometry(), Inner = geometry();
   int ExtraW = Frame.width() - Inner.width();
-  move(Work.topLeft());
+  move(Work.left(), Top);
   resize(std::max(Work.width() - ExtraW, 100), FMainHeight);
+  FStripTop = Top;
+  if (isVisible() && ReserveScreenRows(this))
+    FRowsReserved = true;
 }
 
 int TMainForm::GetRestrictedBottom() const {

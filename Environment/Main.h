@@ -200,8 +200,12 @@ public:
   void RequestActionUpdate();
   // Rebuilds the Window menu as it is about to open.
   void RebuildWindowMenu();
-  // Places the strip across the top of the work area.
+  // Places the strip across the top of the work area and, where the
+  // desktop allows (X11), reserves its rows there as panels do.
   void PlaceStrip();
+  // The window manager keeps other windows, maximised ones too, off the
+  // strip's rows; the shell need not place them itself.
+  bool GetRowsReserved() const { return FRowsReserved; }
 
   // The commands.
   TAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
@@ -252,6 +256,8 @@ private:
   };
 
   int FMainHeight = 0;
+  int FStripTop = 0;
+  bool FRowsReserved = false;
   std::vector<TEditorForm*> FEditors;
   TBasicForm* FActiveWindow = nullptr;
   std::vector<TBasicForm*> FWindows;

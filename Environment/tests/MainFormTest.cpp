@@ -4,6 +4,8 @@
 #include "ShellTestUtils.h"
 #include "TestKinds.h"
 
+#include "Environment/DesktopPanel.h"
+
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QEventLoop>
@@ -304,6 +306,8 @@ TEST_F(MainFormTest, ShellWindowsKeepBelowTheStrip) {
   // A maximize request on the strip places it again.
   Shell->setWindowState(Qt::WindowMaximized);
   EXPECT_EQ(Shell->height(), Shell->minimumHeight());
+  // Offscreen nothing reserves the strip's rows: the shell places windows.
+  EXPECT_FALSE(Shell->GetRowsReserved());
 
   Stop();
   EXPECT_EQ(MainForm, nullptr);
@@ -313,6 +317,19 @@ TEST_F(MainFormTest, ShellWindowsKeepBelowTheStrip) {
   } catch (const Exception& E) {
     EXPECT_EQ(E.Message(), "Неверный класс главной формы.");
   }
+}
+
+TEST(DesktopPanel, TheStrutReservesTheStripsRowsOverItsWidth) {
+  using TStrut = std::array<uint32_t, 12>;
+  const QRect Screen(0, 0, 1280, 800);
+  EXPECT_EQ(TopStrut(QRect(0, 0, 1280, 35), Screen),
+            (TStrut{0, 0, 35, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
+  // On the right of two monitors, below another panel of 24 rows.
+  EXPECT_EQ(TopStrut(QRect(1280, 24, 1280, 35), QRect(0, 0, 2560, 1024)),
+            (TStrut{0, 0, 59, 0, 0, 0, 0, 0, 1280, 2559, 0, 0}));
+  // Never wider than the screen.
+  EXPECT_EQ(TopStrut(QRect(-10, 0, 1300, 30), Screen),
+            (TStrut{0, 0, 30, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
 }
 
 } // namespace
