@@ -1,19 +1,22 @@
 // The program the user starts: the shell's main window and its event loop.
 
+#include "Deskbay_Display.h"
 #include "Deskbay_Files.h"
 
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Environment/QtTranslations.h"
 
 #include "Corekit/ui/QtHooks.h"
 #include "Corekit/ui/UiFonts.h"
 
-#include <QDir>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,7 +61,13 @@ void WatchTerminationRequests(QObject* Owner) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Qt aborts without a display; the user gets one line instead.
+  if (std::string Reason; !Deskbay::PrepareDisplay(Reason)) {
+    std::fprintf(stderr, "%s\n", Reason.c_str());
+    return 1;
+  }
   Deskbay::TShellApplication App(argc, argv);
+  Deskbay::InstallQtTranslations();
   // The desktop's icon, the one the package installs.
   QIcon Icon;
   for (const char* Size : {"32", "48", "256"})
@@ -69,8 +78,10 @@ int main(int argc, char** argv) {
   Deskbay::TGuiHooks Hooks;
   WatchTerminationRequests(&App);
   // Before the shell makes its own folder the working one.
-  const std::vector<std::string> Files =
-      Deskbay::CommandLineFiles(App.arguments(), QDir::currentPath().toStdString());
+  // Names as the bytes given (Qt has taken out its own options).
+  std::error_code NoFolder; // a folder removed under the program: names stay as given
+  const std::vector<std::string> Files = Deskbay::CommandLineFiles(
+      std::vector<std::string>(argv, argv + argc), std::filesystem::current_path(NoFolder));
   int Status = 1;
   {
     // Freed whatever way the loop ends: it saves the application table and

@@ -15,6 +15,13 @@ if [ ${#files[@]} -eq 0 ]; then
   files=("$PWD/examples/drawing.alg")
 fi
 
+# Without a display there is nothing to show the program on: say so before
+# minutes of building, not after.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
+  exit 1
+fi
+
 scripts/setup.sh
 mkdir -p build
 log=build/run-build.log
@@ -26,8 +33,4 @@ if ! { cmake -S . -B build -G Ninja && cmake --build build -j2 --target Deskbay 
   exit 1
 fi
 
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
-  exit 1
-fi
 exec build/bin/Deskbay "${files[@]}"

@@ -8,14 +8,17 @@
 #include "Environment/Environment_ModuleDetails.h"
 #include "Environment/Environment_Modules.h"
 #include "Environment/Environment_New.h"
+#include "Environment/QtTranslations.h"
 
 #include "Corekit/ModMgr.h"
 
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <dlfcn.h>
 
@@ -229,6 +232,16 @@ TEST_F(DialogsTest, UntickingAnApplicationWhoseDocumentRefusesKeepsItRunning) {
   EXPECT_TRUE(Shell->ShutDownAllAppModules());
   EXPECT_EQ(TAppsForm::GetInstance(), nullptr);
   EXPECT_TRUE(Errors.empty());
+}
+
+TEST(QtTranslations, QtsOwnTextsSpeakRussian) {
+  QTranslator* Translator = InstallQtTranslations();
+  ASSERT_NE(Translator, nullptr) << "Qt's Russian catalogue is not installed";
+  QDialogButtonBox Buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+  EXPECT_EQ(Buttons.button(QDialogButtonBox::Cancel)->text().toStdString(), "Отмена");
+  EXPECT_EQ(Buttons.button(QDialogButtonBox::Open)->text().toStdString(), "Открыть");
+  QCoreApplication::removeTranslator(Translator);
+  delete Translator;
 }
 
 } // namespace
