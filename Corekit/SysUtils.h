@@ -65,6 +65,14 @@ COREKIT_API long double RoundHalfEven(long double X);
 // truncation, an overlong form, a surrogate, beyond U+10FFFF).
 COREKIT_API size_t DecodeUtf8(std::string_view S, size_t I, char32_t& C);
 
+// Text as it may be shown (a terminal, a window title, a message): every
+// control character is written out as an escape, so a file or a file name
+// cannot move the cursor, clear or retitle the terminal or hide text, and
+// bytes that are not UTF-8 stay visible. C0 controls and DEL become "\x1B",
+// C1 controls (U+0080..U+009F) "\u009B", and bytes that are not UTF-8
+// "\xFF". Everything else, backslashes included, stays as it is.
+COREKIT_API std::string VisibleText(std::string_view Text);
+
 // UTF-8 text with its Latin and Cyrillic capitals (Ё and the other capitals
 // of the Cyrillic block included) made small; every other byte stays, and
 // the length in bytes never changes. Statement words ("Ввод", "тчк") are

@@ -13,47 +13,6 @@ namespace {
 
 constexpr size_t BufferSize = 64 * 1024;
 
-void AppendHex(std::string& S, const char* Prefix, unsigned Value, int Digits) {
-  static const char Hex[] = "0123456789ABCDEF";
-  S += Prefix;
-  for (int Shift = 4 * (Digits - 1); Shift >= 0; Shift -= 4)
-    S += Hex[(Value >> Shift) & 0xF];
-}
-
-} // namespace
-
-std::string VisibleText(std::string_view Text) {
-  std::string S;
-  S.reserve(Text.size());
-  for (size_t I = 0; I < Text.size();) {
-    const auto Byte = static_cast<unsigned char>(Text[I]);
-    if (Byte < 0x20 || Byte == 0x7F) {
-      AppendHex(S, "\\x", Byte, 2);
-      ++I;
-      continue;
-    }
-    if (Byte < 0x80) {
-      S += Text[I++];
-      continue;
-    }
-    char32_t C;
-    const size_t Len = DecodeUtf8(Text, I, C);
-    if (Len == 0) {
-      AppendHex(S, "\\x", Byte, 2);
-      ++I;
-    } else if (C >= 0x80 && C <= 0x9F) {
-      AppendHex(S, "\\u", static_cast<unsigned>(C), 4);
-      I += Len;
-    } else {
-      S.append(Text.substr(I, Len));
-      I += Len;
-    }
-  }
-  return S;
-}
-
-namespace {
-
 std::string VisiblePieces(std::string_view Text, std::string_view Break) {
   std::string S;
   size_t Start = 0;

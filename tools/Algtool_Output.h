@@ -4,6 +4,8 @@
 // harmless, error texts shaped into lines, and the standard streams watched
 // for writes that fail.
 
+#include "Corekit/SysUtils.h"
+
 #include <exception>
 #include <ostream>
 #include <streambuf>
@@ -13,12 +15,9 @@
 
 namespace Deskbay::Algtool {
 
-// Text as it may reach a terminal: every control character is written out
-// as an escape, so a file cannot move the cursor, clear or retitle the
-// terminal or hide text. C0 controls and DEL become "\x1B", C1 controls
-// (U+0080..U+009F) "\u009B", and bytes that are not UTF-8 "\xFF".
-// Everything else, backslashes included, stays as it is.
-std::string VisibleText(std::string_view Text);
+// Text as it may reach a terminal (Corekit's, shared with the desktop
+// program's titles and messages).
+using Deskbay::VisibleText;
 
 // Text of lines separated by '\n' as algtool prints it: each line made
 // visible, no empty line at the end. Ends without a newline.
