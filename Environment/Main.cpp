@@ -455,7 +455,14 @@ void TMainForm::showEvent(QShowEvent* Event) {
 void TMainForm::FirstShow() {
   FShown = true;
   UpdateActions();
-  InitAppModules();
+  FStarting = true;
+  try {
+    InitAppModules();
+  } catch (...) {
+    FStarting = false;
+    throw;
+  }
+  FStarting = false;
   UpdateCaption();
   // Closed while the start showed its messages: the program ends instead
   // of going on without its main window.
@@ -484,6 +491,10 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
   }
   if (MayClose) {
     FCloseRequested = true;
+    // A message of the start still open goes with the window.
+    if (FStarting)
+      if (QWidget* Modal = QApplication::activeModalWidget())
+        Modal->close();
     Event->accept();
   } else {
     Event->ignore();

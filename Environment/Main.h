@@ -273,6 +273,7 @@ private:
   std::string FApplicationTitle;
   bool FStartFailed = false;
   bool FCloseRequested = false;
+  bool FStarting = false; // the applications are being started
   bool FDestroying = false;
   bool FIdleQueued = false;
   std::vector<QPointer<QAction>> FWindowItems;
