@@ -54,40 +54,40 @@ struct TElfFile::TDynamic {
 TElfFile::TElfFile(const std::string& FileName) : FFileName(FileName) {
   FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (FHandle < 0)
-    throw EElfError(Format("cannot open \"%s\": %s", FileName.c_str(), strerror(errno)));
+    throw EElfError(SysErrorMessage(errno));
   try {
     struct stat St;
     if (fstat(FHandle, &St) != 0 || !S_ISREG(St.st_mode))
-      throw EElfError("not a regular file");
+      throw EElfError("это не обычный файл");
     FSize = static_cast<uint64_t>(St.st_size);
 
     unsigned char Ident[EI_NIDENT];
     ReadAt(0, Ident, sizeof Ident);
     if (memcmp(Ident, ELFMAG, SELFMAG) != 0)
-      throw EElfError("not an ELF file");
+      throw EElfError("это не библиотека (файл не в формате ELF)");
     if (Ident[EI_CLASS] != ELFCLASS64)
-      throw EElfError("not a 64-bit ELF file");
+      throw EElfError("это 32-битная библиотека, а нужна 64-битная");
     if (Ident[EI_DATA] != HostData)
-      throw EElfError("ELF file of another byte order");
+      throw EElfError("библиотека для процессора с другим порядком байтов");
     Elf64_Ehdr H;
     ReadAt(0, &H, sizeof H);
     if (H.e_machine != HostMachine)
-      throw EElfError("ELF file of another machine");
+      throw EElfError("библиотека для процессора другого типа");
     if (H.e_type != ET_DYN && H.e_type != ET_EXEC)
-      throw EElfError("ELF file that is neither a library nor a program");
+      throw EElfError("файл ELF не является ни библиотекой, ни программой");
     if (H.e_phnum != 0 && H.e_phentsize != sizeof(Elf64_Phdr))
-      throw EElfError("unexpected program header size");
+      throw EElfError("файл повреждён: неверный размер заголовка сегмента");
     if (H.e_shnum != 0 && H.e_shentsize != sizeof(Elf64_Shdr))
-      throw EElfError("unexpected section header size");
+      throw EElfError("файл повреждён: неверный размер заголовка раздела");
     FPhOff = H.e_phoff;
     FPhNum = H.e_phnum;
     FShOff = H.e_shoff;
     FShNum = H.e_shnum;
     FShStrNdx = H.e_shstrndx;
     if (!RangeInside(FPhOff, uint64_t(FPhNum) * sizeof(Elf64_Phdr), FSize))
-      throw EElfError("program headers outside the file");
+      throw EElfError("файл обрезан или повреждён: заголовки сегментов за концом файла");
     if (!RangeInside(FShOff, uint64_t(FShNum) * sizeof(Elf64_Shdr), FSize))
-      throw EElfError("section headers outside the file");
+      throw EElfError("файл обрезан или повреждён: заголовки разделов за концом файла");
   } catch (...) {
     close(FHandle);
     throw;
@@ -101,14 +101,16 @@ TElfFile::~TElfFile() {
 
 void TElfFile::ReadAt(uint64_t Offset, void* Buffer, uint64_t Size) {
   if (!RangeInside(Offset, Size, FSize))
-    throw EElfError("data outside the file");
+    throw EElfError("файл обрезан или повреждён: данные за концом файла");
   auto* P = static_cast<char*>(Buffer);
   while (Size > 0) {
     ssize_t N = pread(FHandle, P, Size, static_cast<off_t>(Offset));
     if (N < 0 && errno == EINTR)
       continue;
-    if (N <= 0)
-      throw EElfError("read error");
+    if (N < 0)
+      throw EElfError(SysErrorMessage(errno));
+    if (N == 0)
+      throw EElfError("файл обрезан: он стал короче во время чтения");
     P += N;
     Offset += static_cast<uint64_t>(N);
     Size -= static_cast<uint64_t>(N);
@@ -124,13 +126,13 @@ uint64_t TElfFile::VirtualToOffset(uint64_t Address, uint64_t Size) {
     if (Address >= P.p_vaddr && Address - P.p_vaddr < P.p_filesz) {
       uint64_t Delta = Address - P.p_vaddr;
       if (Size > P.p_filesz - Delta)
-        throw EElfError("string table crosses its segment");
+        throw EElfError("файл повреждён: таблица строк выходит за свой сегмент");
       if (!RangeInside(P.p_offset, P.p_filesz, FSize))
-        throw EElfError("segment outside the file");
+        throw EElfError("файл обрезан или повреждён: сегмент за концом файла");
       return P.p_offset + Delta;
     }
   }
-  throw EElfError("address outside every segment");
+  throw EElfError("файл повреждён: адрес вне всех сегментов");
 }
 
 void TElfFile::ReadDynamic(TDynamic& Dyn) {
@@ -140,11 +142,11 @@ void TElfFile::ReadDynamic(TDynamic& Dyn) {
     if (P.p_type != PT_DYNAMIC)
       continue;
     if (!RangeInside(P.p_offset, P.p_filesz, FSize))
-      throw EElfError("dynamic section outside the file");
+      throw EElfError("файл обрезан или повреждён: динамический раздел за концом файла");
     Dyn.Present = true;
     uint64_t Count = P.p_filesz / sizeof(Elf64_Dyn);
     if (Count > MaxDynamicEntries)
-      throw EElfError("dynamic section too large");
+      throw EElfError("файл повреждён: слишком большой динамический раздел");
     for (uint64_t K = 0; K < Count; ++K) {
       Elf64_Dyn D;
       ReadAt(P.p_offset + K * sizeof D, &D, sizeof D);
@@ -181,13 +183,13 @@ void TElfFile::ReadDynamic(TDynamic& Dyn) {
 
 std::string TElfFile::ReadString(uint64_t TableOffset, uint64_t TableSize, uint64_t Index) {
   if (Index >= TableSize)
-    throw EElfError("string outside its table");
+    throw EElfError("файл повреждён: строка вне своей таблицы");
   uint64_t Max = std::min(TableSize - Index, MaxStringLength + 1);
   std::string S(Max, '\0');
   ReadAt(TableOffset + Index, S.data(), Max);
   size_t End = S.find('\0');
   if (End == std::string::npos)
-    throw EElfError("unterminated or overlong string");
+    throw EElfError("файл повреждён: незавершённая или слишком длинная строка");
   S.resize(End);
   return S;
 }
@@ -199,7 +201,7 @@ std::vector<std::string> TElfFile::GetNeeded() {
   if (Dyn.Needed.empty())
     return Result;
   if (!Dyn.HasStrTab || !Dyn.HasStrSz)
-    throw EElfError("dynamic section without its string table");
+    throw EElfError("файл повреждён: у динамического раздела нет таблицы строк");
   uint64_t Table = VirtualToOffset(Dyn.StrTab, Dyn.StrSz);
   for (uint64_t Index : Dyn.Needed)
     Result.push_back(ReadString(Table, Dyn.StrSz, Index));
@@ -213,7 +215,7 @@ std::vector<std::string> TElfFile::GetRunPaths() {
   if (!Dyn.HasRunPath && !Dyn.HasRPath)
     return Result;
   if (!Dyn.HasStrTab || !Dyn.HasStrSz)
-    throw EElfError("dynamic section without its string table");
+    throw EElfError("файл повреждён: у динамического раздела нет таблицы строк");
   uint64_t Table = VirtualToOffset(Dyn.StrTab, Dyn.StrSz);
   std::string Paths = ReadString(Table, Dyn.StrSz, Dyn.HasRunPath ? Dyn.RunPath : Dyn.RPath);
   size_t Start = 0;
@@ -235,7 +237,7 @@ bool TElfFile::ReadSection(const char* Name, std::string& Data, uint64_t MaxSize
   Elf64_Shdr Names;
   ReadAt(FShOff + uint64_t(FShStrNdx) * sizeof Names, &Names, sizeof Names);
   if (Names.sh_type != SHT_STRTAB || !RangeInside(Names.sh_offset, Names.sh_size, FSize))
-    throw EElfError("section names outside the file");
+    throw EElfError("файл обрезан или повреждён: имена разделов за концом файла");
   for (uint16_t I = 0; I < FShNum; ++I) {
     Elf64_Shdr S;
     ReadAt(FShOff + uint64_t(I) * sizeof S, &S, sizeof S);
@@ -246,7 +248,7 @@ bool TElfFile::ReadSection(const char* Name, std::string& Data, uint64_t MaxSize
     if (S.sh_type == SHT_NOBITS || S.sh_size > MaxSize)
       return false;
     if (!RangeInside(S.sh_offset, S.sh_size, FSize))
-      throw EElfError("section outside the file");
+      throw EElfError("файл обрезан или повреждён: раздел за концом файла");
     Data.resize(S.sh_size);
     ReadAt(S.sh_offset, Data.data(), S.sh_size);
     return true;

@@ -14,8 +14,9 @@
 
 namespace Deskbay {
 
-// A file that is not a readable ELF object of this machine; the message
-// says what is wrong, for developers.
+// A file that is not a readable ELF object of this machine; the message is
+// the reason in Russian, without the file's name (whoever reports it names
+// the file): "это 32-битная библиотека, а нужна 64-битная".
 class COREKIT_API EElfError : public Exception {
 public:
   using Exception::Exception;

@@ -2,7 +2,8 @@
 
 #include "Streams.h"
 
-#include <fstream>
+#include <cerrno>
+#include <unordered_map>
 
 namespace Deskbay {
 
@@ -43,14 +44,26 @@ std::string OneLine(std::string S) {
 
 std::vector<std::string> TIniFile::ReadLines() const {
   std::vector<std::string> Lines;
-  std::ifstream In(FFileName, std::ios::binary);
-  if (!In)
+  FReadError.clear();
+  std::string Text;
+  try {
+    Text = ReadFileLimited(FFileName, MaxFileSize);
+  } catch (const EFOpenError& E) {
+    // No file (nor the folder it would be in) is no error: it reads empty.
+    if (E.GetErrorCode() != ENOENT && E.GetErrorCode() != ENOTDIR)
+      FReadError = E.Message();
     return Lines;
-  std::string Line;
-  while (std::getline(In, Line)) {
-    if (!Line.empty() && Line.back() == '\r')
-      Line.pop_back();
-    Lines.push_back(std::move(Line));
+  }
+  size_t Start = 0;
+  while (Start < Text.size()) {
+    size_t End = Text.find('\n', Start);
+    if (End == std::string::npos)
+      End = Text.size();
+    size_t Stop = End;
+    if (Stop > Start && Text[Stop - 1] == '\r')
+      --Stop;
+    Lines.emplace_back(Text, Start, Stop - Start);
+    Start = End + 1;
   }
   return Lines;
 }
@@ -60,6 +73,15 @@ void TIniFile::WriteLines(const std::vector<std::string>& Lines) {
   for (const std::string& L : Lines)
     Text += L + "\n";
   SaveFileAtomically(FFileName, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+}
+
+// The file's lines for a change; raises when the file is there but could
+// not be read, so that a write never replaces what nobody has seen.
+std::vector<std::string> TIniFile::ReadLinesToChange() {
+  std::vector<std::string> Lines = ReadLines();
+  if (!FReadError.empty())
+    throw EFOpenError(FReadError);
+  return Lines;
 }
 
 std::string TIniFile::ReadString(const std::string& Section, const std::string& Key,
@@ -93,27 +115,42 @@ bool TIniFile::ValueExists(const std::string& Section, const std::string& Key) c
 }
 
 void TIniFile::ReadSection(const std::string& Section, TStringList& Keys) const {
+  std::vector<std::pair<std::string, std::string>> Values;
+  ReadSectionValues(Section, Values);
   std::vector<std::string> Result;
+  Result.reserve(Values.size());
+  for (auto& KV : Values)
+    Result.push_back(std::move(KV.first));
+  Keys.SetLines(Result);
+}
+
+void TIniFile::ReadSectionValues(const std::string& Section,
+                                 std::vector<std::pair<std::string, std::string>>& Values) const {
+  Values.clear();
+  std::unordered_map<std::string, bool> Seen; // by upper-cased key
   bool In = false;
   std::string Name, K, V;
   for (const std::string& L : ReadLines()) {
     if (SectionOf(L, Name))
       In = SameText(Name, Section);
-    else if (In && KeyValueOf(L, K, V)) {
-      bool Seen = false;
-      for (const std::string& R : Result)
-        Seen = Seen || SameText(R, K);
-      if (!Seen)
-        Result.push_back(K);
-    }
+    else if (In && KeyValueOf(L, K, V) && Seen.emplace(UpperCase(K), true).second)
+      Values.emplace_back(K, V);
   }
-  Keys.SetLines(Result);
 }
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
-  std::vector<std::string> Lines = ReadLines();
-  const std::string NewLine = Trim(OneLine(Key)) + "=" + OneLine(Value);
+  WriteStrings(Section, {{Key, Value}});
+}
+
+void TIniFile::WriteStrings(const std::string& Section,
+                            const std::vector<std::pair<std::string, std::string>>& Values) {
+  if (Values.empty())
+    return;
+  std::vector<std::string> Lines = ReadLinesToChange();
+  // Where each key of the section's first occurrence stands (the first of
+  // a repeated key counts), and the line new keys follow.
+  std::unordered_map<std::string, size_t> Where;
   std::string Name, K, V;
   bool In = false;
   long LastInSection = -1; // the section's header or last key line
@@ -125,27 +162,37 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key,
       if (In)
         LastInSection = static_cast<long>(I);
     } else if (In && KeyValueOf(Lines[I], K, V)) {
-      if (SameText(K, Key)) {
-        Lines[I] = NewLine;
-        WriteLines(Lines);
-        return;
-      }
+      Where.emplace(UpperCase(K), I);
       LastInSection = static_cast<long>(I);
     }
   }
+  std::vector<std::string> Added;
+  std::unordered_map<std::string, size_t> AddedAt;
+  for (const auto& [Key, Value] : Values) {
+    const std::string NewLine = Trim(OneLine(Key)) + "=" + OneLine(Value);
+    const std::string Upper = UpperCase(Trim(OneLine(Key)));
+    if (auto It = Where.find(Upper); It != Where.end())
+      Lines[It->second] = NewLine;
+    else if (auto Again = AddedAt.find(Upper); Again != AddedAt.end())
+      Added[Again->second] = NewLine; // a key given twice: the later value
+    else {
+      AddedAt.emplace(Upper, Added.size());
+      Added.push_back(NewLine);
+    }
+  }
   if (LastInSection >= 0)
-    Lines.insert(Lines.begin() + LastInSection + 1, NewLine);
-  else {
+    Lines.insert(Lines.begin() + LastInSection + 1, Added.begin(), Added.end());
+  else if (!Added.empty()) {
     if (!Lines.empty() && !Trim(Lines.back()).empty())
       Lines.push_back("");
     Lines.push_back("[" + OneLine(Section) + "]");
-    Lines.push_back(NewLine);
+    Lines.insert(Lines.end(), Added.begin(), Added.end());
   }
   WriteLines(Lines);
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
-  std::vector<std::string> Lines = ReadLines(), Kept;
+  std::vector<std::string> Lines = ReadLinesToChange(), Kept;
   std::string Name;
   bool In = false, Erased = false;
   for (const std::string& L : Lines) {
@@ -161,7 +208,7 @@ void TIniFile::EraseSection(const std::string& Section) {
 }
 
 void TIniFile::DeleteKey(const std::string& Section, const std::string& Key) {
-  std::vector<std::string> Lines = ReadLines(), Kept;
+  std::vector<std::string> Lines = ReadLinesToChange(), Kept;
   std::string Name, K, V;
   bool In = false, Deleted = false;
   for (const std::string& L : Lines) {

@@ -200,7 +200,7 @@ TModuleHandle TModuleManager::InternalMount(const std::string& Name,
     // by itself is left to the loader.
     if (!RequiredBy.empty() && LoaderFinds(Name, RequiredBy))
       return nullptr;
-    throw Exception(Format("Module \"%s\" not found.", Name.c_str()));
+    throw Exception(Format("Модуль \"%s\" не найден.", Name.c_str()));
   }
 
   std::string Key = UpperCase(BaseName(Path));
@@ -209,8 +209,10 @@ TModuleHandle TModuleManager::InternalMount(const std::string& Name,
   std::vector<std::string> Needed;
   try {
     Needed = TElfFile(Path).GetNeeded();
-  } catch (const EElfError&) {
-    throw Exception(Format("Can't open file \"%s\".", Path.c_str()));
+  } catch (const EElfError& E) {
+    // What the reader found is the reason: a 32-bit, cut or script file.
+    throw Exception(
+        WithFullStop(Format("Не удалось прочитать модуль \"%s\": %s", Path.c_str(), E.what())));
   }
 
   GMounting.insert(Key);
@@ -285,7 +287,7 @@ TMountedModule* TModuleManager::GetModule(const std::string& Name) {
 TMountedModule* TModuleManager::FindModule(const std::string& Name) {
   TMountedModule* Record = GetModule(Name);
   if (!Record)
-    throw Exception(Format("Module \"%s\" is not mounted.", Name.c_str()));
+    throw Exception(Format("Модуль \"%s\" не подключён.", Name.c_str()));
   return Record;
 }
 
@@ -300,8 +302,8 @@ TModuleHandle SafeLoadPackage(const std::string& FileName) {
   TModuleHandle Handle = dlopen(FileName.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!Handle) {
     const char* Reason = dlerror();
-    throw Exception(
-        Format("Can't load package \"%s\": %s", FileName.c_str(), Reason ? Reason : ""));
+    throw Exception(WithFullStop(Format("Не удалось загрузить модуль \"%s\": %s", FileName.c_str(),
+                                        Reason ? Reason : "неизвестная ошибка")));
   }
   auto Init = reinterpret_cast<void (*)()>(GetPackageProcAddress(Handle, PackageInitExport));
   if (!Init)
@@ -316,7 +318,7 @@ TModuleHandle SafeLoadPackage(const std::string& FileName) {
     Error = E.what();
     Failed = true;
   } catch (...) {
-    Error = Format("Can't load package \"%s\": unknown error", FileName.c_str());
+    Error = Format("Не удалось загрузить модуль \"%s\": неизвестная ошибка.", FileName.c_str());
     Failed = true;
   }
   if (Failed) {

@@ -62,6 +62,9 @@ public:
 
   // Loads the package file named Name (and, first, every package it
   // requires) unless a module of that file name is already in the process.
+  // Raises "Модуль \"%s\" не найден." when no file is known for a package,
+  // and "Не удалось прочитать модуль \"%s\": <reason>." when the file is no
+  // library of this machine (the ELF reader's reason).
   TModuleHandle MountModule(const std::string& Name);
   // Unloads a recorded package; names not in the table are ignored.
   void UnmountModule(const std::string& Name);
@@ -72,7 +75,7 @@ public:
   bool IsModuleResident(const std::string& Name);
 
   // The record of that name, or nullptr / the error
-  // "Module \"%s\" is not mounted.".
+  // "Модуль \"%s\" не подключён.".
   TMountedModule* GetModule(const std::string& Name);
   TMountedModule* FindModule(const std::string& Name);
   int GetModuleCount();
@@ -89,7 +92,7 @@ private:
 };
 
 // Loads the library and runs its initialisation. Raises
-// "Can't load package \"%s\": %s" with the loader's reason; an exception
+// "Не удалось загрузить модуль \"%s\": %s." with the loader's reason; an exception
 // from the initialisation unloads the library and comes back as a plain
 // error with the same message.
 COREKIT_API TModuleHandle SafeLoadPackage(const std::string& FileName);

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace Deskbay {
@@ -26,10 +29,6 @@ constexpr int64_t CopyChunk = 64 * 1024;
 EReadError::EReadError() : EStreamError("Stream read error") {}
 
 EWriteError::EWriteError() : EStreamError("Stream write error") {}
-
-std::string SysErrorMessage(int Error) {
-  return std::generic_category().message(Error);
-}
 
 // --- TStream ---
 
@@ -250,6 +249,40 @@ void TFileStream::Close() {
     RaiseFileError("Не удалось записать файл \"%s\": %s", errno);
 }
 
+std::string ReadFileLimited(const std::string& FileName, int64_t MaxSize) {
+  const char* const Fmt = "Не удалось прочитать файл \"%s\": %s";
+  std::unique_ptr<TFileStream> File;
+  try {
+    File = std::make_unique<TFileStream>(FileName, fmOpenRead);
+  } catch (const EFOpenError& E) {
+    const std::string Reason =
+        E.GetErrorCode() == EINVAL ? "это не обычный файл" : SysErrorMessage(E.GetErrorCode());
+    throw EFOpenError(Format(Fmt, FileName.c_str(), Reason.c_str()), E.GetErrorCode());
+  }
+  const auto TooLarge = [&] {
+    return EFOpenError(
+        Format(Fmt, FileName.c_str(),
+               Format("файл больше %lld байт", static_cast<long long>(MaxSize)).c_str()),
+        EFBIG);
+  };
+  if (File->GetSize() > MaxSize)
+    throw TooLarge();
+  std::string Text;
+  char Buffer[16384];
+  for (;;) {
+    const int64_t N = File->Read(Buffer, sizeof Buffer);
+    if (N <= 0)
+      break;
+    Text.append(Buffer, static_cast<size_t>(N));
+    if (static_cast<int64_t>(Text.size()) > MaxSize)
+      throw TooLarge();
+  }
+  if (File->GetLastError() != 0)
+    throw EFOpenError(Format(Fmt, FileName.c_str(), SysErrorMessage(File->GetLastError()).c_str()),
+                      File->GetLastError());
+  return Text;
+}
+
 namespace {
 
 // As many links as the system itself follows in one path.
@@ -330,23 +363,110 @@ TSaveTarget ResolveSaveTarget(const std::string& FileName) {
   return T;
 }
 
+std::string FolderOf(const std::string& Path) {
+  const size_t Slash = Path.rfind('/');
+  if (Slash == std::string::npos)
+    return ".";
+  return Slash == 0 ? "/" : Path.substr(0, Slash);
+}
+
+// An existing file the user may not write is refused before anything is
+// made beside it.
+void CheckWritable(const TSaveTarget& Target, const std::string& FileName) {
+  int Error = 0;
+  if (::access(Target.Path.c_str(), W_OK) != 0)
+    Error = errno == EROFS ? EROFS : EACCES;
+  else if ((Target.St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    Error = EACCES; // the superuser passes every check, but the file says no
+  if (Error == EROFS)
+    RaiseSaveError(FileName, EROFS);
+  if (Error != 0)
+    throw EFOpenError(
+        Format("Не удалось сохранить файл \"%s\": файл защищён от записи.", FileName.c_str()),
+        Error);
+}
+
+// The temporary name of a save: "<target>.<pid>-<counter>-<time>.tmp".
+std::string TempNameFor(const std::string& Target, unsigned Counter) {
+  return Format("%s.%d-%u-%ld.tmp", Target.c_str(), static_cast<int>(::getpid()), Counter,
+                static_cast<long>(std::time(nullptr)));
+}
+
+bool AllDigits(const std::string& S) {
+  return !S.empty() && S.size() <= 20 &&
+         std::all_of(S.begin(), S.end(), [](char C) { return C >= '0' && C <= '9'; });
+}
+
+// Whether Name is one of TempNameFor's names; Pid is the process that made it.
+bool IsTempName(const std::string& Name, long& Pid) {
+  if (Name.size() < 5 || Name.compare(Name.size() - 4, 4, ".tmp") != 0)
+    return false;
+  const std::string Stem = Name.substr(0, Name.size() - 4);
+  const size_t Dot = Stem.rfind('.');
+  if (Dot == std::string::npos || Dot == 0)
+    return false;
+  const std::string Tag = Stem.substr(Dot + 1);
+  const size_t Dash1 = Tag.find('-');
+  const size_t Dash2 = Dash1 == std::string::npos ? Dash1 : Tag.find('-', Dash1 + 1);
+  if (Dash2 == std::string::npos || !AllDigits(Tag.substr(0, Dash1)) ||
+      !AllDigits(Tag.substr(Dash1 + 1, Dash2 - Dash1 - 1)) || !AllDigits(Tag.substr(Dash2 + 1)))
+    return false;
+  Pid = std::strtol(Tag.c_str(), nullptr, 10);
+  return true;
+}
+
+bool ProcessIsGone(long Pid) {
+  return Pid <= 0 || Pid > INT32_MAX || (::kill(static_cast<pid_t>(Pid), 0) != 0 && errno == ESRCH);
+}
+
+// Removes what interrupted saves left in Folder (see SaveFileAtomically).
+// Best effort: a folder that cannot be listed, or a file that cannot be
+// removed, is left as it is.
+void RemoveLeftovers(const std::string& Folder, time_t SaveStarted) {
+  constexpr time_t ADay = 24 * 60 * 60;
+  DIR* D = ::opendir(Folder.c_str());
+  if (!D)
+    return;
+  const int Fd = ::dirfd(D);
+  while (const dirent* E = ::readdir(D)) {
+    long Pid = 0;
+    if (!IsTempName(E->d_name, Pid))
+      continue;
+    struct stat St;
+    if (::fstatat(Fd, E->d_name, &St, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(St.st_mode) ||
+        St.st_uid != ::geteuid())
+      continue;
+    const bool Abandoned = St.st_mtime < SaveStarted && ProcessIsGone(Pid);
+    if (Abandoned || St.st_mtime < SaveStarted - ADay)
+      (void)::unlinkat(Fd, E->d_name, 0);
+  }
+  ::closedir(D);
+}
+
 // A new, exclusively created file beside Target. A failure names the file
 // the user asked for, not the temporary one.
 std::unique_ptr<TFileStream> CreateTempBeside(const std::string& Target,
                                               const std::string& FileName, std::string& TempName) {
   static std::atomic<unsigned> Counter{0};
   for (int Attempt = 0;; ++Attempt) {
-    TempName = Format("%s.%d-%u-%ld.tmp", Target.c_str(), static_cast<int>(::getpid()),
-                      Counter.fetch_add(1), static_cast<long>(std::time(nullptr)));
+    TempName = TempNameFor(Target, Counter.fetch_add(1));
     try {
       return std::make_unique<TFileStream>(TempName, fmCreateNew);
     } catch (const EFOpenError& E) {
+      const int Error = E.GetErrorCode();
       // Only a name that happens to be taken is worth another try.
-      if (E.GetErrorCode() == EEXIST && Attempt < 100)
+      if (Error == EEXIST && Attempt < 100)
         continue;
+      // The file itself may well be writable: it is the folder that is not.
+      if (Error == EACCES || Error == EPERM || Error == EROFS)
+        throw EFOpenError(Format("Не удалось сохранить файл \"%s\": в папку \"%s\" нельзя "
+                                 "записывать (%s).",
+                                 FileName.c_str(), FolderOf(Target).c_str(),
+                                 SysErrorMessage(Error).c_str()),
+                          Error);
       throw EFOpenError(Format("Не удалось создать файл \"%s\": %s", FileName.c_str(),
-                               SysErrorMessage(E.GetErrorCode()).c_str()),
-                        E.GetErrorCode());
+                               SysErrorMessage(Error).c_str()),
+                        Error);
     }
   }
 }
@@ -382,6 +502,9 @@ void SaveFileAtomically(const std::string& FileName, const std::function<void(TS
     File.Close();
     return;
   }
+  if (Target.Exists)
+    CheckWritable(Target, FileName);
+  const time_t Started = std::time(nullptr);
   std::string TempName;
   std::unique_ptr<TFileStream> File = CreateTempBeside(Target.Path, FileName, TempName);
   try {
@@ -402,6 +525,7 @@ void SaveFileAtomically(const std::string& FileName, const std::function<void(TS
     ::unlink(TempName.c_str());
     throw;
   }
+  RemoveLeftovers(FolderOf(Target.Path), Started);
 }
 
 } // namespace Deskbay

@@ -137,8 +137,12 @@ private:
   int FLastError = 0;
 };
 
-// The system's text for an errno value.
-COREKIT_API std::string SysErrorMessage(int Error);
+// The whole contents of a small regular file, read through TFileStream: a
+// device, a pipe or a folder is refused at once, and a file larger than
+// MaxSize is refused without reading it (nor more than MaxSize + 1 bytes of
+// one that grows meanwhile). Raises EFOpenError with the file's name and
+// the reason: "Не удалось прочитать файл \"%s\": %s" (EFBIG when too large).
+COREKIT_API std::string ReadFileLimited(const std::string& FileName, int64_t MaxSize);
 
 // Writes a file so that it is never left half-written: Write fills a new
 // temporary file beside the target, which is synced and then renamed over
@@ -151,6 +155,18 @@ COREKIT_API std::string SysErrorMessage(int Error);
 // is an error naming FileName. An existing target that is not a regular
 // file (a device such as /dev/null, a FIFO, a terminal) is opened and
 // written into directly, never replaced.
+//
+// A file the user may not write is refused, never replaced: EFOpenError with
+// the code EACCES (EROFS on a read-only file system). The permission bits
+// decide even for the superuser, for whom the system checks none: a file
+// with no write bit at all has been made read-only on purpose. A folder that
+// cannot be written is named as the reason, with its own code (EACCES,
+// EPERM or EROFS).
+//
+// After a save, temporary files of this writer's naming scheme that an
+// interrupted save left in the same folder are removed: only regular files
+// of this user whose writing process is gone and which are older than the
+// save, or which are older than a day.
 COREKIT_API void SaveFileAtomically(const std::string& FileName,
                                     const std::function<void(TStream&)>& Write);
 

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <system_error>
 #include <vector>
 
 namespace Deskbay {
@@ -160,6 +162,44 @@ bool SameText(std::string_view A, std::string_view B) {
     if (AsciiUpper(A[I]) != AsciiUpper(B[I]))
       return false;
   return true;
+}
+
+std::string SysErrorMessage(int Error) {
+  switch (Error) {
+  case EACCES:
+    return "нет прав доступа";
+  case ENOENT:
+    return "нет такого файла или папки";
+  case ENOSPC:
+    return "на диске не осталось места";
+  case EISDIR:
+    return "это папка, а не файл";
+  case EROFS:
+    return "файловая система доступна только для чтения";
+  case EEXIST:
+    return "файл уже существует";
+  case ENOTDIR:
+    return "часть пути не является папкой";
+  case ENAMETOOLONG:
+    return "слишком длинное имя файла";
+  case ELOOP:
+    return "слишком много символьных ссылок подряд (возможно, они замкнуты в кольцо)";
+  case EIO:
+    return "ошибка ввода-вывода";
+  default:
+    return std::generic_category().message(Error);
+  }
+}
+
+std::string WithFullStop(std::string_view Text) {
+  std::string Result(Text);
+  while (!Result.empty() && (Result.back() == ' ' || Result.back() == '\n'))
+    Result.pop_back();
+  const bool Ended = !Result.empty() && (Result.back() == '.' || Result.back() == '!' ||
+                                         Result.back() == '?' || Result.ends_with("…"));
+  if (!Ended && !Result.empty())
+    Result += '.';
+  return Result;
 }
 
 static bool IsBlank(char C) {

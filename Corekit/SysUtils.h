@@ -79,6 +79,15 @@ COREKIT_API std::string VisibleText(std::string_view Text);
 // compared this way.
 COREKIT_API std::string LowerCaseRu(std::string_view S);
 
+// The reason an errno value gives, to follow a colon in a Russian sentence:
+// the common ones in Russian, the system's own text for the rest.
+COREKIT_API std::string SysErrorMessage(int Error);
+
+// Text as a sentence that ends with exactly one full stop: one is added
+// unless Text already ends with ".", "!", "?" or "…". Messages built from
+// another message's text ("…: %s") end this way.
+COREKIT_API std::string WithFullStop(std::string_view Text);
+
 // Leading and trailing characters of code 32 or less removed.
 COREKIT_API std::string Trim(std::string_view S);
 

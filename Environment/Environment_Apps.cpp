@@ -80,14 +80,10 @@ void TAppsForm::lvAppsItemChanged(QTreeWidgetItem* Item, int Column) {
   if (!FHandlerAttached || Column != 0 || !MainForm)
     return;
   std::string Name = Item->text(1).toStdString();
-  bool Running = MainForm->GetAppModule(Name) != nullptr;
   bool Ticked = Item->checkState(0) == Qt::Checked;
   QPointer<TAppsForm> Self = this;
   try {
-    if (Running && !Ticked)
-      MainForm->ShutDownAppModule(Name);
-    else if (!Running && Ticked)
-      MainForm->PowerUpAppModule(Name);
+    MainForm->ChooseAppEnabled(Name, Ticked);
   } catch (const std::exception& E) {
     // The mark stays as the user set it.
     ShowException(E);

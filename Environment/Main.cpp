@@ -225,6 +225,11 @@ void TMainForm::Start(const TShellStart& StartInfo) {
                                  : StartInfo.SettingsFile;
   FSettings = std::make_unique<TIniFile>(SettingsFile);
   FModuleDir = FSettings->ReadString("General", "ModuleDir", FHomeDir);
+  // One message for a file that is there but could not be read (a folder,
+  // a pipe, a device, too large, no permission); the start goes on.
+  if (!FSettings->GetReadError().empty())
+    ShowErrorMessage(WithFullStop(FSettings->GetReadError()) +
+                     " Программа запущена с настройками по умолчанию.");
   if (FModuleDir.empty())
     FModuleDir = FHomeDir;
   else if (FModuleDir[0] != '/')
@@ -242,9 +247,11 @@ void TMainForm::Start(const TShellStart& StartInfo) {
 
 TMainForm::~TMainForm() {
   FDestroying = true;
+  // What the user chose is not dropped without a word.
   try {
     SaveModuleInfo();
-  } catch (const std::exception&) {
+  } catch (const std::exception& E) {
+    ShowException(E);
   }
   // Modules still running go now, with their documents; other shell
   // windows go before the packages whose code they may run.
@@ -455,8 +462,19 @@ void TMainForm::showEvent(QShowEvent* Event) {
 void TMainForm::FirstShow() {
   FShown = true;
   UpdateActions();
-  InitAppModules();
+  FStarting = true;
+  try {
+    InitAppModules();
+  } catch (...) {
+    FStarting = false;
+    throw;
+  }
+  FStarting = false;
   UpdateCaption();
+  // Closed while the start showed its messages: the program ends instead
+  // of going on without its main window.
+  if (FCloseRequested)
+    QTimer::singleShot(0, this, [] { QCoreApplication::quit(); });
 }
 
 void TMainForm::changeEvent(QEvent* Event) {
@@ -478,10 +496,16 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
   } catch (const std::exception& E) {
     ShowException(E);
   }
-  if (MayClose)
+  if (MayClose) {
+    FCloseRequested = true;
+    // A message of the start still open goes with the window.
+    if (FStarting)
+      if (QWidget* Modal = QApplication::activeModalWidget())
+        Modal->close();
     Event->accept();
-  else
+  } else {
     Event->ignore();
+  }
 }
 
 // --- application table ---
@@ -537,19 +561,23 @@ TAppModule* TMainForm::GetAppModules(int Index) const {
 void TMainForm::InitAppModules() {
   if (!FSettings)
     return;
-  TStringList Keys;
-  FSettings->ReadSection("Applications", Keys);
+  // One reading of the section, however many entries it holds.
+  std::vector<std::pair<std::string, std::string>> Entries;
+  FSettings->ReadSectionValues("Applications", Entries);
   FAppNames.clear();
   FAppTitles.clear();
-  for (const std::string& Key : Keys.Lines())
-    FAppNames.push_back({Key, nullptr});
+  for (const auto& Entry : Entries)
+    FAppNames.push_back({Entry.first, nullptr});
   FAppTitles.assign(FAppNames.size(), "");
 
-  for (int I = GetAppCount() - 1; I >= 0; --I) {
+  // An entry that fails stays in the file as the user wrote it; the table
+  // in memory drops it. A close request (the main window closed from one of
+  // the messages, a signal) ends the start at once.
+  for (int I = GetAppCount() - 1; I >= 0 && !FCloseRequested; --I) {
     std::string Name = FAppNames[I].Name;
     bool Enabled;
     std::string Title;
-    ParseAppValue(FSettings->ReadString("Applications", Name, ""), Enabled, Title);
+    ParseAppValue(Entries[I].second, Enabled, Title);
     if (!Title.empty())
       FAppTitles[I] = Title;
     else {
@@ -562,11 +590,12 @@ void TMainForm::InitAppModules() {
         continue;
       }
     }
-    if (Enabled) {
+    if (Enabled && !FCloseRequested) {
       try {
         PowerUpAppModule(Name);
       } catch (const std::exception& E) {
-        ShowErrorMessage(Format("Ошибка инициализации модуля \"%s\": %s.", Name.c_str(), E.what()));
+        ShowErrorMessage(
+            WithFullStop(Format("Ошибка инициализации модуля \"%s\": %s", Name.c_str(), E.what())));
       }
     }
   }
@@ -635,16 +664,36 @@ bool TMainForm::ShutDownAllAppModules() {
   return true;
 }
 
-void TMainForm::SaveModuleInfo() {
-  if (!FListsCreated || !FSettings)
-    return;
-  FSettings->EraseSection("Applications");
-  for (size_t I = 0; I < FAppNames.size(); ++I) {
-    const std::string& Name = FAppNames[I].Name;
-    bool Active = std::any_of(FActiveApps.begin(), FActiveApps.end(),
-                              [&](const std::string& A) { return A == Name; });
-    FSettings->WriteString("Applications", Name, FormatAppValue(Active, FAppTitles[I]));
+void TMainForm::ChooseAppEnabled(const std::string& Name, bool Enabled) {
+  const bool Running = GetAppModule(Name) != nullptr;
+  auto Remember = [&] {
+    auto It = std::find_if(FUserChoices.begin(), FUserChoices.end(),
+                           [&](const auto& C) { return SameText(C.first, Name); });
+    if (It != FUserChoices.end())
+      It->second = Enabled;
+    else
+      FUserChoices.emplace_back(Name, Enabled);
+  };
+  if (Running && !Enabled) {
+    if (ShutDownAppModule(Name))
+      Remember();
+  } else if (!Running && Enabled) {
+    Remember(); // also when the start fails: the user wants it
+    PowerUpAppModule(Name);
   }
+}
+
+void TMainForm::SaveModuleInfo() {
+  if (!FListsCreated || !FSettings || FUserChoices.empty())
+    return;
+  std::vector<std::pair<std::string, std::string>> Values;
+  for (const auto& [Name, Enabled] : FUserChoices) {
+    const int I = AppIndex(Name);
+    if (I >= 0)
+      Values.emplace_back(FAppNames[I].Name, FormatAppValue(Enabled, FAppTitles[I]));
+  }
+  FSettings->WriteStrings("Applications", Values);
+  FUserChoices.clear();
 }
 
 void TMainForm::UpdateCaption() {

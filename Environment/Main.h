@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QMenu;
@@ -163,6 +164,14 @@ public:
   void PowerUpAppModule(const std::string& Name);
   bool ShutDownAppModule(const std::string& Name);
   bool ShutDownAllAppModules();
+  // The user switched an application on or off (the applications window):
+  // it is started or shut down now, and the choice is what SaveModuleInfo
+  // keeps for the next start. A shutdown that a document refuses changes
+  // nothing; a start that fails keeps the choice and passes the error on.
+  void ChooseAppEnabled(const std::string& Name, bool Enabled);
+  // Writes back to the settings file what the user chose since the start,
+  // in one write; every other line of the file stays as it was. Nothing
+  // chosen, nothing written.
   void SaveModuleInfo();
   void UpdateCaption();
   // The task bar's title as UpdateCaption set it.
@@ -186,6 +195,8 @@ public:
   // nullptr when no folder for temporary files could be had.
   TTempFileManager* GetTempFiles() const { return FTempFiles.get(); }
   bool GetStartFailed() const { return FStartFailed; }
+  // The main window was closed: no further step of the start runs.
+  bool GetCloseRequested() const { return FCloseRequested; }
 
   // The first show's work: actions, the application modules, the caption.
   void FirstShow();
@@ -273,12 +284,16 @@ private:
   std::vector<std::string> FAppTitles;
   std::string FHomeDir;
   std::vector<std::string> FActiveApps;
+  // What the user chose in the applications window, by name, in order.
+  std::vector<std::pair<std::string, bool>> FUserChoices;
   // The start made the application lists (the table is saved only then).
   bool FListsCreated = false;
   int FIdleJobs = 0;
   std::unique_ptr<TTempFileManager> FTempFiles;
   std::string FApplicationTitle;
   bool FStartFailed = false;
+  bool FCloseRequested = false;
+  bool FStarting = false; // the applications are being started
   bool FDestroying = false;
   bool FUpdateQueued = false;
   QTimer* FIdleJobTimer = nullptr;

@@ -1,10 +1,11 @@
 #include "ShellSettings.h"
 
+#include "Corekit/IniFiles.h"
 #include "Corekit/ModMgr.h"
 #include "Corekit/Streams.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,49 +58,48 @@ TShellStart TShellStart::FromProgram() {
   return Start;
 }
 
-namespace {
-
-bool CopyFile(const std::string& From, const std::string& To) {
-  try {
-    std::ifstream In(From, std::ios::binary);
-    std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-    SaveFileAtomically(To, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
+bool IsInstalledProgram(const std::string& HomeDir) {
+  struct stat St;
+  const std::string Defaults = HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN;
+  return stat(Defaults.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
 }
 
-} // namespace
-
 std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
-  std::string Name = ProgramName + ".ini";
-  std::string Beside = HomeDir + "/" + Name;
-  // The settings an installed program starts from; in the build tree the
-  // file beside the program is its own default.
-  std::string Default = Beside;
-  if (!Exists(Beside))
-    Default = HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN + "/" + Name;
-
-  if (Writable(HomeDir) && (!Exists(Beside) || Writable(Beside))) {
-    if (!Exists(Beside) && Exists(Default))
-      CopyFile(Default, Beside);
+  const std::string Name = ProgramName + ".ini";
+  const std::string Beside = HomeDir + "/" + Name;
+  const bool Installed = IsInstalledProgram(HomeDir);
+  if (!Installed && Writable(HomeDir) && (!Exists(Beside) || Writable(Beside)))
     return Beside;
-  }
-  std::string Config = UserConfigDir();
+  // What the user's own copy starts from.
+  const std::string Default =
+      Installed ? HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN + "/" + Name : Beside;
+
+  const std::string Config = UserConfigDir();
   if (Config.empty())
-    return Exists(Beside) ? Beside : Default;
-  std::string Dir = Config + "/deskbay";
-  std::string Own = Dir + "/" + Name;
+    return Default;
+  const std::string Dir = Config + "/deskbay";
+  const std::string Own = Dir + "/" + Name;
   if (Exists(Own))
     return Own;
-  if (!MakeDirs(Dir) || (Exists(Default) && !CopyFile(Default, Own)))
-    return Exists(Beside) ? Beside : Default;
+  std::string Text;
+  try {
+    Text = ReadFileLimited(Default, TIniFile::MaxFileSize);
+  } catch (const EFOpenError& E) {
+    if (E.GetErrorCode() != ENOENT)
+      return Default; // read again at the start, which says what is wrong
+  }
+  if (!MakeDirs(Dir))
+    return Default;
+  try {
+    SaveFileAtomically(Own, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+  } catch (const std::exception&) {
+    return Default;
+  }
   return Own;
 }
 
 std::string ChooseTempBase(const std::string& HomeDir) {
-  if (Writable(HomeDir))
+  if (!HomeDir.empty() && !IsInstalledProgram(HomeDir) && Writable(HomeDir))
     return HomeDir;
   const char* Tmp = getenv("TMPDIR");
   return Tmp && Tmp[0] == '/' ? Tmp : "/tmp";

@@ -19,17 +19,30 @@ struct ENVIRONMENT_API TShellStart {
   static TShellStart FromProgram();
 };
 
-// The settings file beside the program ("<Home>/<Program>.ini") when that
-// folder can be written; otherwise the user's own copy
-// "$XDG_CONFIG_HOME/deskbay/<Program>.ini" (or "~/.config/..."). A new
-// file starts as a copy of the one beside the program or, for an installed
-// program, of the default installed with it (share/deskbay). When no file
-// can be written at all, one that can be read: writes to it fail quietly.
+// Whether the program in HomeDir is an installed one: the folder its
+// installed defaults go to (share/deskbay, seen from the program's folder)
+// is there. A program in its build tree, or in a folder of its own, has no
+// such folder.
+ENVIRONMENT_API bool IsInstalledProgram(const std::string& HomeDir);
+
+// The settings file. A program that is not installed keeps it beside
+// itself ("<Home>/<Program>.ini") when that folder can be written. An
+// installed program never writes beside itself, whoever runs it: its
+// settings are the user's own copy "$XDG_CONFIG_HOME/deskbay/<Program>.ini"
+// (or "~/.config/..."), made on the first start from the installed default
+// (share/deskbay). The same copy serves a program that is not installed
+// whose folder cannot be written, made from the file beside it.
+//
+// A default that cannot be read is never copied: its own name is answered,
+// so that reading it reports what is wrong, and the copy is made at a later
+// start, once it can be read. When no copy can be made, the default itself
+// is answered: read, and writes to it fail.
 ENVIRONMENT_API std::string ChooseSettingsFile(const std::string& HomeDir,
                                                const std::string& ProgramName);
 
-// The folder temporary files go under: HomeDir when it can be written,
-// otherwise the system's temporary folder.
+// The folder temporary files go under: HomeDir when the program is not
+// installed and the folder can be written, otherwise the system's temporary
+// folder.
 ENVIRONMENT_API std::string ChooseTempBase(const std::string& HomeDir);
 
 // A value of the "Applications" section: the part before the first comma is

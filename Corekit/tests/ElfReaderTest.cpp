@@ -9,6 +9,7 @@
 #include "Corekit/ModMgr.h"
 #include "Corekit/VersionInfo.h"
 
+#include <cerrno>
 #include <cstring>
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -123,24 +124,25 @@ TEST_F(ElfReaderTest, ReadsNeededLibrariesAndTheVersionSection) {
 
 TEST_F(ElfReaderTest, RefusesFilesThatAreNoLibrariesOfThisMachine) {
   EXPECT_EQ(NeededError("plain text, long enough to hold an ELF header if it were one....."),
-            "not an ELF file");
-  EXPECT_EQ(NeededError(""), "data outside the file");
-  EXPECT_EQ(NeededError(Base.substr(0, 40)), "data outside the file");
+            "это не библиотека (файл не в формате ELF)");
+  const std::string Cut = "файл обрезан или повреждён: данные за концом файла";
+  EXPECT_EQ(NeededError(""), Cut);
+  EXPECT_EQ(NeededError(Base.substr(0, 40)), Cut);
 
   std::string Wide = Base;
   Wide[EI_CLASS] = ELFCLASS32;
-  EXPECT_EQ(NeededError(Wide), "not a 64-bit ELF file");
+  EXPECT_EQ(NeededError(Wide), "это 32-битная библиотека, а нужна 64-битная");
 
   std::string Foreign = Base;
   Put<uint16_t>(Foreign, offsetof(Elf64_Ehdr, e_machine), EM_ARM);
-  EXPECT_EQ(NeededError(Foreign), "ELF file of another machine");
+  EXPECT_EQ(NeededError(Foreign), "библиотека для процессора другого типа");
 
   // Cut off before its section headers: no version, and no package.
-  std::string Cut = Base.substr(0, Base.size() / 2);
-  EXPECT_EQ(NeededError(Cut), "section headers outside the file");
-  EXPECT_FALSE(HasVersion(Cut));
-  EXPECT_EQ(MessageOf([&] { TElfFile(Save("")); }), "data outside the file");
-  EXPECT_EQ(MessageOf([&] { TElfFile(Dir / "missing.so"); }).rfind("cannot open", 0), 0u);
+  std::string Half = Base.substr(0, Base.size() / 2);
+  EXPECT_EQ(NeededError(Half), "файл обрезан или повреждён: заголовки разделов за концом файла");
+  EXPECT_FALSE(HasVersion(Half));
+  EXPECT_EQ(MessageOf([&] { TElfFile(Save("")); }), Cut);
+  EXPECT_EQ(MessageOf([&] { TElfFile(Dir / "missing.so"); }), SysErrorMessage(ENOENT));
 }
 
 TEST_F(ElfReaderTest, DynamicSectionPointingOutsideTheFile) {
@@ -148,11 +150,12 @@ TEST_F(ElfReaderTest, DynamicSectionPointingOutsideTheFile) {
   ASSERT_NE(L.DynamicPhdr, 0u);
   std::string Far = User;
   Put<uint64_t>(Far, L.DynamicPhdr + offsetof(Elf64_Phdr, p_offset), User.size() - 8);
-  EXPECT_EQ(NeededError(Far), "dynamic section outside the file");
+  const std::string Outside = "файл обрезан или повреждён: динамический раздел за концом файла";
+  EXPECT_EQ(NeededError(Far), Outside);
 
   std::string Huge = User;
   Put<uint64_t>(Huge, L.DynamicPhdr + offsetof(Elf64_Phdr, p_filesz), ~uint64_t(0) - 4);
-  EXPECT_EQ(NeededError(Huge), "dynamic section outside the file");
+  EXPECT_EQ(NeededError(Huge), Outside);
 
   // A string table address that no segment maps.
   std::string Strtab = User;
@@ -161,7 +164,7 @@ TEST_F(ElfReaderTest, DynamicSectionPointingOutsideTheFile) {
        At += sizeof(Elf64_Dyn))
     if (Get<Elf64_Dyn>(User, At).d_tag == DT_STRTAB)
       Put<uint64_t>(Strtab, At + offsetof(Elf64_Dyn, d_un), 0x7fff00000000ull);
-  EXPECT_EQ(NeededError(Strtab), "address outside every segment");
+  EXPECT_EQ(NeededError(Strtab), "файл повреждён: адрес вне всех сегментов");
 }
 
 TEST_F(ElfReaderTest, VersionSectionThatLiesAboutItsSize) {
@@ -192,7 +195,9 @@ TEST_F(ElfReaderTest, VersionSectionThatLiesAboutItsSize) {
   Manager.OnModuleRequired = [&](TModuleManager*, const std::string&, std::string& Path) {
     Path = File;
   };
-  EXPECT_EQ(MessageOf([&] { Manager.MountModule("f.so"); }), "Can't open file \"" + File + "\".");
+  EXPECT_EQ(MessageOf([&] { Manager.MountModule("f.so"); }),
+            "Не удалось прочитать модуль \"" + File +
+                "\": файл обрезан или повреждён: заголовки сегментов за концом файла.");
 }
 
 TEST_F(ElfReaderTest, FuzzedFilesNeverCrashTheReaders) {

@@ -5,7 +5,9 @@
 #include "TestDir.h"
 
 #include "Corekit/IniFiles.h"
+#include "Corekit/Streams.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +102,90 @@ TEST(IniFilesTest, AFailedWriteLeavesTheFileAndSaysSo) {
   chmod((Dir / "ro").c_str(), 0700);
   EXPECT_NE(Message.find(Dir / "ro/s.ini"), std::string::npos) << Message;
   EXPECT_EQ(ReadFileBytes(Dir / "ro/s.ini"), "[General]\nModuleDir=old\n");
+}
+
+TEST(IniFilesTest, SeveralKeysGoInOneWriteAndEverythingElseStaysWhereItWas) {
+  TTestDir Dir;
+  const std::string Text = "; the shell's settings\n"
+                           "[Applications]\n"
+                           "; switched off while the new version is tried\n"
+                           "Flowapp=0,Исполнитель\n"
+                           "\n"
+                           "# a pupil's note\n"
+                           "Other=1,Другое\n"
+                           "[General]\n"
+                           "ModuleDir=mods\n";
+  WriteFileBytes(Dir / "s.ini", Text);
+  TIniFile Ini(Dir / "s.ini");
+  Ini.WriteStrings("applications",
+                   {{"other", "0,Другое"}, {"New", "1,Новое"}, {"Next", "x"}, {"new", "0,Новое"}});
+  EXPECT_EQ(ReadFileBytes(Dir / "s.ini"), "; the shell's settings\n"
+                                          "[Applications]\n"
+                                          "; switched off while the new version is tried\n"
+                                          "Flowapp=0,Исполнитель\n"
+                                          "\n"
+                                          "# a pupil's note\n"
+                                          "other=0,Другое\n"
+                                          "new=0,Новое\n"
+                                          "Next=x\n"
+                                          "[General]\n"
+                                          "ModuleDir=mods\n");
+  std::vector<std::pair<std::string, std::string>> Values;
+  Ini.ReadSectionValues("APPLICATIONS", Values);
+  EXPECT_EQ(
+      Values,
+      (std::vector<std::pair<std::string, std::string>>{
+          {"Flowapp", "0,Исполнитель"}, {"other", "0,Другое"}, {"new", "0,Новое"}, {"Next", "x"}}));
+  // Nothing to write: the file is not touched.
+  struct stat Before, After;
+  ASSERT_EQ(stat((Dir / "s.ini").c_str(), &Before), 0);
+  Ini.WriteStrings("Applications", {});
+  ASSERT_EQ(stat((Dir / "s.ini").c_str(), &After), 0);
+  EXPECT_EQ(Before.st_ino, After.st_ino);
+}
+
+TEST(IniFilesTest, FilesThatCannotBeReadAreNamedAndNeverOverwritten) {
+  TTestDir Dir;
+  ASSERT_EQ(mkfifo((Dir / "fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (Dir / "zero.ini").c_str()), 0);
+  ASSERT_EQ(mkdir((Dir / "folder.ini").c_str(), 0700), 0);
+  // Just above the limit: refused without being read.
+  WriteFileBytes(Dir / "huge.ini",
+                 "[General]\nModuleDir=x\n" + std::string(TIniFile::MaxFileSize, ';'));
+  struct {
+    const char* Name;
+    std::string Reason;
+  } Cases[] = {{"fifo.ini", "это не обычный файл"},
+               {"zero.ini", "это не обычный файл"},
+               {"folder.ini", SysErrorMessage(EISDIR)},
+               {"huge.ini", "файл больше 1048576 байт"}};
+  for (const auto& C : Cases) {
+    TIniFile Ini(Dir / C.Name);
+    EXPECT_EQ(Ini.ReadString("General", "ModuleDir", "default"), "default") << C.Name;
+    EXPECT_EQ(Ini.GetReadError(),
+              "Не удалось прочитать файл \"" + (Dir / C.Name) + "\": " + C.Reason);
+    EXPECT_EQ(MessageOf([&] { Ini.WriteString("General", "ModuleDir", "y"); }), Ini.GetReadError());
+  }
+  EXPECT_EQ(ReadFileBytes(Dir / "huge.ini").size(), TIniFile::MaxFileSize + 22);
+  struct stat St;
+  ASSERT_EQ(lstat((Dir / "zero.ini").c_str(), &St), 0);
+  EXPECT_TRUE(S_ISLNK(St.st_mode));
+  // A missing file is no error.
+  TIniFile Missing(Dir / "missing.ini");
+  Missing.ReadString("A", "B", "");
+  EXPECT_EQ(Missing.GetReadError(), "");
+
+  if (geteuid() == 0)
+    GTEST_SKIP() << "the superuser reads any file";
+  WriteFileBytes(Dir / "secret.ini", "[General]\nModuleDir=x\n");
+  chmod((Dir / "secret.ini").c_str(), 0200);
+  TIniFile Secret(Dir / "secret.ini");
+  EXPECT_EQ(Secret.ReadString("General", "ModuleDir", "default"), "default");
+  EXPECT_EQ(Secret.GetReadError(), "Не удалось прочитать файл \"" + (Dir / "secret.ini") +
+                                       "\": " + SysErrorMessage(EACCES));
+  EXPECT_THROW(Secret.WriteString("General", "ModuleDir", "y"), EFOpenError);
+  chmod((Dir / "secret.ini").c_str(), 0600);
+  EXPECT_EQ(ReadFileBytes(Dir / "secret.ini"), "[General]\nModuleDir=x\n");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "Corekit/ModMgr.h"
 #include "Corekit/VersionInfo.h"
 
+#include <cerrno>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <thread>
@@ -78,7 +79,7 @@ TEST_F(ModMgrTest, MountsRequiredPackagesFirstAndUnloadsInReverse) {
   EXPECT_EQ(Manager.GetModuleCount(), 0);
   EXPECT_FALSE(Manager.IsModuleResident("FixtureUser.so"));
   EXPECT_EQ(MessageOf([&] { Manager.FindModule("FixtureUser.so"); }),
-            "Module \"FixtureUser.so\" is not mounted.");
+            "Модуль \"FixtureUser.so\" не подключён.");
 }
 
 TEST_F(ModMgrTest, ResidentModulesAreNeverRecordedNorUnloaded) {
@@ -112,13 +113,13 @@ TEST_F(ModMgrTest, FailuresNameTheModuleAndKeepWhatWasMounted) {
   // Without an answer from the owner nothing can be found.
   TModuleManager Lonely;
   EXPECT_EQ(MessageOf([&] { Lonely.MountModule("FixtureUser.so"); }),
-            "Module \"FixtureUser.so\" not found.");
+            "Модуль \"FixtureUser.so\" не найден.");
   EXPECT_EQ(MessageOf([&] { Manager.MountModule("Nowhere.so"); }),
-            "Module \"Nowhere.so\" not found.");
+            "Модуль \"Nowhere.so\" не найден.");
 
   // The required library is neither with the owner nor with the loader.
   EXPECT_EQ(MessageOf([&] { Manager.MountModule("FixtureNeedsGone.so"); }),
-            "Module \"FixtureGone.so\" not found.");
+            "Модуль \"FixtureGone.so\" не найден.");
   EXPECT_FALSE(Manager.IsModuleResident("FixtureNeedsGone.so"));
 
   // An initialisation that throws: its message, and the package is gone.
@@ -126,15 +127,19 @@ TEST_F(ModMgrTest, FailuresNameTheModuleAndKeepWhatWasMounted) {
             "Ошибка при загрузке модуля");
   EXPECT_FALSE(Manager.IsModuleResident("FixtureThrows.so"));
 
-  // Files that are no packages.
-  WriteFileBytes(Dir / "Text.so", "just some text");
+  // Files that are no packages: the reason the reader found is kept.
+  WriteFileBytes(Dir / "Text.so", "#!/bin/sh\necho a script, long enough for an ELF header\n");
   Manager.OnModuleRequired = [&](TModuleManager*, const std::string& Name, std::string& File) {
     File = Dir / Name;
   };
   EXPECT_EQ(MessageOf([&] { Manager.MountModule("Text.so"); }),
-            "Can't open file \"" + (Dir / "Text.so") + "\".");
+            "Не удалось прочитать модуль \"" + (Dir / "Text.so") +
+                "\": это не библиотека (файл не в формате ELF).");
   EXPECT_EQ(MessageOf([&] { Manager.MountModule("Missing.so"); }),
-            "Can't open file \"" + (Dir / "Missing.so") + "\".");
+            "Не удалось прочитать модуль \"" + (Dir / "Missing.so") +
+                "\": " + SysErrorMessage(ENOENT) + ".");
+  EXPECT_EQ(MessageOf([&] { Manager.FindModule("Missing.so"); }),
+            "Модуль \"Missing.so\" не подключён.");
 
   EXPECT_EQ(Manager.GetModuleCount(), 1);
   EXPECT_NE(Manager.GetModule("FixtureBase.so"), nullptr);
@@ -146,8 +151,11 @@ TEST_F(ModMgrTest, SafeLoadPackageReportsTheLoadersReason) {
                                              4) +
                                      std::string(60, '\0'));
   std::string Message = MessageOf([&] { SafeLoadPackage(Dir / "Bad.so"); });
-  EXPECT_EQ(Message.rfind("Can't load package \"" + (Dir / "Bad.so") + "\": ", 0), 0u) << Message;
-  EXPECT_GT(Message.size(), ("Can't load package \"" + (Dir / "Bad.so") + "\": ").size());
+  const std::string Start = "Не удалось загрузить модуль \"" + (Dir / "Bad.so") + "\": ";
+  EXPECT_EQ(Message.rfind(Start, 0), 0u) << Message;
+  EXPECT_GT(Message.size(), Start.size() + 1);
+  EXPECT_EQ(Message.back(), '.');
+  EXPECT_FALSE(Message.ends_with("..")) << Message;
 }
 
 TEST_F(ModMgrTest, ExportsAndRequiredPackagesOfLoadedModules) {

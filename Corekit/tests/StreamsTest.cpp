@@ -10,6 +10,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -365,4 +367,116 @@ TEST(FileStream, ReadingRefusesDevicesAndFifosAtOnce) {
     EXPECT_EQ(MessageOf([&] { TFileStream F(Name, fmOpenRead); }),
               "Не удалось открыть файл \"" + Name + "\": это не обычный файл")
         << Name;
+}
+
+TEST(FileStream, SmallFilesAreReadWholeAndLargerOnesRefusedUnread) {
+  TScratchDir Dir("limited");
+  const std::string File = Dir / "f";
+  SaveText(File, "twelve bytes");
+  EXPECT_EQ(ReadFileLimited(File, 12), "twelve bytes");
+  EXPECT_EQ(MessageOf([&] { ReadFileLimited(File, 11); }),
+            "Не удалось прочитать файл \"" + File + "\": файл больше 11 байт");
+  // A device without end (/dev/zero, also behind a link) and a pipe
+  // without a writer are refused at once, not read until memory runs out.
+  std::filesystem::create_symlink("/dev/zero", Dir / "zero");
+  ASSERT_EQ(::mkfifo((Dir / "fifo").c_str(), 0600), 0);
+  for (const std::string& Name : {Dir / "zero", Dir / "fifo"})
+    EXPECT_EQ(MessageOf([&] { ReadFileLimited(Name, 1 << 20); }),
+              "Не удалось прочитать файл \"" + Name + "\": это не обычный файл");
+  EXPECT_EQ(MessageOf([&] { ReadFileLimited(Dir.Path.string(), 1 << 20); }),
+            "Не удалось прочитать файл \"" + Dir.Path.string() + "\": " + SysErrorMessage(EISDIR));
+  try {
+    ReadFileLimited(Dir / "missing", 10);
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(E.GetErrorCode(), ENOENT);
+  }
+}
+
+TEST(SaveFileAtomically, AReadOnlyFileIsRefusedAndKeptAsItWas) {
+  TScratchDir Dir("readonly");
+  const std::string File = Dir / "f";
+  SaveText(File, "old");
+  ASSERT_EQ(::chmod(File.c_str(), 0444), 0);
+  struct stat Before;
+  ASSERT_EQ(::stat(File.c_str(), &Before), 0);
+  // Refused for every user, the superuser too: the file was made read-only.
+  try {
+    SaveText(File, "new");
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(E.GetErrorCode(), EACCES);
+    EXPECT_EQ(E.Message(), "Не удалось сохранить файл \"" + File + "\": файл защищён от записи.");
+  }
+  struct stat After;
+  ASSERT_EQ(::stat(File.c_str(), &After), 0);
+  EXPECT_EQ(ReadText(File), "old");
+  EXPECT_EQ(After.st_ino, Before.st_ino) << "the file itself, not a copy";
+  EXPECT_EQ(After.st_mode, Before.st_mode);
+  EXPECT_EQ(After.st_gid, Before.st_gid);
+  // Through a link the linked file decides.
+  std::filesystem::create_symlink("f", Dir / "link");
+  EXPECT_THROW(SaveText(Dir / "link", "new"), EFOpenError);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path),
+                          std::filesystem::directory_iterator()),
+            2);
+  // One write bit is enough for its owner.
+  ASSERT_EQ(::chmod(File.c_str(), 0644), 0);
+  SaveText(File, "new");
+  EXPECT_EQ(ReadText(File), "new");
+}
+
+TEST(SaveFileAtomically, AFolderThatCannotBeWrittenIsNamedAsTheReason) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "the superuser writes into any folder";
+  TScratchDir Dir("rofolder");
+  const std::string File = Dir / "f";
+  SaveText(File, "old");
+  ASSERT_EQ(::chmod(Dir.Path.c_str(), 0555), 0);
+  try {
+    SaveText(File, "new");
+    ADD_FAILURE() << "saved into a read-only folder";
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(E.GetErrorCode(), EACCES);
+    EXPECT_EQ(E.Message(), "Не удалось сохранить файл \"" + File + "\": в папку \"" +
+                               Dir.Path.string() + "\" нельзя записывать (" +
+                               SysErrorMessage(EACCES) + ").");
+  }
+  ::chmod(Dir.Path.c_str(), 0755);
+  EXPECT_EQ(ReadText(File), "old");
+}
+
+TEST(SaveFileAtomically, LeftoversOfInterruptedSavesGoWithTheNextSaveIntoTheFolder) {
+  TScratchDir Dir("leftovers");
+  // A process that is surely gone: a child that has ended and been reaped.
+  const pid_t Gone = ::fork();
+  if (Gone == 0)
+    ::_exit(0);
+  ASSERT_GT(Gone, 0);
+  int Status;
+  ASSERT_EQ(::waitpid(Gone, &Status, 0), Gone);
+  const long Now = static_cast<long>(::time(nullptr));
+  auto Make = [&](const std::string& Name, long Age) {
+    const std::string Path = Dir / Name.c_str();
+    SaveText(Path, "x");
+    struct timeval Times[2] = {{Now - Age, 0}, {Now - Age, 0}};
+    ::utimes(Path.c_str(), Times);
+    return Path;
+  };
+  const std::string Killed = Make(Format("a.alg.%d-0-%ld.tmp", int(Gone), Now - 60), 60);
+  const std::string Ancient = Make(Format("b.alg.%d-3-%ld.tmp", int(::getpid()), Now), 2 * 86400);
+  // Not ours, or still being written by a live process.
+  const std::string Running = Make(Format("c.alg.%d-1-%ld.tmp", int(::getpid()), Now - 60), 60);
+  const std::string Fresh = Make(Format("d.alg.%d-1-%ld.tmp", int(Gone), Now), -100);
+  const std::string Pupils = Make("notes.tmp", 2 * 86400);
+  const std::string Odd = Make(Format("e.alg.%d-x-1.tmp", int(Gone)), 2 * 86400);
+  const std::string Link = Dir / Format("f.alg.%d-1-1.tmp", int(Gone)).c_str();
+  std::filesystem::create_symlink("a.alg", Link);
+
+  SaveText(Dir / "a.alg", "saved");
+  for (const std::string& Path : {Killed, Ancient})
+    EXPECT_FALSE(std::filesystem::exists(Path)) << Path;
+  for (const std::string& Path : {Running, Fresh, Pupils, Odd, Link})
+    EXPECT_TRUE(std::filesystem::is_symlink(Path) || std::filesystem::exists(Path)) << Path;
+  EXPECT_EQ(ReadText(Dir / "a.alg"), "saved");
 }

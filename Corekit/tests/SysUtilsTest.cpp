@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <set>
+#include <system_error>
+
 using namespace Deskbay;
 
 TEST(SysUtils, TextHelpersFoldOnlyAscii) {
@@ -51,4 +57,26 @@ TEST(SysUtilsTest, LowerCaseRuFoldsLatinAndCyrillicCapitalsOnly) {
   // Small letters, other scripts, digits and a cut-off sequence stay as they are.
   EXPECT_EQ(LowerCaseRu("яё €5 Ω"), "яё €5 Ω");
   EXPECT_EQ(LowerCaseRu("\xD0"), "\xD0");
+}
+
+TEST(SysUtils, CommonSystemReasonsAreInRussianTheRestAsTheSystemSaysThem) {
+  std::set<std::string> Seen;
+  for (int Error :
+       {EACCES, ENOENT, ENOSPC, EISDIR, EROFS, EEXIST, ENOTDIR, ENAMETOOLONG, ELOOP, EIO}) {
+    const std::string Text = SysErrorMessage(Error);
+    EXPECT_TRUE(Seen.insert(Text).second) << Text;
+    EXPECT_EQ(std::count_if(Text.begin(), Text.end(), [](char C) { return std::isalpha(C); }), 0)
+        << Error << ": " << Text;
+    EXPECT_NE(Text.back(), '.') << "the reason ends a sentence that has its own full stop";
+  }
+  EXPECT_EQ(SysErrorMessage(EPIPE), std::generic_category().message(EPIPE));
+}
+
+TEST(SysUtils, MessagesMadeOfMessagesEndWithOneFullStop) {
+  EXPECT_EQ(WithFullStop("Модуль не найден"), "Модуль не найден.");
+  EXPECT_EQ(WithFullStop("Модуль не найден."), "Модуль не найден.");
+  EXPECT_EQ(WithFullStop("Что это?"), "Что это?");
+  EXPECT_EQ(WithFullStop("и так далее…"), "и так далее…");
+  EXPECT_EQ(WithFullStop("line\n"), "line.");
+  EXPECT_EQ(WithFullStop(""), "");
 }
