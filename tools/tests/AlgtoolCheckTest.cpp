@@ -354,9 +354,12 @@ TEST(AlgtoolCheckTest, MistakesInTheTestFileAreNamedByLineAndNothingRuns) {
       {"=== a\nsteps 5\nsteps 6\n", "строка 3: предел шагов этого случая уже задан в строке 2"},
       {"=== a\n> \xC0\xC1\n", "строка 2: строка не в кодировке UTF-8"},
       {"# только комментарий\n\n", "в нём нет ни одного случая"},
-      // A long line is cut short between two letters, never inside one.
-      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(57, 'x') + "юю\n",
-       "непонятная строка \"ю" + std::string(57, 'x') + "…\""},
+      // A long line is quoted by its first 60 letters, never cut inside one.
+      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(58, 'x') + "юю\n",
+       "непонятная строка \"ю" + std::string(58, 'x') + "ю…\""},
+      // An answer with a NUL byte would pass for what stands before it.
+      {std::string("=== a\n< 2\0junk\n> 2\n", 20), "строка 2: в строке нулевой байт"},
+      {std::string("=== a\n< 1\n# \0\n", 15), "строка 3: в строке нулевой байт"},
   };
   for (const auto& M : Mistakes) {
     SCOPED_TRACE(M.Text);
