@@ -1,6 +1,7 @@
 #include "Algtool_Check.h"
 
 #include "Algtool_Files.h"
+#include "Algtool_Output.h"
 #include "Algtool_Run.h"
 
 #include "Corekit/SysUtils.h"
@@ -41,6 +42,23 @@ std::string WithoutFinalNewlines(std::string S) {
   return S;
 }
 
+// The machine's message with what it quotes from the file cut short: every
+// stretch between double quotes longer than MaxQuotedChars characters ends
+// after them with "…". The machine's own sentences are shorter, so only
+// texts of the file (a block's line, a value) are cut, wherever a quote in
+// the text itself puts the boundaries.
+std::string ShortenQuotedTexts(std::string_view Message) {
+  std::string S;
+  for (;;) {
+    const size_t Quote = Message.find('"');
+    S += Excerpt(Message.substr(0, Quote));
+    if (Quote == std::string_view::npos)
+      return S;
+    S += '"';
+    Message.remove_prefix(Quote + 1);
+  }
+}
+
 // Compares the lines a case prints with the expected ones as they arrive, so
 // the first difference is caught even in a run that prints without end, and
 // stops the run there: the case has failed whatever comes after.
@@ -56,14 +74,13 @@ public:
     if (Index >= FCase.Output.size()) {
       FDiffers = true;
       FResult.Failure = TCaseFailure::ExtraOutput;
-      FResult.Reason = Format("лишняя строка вывода %lld: \"%s\"", static_cast<long long>(FPrinted),
-                              Line.c_str());
+      FResult.Reason = Format("лишняя строка вывода %lld: ", static_cast<long long>(FPrinted)) +
+                       QuotedExcerpt(Line);
     } else if (WithoutTrailingBlanks(Line) != FCase.Output[Index]) {
       FDiffers = true;
       FResult.Failure = TCaseFailure::OutputLine;
-      FResult.Reason =
-          Format("строка вывода %lld: ожидалось \"%s\", выведено \"%s\"",
-                 static_cast<long long>(FPrinted), FCase.Output[Index].c_str(), Line.c_str());
+      FResult.Reason = Format("строка вывода %lld: ожидалось ", static_cast<long long>(FPrinted)) +
+                       QuotedExcerpt(FCase.Output[Index]) + ", выведено " + QuotedExcerpt(Line);
       FResult.Expected = FCase.Output[Index];
     } else {
       return;
@@ -83,10 +100,16 @@ private:
   bool FDiffers = false;
 };
 
+// The error's text as the report carries it, with long quoted texts cut.
+std::string ErrorText(const TRunOutcome& Outcome) {
+  return ShortenQuotedTexts(WithoutFinalNewlines(Outcome.Error));
+}
+
 std::string DescribeError(const TRunOutcome& Outcome) {
+  const std::string Error = OneLine(ErrorText(Outcome));
   if (Outcome.FailedBlock.empty())
-    return OneLine(Outcome.Error);
-  return "ошибка в блоке \"" + Outcome.FailedBlock + "\": " + OneLine(Outcome.Error);
+    return Error;
+  return "ошибка в блоке " + QuotedExcerpt(Outcome.FailedBlock) + ": " + Error;
 }
 
 // Judges a run whose printed lines all matched so far.
@@ -94,7 +117,7 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
               int64_t Printed, TCaseResult& Result) {
   const std::string Expected = Case.ErrorText.empty()
                                    ? std::string("ожидалась ошибка")
-                                   : "ожидалась ошибка с текстом \"" + Case.ErrorText + "\"";
+                                   : "ожидалась ошибка с текстом " + QuotedExcerpt(Case.ErrorText);
   switch (Outcome.End) {
   case TRunEnd::StepLimit:
     Result.Failure = TCaseFailure::StepLimit;
@@ -102,12 +125,12 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
                            static_cast<long long>(Case.MaxSteps));
     return;
   case TRunEnd::Failed:
-    Result.Actual = WithoutFinalNewlines(Outcome.Error);
+    Result.Actual = ErrorText(Outcome);
     if (!Input.GetUnansweredPrompt().empty()) {
       Result.Failure = TCaseFailure::NoAnswer;
-      Result.Actual = Input.GetUnansweredPrompt();
-      Result.Reason =
-          "ответы случая кончились: нет ответа на вопрос \"" + Input.GetUnansweredPrompt() + "\"";
+      Result.Actual = Excerpt(Input.GetUnansweredPrompt());
+      Result.Reason = "ответы случая кончились: нет ответа на вопрос " +
+                      QuotedExcerpt(Input.GetUnansweredPrompt());
       return;
     }
     if (!Case.ExpectsError) {
@@ -139,8 +162,8 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
     Result.Failure = TCaseFailure::MissingOutput;
     Result.OutputLine = static_cast<int>(Printed + 1);
     Result.Expected = Line;
-    Result.Reason = Format("строка вывода %lld: ожидалось \"%s\", но вывод закончился",
-                           static_cast<long long>(Printed + 1), Line.c_str());
+    Result.Reason = Format("строка вывода %lld: ожидалось ", static_cast<long long>(Printed + 1)) +
+                    QuotedExcerpt(Line) + ", но вывод закончился";
   }
 }
 

@@ -1,5 +1,7 @@
 #include "Algtool_CheckReport.h"
 
+#include "Algtool_Output.h"
+
 #include "Corekit/SysUtils.h"
 
 #include <ostream>
@@ -12,7 +14,12 @@ namespace {
 const char* const Columns[] = {"file", "case",     "passed", "failure", "reason",
                                "line", "expected", "actual", "steps"};
 
-std::string CsvField(std::string_view S) {
+// Every text of a row comes from a file or a file name and is made visible
+// first (control characters as escapes), whatever the format: a report is
+// read at a terminal, and a cell or a JSON value is printed by the next
+// program as it is.
+std::string CsvField(std::string_view Text) {
+  const std::string S = VisibleText(Text);
   if (S.find_first_of(",\"\r\n") == std::string_view::npos)
     return std::string(S);
   std::string Q = "\"";
@@ -33,9 +40,10 @@ std::string CsvFileName(const std::string& Name) {
   return Name;
 }
 
-// A JSON string; bytes that are not UTF-8 (a file name may hold any) become
-// U+FFFD.
-std::string JsonString(std::string_view S) {
+// A JSON string of the visible text (where bytes that are not UTF-8 are
+// escapes already; any left would become U+FFFD).
+std::string JsonString(std::string_view Text) {
+  const std::string S = VisibleText(Text);
   std::string J = "\"";
   for (size_t I = 0; I < S.size();) {
     const unsigned char C = static_cast<unsigned char>(S[I]);
@@ -98,16 +106,19 @@ void TCheckReport::Add(const TFileResult& File) {
     AddJson(File);
     break;
   }
-  FOut << std::flush;
+  // Results that reach nobody are not worth checking more files for.
+  if (!(FOut << std::flush))
+    throw EOutputFailed();
 }
 
 void TCheckReport::AddText(const TFileResult& File) {
-  FOut << File.FileName << ": " << File.PassedCount() << '/' << File.Cases.size();
+  FOut << VisibleText(File.FileName) << ": " << File.PassedCount() << '/' << File.Cases.size();
   if (const TCaseResult* Failure = File.FirstFailure()) {
     if (File.Loaded)
-      FOut << ", случай \"" << Failure->CaseName << "\": " << Failure->Reason;
+      FOut << ", случай \"" << VisibleText(Failure->CaseName) << "\": ";
     else
-      FOut << ", " << Failure->Reason;
+      FOut << ", ";
+    FOut << VisibleText(Failure->Reason);
   }
   FOut << '\n';
 }
@@ -147,7 +158,8 @@ void TCheckReport::Finish() {
     FOut << "Файлы, прошедшие все случаи: " << FPassed << " из " << FFiles << ".\n";
   else if (FFormat == TReportFormat::Json)
     FOut << (FFirstRow ? "]\n" : "\n]\n");
-  FOut << std::flush;
+  if (!(FOut << std::flush))
+    throw EOutputFailed();
 }
 
 int TCheckReport::ExitStatus() const {

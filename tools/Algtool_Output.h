@@ -19,6 +19,16 @@ namespace Deskbay::Algtool {
 // program's titles and messages).
 using Deskbay::VisibleText;
 
+// How much of a text from a file a message quotes, in characters.
+constexpr size_t MaxQuotedChars = 60;
+
+// Text cut after its first MaxChars characters (a byte that is not UTF-8
+// counts as one) with "…" to show that more followed; shorter text as it is.
+// A huge line from a file thus makes a message of a line.
+std::string Excerpt(std::string_view Text, size_t MaxChars = MaxQuotedChars);
+// The excerpt in double quotes, as messages quote a text.
+std::string QuotedExcerpt(std::string_view Text);
+
 // Text of lines separated by '\n' as algtool prints it: each line made
 // visible, no empty line at the end. Ends without a newline.
 std::string VisibleLines(std::string_view Text);

@@ -41,7 +41,9 @@ bool ReadBoundedLine(std::istream& In, std::string& Line) {
   }
   if (In.fail())
     return false;
-  Line.resize(std::char_traits<char>::length(Line.data()));
+  // The count includes the line end when one was taken. A NUL byte stays
+  // in the answer, which then is no number, instead of ending it early.
+  Line.resize(static_cast<size_t>(In.eof() ? Count : Count - 1));
   return true;
 }
 

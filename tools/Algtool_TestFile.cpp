@@ -1,10 +1,13 @@
 #include "Algtool_TestFile.h"
 
+#include "Algtool_Output.h"
+
 #include "Corekit/Streams.h"
 #include "Corekit/SysUtils.h"
 
 #include <filesystem>
 #include <string_view>
+#include <unordered_map>
 
 namespace Deskbay::Algtool {
 
@@ -31,23 +34,6 @@ bool IsUtf8(std::string_view S) {
   return true;
 }
 
-// A line quoted in an error, cut short at a character boundary when long.
-std::string Quoted(std::string_view Line) {
-  constexpr size_t Shown = 60;
-  size_t Cut = Line.size();
-  if (Cut > Shown) {
-    Cut = Shown;
-    while (Cut > 0 && (static_cast<unsigned char>(Line[Cut]) & 0xC0) == 0x80)
-      --Cut;
-  }
-  std::string Q = "\"";
-  Q.append(Line.substr(0, Cut));
-  if (Cut < Line.size())
-    Q += "…";
-  Q += '"';
-  return Q;
-}
-
 class TTestFileParser {
 public:
   explicit TTestFileParser(const std::string& FileName) { FResult.FileName = FileName; }
@@ -58,6 +44,10 @@ public:
       Raw.remove_suffix(1);
     if (!IsUtf8(Raw))
       Fail("строка не в кодировке UTF-8.");
+    // A NUL byte would end the text wherever a C string is made of it: an
+    // answer "2<NUL>junk" would pass for "2".
+    if (Raw.find('\0') != std::string_view::npos)
+      Fail("в строке нулевой байт; файл тестов должен быть обычным текстом.");
     const std::string_view Line = TrimLeft(Raw);
     if (Line.empty() || Line.front() == '#')
       return;
@@ -97,7 +87,7 @@ public:
       FStepsLine = FLine;
       return;
     }
-    Fail("непонятная строка " + Quoted(Line) +
+    Fail("непонятная строка " + QuotedExcerpt(Line) +
          ". Строки случая начинаются с \"===\", \"<\", \">\", \"!\" или \"steps\".");
   }
 
@@ -113,6 +103,9 @@ private:
   int FLine = 0;
   int FErrorLine = 0; // of the current case's "!" line
   int FStepsLine = 0; // of the current case's "steps" line
+  // The line of every case by its name, so a repeated name is found at once
+  // however many cases came before.
+  std::unordered_map<std::string, int> FCaseLines;
 
   [[noreturn]] void Fail(const std::string& Why) const {
     throw Exception(Format("Файл тестов \"%s\", строка %d: ", FResult.FileName.c_str(), FLine) +
@@ -122,9 +115,9 @@ private:
   void StartCase(const std::string& Name) {
     if (Name.empty())
       Fail("у случая нет имени после \"===\".");
-    for (const TTestCase& Other : FResult.Cases)
-      if (Other.Name == Name)
-        Fail(Format("случай \"%s\" уже есть в строке %d.", Name.c_str(), Other.Line));
+    const auto [Other, Added] = FCaseLines.try_emplace(Name, FLine);
+    if (!Added)
+      Fail("случай " + QuotedExcerpt(Name) + Format(" уже есть в строке %d.", Other->second));
     TTestCase& Case = FResult.Cases.emplace_back();
     Case.Name = Name;
     Case.Line = FLine;
@@ -133,7 +126,7 @@ private:
 
   TTestCase& CurrentCase(std::string_view Line) {
     if (FResult.Cases.empty())
-      Fail("строка " + Quoted(Line) +
+      Fail("строка " + QuotedExcerpt(Line) +
            " стоит до первого случая; случай начинается строкой \"=== ИМЯ\".");
     return FResult.Cases.back();
   }

@@ -33,8 +33,10 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
-    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N]\n"
-    "      проверить алгоритмы на случаях из файла тестов\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N] [--] [ФАЙЛ...]\n"
+    "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
+    "      параметром считается только --format или --jobs со значением, всё прочее —\n"
+    "      файлы, а после -- файлами считается всё\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -160,6 +162,24 @@ int Run(TConsole& C, const std::vector<std::string>& Args) {
   return RunAlgorithm(Options, std::cin, isatty(STDIN_FILENO) != 0, C.Out.Stream(), C.Err.Stream());
 }
 
+bool ReadReportFormat(const std::string& Value, TReportFormat& Kind) {
+  if (Value == "text")
+    Kind = TReportFormat::Text;
+  else if (Value == "csv")
+    Kind = TReportFormat::Csv;
+  else if (Value == "json")
+    Kind = TReportFormat::Json;
+  else
+    return false;
+  return true;
+}
+
+// Before the test file every argument that starts with "-" is an option and
+// must be right. After it the arguments are usually "*" expanded by the
+// shell in a folder of pupils' files, whose names are the pupils' to
+// choose: only an option written exactly ("--format" with a format,
+// "--jobs" with a count) is one; anything else, a file called "--jobs"
+// too, is a file, and after "--" everything is.
 int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
   TReportFormat ReportFormat = TReportFormat::Text;
@@ -167,23 +187,23 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   bool Options = true;
   for (size_t I = 0; I < Args.size(); ++I) {
     const std::string& A = Args[I];
-    if (Options && A == "--") {
+    const bool Strict = Names.empty();
+    const std::string* Value = I + 1 < Args.size() ? &Args[I + 1] : nullptr;
+    int64_t Count = 0;
+    if (!Options) {
+      Names.push_back(A);
+    } else if (A == "--") {
       Options = false;
-    } else if (Options && A == "--format") {
-      const std::string Value = I + 1 < Args.size() ? Args[++I] : "";
-      if (Value == "text")
-        ReportFormat = TReportFormat::Text;
-      else if (Value == "csv")
-        ReportFormat = TReportFormat::Csv;
-      else if (Value == "json")
-        ReportFormat = TReportFormat::Json;
-      else
-        return UsageError(C, "после --format нужен формат: text, csv или json.");
-    } else if (Options && A == "--jobs") {
-      if (I + 1 >= Args.size() || !ParseCount(Args[I + 1], Jobs) || Jobs == 0)
-        return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
+    } else if (A == "--format" && Value && ReadReportFormat(*Value, ReportFormat)) {
       ++I;
-    } else if (Options && A.size() > 1 && A[0] == '-') {
+    } else if (A == "--jobs" && Value && ParseCount(*Value, Count) && Count > 0) {
+      Jobs = Count;
+      ++I;
+    } else if (Strict && A == "--format") {
+      return UsageError(C, "после --format нужен формат: text, csv или json.");
+    } else if (Strict && A == "--jobs") {
+      return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
+    } else if (Strict && A.size() > 1 && A[0] == '-') {
       return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
     } else {
       Names.push_back(A);

@@ -3,6 +3,7 @@
 
 #include "AlgtoolProcess.h"
 
+#include "Corekit/SysUtils.h"
 #include "tools/Algtool_Files.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -354,9 +356,12 @@ TEST(AlgtoolCheckTest, MistakesInTheTestFileAreNamedByLineAndNothingRuns) {
       {"=== a\nsteps 5\nsteps 6\n", "строка 3: предел шагов этого случая уже задан в строке 2"},
       {"=== a\n> \xC0\xC1\n", "строка 2: строка не в кодировке UTF-8"},
       {"# только комментарий\n\n", "в нём нет ни одного случая"},
-      // A long line is cut short between two letters, never inside one.
-      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(57, 'x') + "юю\n",
-       "непонятная строка \"ю" + std::string(57, 'x') + "…\""},
+      // A long line is quoted by its first 60 letters, never cut inside one.
+      {"=== a\n" + std::string(20, ' ') + "ю" + std::string(58, 'x') + "юю\n",
+       "непонятная строка \"ю" + std::string(58, 'x') + "ю…\""},
+      // An answer with a NUL byte would pass for what stands before it.
+      {std::string("=== a\n< 2\0junk\n> 2\n", 20), "строка 2: в строке нулевой байт"},
+      {std::string("=== a\n< 1\n# \0\n", 15), "строка 3: в строке нулевой байт"},
   };
   for (const auto& M : Mistakes) {
     SCOPED_TRACE(M.Text);
@@ -457,13 +462,13 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   EXPECT_EQ(CsvRows[2][3], "output-line");
   EXPECT_EQ(CsvRows[2][4], "строка вывода 1: ожидалось \"4\", выведено \"3\"");
 
-  // A file name that is not UTF-8 still makes valid JSON.
+  // A file name that is not UTF-8 still makes valid JSON, its bytes shown.
   const std::string Latin1 = Dir.Path("\xE9t\xE9.alg");
   WriteFileBytes(Latin1, ReadFileBytes(Sum));
   Json = Check({Tests, Latin1, "--format", "json"});
   const std::vector<TJsonRow> Rows = TJsonReader(Json.Out).ReadRows();
   ASSERT_EQ(Rows.size(), 2u);
-  EXPECT_TRUE(Contains(std::get<std::string>(Rows[0].at("file")), "\xEF\xBF\xBDt\xEF\xBF\xBD"));
+  EXPECT_TRUE(Contains(std::get<std::string>(Rows[0].at("file")), "\\xE9t\\xE9.alg"));
 }
 
 TEST(AlgtoolCheckTest, ParallelCheckingGivesTheSequentialResults) {
@@ -510,15 +515,17 @@ TEST(AlgtoolCheckTest, ExitStatusesAndWrongArguments) {
   EXPECT_EQ(Check({Tests, Dir.Path("missing.alg")}).ExitStatus, 1);
   EXPECT_EQ(Check({WriteTests(Dir, "oops\n", "bad.txt"), Sum}).ExitStatus, 1);
 
+  // Before the test file an option must be right; after it, see below.
   const std::vector<std::vector<std::string>> Wrong = {
       {},
       {Tests},
-      {Tests, Sum, "--format"},
-      {Tests, Sum, "--format", "xml"},
-      {Tests, Sum, "--jobs"},
-      {Tests, Sum, "--jobs", "0"},
-      {Tests, Sum, "--jobs", "-2"},
-      {Tests, Sum, "--quiet"},
+      {"--format", Tests, Sum},
+      {"--format", "xml", Tests, Sum},
+      {"--jobs", Tests, Sum},
+      {"--jobs", "0", Tests, Sum},
+      {"--jobs", "-2", Tests, Sum},
+      {"--quiet", Tests, Sum},
+      {Tests, "--"},
   };
   for (const auto& Args : Wrong) {
     TProcessResult R = Check(Args);
@@ -530,6 +537,136 @@ TEST(AlgtoolCheckTest, ExitStatusesAndWrongArguments) {
   TProcessResult R = Check({Tests, Sum, "--", "--jobs"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   EXPECT_TRUE(Contains(R.Out, "--jobs: 0/1")) << R.Out;
+}
+
+TEST(AlgtoolCheckTest, PupilsFilesNamedLikeOptionsAreCheckedAsFiles) {
+  // "algtool check t.tests *" in a folder where pupils chose the names.
+  TTempDir Dir;
+  const std::vector<std::string> Pupils = {"--format", "--jobs", "-v.alg", "4", "csv", "sum.alg"};
+  for (const std::string& Name : Pupils)
+    SaveAlgorithm(Dir, Name, SumOfTwo);
+  WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n", "t.tests");
+  TProcessOptions InDir;
+  InDir.WorkingDir = Dir.Path("");
+  std::vector<std::string> Args = {"check", "t.tests"};
+  Args.insert(Args.end(), Pupils.begin(), Pupils.end());
+  TProcessResult R = RunProcess(Tool, Args, "", InDir);
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_EQ(R.Out, "--format: 1/1\n--jobs: 1/1\n-v.alg: 1/1\n4: 1/1\ncsv: 1/1\nsum.alg: 1/1\n"
+                   "Файлы, прошедшие все случаи: 6 из 6.\n");
+
+  // An option written exactly is one, also after the files; after "--"
+  // nothing is.
+  R = RunProcess(Tool, {"check", "t.tests", "sum.alg", "--format", "csv", "--jobs", "2"}, "",
+                 InDir);
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_TRUE(R.Out.starts_with("file,case,")) << R.Out;
+  R = RunProcess(Tool, {"check", "t.tests", "--", "--format", "csv"}, "", InDir);
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_EQ(R.Out, "--format: 1/1\ncsv: 1/1\nФайлы, прошедшие все случаи: 2 из 2.\n");
+  R = RunProcess(Tool, {"check", "--help"}, "", InDir);
+  EXPECT_TRUE(Contains(R.Err, "[--]")) << R.Err;
+}
+
+TEST(AlgtoolCheckTest, ReportsShowControlCharactersFromFilesAsEscapes) {
+  TTempDir Dir;
+  // A pupil's name that would print a passing line and hide the rest.
+  const std::string Fake = SaveAlgorithm(Dir, "petrov.alg: 2∕2\x1B[8m\n", SumOfTwo);
+  const std::string Tests = WriteTests(Dir, "=== x\x1B]0;title\x07"
+                                            "a\n< 1\n< 2\n> 4\n"
+                                            "=== b\n< 1\n< 2\n> 3\n");
+  const std::string Visible = Dir.Path("petrov.alg: 2∕2\\x1B[8m\\x0A");
+  TProcessResult Text = Check({Tests, Fake});
+  EXPECT_EQ(Text.ExitStatus, 4) << Text.Err;
+  EXPECT_EQ(Text.Out, Visible +
+                          ": 1/2, случай \"x\\x1B]0;title\\x07a\": строка вывода 1: ожидалось "
+                          "\"4\", выведено \"3\"\nФайлы, прошедшие все случаи: 0 из 1.\n");
+
+  const std::string Odd = SaveAlgorithm(
+      Dir, "odd.alg", {{&TBasicAlgBlock::Class, {"X=1\x1B[2J"}, {}}, SumOfTwo[0], SumOfTwo[1]});
+  for (const char* Format : {"csv", "json"}) {
+    SCOPED_TRACE(Format);
+    TProcessResult R = Check({Tests, Fake, Odd, "--format", Format});
+    EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+    for (char C : R.Out)
+      EXPECT_TRUE(C == '\n' || static_cast<unsigned char>(C) >= 0x20) << R.Out;
+    // JSON writes the escape's backslash as two.
+    const std::string Slash = Format[0] == 'j' ? "\\\\" : "\\";
+    EXPECT_TRUE(Contains(R.Out, "X=1" + Slash + "x1B[2J")) << R.Out;
+    EXPECT_TRUE(Contains(R.Out, "x" + Slash + "x1B]0;title" + Slash + "x07a")) << R.Out;
+  }
+  const auto Rows = ParseCsv(Check({Tests, Fake, "--format", "csv"}).Out);
+  ASSERT_EQ(Rows.size(), 3u);
+  EXPECT_EQ(Rows[1][0], Visible);
+  const std::vector<TJsonRow> Json =
+      TJsonReader(Check({Tests, Odd, "--format", "json"}).Out).ReadRows();
+  ASSERT_EQ(Json.size(), 2u);
+  EXPECT_EQ(std::get<std::string>(Json[0].at("reason")),
+            "ошибка в блоке \"Блок вычислений: X=1\\x1B[2J\": Ошибка при вычислении "
+            "\"1[2J\". Ожидался оператор.");
+}
+
+TEST(AlgtoolCheckTest, AReportThatCannotBeWrittenStopsTheCheck) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  // Each runs for seconds: a check that went on after its first report line
+  // failed would take minutes.
+  const std::string Endless = SaveAlgorithm(
+      Dir, "endless.alg",
+      {{&TBasicAlgBlock::Class, {"I=0"}, {}},
+       {&TWhileAlgBlock::Class, {"I>=0"}, {{&TBasicAlgBlock::Class, {"I=I+1"}, {}}}}});
+  const std::string Tests = WriteTests(Dir, "=== a\n< 1\n< 2\n> 3\n");
+  std::vector<std::string> Args = {"check", Tests, Sum};
+  Args.insert(Args.end(), 40, Endless);
+  for (const char* Where : {"/dev/full", "|"}) {
+    SCOPED_TRACE(Where);
+    TProcessOptions Options;
+    Options.Stdout = Where;
+    Options.IgnoreSigpipe = true;
+    Options.TimeoutSeconds = 30;
+    for (const char* Jobs : {"1", "3"}) {
+      std::vector<std::string> WithJobs = Args;
+      WithJobs.insert(WithJobs.end(), {"--jobs", Jobs, "--format", "csv"});
+      const TProcessResult R = RunProcess(Tool, WithJobs, "", Options);
+      EXPECT_EQ(R.ExitStatus, 1) << R.Err;
+      EXPECT_EQ(R.Err, Where[0] == '|' ? ""
+                                       : "algtool: не удалось записать стандартный вывод: " +
+                                             SysErrorMessage(ENOSPC) + "\n");
+    }
+  }
+}
+
+TEST(AlgtoolCheckTest, LongTextsAreQuotedByTheirBeginning) {
+  TTempDir Dir;
+  const std::string Block(1 << 20, 'x');
+  const std::string Wrong =
+      SaveAlgorithm(Dir, "wrong.alg", {{&TBasicAlgBlock::Class, {"X" + Block}, {}}});
+  std::string Items;
+  for (int I = 0; I < 50000; ++I)
+    Items += ",1";
+  const std::string Chatty =
+      SaveAlgorithm(Dir, "chatty.alg", {{&TIOAlgBlock::Class, {"Вывод 1" + Items}, {}}});
+  const std::string Tests =
+      WriteTests(Dir, "=== a\n> 1\n=== b\n! " + std::string(200, 'y') + "\n=== c\n");
+  TProcessResult R = Check({Tests, Wrong, Chatty, "--format", "csv"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  const auto Rows = ParseCsv(R.Out);
+  ASSERT_EQ(Rows.size(), 7u);
+  const std::string Error = "Синтаксическая ошибка в строке \"X" + std::string(59, 'x') + "…\".";
+  const std::string InBlock =
+      "ошибка в блоке \"Блок вычислений: X" + std::string(42, 'x') + "…\": ";
+  // Columns: file, case, passed, failure, reason, line, expected, actual, steps.
+  EXPECT_EQ(Rows[1][4], InBlock + Error);
+  EXPECT_EQ(Rows[1][7], Error);
+  EXPECT_EQ(Rows[2][4], "ожидалась ошибка с текстом \"" + std::string(60, 'y') +
+                            "…\", а получена другая: " + InBlock + Error);
+  EXPECT_EQ(Rows[4][3], "output-line");
+  EXPECT_EQ(Rows[4][4],
+            "строка вывода 1: ожидалось \"1\", выведено \"1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 "
+            "1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 …\"");
+  EXPECT_EQ(Rows[6][3], "extra-output");
+  EXPECT_LT(Rows[6][4].size(), 120u);
+  EXPECT_LT(R.Out.size(), Block.size() / 2) << "nothing quotes the block whole";
 }
 
 TEST(AlgtoolCheckTest, AFileThatKillsItsWorkerFailsAloneAndTheOthersAreChecked) {

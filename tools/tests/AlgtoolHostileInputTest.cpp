@@ -199,6 +199,10 @@ TEST(AlgtoolFiles, TypedValuesTooLargeOrTooLongAreRefusedAtOnce) {
   R = RunAlgtool({"run", File}, std::string(4000, ' ') + "5\n");
   EXPECT_EQ(R.ExitStatus, 0) << R.Err;
   EXPECT_EQ(R.Out, "5\n");
+  // A NUL byte does not end the answer early: "2<NUL>junk" is no number.
+  R = RunAlgtool({"run", File}, std::string("2\0junk\n", 7));
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_EQ(R.Out, "");
 }
 
 TEST(AlgtoolFiles, DevicesAndFifosAreWrittenIntoAndNeverWaitedOnForReading) {

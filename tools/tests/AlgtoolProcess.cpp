@@ -43,6 +43,8 @@ TProcessResult RunProcess(const std::string& Program, const std::vector<std::str
     posix_spawn_file_actions_addopen(&Actions, 1, Options.Stdout.c_str(), O_WRONLY, 0);
   }
   posix_spawn_file_actions_addopen(&Actions, 2, Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!Options.WorkingDir.empty())
+    posix_spawn_file_actions_addchdir_np(&Actions, Options.WorkingDir.c_str());
   std::vector<char*> Argv;
   Argv.push_back(const_cast<char*>(Program.c_str()));
   for (const std::string& A : Args)

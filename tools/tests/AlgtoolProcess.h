@@ -25,6 +25,8 @@ struct TProcessOptions {
   // Kills the child after this, so a hanging tool fails the test instead of
   // the whole suite.
   int TimeoutSeconds = 60;
+  // The child's working folder; the caller's when empty.
+  std::string WorkingDir;
 };
 
 TProcessResult RunProcess(const std::string& Program, const std::vector<std::string>& Args,
