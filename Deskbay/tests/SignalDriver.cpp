@@ -68,6 +68,7 @@ private:
     auto* Watch = new QTimer(this);
     connect(Watch, &QTimer::timeout, this, [this, Watch] {
       if (Reached()) {
+        FReached = true;
         Watch->stop();
         std::ofstream(Env("DESKBAY_SIGNAL_READY")) << FState << "\n";
       }
@@ -93,7 +94,7 @@ private:
   }
 
   void StepUntilAsked() {
-    if (!FWindow || ModalIs("QDialog"))
+    if (!FWindow || FReached || ModalIs("QDialog"))
       return;
     Command(FWindow, "AlgStep")->trigger();
     QTimer::singleShot(0, this, [this] { StepUntilAsked(); });
@@ -116,6 +117,7 @@ private:
   }
 
   std::string FState;
+  bool FReached = false;
   QPointer<TEditorForm> FWindow;
 };
 
