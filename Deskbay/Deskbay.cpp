@@ -2,6 +2,7 @@
 
 #include "Deskbay_Display.h"
 #include "Deskbay_Files.h"
+#include "Deskbay_Signals.h"
 
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
@@ -11,54 +12,11 @@
 #include "Corekit/ui/UiFonts.h"
 
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int GSignalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-  char Byte = 1;
-  // Only the write is safe here; the loop does the rest.
-  [[maybe_unused]] ssize_t N = write(GSignalPipe[1], &Byte, 1);
-}
-
-// A request to end (the session ending, kill) closes the main window as the
-// user would, so the application table is saved and the packages unloaded.
-void WatchTerminationRequests(QObject* Owner) {
-  if (socketpair(AF_UNIX, SOCK_STREAM, 0, GSignalPipe) != 0)
-    return;
-  auto* Notifier = new QSocketNotifier(GSignalPipe[0], QSocketNotifier::Read, Owner);
-  QObject::connect(Notifier, &QSocketNotifier::activated, Owner, [] {
-    char Byte;
-    [[maybe_unused]] ssize_t N = read(GSignalPipe[0], &Byte, 1);
-    // A dialog that is open is closed first, then the main window once
-    // the dialog's loop has returned.
-    if (QWidget* Modal = QApplication::activeModalWidget())
-      Modal->close();
-    QTimer::singleShot(0, [] {
-      if (Deskbay::MainForm)
-        Deskbay::MainForm->close();
-    });
-  });
-  struct sigaction Action = {};
-  Action.sa_handler = OnTerminate;
-  sigemptyset(&Action.sa_mask);
-  Action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &Action, nullptr);
-  sigaction(SIGINT, &Action, nullptr);
-  sigaction(SIGHUP, &Action, nullptr);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
   // Qt aborts without a display; the user gets one line instead.
@@ -76,7 +34,7 @@ int main(int argc, char** argv) {
   App.setFont(Deskbay::DefaultUiFont());
   // The input dialog, the abort poller and the text metrics of the GUI.
   Deskbay::TGuiHooks Hooks;
-  WatchTerminationRequests(&App);
+  Deskbay::WatchTerminationRequests(&App);
   // Before the shell makes its own folder the working one.
   // Names as the bytes given (Qt has taken out its own options).
   std::error_code NoFolder; // a folder removed under the program: names stay as given

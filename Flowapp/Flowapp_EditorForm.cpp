@@ -11,11 +11,12 @@
 
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
-#include "Corekit/ui/QtHooks.h"
 #include "Corekit/ui/WindowHelpers.h"
+#include "Corekit/ui/dlgInputString.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QPlainTextEdit>
@@ -50,10 +51,38 @@ public:
 
 const TAlgEditorFormClass AlgEditorFormClass("TAlgEditorForm");
 
-// The abort poller the GUI installed, which the Stop command asks to end a
-// Run in progress; none in hosts without it.
-TQtAbortPoller* GuiAbortPoller() {
-  return dynamic_cast<TQtAbortPoller*>(GetAbortPoller());
+// While a dialog of anyone's is open (a question, a file dialog, another
+// window's input), a Run waits: the machine never steps inside a loop that
+// other code is waiting in. It looks again this often, in milliseconds.
+constexpr int HeldRunRetryMs = 50;
+
+class TAbortNow : public IAbortPoller {
+public:
+  bool AbortRequested() override { return true; }
+};
+
+// Ends a ready machine the way the abort key does: a poller just installed
+// is asked at once, so the next step raises the user's abort error and the
+// machine keeps its current block, the one that would have come next.
+void AbortMachine(TAlgMachine& Machine) {
+  TAbortNow Now;
+  IAbortPoller* Previous = SetAbortPoller(&Now);
+  try {
+    Machine.Step();
+  } catch (...) {
+    // The abort error itself; the status line says it.
+  }
+  SetAbortPoller(Previous);
+}
+
+std::string ErrorText(const std::exception_ptr& Error) {
+  try {
+    std::rethrow_exception(Error);
+  } catch (const std::exception& E) {
+    return E.what();
+  } catch (...) {
+    return "Неизвестная ошибка.";
+  }
 }
 
 } // namespace
@@ -80,20 +109,36 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   MainLayout->setContentsMargins(0, 0, 0, 0);
   Layout->addWidget(pnlMain, 1);
 
+  FSliceTimer = new QTimer(this);
+  FSliceTimer->setSingleShot(true);
+  connect(FSliceTimer, &QTimer::timeout, this, &TAlgEditorForm::RunSlice);
+
   CreateActions();
 
   FAlgorithm = std::make_unique<TAlgorithm>();
   InternalSetRunning(false);
   setWindowState(windowState() | Qt::WindowMaximized);
 
-  // Like the shell's own commands, ours are brought up to date whenever the
-  // event loop goes idle.
-  if (MainForm)
+  // Like the shell's own commands, ours are brought up to date when the
+  // shell updates its commands; what the run changes updates them at once.
+  if (MainForm) {
     connect(MainForm, &TMainForm::Idle, this, &TAlgEditorForm::UpdateActions);
+    MainForm->installEventFilter(this);
+  }
 }
 
 TAlgEditorForm::~TAlgEditorForm() {
-  // A Run in progress cannot get here: close requests wait for its end.
+  // A Run between slices ends with the window (the machine's code is never
+  // on the stack here: close requests wait until it has left).
+  FSliceTimer->stop();
+  if (FInRun) {
+    FInRun = false;
+    try {
+      FMachine->EndModifyComponents();
+    } catch (...) {
+      // Nobody is left to hear of the run's last changes.
+    }
+  }
   try {
     SetRunning(false);
   } catch (...) {
@@ -148,9 +193,6 @@ void TAlgEditorForm::CreateActions() {
   tbRun->setToolTip("Выполнить");
   tbStep = Button(AlgStep, "tbStep");
   tbStop = Button(AlgStop, "tbStop");
-  // The Stop button is the one control that still acts while a Run holds
-  // the window.
-  tbStop->setProperty(TQtAbortPoller::DuringRunProperty, true);
   UpdateActions();
 }
 
@@ -248,55 +290,178 @@ void TAlgEditorForm::InteractionNotify(TObject*) {
   Sync();
 }
 
-void TAlgEditorForm::AlgRunExecute() {
-  // Only Stop acts while the run holds the window, and a key or click held
-  // back could still arrive as a trigger; never re-enter the machine.
-  if (FInRun || !(GetRunning() ? MachineReady() : true))
+bool TAlgEditorForm::MachineFinished() const {
+  return FMachine && (FMachine->GetState() == amsDone || FMachine->GetState() == amsError);
+}
+
+void TAlgEditorForm::EnsureReadyMachine() {
+  if (MachineReady())
     return;
-  SetRunning(true);
+  // None yet, or one whose run is over: a fresh machine from the beginning.
+  InternalSetRunning(true);
+  FRunStatus = TAlgRunStatus();
+}
+
+void TAlgEditorForm::ShowStatus() {
+  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
+    Debugger->ShowRunStatus(FRunStatus);
+}
+
+void TAlgEditorForm::AlgRunExecute() {
+  if (FInRun || FBusy)
+    return;
+  EnsureReadyMachine();
   FInRun = true;
-  // The loop does not go idle during the run, so the buttons are brought up
-  // to date now: Stop must take its click, Run and Step are greyed. F2 must
-  // reach the abort poller as a key press: as the enabled Stop command's
-  // shortcut it would be taken for the shortcut, which the poller holds
-  // back like every other command, so the shortcut steps aside meanwhile.
+  FStopAsked = false;
+  FRunStatus.Phase = rpRunning;
+  // One component bracket for the whole run, as the machine's own Run
+  // keeps it; the views hear of the changes when the pacer says they are
+  // due and when the run ends.
+  FMachine->BeginModifyComponents();
+  FPacer.BeginRun();
+  ShowStatus();
   UpdateActions();
-  const QKeySequence StopKey = AlgStop->shortcut();
-  AlgStop->setShortcut(QKeySequence());
-  auto EndRun = [this, &StopKey] {
-    FInRun = false;
-    AlgStop->setShortcut(StopKey);
-  };
+  RunSlice();
+}
+
+void TAlgEditorForm::RunSlice() {
+  if (!FInRun || FBusy)
+    return;
+  if (QApplication::activeModalWidget()) {
+    FSliceTimer->start(HeldRunRetryMs);
+    return;
+  }
+  std::exception_ptr Error;
+  FBusy = true;
   try {
-    FMachine->Run();
+    FPacer.RunSlice(*FMachine, FRunStatus.Steps, [this] { return FStopAsked; });
   } catch (...) {
-    EndRun();
-    Sync();
-    throw;
+    Error = std::current_exception();
   }
-  EndRun();
+  FBusy = false;
+  if (FStopAsked) {
+    // Asked while the slice waited in the input dialog, which the stop
+    // cancelled: the machine's abort error is the stop itself.
+    StopRun();
+  } else if (Error) {
+    EndRun(rpError, Error);
+  } else if (FMachine->GetState() != amsReady) {
+    EndRun(rpDone, nullptr);
+  } else {
+    if (FPacer.ViewsDue()) {
+      FPacer.ViewsShown();
+      try {
+        // The frames follow, and the window shows the block the run is on.
+        FMachine->TriggerComponentNotifications();
+      } catch (...) {
+        EndRun(rpError, std::current_exception());
+        return;
+      }
+      ShowStatus();
+    }
+    FSliceTimer->start(0);
+  }
+  CloseIfAsked();
+}
+
+void TAlgEditorForm::StopRun() {
+  if (!FInRun)
+    return;
+  if (FBusy) {
+    // The slice waits in the input dialog: cancelling it ends the step, and
+    // the slice ends the run once it has left the machine.
+    FStopAsked = true;
+    CancelInput();
+    return;
+  }
+  if (FMachine->GetState() == amsReady)
+    AbortMachine(*FMachine);
+  EndRun(rpStopped, nullptr);
+}
+
+void TAlgEditorForm::CancelInput() {
+  if (auto* Input = qobject_cast<TInputStringForm*>(QApplication::activeModalWidget()))
+    Input->reject();
+}
+
+void TAlgEditorForm::EndRun(TAlgRunPhase Phase, std::exception_ptr Error) {
+  FSliceTimer->stop();
+  FInRun = false;
+  FStopAsked = false;
+  try {
+    FMachine->EndModifyComponents();
+  } catch (...) {
+    if (!Error) {
+      Error = std::current_exception();
+      Phase = rpError;
+    }
+  }
+  FRunStatus.Phase = Phase;
+  FRunStatus.Error = Error ? ErrorText(Error) : std::string();
   Sync();
-  if (FCloseAfterRun) {
-    FCloseAfterRun = false;
-    QTimer::singleShot(0, this, &QWidget::close);
-  }
+  ShowStatus();
+  UpdateActions();
+  if (Error)
+    ShowErrorMessage(FRunStatus.Error);
+}
+
+void TAlgEditorForm::CloseIfAsked() {
+  if (!FCloseAfterRun && !FCloseMainAfterRun)
+    return;
+  // Once the machine's code and every dialog have left the stack, so that
+  // no box goes with the window under it.
+  QTimer::singleShot(FBusy || QApplication::activeModalWidget() ? HeldRunRetryMs : 0, this, [this] {
+    if (FBusy || QApplication::activeModalWidget()) {
+      CloseIfAsked();
+      return;
+    }
+    const bool Main = FCloseMainAfterRun;
+    if (!FCloseAfterRun && !Main)
+      return;
+    FCloseAfterRun = FCloseMainAfterRun = false;
+    if (Main && MainForm)
+      MainForm->close();
+    else
+      close();
+  });
 }
 
 void TAlgEditorForm::AlgRunUpdate(TAction& Action) {
-  Action.setEnabled(!FInRun && (!FMachine || FMachine->GetState() == amsReady));
+  Action.setEnabled(!FInRun && !FBusy);
 }
 
 void TAlgEditorForm::AlgStepExecute() {
-  if (FInRun || !(GetRunning() ? MachineReady() : true))
+  if (FInRun || FBusy)
     return;
-  SetRunning(true);
+  EnsureReadyMachine();
+  std::exception_ptr Error;
+  FBusy = true;
+  FStopAsked = false;
   try {
     FMachine->Step();
+    ++FRunStatus.Steps;
   } catch (...) {
-    Sync();
-    throw;
+    Error = std::current_exception();
   }
+  FBusy = false;
+  if (FStopAsked) {
+    // A close came while the step waited in its input dialog, which it
+    // cancelled: the run is over, as Stop ends it.
+    FStopAsked = false;
+    if (FMachine->GetState() == amsReady)
+      AbortMachine(*FMachine);
+    FRunStatus.Phase = rpStopped;
+    Error = nullptr;
+  } else {
+    FRunStatus.Phase = Error ? rpError : FMachine->GetState() == amsDone ? rpDone : rpStepping;
+  }
+  FRunStatus.Error = Error ? ErrorText(Error) : std::string();
   Sync();
+  ShowStatus();
+  UpdateActions();
+  if (Error)
+    ShowErrorMessage(FRunStatus.Error);
+  CloseIfAsked();
 }
 
 void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
@@ -305,13 +470,10 @@ void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
 
 void TAlgEditorForm::AlgStopExecute() {
   if (FInRun) {
-    // The machine is busy in Run below us: ask it to end, as F2 does; it
-    // stops with the user-abort error and Stop then returns to edit mode.
-    if (TQtAbortPoller* Poller = GuiAbortPoller())
-      Poller->RequestAbort();
+    StopRun();
     return;
   }
-  if (!GetRunning())
+  if (FBusy || !GetRunning())
     return;
   SetRunning(false);
   if (FAlgorithm->GetSelectedBlockCount() == 1)
@@ -386,13 +548,31 @@ void TAlgEditorForm::LoadStream(TStream& Stream) {
 }
 
 void TAlgEditorForm::closeEvent(QCloseEvent* Event) {
-  if (FInRun) {
-    // Nothing may free the machine under a Run; the window closes after.
+  if (FBusy) {
+    // The machine waits in the input dialog below us: the dialog is
+    // cancelled, the run ends, and the window closes once it has left.
+    FStopAsked = true;
     FCloseAfterRun = true;
+    CancelInput();
     Event->ignore();
     return;
   }
+  StopRun();
   TEditorForm::closeEvent(Event);
+}
+
+bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == MainForm && Event->type() == QEvent::Close) {
+    if (FBusy) {
+      FStopAsked = true;
+      FCloseMainAfterRun = true;
+      CancelInput();
+      Event->ignore();
+      return true;
+    }
+    StopRun();
+  }
+  return TEditorForm::eventFilter(Watched, Event);
 }
 
 } // namespace Deskbay

@@ -2,19 +2,26 @@
 
 // The algorithm document window: one algorithm, edited in the constructor
 // form, or run and stepped on a machine that the debugger form follows.
+// A Run goes in slices from the event loop (TAlgRunPacer), so the window
+// stays responsive: the views follow the run, and Stop, F2, close requests
+// and signals end it as ordinary events.
 
 #include "FlowappExport.h"
+#include "Flowapp_RunPacer.h"
 
 #include "Environment/Editor.h"
 #include "Flowedit/Flowedit_frmAlg.h"
+#include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/ui/WindowHelpers.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
+class QTimer;
 class QToolBar;
 class QToolButton;
 
@@ -51,11 +58,15 @@ public:
   bool GetRunning() const { return FMachine != nullptr; }
   void SetRunning(bool Value);
   bool MachineReady() const;
+  // The machine has come to its end, by itself, by an error or by Stop.
+  bool MachineFinished() const;
   // Shows the machine's current block, red after an error. Run mode only.
   void Sync();
   void InteractionNotify(TObject* Sender);
 
-  // The commands and their enabling rules.
+  // The commands and their enabling rules. Run and Step on a finished run
+  // start it again from the beginning; Stop during a Run ends the run, and
+  // otherwise goes back to editing.
   void AlgRunExecute();
   void AlgRunUpdate(TAction& Action);
   void AlgStepExecute();
@@ -69,8 +80,11 @@ public:
   TAlgMachine* GetMachine() const { return FMachine.get(); }
   // The constructor form in edit mode, the debugger form in run mode.
   TAlgForm* GetChildView() const { return FChildView; }
-  // True while Run holds the machine.
+  // True from Run until the run ends; the machine steps in slices meanwhile.
   bool GetInRun() const { return FInRun; }
+  // How the run stands, as the debugger's status line shows it.
+  const TAlgRunStatus& GetRunStatus() const { return FRunStatus; }
+  TAlgRunPacer& GetRunPacer() { return FPacer; }
 
   QToolBar* tbrAlg;
   QToolButton *tbRun, *tbStep, *tbStop;
@@ -80,6 +94,9 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
+  // Sees the main window's close requests first: they end a Run before
+  // the shell asks about unsaved documents and frees them.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   void CreateActions();
@@ -87,14 +104,38 @@ private:
   void FreeChildView();
   // Runs a command; an error goes to the shell's error display.
   void Command(const std::function<void()>& Body);
+  // A fresh machine in run mode unless the current one can go on.
+  void EnsureReadyMachine();
+  // One slice of the Run, from the event loop.
+  void RunSlice();
+  // Ends the Run in progress as F2 does: the machine stops with the user's
+  // abort error, the status says "Остановлено"; no message.
+  void StopRun();
+  // Closes the Run's bracket, shows where it ended and, after an error,
+  // passes the error on to the shell's error display.
+  void EndRun(TAlgRunPhase Phase, std::exception_ptr Error);
+  // Cancels the input dialog the machine waits in, if it does.
+  void CancelInput();
+  void ShowStatus();
+  // After code of the machine has left the stack: a close asked for while it
+  // ran is honoured now.
+  void CloseIfAsked();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
   std::unique_ptr<TAlgMachine> FMachine;
   TAlgForm* FChildView = nullptr;
   TNotifyAdapter<TAlgEditorForm> FInteractionNotify;
+  TAlgRunPacer FPacer;
+  TAlgRunStatus FRunStatus;
+  QTimer* FSliceTimer;
   bool FInRun = false;
-  // A close asked for while Run held the machine; honoured when it ends.
+  // The machine's code is on the stack (a step, or a slice), which may wait
+  // in the input dialog: nothing may free the machine or the window now.
+  bool FBusy = false;
+  bool FStopAsked = false;
+  // Close requests that came while the machine was busy; honoured after.
   bool FCloseAfterRun = false;
+  bool FCloseMainAfterRun = false;
 };
 
 } // namespace Deskbay

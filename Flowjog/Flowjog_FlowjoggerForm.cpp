@@ -24,6 +24,17 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
 
+  lblStatus = new QLabel(pnlControls);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  QFont Bold = DefaultUiFont();
+  Bold.setBold(true);
+  lblStatus->setFont(Bold);
+  lblStatus->setWordWrap(true);
+  lblStatus->setMinimumHeight(20);
+  lblStatus->setContentsMargins(3, 2, 3, 2);
+  lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Layout->addWidget(lblStatus);
+
   WatchesFrame = new TWatchFrame(pnlControls);
   WatchesFrame->setObjectName(QStringLiteral("WatchesFrame"));
   WatchesFrame->setFixedHeight(97);
@@ -36,9 +47,7 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
 
   lblCanvas = new QLabel(QStringLiteral(" Окно графики"), pnlControls);
   lblCanvas->setObjectName(QStringLiteral("lblCanvas"));
-  QFont Caption = DefaultUiFont();
-  Caption.setBold(true);
-  lblCanvas->setFont(Caption);
+  lblCanvas->setFont(Bold);
   lblCanvas->setFixedHeight(20);
   lblCanvas->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(lblCanvas);
@@ -84,6 +93,37 @@ void TFlowjoggerForm::SelectCurrentBlock() {
   // Scrolled to after the bracket, where the new picture is drawn.
   if (Current)
     AlgEditor->MakeVisible(Current);
+}
+
+std::string AlgRunStatusText(const TAlgRunStatus& Status) {
+  const char* Phase = "";
+  switch (Status.Phase) {
+  case rpStepping:
+    Phase = "Пошаговое выполнение";
+    break;
+  case rpRunning:
+    Phase = "Выполняется";
+    break;
+  case rpDone:
+    Phase = "Выполнение завершено";
+    break;
+  case rpError:
+    Phase = "Ошибка";
+    break;
+  case rpStopped:
+    Phase = "Остановлено";
+    break;
+  }
+  std::string Text = std::string(Phase) + ". Шагов: " + std::to_string(Status.Steps);
+  if (Status.Phase == rpError && !Status.Error.empty())
+    Text += "\n" + Status.Error;
+  return Text;
+}
+
+void TFlowjoggerForm::ShowRunStatus(const TAlgRunStatus& Status) {
+  lblStatus->setText(QString::fromStdString(AlgRunStatusText(Status)));
+  // An error stands out as its block does.
+  lblStatus->setStyleSheet(Status.Phase == rpError ? QStringLiteral("color: #c00000;") : QString());
 }
 
 void TFlowjoggerForm::FormResize() {

@@ -5,6 +5,7 @@
 // the variables, the output console and the drawing canvas. Its owner gives
 // it the algorithm and the machine and calls SelectCurrentBlock whenever the
 // machine has moved on; the frames follow the machine's objects by themselves.
+// A status line above them says how the run stands.
 
 #include "FlowjogExport.h"
 #include "Flowjog_CanvasFrame.h"
@@ -13,11 +14,27 @@
 
 #include "Flowedit/Flowedit_frmAlg.h"
 
+#include <cstdint>
+#include <string>
+
 class QLabel;
 
 namespace Deskbay {
 
 class TAlgMachine;
+
+// Where a run stands, as the status line tells it.
+enum TAlgRunPhase { rpStepping, rpRunning, rpDone, rpError, rpStopped };
+
+struct TAlgRunStatus {
+  TAlgRunPhase Phase = rpStepping;
+  std::int64_t Steps = 0; // completed steps
+  std::string Error;      // the error's text, rpError only
+};
+
+// "Выполнение завершено. Шагов: 12"; after an error, the error's text on a
+// line of its own.
+FLOWJOG_API std::string AlgRunStatusText(const TAlgRunStatus& Status);
 
 class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
   Q_OBJECT
@@ -36,7 +53,10 @@ public:
   // without an algorithm or a machine.
   void SelectCurrentBlock();
   void FormResize();
+  // The status line shows Status.
+  void ShowRunStatus(const TAlgRunStatus& Status);
 
+  QLabel* lblStatus;
   TWatchFrame* WatchesFrame;
   TAlgConsoleFrame* ConsoleFrame;
   QLabel* lblCanvas;

@@ -1,8 +1,10 @@
-// Run, Step and Stop: the modes, the colours, the input dialog, and a run
-// that keeps the window alive and answers F2 and the Stop button.
+// Run, Step and Stop: the modes, the colours, the input dialog, the status
+// line, and a Run in slices that leaves the window responsive: the views
+// follow it, and the Stop button, F2 and close requests end it.
 
 #include "FlowappTestUtils.h"
 
+#include "Corekit/ui/CommonDialogs.h"
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
@@ -11,13 +13,12 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -30,24 +31,60 @@ constexpr TColor Blue = 0xFF0000, White = 0xFFFFFF, Aqua = 0xFFFF00, Lime = 0x00
                  Red = 0x0000FF, Black = 0x000000;
 const std::string AbortMessage = "Выполнение прервано пользователем.";
 
+// Counts the machine's interaction notices: each is one update of the views.
+class TViewCount : public IOnNotify {
+public:
+  explicit TViewCount(std::function<void()> OnNotice = {}) : FOnNotice(std::move(OnNotice)) {}
+  void Notify(TObject*) override {
+    ++Count;
+    if (FOnNotice)
+      FOnNotice();
+  }
+  int Count = 0;
+
+private:
+  std::function<void()> FOnNotice;
+};
+
 class RunTest : public TFlowappTest {
 protected:
   TAlgEditorForm* Open(const std::string& Example) {
     StartShell();
     TEditorForm* W = Shell->OpenFile(ExamplesDir + "/" + Example);
-    auto* A = dynamic_cast<TAlgEditorForm*>(W);
-    A->activateWindow();
-    QApplication::setActiveWindow(A);
-    return A;
+    return Activate(dynamic_cast<TAlgEditorForm*>(W));
+  }
+  static TAlgEditorForm* Activate(TAlgEditorForm* W) {
+    W->show();
+    W->activateWindow();
+    QApplication::setActiveWindow(W);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(W));
+    return W;
   }
   static void Update(TAlgEditorForm* W) { W->UpdateActions(); }
-  // An endless run that nothing else ends fails the test instead of
-  // hanging the suite.
-  void Watchdog(QObject* Context) {
-    After(10000, Context, [this] {
+  static TFlowjoggerForm* Debugger(TAlgEditorForm* W) {
+    return dynamic_cast<TFlowjoggerForm*>(W->GetChildView());
+  }
+  static std::string Status(TAlgEditorForm* W) {
+    return Debugger(W)->lblStatus->text().toStdString();
+  }
+  // Turns the event loop until the window's Run has ended; an endless run
+  // that nothing ends fails the test instead of hanging the suite.
+  static void LoopUntilRunEnds(QPointer<TAlgEditorForm> W) {
+    QObject Guard;
+    bool Late = false;
+    After(10000, &Guard, [&] { Late = true; });
+    while (W && W->GetInRun() && !Late)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (Late) {
       ADD_FAILURE() << "the run did not end";
-      Hooks->GetAbortPoller().RequestAbort();
-    });
+      W->AlgStopExecute();
+    }
+  }
+  // The Stop button clicked as the window system delivers a click: to the
+  // window, which hands it to the control under the pointer.
+  static void ClickStop(TAlgEditorForm* W) {
+    const QPoint At = W->tbStop->mapTo(W, W->tbStop->rect().center());
+    QTest::mouseClick(W->windowHandle(), Qt::LeftButton, Qt::NoModifier, At);
   }
 };
 
@@ -61,10 +98,9 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   W->AlgStepExecute();
   ASSERT_TRUE(W->GetRunning());
   ASSERT_NE(W->GetMachine(), nullptr);
-  auto* Debugger = dynamic_cast<TFlowjoggerForm*>(W->GetChildView());
-  ASSERT_NE(Debugger, nullptr);
-  EXPECT_EQ(Debugger->GetMachine(), W->GetMachine());
-  EXPECT_FALSE(Debugger->AlgEditor->GetEditable());
+  ASSERT_NE(Debugger(W), nullptr);
+  EXPECT_EQ(Debugger(W)->GetMachine(), W->GetMachine());
+  EXPECT_FALSE(Debugger(W)->AlgEditor->GetEditable());
   // The first step processed the root and stopped on the first block, which
   // alone is selected, in green with black text, nothing else standing out.
   const TAlgColorScheme& Scheme = Alg.GetColorScheme();
@@ -74,6 +110,7 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   ASSERT_EQ(Alg.GetSelectedBlockCount(), 1);
   EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
   EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
+  EXPECT_EQ(Status(W), "Пошаговое выполнение. Шагов: 1");
 
   Update(W);
   EXPECT_TRUE(W->AlgStop->isEnabled());
@@ -85,24 +122,44 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("A"), 1);
 
-  // Run finishes it: done, Run and Step disabled, only Stop.
+  // Run finishes it, and the status line says so, with the steps of the
+  // whole run; nothing is selected any more.
+  const TAlgMachine* Machine = W->GetMachine();
   W->AlgRunExecute();
+  EXPECT_FALSE(W->GetInRun());
+  EXPECT_EQ(W->GetMachine(), Machine);
   EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("B"), 2);
-  Update(W);
-  EXPECT_FALSE(W->AlgRun->isEnabled());
-  EXPECT_FALSE(W->AlgStep->isEnabled());
-  EXPECT_TRUE(W->AlgStop->isEnabled());
+  EXPECT_EQ(Status(W), "Выполнение завершено. Шагов: 3");
+  EXPECT_EQ(Alg.GetSelectedBlockCount(), 0);
   EXPECT_TRUE(Errors.empty());
 
-  // Stop and a new Run: a fresh machine from the start.
+  // Run and Step stay enabled on a finished run and start it again from
+  // the beginning: a fresh machine, nothing of the last run kept.
+  Update(W);
+  EXPECT_TRUE(W->AlgRun->isEnabled());
+  EXPECT_TRUE(W->AlgStep->isEnabled());
+  EXPECT_TRUE(W->AlgStop->isEnabled());
+  W->AlgStepExecute();
+  EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
+  EXPECT_EQ(W->GetMachine()->GetStorage().GetVarCount(), 0);
+  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(0));
+  EXPECT_EQ(Status(W), "Пошаговое выполнение. Шагов: 1");
+  W->AlgStepExecute();
+  W->AlgStepExecute();
+  EXPECT_EQ(Status(W), "Выполнение завершено. Шагов: 3");
+  W->AlgRunExecute();
+  EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
+  EXPECT_EQ(Status(W), "Выполнение завершено. Шагов: 3");
+
+  // Stop goes back to editing, and a new Run starts a fresh machine.
   W->AlgStopExecute();
   EXPECT_FALSE(W->GetRunning());
   W->AlgRunExecute();
   EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
 }
 
-TEST_F(RunTest, AnErrorPaintsTheBlockRedAndStopRestoresTheEditView) {
+TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   StartShell();
   TAlgEditorForm* W = AlgWindow();
   TAlgorithm& Alg = W->GetAlgorithm();
@@ -115,20 +172,27 @@ TEST_F(RunTest, AnErrorPaintsTheBlockRedAndStopRestoresTheEditView) {
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
   ASSERT_EQ(Alg.GetSelectedBlockCount(), 1);
   EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(1));
+  EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[0]);
   Update(W);
-  EXPECT_FALSE(W->AlgRun->isEnabled());
-  EXPECT_FALSE(W->AlgStep->isEnabled());
+  EXPECT_TRUE(W->AlgRun->isEnabled());
+  EXPECT_TRUE(W->AlgStep->isEnabled());
   EXPECT_TRUE(W->AlgStop->isEnabled());
 
-  // Step on an errored machine does nothing more.
+  // Step on the failed run starts again: green, on the first block.
   W->AlgStepExecute();
   EXPECT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
+  EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Lime);
+  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(0));
+  W->AlgStepExecute();
+  W->AlgStepExecute();
+  EXPECT_EQ(Errors.size(), 2u) << "the error of a step is shown as well";
+  EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
+  EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[1]);
 
   // Stop: default colours, the constructor form, the focus in the text box
   // because exactly one block is selected.
-  W->show();
-  W->activateWindow();
-  QApplication::setActiveWindow(W);
+  Activate(W);
   W->AlgStop->trigger();
   EXPECT_FALSE(W->GetRunning());
   EXPECT_EQ(W->GetMachine(), nullptr);
@@ -148,6 +212,7 @@ TEST_F(RunTest, InputAsksThroughTheApplicationModalDialogAndCancelAborts) {
   TAlgEditorForm* W = Open("maximum_of_inputs.alg");
   std::string Caption, Prompt;
   Qt::WindowModality Modality = Qt::NonModal;
+  const TAlgBlock* SelectedWhileAsking = nullptr;
   // The first question is answered, the second cancelled.
   TModalAnswers Answers({[&](QWidget* Modal) {
                            Caption = Modal->windowTitle().toStdString();
@@ -158,78 +223,193 @@ TEST_F(RunTest, InputAsksThroughTheApplicationModalDialogAndCancelAborts) {
                            Modal->findChild<QLineEdit*>()->setText("3");
                            qobject_cast<QDialog*>(Modal)->accept();
                          },
-                         [](QWidget* Modal) { qobject_cast<QDialog*>(Modal)->reject(); }});
+                         [&](QWidget* Modal) {
+                           SelectedWhileAsking = W->GetAlgorithm().GetSelectedBlocksProperty(0);
+                           qobject_cast<QDialog*>(Modal)->reject();
+                         }});
   W->AlgRun->trigger();
+  LoopUntilRunEnds(W);
   EXPECT_EQ(Answers.Asked(), 2);
   EXPECT_EQ(Caption, "Ввод данных");
   EXPECT_EQ(Prompt, "Введите значение N:");
   EXPECT_EQ(Modality, Qt::ApplicationModal);
+  // The block that asks is the one shown while it asks.
+  EXPECT_EQ(SelectedWhileAsking, W->GetMachine()->GetCurrentBlock());
   ASSERT_EQ(Errors.size(), 1u);
-  EXPECT_NE(Errors[0].find(AbortMessage), std::string::npos) << Errors[0];
+  EXPECT_EQ(Errors[0], AbortMessage);
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("N"), 3);
   EXPECT_EQ(W->GetMachine()->GetState(), amsError);
+  EXPECT_EQ(Status(W), "Ошибка. Шагов: 1\n" + AbortMessage);
 }
 
-TEST_F(RunTest, F2EndsAnEndlessRunAndOtherInputWaits) {
+TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
+  TAlgEditorForm* W = Open("endless_loop.alg");
+  TAlgorithm& Alg = W->GetAlgorithm();
+  for (int Round = 0; Round < 2; ++Round) {
+    // F9 on the stopped run of the first round starts afresh.
+    W->AlgRun->trigger();
+    ASSERT_TRUE(W->GetInRun()) << "Run returns to the event loop";
+    // The first slice has run; its steps show at once.
+    EXPECT_EQ(Status(W), "Выполняется. Шагов: " + std::to_string(W->GetRunStatus().Steps));
+    EXPECT_GT(W->GetRunStatus().Steps, 0);
+    Update(W);
+    EXPECT_FALSE(W->AlgRun->isEnabled());
+    EXPECT_FALSE(W->AlgStep->isEnabled());
+    EXPECT_TRUE(W->AlgStop->isEnabled());
+    bool StoppedAtOnce = false;
+    int64_t StepsAtStop = 0;
+    // Between slices the loop paints and takes input: F8 is refused, a
+    // click on the flowchart selects nothing; then the stop, as a user gives
+    // it, from the loop that runs the slices.
+    After(60, W, [&] {
+      QTest::keyClick(W->windowHandle(), Qt::Key_F8);
+      const QPoint Chart = Debugger(W)->AlgEditor->mapTo(W, QPoint(60, 60));
+      QTest::mouseClick(W->windowHandle(), Qt::LeftButton, Qt::NoModifier, Chart);
+      EXPECT_TRUE(W->GetInRun());
+      if (Round == 0)
+        ClickStop(W);
+      else
+        QTest::keyClick(W->windowHandle(), Qt::Key_F2);
+      StoppedAtOnce = !W->GetInRun();
+      StepsAtStop = W->GetRunStatus().Steps;
+    });
+    LoopUntilRunEnds(W);
+    EXPECT_TRUE(StoppedAtOnce) << "round " << Round;
+    // Ended as F2 ends it: the machine stopped with the user's abort where
+    // it stood, the block marked, the status saying so and no message.
+    ASSERT_TRUE(W->GetRunning());
+    EXPECT_EQ(W->GetMachine()->GetState(), amsError);
+    EXPECT_GT(W->GetMachine()->GetStorage().GetVars("I"), 0);
+    EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
+    EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
+    EXPECT_GT(StepsAtStop, 0);
+    EXPECT_EQ(Status(W), "Остановлено. Шагов: " + std::to_string(StepsAtStop));
+    EXPECT_TRUE(Errors.empty());
+  }
+  // Stop once more goes back to editing.
+  ClickStop(W);
+  EXPECT_FALSE(W->GetRunning());
+}
+
+TEST_F(RunTest, TheViewsFollowARunTenTimesASecondOfItsClock) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+  TBasicAlgBlock::Class.Create(Body)->GetText().Add("I=0");
+  auto* Loop = static_cast<TWhileAlgBlock*>(TWhileAlgBlock::Class.Create(Body));
+  Loop->GetText().Add("I>=0");
+  TBasicAlgBlock::Class.Create(Loop->GetBody())->GetText().Add("I=I+1");
+  TIOAlgBlock::Class.Create(Loop->GetBody())->GetText().Add("Вывод I");
+  // Each look at the clock takes a millisecond of it.
+  int64_t Now = 0;
+  W->GetRunPacer().SetClock([&Now] { return Now += 1000; });
+
+  // The first step makes the machine, so the views can be counted.
+  W->AlgStepExecute();
+  const TAlgBlock* Shown = nullptr;
+  TViewCount Views([&] { Shown = Alg.GetSelectedBlocksProperty(0); });
+  W->GetMachine()->AddInteractionListener(&Views);
+  W->AlgRunExecute();
+  int Slices = 0;
+  while (Now < 2000000 && W->GetInRun()) {
+    QCoreApplication::processEvents();
+    ++Slices;
+  }
+  ASSERT_TRUE(W->GetInRun());
+  // Two seconds: ten updates a second, each showing the block the run is
+  // on, never the root (whose start and end would glow together).
+  EXPECT_GE(Views.Count, 18);
+  EXPECT_LE(Views.Count, 22);
+  EXPECT_GT(Slices, 3 * Views.Count) << "views are not updated after every slice";
+  EXPECT_NE(Shown, Alg.GetRoot());
+  EXPECT_TRUE(Shown == Loop->GetBody()->GetBlocks(0) || Shown == Loop->GetBody()->GetBlocks(1) ||
+              Shown == Loop);
+  // The variables, the console's last lines and the status follow too.
+  TAlgMachine& M = *W->GetMachine();
+  const QTableWidget* Watch = Debugger(W)->WatchesFrame->lvWatch;
+  ASSERT_EQ(Watch->rowCount(), 1);
+  EXPECT_GT(Watch->item(0, 1)->text().toInt(), 0);
+  const QString Console = Debugger(W)->ConsoleFrame->memConsole->toPlainText();
+  EXPECT_FALSE(Console.isEmpty());
+  EXPECT_EQ(Console.split('\n').size(), TAlgConsole::MaxLines);
+  EXPECT_EQ(Status(W).rfind("Выполняется. Шагов: ", 0), 0u);
+  EXPECT_GT(M.GetConsole().GetLineCount(), 0);
+
+  W->GetMachine()->RemoveInteractionListener(&Views);
+  W->AlgStopExecute();
+  EXPECT_FALSE(W->GetInRun());
+}
+
+TEST_F(RunTest, CloseRequestsDuringARunEndItAndThenCloseAsUsual) {
+  // The window's own close: the run ends, the window goes.
   TAlgEditorForm* W = Open("endless_loop.alg");
   QPointer<TAlgEditorForm> Alive(W);
-  int Painted = 0;
-  // While the run holds the window: a key that would start a step, a click
-  // on the flowchart and a close request are held back; the window paints;
-  // then F2 ends the run.
-  After(100, W, [&] {
-    QTest::keyClick(W, Qt::Key_F8);
-    W->close();
-    W->GetChildView()->repaint();
-    ++Painted;
-  });
-  After(300, W, [&] {
-    // F2 counts while one of the program's windows is the active one.
-    QApplication::setActiveWindow(W);
-    QTest::keyClick(W, Qt::Key_F2);
-  });
-  Watchdog(W);
   W->AlgRun->trigger();
-  ASSERT_FALSE(Alive.isNull()) << "the close request did not free the window under the run";
-  EXPECT_EQ(Painted, 1);
-  ASSERT_EQ(Errors.size(), 1u);
-  EXPECT_NE(Errors[0].find(AbortMessage), std::string::npos) << Errors[0];
-  EXPECT_EQ(W->GetMachine()->GetState(), amsError);
-  EXPECT_EQ(W->GetAlgorithm().GetColorScheme().GetSelectedBlockColor(), Red);
-  EXPECT_GT(W->GetMachine()->GetStorage().GetVars("I"), 0);
-  EXPECT_FALSE(W->GetInRun());
+  W->close();
+  Flush();
+  EXPECT_TRUE(Alive.isNull());
 
-  // After the run the keys are the commands' shortcuts again: F2 stops,
-  // F8 steps into a fresh run.
-  EXPECT_EQ(W->AlgStop->shortcut(), QKeySequence(Qt::Key_F2));
-  Update(W);
-  QTest::keyClick(W, Qt::Key_F2);
-  EXPECT_FALSE(W->GetRunning());
-  Update(W);
-  QTest::keyClick(W, Qt::Key_F8);
-  ASSERT_TRUE(W->GetRunning());
-  EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
-}
+  // Modified: the run ends before the question, and "Отмена" keeps it all.
+  W = Activate(static_cast<TAlgEditorForm*>(Shell->OpenFile(ExamplesDir + "/endless_loop.alg")));
+  Alive = W;
+  W->SetModified(true);
+  bool RunOverWhenAsked = false;
+  {
+    TModalAnswers Answers({[&](QWidget* Modal) {
+      RunOverWhenAsked = !W->GetInRun() && W->GetMachine()->GetState() == amsError;
+      qobject_cast<QDialog*>(Modal)->reject();
+    }});
+    W->AlgRun->trigger();
+    After(30, W, [W] { W->close(); });
+    LoopUntilRunEnds(W);
+    while (Answers.Asked() == 0)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  Flush();
+  ASSERT_FALSE(Alive.isNull());
+  EXPECT_TRUE(RunOverWhenAsked);
+  EXPECT_EQ(Status(W), "Остановлено. Шагов: " + std::to_string(W->GetRunStatus().Steps));
 
-TEST_F(RunTest, TheStopButtonEndsAnEndlessRun) {
-  TAlgEditorForm* W = Open("endless_loop.alg");
-  After(200, W, [&] {
-    QPoint Centre = W->tbStop->rect().center();
-    QApplication::postEvent(
-        W->tbStop, new QMouseEvent(QEvent::MouseButtonPress, Centre, W->tbStop->mapToGlobal(Centre),
-                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QApplication::postEvent(W->tbStop,
-                            new QMouseEvent(QEvent::MouseButtonRelease, Centre,
-                                            W->tbStop->mapToGlobal(Centre), Qt::LeftButton,
-                                            Qt::NoButton, Qt::NoModifier));
-  });
-  Watchdog(W);
+  // A close while the run waits in its input dialog cancels the dialog,
+  // ends the run without a message and closes the window after.
+  TAlgEditorForm* Asking =
+      Activate(static_cast<TAlgEditorForm*>(Shell->OpenFile(ExamplesDir + "/gcd.alg")));
+  QPointer<TAlgEditorForm> AskingAlive(Asking);
+  {
+    TModalAnswers Answers({[&](QWidget* Modal) {
+      Asking->close();
+      EXPECT_FALSE(AskingAlive.isNull()) << "not closed under its dialog";
+      EXPECT_FALSE(Modal->isVisible());
+    }});
+    Asking->AlgRun->trigger();
+    LoopUntilRunEnds(Asking);
+    for (int I = 0; I < 20 && AskingAlive; ++I)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(Answers.Asked(), 1);
+  }
+  Flush();
+  EXPECT_TRUE(AskingAlive.isNull());
+  EXPECT_TRUE(Errors.empty());
+
+  // The shell's close (Выход, the strip's ×, a signal): the run ends first,
+  // then the usual question, then the window goes.
+  ASSERT_FALSE(Alive.isNull());
   W->AlgRun->trigger();
-  ASSERT_EQ(Errors.size(), 1u);
-  EXPECT_NE(Errors[0].find(AbortMessage), std::string::npos) << Errors[0];
-  // The run ended; the machine stays for the user to look at until Stop.
-  ASSERT_TRUE(W->GetRunning());
-  EXPECT_EQ(W->GetMachine()->GetState(), amsError);
+  ASSERT_TRUE(W->GetInRun());
+  RunOverWhenAsked = false;
+  TModalAnswers Answers({[&](QWidget* Modal) {
+    RunOverWhenAsked = !W->GetInRun() && W->GetMachine()->GetState() == amsError;
+    qobject_cast<QDialog*>(Modal)->done(mrNo);
+  }});
+  After(30, W, [this] { Shell->close(); });
+  LoopUntilRunEnds(W);
+  while (Alive && Answers.Asked() == 0)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  Flush();
+  EXPECT_TRUE(RunOverWhenAsked);
+  EXPECT_TRUE(Alive.isNull());
+  EXPECT_TRUE(Errors.empty());
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Corekit/ui/AdvSpeedButton.h"
 #include "Corekit/ui/DragDrop.h"
-#include "Corekit/ui/QtHooks.h"
 #include "Corekit/ui/WindowHelpers.h"
 
 #include <QDrag>
@@ -119,36 +118,3 @@ TEST(AdvSpeedButton, DragCarriesTheObjectInsideTheProcessAndFreesItAtTheEnd) {
   EXPECT_FALSE(Ended);
 }
 
-TEST(QtAbortPoller, F2StopsTheRunAndOtherInputWaits) {
-  QWidget Window;
-  auto* Edit = new QLineEdit(&Window);
-  auto* Stop = new QPushButton("stop", &Window);
-  Stop->move(0, 40);
-  Stop->setProperty(TQtAbortPoller::DuringRunProperty, true);
-  int Stops = 0;
-  QObject::connect(Stop, &QPushButton::clicked, [&] { ++Stops; });
-  Window.show();
-  Window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
-  Edit->setFocus();
-
-  TGuiHooks Hooks;
-  TQtAbortPoller& Poller = Hooks.GetAbortPoller();
-  EXPECT_EQ(GetAbortPoller(), &Poller);
-  EXPECT_FALSE(Poller.AbortRequested());
-
-  // Events posted as the window system would, picked up by the next poll.
-  QCoreApplication::postEvent(Edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}, "a"));
-  QCoreApplication::postEvent(&Window, new QCloseEvent);
-  EXPECT_FALSE(Poller.AbortRequested());
-  EXPECT_TRUE(Edit->text().isEmpty()) << "typing waits for the run to end";
-  EXPECT_TRUE(Window.isVisible()) << "closing waits too";
-
-  QCoreApplication::postEvent(Edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_F2, {}));
-  EXPECT_TRUE(Poller.AbortRequested());
-  EXPECT_FALSE(Poller.AbortRequested()) << "one press, one stop";
-
-  Poller.RequestAbort();
-  EXPECT_TRUE(Poller.AbortRequested());
-  Window.close();
-}

@@ -1,0 +1,50 @@
+#pragma once
+
+// How a Run shares the window's thread with the event loop: the machine
+// steps in slices of a few milliseconds and the loop handles input and
+// repaints between them, so Stop, close requests and signals are ordinary
+// events. The views are brought up to date a few times a second rather than
+// after every slice, so that following the run costs little of its speed.
+
+#include "FlowappExport.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace Deskbay {
+
+class TAlgMachine;
+
+class FLOWAPP_API TAlgRunPacer {
+public:
+  // Microseconds of a steady clock.
+  using TClock = std::function<std::int64_t()>;
+  // Stepping time of one slice: short enough for input to feel immediate.
+  static constexpr std::int64_t SliceMicroseconds = 20000;
+  // Time between two updates of the views: ten a second.
+  static constexpr std::int64_t ViewMicroseconds = 100000;
+  // Steps between two looks at the clock (a step takes well under a
+  // microsecond; the clock costs about as much as one).
+  static constexpr unsigned StepsPerClockRead = 16;
+
+  explicit TAlgRunPacer(TClock Clock = SteadyMicroseconds);
+  static std::int64_t SteadyMicroseconds();
+  void SetClock(TClock Clock) { FClock = std::move(Clock); }
+
+  // Steps Machine while it is ready, until the slice's time is used up or
+  // Stop (asked whenever the clock is read) answers true. Each completed
+  // step counts in Steps; an error of the machine passes on.
+  void RunSlice(TAlgMachine& Machine, std::int64_t& Steps, const std::function<bool()>& Stop);
+  // A run begins: the views are due after its first slice, so the block it
+  // stands on shows at once.
+  void BeginRun();
+  // The views are due: ViewMicroseconds have passed since ViewsShown.
+  bool ViewsDue() const;
+  void ViewsShown();
+
+private:
+  TClock FClock;
+  std::int64_t FViewsShownAt;
+};
+
+} // namespace Deskbay
