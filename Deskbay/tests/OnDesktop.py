@@ -294,7 +294,13 @@ class Session:
     # Processes ---------------------------------------------------------------
 
     def start(self, args, **kw):
-        p = subprocess.Popen(args, start_new_session=True, stdin=subprocess.DEVNULL, **kw)
+        """Starts a process in a group of its own, which the system kills
+        should this script die before it can."""
+        libc = ctypes.CDLL(None, use_errno=True)
+        pr_set_pdeathsig = 1
+        p = subprocess.Popen(args, start_new_session=True, stdin=subprocess.DEVNULL,
+                             preexec_fn=lambda: libc.prctl(pr_set_pdeathsig, signal.SIGKILL),
+                             **kw)
         self.procs.append(p)
         return p
 
@@ -368,15 +374,23 @@ class Session:
         return self.deskbay is not None and self.deskbay.poll() is None
 
     def stop_all(self):
+        """Ends every process started here, the program first, the X server
+        last; each is asked to end (the X server then removes its lock
+        file) and killed when it has not within 2 s."""
+        if self.xdisplay:
+            self.xdisplay.close()
+            self.xdisplay = None
         for p in reversed(self.procs):
-            if p.poll() is None:
+            for sig in (signal.SIGTERM, signal.SIGKILL):
                 try:
-                    os.killpg(p.pid, signal.SIGKILL)
+                    os.killpg(p.pid, sig)
                 except ProcessLookupError:
                     pass
-                p.wait()
-        if self.xdisplay:
-            self.xdisplay = None
+                try:
+                    p.wait(2)
+                    break
+                except subprocess.TimeoutExpired:
+                    continue
         shutil.rmtree(self.work, ignore_errors=True)
 
     # Input -------------------------------------------------------------------
