@@ -311,7 +311,6 @@ class Session:
                    pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
                    stderr=open(os.path.join(self.work, "xvfb.log"), "w"))
         os.close(write_fd)
-        number = b""
         with os.fdopen(read_fd, "rb") as r:
             number = r.readline().strip()
         if not number:
@@ -344,8 +343,8 @@ class Session:
         if not found:
             raise Fail("no document window titled with the file's name appeared; windows: "
                        + self.describe_windows())
-        # Let the start-up settle: the first paints, the module's windows.
-        time.sleep(1.0)
+        # The module's other windows may still be on their way.
+        self.settle()
         self.strip, self.doc = self.find_windows(name)
 
     def find_windows(self, name):
@@ -543,6 +542,12 @@ class Session:
     # Checks ------------------------------------------------------------------
 
     def check_idle(self):
+        # The start may still be painting; give it up to 3 s to fall quiet.
+        def quiet():
+            ticks = cpu_ticks(self.pid)
+            time.sleep(0.3)
+            return cpu_ticks(self.pid) == ticks
+        poll(3, quiet, 0)
         span = 4.0
         ticks, switches = cpu_ticks(self.pid), voluntary_switches(self.pid)
         time.sleep(span)
