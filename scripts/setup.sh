@@ -3,8 +3,11 @@
 # As root it runs apt-get; otherwise it prints the exact install line and stops.
 set -euo pipefail
 
+# The desktop test runs the program under Xvfb with openbox and drives it
+# with xdotool, from a python3 script.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev
-  qt6-base-dev libxcb1-dev qt6-translations-l10n desktop-file-utils fonts-dejavu-core)
+  qt6-base-dev libxcb1-dev qt6-translations-l10n desktop-file-utils fonts-dejavu-core xvfb openbox
+  xdotool python3)
 
 missing=()
 for p in "${packages[@]}"; do
