@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace Deskbay {
 
@@ -197,6 +198,37 @@ void TSvgCanvas::DoSetPixel(TPoint P, TColor Color) {
 
 void TSvgCanvas::DoFloodFill(TPoint, TColor, TFillStyle) {}
 
+namespace {
+
+// The width of Text in ems in a wide sans-serif font (DejaVu Sans is among
+// the widest a viewer falls back to): signs such as = < > + are widest,
+// capitals and Cyrillic letters next, digits and small Latin letters less,
+// blanks and punctuation least.
+double WideSansEms(std::string_view Text) {
+  double Ems = 0;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const unsigned char C = static_cast<unsigned char>(Text[I]);
+    if ((C & 0xC0) == 0x80)
+      continue; // a continuation byte of the character counted already
+    if (C >= 0x80)
+      Ems += 0.75; // Cyrillic and other letters beyond ASCII
+    else if (C == ' ' || C == '.' || C == ',' || C == ':' || C == ';' || C == '\'' || C == '|' ||
+             C == '!' || C == 'i' || C == 'l' || C == 'j')
+      Ems += 0.35;
+    else if (std::strchr("=<>+~^#%", C))
+      Ems += 0.84;
+    else if (C == 'm' || C == 'w' || C == 'M' || C == 'W')
+      Ems += 0.98;
+    else if (C >= 'A' && C <= 'Z')
+      Ems += 0.78;
+    else
+      Ems += 0.64;
+  }
+  return std::max(Ems, 0.5);
+}
+
+} // namespace
+
 void TSvgCanvas::WriteText(TPoint P, std::string_view Text, const std::string& ClipAttribute) {
   if (Text.empty())
     return;
@@ -207,12 +239,18 @@ void TSvgCanvas::WriteText(TPoint P, std::string_view Text, const std::string& C
              Attr("height", Height) + " fill=\"" + SvgColor(GetBrush().Color) + "\"" +
              ClipAttribute + "/>\n";
   // A font's em is about four fifths of its line height, and the baseline
-  // sits about as far down the line. The text is stretched or squeezed to the width the
-  // layout measured, so it fits its box whatever font the viewer picks.
-  FBody += "<text" + Attr("x", P.X) + Attr("y", P.Y + Height * 0.8) + " font-family=\"" +
-           EscapeXml(Font.Name) + "\"" + Attr("font-size", Font.Height * 0.8) +
+  // sits about as far down the line. Viewers that ignore textLength draw the
+  // text at its font size in whatever font they find for the family, so the
+  // size is also cut down to what fits the measured width in a wide sans
+  // font; centred on the measured box, what little it still differs by
+  // falls to both sides alike.
+  const int Width = TextWidth(Text);
+  const double Size = std::min(Font.Height * 0.8, Width / WideSansEms(Text));
+  FBody += "<text" + Attr("x", P.X + Width / 2.0) + Attr("y", P.Y + Height * 0.8) +
+           " font-family=\"" + EscapeXml(Font.Name) + ", DejaVu Sans, Arial, sans-serif\"" +
+           Attr("font-size", Size) +
            (Font.Weight != 400 ? Attr("font-weight", Font.Weight) : std::string()) + " fill=\"" +
-           SvgColor(Font.Color) + "\"" + Attr("textLength", TextWidth(Text)) +
+           SvgColor(Font.Color) + "\" text-anchor=\"middle\"" + Attr("textLength", Width) +
            " lengthAdjust=\"spacingAndGlyphs\" xml:space=\"preserve\"" + ClipAttribute + ">" +
            EscapeXml(Text) + "</text>\n";
 }

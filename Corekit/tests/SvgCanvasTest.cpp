@@ -72,13 +72,32 @@ TEST(SvgCanvas, TextArcAndClip) {
   C.TextRect({0, 0, 20, 16}, 2, 0, "clipped");
   C.Arc(0, 0, 22, 22, 20, 11, 11, 0); // a quarter: right to top, counter-clockwise
   const std::string& B = C.GetBody();
-  EXPECT_NE(B.find("fill=\"#010203\" textLength=\"24\" lengthAdjust=\"spacingAndGlyphs\" "
-                   "xml:space=\"preserve\">a&lt;b</text>"),
+  EXPECT_NE(B.find("fill=\"#010203\" text-anchor=\"middle\" textLength=\"24\" "
+                   "lengthAdjust=\"spacingAndGlyphs\" xml:space=\"preserve\">a&lt;b</text>"),
             std::string::npos);
   EXPECT_EQ(CountOf(B, "<clipPath id=\"clip1\"><rect x=\"0\" y=\"0\" width=\"20\" height=\"16\"/>"),
             1);
   EXPECT_EQ(CountOf(B, "clip-path=\"url(#clip1)\""), 2); // background and text
   EXPECT_NE(B.find("<path d=\"M 21.5 11 A 10.5 10.5 0 0 0 11 0.5\""), std::string::npos);
+}
+
+// Viewers that ignore textLength (most Linux image viewers) draw the text at
+// its font size in the font they find: it must fit the measured box anyway,
+// centred on it, with a font list that ends in a generic family.
+TEST(SvgCanvas, TextFitsItsBoxWithoutTextLength) {
+  TSvgCanvas C(200, 100);
+  C.GetBrush().Style = TBrushStyle::bsClear;
+  C.GetFont().Height = 16;
+  C.TextOut(10, 0, "C=0"); // 24 pixels measured
+  const std::string& B = C.GetBody();
+  EXPECT_NE(B.find("<text x=\"22\" "), std::string::npos) << B;
+  EXPECT_NE(B.find("font-family=\"Sans, DejaVu Sans, Arial, sans-serif\""), std::string::npos);
+  const size_t At = B.find("font-size=\"");
+  ASSERT_NE(At, std::string::npos);
+  const double Size = std::stod(B.substr(At + 11));
+  // "C=0" is about 2.2 em wide in DejaVu Sans.
+  EXPECT_LE(Size * 2.17, 24.0);
+  EXPECT_GE(Size, 9.0) << "still readable";
 }
 
 TEST(SvgCanvas, ExportOfACompositeImage) {

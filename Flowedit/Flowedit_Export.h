@@ -1,0 +1,67 @@
+#pragma once
+
+// The flowchart as a picture or on pages: SVG, PNG at a scale, PDF on A4,
+// and any paged device such as a printer. Every file goes through the safe
+// writer, so a failed export leaves an existing file as it was.
+
+#include "FloweditExport.h"
+
+#include "Corekit/Canvas.h"
+
+#include <QImage>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace Deskbay {
+
+class TAlgorithm;
+class TCompositeImage;
+
+// The flowchart of an algorithm laid out on its own: a copy is drawn, so the
+// document's views keep their layout, and nothing in it is selected.
+class FLOWEDIT_API TChartPicture {
+public:
+  explicit TChartPicture(const TAlgorithm& Algorithm);
+  ~TChartPicture();
+  TChartPicture(const TChartPicture&) = delete;
+  TChartPicture& operator=(const TChartPicture&) = delete;
+
+  // Pixels at 100 %.
+  TPoint GetSize() const;
+  // Draws Part of the chart (pixels at 100 %) with its top-left corner at
+  // the painter's origin, Scale times as large, on white.
+  void Paint(QPainter& Painter, double Scale, const TRect& Part) const;
+  // The whole chart at Percent of its size.
+  QImage ToImage(int Percent) const;
+
+private:
+  std::unique_ptr<TAlgorithm> FCopy;
+  std::unique_ptr<TCompositeImage> FImage;
+};
+
+enum class TChartFormat { Svg, Png, Pdf };
+
+// The format a file name asks for by its extension (any letter case);
+// raises "Неизвестный формат рисунка …" for any other.
+FLOWEDIT_API TChartFormat ChartFormatOf(const std::string& FileName);
+
+// Fills the pages of Device with Picture: scaled to fit while legible, cut
+// into pages otherwise, Header (the file name) at the top of each page.
+FLOWEDIT_API void PrintChart(const TChartPicture& Picture, QPagedPaintDevice& Device,
+                             const QString& Header);
+
+// Writes the flowchart of Algorithm into FileName. Percent is the PNG's
+// scale (100 or 200); Header heads the PDF's pages.
+FLOWEDIT_API void ExportChart(const TAlgorithm& Algorithm, const std::string& FileName,
+                              TChartFormat Format, int Percent = 100,
+                              const QString& Header = QString());
+
+// Writes Image as a PNG file through the safe writer.
+FLOWEDIT_API void SaveImageAsPng(const QImage& Image, const std::string& FileName);
+
+} // namespace Deskbay

@@ -1,0 +1,100 @@
+#include "Flowmodel_Clipboard.h"
+
+#include "Flowmodel_Main.h"
+
+#include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/Streams.h"
+
+#include <algorithm>
+
+namespace Deskbay {
+
+std::vector<TAlgBlock*> AlgBlocksToCopy(const TAlgorithm& Algorithm) {
+  std::vector<TAlgBlock*> Blocks;
+  Algorithm.GetSelectedBlocks(Blocks);
+  if (Blocks.size() == 1) {
+    // A sequence or the root stands for what it holds.
+    TAlgBlock* Only = Blocks.front();
+    TAlgBlock* Holder = Only;
+    if (auto* Root = dynamic_cast<TRootAlgBlock*>(Only))
+      Holder = Root->GetBody();
+    if (dynamic_cast<TCompoundAlgBlock*>(Holder)) {
+      Blocks.clear();
+      for (int K = 0; K < Holder->GetBlockCount(); ++K)
+        Blocks.push_back(Holder->GetBlocks(K));
+      return Blocks;
+    }
+  }
+  std::sort(Blocks.begin(), Blocks.end(),
+            [](const TAlgBlock* A, const TAlgBlock* B) { return A->GetIndex() < B->GetIndex(); });
+  return Blocks;
+}
+
+std::vector<uint8_t> AlgBlocksToBytes(const std::vector<TAlgBlock*>& Blocks) {
+  TAlgorithm Carrier;
+  for (const TAlgBlock* Block : Blocks)
+    Block->CreateCopy(Carrier.GetRoot()->GetBody());
+  TMemoryStream Stream;
+  TBag Bag(&Stream);
+  Bag.Pack(&Carrier);
+  return Stream.GetBytes();
+}
+
+void AlgPastePlace(const TAlgorithm& Algorithm, TCompoundAlgBlock*& Target, int& Index) {
+  Target = Algorithm.GetRoot()->GetBody();
+  Index = Target->GetBlockCount();
+  std::vector<TAlgBlock*> Selected;
+  Algorithm.GetSelectedBlocks(Selected);
+  if (Selected.empty())
+    return;
+  TAlgBlock* Last = *std::max_element(
+      Selected.begin(), Selected.end(),
+      [](const TAlgBlock* A, const TAlgBlock* B) { return A->GetIndex() < B->GetIndex(); });
+  if (auto* Sequence = dynamic_cast<TCompoundAlgBlock*>(Last)) {
+    Target = Sequence;
+    Index = Sequence->GetBlockCount();
+  } else if (auto* Parent = dynamic_cast<TCompoundAlgBlock*>(Last->GetParent())) {
+    Target = Parent;
+    Index = Last->GetIndex() + 1;
+  }
+  // Anything else is the root: the end of its body.
+}
+
+std::vector<TAlgBlock*> AlgPasteBytes(TAlgorithm& Algorithm, const std::vector<uint8_t>& Bytes) {
+  TAlgorithm Carrier;
+  {
+    TMemoryStream Stream(Bytes.data(), Bytes.size());
+    if (!StreamContainsBagWith(&Stream, "Algorithm"))
+      throw Exception("В буфере обмена нет блоков алгоритма.");
+    Stream.Seek(0, soBeginning);
+    TBag Bag(&Stream);
+    Bag.Restore(&Carrier);
+  }
+  TCompoundAlgBlock* Target;
+  int Index;
+  AlgPastePlace(Algorithm, Target, Index);
+  TCompoundAlgBlock* Source = Carrier.GetRoot()->GetBody();
+
+  std::vector<TAlgBlock*> SelectedBefore;
+  Algorithm.GetSelectedBlocks(SelectedBefore);
+  std::vector<TAlgBlock*> Pasted;
+  TModifyGuard Guard(Algorithm);
+  try {
+    Algorithm.UnselectAll();
+    for (int K = 0; K < Source->GetBlockCount(); ++K)
+      Pasted.push_back(Source->GetBlocks(K)->CreateCopy(Target, Index + K));
+    for (TAlgBlock* Block : Pasted)
+      Block->SetSelected(true);
+  } catch (...) {
+    // The block limit: nothing of the paste stays.
+    Algorithm.UnselectAll();
+    for (auto It = Pasted.rbegin(); It != Pasted.rend(); ++It)
+      (*It)->Free();
+    for (TAlgBlock* Block : SelectedBefore)
+      Algorithm.SelectBlock(Block, true);
+    throw;
+  }
+  return Pasted;
+}
+
+} // namespace Deskbay

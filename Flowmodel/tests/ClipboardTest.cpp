@@ -1,0 +1,114 @@
+#include "ModelTestUtils.h"
+
+#include "Flowmodel/Flowmodel_Clipboard.h"
+
+#include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/Streams.h"
+
+#include <gtest/gtest.h>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+TCompoundAlgBlock* Body(TAlgorithm& Alg) {
+  return Alg.GetRoot()->GetBody();
+}
+
+std::vector<uint8_t> Bytes(TAlgorithm& Alg) {
+  TMemoryStream Stream;
+  TBag Bag(&Stream);
+  Bag.Pack(&Alg);
+  return Stream.GetBytes();
+}
+
+// Body: A, loop L { inner }, C.
+struct TSource {
+  TSource() {
+    A = AddStatement(Body(Alg), "A");
+    Loop = TAlgBlock::Create<TWhileAlgBlock>(Body(Alg));
+    Loop->GetText().Add("L");
+    AddStatement(Loop->GetBody(), "inner");
+    C = AddStatement(Body(Alg), "C");
+  }
+  TAlgorithm Alg;
+  TAlgBlock *A, *C;
+  TWhileAlgBlock* Loop;
+};
+
+} // namespace
+
+TEST(Clipboard, CopiedBlocksArePastedInTheirOrderAfterTheSelectedBlock) {
+  TSource S;
+  // Selected back to front: the copy keeps the order of the sequence.
+  S.C->SetSelected(true);
+  S.Loop->SetSelected(true);
+  const std::vector<TAlgBlock*> Copied = AlgBlocksToCopy(S.Alg);
+  ASSERT_EQ(Copied, (std::vector<TAlgBlock*>{S.Loop, S.C}));
+  const std::vector<uint8_t> Clip = AlgBlocksToBytes(Copied);
+
+  TAlgorithm Other;
+  AddStatement(Body(Other), "X")->SetSelected(true);
+  AddStatement(Body(Other), "Y");
+  const std::vector<TAlgBlock*> Pasted = AlgPasteBytes(Other, Clip);
+  EXPECT_EQ(FirstLines(Body(Other)), (std::vector<std::string>{"X", "L", "C", "Y"}));
+  EXPECT_EQ(FirstLines(static_cast<TWhileAlgBlock*>(Pasted[0])->GetBody()),
+            std::vector<std::string>{"inner"});
+  EXPECT_EQ(Other.GetBlockCount(), 6);
+  std::vector<TAlgBlock*> Selected;
+  Other.GetSelectedBlocks(Selected);
+  EXPECT_EQ(Selected, Pasted);
+
+  // Nothing selected: at the end of the body; a selected sequence: at its end.
+  Other.UnselectAll();
+  AlgPasteBytes(Other, Clip);
+  EXPECT_EQ(FirstLines(Body(Other)).back(), "C");
+  Other.UnselectAll();
+  auto* Branch = TAlgBlock::Create<TIfAlgBlock>(Body(Other));
+  AddStatement(Branch->GetNoBranch(), "N");
+  Branch->GetNoBranch()->SetSelected(true);
+  AlgPasteBytes(Other, Clip);
+  EXPECT_EQ(FirstLines(Branch->GetNoBranch()), (std::vector<std::string>{"N", "L", "C"}));
+}
+
+TEST(Clipboard, ASelectedSequenceOrRootIsCopiedAsWhatItHolds) {
+  TSource S;
+  S.Loop->GetBody()->SetSelected(true);
+  EXPECT_EQ(AlgBlocksToCopy(S.Alg).size(), 1u);
+  S.Alg.UnselectAll();
+  S.Alg.GetRoot()->SetSelected(true);
+  EXPECT_EQ(AlgBlocksToCopy(S.Alg), (std::vector<TAlgBlock*>{S.A, S.Loop, S.C}));
+  S.Alg.UnselectAll();
+  EXPECT_TRUE(AlgBlocksToCopy(S.Alg).empty());
+}
+
+TEST(Clipboard, APasteThatCannotBeCompletedChangesNothing) {
+  TSource S;
+  S.Alg.SelectAll();
+  const std::vector<uint8_t> Clip = AlgBlocksToBytes(AlgBlocksToCopy(S.Alg));
+
+  // Four blocks do not fit where only two more may go.
+  TAlgorithm Full;
+  for (int K = 0; K < AlgMaxBlockCount - 3; ++K)
+    AddStatement(Body(Full), "F");
+  ASSERT_EQ(Full.GetBlockCount(), AlgMaxBlockCount - 2);
+  Body(Full)->GetBlocks(0)->SetSelected(true);
+  const std::vector<uint8_t> Before = Bytes(Full);
+  try {
+    AlgPasteBytes(Full, Clip);
+    FAIL() << "pasted past the block limit";
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "Слишком много блоков (предел = 100).");
+  }
+  EXPECT_EQ(Bytes(Full), Before);
+  EXPECT_EQ(Full.GetSelectedBlockCount(), 1);
+  EXPECT_EQ(Full.GetSelectedBlocksProperty(0), Body(Full)->GetBlocks(0));
+
+  // Bytes that are not blocks, or a damaged record, are refused the same way.
+  for (std::vector<uint8_t> Damaged :
+       {std::vector<uint8_t>{'h', 'i'}, std::vector<uint8_t>(Clip.begin(), Clip.end() - 5)}) {
+    EXPECT_THROW(AlgPasteBytes(Full, Damaged), Exception);
+    EXPECT_EQ(Bytes(Full), Before);
+  }
+}
