@@ -3,6 +3,7 @@
 
 #include "Algtool_CheckPool.h"
 #include "Algtool_CheckReport.h"
+#include "Algtool_Code.h"
 #include "Algtool_Files.h"
 #include "Algtool_Output.h"
 #include "Algtool_Run.h"
@@ -44,7 +45,9 @@ const char* const Usage =
     "  algtool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
     "      прочитать алгоритм и сохранить его заново\n"
     "  algtool render ФАЙЛ -o КАРТИНКА.svg\n"
-    "      нарисовать блок-схему в формате SVG\n";
+    "      нарисовать блок-схему в формате SVG\n"
+    "  algtool code ФАЙЛ --lang python|pascal|cpp [-o ПРОГРАММА]\n"
+    "      записать алгоритм как программу на Python, Pascal или C++\n";
 
 // The standard streams of this process, watched for failed writes.
 struct TConsole {
@@ -109,6 +112,35 @@ int Render(const std::string& FileName, const std::string& SvgFileName) {
   TAlgorithm Alg;
   LoadAlgorithmFile(Alg, FileName);
   RenderAlgorithmSvg(Alg, SvgFileName);
+  return 0;
+}
+
+int Code(TConsole& C, const std::vector<std::string>& Args) {
+  TCodeOptions Options;
+  bool HasLanguage = false;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    if (A == "--lang") {
+      if (++I == Args.size() || !CodeLanguageFromName(Args[I], Options.Language))
+        return UsageError(C, "после --lang нужен язык: python, pascal или cpp.");
+      HasLanguage = true;
+    } else if (A == "-o") {
+      if (++I == Args.size() || Args[I].empty())
+        return UsageError(C, "после -o нужно имя файла программы.");
+      Options.OutFileName = Args[I];
+    } else if (!A.empty() && A[0] == '-') {
+      return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
+    } else if (Options.FileName.empty()) {
+      Options.FileName = A;
+    } else {
+      return UsageError(C, "команде code нужен один файл алгоритма.");
+    }
+  }
+  if (Options.FileName.empty())
+    return UsageError(C, "команде code нужен файл алгоритма.");
+  if (!HasLanguage)
+    return UsageError(C, "команде code нужен язык: --lang python, pascal или cpp.");
+  WriteAlgorithmCode(Options, C.Out.Stream());
   return 0;
 }
 
@@ -234,6 +266,8 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
       return Run(C, Args);
     if (Command == "check")
       return Check(C, Args);
+    if (Command == "code")
+      return Code(C, Args);
     if (Command == "show" && Args.size() == 1)
       return Show(C, Args[0]);
     if (Command == "new" && Args.size() == 1)

@@ -1,0 +1,350 @@
+#include "Flowcode_Cpp.h"
+
+#include <cmath>
+
+namespace Deskbay {
+
+namespace {
+
+const char* const HelperFail =
+    R"(// Останавливает программу: сообщение идёт в поток ошибок, код выхода 1.
+[[noreturn]] void fail(const std::string& message) {
+    std::cout.flush();
+    std::cerr << message << '\n';
+    std::exit(1);
+})";
+
+const char* const HelperNumber =
+    R"(// Вычисленное значение, каким его хранит переменная: число double.
+// Деление на ноль, недопустимый аргумент и слишком большое число - ошибка.
+long double number(long double x) {
+    if (std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW) || !(std::fabs(x) <= DBL_MAX))
+        fail("Ошибка при вычислении.");
+    return static_cast<double>(x);
+})";
+
+const char* const HelperAsText =
+    R"(// Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей.
+std::string as_text(long double x) {
+    const double value = static_cast<double>(number(x));
+    if (value == 0)
+        return "0";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9e", value);
+    const std::string text = buffer;
+    const size_t e = text.find('e');
+    const int exponent = std::atoi(text.c_str() + e + 1);
+    std::string digits;
+    for (size_t i = 0; i < e; i++)
+        if (std::isdigit(static_cast<unsigned char>(text[i])))
+            digits += text[i];
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const std::string sign = value < 0 ? "-" : "";
+    if (exponent >= 10 || exponent < -5) {
+        const std::string fraction = digits.size() > 1 ? "." + digits.substr(1) : "";
+        return sign + digits[0] + fraction + "E" + std::to_string(exponent);
+    }
+    if (exponent < 0)
+        return sign + "0." + std::string(-exponent - 1, '0') + digits;
+    const size_t whole = exponent + 1;
+    if (digits.size() <= whole)
+        return sign + digits + std::string(whole - digits.size(), '0');
+    return sign + digits.substr(0, whole) + "." + digits.substr(whole);
+})";
+
+const char* const HelperReadNumber =
+    R"(// Читает число со стандартного ввода; пустые строки пропускаются.
+long double read_number(const std::string& name) {
+    const char* const blanks = " \t\r\n\v\f";
+    std::string text;
+    while (text.empty()) {
+        std::cerr << "Введите значение " << name << ": " << std::flush;
+        if (!std::getline(std::cin, text))
+            fail("Выполнение прервано пользователем.");
+        const size_t first = text.find_first_not_of(blanks);
+        text = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    }
+    // Знак, цифры с точкой или без, порядок после E.
+    size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point)); i++)
+        text[i] == '.' ? point = true : digits++;
+    if (digits > 0 && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        i++;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            i++;
+        const size_t start = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+            i++;
+        if (i == start)
+            digits = 0;
+    }
+    const double value = std::strtold(text.c_str(), nullptr);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    if (digits == 0 || i != text.size() || std::isinf(value))
+        fail("\"" + text + "\" не является числом.");
+    return value;
+})";
+
+const char* const HelperPower =
+    R"(// Степень: только положительное основание и не слишком большой результат.
+long double power(long double base, long double exponent) {
+    if (!(base > 0) || !(std::fabs(std::log(base) * exponent) <= 11356))
+        fail("Ошибка при вычислении: степень не определена.");
+    return std::pow(base, exponent);
+})";
+
+const char* const HelperModulo =
+    R"(// MOD: остаток от деления округлённых целых, со знаком делимого.
+long double modulo(long double a, long double b) {
+    a = std::nearbyint(a); // половина - к чётному
+    b = std::nearbyint(b);
+    if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L))
+        fail("Ошибка при вычислении: остаток не определён.");
+    const long long x = static_cast<long long>(a), y = static_cast<long long>(b);
+    return y == -1 ? 0 : x % y;
+})";
+
+const char* const HelperRounded =
+    R"(// ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9.
+long double rounded(long double x) {
+    if (!(x >= -1e9L && x <= 1e9L))
+        fail("Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.");
+    return std::nearbyint(x);
+})";
+
+const char* const HelperTruncated = R"(// TRUNC: целая часть; аргумент от -1E9 до 1E9.
+long double truncated(long double x) {
+    if (!(x >= -1e9L && x <= 1e9L))
+        fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.");
+    return std::trunc(x);
+})";
+
+const char* const HelperSquare = R"(// SQR: квадрат числа.
+long double sqr(long double x) {
+    if (!(x >= -1e2466L && x <= 1e2466L))
+        fail("Ошибка при вычислении: аргумент SQR вне допустимого диапазона.");
+    return x * x;
+})";
+
+const char* const HelperAddStep =
+    R"(// Следующее значение переменной цикла: сумма чисел double, как их хранит переменная.
+long double add_step(double value, double step) {
+    return value + step;
+})";
+
+std::string CppOp(const std::string& Op) {
+  if (Op == "=")
+    return "==";
+  if (Op == "<>")
+    return "!=";
+  return Op;
+}
+
+std::string ConditionText(const TCodeCondition& C) {
+  return C.Left + " " + CppOp(C.Op) + " " + C.Right;
+}
+
+class TCppStyle : public TCodeStyle {
+public:
+  std::string IndentUnit() const override { return "    "; }
+
+  std::string Quote(const std::string& Text) const override {
+    std::string R = "\"";
+    for (char C : Text) {
+      const auto U = static_cast<unsigned char>(C);
+      if (C == '"' || C == '\\') {
+        R += '\\';
+        R += C;
+      } else if (C == '\n') {
+        R += "\\n";
+      } else if (U < 32 || U == 127) {
+        // Three octal digits: an escape that no following character extends.
+        R += '\\';
+        R += static_cast<char>('0' + (U >> 6));
+        R += static_cast<char>('0' + ((U >> 3) & 7));
+        R += static_cast<char>('0' + (U & 7));
+      } else {
+        R += C;
+      }
+    }
+    return R + "\"";
+  }
+
+  void Assign(TCodeSink& S, const std::string& Var, const std::string& Value) override {
+    S.Line(Var + " = " + Value + ";");
+  }
+  void Input(TCodeSink& S, const std::string& Var) override {
+    Use(TCodeHelper::ReadNumber);
+    S.Line(Var + " = read_number(" + Quote(Var) + ");");
+  }
+  void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    // The whole line is made before anything is printed: an item that fails
+    // leaves no part of it behind.
+    std::string L;
+    for (const std::string& I : Items)
+      L += (L.empty() ? "" : " + \" \" + ") + std::string("as_text(") + I + ")";
+    S.Line("std::cout << " + L + " << '\\n';");
+  }
+  void Fail(TCodeSink& S, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("fail(" + Quote(Message) + ");");
+  }
+  void Comment(TCodeSink& S, const std::string& Text) override {
+    std::string T = CommentText(Text);
+    // A backslash at the end would continue the comment on the next line.
+    if (!T.empty() && T.back() == '\\')
+      T += " //";
+    S.Line("// " + T);
+  }
+
+  void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("if (" + ConditionText(C) + ") {");
+    S.Indent();
+  }
+  void Else(TCodeSink& S, bool) override {
+    S.Outdent();
+    S.Line("} else {");
+    S.Indent();
+  }
+  void EndIf(TCodeSink& S, bool) override { Close(S); }
+  void BeginWhile(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("while (" + ConditionText(C) + ") {");
+    S.Indent();
+  }
+  void EndWhile(TCodeSink& S, bool) override { Close(S); }
+  void BeginRepeat(TCodeSink& S) override {
+    S.Line("do {");
+    S.Indent();
+  }
+  void EndRepeat(TCodeSink& S, const TCodeCondition& C) override {
+    S.Outdent();
+    S.Line("} while (" + ConditionText(C) + ");");
+  }
+  void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    std::string Next;
+    if (!L.Plain) {
+      Use(TCodeHelper::AddStep);
+      Next = L.Var + " = add_step(" + L.Var + ", " + L.Step + ")";
+    } else if (L.StepValue == 1) {
+      Next = L.Var + "++";
+    } else if (L.StepValue == -1) {
+      Next = L.Var + "--";
+    } else if (L.StepValue < 0) {
+      Next = L.Var + " -= " + L.Step.substr(1);
+    } else {
+      Next = L.Var + " += " + L.Step;
+    }
+    S.Line("for (" + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " + Next + ") {");
+    S.Indent();
+  }
+  void EndFor(TCodeSink& S, const TCodeForLoop&, bool) override { Close(S); }
+
+  std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Uses(TCodeHelper::AsText))
+      Use(TCodeHelper::Number);
+    const bool Fails = Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) ||
+                       Uses(TCodeHelper::Power) || Uses(TCodeHelper::Modulo) ||
+                       Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated) ||
+                       Uses(TCodeHelper::Square);
+    if (Fails)
+      Use(TCodeHelper::Fail);
+    std::vector<std::string> L;
+    if (Uses(TCodeHelper::AsText) || Uses(TCodeHelper::ReadNumber))
+      L.push_back("#include <cctype>");
+    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber))
+      L.push_back("#include <cfenv>");
+    if (Uses(TCodeHelper::Number))
+      L.push_back("#include <cfloat>");
+    L.push_back("#include <cmath>");
+    if (Uses(TCodeHelper::AsText))
+      L.push_back("#include <cstdio>");
+    L.push_back("#include <cstdlib>");
+    L.push_back("#include <iostream>");
+    L.push_back("#include <string>");
+    const std::pair<TCodeHelper, const char*> Helpers[] = {
+        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::Square, HelperSquare},   {TCodeHelper::AddStep, HelperAddStep}};
+    for (const auto& [H, Text] : Helpers) {
+      if (!Uses(H))
+        continue;
+      L.push_back("");
+      AppendLines(L, Text);
+    }
+    L.push_back("");
+    L.push_back("int main() {");
+    if (!Vars.empty()) {
+      std::string D;
+      for (const std::string& V : Vars)
+        D += (D.empty() ? "" : ", ") + V + " = 0";
+      L.push_back(IndentUnit() + "long double " + D + ";");
+      L.push_back("");
+    }
+    return L;
+  }
+  std::vector<std::string> Epilogue() override { return {"}"}; }
+
+protected:
+  std::string NumberText(const TCodeExpr& E, bool Real) override {
+    bool Whole;
+    std::string T = NormalNumber(E.Text, Whole);
+    if (Whole && !Real)
+      return T;
+    if (T.find_first_of(".eE") == std::string::npos)
+      T += ".0";
+    return T + "L";
+  }
+  std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Name == "ROUND") {
+      Use(TCodeHelper::Rounded);
+      return "rounded(" + Arg + ")";
+    }
+    if (Name == "TRUNC") {
+      Use(TCodeHelper::Truncated);
+      return "truncated(" + Arg + ")";
+    }
+    if (Name == "SQR") {
+      Use(TCodeHelper::Square);
+      return "sqr(" + Arg + ")";
+    }
+    if (Name == "ABS")
+      return "std::fabs(" + Arg + ")";
+    if (Name == "LN")
+      return "std::log(" + Arg + ")";
+    std::string Lower;
+    for (char C : Name)
+      Lower += static_cast<char>(C | 0x20);
+    return "std::" + Lower + "(" + Arg + ")";
+  }
+  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    Use(TCodeHelper::Power);
+    return "power(" + Base + ", " + Exponent + ")";
+  }
+  std::string ModText(const std::string& A, const std::string& B) override {
+    Use(TCodeHelper::Modulo);
+    return "modulo(" + A + ", " + B + ")";
+  }
+  std::string NumberHelperText(const std::string& Value) override {
+    return "number(" + Value + ")";
+  }
+  bool HasIntegerArithmetic() const override { return true; }
+
+private:
+  static void Close(TCodeSink& S) {
+    S.Outdent();
+    S.Line("}");
+  }
+};
+
+} // namespace
+
+std::unique_ptr<TCodeStyle> MakeCppStyle() {
+  return std::make_unique<TCppStyle>();
+}
+
+} // namespace Deskbay

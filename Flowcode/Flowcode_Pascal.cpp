@@ -1,0 +1,348 @@
+#include "Flowcode_Pascal.h"
+
+namespace Deskbay {
+
+namespace {
+
+const char* const HelperMaxDouble = R"(const
+  MaxDouble: Double = 1.7976931348623157E308;)";
+
+const char* const HelperFail =
+    R"({ Останавливает программу: сообщение идёт в поток ошибок, код выхода 1. }
+procedure Fail(const Message: string);
+begin
+  WriteLn(StdErr, Message);
+  Halt(1);
+end;)";
+
+const char* const HelperNumber =
+    R"({ Вычисленное значение, каким его хранит переменная: число Double. }
+function Number(X: Extended): Extended;
+var
+  D: Double;
+begin
+  if Abs(X) > MaxDouble then
+    Fail('Ошибка при вычислении: слишком большое число.');
+  D := X;
+  Number := D;
+end;)";
+
+const char* const HelperAsText =
+    R"({ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
+function AsText(X: Extended): string;
+var
+  D: Double;
+  S, Digits, Sign: string;
+  Exponent, Code: Integer;
+begin
+  D := Number(X);
+  if D = 0 then
+  begin
+    AsText := '0';
+    Exit;
+  end;
+  Str(D:17, S); { ' 1.234567890E+003' }
+  Val(Copy(S, Pos('E', S) + 1, 5), Exponent, Code);
+  Digits := S[2] + Copy(S, 4, 9);
+  while (Length(Digits) > 1) and (Digits[Length(Digits)] = '0') do
+    Delete(Digits, Length(Digits), 1);
+  if D < 0 then
+    Sign := '-'
+  else
+    Sign := '';
+  if (Exponent >= 10) or (Exponent < -5) then
+  begin
+    S := Digits[1];
+    if Length(Digits) > 1 then
+      S := S + '.' + Copy(Digits, 2, 9);
+    Str(Exponent, Digits);
+    AsText := Sign + S + 'E' + Digits;
+  end
+  else if Exponent < 0 then
+    AsText := Sign + '0.' + StringOfChar('0', -Exponent - 1) + Digits
+  else
+  begin
+    while Length(Digits) < Exponent + 1 do
+      Digits := Digits + '0';
+    S := Copy(Digits, 1, Exponent + 1);
+    if Length(Digits) > Exponent + 1 then
+      S := S + '.' + Copy(Digits, Exponent + 2, 9);
+    AsText := Sign + S;
+  end;
+end;)";
+
+const char* const HelperReadNumber =
+    R"({ Читает число со стандартного ввода; пустые строки пропускаются. }
+function ReadNumber(const Name: string): Extended;
+var
+  Line: string;
+  X: Extended;
+  D: Double;
+  Code: Word;
+  I: Integer;
+begin
+  repeat
+    Write(StdErr, 'Введите значение ', Name, ': ');
+    if Eof(Input) then
+      Fail('Выполнение прервано пользователем.');
+    ReadLn(Line);
+    while (Length(Line) > 0) and (Line[1] <= ' ') do
+      Delete(Line, 1, 1);
+    while (Length(Line) > 0) and (Line[Length(Line)] <= ' ') do
+      Delete(Line, Length(Line), 1);
+  until Line <> '';
+  Code := 0;
+  for I := 1 to Length(Line) do
+    if not (Line[I] in ['0'..'9', '.', 'e', 'E', '+', '-']) then
+      Code := I;
+  if Code = 0 then
+    Val(Line, X, Code);
+  if (Code <> 0) or (Abs(X) > MaxDouble) then
+    Fail('"' + Line + '" не является числом.');
+  D := X;
+  ReadNumber := D;
+end;)";
+
+const char* const HelperPower =
+    R"({ Степень считает powl библиотеки C, с той же 80-битной точностью. }
+function powl(X, Y: Extended): Extended; cdecl; external 'c';
+
+{ Степень: только положительное основание и не слишком большой результат. }
+function Power(Base, Exponent: Extended): Extended;
+begin
+  if (Base <= 0) or (Abs(Ln(Base) * Exponent) > 11356) then
+    Fail('Ошибка при вычислении: степень не определена.');
+  Power := powl(Base, Exponent);
+end;)";
+
+const char* const HelperModulo =
+    R"({ MOD: остаток от деления округлённых целых, со знаком делимого. }
+function Modulo(A, B: Extended): Extended;
+var
+  X, Y: Int64;
+begin
+  X := Round(A); { половина - к чётному }
+  Y := Round(B);
+  if Y = 0 then
+    Fail('Ошибка при вычислении: остаток от деления на ноль.');
+  if Y = -1 then
+    Modulo := 0
+  else
+    Modulo := X mod Y;
+end;)";
+
+const char* const HelperRounded =
+    R"({ ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9. }
+function Rounded(X: Extended): Extended;
+begin
+  if Abs(X) > 1E9 then
+    Fail('Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.');
+  Rounded := Round(X);
+end;)";
+
+const char* const HelperTruncated = R"({ TRUNC: целая часть; аргумент от -1E9 до 1E9. }
+function Truncated(X: Extended): Extended;
+begin
+  if Abs(X) > 1E9 then
+    Fail('Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.');
+  Truncated := Trunc(X);
+end;)";
+
+const char* const HelperAddStep =
+    R"({ Следующее значение переменной цикла: сумма чисел Double, как их хранит переменная. }
+function AddStep(Value, Step: Double): Double;
+begin
+  AddStep := Value + Step;
+end;)";
+
+std::string ConditionText(const TCodeCondition& C) {
+  return C.Left + " " + C.Op + " " + C.Right;
+}
+
+class TPascalStyle : public TCodeStyle {
+public:
+  std::string IndentUnit() const override { return "  "; }
+
+  std::string Quote(const std::string& Text) const override {
+    std::string R;
+    bool Open = false;
+    for (char C : Text) {
+      const auto U = static_cast<unsigned char>(C);
+      if (U < 32 || U == 127) {
+        if (Open)
+          R += '\'';
+        Open = false;
+        R += '#' + std::to_string(U);
+        continue;
+      }
+      if (!Open)
+        R += '\'';
+      Open = true;
+      R += C;
+      if (C == '\'')
+        R += C;
+    }
+    if (Open)
+      R += '\'';
+    return R.empty() ? "''" : R;
+  }
+
+  void Assign(TCodeSink& S, const std::string& Var, const std::string& Value) override {
+    S.Line(Var + " := " + Value + ";");
+  }
+  void Input(TCodeSink& S, const std::string& Var) override {
+    Use(TCodeHelper::ReadNumber);
+    S.Line(Var + " := ReadNumber(" + Quote(Var) + ");");
+  }
+  void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    // The whole line is made before anything is written: an item that
+    // fails leaves no part of it behind.
+    std::string L;
+    for (const std::string& I : Items)
+      L += (L.empty() ? "" : " + ' ' + ") + std::string("AsText(") + I + ")";
+    S.Line("WriteLn(" + L + ");");
+  }
+  void Fail(TCodeSink& S, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("Fail(" + Quote(Message) + ");");
+  }
+  void Comment(TCodeSink& S, const std::string& Text) override {
+    S.Line("// " + CommentText(Text));
+  }
+
+  void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("if " + ConditionText(C) + " then");
+    Open(S);
+  }
+  void Else(TCodeSink& S, bool) override {
+    S.Outdent();
+    S.Line("end");
+    S.Line("else");
+    Open(S);
+  }
+  void EndIf(TCodeSink& S, bool) override { Close(S); }
+  void BeginWhile(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("while " + ConditionText(C) + " do");
+    Open(S);
+  }
+  void EndWhile(TCodeSink& S, bool) override { Close(S); }
+  void BeginRepeat(TCodeSink& S) override {
+    S.Line("repeat");
+    S.Indent();
+  }
+  void EndRepeat(TCodeSink& S, const TCodeCondition& C) override {
+    TCodeCondition Stop = C;
+    Stop.Op = NegatedOp(C.Op);
+    S.Outdent();
+    S.Line("until " + ConditionText(Stop) + ";");
+  }
+  void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    S.Line(L.Var + " := " + L.Start + ";");
+    S.Line("while " + L.Var + " <= " + L.End + " do");
+    Open(S);
+  }
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+    if (L.Plain && L.StepValue < 0) {
+      S.Line(L.Var + " := " + L.Var + " - " + L.Step.substr(1) + ";");
+    } else if (L.Plain) {
+      S.Line(L.Var + " := " + L.Var + " + " + L.Step + ";");
+    } else {
+      Use(TCodeHelper::AddStep);
+      S.Line(L.Var + " := AddStep(" + L.Var + ", " + L.Step + ");");
+    }
+    Close(S);
+  }
+
+  std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Uses(TCodeHelper::AsText))
+      Use(TCodeHelper::Number);
+    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
+        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+      Use(TCodeHelper::Fail);
+    std::vector<std::string> L{"program Algorithm;"};
+    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber)) {
+      L.push_back("");
+      AppendLines(L, HelperMaxDouble);
+    }
+    if (!Vars.empty()) {
+      std::string D;
+      for (const std::string& V : Vars)
+        D += (D.empty() ? "" : ", ") + V;
+      L.push_back("");
+      L.push_back("var");
+      L.push_back(IndentUnit() + D + ": Extended;");
+    }
+    const std::pair<TCodeHelper, const char*> Helpers[] = {
+        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::AddStep, HelperAddStep}};
+    for (const auto& [H, Text] : Helpers) {
+      if (!Uses(H))
+        continue;
+      L.push_back("");
+      AppendLines(L, Text);
+    }
+    L.push_back("");
+    L.push_back("begin");
+    return L;
+  }
+  std::vector<std::string> Epilogue() override { return {"end."}; }
+
+protected:
+  std::string NumberText(const TCodeExpr& E, bool Real) override {
+    bool Whole;
+    std::string T = NormalNumber(E.Text, Whole);
+    if ((Real || !Whole) && T.find_first_of(".eE") == std::string::npos)
+      T += ".0";
+    return T;
+  }
+  std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Name == "ROUND") {
+      Use(TCodeHelper::Rounded);
+      return "Rounded(" + Arg + ")";
+    }
+    if (Name == "TRUNC") {
+      Use(TCodeHelper::Truncated);
+      return "Truncated(" + Arg + ")";
+    }
+    static const std::pair<const char*, const char*> Names[] = {
+        {"ABS", "Abs"}, {"ATAN", "ArcTan"}, {"COS", "Cos"},   {"EXP", "Exp"},
+        {"LN", "Ln"},   {"SIN", "Sin"},     {"SQRT", "Sqrt"}, {"SQR", "Sqr"}};
+    for (const auto& [From, To] : Names)
+      if (Name == From)
+        return std::string(To) + "(" + Arg + ")";
+    return Name + "(" + Arg + ")";
+  }
+  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    Use(TCodeHelper::Power);
+    return "Power(" + Base + ", " + Exponent + ")";
+  }
+  std::string ModText(const std::string& A, const std::string& B) override {
+    Use(TCodeHelper::Modulo);
+    return "Modulo(" + A + ", " + B + ")";
+  }
+  std::string NumberHelperText(const std::string& Value) override {
+    return "Number(" + Value + ")";
+  }
+  bool HasIntegerArithmetic() const override { return true; }
+
+private:
+  static void Open(TCodeSink& S) {
+    S.Line("begin");
+    S.Indent();
+  }
+  static void Close(TCodeSink& S) {
+    S.Outdent();
+    S.Line("end;");
+  }
+};
+
+} // namespace
+
+std::unique_ptr<TCodeStyle> MakePascalStyle() {
+  return std::make_unique<TPascalStyle>();
+}
+
+} // namespace Deskbay

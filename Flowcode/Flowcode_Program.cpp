@@ -1,0 +1,457 @@
+#include "Flowcode_Program.h"
+
+#include "Flowcode_Cpp.h"
+#include "Flowcode_Pascal.h"
+#include "Flowcode_Python.h"
+
+#include "Corekit/Conditions.h"
+#include "Corekit/SysUtils.h"
+#include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Processors.h"
+
+#include <cmath>
+
+namespace Deskbay {
+
+bool CodeLanguageFromName(std::string_view Name, TCodeLanguage& Language) {
+  for (TCodeLanguage L : {TCodeLanguage::Python, TCodeLanguage::Pascal, TCodeLanguage::Cpp})
+    if (Name == CodeLanguageName(L)) {
+      Language = L;
+      return true;
+    }
+  return false;
+}
+
+const char* CodeLanguageName(TCodeLanguage Language) {
+  switch (Language) {
+  case TCodeLanguage::Python:
+    return "python";
+  case TCodeLanguage::Pascal:
+    return "pascal";
+  default:
+    return "cpp";
+  }
+}
+
+const char* CodeLanguageExtension(TCodeLanguage Language) {
+  switch (Language) {
+  case TCodeLanguage::Python:
+    return ".py";
+  case TCodeLanguage::Pascal:
+    return ".pas";
+  default:
+    return ".cpp";
+  }
+}
+
+std::string TProgramText::GetText() const {
+  std::string T;
+  for (const std::string& L : FLines)
+    T += L + '\n';
+  return T;
+}
+
+bool TProgramText::GetBlockLines(const TAlgBlock* Block, int& First, int& Last) const {
+  const auto It = FBlockLines.find(Block);
+  if (It == FBlockLines.end())
+    return false;
+  First = It->second.first;
+  Last = It->second.second;
+  return true;
+}
+
+const TAlgBlock* TProgramText::GetLineBlock(int Line) const {
+  if (Line < 0 || Line >= static_cast<int>(FOwners.size()))
+    return nullptr;
+  return FOwners[static_cast<size_t>(Line)];
+}
+
+namespace {
+
+// The machine's messages, as its processors raise them.
+std::string SyntaxErrorInLine(const std::string& Line) {
+  return Format("Синтаксическая ошибка в строке \"%s\".", Line.c_str());
+}
+const char* const SyntaxError = "Синтаксическая ошибка.";
+const char* const NoCondition = "Неверное условие.";
+
+// Splits S at every comma; empty items are kept.
+std::vector<std::string> SplitAtCommas(const std::string& S) {
+  std::vector<std::string> Items;
+  size_t Start = 0;
+  for (;;) {
+    const size_t Comma = S.find(',', Start);
+    Items.push_back(
+        S.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
+    if (Comma == std::string::npos)
+      return Items;
+    Start = Comma + 1;
+  }
+}
+
+bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
+  return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
+}
+
+const std::string InputWord = "ввод";
+const std::string OutputWord = "вывод";
+
+// The drawing commands of the canvas and what each draws.
+const std::pair<const char*, const char*> DrawingWords[] = {
+    {"тчк", "точка"},         {"отр", "отрезок"}, {"крг", "круг"},
+    {"мну", "многоугольник"}, {"дуг", "дуга"},    {"зкр", "заливка"}};
+
+const char* DrawingOf(const std::string& S) {
+  const std::string Word = LowerCaseRu(S.substr(0, 6));
+  for (const auto& [W, What] : DrawingWords)
+    if (Word == W)
+      return What;
+  return nullptr;
+}
+
+// An assignment V=expression as the arithmetic unit reads it.
+bool ReadAssignment(const std::string& Line, std::string& Var, std::string& Expr) {
+  const std::string S = AlgRemoveBlanks(Line);
+  if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
+    return false;
+  Var = std::string(1, static_cast<char>(S[0] & ~0x20));
+  Expr = S.substr(2);
+  return true;
+}
+
+// A whole number a double holds exactly and that stays exact when added up.
+bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
+  if (E.Kind == TCodeExpr::ekParens)
+    return IsSmallWholeLiteral(E.Args[0], Value);
+  if (E.Kind == TCodeExpr::ekNegate) {
+    if (!IsSmallWholeLiteral(E.Args[0], Value))
+      return false;
+    Value = -Value;
+    return true;
+  }
+  if (E.Kind != TCodeExpr::ekNumber || std::trunc(E.Value) != E.Value ||
+      std::fabs(E.Value) > 0x1p40L)
+    return false;
+  Value = E.Value;
+  return true;
+}
+
+class TGenerator {
+public:
+  explicit TGenerator(TCodeStyle& Style) : FStyle(Style), FSink(Style.IndentUnit()) {}
+
+  TCodeSink& GetSink() { return FSink; }
+  const std::set<std::string>& GetVars() const { return FVars; }
+  std::map<const TAlgBlock*, std::pair<int, int>>& GetBlockLines() { return FBlockLines; }
+
+  void Block(const TAlgBlock* B) {
+    const TAlgBlock* Outer = FSink.GetBlock();
+    FSink.SetBlock(B);
+    const int First = FSink.GetLineCount();
+    if (const auto* I = dynamic_cast<const TIfAlgBlock*>(B))
+      If(I);
+    else if (const auto* F = dynamic_cast<const TForAlgBlock*>(B))
+      For(F);
+    else if (const auto* W = dynamic_cast<const TWhileAlgBlock*>(B))
+      While(W);
+    else if (const auto* U = dynamic_cast<const TUntilAlgBlock*>(B))
+      Until(U);
+    else if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B))
+      Block(C->GetBody());
+    else if (dynamic_cast<const TIOAlgBlock*>(B))
+      InputOutput(B);
+    else if (dynamic_cast<const TBasicAlgBlock*>(B))
+      Computation(B);
+    else
+      for (int I = 0; I < B->GetBlockCount(); ++I)
+        Block(B->GetBlocks(I));
+    if (FSink.GetLineCount() > First)
+      FBlockLines[B] = {First, FSink.GetLineCount() - 1};
+    FSink.SetBlock(Outer);
+  }
+
+private:
+  TCodeStyle& FStyle;
+  TCodeSink FSink;
+  std::set<std::string> FVars;
+  std::map<const TAlgBlock*, std::pair<int, int>> FBlockLines;
+
+  void Fail(const std::string& Line, const std::string& Message) {
+    if (!Line.empty())
+      FStyle.Comment(FSink, Line);
+    FStyle.Fail(FSink, Message);
+  }
+
+  void CollectVars(const TCodeExpr& E) {
+    if (E.Kind == TCodeExpr::ekVariable)
+      FVars.insert(E.Text);
+    for (const TCodeExpr& A : E.Args)
+      CollectVars(A);
+  }
+
+  // The expression read; false with the message of its failure.
+  bool ReadQuietly(const std::string& Text, TCodeExpr& E, std::string& Error) {
+    TCodeExprReading R = ReadCodeExpression(Text);
+    if (R.Refused || R.AlwaysFails) {
+      Error = R.Error;
+      return false;
+    }
+    CollectVars(R.Root);
+    E = std::move(R.Root);
+    return true;
+  }
+
+  // The expression read, or its failure written in its place.
+  bool Read(const std::string& Text, const std::string& Line, TCodeExpr& E) {
+    std::string Error;
+    if (ReadQuietly(Text, E, Error))
+      return true;
+    Fail(Line, Error);
+    return false;
+  }
+
+  void Computation(const TAlgBlock* B) {
+    for (const std::string& Line : B->GetText().Lines()) {
+      if (Trim(Line).empty())
+        continue;
+      std::string Var, Text;
+      TCodeExpr E;
+      if (ReadAssignment(Line, Var, Text)) {
+        if (!Read(Text, Line, E))
+          continue;
+        FVars.insert(Var);
+        FStyle.Assign(FSink, Var, FStyle.Value(E));
+      } else if (const char* What = DrawingOf(AlgRemoveBlanks(Line))) {
+        FStyle.Comment(FSink, std::string("рисунок (") + What + "): " + Trim(Line));
+      } else {
+        Fail(Line, SyntaxErrorInLine(Line));
+      }
+    }
+  }
+
+  void InputOutput(const TAlgBlock* B) {
+    for (const std::string& Line : B->GetText().Lines()) {
+      const std::string S = AlgRemoveBlanks(Line);
+      if (S.empty())
+        continue;
+      const bool Input = StartsWithWord(S, InputWord);
+      if (!Input && !StartsWithWord(S, OutputWord)) {
+        Fail(Line, SyntaxErrorInLine(Line));
+        continue;
+      }
+      const std::string Rest = S.substr((Input ? InputWord : OutputWord).size());
+      if (Rest.empty()) {
+        Fail(Line, SyntaxErrorInLine(Line));
+        continue;
+      }
+      const std::vector<std::string> Items = SplitAtCommas(Rest);
+      if (Input) {
+        for (const std::string& Item : Items) {
+          if (Item.size() != 1 || !IsLatinChar(Item[0])) {
+            Fail(Line, SyntaxErrorInLine(Line));
+            break;
+          }
+          const std::string Var = UpperCase(Item);
+          FVars.insert(Var);
+          FStyle.Input(FSink, Var);
+        }
+        continue;
+      }
+      std::vector<std::string> Values;
+      for (const std::string& Item : Items) {
+        TCodeExpr E;
+        if (!Read(Item, Line, E))
+          break;
+        Values.push_back(FStyle.Printed(E));
+      }
+      if (Values.size() == Items.size())
+        FStyle.Output(FSink, Values);
+    }
+  }
+
+  // The first line of a branch or condition loop as a comparison of two
+  // values; false with the line and the message of its failure.
+  bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error) {
+    if (B->GetText().GetCount() == 0) {
+      Error = NoCondition;
+      return false;
+    }
+    Line = B->GetText().Get(0);
+    std::string Left, Right, Op;
+    try {
+      SplitCondition(Line, Left, Right, Op);
+    } catch (const Exception&) {
+      Error = Format("Неверное условие \"%s\".", Line.c_str());
+      return false;
+    }
+    TCodeExpr L, R;
+    if (!ReadQuietly(Left, L, Error) || !ReadQuietly(Right, R, Error))
+      return false;
+    C.Left = FStyle.Value(L);
+    C.Op = Op;
+    C.Right = FStyle.Value(R);
+    return true;
+  }
+
+  // The condition, or its failure written in its place.
+  bool Condition(const TAlgBlock* B, TCodeCondition& C) {
+    std::string Line, Error;
+    if (ReadCondition(B, C, Line, Error))
+      return true;
+    Fail(Line, Error);
+    return false;
+  }
+
+  // Writes the blocks of a sequence; true when they made no line.
+  bool Sequence(const TAlgBlock* B) {
+    const int First = FSink.GetLineCount();
+    Block(B);
+    return FSink.GetLineCount() == First;
+  }
+
+  static bool IsEmpty(const TAlgBlock* B) { return B->GetBlockCount() == 0; }
+
+  void If(const TIfAlgBlock* B) {
+    TCodeCondition C;
+    if (!Condition(B, C))
+      return;
+    if (IsEmpty(B->GetYesBranch()) && !IsEmpty(B->GetNoBranch())) {
+      // Only the "no" branch does something: the opposite condition reads
+      // better than an empty "yes".
+      C.Op = TCodeStyle::NegatedOp(C.Op);
+      FStyle.BeginIf(FSink, C);
+      FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+      return;
+    }
+    FStyle.BeginIf(FSink, C);
+    const bool EmptyYes = Sequence(B->GetYesBranch());
+    if (IsEmpty(B->GetNoBranch())) {
+      FStyle.EndIf(FSink, EmptyYes);
+      return;
+    }
+    FStyle.Else(FSink, EmptyYes);
+    FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+  }
+
+  void While(const TWhileAlgBlock* B) {
+    TCodeCondition C;
+    if (!Condition(B, C))
+      return;
+    FStyle.BeginWhile(FSink, C);
+    FStyle.EndWhile(FSink, Sequence(B->GetBody()));
+  }
+
+  void Until(const TUntilAlgBlock* B) {
+    TCodeCondition C;
+    std::string Line, Error;
+    if (!ReadCondition(B, C, Line, Error)) {
+      // The body runs once before the condition is first read.
+      Sequence(B->GetBody());
+      Fail(Line, Error);
+      return;
+    }
+    FStyle.Comment(FSink, "повторять, пока " + Line);
+    FStyle.BeginRepeat(FSink);
+    Sequence(B->GetBody());
+    FStyle.EndRepeat(FSink, C);
+  }
+
+  // Whether some line below B may give Var a new value.
+  static bool Assigns(const TAlgBlock* B, const std::string& Var) {
+    for (const std::string& Line : B->GetText().Lines()) {
+      const std::string S = AlgRemoveBlanks(Line);
+      if (S.size() >= 2 && S[1] == '=' && UpperCase(S.substr(0, 1)) == Var)
+        return true;
+      if (StartsWithWord(S, InputWord))
+        for (const std::string& Item : SplitAtCommas(S.substr(InputWord.size())))
+          if (UpperCase(Item) == Var)
+            return true;
+    }
+    for (int I = 0; I < B->GetBlockCount(); ++I)
+      if (Assigns(B->GetBlocks(I), Var))
+        return true;
+    if (const auto* I = dynamic_cast<const TIfAlgBlock*>(B))
+      return Assigns(I->GetYesBranch(), Var) || Assigns(I->GetNoBranch(), Var);
+    if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B))
+      return Assigns(C->GetBody(), Var);
+    return false;
+  }
+
+  void For(const TForAlgBlock* B) {
+    if (B->GetText().GetCount() == 0) {
+      Fail(std::string(), SyntaxError);
+      return;
+    }
+    const std::string& Line = B->GetText().Get(0);
+    const std::string S = AlgRemoveBlanks(Line);
+    if (S.size() < 2) {
+      Fail(Line, SyntaxError);
+      return;
+    }
+    if (!IsLatinChar(S[0]) || S[1] != '=') {
+      Fail(Line, SyntaxErrorInLine(Line));
+      return;
+    }
+    if (S.size() == 2) {
+      Fail(Line, SyntaxError);
+      return;
+    }
+    const std::vector<std::string> Parts = SplitAtCommas(S.substr(2));
+    if (Parts.size() != 3) {
+      Fail(Line, SyntaxErrorInLine(Line));
+      return;
+    }
+    TCodeExpr Start, End, Step;
+    if (!Read(Parts[0], Line, Start) || !Read(Parts[1], Line, End) || !Read(Parts[2], Line, Step))
+      return;
+    TCodeForLoop L;
+    L.Var = std::string(1, static_cast<char>(S[0] & ~0x20));
+    FVars.insert(L.Var);
+    long double StartValue;
+    L.Plain = IsSmallWholeLiteral(Start, StartValue) && IsSmallWholeLiteral(Step, L.StepValue) &&
+              IsStoredAsIs(End) && !Assigns(B->GetBody(), L.Var);
+    L.Start = FStyle.Value(Start);
+    L.End = FStyle.Value(End);
+    L.Step = FStyle.Value(Step);
+    FStyle.Comment(FSink, Line);
+    FStyle.BeginFor(FSink, L);
+    FStyle.EndFor(FSink, L, Sequence(B->GetBody()));
+  }
+};
+
+std::unique_ptr<TCodeStyle> MakeStyle(TCodeLanguage Language) {
+  switch (Language) {
+  case TCodeLanguage::Python:
+    return MakePythonStyle();
+  case TCodeLanguage::Pascal:
+    return MakePascalStyle();
+  default:
+    return MakeCppStyle();
+  }
+}
+
+} // namespace
+
+TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language) {
+  const std::unique_ptr<TCodeStyle> Style = MakeStyle(Language);
+  TGenerator G(*Style);
+  if (Language != TCodeLanguage::Python)
+    G.GetSink().Indent();
+  G.Block(Alg.GetRoot());
+
+  TProgramText P;
+  P.FLines = Style->Prologue(G.GetVars());
+  const int Offset = static_cast<int>(P.FLines.size());
+  P.FOwners.assign(P.FLines.size(), nullptr);
+  P.FLines.insert(P.FLines.end(), G.GetSink().Lines().begin(), G.GetSink().Lines().end());
+  P.FOwners.insert(P.FOwners.end(), G.GetSink().Owners().begin(), G.GetSink().Owners().end());
+  for (const std::string& L : Style->Epilogue()) {
+    P.FLines.push_back(L);
+    P.FOwners.push_back(nullptr);
+  }
+  for (const auto& [Block, Range] : G.GetBlockLines())
+    P.FBlockLines[Block] = {Range.first + Offset, Range.second + Offset};
+  return P;
+}
+
+} // namespace Deskbay

@@ -1,0 +1,289 @@
+#include "Flowcode_Python.h"
+
+#include <cctype>
+
+namespace Deskbay {
+
+namespace {
+
+const char* const HelperFail = R"(def fail(message):
+    # Останавливает программу: сообщение идёт в поток ошибок, код выхода 1.
+    sys.exit(message))";
+
+const char* const HelperNumber = R"(def number(x):
+    # Вычисленное значение, каким его хранит переменная; слишком большое - ошибка.
+    x = float(x)
+    if not math.isfinite(x):
+        fail("Ошибка при вычислении: слишком большое число.")
+    return x)";
+
+const char* const HelperAsText = R"(def as_text(x):
+    # Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей.
+    x = number(x)
+    if x == 0:
+        return "0"
+    mantissa, exponent = f"{x:.9e}".split("e")
+    exponent = int(exponent)
+    digits = mantissa.replace("-", "").replace(".", "").rstrip("0")
+    sign = "-" if x < 0 else ""
+    if exponent >= 10 or exponent < -5:
+        fraction = "." + digits[1:] if len(digits) > 1 else ""
+        return f"{sign}{digits[0]}{fraction}E{exponent}"
+    if exponent < 0:
+        return sign + "0." + "0" * (-exponent - 1) + digits
+    whole = digits[:exponent + 1].ljust(exponent + 1, "0")
+    fraction = digits[exponent + 1:]
+    return sign + whole + ("." + fraction if fraction else ""))";
+
+const char* const HelperReadNumber = R"(def read_number(name):
+    # Читает число со стандартного ввода; пустые строки пропускаются.
+    while True:
+        print(f"Введите значение {name}:", end=" ", file=sys.stderr, flush=True)
+        line = sys.stdin.readline()
+        if not line:
+            fail("Выполнение прервано пользователем.")
+        text = line.strip()
+        if text:
+            break
+    if not re.fullmatch(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?", text) or math.isinf(float(text)):
+        fail(f'"{text}" не является числом.')
+    return float(text))";
+
+const char* const HelperPower = R"(def power(base, exponent):
+    # Степень: только положительное основание и не слишком большой результат.
+    if base <= 0 or abs(math.log(base) * exponent) > 11356:
+        fail("Ошибка при вычислении: степень не определена.")
+    return base ** exponent)";
+
+const char* const HelperModulo = R"(def modulo(a, b):
+    # MOD: остаток от деления округлённых целых, со знаком делимого.
+    a, b = round(a), round(b)
+    if b == 0 or not (-2**63 <= a < 2**63 and -2**63 <= b < 2**63):
+        fail("Ошибка при вычислении: остаток не определён.")
+    r = abs(a) % abs(b)
+    return -r if a < 0 else r)";
+
+const char* const HelperRounded = R"(def rounded(x):
+    # ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9.
+    if not -1e9 <= x <= 1e9:
+        fail("Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.")
+    return round(x))";
+
+const char* const HelperTruncated = R"(def truncated(x):
+    # TRUNC: целая часть; аргумент от -1E9 до 1E9.
+    if not -1e9 <= x <= 1e9:
+        fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.")
+    return math.trunc(x))";
+
+std::string PythonOp(const std::string& Op) {
+  if (Op == "=")
+    return "==";
+  if (Op == "<>")
+    return "!=";
+  return Op;
+}
+
+std::string ConditionText(const TCodeCondition& C) {
+  return C.Left + " " + PythonOp(C.Op) + " " + C.Right;
+}
+
+// A name, a number, or one pair of parentheses around everything (a call
+// or an expression in parentheses): what "** 2" may follow unparenthesised.
+bool IsAtom(const std::string& Text) {
+  bool Plain = true;
+  for (char C : Text)
+    Plain = Plain && (std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.');
+  if (Plain)
+    return true;
+  if (Text.empty() || Text.back() != ')' || Text.front() == '-')
+    return false;
+  int Depth = 0;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] == '(')
+      ++Depth;
+    else if (Text[I] == ')' && --Depth == 0)
+      return I + 1 == Text.size();
+  }
+  return false;
+}
+
+class TPythonStyle : public TCodeStyle {
+public:
+  std::string IndentUnit() const override { return "    "; }
+
+  std::string Quote(const std::string& Text) const override {
+    std::string R = "\"";
+    for (char C : Text) {
+      const auto U = static_cast<unsigned char>(C);
+      if (C == '"' || C == '\\') {
+        R += '\\';
+        R += C;
+      } else if (C == '\n') {
+        R += "\\n";
+      } else if (U < 32 || U == 127) {
+        static const char Hex[] = "0123456789abcdef";
+        R += "\\x";
+        R += Hex[U >> 4];
+        R += Hex[U & 15];
+      } else {
+        R += C;
+      }
+    }
+    return R + "\"";
+  }
+
+  void Assign(TCodeSink& S, const std::string& Var, const std::string& Value) override {
+    S.Line(Var + " = " + Value);
+  }
+  void Input(TCodeSink& S, const std::string& Var) override {
+    Use(TCodeHelper::ReadNumber);
+    S.Line(Var + " = read_number(" + Quote(Var) + ")");
+  }
+  void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    std::string L;
+    for (const std::string& I : Items)
+      L += (L.empty() ? "" : ", ") + std::string("as_text(") + I + ")";
+    S.Line("print(" + L + ")");
+  }
+  void Fail(TCodeSink& S, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("fail(" + Quote(Message) + ")");
+  }
+  void Comment(TCodeSink& S, const std::string& Text) override { S.Line("# " + CommentText(Text)); }
+
+  void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("if " + ConditionText(C) + ":");
+    S.Indent();
+  }
+  void Else(TCodeSink& S, bool EmptyYes) override {
+    if (EmptyYes)
+      S.Line("pass");
+    S.Outdent();
+    S.Line("else:");
+    S.Indent();
+  }
+  void EndIf(TCodeSink& S, bool EmptyLast) override { End(S, EmptyLast); }
+  void BeginWhile(TCodeSink& S, const TCodeCondition& C) override {
+    S.Line("while " + ConditionText(C) + ":");
+    S.Indent();
+  }
+  void EndWhile(TCodeSink& S, bool EmptyBody) override { End(S, EmptyBody); }
+  void BeginRepeat(TCodeSink& S) override {
+    S.Line("while True:");
+    S.Indent();
+  }
+  void EndRepeat(TCodeSink& S, const TCodeCondition& C) override {
+    TCodeCondition Stop = C;
+    Stop.Op = NegatedOp(C.Op);
+    S.Line("if " + ConditionText(Stop) + ":");
+    S.Indent();
+    S.Line("break");
+    S.Outdent();
+    S.Outdent();
+  }
+  void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    S.Line(L.Var + " = " + L.Start);
+    S.Line("while " + L.Var + " <= " + L.End + ":");
+    S.Indent();
+  }
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+    // The step closes the body, so the body is never empty here.
+    if (L.Plain && L.StepValue < 0)
+      S.Line(L.Var + " -= " + L.Step.substr(1));
+    else if (L.Plain)
+      S.Line(L.Var + " += " + L.Step);
+    else
+      S.Line(L.Var + " = " + L.Var + " + " + L.Step);
+    S.Outdent();
+  }
+
+  std::vector<std::string> Prologue(const std::set<std::string>&) override {
+    if (Uses(TCodeHelper::AsText))
+      Use(TCodeHelper::Number);
+    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
+        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+      Use(TCodeHelper::Fail);
+    std::vector<std::string> L{"#!/usr/bin/env python3"};
+    const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
+                           Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
+                           Uses(TCodeHelper::Truncated);
+    if (NeedsMath)
+      L.push_back("import math");
+    if (Uses(TCodeHelper::ReadNumber))
+      L.push_back("import re");
+    if (Uses(TCodeHelper::Fail))
+      L.push_back("import sys");
+    const std::pair<TCodeHelper, const char*> Helpers[] = {
+        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated}};
+    for (const auto& [H, Text] : Helpers) {
+      if (!Uses(H))
+        continue;
+      L.push_back("");
+      L.push_back("");
+      AppendLines(L, Text);
+    }
+    L.push_back("");
+    L.push_back("");
+    return L;
+  }
+  std::vector<std::string> Epilogue() override { return {}; }
+
+protected:
+  std::string NumberText(const TCodeExpr& E, bool) override {
+    bool Whole;
+    return NormalNumber(E.Text, Whole);
+  }
+  std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Name == "ABS")
+      return "abs(" + Arg + ")";
+    if (Name == "ROUND") {
+      Use(TCodeHelper::Rounded);
+      return "rounded(" + Arg + ")";
+    }
+    if (Name == "TRUNC") {
+      Use(TCodeHelper::Truncated);
+      return "truncated(" + Arg + ")";
+    }
+    if (Name == "SQR")
+      return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
+    FMathFunctions = true;
+    if (Name == "LN")
+      return "math.log(" + Arg + ")";
+    std::string Lower;
+    for (char C : Name)
+      Lower += static_cast<char>(C | 0x20);
+    return "math." + Lower + "(" + Arg + ")";
+  }
+  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    Use(TCodeHelper::Power);
+    return "power(" + Base + ", " + Exponent + ")";
+  }
+  std::string ModText(const std::string& A, const std::string& B) override {
+    Use(TCodeHelper::Modulo);
+    return "modulo(" + A + ", " + B + ")";
+  }
+  std::string NumberHelperText(const std::string& Value) override {
+    return "number(" + Value + ")";
+  }
+  bool HasIntegerArithmetic() const override { return false; }
+
+private:
+  bool FMathFunctions = false;
+
+  static void End(TCodeSink& S, bool Empty) {
+    if (Empty)
+      S.Line("pass");
+    S.Outdent();
+  }
+};
+
+} // namespace
+
+std::unique_ptr<TCodeStyle> MakePythonStyle() {
+  return std::make_unique<TPythonStyle>();
+}
+
+} // namespace Deskbay

@@ -1,0 +1,152 @@
+#include "Flowcode_Style.h"
+
+namespace Deskbay {
+
+void TCodeSink::Line(const std::string& Text) {
+  std::string L;
+  for (int I = 0; I < FDepth; ++I)
+    L += FIndentUnit;
+  FLines.push_back(L + Text);
+  FOwners.push_back(FBlock);
+}
+
+namespace {
+
+bool IsWholeLiteral(const std::string& Text) {
+  size_t Digits = 0;
+  for (char C : Text) {
+    if (C < '0' || C > '9')
+      return false;
+    if (Digits || C != '0')
+      ++Digits;
+  }
+  return Digits <= 9;
+}
+
+bool IsBinary(TCodeExpr::TKind K) {
+  return K == TCodeExpr::ekAdd || K == TCodeExpr::ekSubtract || K == TCodeExpr::ekMultiply ||
+         K == TCodeExpr::ekDivide;
+}
+
+const char* OperatorText(TCodeExpr::TKind K) {
+  switch (K) {
+  case TCodeExpr::ekAdd:
+    return " + ";
+  case TCodeExpr::ekSubtract:
+    return " - ";
+  case TCodeExpr::ekMultiply:
+    return " * ";
+  default:
+    return " / ";
+  }
+}
+
+} // namespace
+
+bool IsIntegral(const TCodeExpr& E) {
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    return IsWholeLiteral(E.Text);
+  case TCodeExpr::ekNegate:
+  case TCodeExpr::ekParens:
+    return IsIntegral(E.Args[0]);
+  default:
+    return IsBinary(E.Kind) && IsIntegral(E.Args[0]) && IsIntegral(E.Args[1]);
+  }
+}
+
+std::string TCodeStyle::Expr(const TCodeExpr& E) {
+  return ExprText(E, false);
+}
+
+std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    return NumberText(E, Real);
+  case TCodeExpr::ekVariable:
+    return E.Text;
+  case TCodeExpr::ekNegate:
+    return "-" + ExprText(E.Args[0], Real);
+  case TCodeExpr::ekParens:
+    return "(" + ExprText(E.Args[0], Real) + ")";
+  case TCodeExpr::ekPower:
+    return PowerText(Expr(E.Args[0]), Expr(E.Args[1]));
+  case TCodeExpr::ekMod:
+    return ModText(Expr(E.Args[0]), Expr(E.Args[1]));
+  case TCodeExpr::ekFunction:
+    return FunctionText(E.Text, ExprText(E.Args[0], HasIntegerArithmetic()));
+  default: {
+    // Two whole numbers would be computed as integers (7 / 2 as 3, large
+    // products overflowing); the left one written as a real keeps the
+    // arithmetic in real numbers.
+    const bool LeftReal = HasIntegerArithmetic() && IsIntegral(E);
+    return ExprText(E.Args[0], LeftReal) + OperatorText(E.Kind) + ExprText(E.Args[1], false);
+  }
+  }
+}
+
+std::string TCodeStyle::Value(const TCodeExpr& E) {
+  if (IsStoredAsIs(E))
+    return Expr(E);
+  Use(TCodeHelper::Number);
+  return NumberHelperText(Expr(E));
+}
+
+std::string TCodeStyle::Printed(const TCodeExpr& E) {
+  Use(TCodeHelper::AsText);
+  return Expr(E);
+}
+
+std::string TCodeStyle::NegatedOp(const std::string& Op) {
+  if (Op == "<")
+    return ">=";
+  if (Op == ">")
+    return "<=";
+  if (Op == "<=")
+    return ">";
+  if (Op == ">=")
+    return "<";
+  if (Op == "=")
+    return "<>";
+  return "=";
+}
+
+std::string TCodeStyle::CommentText(const std::string& Text) {
+  std::string R = Text;
+  for (char& C : R)
+    if (static_cast<unsigned char>(C) < 32 || C == 127)
+      C = ' ';
+  while (!R.empty() && R.back() == ' ')
+    R.pop_back();
+  return R;
+}
+
+void TCodeStyle::AppendLines(std::vector<std::string>& L, const std::string& Text) {
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = Text.find('\n', Start);
+    L.push_back(Text.substr(Start, End == std::string::npos ? std::string::npos : End - Start));
+    if (End == std::string::npos)
+      return;
+    Start = End + 1;
+  }
+}
+
+std::string TCodeStyle::NormalNumber(const std::string& Text, bool& Whole) {
+  const size_t E = Text.find_first_of("eE");
+  const std::string Mantissa = Text.substr(0, E);
+  const std::string Exponent = E == std::string::npos ? std::string() : Text.substr(E);
+  const size_t Point = Mantissa.find('.');
+  std::string Int = Mantissa.substr(0, Point);
+  const size_t FirstDigit = Int.find_first_not_of('0');
+  Int = FirstDigit == std::string::npos ? "0" : Int.substr(FirstDigit);
+  Whole = Point == std::string::npos && Exponent.empty() && Int.size() <= 18;
+  std::string R = Int;
+  if (Point != std::string::npos) {
+    const std::string Fraction = Mantissa.substr(Point + 1);
+    R += "." + (Fraction.empty() ? std::string("0") : Fraction);
+  }
+  return R + Exponent;
+}
+
+} // namespace Deskbay

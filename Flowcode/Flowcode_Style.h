@@ -1,0 +1,150 @@
+#pragma once
+
+// How a program is spelt in one language: TCodeStyle turns the pieces the
+// generator has decided on (an assignment, a loop, a value that must be
+// checked) into lines, and tracks which helpers of the generated program
+// the text uses. The generator (Flowcode_Program) decides what the
+// algorithm means; the styles only decide how it is written.
+
+#include "Flowcode_Expression.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Deskbay {
+
+class TAlgBlock;
+
+// The lines of a program as they are written, each remembering the
+// innermost block it was written for.
+class TCodeSink {
+public:
+  explicit TCodeSink(std::string IndentUnit) : FIndentUnit(std::move(IndentUnit)) {}
+
+  void Line(const std::string& Text);
+  void Indent() { ++FDepth; }
+  void Outdent() { --FDepth; }
+  int GetLineCount() const { return static_cast<int>(FLines.size()); }
+
+  const TAlgBlock* GetBlock() const { return FBlock; }
+  void SetBlock(const TAlgBlock* Block) { FBlock = Block; }
+
+  std::vector<std::string>& Lines() { return FLines; }
+  std::vector<const TAlgBlock*>& Owners() { return FOwners; }
+
+private:
+  std::string FIndentUnit;
+  int FDepth = 0;
+  const TAlgBlock* FBlock = nullptr;
+  std::vector<std::string> FLines;
+  std::vector<const TAlgBlock*> FOwners;
+};
+
+// The helpers a generated program may define before its statements.
+enum class TCodeHelper {
+  Fail,   // stop with a message and exit status 1
+  Number, // a computed value checked and kept as a variable keeps it
+  AsText, // a value as the interpreter prints it
+  ReadNumber,
+  Power,
+  Modulo,
+  Rounded,
+  Truncated,
+  Square,
+  AddStep // the counting loop's next value, added as the variable holds it
+};
+
+// A comparison of two values already written in the language.
+struct TCodeCondition {
+  std::string Left;
+  std::string Op; // "<", ">", "=", "<>", "<=", ">="
+  std::string Right;
+};
+
+// A counting loop as the generator has read it. Plain: the start and step
+// are whole numbers, the end can neither fail nor be rounded and the body
+// never assigns the variable, so the variable stays a whole number and the
+// language's simplest loop is exact.
+struct TCodeForLoop {
+  std::string Var;
+  std::string Start, End, Step; // values written in the language
+  bool Plain = false;
+  long double StepValue = 1; // when Plain
+};
+
+class TCodeStyle {
+public:
+  virtual ~TCodeStyle() = default;
+
+  virtual std::string IndentUnit() const = 0;
+
+  // The expression written in the language, shape and parentheses kept.
+  std::string Expr(const TCodeExpr& E);
+  // The expression as a value an algorithm keeps: checked and rounded
+  // through the Number helper unless it is certain to be exact already.
+  std::string Value(const TCodeExpr& E);
+  // Value of E printed by the output helper, which checks it itself.
+  std::string Printed(const TCodeExpr& E);
+
+  virtual std::string Quote(const std::string& Text) const = 0;
+
+  virtual void Assign(TCodeSink& S, const std::string& Var, const std::string& Value) = 0;
+  virtual void Input(TCodeSink& S, const std::string& Var) = 0;
+  virtual void Output(TCodeSink& S, const std::vector<std::string>& Items) = 0;
+  virtual void Fail(TCodeSink& S, const std::string& Message) = 0;
+  virtual void Comment(TCodeSink& S, const std::string& Text) = 0;
+
+  virtual void BeginIf(TCodeSink& S, const TCodeCondition& C) = 0;
+  virtual void Else(TCodeSink& S, bool EmptyYes) = 0;
+  virtual void EndIf(TCodeSink& S, bool EmptyLast) = 0;
+  virtual void BeginWhile(TCodeSink& S, const TCodeCondition& C) = 0;
+  virtual void EndWhile(TCodeSink& S, bool EmptyBody) = 0;
+  // A loop whose body runs first and repeats while C holds.
+  virtual void BeginRepeat(TCodeSink& S) = 0;
+  virtual void EndRepeat(TCodeSink& S, const TCodeCondition& C) = 0;
+  virtual void BeginFor(TCodeSink& S, const TCodeForLoop& L) = 0;
+  virtual void EndFor(TCodeSink& S, const TCodeForLoop& L, bool EmptyBody) = 0;
+
+  // The whole program: what comes before the statements (helpers,
+  // declarations of Vars) and after them.
+  virtual std::vector<std::string> Prologue(const std::set<std::string>& Vars) = 0;
+  virtual std::vector<std::string> Epilogue() = 0;
+
+  void Use(TCodeHelper H) { FUsed.insert(H); }
+  bool Uses(TCodeHelper H) const { return FUsed.count(H) != 0; }
+
+  // The comparison with the opposite outcome.
+  static std::string NegatedOp(const std::string& Op);
+
+protected:
+  // The language's spelling of the pieces of an expression.
+  virtual std::string NumberText(const TCodeExpr& E, bool Real) = 0;
+  virtual std::string FunctionText(const std::string& Name, const std::string& Arg) = 0;
+  virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
+  virtual std::string ModText(const std::string& A, const std::string& B) = 0;
+  virtual std::string NumberHelperText(const std::string& Value) = 0;
+  // Whether the language computes with whole numbers when both operands
+  // are written as whole numbers (then one of them is written as a real).
+  virtual bool HasIntegerArithmetic() const = 0;
+
+  // The same text with control characters as blanks, for a comment.
+  static std::string CommentText(const std::string& Text);
+  // The number as written, without leading zeros and with a digit on each
+  // side of its point; Whole when it has neither a point nor an exponent
+  // and at most 18 digits (so it fits a 64-bit integer).
+  static std::string NormalNumber(const std::string& Text, bool& Whole);
+  // Text split at its line breaks, appended to L.
+  static void AppendLines(std::vector<std::string>& L, const std::string& Text);
+
+private:
+  std::set<TCodeHelper> FUsed;
+
+  std::string ExprText(const TCodeExpr& E, bool Real);
+};
+
+// Whether E is written with whole-number literals only (and + - * between
+// them), which a language with integer arithmetic would compute as integers.
+bool IsIntegral(const TCodeExpr& E);
+
+} // namespace Deskbay
