@@ -9,7 +9,12 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cerrno>
 
 namespace Deskbay {
 
@@ -35,6 +40,26 @@ std::vector<std::string> Split(const std::string& S, char Sep) {
       return Parts;
     Start = At + 1;
   }
+}
+
+// A save refused because the place cannot be written (permissions, a
+// read-only file system), which another place may cure.
+bool IsPlaceNotWritable(int ErrorCode) {
+  return ErrorCode == EACCES || ErrorCode == EPERM || ErrorCode == EROFS;
+}
+
+// Offers to save elsewhere after Reason; true when the user wants to.
+bool OfferSaveAs(QWidget* Parent, const std::string& Reason) {
+  QMessageBox Box(
+      QMessageBox::Warning, QString::fromUtf8("Сохранение"),
+      QString::fromStdString(VisibleText(Reason) + "\n\nСохранить документ в другом месте?"),
+      QMessageBox::NoButton, Parent);
+  QPushButton* SaveAs =
+      Box.addButton(QString::fromUtf8("Сохранить как..."), QMessageBox::AcceptRole);
+  Box.addButton(QString::fromUtf8("Отмена"), QMessageBox::RejectRole);
+  Box.setDefaultButton(SaveAs);
+  Box.exec();
+  return Box.clickedButton() == SaveAs;
 }
 
 } // namespace
@@ -115,6 +140,9 @@ void TEditorForm::SetModified(bool Value) {
     ++FVersion;
   else
     FSavedVersion = FVersion;
+  UpdateWindowCaption();
+  if (MainForm)
+    MainForm->RequestActionUpdate();
 }
 
 int64_t TEditorForm::GetVersion() {
@@ -136,8 +164,17 @@ bool TEditorForm::CanSave() {
 bool TEditorForm::Save() {
   if (!FHasFileName)
     return SaveAs();
-  SaveFile(FFileName);
+  try {
+    SaveFile(FFileName);
+  } catch (const EFOpenError& E) {
+    // An installed example, a file or folder of someone else: the document
+    // stays as it is, and the pupil may choose a place of their own.
+    if (!IsPlaceNotWritable(E.GetErrorCode()))
+      throw;
+    return OfferSaveAs(this, E.Message()) && SaveAs();
+  }
   SetModified(false);
+  UpdateWindowCaption();
   return true;
 }
 
@@ -150,6 +187,7 @@ void TEditorForm::OpenFile(const std::string& Name) {
   LoadFile(Name);
   FHasFileName = true;
   SetModified(false);
+  UpdateWindowCaption();
 }
 
 void TEditorForm::LoadFile(const std::string& Name) {
@@ -177,11 +215,11 @@ bool TEditorForm::SaveAs() {
   Dialog.setOption(QFileDialog::DontUseNativeDialog);
   Dialog.setNameFilters(FilterToNameFilters(MakeSaveFilter()));
   Dialog.setDefaultSuffix(QString::fromStdString(FileExtension()));
-  Dialog.selectFile(QString::fromStdString(WithoutDirectory(FFileName)));
-  bool Confirmed = ExecFileDialogUsingWorkingDir(Dialog);
+  Dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(WithoutDirectory(FFileName))));
+  bool Confirmed = ExecFileDialogUsingWorkingDir(Dialog, FHasFileName ? FFileName : "");
   QDir::setCurrent(QString::fromStdString(MainForm->GetHomeDir()));
   if (Confirmed && !Dialog.selectedFiles().isEmpty())
-    SaveAsFile(Dialog.selectedFiles().first().toStdString());
+    return SaveAsFile(QFile::encodeName(Dialog.selectedFiles().first()).toStdString());
   return Confirmed;
 }
 
@@ -208,15 +246,17 @@ void TEditorForm::SetFileName(const std::string& Name) {
 }
 
 void TEditorForm::UpdateWindowCaption() {
-  setWindowTitle(QString::fromStdString(BuildCaption()));
+  // A leading "*" while there are unsaved changes; a name's bytes that are
+  // no text shown as escapes.
+  setWindowTitle(QString::fromStdString((GetModified() ? "*" : "") + VisibleText(BuildCaption())));
 }
 
 bool TEditorForm::QueryClose() {
   if (!GetModified() || !CanSave())
     return true;
   EnsureVisibility();
-  switch (
-      YesNoCancel("Подтверждение", Format("Сохранить изменения в \"%s\"?", FFileName.c_str()))) {
+  switch (YesNoCancel("Подтверждение",
+                      Format("Сохранить изменения в \"%s\"?", VisibleText(FFileName).c_str()))) {
   case mrYes:
     return Save();
   case mrNo:

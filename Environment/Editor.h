@@ -102,6 +102,9 @@ public:
   virtual void SaveStream(TStream& Stream);
   // efCanSave, and modified or never saved.
   virtual bool CanSave();
+  // Saves under the file name (Save As without one). When the place cannot
+  // be written (no permission, a read-only file system) the user is offered
+  // Save As instead; false when that was declined, the document unchanged.
   virtual bool Save();
   virtual bool CanSaveAs();
 
@@ -126,7 +129,8 @@ public:
   // The close-query handler: asks about unsaved changes; whether the window
   // may close.
   bool QueryClose();
-  // The window caption as BuildCaption gives it now.
+  // The window caption as BuildCaption gives it now, with a leading "*"
+  // while modified, control characters and non-UTF-8 bytes as escapes.
   void UpdateWindowCaption();
 
 protected:

@@ -1,10 +1,31 @@
 #include "ErrorDisplay.h"
 
+#include "Corekit/SysUtils.h"
+
 #include <QMessageBox>
 
 namespace Deskbay {
 
 namespace {
+
+// A message as it is shown: each line made visible on its own (a file
+// name's bytes that are no text as escapes), the line breaks kept.
+QString DisplayText(const std::string& Message) {
+  std::string Text;
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = Message.find('\n', Start);
+    std::string Line = Message.substr(Start, End == std::string::npos ? End : End - Start);
+    if (!Line.empty() && Line.back() == '\r')
+      Line.pop_back();
+    Text += VisibleText(Line);
+    if (End == std::string::npos)
+      break;
+    Text += '\n';
+    Start = End + 1;
+  }
+  return QString::fromStdString(Text);
+}
 
 TErrorHandler& Handler() {
   static TErrorHandler H;
@@ -19,7 +40,7 @@ void ShowErrorMessage(const std::string& Message) {
     return;
   }
   QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                        QString::fromStdString(Message));
+                        DisplayText(Message));
 }
 
 void ShowException(const std::exception& E) {

@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -30,6 +31,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Deskbay {
@@ -736,7 +738,17 @@ TEditorForm* TMainForm::CreateEditor(const TEditorFormClass* EditorClass) {
 }
 
 TEditorForm* TMainForm::OpenFile(const std::string& FileName) {
+  // A file has one window: opening it again shows that one, whatever path
+  // names it, so two windows can never overwrite each other's saves.
+  if (TEditorForm* Shown = FindFileEditor(FileName)) {
+    SelectWindow(Shown);
+    return Shown;
+  }
   const TEditorFormClass* Class = GetFileEditor(FileName);
+  // Content no kind recognises goes to the kind whose extension the file
+  // has: its loader says what is wrong with the file.
+  if (!Class)
+    Class = GetExtensionEditor(FileName);
   if (!Class)
     throw Exception(Format("Нет редактора для файла \"%s\".", FileName.c_str()));
   TEditorForm* Editor = Class->Create(nullptr);
@@ -748,6 +760,40 @@ TEditorForm* TMainForm::OpenFile(const std::string& FileName) {
     throw;
   }
   return Editor;
+}
+
+TEditorForm* TMainForm::FindFileEditor(const std::string& FileName) const {
+  struct stat Wanted;
+  if (::stat(FileName.c_str(), &Wanted) != 0)
+    return nullptr;
+  for (TEditorForm* E : FEditors) {
+    struct stat Shown;
+    if (E->GetHasFileName() && ::stat(E->GetFileName().c_str(), &Shown) == 0 &&
+        Shown.st_dev == Wanted.st_dev && Shown.st_ino == Wanted.st_ino)
+      return E;
+  }
+  return nullptr;
+}
+
+const TEditorFormClass* TMainForm::GetExtensionEditor(const std::string& FileName) const {
+  const size_t Slash = FileName.rfind('/');
+  const size_t Dot = FileName.rfind('.');
+  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash))
+    return nullptr;
+  const std::string Extension = FileName.substr(Dot + 1);
+  std::vector<const TModuleClass*> Classes;
+  GetModuleClasses(CATID_EDITOR, Classes);
+  for (const TModuleClass* C : Classes) {
+    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
+    if (!Class || !Class->GetFlags().Contains(efCanLoad) || Class->GetFlags().Contains(efUniversal))
+      continue;
+    TStringList Extensions;
+    Class->GetFileExtensions(Extensions);
+    for (const std::string& E : Extensions.Lines())
+      if (!E.empty() && SameText(E, Extension))
+        return Class;
+  }
+  return nullptr;
 }
 
 void TMainForm::OpenFiles(const std::vector<std::string>& Names) {
@@ -1064,14 +1110,19 @@ void TMainForm::FileOpenExecute() {
   Dialog.setOption(QFileDialog::DontUseNativeDialog);
   QStringList Filters = FilterToNameFilters(Filter);
   Dialog.setNameFilters(Filters);
-  if (DefaultIndex >= 1 && DefaultIndex <= Filters.size())
-    Dialog.selectNameFilter(Filters[DefaultIndex - 1]);
-  if (!ExecFileDialogUsingWorkingDir(Dialog))
+  // The documents a pupil works on, not every file of the folder: the
+  // active document's kind, else the first kind listed.
+  const int Index = OpenFilterIndex();
+  if (Index >= 1 && Index <= Filters.size())
+    Dialog.selectNameFilter(Filters[Index - 1]);
+  TEditorForm* Active = ActiveEditor();
+  if (!ExecFileDialogUsingWorkingDir(
+          Dialog, Active && Active->GetHasFileName() ? Active->GetFileName() : std::string()))
     return;
   std::vector<std::string> Names;
   for (const QString& F : Dialog.selectedFiles())
-    Names.push_back(F.toStdString());
-  QDir::setCurrent(QString::fromStdString(GetWorkingDir()));
+    Names.push_back(QFile::encodeName(F).toStdString());
+  QDir::setCurrent(QFile::decodeName(QByteArray::fromStdString(GetWorkingDir())));
   try {
     OpenFiles(Names);
   } catch (...) {
@@ -1079,6 +1130,25 @@ void TMainForm::FileOpenExecute() {
     throw;
   }
   QDir::setCurrent(QString::fromStdString(FHomeDir));
+}
+
+int TMainForm::OpenFilterIndex() const {
+  // The entries of MakeFilter before the all-files one, in its order.
+  std::vector<const TModuleClass*> Classes;
+  GetModuleClasses(CATID_EDITOR, Classes);
+  TEditorForm* Active = ActiveEditor();
+  int Index = 0, First = 0;
+  for (const TModuleClass* C : Classes) {
+    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
+    if (!Class || !Class->GetFlags().Contains(efCanLoad) || Class->GetDescription().empty())
+      continue;
+    ++Index;
+    if (!First)
+      First = Index;
+    if (Active && Active->GetClass() == Class)
+      return Index;
+  }
+  return First ? First : 1;
 }
 
 void TMainForm::FileSaveExecute() {

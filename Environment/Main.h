@@ -117,13 +117,24 @@ public:
 
   // --- documents
   TEditorForm* CreateEditor(const TEditorFormClass* EditorClass);
+  // Opens the file in a window of the kind its content belongs to (else of
+  // the kind its extension names, whose loader says what is wrong); a file
+  // already shown (by any path that leads to it) gets its window activated
+  // instead of a second one.
   TEditorForm* OpenFile(const std::string& FileName);
+  // The document window that shows the file FileName, or nullptr.
+  TEditorForm* FindFileEditor(const std::string& FileName) const;
+  // The loadable, not universal kind that lists FileName's extension.
+  const TEditorFormClass* GetExtensionEditor(const std::string& FileName) const;
   void OpenFiles(const std::vector<std::string>& Names);
   const TEditorFormClass* GetFileEditor(const std::string& FileName);
   const TEditorFormClass* GetStreamEditor(TStream& Stream);
   // The Open dialog's filter ("caption|mask|...") and its 1-based default
   // index, the all-files entry.
   void MakeFilter(std::string& Filter, int& DefaultIndex);
+  // The 1-based entry of MakeFilter's filter the Open dialog preselects:
+  // the active document's kind, else the first kind.
+  int OpenFilterIndex() const;
   int GetEditorCount() const { return static_cast<int>(FEditors.size()); }
   TEditorForm* GetEditors(int Index) const;
   void AddFileEditor(TEditorForm* Editor);

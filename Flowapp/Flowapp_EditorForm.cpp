@@ -13,6 +13,7 @@
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/ui/WindowHelpers.h"
 #include "Corekit/ui/dlgInputString.h"
+#include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
@@ -536,10 +537,11 @@ void TAlgEditorForm::SaveStream(TStream& Stream) {
 
 void TAlgEditorForm::LoadStream(TStream& Stream) {
   TEditorForm::LoadStream(Stream);
-  TBag Bag(&Stream);
   FAlgorithm->BeginModify();
   try {
-    Bag.Restore(FAlgorithm.get());
+    // Refused and reported as algtool does; the document is named after
+    // its file by the time it is loaded.
+    LoadAlgorithmFromStream(*FAlgorithm, Stream, GetFileName());
   } catch (...) {
     FAlgorithm->EndModify();
     throw;

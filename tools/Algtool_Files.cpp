@@ -8,21 +8,6 @@
 
 namespace Deskbay::Algtool {
 
-void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {
-  TFileStream File(FileName, fmOpenRead);
-  if (!StreamContainsBagWith(&File, "Algorithm"))
-    throw Exception(Format("Файл \"%s\" не является файлом алгоритма.", FileName.c_str()));
-  File.SetPosition(0);
-  // The loader's texts ("Stream read error", "Incorrect object data block.")
-  // do not say which file they are about.
-  try {
-    LoadObjectFromStream(&Alg, &File);
-  } catch (const Exception& E) {
-    throw Exception(Format("Не удалось прочитать алгоритм из файла \"%s\":\r\n%s", FileName.c_str(),
-                           E.Message().c_str()));
-  }
-}
-
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName) {
   SaveObjectToFile(&Alg, FileName);
 }

@@ -3,6 +3,7 @@
 // Algorithm files as the command-line tool reads and writes them, and the
 // readable description of blocks its subcommands print.
 
+#include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <string>
@@ -10,10 +11,8 @@
 namespace Deskbay::Algtool {
 
 // Loads FileName into Alg (the algorithm brackets its own load, so its
-// listeners hear of it once). A file that does not start with an algorithm
-// record is refused before anything is read into Alg; one that fails to
-// load fails with a first line naming it, then the loader's own text.
-void LoadAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
+// listeners hear of it once), as the desktop program does.
+using Deskbay::LoadAlgorithmFile;
 // Never leaves a half-written file behind.
 void SaveAlgorithmFile(TAlgorithm& Alg, const std::string& FileName);
 

@@ -44,6 +44,13 @@ expect_kept() {
   fi
 }
 
+# Without a display: one line saying so and status 1, not Qt's abort.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" >"$work/out.txt" 2>&1 || status=$?
+if [ "$status" -ne 1 ] || [ "$(wc -l <"$work/out.txt")" -ne 1 ] || ! grep -q '^Deskbay: нет экрана' "$work/out.txt"; then
+  echo "without a display: status $status and"; cat "$work/out.txt"; exit 1
+fi
+
 # From the build tree: the program with its settings beside it.
 mkdir "$work/tree"
 cp "$program" "$work/tree/Deskbay"

@@ -5,9 +5,14 @@
 #include "TestKinds.h"
 
 #include "Corekit/Streams.h"
+#include "Corekit/VisualUtils.h"
+#include "Corekit/ui/WindowHelpers.h"
 
+#include <QFileDialog>
 #include <QLabel>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Deskbay;
 using namespace Deskbay::Testing;
@@ -84,14 +89,13 @@ TEST_F(EditorTest, AFailedSaveLeavesTheOldFileAndTheDocumentModified) {
   EXPECT_TRUE(Doc->GetModified());
 
   if (geteuid() != 0) {
+    // A folder the user cannot write: "Сохранить как" is offered; declined,
+    // nothing is saved and nothing is lost.
     Doc->FailWriting = false;
     chmod(Home.c_str(), 0500);
-    try {
-      Doc->Save();
-      ADD_FAILURE() << "saved into a read-only folder";
-    } catch (const Exception& E) {
-      EXPECT_NE(E.Message().find(File), std::string::npos) << E.Message();
-    }
+    TModalAnswers Answers({"Отмена"});
+    EXPECT_FALSE(Doc->Save());
+    EXPECT_EQ(Answers.Asked(), 1);
     chmod(Home.c_str(), 0700);
     EXPECT_EQ(ReadText(File), "text");
     EXPECT_TRUE(Doc->GetModified());
@@ -102,6 +106,118 @@ TEST_F(EditorTest, AFailedSaveLeavesTheOldFileAndTheDocumentModified) {
   for (const char* Name : {"doc.txt"})
     Files += stat((Home + "/" + Name).c_str(), &St) == 0;
   EXPECT_EQ(Files, 1);
+}
+
+TEST_F(EditorTest, APlaceThatCannotBeWrittenOffersSaveAs) {
+  Start();
+  TTestKind Kind("TKind", "Вид", {"txt"});
+  TRegisteredKinds Registered{&Kind};
+  auto* Doc = static_cast<TTestForm*>(Shell->CreateEditor(&Kind));
+  const std::string File = Home + "/doc.txt", Elsewhere = Home + "/mine.txt";
+  ASSERT_TRUE(Doc->SaveAsFile(File));
+  Doc->Text = "changed";
+  Doc->SetModified(true);
+  EXPECT_EQ(Caption(Doc), "*" + File);
+
+  // Declined: the document stays modified, the file as it was.
+  for (int Code : {EACCES, EPERM, EROFS}) {
+    Doc->DenyWriting = Code;
+    std::string Asked;
+    TModalAnswers Answers({"Отмена"});
+    Answers.Prepare = [&](QWidget* Box) {
+      for (QLabel* L : Box->findChildren<QLabel*>())
+        Asked += L->text().toStdString();
+    };
+    EXPECT_FALSE(Doc->Save());
+    EXPECT_EQ(Answers.Asked(), 1);
+    EXPECT_NE(Asked.find(File), std::string::npos) << Asked;
+    EXPECT_TRUE(Doc->GetModified());
+    EXPECT_EQ(ReadText(File), "text");
+  }
+  // Other failures are errors as before.
+  Doc->DenyWriting = ENOSPC;
+  EXPECT_THROW(Doc->Save(), EFOpenError);
+
+  // Accepted: the save dialog, and the document lives on under its new name.
+  Doc->DenyWriting = EACCES;
+  {
+    TModalAnswers Answers({"Сохранить как...", "-"});
+    Answers.Prepare = [&](QWidget* Dialog) {
+      if (auto* D = qobject_cast<QFileDialog*>(Dialog)) {
+        Doc->DenyWriting = 0; // the new place can be written
+        D->selectFile(QString::fromStdString(Elsewhere));
+        QMetaObject::invokeMethod(D, "accept");
+      }
+    };
+    EXPECT_TRUE(Doc->Save());
+    EXPECT_EQ(Answers.Asked(), 2);
+  }
+  EXPECT_EQ(Doc->GetFileName(), Elsewhere);
+  EXPECT_EQ(ReadText(Elsewhere), "changed");
+  EXPECT_EQ(ReadText(File), "text");
+  EXPECT_FALSE(Doc->GetModified());
+  EXPECT_EQ(Caption(Doc), Elsewhere);
+}
+
+TEST_F(EditorTest, AFileHasOneWindowAndItsNameStaysAsItsBytes) {
+  Start();
+  TTestKind Sig("TSig", "Подпись", {"s"}, {efCanCreate, efCanSave, efCanLoad}, "SIG!");
+  TRegisteredKinds Registered{&Sig};
+  // "Алг.s" in the Windows code page: bytes that are no UTF-8.
+  const std::string File = Home + "/\xC0\xEB\xE3.s";
+  WriteText(File, "SIG!rest");
+  TEditorForm* Doc = Shell->OpenFile(File);
+  EXPECT_EQ(Doc->GetFileName(), File);
+  EXPECT_EQ(Caption(Doc), Home + "/\\xC0\\xEB\\xE3.s");
+  ASSERT_EQ(symlink(File.c_str(), (Home + "/link.s").c_str()), 0);
+  for (const std::string& Again : {File, Home + "/./\xC0\xEB\xE3.s", Home + "/link.s"})
+    EXPECT_EQ(Shell->OpenFile(Again), Doc) << Again;
+  EXPECT_EQ(Shell->GetEditorCount(), 1);
+  EXPECT_EQ(Shell->GetActiveWindow(), Doc);
+
+  // Saved under its name, the bytes are the file's.
+  static_cast<TTestForm*>(Doc)->Text = "SIG!new";
+  Doc->SetModified(true);
+  EXPECT_EQ(Caption(Doc), "*" + Home + "/\\xC0\\xEB\\xE3.s");
+  EXPECT_TRUE(Doc->Save());
+  EXPECT_EQ(ReadText(File), "SIG!new");
+}
+
+TEST_F(EditorTest, OpenStartsAtTheActiveDocumentWithItsKindsFilter) {
+  Start();
+  TTestKind First("TFirst", "Первый", {"a"}), Second("TSecond", "Второй", {"b"});
+  TRegisteredKinds Registered{&First, &Second};
+  struct TSeen {
+    std::string Folder, Filter;
+  };
+  auto OpenDialogShows = [&] {
+    TSeen Seen;
+    TModalAnswers Answers({"-"}); // looked at, then closed
+    Answers.Prepare = [&](QWidget* Dialog) {
+      if (auto* D = qobject_cast<QFileDialog*>(Dialog)) {
+        Seen.Folder = D->directory().absolutePath().toStdString();
+        Seen.Filter = D->selectedNameFilter().toStdString();
+      }
+    };
+    Shell->FileOpenExecute();
+    return Seen;
+  };
+  // Nothing open, nothing chosen yet: the documents folder (never the
+  // program's), the first kind's files.
+  SetWorkingDir("");
+  TSeen Seen = OpenDialogShows();
+  EXPECT_EQ(Seen.Folder, DocumentsDir());
+  EXPECT_EQ(Seen.Filter, "Первый (*.a)");
+
+  // The active document's folder and kind.
+  ASSERT_EQ(mkdir((Home + "/class").c_str(), 0700), 0);
+  TEditorForm* Doc = Shell->CreateEditor(&Second);
+  ASSERT_TRUE(Doc->SaveAsFile(Home + "/class/work.b"));
+  Shell->FormActivated(Doc);
+  Seen = OpenDialogShows();
+  EXPECT_EQ(Seen.Folder, Home + "/class");
+  EXPECT_EQ(Seen.Filter, "Второй (*.b)");
+  SetWorkingDir("");
 }
 
 TEST_F(EditorTest, CloseAllStopsAtTheFirstCancelAndClosesNothing) {
@@ -171,7 +287,7 @@ TEST_F(EditorTest, ContentDecidesAndTheLastUniversalKindIsTheFallback) {
   TTestKind Sig("TSig", "Подпись", {"s"}, {efCanCreate, efCanSave, efCanLoad}, "SIG!"),
       Blind("TBlind", "Без загрузки", {"b"}, {efCanCreate}, "SIG!"),
       Long("TLong", "Длинная", {"l"}, {efCanLoad}, "LONGSIGNATURE");
-  std::string Text = Home + "/file.s", Signed = Home + "/signed.txt";
+  std::string Text = Home + "/file.q", Signed = Home + "/signed.txt";
   WriteText(Text, "plain text");
   WriteText(Signed, "SIG!rest");
   {
@@ -185,6 +301,13 @@ TEST_F(EditorTest, ContentDecidesAndTheLastUniversalKindIsTheFallback) {
       EXPECT_EQ(E.Message(), "Нет редактора для файла \"" + Text + "\".");
     }
     EXPECT_EQ(Shell->GetEditorCount(), 0);
+    // Content that no kind knows, under a kind's extension: that kind's
+    // loader tells what is wrong with it.
+    WriteText(Home + "/file.s", "plain text");
+    EXPECT_EQ(Shell->GetExtensionEditor(Home + "/file.S"), &Sig);
+    EXPECT_EQ(Shell->GetExtensionEditor(Home + "/s"), nullptr);
+    EXPECT_EQ(Shell->OpenFile(Home + "/file.s")->GetClass(), &Sig);
+    Shell->CloseAll();
 
     // Every kind reads from the same position.
     TMemoryStream S;

@@ -10,14 +10,20 @@
 
 namespace Deskbay::Testing {
 
-// A document of text lines; SaveStream can be told to fail half-way.
+// A document of text lines; SaveStream can be told to fail half-way, or as
+// a place that cannot be written does (DenyWriting, an errno value).
 class TTestForm : public TEditorForm {
 public:
   using TEditorForm::TEditorForm;
   std::string Text = "text";
   bool FailWriting = false;
+  int DenyWriting = 0;
   int Deleted = 0;
   void SaveStream(TStream& Stream) override {
+    if (DenyWriting)
+      throw EFOpenError(
+          Format("Не удалось создать файл \"%s\": нет доступа", GetFileName().c_str()),
+          DenyWriting);
     Stream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
     if (FailWriting)
       throw Exception("Нет места на диске");

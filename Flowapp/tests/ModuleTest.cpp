@@ -113,16 +113,29 @@ TEST_F(ModuleTest, OnlyAnAlgorithmRecordIsOfferedToTheEditorWhateverTheName) {
   EXPECT_EQ(Offered("Алгоритм: начало\nX=1\n"), nullptr);
   EXPECT_EQ(Offered(""), nullptr);
 
-  // Opening goes by content: an "alg" file that holds text is refused with
-  // the shell's message, a saved algorithm under any name opens.
+  // Opening goes by content: an "alg" file that holds text is refused,
+  // named, as algtool refuses it; a damaged algorithm names its file before
+  // the loader's text; a saved algorithm under any name opens.
   const std::string Text = Home + "/text.alg";
   std::ofstream(Text) << "X=1\n";
-  try {
-    Shell->OpenFile(Text);
-    ADD_FAILURE() << "a text file opened as an algorithm";
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), "Нет редактора для файла \"" + Text + "\".");
+  const std::string Damaged = Home + "/damaged.alg";
+  {
+    std::ifstream In(ExamplesDir + "/drawing.alg", std::ios::binary);
+    std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    std::ofstream(Damaged, std::ios::binary) << Bytes.substr(0, Bytes.size() / 2);
   }
+  const int EditorsBefore = Shell->GetEditorCount();
+  for (const auto& [File, Start] :
+       {std::pair{Text, "Файл \"" + Text + "\" не является файлом алгоритма."},
+        std::pair{Damaged, "Не удалось прочитать алгоритм из файла \"" + Damaged + "\":\r\n"}}) {
+    try {
+      Shell->OpenFile(File);
+      ADD_FAILURE() << File << " opened as an algorithm";
+    } catch (const Exception& E) {
+      EXPECT_EQ(E.Message().substr(0, Start.size()), Start);
+    }
+  }
+  EXPECT_EQ(Shell->GetEditorCount(), EditorsBefore);
   const std::string Renamed = Home + "/picture.dat";
   std::ofstream(Renamed, std::ios::binary)
       << std::ifstream(ExamplesDir + "/drawing.alg", std::ios::binary).rdbuf();
