@@ -52,7 +52,9 @@ struct TElfFile::TDynamic {
 };
 
 TElfFile::TElfFile(const std::string& FileName) : FFileName(FileName) {
-  FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a pipe in place of a library would wait for a writer;
+  // what opens is refused below unless it is a regular file.
+  FHandle = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (FHandle < 0)
     throw EElfError(SysErrorMessage(errno));
   try {

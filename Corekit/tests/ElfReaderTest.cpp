@@ -14,6 +14,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 using namespace Deskbay;
 using namespace Deskbay::Testing;
@@ -143,6 +144,9 @@ TEST_F(ElfReaderTest, RefusesFilesThatAreNoLibrariesOfThisMachine) {
   EXPECT_FALSE(HasVersion(Half));
   EXPECT_EQ(MessageOf([&] { TElfFile(Save("")); }), Cut);
   EXPECT_EQ(MessageOf([&] { TElfFile(Dir / "missing.so"); }), SysErrorMessage(ENOENT));
+  // A pipe without a writer is refused at once, not waited on.
+  ASSERT_EQ(mkfifo((Dir / "pipe.so").c_str(), 0600), 0);
+  EXPECT_EQ(MessageOf([&] { TElfFile(Dir / "pipe.so"); }), "это не обычный файл");
 }
 
 TEST_F(ElfReaderTest, DynamicSectionPointingOutsideTheFile) {
