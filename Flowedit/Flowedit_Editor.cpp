@@ -8,12 +8,14 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -251,7 +253,14 @@ TCompositeImage* TAlgEditor::GetImageUnderCursor(TPoint& P) {
 }
 
 TAlgBlock* TAlgEditor::GetBlockUnderCursor(TPoint& P) {
-  TCompositeImage* Image = GetImageUnderCursor(P);
+  return GetBlockAt(CursorClientPos(), P);
+}
+
+TAlgBlock* TAlgEditor::GetBlockAt(QPoint Client, TPoint& P) {
+  if (!FImage)
+    return nullptr;
+  P = ClientToChart(Client);
+  TCompositeImage* Image = FImage->GetImageAt(P);
   if (!Image || !Image->GetData())
     return nullptr;
   auto* Block = dynamic_cast<TAlgBlock*>(Image->GetData());
@@ -259,6 +268,28 @@ TAlgBlock* TAlgEditor::GetBlockUnderCursor(TPoint& P) {
     return nullptr;
   P = Image->LogToPhys(P);
   return Block->GetBlockAt(P);
+}
+
+QString TAlgEditor::ToolTipAt(QPoint Client) {
+  TPoint P;
+  TAlgBlock* Block = GetBlockAt(Client, P);
+  return Block ? QString::fromStdString(Block->GetCutTextHint()) : QString();
+}
+
+bool TAlgEditor::event(QEvent* Event) {
+  if (Event->type() != QEvent::ToolTip)
+    return QWidget::event(Event);
+  auto* Help = static_cast<QHelpEvent*>(Event);
+  const QString Tip = ToolTipAt(Help->pos());
+  if (Tip.isEmpty()) {
+    QToolTip::hideText();
+    Event->ignore();
+  } else {
+    // As plain text with its line breaks, whatever the text looks like.
+    QToolTip::showText(Help->globalPos(),
+                       "<p style='white-space:pre'>" + Tip.toHtmlEscaped() + "</p>", this);
+  }
+  return true;
 }
 
 // --- painting ---
