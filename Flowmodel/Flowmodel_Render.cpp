@@ -92,11 +92,18 @@ std::string_view Beginning(std::string_view Line, size_t Chars) {
   return Line.substr(0, At);
 }
 
-// The lines of Text as far as layout looks at them; Whole says whether
-// that is all of it.
-void ShownLines(const TStringList& Text, TStringList& Shown, bool& Whole) {
-  std::vector<std::string> Lines;
+// The lines of Text as far as layout looks at them: Text itself when that
+// is all of it (the usual case, nothing copied), else their beginning,
+// filled into Shown. Whole says whether they are all of Text.
+const TStringList& ShownLines(const TStringList& Text, TStringList& Shown, bool& Whole) {
   const int Count = std::min(Text.GetCount(), MaxShownLines);
+  bool Short = Count == Text.GetCount();
+  for (int I = 0; Short && I < Count; ++I)
+    Short = Text.Get(I).size() <= MaxShownChars;
+  Whole = true;
+  if (Short)
+    return Text;
+  std::vector<std::string> Lines;
   Whole = Count == Text.GetCount();
   for (int I = 0; I < Count; ++I) {
     const std::string_view Line = Beginning(Text.Get(I), MaxShownChars);
@@ -104,6 +111,7 @@ void ShownLines(const TStringList& Text, TStringList& Shown, bool& Whole) {
     Lines.emplace_back(Line);
   }
   Shown.SetLines(Lines);
+  return Shown;
 }
 
 // Enough of the beginning of Line for a rectangle Width wide: the whole
@@ -244,9 +252,9 @@ TAlgBlock* TAlgBlock::GetBlockAt(TPoint& P) {
 }
 
 void TAlgBlock::CalcTextRect(const TCanvas& Image, TRect& TextRect, TRect& BoxRect) const {
-  TStringList Shown;
+  TStringList Buffer;
   bool Whole = true;
-  ShownLines(FText, Shown, Whole);
+  const TStringList& Shown = ShownLines(FText, Buffer, Whole);
   TextRect = Image.CalcTextRect({0, 0, GetStringsWidth(Shown, Image), 0}, JoinedText(Shown));
   const int H = std::min(std::max(TextRect.Bottom + 4, 40), 300);
   const int W = std::min(std::max(TextRect.Right + 4, 100), 400);
@@ -294,19 +302,21 @@ std::string TAlgBlock::GetCutTextHint() const {
 // The lines of a statement centred in TextRect, as far as they can be seen;
 // remembers whether the box cut them.
 void TAlgBlock::WriteStatementText(TCanvas& Image, const TRect& TextRect, const TRect& Box) {
-  TStringList Shown;
+  TStringList Buffer;
   bool Whole = true;
-  ShownLines(FText, Shown, Whole);
-  const int LineH = LineHeight(Image);
+  const TStringList& Shown = ShownLines(FText, Buffer, Whole);
+  const int LineH = std::max(LineHeight(Image), 1);
   FRenderLink.SetTextCut(!Whole || GetStringsWidth(Shown, Image) > Box.Width() - 4 ||
                          Shown.GetCount() * LineH > Box.Height() - 4);
   // Lines that start below the text rectangle would be clipped away whole.
-  std::vector<std::string> Lines = Shown.Lines();
-  const size_t Visible = static_cast<size_t>((TextRect.Height() + LineH - 1) / std::max(LineH, 1));
-  if (Lines.size() > Visible)
-    Lines.resize(Visible);
-  Shown.SetLines(Lines);
-  Image.DrawTextCentred(TextRect, JoinedText(Shown));
+  const int Visible = (TextRect.Height() + LineH - 1) / LineH;
+  if (Shown.GetCount() <= Visible) {
+    Image.DrawTextCentred(TextRect, JoinedText(Shown));
+    return;
+  }
+  TStringList Seen;
+  Seen.SetLines({Shown.Lines().begin(), Shown.Lines().begin() + Visible});
+  Image.DrawTextCentred(TextRect, JoinedText(Seen));
 }
 
 void TAlgBlock::SetupBlockFont(TCanvas& Image) const {
