@@ -54,13 +54,13 @@ double FittingScale(const std::vector<TAdvSpeedButton*>& Buttons,
   double Scale = 1;
   for (size_t I = 0; I < Buttons.size(); ++I) {
     const TPoint Size = Images[I]->GetSize();
-    // One pixel of the room goes to the half of a line's width that lies
-    // beyond the picture's last unit.
-    const int Room = 2 * TPaletteFrame::PictureMargin + 1;
+    // Besides the margins, one pixel goes to the half of a line's width
+    // that lies beyond the picture's last unit.
+    const int Border = 2 * TPaletteFrame::PictureMargin + 1;
     if (Size.X > 0)
-      Scale = std::min(Scale, double(Buttons[I]->width() - Room) / Size.X);
+      Scale = std::min(Scale, double(Buttons[I]->width() - Border) / Size.X);
     if (Size.Y > 0)
-      Scale = std::min(Scale, double(Buttons[I]->height() - Room) / Size.Y);
+      Scale = std::min(Scale, double(Buttons[I]->height() - Border) / Size.Y);
   }
   return std::max(Scale, 0.05);
 }
