@@ -285,9 +285,11 @@ bool TAlgEditor::event(QEvent* Event) {
     QToolTip::hideText();
     Event->ignore();
   } else {
-    // As plain text with its line breaks, whatever the text looks like.
+    // As plain text with its line breaks, whatever the text looks like;
+    // gone when the pointer moves on, until it rests again.
     QToolTip::showText(Help->globalPos(),
-                       "<p style='white-space:pre'>" + Tip.toHtmlEscaped() + "</p>", this);
+                       "<p style='white-space:pre'>" + Tip.toHtmlEscaped() + "</p>", this,
+                       QRect(Help->pos() - QPoint(4, 4), QSize(9, 9)));
   }
   return true;
 }
