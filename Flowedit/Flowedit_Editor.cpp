@@ -8,12 +8,14 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -252,7 +254,14 @@ TCompositeImage* TAlgEditor::GetImageUnderCursor(TPoint& P) {
 }
 
 TAlgBlock* TAlgEditor::GetBlockUnderCursor(TPoint& P) {
-  TCompositeImage* Image = GetImageUnderCursor(P);
+  return GetBlockAt(CursorClientPos(), P);
+}
+
+TAlgBlock* TAlgEditor::GetBlockAt(QPoint Client, TPoint& P) {
+  if (!FImage)
+    return nullptr;
+  P = ClientToChart(Client);
+  TCompositeImage* Image = FImage->GetImageAt(P);
   if (!Image || !Image->GetData())
     return nullptr;
   auto* Block = dynamic_cast<TAlgBlock*>(Image->GetData());
@@ -260,6 +269,30 @@ TAlgBlock* TAlgEditor::GetBlockUnderCursor(TPoint& P) {
     return nullptr;
   P = Image->LogToPhys(P);
   return Block->GetBlockAt(P);
+}
+
+QString TAlgEditor::ToolTipAt(QPoint Client) {
+  TPoint P;
+  TAlgBlock* Block = GetBlockAt(Client, P);
+  return Block ? QString::fromStdString(Block->GetCutTextHint()) : QString();
+}
+
+bool TAlgEditor::event(QEvent* Event) {
+  if (Event->type() != QEvent::ToolTip)
+    return QWidget::event(Event);
+  auto* Help = static_cast<QHelpEvent*>(Event);
+  const QString Tip = ToolTipAt(Help->pos());
+  if (Tip.isEmpty()) {
+    QToolTip::hideText();
+    Event->ignore();
+  } else {
+    // As plain text with its line breaks, whatever the text looks like;
+    // gone when the pointer moves on, until it rests again.
+    QToolTip::showText(Help->globalPos(),
+                       "<p style='white-space:pre'>" + Tip.toHtmlEscaped() + "</p>", this,
+                       QRect(Help->pos() - QPoint(4, 4), QSize(9, 9)));
+  }
+  return true;
 }
 
 // --- painting ---

@@ -74,6 +74,11 @@ public:
   // The block hit under the pointer, P set to the point in the physical
   // coordinates of that block's image.
   TAlgBlock* GetBlockUnderCursor(TPoint& P);
+  // The same at Client, a point in client coordinates.
+  TAlgBlock* GetBlockAt(QPoint Client, TPoint& P);
+  // What the tooltip at Client shows: the whole text of a block whose
+  // picture cuts it; empty elsewhere.
+  QString ToolTipAt(QPoint Client);
   // Whether Source may be dropped under the pointer; gives the blocks, the
   // point in the target's physical coordinates and the target sequence.
   bool CanAccept(TDragObject* Source, TAlgDragObject*& Drag, TPoint& P, TCompoundAlgBlock*& Target);
@@ -117,6 +122,7 @@ public:
   std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
 
 protected:
+  bool event(QEvent* Event) override;
   void paintEvent(QPaintEvent* Event) override;
   void mousePressEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;

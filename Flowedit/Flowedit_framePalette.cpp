@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace Deskbay {
 
@@ -34,8 +36,34 @@ const TPaletteButton PaletteButtons[] = {
      QRect(100, 80, 100, 81)},
 };
 
-// Room left around a button's picture.
-constexpr int PictureMargin = 4;
+// The prototypes drawn in Font into images of their own.
+std::vector<std::unique_ptr<TCompositeImage>>
+RenderPrototypes(const std::vector<TAdvSpeedButton*>& Buttons, const TFont& Font) {
+  std::vector<std::unique_ptr<TCompositeImage>> Images;
+  for (TAdvSpeedButton* Button : Buttons) {
+    auto& Image = Images.emplace_back(std::make_unique<TCompositeImage>());
+    Image->GetFont() = Font;
+    TPaletteFrame::PrototypeOf(*Button)->Render(*Image);
+  }
+  return Images;
+}
+
+// The largest scale, at most 1, at which every image fits its button.
+double FittingScale(const std::vector<TAdvSpeedButton*>& Buttons,
+                    const std::vector<std::unique_ptr<TCompositeImage>>& Images) {
+  double Scale = 1;
+  for (size_t I = 0; I < Buttons.size(); ++I) {
+    const TPoint Size = Images[I]->GetSize();
+    // Besides the margins, one pixel goes to the half of a line's width
+    // that lies beyond the picture's last unit.
+    const int Border = 2 * TPaletteFrame::PictureMargin + 1;
+    if (Size.X > 0)
+      Scale = std::min(Scale, double(Buttons[I]->width() - Border) / Size.X);
+    if (Size.Y > 0)
+      Scale = std::min(Scale, double(Buttons[I]->height() - Border) / Size.Y);
+  }
+  return std::max(Scale, 0.05);
+}
 
 } // namespace
 
@@ -56,8 +84,8 @@ TPaletteFrame::TPaletteFrame(QWidget* Parent)
     Button->OnStartDrag = [this](TAdvSpeedButton& B, std::unique_ptr<TDragObject>& D) {
       sbBasicStartDrag(B, D);
     };
-    PaintButton(*Button);
   }
+  PaintButtons();
 }
 
 TPaletteFrame::~TPaletteFrame() = default;
@@ -66,30 +94,48 @@ TAlgBlock* TPaletteFrame::PrototypeOf(const TAdvSpeedButton& Button) {
   return static_cast<TAlgBlock*>(Button.GetTag());
 }
 
-void TPaletteFrame::PaintButton(TAdvSpeedButton& Button) {
-  TAlgBlock* Prototype = PrototypeOf(Button);
-  TCompositeImage Image;
-  Prototype->Render(Image);
-  const TPoint Size = Image.GetSize();
-  const QSize Room = Button.size() - QSize(2 * PictureMargin, 2 * PictureMargin);
-  if (Size.X <= 0 || Size.Y <= 0 || Room.isEmpty())
-    return;
-  const double Scale =
-      std::min({double(Room.width()) / Size.X, double(Room.height()) / Size.Y, 1.0});
-  const QSize Shown(int(std::floor(Size.X * Scale)), int(std::floor(Size.Y * Scale)));
-  // Drawn at the screen's own resolution, so the picture stays sharp.
-  const qreal Ratio = devicePixelRatioF();
-  QPixmap Picture(Shown * Ratio);
-  Picture.setDevicePixelRatio(Ratio);
-  Picture.fill(Qt::transparent);
-  {
-    QPainter Painter(&Picture);
-    Painter.scale(Scale, Scale);
-    TQtCanvas Canvas(Painter);
-    Image.Display(Canvas, {0, 0});
+void TPaletteFrame::PaintButtons() {
+  std::vector<TAdvSpeedButton*> Buttons;
+  for (const TPaletteButton& Item : PaletteButtons)
+    Buttons.push_back(this->*Item.Button);
+  // The font grows as the scale shrinks, so the labels stay readable; larger
+  // labels widen the pictures that carry them, so the scale is found again
+  // until the two agree. The scale always fits the images drawn.
+  TFont Font;
+  auto Images = RenderPrototypes(Buttons, Font);
+  double Scale = FittingScale(Buttons, Images);
+  for (int Pass = 0; Pass < 4; ++Pass) {
+    const int Wanted = std::max(Font.Height, int(std::ceil(LabelLineHeight / Scale)));
+    if (Wanted == Font.Height)
+      break;
+    Font.Height = Wanted;
+    Images = RenderPrototypes(Buttons, Font);
+    Scale = FittingScale(Buttons, Images);
   }
-  Button.setIcon(QIcon(Picture));
-  Button.setIconSize(Shown);
+  FPictureScale = Scale;
+  FPictureFontHeight = Font.Height;
+
+  // Drawn at the screen's own resolution, so the pictures stay sharp.
+  const qreal Ratio = devicePixelRatioF();
+  for (size_t I = 0; I < Buttons.size(); ++I) {
+    const TPoint Size = Images[I]->GetSize();
+    if (Size.X <= 0 || Size.Y <= 0)
+      continue;
+    // Lines are drawn through the centres of their units, half a line
+    // beyond the last unit: one pixel more keeps the picture whole.
+    const QSize Shown(int(std::ceil(Size.X * Scale)) + 1, int(std::ceil(Size.Y * Scale)) + 1);
+    QPixmap Picture(Shown * Ratio);
+    Picture.setDevicePixelRatio(Ratio);
+    Picture.fill(Qt::transparent);
+    {
+      QPainter Painter(&Picture);
+      Painter.scale(Scale, Scale);
+      TQtCanvas Canvas(Painter);
+      Images[I]->Display(Canvas, {0, 0});
+    }
+    Buttons[I]->setIcon(QIcon(Picture));
+    Buttons[I]->setIconSize(Shown);
+  }
 }
 
 void TPaletteFrame::DoBlockClick(TAlgBlock* Block) {

@@ -41,6 +41,18 @@ public:
   // The pointer moved this far (in either direction) with the button held
   // starts a drag.
   static constexpr int DragThreshold = 4;
+  // Room left around a button's picture.
+  static constexpr int PictureMargin = 4;
+  // The line height of the pictures' labels ("да", "нет") on the screen.
+  static constexpr int LabelLineHeight = 14;
+
+  // The one scale of all six pictures (at most 1): the largest at which
+  // every prototype's picture fits its button within the margin, so the
+  // same shapes are the same size on every button.
+  double GetPictureScale() const { return FPictureScale; }
+  // The font height the prototypes are drawn with: their labels come out
+  // LabelLineHeight high at the picture scale.
+  int GetPictureFontHeight() const { return FPictureFontHeight; }
 
 protected:
   virtual void DoBlockClick(TAlgBlock* Block);
@@ -50,11 +62,14 @@ private:
   void sbBasicMouseDown(TAdvSpeedButton& Sender, QMouseEvent& Event);
   void sbBasicMouseMove(TAdvSpeedButton& Sender, QMouseEvent& Event);
   void sbBasicStartDrag(TAdvSpeedButton& Sender, std::unique_ptr<TDragObject>& DragObject);
-  // The button's picture: its prototype drawn by the block's own rendering.
-  void PaintButton(TAdvSpeedButton& Button);
+  // The buttons' pictures: each prototype drawn by the block's own
+  // rendering, all to one scale.
+  void PaintButtons();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
   QPoint FPressPos;
+  double FPictureScale = 1;
+  int FPictureFontHeight = 0;
 };
 
 } // namespace Deskbay

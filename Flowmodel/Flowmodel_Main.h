@@ -99,6 +99,9 @@ public:
 
   const TRegion* GetRegion() const { return FRegion.get(); }
   void SetRegion(std::unique_ptr<TRegion> Region);
+  // Whether the last drawing showed less of the text than all of it.
+  bool GetTextCut() const { return FTextCut; }
+  void SetTextCut(bool Value) { FTextCut = Value; }
 
 private:
   class TImageDestroyAdapter : public IOnImageDestroy {
@@ -113,6 +116,7 @@ private:
   TAlgBlock* FOwner;
   std::unique_ptr<TRegion> FRegion;
   TCompositeImage* FImage = nullptr;
+  bool FTextCut = false;
   TImageDestroyAdapter FImageDestroy;
 };
 
@@ -198,8 +202,14 @@ public:
   // The text box of a statement: at least 100 x 40, at most 400 x 300, with
   // the text rectangle centred in it.
   void CalcTextRect(const TCanvas& Image, TRect& TextRect, TRect& BoxRect) const;
-  // The first line, centred in Rect and cut with an ellipsis.
-  void WriteTextLine(TCanvas& Image, const TRect& Rect) const;
+  // The first line, centred in Rect and cut with an ellipsis; remembers
+  // whether that showed the whole text.
+  void WriteTextLine(TCanvas& Image, const TRect& Rect);
+  // The text for a hint where the last drawing of the block cut it (more
+  // lines than it shows, a line cut with an ellipsis or by its box); empty
+  // when the picture shows it whole. Lines are joined with '\n'; a text too
+  // long for any hint is shortened with "…".
+  std::string GetCutTextHint() const;
   void SetupBlockFont(TCanvas& Image) const;
   void SetupAlgFont(TCanvas& Image) const;
   // Persistence: a format number and the text lines; subclasses add theirs.
@@ -208,6 +218,8 @@ public:
 
 protected:
   virtual void InternalRender(TCompositeImage& Image, int& Anchor);
+  // The lines of a statement centred in TextRect of its Box (CalcTextRect).
+  void WriteStatementText(TCanvas& Image, const TRect& TextRect, const TRect& Box);
 
   TAlgBlock();
   ~TAlgBlock() override;

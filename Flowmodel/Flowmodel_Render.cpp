@@ -66,6 +66,66 @@ int LineHeight(const TCanvas& Canvas) {
   return Canvas.TextHeight("A");
 }
 
+// Of a block's text only the beginning can ever be seen (a box is at most
+// 400 x 300 pixels), so layout and drawing look at no more than its first
+// MaxShownLines lines and the first MaxShownChars characters of each: far
+// more than a box holds, and nothing more however much a file brings (a
+// line of megabytes measured and laid out whole would take gigabytes).
+constexpr int MaxShownLines = 100;
+constexpr size_t MaxShownChars = 500;
+// A hint shows a cut text whole up to these.
+constexpr int MaxHintLines = 30;
+constexpr size_t MaxHintChars = 300;
+
+bool IsLeadByte(char C) {
+  return (static_cast<unsigned char>(C) & 0xC0) != 0x80;
+}
+
+// Line's first Chars characters, counted as the canvas counts them.
+std::string_view Beginning(std::string_view Line, size_t Chars) {
+  size_t At = 0;
+  for (size_t N = 0; At < Line.size() && N < Chars; ++N) {
+    ++At;
+    while (At < Line.size() && !IsLeadByte(Line[At]))
+      ++At;
+  }
+  return Line.substr(0, At);
+}
+
+// The lines of Text as far as layout looks at them: Text itself when that
+// is all of it (the usual case, nothing copied), else their beginning,
+// filled into Shown. Whole says whether they are all of Text.
+const TStringList& ShownLines(const TStringList& Text, TStringList& Shown, bool& Whole) {
+  const int Count = std::min(Text.GetCount(), MaxShownLines);
+  bool Short = Count == Text.GetCount();
+  for (int I = 0; Short && I < Count; ++I)
+    Short = Text.Get(I).size() <= MaxShownChars;
+  Whole = true;
+  if (Short)
+    return Text;
+  std::vector<std::string> Lines;
+  Whole = Count == Text.GetCount();
+  for (int I = 0; I < Count; ++I) {
+    const std::string_view Line = Beginning(Text.Get(I), MaxShownChars);
+    Whole = Whole && Line.size() == Text.Get(I).size();
+    Lines.emplace_back(Line);
+  }
+  Shown.SetLines(Lines);
+  return Shown;
+}
+
+// Enough of the beginning of Line for a rectangle Width wide: the whole
+// line when it fits, else a beginning wider than Width. Cutting that with
+// an ellipsis gives what cutting the whole line gives, and only a few
+// characters more than fit are ever measured.
+std::string_view LineForWidth(const TCanvas& Canvas, std::string_view Line, int Width) {
+  for (size_t Chars = 16;; Chars *= 2) {
+    const std::string_view Part = Beginning(Line, std::min(Chars, MaxShownChars));
+    if (Part.size() == Line.size() || Chars >= MaxShownChars || Canvas.TextWidth(Part) > Width)
+      return Part;
+  }
+}
+
 // All lines joined with CR LF, without one at the end.
 std::string JoinedText(const TStringList& Text) {
   std::string S;
@@ -192,7 +252,10 @@ TAlgBlock* TAlgBlock::GetBlockAt(TPoint& P) {
 }
 
 void TAlgBlock::CalcTextRect(const TCanvas& Image, TRect& TextRect, TRect& BoxRect) const {
-  TextRect = Image.CalcTextRect({0, 0, GetStringsWidth(FText, Image), 0}, JoinedText(FText));
+  TStringList Buffer;
+  bool Whole = true;
+  const TStringList& Shown = ShownLines(FText, Buffer, Whole);
+  TextRect = Image.CalcTextRect({0, 0, GetStringsWidth(Shown, Image), 0}, JoinedText(Shown));
   const int H = std::min(std::max(TextRect.Bottom + 4, 40), 300);
   const int W = std::min(std::max(TextRect.Right + 4, 100), 400);
   BoxRect = {0, 0, W, H};
@@ -203,12 +266,57 @@ void TAlgBlock::CalcTextRect(const TCanvas& Image, TRect& TextRect, TRect& BoxRe
   TextRect = {TextRect.Left + DX, TextRect.Top + DY, TextRect.Right + DX, TextRect.Bottom + DY};
 }
 
-void TAlgBlock::WriteTextLine(TCanvas& Image, const TRect& Rect) const {
-  if (FText.GetCount() == 0)
+void TAlgBlock::WriteTextLine(TCanvas& Image, const TRect& Rect) {
+  if (FText.GetCount() == 0) {
+    FRenderLink.SetTextCut(false);
     return;
+  }
+  const std::string& Line = FText.Get(0);
+  const std::string_view Part = LineForWidth(Image, Line, Rect.Width());
   auto Font = SaveFont(Image);
-  Image.DrawTextEllipsis(Rect, FText.Get(0));
+  FRenderLink.SetTextCut(FText.GetCount() > 1 || Part.size() < Line.size() ||
+                         Image.TextWidth(Part) > Rect.Width());
+  Image.DrawTextEllipsis(Rect, Part);
   RestoreFont(Image, std::move(Font));
+}
+
+std::string TAlgBlock::GetCutTextHint() const {
+  if (!FRenderLink.GetTextCut())
+    return "";
+  std::string Hint;
+  const int Count = std::min(FText.GetCount(), MaxHintLines);
+  for (int I = 0; I < Count; ++I) {
+    const std::string& Line = FText.Get(I);
+    const std::string_view Part = Beginning(Line, MaxHintChars);
+    if (I > 0)
+      Hint += '\n';
+    Hint += Part;
+    if (Part.size() < Line.size())
+      Hint += "…";
+  }
+  if (Count < FText.GetCount())
+    Hint += "\n…";
+  return Hint;
+}
+
+// The lines of a statement centred in TextRect, as far as they can be seen;
+// remembers whether the box cut them.
+void TAlgBlock::WriteStatementText(TCanvas& Image, const TRect& TextRect, const TRect& Box) {
+  TStringList Buffer;
+  bool Whole = true;
+  const TStringList& Shown = ShownLines(FText, Buffer, Whole);
+  const int LineH = std::max(LineHeight(Image), 1);
+  FRenderLink.SetTextCut(!Whole || GetStringsWidth(Shown, Image) > Box.Width() - 4 ||
+                         Shown.GetCount() * LineH > Box.Height() - 4);
+  // Lines that start below the text rectangle would be clipped away whole.
+  const int Visible = (TextRect.Height() + LineH - 1) / LineH;
+  if (Shown.GetCount() <= Visible) {
+    Image.DrawTextCentred(TextRect, JoinedText(Shown));
+    return;
+  }
+  TStringList Seen;
+  Seen.SetLines({Shown.Lines().begin(), Shown.Lines().begin() + Visible});
+  Image.DrawTextCentred(TextRect, JoinedText(Seen));
 }
 
 void TAlgBlock::SetupBlockFont(TCanvas& Image) const {
@@ -246,7 +354,7 @@ void TBasicAlgBlock::InternalRender(TCompositeImage& Image, int& Anchor) {
   CalcTextRect(Image, TextRect, Box);
   Anchor = Box.Right / 2;
   Image.Rectangle(Box.Left, Box.Top, Box.Right, Box.Bottom);
-  Image.DrawTextCentred(TextRect, JoinedText(GetText()));
+  WriteStatementText(Image, TextRect, Box);
 }
 
 void TIOAlgBlock::InternalRender(TCompositeImage& Image, int& Anchor) {
@@ -256,7 +364,7 @@ void TIOAlgBlock::InternalRender(TCompositeImage& Image, int& Anchor) {
   const int W = Box.Right, H = Box.Bottom;
   Anchor = W / 2;
   Image.Polygon({{0, 0}, {W + 20, 0}, {W, H}, {-20, H}});
-  Image.DrawTextCentred(TextRect, JoinedText(GetText()));
+  WriteStatementText(Image, TextRect, Box);
 }
 
 // --- sequence ---

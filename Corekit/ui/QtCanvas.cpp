@@ -125,10 +125,18 @@ bool TQtCanvas::BrushFills() const {
   return GetBrush().Style != TBrushStyle::bsClear;
 }
 
+double TQtCanvas::LineWidth() const {
+  // Below a scale of 1 a unit is less than a device pixel, and a line of
+  // one unit would fade or, filled without smoothing, drop out.
+  const QTransform& T = FPainter.deviceTransform();
+  const double Scale = std::min(std::hypot(T.m11(), T.m12()), std::hypot(T.m21(), T.m22()));
+  return Scale > 0 && Scale < 1 ? 1 / Scale : 1;
+}
+
 void TQtCanvas::SetSmoothPen() {
   if (PenDraws()) {
     QPen Pen(QColorOf(GetPen().Color));
-    Pen.setWidthF(1);
+    Pen.setWidthF(LineWidth());
     Pen.setCapStyle(Qt::FlatCap);
     Pen.setJoinStyle(Qt::MiterJoin);
     FPainter.setPen(Pen);
@@ -149,12 +157,13 @@ void TQtCanvas::DoLine(TPoint From, TPoint To) {
   if (!PenDraws() || From == To)
     return;
   const QColor Color = QColorOf(GetPen().Color);
+  const double Width = LineWidth();
   if (From.Y == To.Y) {
     const int X1 = From.X < To.X ? From.X : To.X + 1;
-    FPainter.fillRect(QRect(X1, From.Y, std::abs(To.X - From.X), 1), Color);
+    FPainter.fillRect(QRectF(X1, From.Y, std::abs(To.X - From.X), Width), Color);
   } else if (From.X == To.X) {
     const int Y1 = From.Y < To.Y ? From.Y : To.Y + 1;
-    FPainter.fillRect(QRect(From.X, Y1, 1, std::abs(To.Y - From.Y)), Color);
+    FPainter.fillRect(QRectF(From.X, Y1, Width, std::abs(To.Y - From.Y)), Color);
   } else {
     // Slanted: from the first unit's centre to the end unit's edge facing it,
     // so the end unit stays out as on a raster.
@@ -176,10 +185,11 @@ void TQtCanvas::DoRectangle(const TRect& Box) {
     FPainter.fillRect(Area, QColorOf(GetBrush().Color));
   if (PenDraws()) {
     const QColor C = QColorOf(GetPen().Color);
-    FPainter.fillRect(QRect(R.Left, R.Top, R.Width(), 1), C);
-    FPainter.fillRect(QRect(R.Left, R.Bottom - 1, R.Width(), 1), C);
-    FPainter.fillRect(QRect(R.Left, R.Top, 1, R.Height()), C);
-    FPainter.fillRect(QRect(R.Right - 1, R.Top, 1, R.Height()), C);
+    const double W = std::min({LineWidth(), double(R.Width()), double(R.Height())});
+    FPainter.fillRect(QRectF(R.Left, R.Top, R.Width(), W), C);
+    FPainter.fillRect(QRectF(R.Left, R.Bottom - W, R.Width(), W), C);
+    FPainter.fillRect(QRectF(R.Left, R.Top, W, R.Height()), C);
+    FPainter.fillRect(QRectF(R.Right - W, R.Top, W, R.Height()), C);
   }
 }
 

@@ -6,7 +6,8 @@
 // scales the painter (zoom, high-DPI screens) gets the same picture larger and
 // still sharp: rectangles and straight lines along the axes are filled boxes
 // of whole units, slanted lines, polygons and ellipses are drawn smoothly
-// through the centres of their units. The raster rules of Canvas.h hold at a
+// through the centres of their units; below a scale of 1 every line stays
+// one device pixel wide. The raster rules of Canvas.h hold at a
 // scale of 1 as far as a screen needs them (lines end before their end point,
 // boxes leave out their right and bottom edges). Flood fill needs the pixels
 // of a raster and does nothing here; nothing on screen uses it.
@@ -49,6 +50,10 @@ protected:
 private:
   bool PenDraws() const;
   bool BrushFills() const;
+  // The width of a line in units: one, or as many as make one device pixel
+  // where the painter shrinks the picture (zoom below 100 %, small
+  // pictures), so no line fades or drops out.
+  double LineWidth() const;
   // A smooth outline of one unit's width through the units' centres.
   void SetSmoothPen();
   void SetSmoothBrush();

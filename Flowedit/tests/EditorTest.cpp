@@ -3,7 +3,9 @@
 #include "Corekit/ui/QtCanvas.h"
 #include "Corekit/ui/WindowHelpers.h"
 
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace Deskbay;
@@ -379,6 +381,27 @@ TEST(AlgEditor, ZoomKeepsClicksDropsAndMakeVisibleInFlowchartCoordinates) {
   EXPECT_EQ(E.GetZoom(), 50);
   E.SetZoom(1000);
   EXPECT_EQ(E.GetZoom(), 300);
+}
+
+TEST(AlgEditor, AConditionCutShortShowsWholeAsATooltip) {
+  TSample S;
+  TAlgEditor& E = *S.Editor;
+  const std::string Long = "L<1 and a condition far too long for its diamond";
+  S.Loop->GetText().SetLines({Long});
+  QApplication::processEvents();
+  const QPoint OnLoop = ClientOf(E, ChartPointOf(E, S.Loop));
+  EXPECT_EQ(E.ToolTipAt(OnLoop).toStdString(), Long);
+  EXPECT_EQ(E.ToolTipAt(ClientOf(E, ChartPointOf(E, S.At(0)))), QString()) << "shown whole";
+
+  // The tooltip event shows it as plain text, whatever it looks like.
+  S.Loop->GetText().SetLines({"A<B and <b>C</b> & D, which is too long"});
+  QApplication::processEvents();
+  QHelpEvent Help(QEvent::ToolTip, OnLoop, E.mapToGlobal(OnLoop));
+  QApplication::sendEvent(&E, &Help);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_TRUE(QToolTip::text().contains("A&lt;B and &lt;b&gt;C&lt;/b&gt; &amp; D"))
+      << QToolTip::text().toStdString();
+  QToolTip::hideText();
 }
 
 TEST(AlgDragObject, BadIndexNamesIndexAndCount) {

@@ -6,6 +6,8 @@
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Corekit/ui/AdvSpeedButton.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
@@ -42,6 +44,29 @@ std::vector<std::string> ClassNames(const TAlgBlock* Parent) {
   return Names;
 }
 
+// A button's picture as drawn, at the screen's resolution.
+QImage Picture(const TAdvSpeedButton& Button) {
+  const QIcon Icon = Button.icon();
+  return Icon.pixmap(Button.iconSize()).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+bool Dark(QRgb P) {
+  return qAlpha(P) > 128 && qGray(P) < 128;
+}
+
+// The widest run of the blocks' white fill in one row: the width of the
+// largest shape.
+int WidestFill(const QImage& Image) {
+  int Widest = 0;
+  for (int Y = 0; Y < Image.height(); ++Y)
+    for (int X = 0, Run = 0; X < Image.width(); ++X) {
+      const QRgb P = Image.pixel(X, Y);
+      Run = qAlpha(P) == 255 && qGray(P) > 240 ? Run + 1 : 0;
+      Widest = std::max(Widest, Run);
+    }
+  return Widest;
+}
+
 } // namespace
 
 TEST(PaletteFrame, SixButtonsWithTheirHintsAndPrototypes) {
@@ -62,6 +87,45 @@ TEST(PaletteFrame, SixButtonsWithTheirHintsAndPrototypes) {
             (std::vector<std::string>{"TBasicAlgBlock", "TIfAlgBlock", "TIOAlgBlock",
                                       "TWhileAlgBlock", "TForAlgBlock", "TUntilAlgBlock"}));
   EXPECT_EQ(Palette.sbUntil->geometry(), QRect(100, 80, 100, 81));
+}
+
+TEST(PaletteFrame, PicturesShareOneScaleAreWholeAndHaveReadableLabels) {
+  TPaletteFrame Palette;
+  const double Scale = Palette.GetPictureScale();
+  EXPECT_GT(Scale, 0.2);
+  EXPECT_LE(Scale, 1.0);
+  // Labels come out about as high as the interface's text.
+  EXPECT_GE(Palette.GetPictureFontHeight() * Scale, TPaletteFrame::LabelLineHeight - 1);
+
+  for (TAdvSpeedButton* Button : {Palette.sbBasic, Palette.sbIf, Palette.sbIO, Palette.sbWhile,
+                                  Palette.sbFor, Palette.sbUntil}) {
+    SCOPED_TRACE(Button->toolTip().toStdString());
+    const QSize Room = Button->size() - QSize(6, 6);
+    EXPECT_LE(Button->iconSize().width(), Room.width());
+    EXPECT_LE(Button->iconSize().height(), Room.height());
+    // Every line is there: the picture's last rows hold a line.
+    const QImage Image = Picture(*Button);
+    int LastDarkRow = -1;
+    for (int Y = 0; Y < Image.height(); ++Y)
+      for (int X = 0; X < Image.width(); ++X)
+        if (Dark(Image.pixel(X, Y)))
+          LastDarkRow = Y;
+    EXPECT_GE(LastDarkRow, Image.height() - 3 * Image.devicePixelRatio());
+  }
+  // The bottom edge of the input/output picture is a whole line.
+  const QImage IO = Picture(*Palette.sbIO);
+  int Longest = 0;
+  for (int Y = IO.height() - 4; Y < IO.height(); ++Y) {
+    int Count = 0;
+    for (int X = 0; X < IO.width(); ++X)
+      Count += Dark(IO.pixel(X, Y));
+    Longest = std::max(Longest, Count);
+  }
+  EXPECT_GT(Longest, IO.width() / 2);
+  // One scale: the three diamonds are the same size.
+  const int Diamond = WidestFill(Picture(*Palette.sbIf));
+  EXPECT_NEAR(WidestFill(Picture(*Palette.sbWhile)), Diamond, 1);
+  EXPECT_NEAR(WidestFill(Picture(*Palette.sbUntil)), Diamond, 1);
 }
 
 TEST(ConstructorForm, PaletteClickInsertsNextToTheSelection) {

@@ -84,3 +84,21 @@ TEST(LoadMemory, DeeplyNestedLargeFilesLoadInMemoryProportionalToTheirSize) {
   // as converted, in the block); a copy per level of nesting would be 90.
   EXPECT_LT(Used, 8 * File.size()) << Used << " bytes for a file of " << File.size();
 }
+
+TEST(LoadMemory, LayingOutAHugeLineTakesMemoryForWhatShowsOnly) {
+  TAlgorithm Alg;
+  TBasicAlgBlock::Class.Create(Alg.GetRoot()->GetBody())
+      ->GetText()
+      .Add("X=" + std::string(20 << 20, '1'));
+  TWhileAlgBlock::Class.Create(Alg.GetRoot()->GetBody())
+      ->GetText()
+      .Add("X<" + std::string(20 << 20, '2'));
+  const size_t Before = LiveBytes;
+  PeakBytes = Before;
+  {
+    TCompositeImage Image;
+    Alg.GetRoot()->Render(Image);
+  }
+  const size_t Used = PeakBytes - Before;
+  EXPECT_LT(Used, 1u << 20) << Used << " bytes to lay out two 20 MB lines";
+}

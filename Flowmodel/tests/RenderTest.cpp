@@ -374,3 +374,108 @@ TEST(Render, SvgOfEveryBlockKind) {
   EXPECT_NE(Text.find(Format("width=\"%d\" height=\"%d\"", Image.GetSize().X, Image.GetSize().Y)),
             std::string::npos);
 }
+
+namespace {
+
+// The default metrics (8 pixels a character) that also note the longest
+// text measured.
+class TLongestTextMetrics : public ITextMetrics {
+public:
+  TLongestTextMetrics() : FPrevious(SetTextMetrics(this)) {}
+  ~TLongestTextMetrics() override { SetTextMetrics(FPrevious); }
+  int TextWidth(const TFont&, std::string_view Text) override {
+    Longest = std::max(Longest, Text.size());
+    int Count = 0;
+    for (char C : Text)
+      Count += (static_cast<unsigned char>(C) & 0xC0) != 0x80;
+    return Count * 8;
+  }
+  int LineHeight(const TFont&) override { return 16; }
+  size_t Longest = 0;
+
+private:
+  ITextMetrics* FPrevious;
+};
+
+size_t LongestLogEntry(const std::vector<std::string>& Log) {
+  size_t Longest = 0;
+  for (const std::string& Entry : Log)
+    Longest = std::max(Longest, Entry.size());
+  return Longest;
+}
+
+} // namespace
+
+TEST(Render, AHugeTextIsMeasuredAndDrawnOnlyAsFarAsABoxShowsIt) {
+  TLongestTextMetrics Metrics;
+  TAlgorithm Alg;
+  const std::string Huge(4 << 20, 'a');
+  auto* S = AddStatement(Alg.GetRoot()->GetBody(), "X=" + Huge);
+  auto* If = TAlgBlock::Create<TIfAlgBlock>(Alg.GetRoot()->GetBody());
+  If->GetText().Add("A<" + Huge);
+  auto* Lines = AddStatement(Alg.GetRoot()->GetBody(), "");
+  Lines->GetText().SetLines(std::vector<std::string>(100000, "Y=1"));
+
+  TCompositeImage Image;
+  Alg.GetRoot()->Render(Image);
+  EXPECT_LE(Metrics.Longest, 500u);
+  const auto Log = Replay(Image);
+  EXPECT_LT(LongestLogEntry(Log), 600u);
+  // The box of as many lines as fit: 19 lines of 16 pixels reach its bottom.
+  EXPECT_EQ(std::count_if(Log.begin(), Log.end(),
+                          [](const std::string& E) { return E.ends_with("Y=1 000000"); }),
+            19);
+
+  // Up to the point where the text is cut, the picture is the one of a text
+  // that ends there.
+  TCompositeImage Huge1;
+  S->Render(Huge1);
+  S->GetText().SetLines({"X=" + std::string(498, 'a')});
+  TCompositeImage Cut;
+  S->Render(Cut);
+  EXPECT_EQ(Replay(Huge1), Replay(Cut));
+  EXPECT_EQ(Huge1.GetSize(), (TPoint{400, 40}));
+}
+
+TEST(Render, ABlockWhoseTextIsCutGivesItWholeForAHint) {
+  TAlgorithm Alg;
+  TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+  auto* If = TAlgBlock::Create<TIfAlgBlock>(Body);
+  auto* While = TAlgBlock::Create<TWhileAlgBlock>(Body);
+  auto* For = TAlgBlock::Create<TForAlgBlock>(Body);
+  auto* S = AddStatement(Body, "X=1");
+  If->GetText().Add("A<B");                   // 24 of the diamond's 50 pixels
+  While->GetText().Add("A<B+C*D");            // 56 pixels: cut with "..."
+  For->GetText().SetLines({"I=1,10", "J=2"}); // a second line never shows
+  TCompositeImage Image;
+  Alg.GetRoot()->Render(Image);
+  EXPECT_EQ(If->GetCutTextHint(), "");
+  EXPECT_EQ(While->GetCutTextHint(), "A<B+C*D");
+  EXPECT_EQ(For->GetCutTextHint(), "I=1,10\nJ=2");
+  EXPECT_EQ(S->GetCutTextHint(), "");
+  EXPECT_EQ(Alg.GetRoot()->GetCutTextHint(), "");
+  EXPECT_TRUE(Has(Replay(*While->GetImage()), "clipped 26,33 [25,33,75,49] A<B... 000000"));
+
+  // A statement whose box cuts a line or leaves out lines.
+  S->GetText().SetLines({std::string(50, 'W')});
+  const auto RenderAgain = [&Alg] {
+    TCompositeImage Again;
+    Alg.GetRoot()->Render(Again);
+  };
+  RenderAgain();
+  EXPECT_EQ(S->GetCutTextHint(), std::string(50, 'W'));
+  S->GetText().SetLines(std::vector<std::string>(18, "Y=1")); // 288 of 296 pixels
+  RenderAgain();
+  EXPECT_EQ(S->GetCutTextHint(), "");
+  S->GetText().Add("Y=2");
+  RenderAgain();
+  EXPECT_TRUE(S->GetCutTextHint().ends_with("Y=1\nY=2"));
+
+  // A hint of a huge text stays a hint.
+  If->GetText().SetLines(std::vector<std::string>(100, "A<" + std::string(1000, 'x')));
+  RenderAgain();
+  const std::string Hint = If->GetCutTextHint();
+  EXPECT_EQ(Hint.substr(0, Hint.find('\n')), "A<" + std::string(298, 'x') + "…");
+  EXPECT_TRUE(Hint.ends_with("\n…"));
+  EXPECT_LT(Hint.size(), 10000u);
+}
