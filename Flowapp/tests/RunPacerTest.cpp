@@ -35,18 +35,18 @@ struct TEndlessRun {
 TEST(RunPacer, ASliceStepsUntilItsTimeIsUsedOrItIsToldToStop) {
   TEndlessRun Run;
   int64_t Now = 0, Reads = 0;
-  // Each look at the clock takes 100 microseconds of it.
+  // Each look at the clock takes half a millisecond of it: the reads come
+  // neither too often nor too seldom, and stay 16 steps apart.
   TAlgRunPacer Pacer([&] {
     ++Reads;
-    return Now += 100;
+    return Now += 500;
   });
   int64_t Steps = 0;
   Reads = 0;
   Pacer.RunSlice(Run.Machine, Steps, nullptr);
-  // One read to start, then one every 16 steps until 20 ms have passed.
-  const int64_t Looks = TAlgRunPacer::SliceMicroseconds / 100;
+  const int64_t Looks = TAlgRunPacer::SliceMicroseconds / 500;
   EXPECT_EQ(Reads, 1 + Looks);
-  EXPECT_EQ(Steps, Looks * TAlgRunPacer::StepsPerClockRead);
+  EXPECT_EQ(Steps, Looks * TAlgRunPacer::FirstStepsPerRead);
   EXPECT_EQ(Run.Machine.GetState(), amsReady);
 
   // A stop is heard at the next look at the clock.
@@ -54,7 +54,33 @@ TEST(RunPacer, ASliceStepsUntilItsTimeIsUsedOrItIsToldToStop) {
   Steps = 0;
   Pacer.RunSlice(Run.Machine, Steps, [&] { return ++Asked == 3; });
   EXPECT_EQ(Asked, 3);
-  EXPECT_EQ(Steps, 3 * int64_t(TAlgRunPacer::StepsPerClockRead));
+  EXPECT_EQ(Steps, 3 * int64_t(TAlgRunPacer::FirstStepsPerRead));
+}
+
+TEST(RunPacer, TheClockIsReadSeldomerForQuickStepsAndOftenerForSlowOnes) {
+  TEndlessRun Run;
+  int64_t Now = 0;
+  int Reads = 0;
+  // Quick steps (50 microseconds between reads; the pacer's own first read
+  // is one of them): the reads spread out, by doubling, to the most steps
+  // between two; then a slow read ends the slice and halves them again.
+  TAlgRunPacer Pacer([&] {
+    ++Reads;
+    return Now += Reads <= 9 ? 50 : TAlgRunPacer::SliceMicroseconds;
+  });
+  int64_t Steps = 0;
+  Pacer.RunSlice(Run.Machine, Steps, nullptr);
+  EXPECT_EQ(Steps, 16 + 32 + 64 + 128 + 256 + 512 + 1024 + 1024);
+  EXPECT_EQ(Pacer.GetStepsPerRead(), TAlgRunPacer::MaxStepsPerRead / 2);
+
+  // Slow steps (5 ms between reads of 16 steps): halved at each read, so
+  // the slice overshoots by little: 16 + 8 + 4 + 2 steps in 20 ms.
+  TEndlessRun Slow;
+  TAlgRunPacer SlowPacer([&] { return Now += 5000; });
+  Steps = 0;
+  SlowPacer.RunSlice(Slow.Machine, Steps, nullptr);
+  EXPECT_EQ(Steps, 16 + 8 + 4 + 2);
+  EXPECT_EQ(SlowPacer.GetStepsPerRead(), 1u);
 }
 
 TEST(RunPacer, ASliceEndsWithTheRunAndAnErrorPassesOnWithTheStepsBeforeIt) {
