@@ -16,14 +16,22 @@ std::int64_t TAlgRunPacer::SteadyMicroseconds() {
 
 void TAlgRunPacer::RunSlice(TAlgMachine& Machine, std::int64_t& Steps,
                             const std::function<bool()>& Stop) {
-  const std::int64_t End = FClock() + SliceMicroseconds;
-  unsigned UntilClock = StepsPerClockRead;
+  std::int64_t LastRead = FClock();
+  const std::int64_t End = LastRead + SliceMicroseconds;
+  unsigned UntilRead = FStepsPerRead;
   while (Machine.GetState() == amsReady) {
     Machine.Step();
     ++Steps;
-    if (--UntilClock == 0) {
-      UntilClock = StepsPerClockRead;
-      if (FClock() >= End || (Stop && Stop()))
+    if (--UntilRead == 0) {
+      const std::int64_t Now = FClock();
+      const std::int64_t Apart = Now - LastRead;
+      LastRead = Now;
+      if (Apart < MinReadMicroseconds && FStepsPerRead < MaxStepsPerRead)
+        FStepsPerRead *= 2;
+      else if (Apart > MaxReadMicroseconds && FStepsPerRead > 1)
+        FStepsPerRead /= 2;
+      UntilRead = FStepsPerRead;
+      if (Now >= End || (Stop && Stop()))
         break;
     }
   }

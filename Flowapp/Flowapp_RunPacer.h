@@ -23,9 +23,15 @@ public:
   static constexpr std::int64_t SliceMicroseconds = 20000;
   // Time between two updates of the views: ten a second.
   static constexpr std::int64_t ViewMicroseconds = 100000;
-  // Steps between two looks at the clock (a step takes well under a
-  // microsecond; the clock costs about as much as one).
-  static constexpr unsigned StepsPerClockRead = 16;
+  // The clock costs as much as a few quick steps, so it is read every so
+  // many steps: more when the reads come less than MinReadMicroseconds
+  // apart (up to MaxStepsPerRead), fewer when they come more than
+  // MaxReadMicroseconds apart (down to every step). A slice therefore
+  // overshoots its time by at most about MaxReadMicroseconds.
+  static constexpr unsigned FirstStepsPerRead = 16;
+  static constexpr unsigned MaxStepsPerRead = 1024;
+  static constexpr std::int64_t MinReadMicroseconds = 200;
+  static constexpr std::int64_t MaxReadMicroseconds = 2000;
 
   explicit TAlgRunPacer(TClock Clock = SteadyMicroseconds);
   static std::int64_t SteadyMicroseconds();
@@ -34,6 +40,7 @@ public:
   // Steps Machine while it is ready, until the slice's time is used up or
   // Stop (asked whenever the clock is read) answers true. Each completed
   // step counts in Steps; an error of the machine passes on.
+  // How many steps go between two reads is kept from slice to slice.
   void RunSlice(TAlgMachine& Machine, std::int64_t& Steps, const std::function<bool()>& Stop);
   // A run begins: the views are due after its first slice, so the block it
   // stands on shows at once.
@@ -41,10 +48,12 @@ public:
   // The views are due: ViewMicroseconds have passed since ViewsShown.
   bool ViewsDue() const;
   void ViewsShown();
+  unsigned GetStepsPerRead() const { return FStepsPerRead; }
 
 private:
   TClock FClock;
   std::int64_t FViewsShownAt;
+  unsigned FStepsPerRead = FirstStepsPerRead;
 };
 
 } // namespace Deskbay

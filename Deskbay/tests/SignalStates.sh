@@ -5,7 +5,9 @@
 # save), on the offscreen platform. Each time the program must end by itself
 # with status 0, without a word from the C library or the sanitizers, keep
 # its application table, and never write the algorithm it was given: a
-# modified one is not saved when nobody can answer the question.
+# modified one is not saved when nobody can answer the question. Where Xvfb
+# is installed, also on a display where the question is asked: the first
+# signal leaves it waiting for an answer, a second one answers "Нет".
 #   SignalStates.sh <Deskbay program> <SignalDriver.so> <Flowapp.so> <examples folder>
 set -uo pipefail
 program=$(realpath "$1") driver=$(realpath "$2") flowapp=$(realpath "$3") examples=$(realpath "$4")
@@ -19,9 +21,9 @@ cp "$program" "$work/tree/Deskbay"
 ln -s "$flowapp" "$work/modules/Flowapp.so"
 ln -s "$driver" "$work/modules/SignalDriver.so"
 
-# state signal example [modified]
+# state signal example [modified [second signal]]
 check() {
-  local state=$1 sig=$2 example=$3 modified=${4:-}
+  local state=$1 sig=$2 example=$3 modified=${4:-} second=${5:-}
   local doc="$work/doc.alg" ready="$work/ready" out="$work/out.txt"
   cp "$examples/$example" "$doc"
   rm -f "$ready"
@@ -41,6 +43,15 @@ check() {
     failures=$((failures + 1)); return
   fi
   kill -"$sig" "$pid"
+  if [ -n "$second" ]; then
+    sleep 1
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "FAIL $what: ended without asking"; cat "$out"
+      failures=$((failures + 1)); return
+    fi
+    kill -"$second" "$pid"
+    what="$what, then SIG$second"
+  fi
   local ended=
   for _ in $(seq 1 100); do
     if ! kill -0 "$pid" 2>/dev/null; then ended=1; break; fi
@@ -82,6 +93,20 @@ check file-dialog TERM endless_loop.alg
 check running TERM endless_loop.alg modified
 check question HUP endless_loop.alg modified
 check input-run TERM maximum_of_inputs.alg modified
+
+if command -v Xvfb >/dev/null; then
+  display=:$((200 + $$ % 500))
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+  sleep 1
+  (
+    export DISPLAY=$display QT_QPA_PLATFORM=xcb
+    check running TERM endless_loop.alg modified INT
+    check input-run HUP maximum_of_inputs.alg modified TERM
+    exit $failures
+  ) || failures=$((failures + $?))
+fi
 
 [ "$failures" -eq 0 ] && echo OK
 exit $((failures > 0))

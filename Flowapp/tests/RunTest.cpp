@@ -46,6 +46,18 @@ private:
   std::function<void()> FOnNotice;
 };
 
+// Counts the paint events of the widget it watches.
+class TPaintCount : public QObject {
+public:
+  explicit TPaintCount(QWidget* Widget) { Widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* Event) override {
+    if (Event->type() == QEvent::Paint)
+      ++Count;
+    return false;
+  }
+  int Count = 0;
+};
+
 class RunTest : public TFlowappTest {
 protected:
   TAlgEditorForm* Open(const std::string& Example) {
@@ -258,6 +270,8 @@ TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
     EXPECT_TRUE(W->AlgStop->isEnabled());
     bool StoppedAtOnce = false;
     int64_t StepsAtStop = 0;
+    TPaintCount Paints(Debugger(W)->AlgEditor);
+    int PaintsDuringRun = 0;
     // Between slices the loop paints and takes input: F8 is refused, a
     // click on the flowchart selects nothing; then the stop, as a user gives
     // it, from the loop that runs the slices.
@@ -266,6 +280,7 @@ TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
       const QPoint Chart = Debugger(W)->AlgEditor->mapTo(W, QPoint(60, 60));
       QTest::mouseClick(W->windowHandle(), Qt::LeftButton, Qt::NoModifier, Chart);
       EXPECT_TRUE(W->GetInRun());
+      PaintsDuringRun = Paints.Count;
       if (Round == 0)
         ClickStop(W);
       else
@@ -275,6 +290,7 @@ TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
     });
     LoopUntilRunEnds(W);
     EXPECT_TRUE(StoppedAtOnce) << "round " << Round;
+    EXPECT_GT(PaintsDuringRun, 0) << "the flowchart is painted during the run";
     // Ended as F2 ends it: the machine stopped with the user's abort where
     // it stood, the block marked, the status saying so and no message.
     ASSERT_TRUE(W->GetRunning());

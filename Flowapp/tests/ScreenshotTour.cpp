@@ -115,6 +115,32 @@ int main(int argc, char** argv) {
     ShotOfModal("3-error-in-run-mode", [E] { E->AlgRun->trigger(); });
     Shot("3b-after-the-message");
 
+    // A long run of a printing loop half-way: the console and the variables
+    // fill while it goes; then stopped, then a run that ends by itself.
+    auto* L = static_cast<TAlgEditorForm*>(Shell->CreateEditor(&TAlgEditorForm::StaticClass()));
+    TAlgorithm& Long = L->GetAlgorithm();
+    TBasicAlgBlock::Class.Create(Long.GetRoot()->GetBody())->GetText().Add("I=0");
+    auto* Loop =
+        static_cast<TWhileAlgBlock*>(TWhileAlgBlock::Class.Create(Long.GetRoot()->GetBody()));
+    Loop->GetText().Add("I>=0");
+    TBasicAlgBlock::Class.Create(Loop->GetBody())->GetText().Add("I=I+1");
+    TIOAlgBlock::Class.Create(Loop->GetBody())->GetText().Add("Вывод I, I*I");
+    L->activateWindow();
+    Settle();
+    L->AlgRun->trigger();
+    Shot("6-long-run-half-way");
+    L->AlgStop->trigger();
+    Shot("7-run-stopped");
+    L->AlgStop->trigger();
+    L->SetModified(false);
+    L->close();
+    auto* T = static_cast<TAlgEditorForm*>(Shell->OpenFile(EXAMPLES_DIR "/table_of_squares.alg"));
+    T->activateWindow();
+    T->AlgRun->trigger();
+    if (!QTest::qWaitFor([T] { return !T->GetInRun(); }, 5000))
+      std::fprintf(stderr, "the table of squares did not finish\n");
+    Shot("8-run-finished");
+
     ShotOfModal("4-applications", [&] { Shell->HelpApplications->trigger(); });
     ShotOfModal("5-modules", [&] { Shell->HelpModules->trigger(); });
 

@@ -4,7 +4,6 @@
 #include "Corekit/ui/WindowHelpers.h"
 
 #include <QDrag>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -117,4 +116,3 @@ TEST(AdvSpeedButton, DragCarriesTheObjectInsideTheProcessAndFreesItAtTheEnd) {
   Button.BeginDrag();
   EXPECT_FALSE(Ended);
 }
-
