@@ -332,7 +332,7 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return true; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
 
 private:
   static void Close(TCodeSink& S) {

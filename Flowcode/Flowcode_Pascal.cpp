@@ -104,8 +104,8 @@ begin
 end;)";
 
 const char* const HelperPower =
-    R"({ Степень считает powl библиотеки C, с той же 80-битной точностью. }
-function powl(X, Y: Extended): Extended; cdecl; external 'c';
+    R"({ Степень считает powl математической библиотеки C, с 80-битной точностью. }
+function powl(X, Y: Extended): Extended; cdecl; external 'm';
 
 { Степень: только положительное основание и не слишком большой результат. }
 function Power(Base, Exponent: Extended): Extended;
@@ -292,11 +292,14 @@ public:
 
 protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
+    // Free Pascal types a constant by the smallest type that holds it (2.5
+    // is a Single) and folds constant operations in that type; Extended(...)
+    // keeps them in the interpreter's precision.
     bool Whole;
     std::string T = NormalNumber(E.Text, Whole);
-    if ((Real || !Whole) && T.find_first_of(".eE") == std::string::npos)
+    if (!Whole && T.find_first_of(".eE") == std::string::npos)
       T += ".0";
-    return T;
+    return Real ? "Extended(" + T + ")" : T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
     if (Name == "ROUND") {
@@ -326,7 +329,7 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "Number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return true; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
 
 private:
   static void Open(TCodeSink& S) {

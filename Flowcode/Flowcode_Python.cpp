@@ -268,7 +268,7 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return false; }
+  bool NeedsRealOperand(const TCodeExpr&) const override { return false; }
 
 private:
   bool FMathFunctions = false;

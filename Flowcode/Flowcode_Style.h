@@ -124,9 +124,11 @@ protected:
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   virtual std::string NumberHelperText(const std::string& Value) = 0;
-  // Whether the language computes with whole numbers when both operands
-  // are written as whole numbers (then one of them is written as a real).
-  virtual bool HasIntegerArithmetic() const = 0;
+  // Whether the language would compute E (an operation, or a function's
+  // argument) in a precision other than the interpreter's: with integers
+  // when both operands are whole numbers, or folding constants in a smaller
+  // type. Then its leftmost number is written with the Real spelling.
+  virtual bool NeedsRealOperand(const TCodeExpr& E) const = 0;
 
   // The same text with control characters as blanks, for a comment.
   static std::string CommentText(const std::string& Text);
@@ -143,8 +145,11 @@ private:
   std::string ExprText(const TCodeExpr& E, bool Real);
 };
 
-// Whether E is written with whole-number literals only (and + - * between
+// Whether E is written with whole-number literals only (and + - * / between
 // them), which a language with integer arithmetic would compute as integers.
 bool IsIntegral(const TCodeExpr& E);
+// Whether E is made of numbers and the four operations only, which a
+// compiler computes while it compiles.
+bool IsConstant(const TCodeExpr& E);
 
 } // namespace Deskbay
