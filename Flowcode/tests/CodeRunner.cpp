@@ -5,6 +5,7 @@
 
 #include "Flowrun/Flowrun_Main.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -72,6 +73,8 @@ std::string AsBatchPart(const std::string& Text, const std::string& Name) {
   return "namespace " + Name + " {\n" + Body + "} // namespace " + Name + "\n";
 }
 
+constexpr size_t CppPartSize = 250;
+
 TProcessOptions Patient() {
   TProcessOptions O;
   O.TimeoutSeconds = 600;
@@ -100,27 +103,30 @@ TProgramBatch::TProgramBatch(TCodeLanguage Language, const std::vector<std::stri
       }
     }
     return;
-  default: {
-    std::string Source = "#include <cctype>\n#include <cfenv>\n#include <cfloat>\n#include "
-                         "<cmath>\n#include <cstdio>\n#include <cstdlib>\n#include "
-                         "<iostream>\n#include <string>\n";
-    std::string Dispatch = "int main(int argc, char** argv) {\n  switch (std::atoi(argv[1])) {\n";
-    for (size_t I = 0; I < Texts.size(); ++I) {
-      const std::string Name = "p" + std::to_string(I);
-      Source += AsBatchPart(Texts[I], Name);
-      Dispatch += "  case " + std::to_string(I) + ": " + Name + "::run(); return 0;\n";
+  default:
+    // Compiled in parts, so that no compiler run grows without bound.
+    for (size_t First = 0; First < Texts.size(); First += CppPartSize) {
+      const std::string Part = "batch" + std::to_string(First / CppPartSize);
+      std::string Source = "#include <cctype>\n#include <cfenv>\n#include <cfloat>\n#include "
+                           "<cmath>\n#include <cstdio>\n#include <cstdlib>\n#include "
+                           "<iostream>\n#include <string>\n";
+      std::string Dispatch = "int main(int argc, char** argv) {\n  switch (std::atoi(argv[1])) {\n";
+      for (size_t I = First; I < std::min(Texts.size(), First + CppPartSize); ++I) {
+        const std::string Name = "p" + std::to_string(I);
+        Source += AsBatchPart(Texts[I], Name);
+        Dispatch += "  case " + std::to_string(I) + ": " + Name + "::run(); return 0;\n";
+      }
+      Source += Dispatch + "  }\n  return 2;\n}\n";
+      WriteFileBytes(FDir.Path(Part + ".cpp"), Source);
+      const TProcessResult C =
+          RunProcess(FindProgram("g++"),
+                     {"-std=c++17", "-O0", "-w", "-o", FDir.Path(Part), FDir.Path(Part + ".cpp")},
+                     "", Patient());
+      if (C.ExitStatus != 0) {
+        FReady = false;
+        FCompileErrors += C.Out + C.Err;
+      }
     }
-    Source += Dispatch + "  }\n  return 2;\n}\n";
-    WriteFileBytes(FDir.Path("batch.cpp"), Source);
-    const TProcessResult C =
-        RunProcess(FindProgram("g++"),
-                   {"-std=c++17", "-O0", "-w", "-o", FDir.Path("batch"), FDir.Path("batch.cpp")},
-                   "", Patient());
-    if (C.ExitStatus != 0) {
-      FReady = false;
-      FCompileErrors = C.Out + C.Err;
-    }
-  }
   }
 }
 
@@ -139,7 +145,8 @@ TRunLines TProgramBatch::Run(size_t Index, const std::string& Input) const {
     P = RunProcess(FDir.Path(Name), {}, Input, O);
     break;
   default:
-    P = RunProcess(FDir.Path("batch"), {std::to_string(Index)}, Input, O);
+    P = RunProcess(FDir.Path("batch" + std::to_string(Index / CppPartSize)),
+                   {std::to_string(Index)}, Input, O);
   }
   TRunLines R;
   R.Lines = SplitLines(P.Out);
