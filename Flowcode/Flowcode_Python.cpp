@@ -1,6 +1,7 @@
 #include "Flowcode_Python.h"
 
 #include <cctype>
+#include <cmath>
 
 namespace Deskbay {
 
@@ -267,6 +268,14 @@ protected:
   }
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
+  }
+  // A float literal already is the double nearest the number.
+  bool KeptAsIs(const TCodeExpr& E) const override {
+    if (E.Kind == TCodeExpr::ekNumber)
+      return std::isfinite(static_cast<double>(E.Value));
+    if (E.Kind == TCodeExpr::ekNegate || E.Kind == TCodeExpr::ekParens)
+      return KeptAsIs(E.Args[0]);
+    return IsStoredAsIs(E);
   }
   bool NeedsRealOperand(const TCodeExpr&) const override { return false; }
 

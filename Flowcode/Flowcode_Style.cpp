@@ -99,7 +99,7 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
 }
 
 std::string TCodeStyle::Value(const TCodeExpr& E) {
-  if (IsStoredAsIs(E))
+  if (KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
   return NumberHelperText(Expr(E));

@@ -124,6 +124,9 @@ protected:
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   virtual std::string NumberHelperText(const std::string& Value) = 0;
+  // Whether the language holds E's value exactly as a variable keeps it
+  // without the Number helper.
+  virtual bool KeptAsIs(const TCodeExpr& E) const { return IsStoredAsIs(E); }
   // Whether the language would compute E (an operation, or a function's
   // argument) in a precision other than the interpreter's: with integers
   // when both operands are whole numbers, or folding constants in a smaller

@@ -357,7 +357,7 @@ TEST(ProgramTextTest, LoopsAreTheLanguagesOwn) {
   const std::string Py = GenerateProgram(A, TCodeLanguage::Python).GetText();
   EXPECT_TRUE(Contains(Py, "I = 1\nwhile I <= N:\n    S = number(S + 1 / (I * I))\n    I += 1\n"));
   EXPECT_TRUE(Contains(Py, "while True:\n    P = number(P * 2)\n    if P > N:\n        break\n"));
-  EXPECT_TRUE(Contains(Py, "X = X + number(0.1)"));
+  EXPECT_TRUE(Contains(Py, "X = X + 0.1"));
 
   const std::string Pas = GenerateProgram(A, TCodeLanguage::Pascal).GetText();
   EXPECT_TRUE(Contains(Pas, "  I := 1;\n  while I <= N do\n  begin\n"));
