@@ -155,6 +155,14 @@ begin
   AddStep := Value + Step;
 end;)";
 
+const char* const HelperInRange = R"({ Аргумент функции в её пределах: от -Limit до Limit. }
+function InRange(X, Limit: Extended): Extended;
+begin
+  if Abs(X) > Limit then
+    Fail('Ошибка при вычислении: аргумент функции вне допустимого диапазона.');
+  InRange := X;
+end;)";
+
 std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + C.Op + " " + C.Right;
 }
@@ -256,8 +264,7 @@ public:
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
-    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
-        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+    if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L{"program Algorithm;"};
     if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber)) {
@@ -277,7 +284,7 @@ public:
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
         {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::AddStep, HelperAddStep}};
+        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::AddStep, HelperAddStep}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -309,6 +316,11 @@ protected:
     if (Name == "TRUNC") {
       Use(TCodeHelper::Truncated);
       return "Truncated(" + Arg + ")";
+    }
+    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      const std::string Pascal = Name == "SIN" ? "Sin" : Name == "COS" ? "Cos" : "Exp";
+      return Pascal + "(InRange(" + Arg + ", " + (Name == "EXP" ? "11356" : "9E18") + "))";
     }
     static const std::pair<const char*, const char*> Names[] = {
         {"ABS", "Abs"}, {"ATAN", "ArcTan"}, {"COS", "Cos"},   {"EXP", "Exp"},

@@ -1,6 +1,8 @@
 #include "Flowcode_Python.h"
 
+#include "Corekit/SysUtils.h"
 #include <cctype>
+
 #include <cmath>
 
 namespace Deskbay {
@@ -75,6 +77,12 @@ const char* const HelperTruncated = R"(def truncated(x):
     if not -1e9 <= x <= 1e9:
         fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.")
     return math.trunc(x))";
+
+const char* const HelperInRange = R"(def in_range(x, limit):
+    # Аргумент функции в её пределах: от -limit до limit.
+    if not -limit <= x <= limit:
+        fail("Ошибка при вычислении: аргумент функции вне допустимого диапазона.")
+    return x)";
 
 std::string PythonOp(const std::string& Op) {
   if (Op == "=")
@@ -201,8 +209,7 @@ public:
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
-    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
-        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+    if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L{"#!/usr/bin/env python3"};
     const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
@@ -218,7 +225,8 @@ public:
         {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated}};
+        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -251,6 +259,11 @@ protected:
     if (Name == "SQR")
       return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
     FMathFunctions = true;
+    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      return "math." + LowerCaseRu(Name) + "(in_range(" + Arg + ", " +
+             (Name == "EXP" ? "11356" : "9e18") + "))";
+    }
     if (Name == "LN")
       return "math.log(" + Arg + ")";
     std::string Lower;

@@ -110,6 +110,13 @@ std::string TCodeStyle::Printed(const TCodeExpr& E) {
   return Expr(E);
 }
 
+bool TCodeStyle::UsesFailingHelper() const {
+  for (TCodeHelper H : FUsed)
+    if (H != TCodeHelper::Fail && H != TCodeHelper::AsText && H != TCodeHelper::AddStep)
+      return true;
+  return Uses(TCodeHelper::AsText); // through Number
+}
+
 std::string TCodeStyle::NegatedOp(const std::string& Op) {
   if (Op == "<")
     return ">=";

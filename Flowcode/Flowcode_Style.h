@@ -52,7 +52,8 @@ enum class TCodeHelper {
   Rounded,
   Truncated,
   Square,
-  AddStep // the counting loop's next value, added as the variable holds it
+  InRange, // a function's argument within its limits
+  AddStep  // the counting loop's next value, added as the variable holds it
 };
 
 // A comparison of two values already written in the language.
@@ -113,6 +114,8 @@ public:
 
   void Use(TCodeHelper H) { FUsed.insert(H); }
   bool Uses(TCodeHelper H) const { return FUsed.count(H) != 0; }
+  // Whether a helper that may stop the program is used (then Fail is).
+  bool UsesFailingHelper() const;
 
   // The comparison with the opposite outcome.
   static std::string NegatedOp(const std::string& Op);

@@ -208,6 +208,8 @@ std::vector<TBehaviour> Behaviours() {
         "0.7853981634"},
        false},
       {"ROUND beyond its range", Compute({}, "Вывод ROUND(2E9)"), "", {}, true},
+      {"COS beyond its range", Compute({}, "Вывод COS(1E19)"), "", {}, true},
+      {"EXP below its range", Compute({}, "Вывод EXP(-20000)"), "", {}, true},
       {"root of a negative number", Compute({}, "Вывод 1, SQRT(-1)"), "", {}, true},
       {"logarithm of zero", Compute({}, "Вывод LN(0)"), "", {}, true},
       {"output of large and small numbers",
