@@ -96,18 +96,22 @@ std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + PythonOp(C.Op) + " " + C.Right;
 }
 
-// A name, a number, or one pair of parentheses around everything (a call
-// or an expression in parentheses): what "** 2" may follow unparenthesised.
+bool IsNameChar(char C) {
+  return std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.';
+}
+
+// A name, a number, a call, or an expression in one pair of parentheses:
+// what "** 2" may follow without parentheses of its own.
 bool IsAtom(const std::string& Text) {
-  bool Plain = true;
-  for (char C : Text)
-    Plain = Plain && (std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.');
-  if (Plain)
-    return true;
-  if (Text.empty() || Text.back() != ')' || Text.front() == '-')
+  size_t I = 0;
+  while (I < Text.size() && IsNameChar(Text[I]))
+    ++I;
+  if (I == Text.size())
+    return !Text.empty();
+  if (Text[I] != '(')
     return false;
   int Depth = 0;
-  for (size_t I = 0; I < Text.size(); ++I) {
+  for (; I < Text.size(); ++I) {
     if (Text[I] == '(')
       ++Depth;
     else if (Text[I] == ')' && --Depth == 0)

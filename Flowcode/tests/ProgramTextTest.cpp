@@ -200,6 +200,11 @@ std::vector<TBehaviour> Behaviours() {
       {"MOD by a divisor that rounds to 0", Compute({}, "Вывод 7 MOD 0.4"), "", {}, true},
       {"power of a negative base", Compute({"A=1"}, "Вывод A, -2^2"), "", {}, true},
       {"power of zero", Compute({}, "Вывод 0^2"), "", {}, true},
+      {"SQR of a sum keeps the sum together",
+       Compute({"D=12"}, "Вывод SQR(7+(D^2)), SQR((D)), SQR(-D), SQR(ABS(D)+1)"),
+       "",
+       {"22801 144 144 169"},
+       false},
       {"functions",
        Compute({}, "Вывод ROUND(2.5), ROUND(3.5), TRUNC(-2.7), ABS(-3), SQR(1.5), SQRT(2), "
                    "EXP(1), LN(10), SIN(1), COS(1), ATAN(1)"),
