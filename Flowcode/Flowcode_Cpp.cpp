@@ -71,8 +71,12 @@ long double read_number(const std::string& name) {
     size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
     size_t digits = 0;
     bool point = false;
-    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point)); i++)
-        text[i] == '.' ? point = true : digits++;
+    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point)); i++) {
+        if (text[i] == '.')
+            point = true;
+        else
+            digits++;
+    }
     if (digits > 0 && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         i++;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
