@@ -9,7 +9,7 @@ const char* const HelperMaxDouble = R"(const
 
 const char* const HelperFail =
     R"({ Останавливает программу: сообщение идёт в поток ошибок, код выхода 1. }
-procedure Fail(const Message: string);
+procedure Fail(const Message: AnsiString);
 begin
   WriteLn(StdErr, Message);
   Halt(1);
@@ -29,10 +29,10 @@ end;)";
 
 const char* const HelperAsText =
     R"({ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
-function AsText(X: Extended): string;
+function AsText(X: Extended): AnsiString;
 var
   D: Double;
-  S, Digits, Sign: string;
+  S, Digits, Sign: AnsiString;
   Exponent, Code: Integer;
 begin
   D := Number(X);
@@ -75,7 +75,7 @@ const char* const HelperReadNumber =
     R"({ Читает число со стандартного ввода; пустые строки пропускаются. }
 function ReadNumber(const Name: string): Extended;
 var
-  Line: string;
+  Line: AnsiString;
   X: Extended;
   D: Double;
   Code: Word;

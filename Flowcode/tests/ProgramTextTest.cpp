@@ -223,6 +223,22 @@ std::vector<TBehaviour> Behaviours() {
        "",
        {"1E20 0.3333333333 1.23456789E11 0.00001 1E-6 -2.5E-7 1E10 1234567890 -0.5"},
        false},
+      {"a long output line and a long message",
+       [](TAlgorithm& A) {
+         std::string Items = "Вывод 1234567890";
+         for (int I = 0; I < 29; ++I)
+           Items += ", 1234567890";
+         Add(Main(A), TIOAlgBlock::Class, {Items});
+         Add(Main(A), TBasicAlgBlock::Class, {"X=1+" + std::string(300, '1') + "+"});
+       },
+       "",
+       {[] {
+         std::string Line = "1234567890";
+         for (int I = 0; I < 29; ++I)
+           Line += " 1234567890";
+         return Line;
+       }()},
+       true},
       {"input: blanks and empty lines, then a number",
        [](TAlgorithm& A) {
          Add(Main(A), TIOAlgBlock::Class, {"Ввод A, b", "Вывод A+B"});
