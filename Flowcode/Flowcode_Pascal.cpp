@@ -21,7 +21,7 @@ function Number(X: Extended): Extended;
 var
   D: Double;
 begin
-  if Abs(X) > MaxDouble then
+  if not (Abs(X) <= MaxDouble) then
     Fail('Ошибка при вычислении: слишком большое число.');
   D := X;
   Number := D;

@@ -61,7 +61,7 @@ std::string Shape(const TCodeExpr& E) {
 TEST(CodeExpressionTest, ReadsByTheInterpretersGrammar) {
   const std::pair<const char*, const char*> Cases[] = {
       {"2^3^2", "pow(2,pow(3,2))"},
-      {"-2^2", "pow(neg(2),2)"},
+      {"-x^2", "pow(neg(X),2)"},
       {"2^-2", "pow(2,neg(2))"},
       {"a MOD b*c", "mul(mod(A,B),C)"},
       {"a + b mod c", "add(A,mod(B,C))"},
@@ -96,8 +96,12 @@ TEST(CodeExpressionTest, RefusesWhatTheInterpreterRefusesWithItsMessage) {
   const TCodeExprReading Bang = ReadCodeExpression("1+!)))");
   EXPECT_FALSE(Bang.Refused);
   EXPECT_TRUE(Bang.AlwaysFails);
-  // A math error depends on the values: the text itself is fine.
+  // A math error is no refusal; a part without variables that fails
+  // always fails, wherever it stands.
   EXPECT_FALSE(ReadCodeExpression("1/0").Refused);
+  EXPECT_TRUE(ReadCodeExpression("A*ATAN(1/0)").AlwaysFails);
+  EXPECT_TRUE(ReadCodeExpression("-2^2+A").AlwaysFails);
+  EXPECT_FALSE(ReadCodeExpression("1/A").AlwaysFails);
 }
 
 TEST(CodeExpressionTest, KnowsWhichValuesAreStoredAsTheyAre) {
@@ -217,6 +221,11 @@ std::vector<TBehaviour> Behaviours() {
       {"EXP below its range", Compute({}, "Вывод EXP(-20000)"), "", {}, true},
       {"root of a negative number", Compute({}, "Вывод 1, SQRT(-1)"), "", {}, true},
       {"logarithm of zero", Compute({}, "Вывод LN(0)"), "", {}, true},
+      {"failing parts without variables, which compilers compute beforehand",
+       Compute({"A=1"}, "Вывод 1, A/LN(ABS(0)), ATAN(1/0)"),
+       "",
+       {},
+       true},
       {"output of large and small numbers",
        Compute({}, "Вывод 1E20, 1/3, 123456789012, 0.00001, 0.000001, -2.5E-7, 9999999999.7, "
                    "1234567890, -0.5"),
