@@ -1,5 +1,7 @@
 #include "Flowcode_Cpp.h"
 
+#include "Corekit/SysUtils.h"
+
 #include <cmath>
 
 namespace Deskbay {
@@ -69,8 +71,12 @@ long double read_number(const std::string& name) {
     size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
     size_t digits = 0;
     bool point = false;
-    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point)); i++)
-        text[i] == '.' ? point = true : digits++;
+    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] == '.' && !point)); i++) {
+        if (text[i] == '.')
+            point = true;
+        else
+            digits++;
+    }
     if (digits > 0 && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         i++;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
@@ -133,6 +139,13 @@ const char* const HelperAddStep =
     R"(// Следующее значение переменной цикла: сумма чисел double, как их хранит переменная.
 long double add_step(double value, double step) {
     return value + step;
+})";
+
+const char* const HelperInRange = R"(// Аргумент функции в её пределах: от -limit до limit.
+long double in_range(long double x, long double limit) {
+    if (!(x >= -limit && x <= limit))
+        fail("Ошибка при вычислении: аргумент функции вне допустимого диапазона.");
+    return x;
 })";
 
 std::string CppOp(const std::string& Op) {
@@ -245,11 +258,7 @@ public:
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
-    const bool Fails = Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) ||
-                       Uses(TCodeHelper::Power) || Uses(TCodeHelper::Modulo) ||
-                       Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated) ||
-                       Uses(TCodeHelper::Square);
-    if (Fails)
+    if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L;
     if (Uses(TCodeHelper::AsText) || Uses(TCodeHelper::ReadNumber))
@@ -269,7 +278,8 @@ public:
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
         {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::Square, HelperSquare},   {TCodeHelper::AddStep, HelperAddStep}};
+        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::Square, HelperSquare},
+        {TCodeHelper::AddStep, HelperAddStep}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -314,6 +324,11 @@ protected:
     }
     if (Name == "ABS")
       return "std::fabs(" + Arg + ")";
+    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      return "std::" + LowerCaseRu(Name) + "(in_range(" + Arg + ", " +
+             (Name == "EXP" ? "11356" : "9e18L") + "))";
+    }
     if (Name == "LN")
       return "std::log(" + Arg + ")";
     std::string Lower;
@@ -332,7 +347,7 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return true; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
 
 private:
   static void Close(TCodeSink& S) {

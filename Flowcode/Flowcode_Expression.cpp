@@ -16,13 +16,17 @@ namespace {
 // whatever the variables hold, empty when it reads it. Every one-letter
 // variable has a value, so only longer names are undefined; a math error
 // (empty reason) depends on the values and is no verdict.
-std::string RefusalOf(const std::string& Text) {
+TVarStorage& Storage() {
   thread_local TVarStorage Storage;
   if (Storage.GetVarCount() == 0)
     for (char C = 'A'; C <= 'Z'; ++C)
       Storage.SetVars(std::string_view(&C, 1), 1.0);
+  return Storage;
+}
+
+std::string RefusalOf(const std::string& Text) {
   try {
-    Storage.Evaluate(Text);
+    Storage().Evaluate(Text);
   } catch (const Exception& E) {
     const std::string& M = E.Message();
     const size_t Break = M.find("\r\n");
@@ -30,6 +34,16 @@ std::string RefusalOf(const std::string& Text) {
       return M.substr(0, Break) + "\n" + M.substr(Break + 2);
   }
   return std::string();
+}
+
+// Whether Text, which holds no variable, fails when it is evaluated.
+bool FailsAlways(const std::string& Text) {
+  try {
+    Storage().Evaluate(Text);
+  } catch (const Exception&) {
+    return true;
+  }
+  return false;
 }
 
 bool IsDigit(char C) {
@@ -91,6 +105,8 @@ private:
   static TCodeExpr Node(TCodeExpr::TKind Kind, TCodeExpr A, TCodeExpr B) {
     TCodeExpr N;
     N.Kind = Kind;
+    N.Start = A.Start;
+    N.End = B.End;
     N.Args.push_back(std::move(A));
     N.Args.push_back(std::move(B));
     return N;
@@ -143,16 +159,27 @@ private:
       return TCodeExpr();
     }
     if (Peek() == '-') {
-      ++FPos;
+      const size_t Start = FPos++;
       TCodeExpr N;
       N.Kind = TCodeExpr::ekNegate;
       N.Args.push_back(Primary());
+      N.Start = Start;
+      N.End = N.Args[0].End;
       return N;
     }
     return Primary();
   }
 
   TCodeExpr Primary() {
+    Peek();
+    const size_t Start = FPos;
+    TCodeExpr N = Operand();
+    N.Start = Start;
+    N.End = FPos;
+    return N;
+  }
+
+  TCodeExpr Operand() {
     TCodeExpr N;
     const char C = Peek();
     if (C == '(') {
@@ -230,6 +257,32 @@ private:
 
 } // namespace
 
+namespace {
+
+bool HasVariable(const TCodeExpr& E) {
+  if (E.Kind == TCodeExpr::ekVariable)
+    return true;
+  for (const TCodeExpr& A : E.Args)
+    if (HasVariable(A))
+      return true;
+  return false;
+}
+
+// Whether a part of E without variables fails as the interpreter computes
+// it. Every part of an expression is computed, so then the whole fails.
+bool HasFailingConstant(const TCodeExpr& E, const std::string& Text) {
+  if (E.Kind == TCodeExpr::ekNumber)
+    return false;
+  if (!HasVariable(E))
+    return FailsAlways(Text.substr(E.Start, E.End - E.Start));
+  for (const TCodeExpr& A : E.Args)
+    if (HasFailingConstant(A, Text))
+      return true;
+  return false;
+}
+
+} // namespace
+
 TCodeExprReading ReadCodeExpression(const std::string& Text) {
   TCodeExprReading R;
   R.Error = RefusalOf(Text);
@@ -239,7 +292,7 @@ TCodeExprReading ReadCodeExpression(const std::string& Text) {
   }
   TReader Reader(Text);
   const bool Read = Reader.Read(R.Root);
-  if (Reader.GetAlwaysFails() || !Read) {
+  if (Reader.GetAlwaysFails() || !Read || HasFailingConstant(R.Root, Text)) {
     // Unreadable here although the interpreter read it cannot happen; the
     // program then fails at this place rather than compute something else.
     R.AlwaysFails = true;

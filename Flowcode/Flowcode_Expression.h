@@ -8,6 +8,7 @@
 
 #include "FlowcodeExport.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ struct TCodeExpr {
   std::string Text;
   long double Value = 0;
   std::vector<TCodeExpr> Args;
+  // Where the node stands in the text it was read from: [Start, End).
+  size_t Start = 0, End = 0;
 };
 
 struct TCodeExprReading {
@@ -40,7 +43,9 @@ struct TCodeExprReading {
   // lines separated by '\n').
   bool Refused = false;
   // The text is read, but its evaluation fails whatever the values ("!"
-  // where an operand belongs); Error is the message.
+  // where an operand belongs, or a part without variables that fails, such
+  // as LN(0), which a compiler would rather compute while compiling);
+  // Error is the message.
   bool AlwaysFails = false;
   std::string Error;
   TCodeExpr Root; // valid unless Refused or AlwaysFails

@@ -9,7 +9,7 @@ const char* const HelperMaxDouble = R"(const
 
 const char* const HelperFail =
     R"({ Останавливает программу: сообщение идёт в поток ошибок, код выхода 1. }
-procedure Fail(const Message: string);
+procedure Fail(const Message: AnsiString);
 begin
   WriteLn(StdErr, Message);
   Halt(1);
@@ -21,7 +21,7 @@ function Number(X: Extended): Extended;
 var
   D: Double;
 begin
-  if Abs(X) > MaxDouble then
+  if not (Abs(X) <= MaxDouble) then
     Fail('Ошибка при вычислении: слишком большое число.');
   D := X;
   Number := D;
@@ -29,10 +29,10 @@ end;)";
 
 const char* const HelperAsText =
     R"({ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
-function AsText(X: Extended): string;
+function AsText(X: Extended): AnsiString;
 var
   D: Double;
-  S, Digits, Sign: string;
+  S, Digits, Sign: AnsiString;
   Exponent, Code: Integer;
 begin
   D := Number(X);
@@ -75,7 +75,7 @@ const char* const HelperReadNumber =
     R"({ Читает число со стандартного ввода; пустые строки пропускаются. }
 function ReadNumber(const Name: string): Extended;
 var
-  Line: string;
+  Line: AnsiString;
   X: Extended;
   D: Double;
   Code: Word;
@@ -104,8 +104,8 @@ begin
 end;)";
 
 const char* const HelperPower =
-    R"({ Степень считает powl библиотеки C, с той же 80-битной точностью. }
-function powl(X, Y: Extended): Extended; cdecl; external 'c';
+    R"({ Степень считает powl математической библиотеки C, с 80-битной точностью. }
+function powl(X, Y: Extended): Extended; cdecl; external 'm';
 
 { Степень: только положительное основание и не слишком большой результат. }
 function Power(Base, Exponent: Extended): Extended;
@@ -153,6 +153,14 @@ const char* const HelperAddStep =
 function AddStep(Value, Step: Double): Double;
 begin
   AddStep := Value + Step;
+end;)";
+
+const char* const HelperInRange = R"({ Аргумент функции в её пределах: от -Limit до Limit. }
+function InRange(X, Limit: Extended): Extended;
+begin
+  if Abs(X) > Limit then
+    Fail('Ошибка при вычислении: аргумент функции вне допустимого диапазона.');
+  InRange := X;
 end;)";
 
 std::string ConditionText(const TCodeCondition& C) {
@@ -256,8 +264,7 @@ public:
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
-    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
-        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+    if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L{"program Algorithm;"};
     if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber)) {
@@ -277,7 +284,7 @@ public:
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
         {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::AddStep, HelperAddStep}};
+        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::AddStep, HelperAddStep}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -292,11 +299,14 @@ public:
 
 protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
+    // Free Pascal types a constant by the smallest type that holds it (2.5
+    // is a Single) and folds constant operations in that type; Extended(...)
+    // keeps them in the interpreter's precision.
     bool Whole;
     std::string T = NormalNumber(E.Text, Whole);
-    if ((Real || !Whole) && T.find_first_of(".eE") == std::string::npos)
+    if (!Whole && T.find_first_of(".eE") == std::string::npos)
       T += ".0";
-    return T;
+    return Real ? "Extended(" + T + ")" : T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
     if (Name == "ROUND") {
@@ -306,6 +316,11 @@ protected:
     if (Name == "TRUNC") {
       Use(TCodeHelper::Truncated);
       return "Truncated(" + Arg + ")";
+    }
+    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      const std::string Pascal = Name == "SIN" ? "Sin" : Name == "COS" ? "Cos" : "Exp";
+      return Pascal + "(InRange(" + Arg + ", " + (Name == "EXP" ? "11356" : "9E18") + "))";
     }
     static const std::pair<const char*, const char*> Names[] = {
         {"ABS", "Abs"}, {"ATAN", "ArcTan"}, {"COS", "Cos"},   {"EXP", "Exp"},
@@ -326,7 +341,7 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "Number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return true; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
 
 private:
   static void Open(TCodeSink& S) {

@@ -1,6 +1,9 @@
 #include "Flowcode_Python.h"
 
+#include "Corekit/SysUtils.h"
 #include <cctype>
+
+#include <cmath>
 
 namespace Deskbay {
 
@@ -75,6 +78,12 @@ const char* const HelperTruncated = R"(def truncated(x):
         fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.")
     return math.trunc(x))";
 
+const char* const HelperInRange = R"(def in_range(x, limit):
+    # Аргумент функции в её пределах: от -limit до limit.
+    if not -limit <= x <= limit:
+        fail("Ошибка при вычислении: аргумент функции вне допустимого диапазона.")
+    return x)";
+
 std::string PythonOp(const std::string& Op) {
   if (Op == "=")
     return "==";
@@ -87,18 +96,22 @@ std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + PythonOp(C.Op) + " " + C.Right;
 }
 
-// A name, a number, or one pair of parentheses around everything (a call
-// or an expression in parentheses): what "** 2" may follow unparenthesised.
+bool IsNameChar(char C) {
+  return std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.';
+}
+
+// A name, a number, a call, or an expression in one pair of parentheses:
+// what "** 2" may follow without parentheses of its own.
 bool IsAtom(const std::string& Text) {
-  bool Plain = true;
-  for (char C : Text)
-    Plain = Plain && (std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.');
-  if (Plain)
-    return true;
-  if (Text.empty() || Text.back() != ')' || Text.front() == '-')
+  size_t I = 0;
+  while (I < Text.size() && IsNameChar(Text[I]))
+    ++I;
+  if (I == Text.size())
+    return !Text.empty();
+  if (Text[I] != '(')
     return false;
   int Depth = 0;
-  for (size_t I = 0; I < Text.size(); ++I) {
+  for (; I < Text.size(); ++I) {
     if (Text[I] == '(')
       ++Depth;
     else if (Text[I] == ')' && --Depth == 0)
@@ -200,8 +213,7 @@ public:
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
-    if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
-        Uses(TCodeHelper::Modulo) || Uses(TCodeHelper::Rounded) || Uses(TCodeHelper::Truncated))
+    if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L{"#!/usr/bin/env python3"};
     const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
@@ -217,7 +229,8 @@ public:
         {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated}};
+        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -250,6 +263,11 @@ protected:
     if (Name == "SQR")
       return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
     FMathFunctions = true;
+    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      return "math." + LowerCaseRu(Name) + "(in_range(" + Arg + ", " +
+             (Name == "EXP" ? "11356" : "9e18") + "))";
+    }
     if (Name == "LN")
       return "math.log(" + Arg + ")";
     std::string Lower;
@@ -268,7 +286,15 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool HasIntegerArithmetic() const override { return false; }
+  // A float literal already is the double nearest the number.
+  bool KeptAsIs(const TCodeExpr& E) const override {
+    if (E.Kind == TCodeExpr::ekNumber)
+      return std::isfinite(static_cast<double>(E.Value));
+    if (E.Kind == TCodeExpr::ekNegate || E.Kind == TCodeExpr::ekParens)
+      return KeptAsIs(E.Args[0]);
+    return IsStoredAsIs(E);
+  }
+  bool NeedsRealOperand(const TCodeExpr&) const override { return false; }
 
 private:
   bool FMathFunctions = false;

@@ -55,6 +55,18 @@ bool IsIntegral(const TCodeExpr& E) {
   }
 }
 
+bool IsConstant(const TCodeExpr& E) {
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    return true;
+  case TCodeExpr::ekNegate:
+  case TCodeExpr::ekParens:
+    return IsConstant(E.Args[0]);
+  default:
+    return IsBinary(E.Kind) && IsConstant(E.Args[0]) && IsConstant(E.Args[1]);
+  }
+}
+
 std::string TCodeStyle::Expr(const TCodeExpr& E) {
   return ExprText(E, false);
 }
@@ -74,19 +86,20 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
   case TCodeExpr::ekMod:
     return ModText(Expr(E.Args[0]), Expr(E.Args[1]));
   case TCodeExpr::ekFunction:
-    return FunctionText(E.Text, ExprText(E.Args[0], HasIntegerArithmetic()));
+    return FunctionText(E.Text, ExprText(E.Args[0], NeedsRealOperand(E.Args[0])));
   default: {
     // Two whole numbers would be computed as integers (7 / 2 as 3, large
-    // products overflowing); the left one written as a real keeps the
-    // arithmetic in real numbers.
-    const bool LeftReal = HasIntegerArithmetic() && IsIntegral(E);
+    // products overflowing), two constants perhaps folded in a smaller
+    // type; the left one written as a real of the interpreter's precision
+    // keeps the arithmetic in it.
+    const bool LeftReal = NeedsRealOperand(E);
     return ExprText(E.Args[0], LeftReal) + OperatorText(E.Kind) + ExprText(E.Args[1], false);
   }
   }
 }
 
 std::string TCodeStyle::Value(const TCodeExpr& E) {
-  if (IsStoredAsIs(E))
+  if (KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
   return NumberHelperText(Expr(E));
@@ -95,6 +108,13 @@ std::string TCodeStyle::Value(const TCodeExpr& E) {
 std::string TCodeStyle::Printed(const TCodeExpr& E) {
   Use(TCodeHelper::AsText);
   return Expr(E);
+}
+
+bool TCodeStyle::UsesFailingHelper() const {
+  for (TCodeHelper H : FUsed)
+    if (H != TCodeHelper::Fail && H != TCodeHelper::AsText && H != TCodeHelper::AddStep)
+      return true;
+  return Uses(TCodeHelper::AsText); // through Number
 }
 
 std::string TCodeStyle::NegatedOp(const std::string& Op) {

@@ -52,7 +52,8 @@ enum class TCodeHelper {
   Rounded,
   Truncated,
   Square,
-  AddStep // the counting loop's next value, added as the variable holds it
+  InRange, // a function's argument within its limits
+  AddStep  // the counting loop's next value, added as the variable holds it
 };
 
 // A comparison of two values already written in the language.
@@ -113,6 +114,8 @@ public:
 
   void Use(TCodeHelper H) { FUsed.insert(H); }
   bool Uses(TCodeHelper H) const { return FUsed.count(H) != 0; }
+  // Whether a helper that may stop the program is used (then Fail is).
+  bool UsesFailingHelper() const;
 
   // The comparison with the opposite outcome.
   static std::string NegatedOp(const std::string& Op);
@@ -124,9 +127,14 @@ protected:
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   virtual std::string NumberHelperText(const std::string& Value) = 0;
-  // Whether the language computes with whole numbers when both operands
-  // are written as whole numbers (then one of them is written as a real).
-  virtual bool HasIntegerArithmetic() const = 0;
+  // Whether the language holds E's value exactly as a variable keeps it
+  // without the Number helper.
+  virtual bool KeptAsIs(const TCodeExpr& E) const { return IsStoredAsIs(E); }
+  // Whether the language would compute E (an operation, or a function's
+  // argument) in a precision other than the interpreter's: with integers
+  // when both operands are whole numbers, or folding constants in a smaller
+  // type. Then its leftmost number is written with the Real spelling.
+  virtual bool NeedsRealOperand(const TCodeExpr& E) const = 0;
 
   // The same text with control characters as blanks, for a comment.
   static std::string CommentText(const std::string& Text);
@@ -143,8 +151,11 @@ private:
   std::string ExprText(const TCodeExpr& E, bool Real);
 };
 
-// Whether E is written with whole-number literals only (and + - * between
+// Whether E is written with whole-number literals only (and + - * / between
 // them), which a language with integer arithmetic would compute as integers.
 bool IsIntegral(const TCodeExpr& E);
+// Whether E is made of numbers and the four operations only, which a
+// compiler computes while it compiles.
+bool IsConstant(const TCodeExpr& E);
 
 } // namespace Deskbay
