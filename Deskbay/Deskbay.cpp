@@ -1,6 +1,7 @@
 // The program the user starts: the shell's main window and its event loop.
 
 #include "Deskbay_Files.h"
+#include "Deskbay_Options.h"
 
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <iostream>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,6 +60,9 @@ void WatchTerminationRequests(QObject* Owner) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Answered without a display: no application object yet.
+  if (const std::optional<int> Status = Deskbay::AnswerInfoOption(argc, argv, std::cout))
+    return *Status;
   Deskbay::TShellApplication App(argc, argv);
   // The desktop's icon, the one the package installs.
   QIcon Icon;

@@ -8,7 +8,9 @@
 #include "Algtool_Run.h"
 #include "Algtool_TestFile.h"
 
+#include "Corekit/ModMgr.h"
 #include "Corekit/SysUtils.h"
+#include "Corekit/VersionInfo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,7 +44,9 @@ const char* const Usage =
     "  algtool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
     "      прочитать алгоритм и сохранить его заново\n"
     "  algtool render ФАЙЛ -o КАРТИНКА.svg\n"
-    "      нарисовать блок-схему в формате SVG\n";
+    "      нарисовать блок-схему в формате SVG\n"
+    "  algtool --version | --help\n"
+    "      показать версию или эту справку\n";
 
 // The standard streams of this process, watched for failed writes.
 struct TConsole {
@@ -207,6 +211,12 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
   Args.erase(Args.begin());
   if (Command == "--help" || Command == "-h" || Command == "help") {
     C.Out.Stream() << Usage;
+    return 0;
+  }
+  // The version every module of the system carries (the modules dialog
+  // shows it), read from this program's own version section.
+  if (Command == "--version") {
+    C.Out.Stream() << "algtool " << TVersionInfo(GetProgramFileName()).GetVersionString() << '\n';
     return 0;
   }
   try {
