@@ -21,8 +21,6 @@ const char* const Usage = "Использование: Deskbay [ФАЙЛ...]\n"
 
 std::optional<int> AnswerInfoOption(int argc, char** argv, std::ostream& Out) {
   for (int I = 1; I < argc; ++I) {
-    if (std::strcmp(argv[I], "--") == 0)
-      break; // file names follow
     if (std::strcmp(argv[I], "--version") == 0) {
       // The version every module carries, which the modules dialog shows.
       Out << "Deskbay " << TVersionInfo(GetProgramFileName()).GetVersionString() << '\n';
