@@ -15,12 +15,24 @@ if [ ${#files[@]} -eq 0 ]; then
   files=("$PWD/examples/drawing.alg")
 fi
 
+# Ninja's "[done/total]" lines as one counter, the rest to the log only.
+show_progress() {
+  local line
+  while IFS= read -r line; do
+    if [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]]; then
+      printf '\r  step %s of %s' "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+    fi
+  done
+  echo
+}
+
 scripts/setup.sh
 mkdir -p build
 log=build/run-build.log
-echo "Building Deskbay (progress in $log) ..."
+echo "Building Deskbay: the first build takes about ten minutes on two cores, later ones"
+echo "only what changed (full log in $log) ..."
 if ! { cmake -S . -B build -G Ninja && cmake --build build -j2 --target Deskbay Flowapp algtool; } \
-  >"$log" 2>&1; then
+  2>&1 | tee "$log" | show_progress; then
   tail -n 40 "$log" >&2
   echo "The build failed; the whole log is $log." >&2
   exit 1

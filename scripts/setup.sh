@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev
-  qt6-base-dev desktop-file-utils fonts-dejavu-core)
+  qt6-base-dev desktop-file-utils fonts-dejavu-core lintian man-db)
 
 missing=()
 for p in "${packages[@]}"; do
