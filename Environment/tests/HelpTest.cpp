@@ -4,6 +4,7 @@
 #include "Environment/Environment_Help.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 #include <QListWidget>
 #include <QTextBlock>
@@ -51,6 +52,15 @@ TEST(HelpTest, EveryBlockKindOpensItsOwnSection) {
   EXPECT_EQ(Topics.size(), 6u);
   EXPECT_EQ(HelpTopicOfBlock("TRootAlgBlock"), "index.html");
   EXPECT_EQ(HelpTopicOfBlock(""), "index.html");
+}
+
+TEST(HelpTest, EveryCompiledPageIsOneTheWindowKnows) {
+  THelpForm Form; // makes the resources available
+  QStringList Compiled = QDir(":/help").entryList({"*.html"}, QDir::Files);
+  QStringList Known = HelpPageNames();
+  Compiled.sort();
+  Known.sort();
+  EXPECT_EQ(Compiled, Known);
 }
 
 TEST(HelpTest, TopicsOutsideThePagesShowTheContents) {
