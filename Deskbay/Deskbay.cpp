@@ -2,6 +2,7 @@
 
 #include "Deskbay_Display.h"
 #include "Deskbay_Files.h"
+#include "Deskbay_Options.h"
 #include "Deskbay_Signals.h"
 
 #include "Environment/ErrorDisplay.h"
@@ -16,9 +17,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
 int main(int argc, char** argv) {
+  // Answered without a display: no application object yet.
+  if (const std::optional<int> Status = Deskbay::AnswerInfoOption(argc, argv, std::cout))
+    return *Status;
   // Qt aborts without a display; the user gets one line instead.
   if (std::string Reason; !Deskbay::PrepareDisplay(Reason)) {
     std::fprintf(stderr, "%s\n", Reason.c_str());

@@ -21,13 +21,24 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; t
   echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
   exit 1
 fi
+# Ninja's "[done/total]" lines as one counter, the rest to the log only.
+show_progress() {
+  local line
+  while IFS= read -r line; do
+    if [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]]; then
+      printf '\r  step %s of %s' "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+    fi
+  done
+  echo
+}
 
 scripts/setup.sh
 mkdir -p build
 log=build/run-build.log
-echo "Building Deskbay (progress in $log) ..."
+echo "Building Deskbay: the first build takes about ten minutes on two cores, later ones"
+echo "only what changed (full log in $log) ..."
 if ! { cmake -S . -B build -G Ninja && cmake --build build -j2 --target Deskbay Flowapp algtool; } \
-  >"$log" 2>&1; then
+  2>&1 | tee "$log" | show_progress; then
   tail -n 40 "$log" >&2
   echo "The build failed; the whole log is $log." >&2
   exit 1

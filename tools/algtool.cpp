@@ -9,7 +9,9 @@
 #include "Algtool_Run.h"
 #include "Algtool_TestFile.h"
 
+#include "Corekit/ModMgr.h"
 #include "Corekit/SysUtils.h"
+#include "Corekit/VersionInfo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +50,8 @@ const char* const Usage =
     "      нарисовать блок-схему в формате SVG\n"
     "  algtool code ФАЙЛ --lang python|pascal|cpp [-o ПРОГРАММА]\n"
     "      записать алгоритм как программу на Python, Pascal или C++\n";
+    "  algtool --version | --help\n"
+    "      показать версию или эту справку\n";
 
 // The standard streams of this process, watched for failed writes.
 struct TConsole {
@@ -259,6 +263,12 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
   Args.erase(Args.begin());
   if (Command == "--help" || Command == "-h" || Command == "help") {
     C.Out.Stream() << Usage;
+    return 0;
+  }
+  // The version every module of the system carries (the modules dialog
+  // shows it), read from this program's own version section.
+  if (Command == "--version") {
+    C.Out.Stream() << "algtool " << TVersionInfo(GetProgramFileName()).GetVersionString() << '\n';
     return 0;
   }
   try {

@@ -55,25 +55,35 @@ std::string VisibleHelpText() {
 }
 
 // The string literals of a C++ source with Russian letters in them, escapes
-// resolved.
+// resolved; comments are not code, so what they quote does not count.
 std::vector<std::string> RussianLiterals(const std::string& Source) {
   std::vector<std::string> Result;
-  static const std::regex Literal("\"((?:[^\"\\\\\\n]|\\\\.)*)\"");
-  for (auto It = std::sregex_iterator(Source.begin(), Source.end(), Literal);
-       It != std::sregex_iterator(); ++It) {
-    const std::string Raw = (*It)[1];
-    if (Raw.find('\xD0') == std::string::npos && Raw.find('\xD1') == std::string::npos)
+  for (size_t I = 0; I < Source.size(); ++I) {
+    if (Source.compare(I, 2, "//") == 0) {
+      I = Source.find('\n', I);
+      if (I == std::string::npos)
+        break;
+      continue;
+    }
+    if (Source[I] == '\'' && I + 2 < Source.size()) { // '"' is no string
+      I = Source.find('\'', I + (Source[I + 1] == '\\' ? 3 : 2));
+      if (I == std::string::npos)
+        break;
+      continue;
+    }
+    if (Source[I] != '"')
       continue;
     std::string S;
-    for (size_t I = 0; I < Raw.size(); ++I) {
-      if (Raw[I] != '\\' || I + 1 == Raw.size()) {
-        S += Raw[I];
-        continue;
+    for (++I; I < Source.size() && Source[I] != '"'; ++I) {
+      if (Source[I] == '\\' && I + 1 < Source.size()) {
+        const char E = Source[++I];
+        S += E == 'r' ? '\r' : E == 'n' ? '\n' : E;
+      } else {
+        S += Source[I];
       }
-      const char E = Raw[++I];
-      S += E == 'r' ? '\r' : E == 'n' ? '\n' : E;
     }
-    Result.push_back(S);
+    if (S.find('\xD0') != std::string::npos || S.find('\xD1') != std::string::npos)
+      Result.push_back(S);
   }
   return Result;
 }
@@ -132,8 +142,9 @@ TEST(HelpPagesTest, MessagePatternsStandForWhatTheHelpWrites) {
                                 MessagePattern("Значение %lld выходит за допустимый диапазон.")));
   EXPECT_FALSE(std::regex_search(std::string("Значение выходит за допустимый диапазон."),
                                  MessagePattern("Значение %lld выходит за допустимый диапазон.")));
-  EXPECT_EQ(RussianLiterals("f(\"a\"); throw E(\"Ошибка \\\"%s\\\".\\r\\n%s\", \"b\");"),
-            std::vector<std::string>{"Ошибка \"%s\".\r\n%s"});
+  EXPECT_EQ(RussianLiterals("f(\"a\", '\"'); throw E(\"Ошибка \\\"%s\\\".\\r\\n%s\", \"b\");\n"
+                            "// raises \"Синтаксическая ошибка.\"\nreturn \"Неверное число.\";"),
+            (std::vector<std::string>{"Ошибка \"%s\".\r\n%s", "Неверное число."}));
 }
 
 TEST(HelpPagesTest, EveryExampleRunsAsItSays) {

@@ -53,6 +53,19 @@ foreach(unwanted "Tests\n" "Bench\n" "make_examples\n" " ./usr/include/")
   endif()
 endforeach()
 
+# Debian's own checks: no error and no warning (informational notes pass).
+# The package carries no overrides; one would go in
+# usr/share/lintian/overrides/deskbay with the reason beside it.
+find_program(LINTIAN lintian)
+if(NOT LINTIAN)
+  message(FATAL_ERROR "lintian is not installed (scripts/setup.sh installs it)")
+endif()
+execute_process(COMMAND ${LINTIAN} --fail-on error,warning --no-tag-display-limit ${debs}
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "lintian finds fault with the package (${rc}):\n${out}\n${err}")
+endif()
+
 # Unpacked anywhere, the tool finds its libraries through its run path alone.
 set(root ${WORK_DIR}/root)
 run(dpkg-deb --extract ${debs} ${root})
