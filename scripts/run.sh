@@ -21,6 +21,7 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; t
   echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
   exit 1
 fi
+
 # Ninja's "[done/total]" lines as one counter, the rest to the log only.
 show_progress() {
   local line

@@ -49,7 +49,7 @@ const char* const Usage =
     "  algtool render ФАЙЛ -o КАРТИНКА.svg\n"
     "      нарисовать блок-схему в формате SVG\n"
     "  algtool code ФАЙЛ --lang python|pascal|cpp [-o ПРОГРАММА]\n"
-    "      записать алгоритм как программу на Python, Pascal или C++\n";
+    "      записать алгоритм как программу на Python, Pascal или C++\n"
     "  algtool --version | --help\n"
     "      показать версию или эту справку\n";
 
