@@ -291,10 +291,6 @@ void TAlgEditorForm::InteractionNotify(TObject*) {
   Sync();
 }
 
-bool TAlgEditorForm::MachineFinished() const {
-  return FMachine && (FMachine->GetState() == amsDone || FMachine->GetState() == amsError);
-}
-
 void TAlgEditorForm::EnsureReadyMachine() {
   if (MachineReady())
     return;

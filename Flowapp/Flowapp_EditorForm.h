@@ -58,8 +58,6 @@ public:
   bool GetRunning() const { return FMachine != nullptr; }
   void SetRunning(bool Value);
   bool MachineReady() const;
-  // The machine has come to its end, by itself, by an error or by Stop.
-  bool MachineFinished() const;
   // Shows the machine's current block, red after an error. Run mode only.
   void Sync();
   void InteractionNotify(TObject* Sender);

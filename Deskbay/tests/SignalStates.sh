@@ -32,7 +32,7 @@ check() {
   (cd / && DESKBAY_SIGNAL_STATE=$state DESKBAY_SIGNAL_FILE=$doc DESKBAY_SIGNAL_READY=$ready \
     DESKBAY_SIGNAL_MODIFIED=$modified exec "$work/tree/Deskbay" >"$out" 2>&1) &
   local pid=$! what="$state${modified:+ (modified)} with SIG$sig"
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 400); do
     [ -e "$ready" ] && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
@@ -53,12 +53,12 @@ check() {
     what="$what, then SIG$second"
   fi
   local ended=
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     if ! kill -0 "$pid" 2>/dev/null; then ended=1; break; fi
     sleep 0.05
   done
   if [ -z "$ended" ]; then
-    echo "FAIL $what: still running 5 s after the signal"; cat "$out"
+    echo "FAIL $what: still running 15 s after the signal"; cat "$out"
     kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     failures=$((failures + 1)); return
   fi
