@@ -487,13 +487,16 @@ class Session:
             raise Fail("after F9 the main thread sleeps (no run?)")
         return run, stop
 
-    def wait_run_end(self, glyphs, deadline):
-        """(seconds, how) once the run is seen to end, or None: the main
-        thread goes to sleep (a run never sleeps), a window appears (a
-        message), or the tool bar changes (Stop greyed, Run enabled)."""
+    def end_run_by(self, action, glyphs, deadline):
+        """Does the action and returns (seconds, how) once the run is seen
+        to end, or None: the main thread goes to sleep (a run never
+        sleeps), a window appears (a message), or the tool bar changes
+        (Stop greyed, Run enabled). Times count from just before the
+        action."""
         run, stop = glyphs
         before = set(self.windows())
         t0 = time.monotonic()
+        action()
         slept_since = None
         while time.monotonic() - t0 < deadline:
             time.sleep(0.005)
@@ -630,16 +633,15 @@ class Session:
         origin = self.xdisplay.client_rect(self.doc)
         stop = glyphs[1]
         self.xdotool("mousemove", origin[0] + stop[0], origin[1] + stop[1])
-        self.xdotool("click", "1")
-        ended = self.wait_run_end(glyphs, 1.5)
+        ended = self.end_run_by(lambda: self.xdotool("click", "1"), glyphs, 1.5)
         if ended and ended[0] <= 0.2:
             text = f"the run ended {ended[0]:.2f} s after the click ({ended[1]})"
         elif ended:
             text = f"the run ended only {ended[0]:.2f} s after the click ({ended[1]}; 0.2 s allowed)"
         else:
             # End it as the keyboard does, so the next checks can go on.
-            self.key(self.doc, "F2")
-            by_key = self.wait_run_end(glyphs, 5)
+            self.activate(self.doc)
+            by_key = self.end_run_by(lambda: self.xdotool("key", "F2"), glyphs, 5)
             text = ("the run still went on 1.5 s after the click; F2 "
                     + (f"ended it in {by_key[0]:.2f} s ({by_key[1]})" if by_key
                        else "did not end it either"))
@@ -659,8 +661,8 @@ class Session:
         if not closed:
             text = ("3 s after Alt+F4 the document window is still open; windows: "
                     + self.describe_windows())
-            self.key(doc, "F2")
-            self.wait_run_end(glyphs, 5)
+            self.activate(doc)
+            self.end_run_by(lambda: self.xdotool("key", "F2"), glyphs, 5)
             return False, text
         if self.busy(0.5):
             return False, (f"the window closed after {took:.2f} s but the main thread still "
