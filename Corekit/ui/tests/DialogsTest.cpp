@@ -177,7 +177,10 @@ TEST(WindowHelpers, FileDialogsStartAtTheDocumentThenTheLastFolderThenTheDocumen
     auto* D = qobject_cast<QFileDialog*>(W);
     ASSERT_NE(D, nullptr);
     OpenedIn = D->directory().absolutePath();
-    D->selectFile(Chosen.path() + "/b.alg");
+    // Typed, as the user does: a name of the list still selected would win.
+    D->setDirectory(Chosen.path());
+    D->selectFile("b.alg"); // no file of the list stays selected
+    D->findChild<QLineEdit*>("fileNameEdit")->setText("b.alg");
     static_cast<QDialog*>(D)->done(QDialog::Accepted);
   });
   EXPECT_TRUE(ExecFileDialogUsingWorkingDir(Dialog, Doc));
