@@ -10,6 +10,7 @@
 
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,8 +146,11 @@ TEST_F(EditorTest, APlaceThatCannotBeWrittenOffersSaveAs) {
     Answers.Prepare = [&](QWidget* Dialog) {
       if (auto* D = qobject_cast<QFileDialog*>(Dialog)) {
         Doc->DenyWriting = 0; // the new place can be written
-        D->selectFile(QString::fromStdString(Elsewhere));
-        QMetaObject::invokeMethod(D, "accept");
+        // Typed, as the user does: a name of the list still selected would win.
+        D->setDirectory(QString::fromStdString(Home));
+        D->selectFile("mine.txt"); // no file of the list stays selected
+        D->findChild<QLineEdit*>("fileNameEdit")->setText("mine.txt");
+        static_cast<QDialog*>(D)->done(QDialog::Accepted);
       }
     };
     EXPECT_TRUE(Doc->Save());

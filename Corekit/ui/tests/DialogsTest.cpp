@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -167,16 +168,20 @@ TEST(WindowHelpers, FileDialogsStartAtTheDocumentThenTheLastFolderThenTheDocumen
 
   // Accepting remembers the folder of the file chosen.
   QTemporaryDir Chosen;
+  QFile(Chosen.path() + "/b.alg").open(QIODevice::WriteOnly);
   QFileDialog Dialog;
   Dialog.setOption(QFileDialog::DontUseNativeDialog);
-  Dialog.setFileMode(QFileDialog::AnyFile);
+  Dialog.setFileMode(QFileDialog::ExistingFile);
   QString OpenedIn;
   WhenModal([&](QWidget* W) {
     auto* D = qobject_cast<QFileDialog*>(W);
     ASSERT_NE(D, nullptr);
     OpenedIn = D->directory().absolutePath();
-    D->selectFile(Chosen.path() + "/b.alg");
-    QMetaObject::invokeMethod(D, "accept");
+    // Typed, as the user does: a name of the list still selected would win.
+    D->setDirectory(Chosen.path());
+    D->selectFile("b.alg"); // no file of the list stays selected
+    D->findChild<QLineEdit*>("fileNameEdit")->setText("b.alg");
+    static_cast<QDialog*>(D)->done(QDialog::Accepted);
   });
   EXPECT_TRUE(ExecFileDialogUsingWorkingDir(Dialog, Doc));
   EXPECT_EQ(OpenedIn, QDir(DocFolder.path()).absolutePath());
