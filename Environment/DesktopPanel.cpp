@@ -35,7 +35,10 @@ xcb_atom_t Atom(xcb_connection_t* C, const char* Name) {
 
 std::array<uint32_t, 12> TopStrut(const QRect& Strip, const QRect& Screen) {
   std::array<uint32_t, 12> S{};
-  const int Bottom = std::max(0, Strip.bottom() + 1 - Screen.top());
+  // One row more than the strip covers: a window manager draws a restored
+  // window's border on the row above its frame's place, which would
+  // otherwise be the strip's last row.
+  const int Bottom = std::max(0, Strip.bottom() + 2 - Screen.top());
   S[2] = static_cast<uint32_t>(Bottom);
   const int Left = std::max(Strip.left(), Screen.left()) - Screen.left();
   const int Right = std::min(Strip.right(), Screen.right()) - Screen.left();

@@ -302,6 +302,10 @@ void TAlgEditorForm::EnsureReadyMachine() {
 void TAlgEditorForm::ShowStatus() {
   if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
     Debugger->ShowRunStatus(FRunStatus);
+  // The run's state changed without any input: the shell's own commands
+  // (Save, Close, the Edit menu) are brought up to date too.
+  if (MainForm)
+    MainForm->RequestActionUpdate();
 }
 
 void TAlgEditorForm::AlgRunExecute() {

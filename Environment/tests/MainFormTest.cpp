@@ -319,17 +319,18 @@ TEST_F(MainFormTest, ShellWindowsKeepBelowTheStrip) {
   }
 }
 
+// The strip's rows and one more, where a restored window's border goes.
 TEST(DesktopPanel, TheStrutReservesTheStripsRowsOverItsWidth) {
   using TStrut = std::array<uint32_t, 12>;
   const QRect Screen(0, 0, 1280, 800);
   EXPECT_EQ(TopStrut(QRect(0, 0, 1280, 35), Screen),
-            (TStrut{0, 0, 35, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
+            (TStrut{0, 0, 36, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
   // On the right of two monitors, below another panel of 24 rows.
   EXPECT_EQ(TopStrut(QRect(1280, 24, 1280, 35), QRect(0, 0, 2560, 1024)),
-            (TStrut{0, 0, 59, 0, 0, 0, 0, 0, 1280, 2559, 0, 0}));
+            (TStrut{0, 0, 60, 0, 0, 0, 0, 0, 1280, 2559, 0, 0}));
   // Never wider than the screen.
   EXPECT_EQ(TopStrut(QRect(-10, 0, 1300, 30), Screen),
-            (TStrut{0, 0, 30, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
+            (TStrut{0, 0, 31, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
 }
 
 } // namespace
