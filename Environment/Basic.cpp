@@ -77,6 +77,9 @@ void TBasicForm::CutSelection() {
 bool TBasicForm::CanDelete() {
   return !GetReadOnly() && SelectionPresent();
 }
+std::string TBasicForm::HelpTopic() {
+  return std::string();
+}
 
 void TBasicForm::EnsureVisibility() {
   if (isMinimized())

@@ -31,6 +31,9 @@ public:
   virtual bool CanCut();
   virtual void CutSelection();
   virtual bool CanDelete();
+  // The help page about what the window shows now ("page.html#anchor");
+  // empty: the help's contents.
+  virtual std::string HelpTopic();
 
   bool GetRegistered() const { return FRegistered; }
   // Restores a minimized window and shows it.

@@ -2,6 +2,7 @@
 
 #include "DesktopPanel.h"
 #include "Environment_Apps.h"
+#include "Environment_Help.h"
 #include "Environment_Modules.h"
 #include "Environment_New.h"
 #include "ErrorDisplay.h"
@@ -314,6 +315,10 @@ void TMainForm::CreateActions() {
                            "Показать установленные модули|Показать установленные модули");
   HelpApplications = MakeAction(ActionList, "&Приложения",
                                 "Показать доступные приложения|Показать доступные приложения");
+  HelpContents =
+      MakeAction(ActionList, "&Справка", "Справка|Открыть справку о программе", QKeySequence("F1"));
+  FileExamples =
+      MakeAction(ActionList, "&Примеры...", "Примеры|Открыть один из примеров алгоритмов");
   HelpAbout = MakeAction(ActionList, "&О программе...",
                          "Показать информацию о программе|Показать информацию о программе");
 
@@ -345,11 +350,19 @@ void TMainForm::CreateActions() {
           [this] { EditCommand(&TBasicForm::SelectAll); });
   connect(WindowNext, &QAction::triggered, this, &TMainForm::WindowNextExecute);
   connect(HelpModules, &QAction::triggered, this, [] { ShowModules(); });
+  // The help opens at what the active window shows (the selected block's
+  // kind in an algorithm), else at its contents.
+  connect(HelpContents, &QAction::triggered, this, [this] {
+    ShowHelp(QString::fromStdString(FActiveWindow ? FActiveWindow->HelpTopic() : std::string()));
+  });
+  connect(FileExamples, &QAction::triggered, this,
+          [this] { OpenFromDialog(ExampleAlgorithmsDir(FHomeDir) + "/"); });
   connect(HelpAbout, &QAction::triggered, HelpModules, &QAction::trigger);
   connect(HelpApplications, &QAction::triggered, this, [] { ShowApplications(); });
   // Enabled state of each command, worked out when the loop goes idle.
   auto Always = [](TAction& A) { A.setEnabled(true); };
-  for (TAction* A : {FileNew, FileOpen, FileExit, HelpModules, HelpApplications, HelpAbout})
+  for (TAction* A : {FileNew, FileOpen, FileExamples, FileExit, HelpModules, HelpApplications,
+                     HelpAbout, HelpContents})
     A->OnUpdate = Always;
   FileSave->OnUpdate = [this](TAction& A) {
     TEditorForm* E = ActiveEditor();
@@ -382,7 +395,7 @@ void TMainForm::CreateActions() {
 
   // Shortcuts of the strip work while a document window has the focus.
   addActions({FileNew, FileOpen, FileSave, EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll,
-              WindowNext});
+              WindowNext, HelpContents});
 }
 
 void TMainForm::CreateStrip() {
@@ -392,7 +405,7 @@ void TMainForm::CreateStrip() {
   tbrMenu = new QMenuBar(this);
   tbrMenu->setNativeMenuBar(false);
   mnuFile = tbrMenu->addMenu("&Файл");
-  mnuFile->addActions({FileNew, FileOpen});
+  mnuFile->addActions({FileNew, FileOpen, FileExamples});
   mnuFile->addSeparator();
   mnuFile->addActions({FileSave, FileSaveAs, FileSaveAll});
   mnuFile->addSeparator();
@@ -405,6 +418,8 @@ void TMainForm::CreateStrip() {
   mnuWindow->menuAction()->setObjectName("tbWindow");
   connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
   mnuHelp = tbrMenu->addMenu("&?");
+  mnuHelp->addAction(HelpContents);
+  mnuHelp->addSeparator();
   mnuHelp->addAction(HelpAbout);
   mnuHelp->addSeparator();
   mnuHelp->addAction(HelpApplications);
@@ -1101,6 +1116,11 @@ void TMainForm::FileNewExecute() {
 }
 
 void TMainForm::FileOpenExecute() {
+  TEditorForm* Active = ActiveEditor();
+  OpenFromDialog(Active && Active->GetHasFileName() ? Active->GetFileName() : std::string());
+}
+
+void TMainForm::OpenFromDialog(const std::string& StartBeside) {
   std::string Filter;
   int DefaultIndex;
   MakeFilter(Filter, DefaultIndex);
@@ -1115,9 +1135,7 @@ void TMainForm::FileOpenExecute() {
   const int Index = OpenFilterIndex();
   if (Index >= 1 && Index <= Filters.size())
     Dialog.selectNameFilter(Filters[Index - 1]);
-  TEditorForm* Active = ActiveEditor();
-  if (!ExecFileDialogUsingWorkingDir(
-          Dialog, Active && Active->GetHasFileName() ? Active->GetFileName() : std::string()))
+  if (!ExecFileDialogUsingWorkingDir(Dialog, StartBeside))
     return;
   std::vector<std::string> Names;
   for (const QString& F : Dialog.selectedFiles())

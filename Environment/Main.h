@@ -232,7 +232,7 @@ public:
   // The commands.
   TAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
       *FileExit, *EditCut, *EditCopy, *EditPaste, *EditDelete, *EditSelectAll, *WindowNext,
-      *HelpModules, *HelpApplications, *HelpAbout;
+      *HelpModules, *HelpApplications, *HelpAbout, *HelpContents, *FileExamples;
   TActionList* ActionList;
   QMenuBar* tbrMenu;
   QToolBar* tbrMain;
@@ -241,6 +241,9 @@ public:
   // The actions' handlers, reachable without the menus.
   void FileNewExecute();
   void FileOpenExecute();
+  // The Open dialog, started in the folder of StartBeside (a file's name,
+  // or a folder's with a trailing "/"), else where dialogs start.
+  void OpenFromDialog(const std::string& StartBeside);
   void FileSaveExecute();
   void FileSaveAsExecute();
   void FileSaveAllExecute();

@@ -64,6 +64,12 @@ bool IsInstalledProgram(const std::string& HomeDir) {
   return stat(Defaults.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
 }
 
+std::string ExampleAlgorithmsDir(const std::string& HomeDir) {
+  if (IsInstalledProgram(HomeDir))
+    return HomeDir + "/" + DESKBAY_DEFAULTS_FROM_BIN + "/examples";
+  return DESKBAY_SOURCE_EXAMPLES;
+}
+
 std::string ChooseSettingsFile(const std::string& HomeDir, const std::string& ProgramName) {
   const std::string Name = ProgramName + ".ini";
   const std::string Beside = HomeDir + "/" + Name;

@@ -25,6 +25,10 @@ struct ENVIRONMENT_API TShellStart {
 // such folder.
 ENVIRONMENT_API bool IsInstalledProgram(const std::string& HomeDir);
 
+// The folder of the example algorithms: the installed one beside an
+// installed program, the source tree's for a program run from its build.
+ENVIRONMENT_API std::string ExampleAlgorithmsDir(const std::string& HomeDir);
+
 // The settings file. A program that is not installed keeps it beside
 // itself ("<Home>/<Program>.ini") when that folder can be written. An
 // installed program never writes beside itself, whoever runs it: its

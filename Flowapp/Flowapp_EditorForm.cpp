@@ -2,6 +2,7 @@
 
 #include "Flowapp_Images.h"
 
+#include "Environment/Environment_Help.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
 #include "Flowedit/Flowedit_Constructor.h"
@@ -511,6 +512,12 @@ void TAlgEditorForm::SelectAll() {
 
 bool TAlgEditorForm::CanCopy() {
   return false;
+}
+
+std::string TAlgEditorForm::HelpTopic() {
+  const TAlgBlock* Block =
+      FAlgorithm->GetSelectedBlockCount() == 1 ? FAlgorithm->GetSelectedBlocksProperty(0) : nullptr;
+  return HelpTopicOfBlock(Block ? Block->ClassName() : "").toStdString();
 }
 
 bool TAlgEditorForm::CanCut() {

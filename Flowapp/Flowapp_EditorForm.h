@@ -49,6 +49,9 @@ public:
   void SelectAll() override;
   bool CanCopy() override;
   bool CanCut() override;
+  // The help about the kind of the one selected block (what the text box
+  // shows), else the contents.
+  std::string HelpTopic() override;
   bool GetModified() override;
   void SetModified(bool Value) override;
   int64_t GetVersion() override;

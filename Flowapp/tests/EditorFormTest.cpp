@@ -10,7 +10,11 @@
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include "Environment/Environment_Help.h"
+
 #include <QApplication>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -154,6 +158,45 @@ TEST_F(EditorFormTest, ModifiedStateFollowsTheDirtyFlagAndSavingClearsIt) {
   ASSERT_EQ(Loaded->GetText().GetCount(), 2);
   EXPECT_EQ(Loaded->GetText().Get(0), "A=1");
   EXPECT_EQ(Loaded->GetText().Get(1), "B=A+1");
+}
+
+} // namespace
+
+namespace {
+
+// Справка (F1) from the text box: the help opens at the kind of the block the box
+// shows; with no single block selected, at its contents. The strip's help
+// menu and Файл > Примеры... are there.
+TEST_F(EditorFormTest, HelpFromTheTextBoxOpensAtTheSelectedBlocksKind) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  auto* Loop = TAlgBlock::Create<TForAlgBlock>(Alg.GetRoot()->GetBody());
+  Loop->GetText().Add("I=1,3,1");
+  Loop->SetSelected(true);
+  QApplication::setActiveWindow(W);
+  auto* Constructor = dynamic_cast<TAlgConstructorForm*>(W->GetChildView());
+  ASSERT_NE(Constructor, nullptr);
+  Constructor->memBlock->setFocus();
+  Flush();
+  Shell->HelpContents->trigger();
+  Flush();
+  THelpForm* Help = nullptr;
+  for (QWidget* Top : QApplication::topLevelWidgets())
+    if (auto* H = qobject_cast<THelpForm*>(Top); H && H->isVisible())
+      Help = H;
+  ASSERT_NE(Help, nullptr) << "no help window opened";
+  EXPECT_EQ(Help->CurrentTopic().toStdString(), "language.html#for");
+  EXPECT_EQ(W->HelpTopic(), "language.html#for");
+  Alg.UnselectAll();
+  EXPECT_EQ(W->HelpTopic(), "index.html");
+
+  EXPECT_EQ(Shell->HelpContents->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_TRUE(Shell->mnuHelp->actions().contains(Shell->HelpContents));
+  EXPECT_TRUE(Shell->mnuFile->actions().contains(Shell->FileExamples));
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(ExampleAlgorithmsDir(FlowappDir)) + "/drawing.alg")
+                  .exists());
+  Help->close();
 }
 
 } // namespace
