@@ -398,6 +398,10 @@ void TAlgEditorForm::EndRun(TAlgRunPhase Phase, std::exception_ptr Error) {
       Phase = rpError;
     }
   }
+  ShowRunOutcome(Phase, Error);
+}
+
+void TAlgEditorForm::ShowRunOutcome(TAlgRunPhase Phase, std::exception_ptr Error) {
   FRunStatus.Phase = Phase;
   FRunStatus.Error = Error ? ErrorText(Error) : std::string();
   Sync();
@@ -446,23 +450,17 @@ void TAlgEditorForm::AlgStepExecute() {
     Error = std::current_exception();
   }
   FBusy = false;
+  TAlgRunPhase Phase = Error ? rpError : FMachine->GetState() == amsDone ? rpDone : rpStepping;
   if (FStopAsked) {
     // A close came while the step waited in its input dialog, which it
     // cancelled: the run is over, as Stop ends it.
     FStopAsked = false;
     if (FMachine->GetState() == amsReady)
       AbortMachine(*FMachine);
-    FRunStatus.Phase = rpStopped;
+    Phase = rpStopped;
     Error = nullptr;
-  } else {
-    FRunStatus.Phase = Error ? rpError : FMachine->GetState() == amsDone ? rpDone : rpStepping;
   }
-  FRunStatus.Error = Error ? ErrorText(Error) : std::string();
-  Sync();
-  ShowStatus();
-  UpdateActions();
-  if (Error)
-    ShowErrorMessage(FRunStatus.Error);
+  ShowRunOutcome(Phase, Error);
   CloseIfAsked();
 }
 

@@ -115,6 +115,9 @@ private:
   // Closes the Run's bracket, shows where it ended and, after an error,
   // passes the error on to the shell's error display.
   void EndRun(TAlgRunPhase Phase, std::exception_ptr Error);
+  // Shows how the run or step ended: the status line, the block, the
+  // commands, and the error in its box.
+  void ShowRunOutcome(TAlgRunPhase Phase, std::exception_ptr Error);
   // Cancels the input dialog the machine waits in, if it does.
   void CancelInput();
   void ShowStatus();

@@ -331,10 +331,7 @@ protected:
     }
     if (Name == "LN")
       return "std::log(" + Arg + ")";
-    std::string Lower;
-    for (char C : Name)
-      Lower += static_cast<char>(C | 0x20);
-    return "std::" + Lower + "(" + Arg + ")";
+    return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
     Use(TCodeHelper::Power);

@@ -75,24 +75,6 @@ std::string SyntaxErrorInLine(const std::string& Line) {
 const char* const SyntaxError = "Синтаксическая ошибка.";
 const char* const NoCondition = "Неверное условие.";
 
-// Splits S at every comma; empty items are kept.
-std::vector<std::string> SplitAtCommas(const std::string& S) {
-  std::vector<std::string> Items;
-  size_t Start = 0;
-  for (;;) {
-    const size_t Comma = S.find(',', Start);
-    Items.push_back(
-        S.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
-    if (Comma == std::string::npos)
-      return Items;
-    Start = Comma + 1;
-  }
-}
-
-bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
-  return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
-}
-
 const std::string InputWord = "ввод";
 const std::string OutputWord = "вывод";
 
@@ -107,16 +89,6 @@ const char* DrawingOf(const std::string& S) {
     if (Word == W)
       return What;
   return nullptr;
-}
-
-// An assignment V=expression as the arithmetic unit reads it.
-bool ReadAssignment(const std::string& Line, std::string& Var, std::string& Expr) {
-  const std::string S = AlgRemoveBlanks(Line);
-  if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
-    return false;
-  Var = std::string(1, static_cast<char>(S[0] & ~0x20));
-  Expr = S.substr(2);
-  return true;
 }
 
 // A whole number a double holds exactly and that stays exact when added up.
@@ -214,9 +186,11 @@ private:
     for (const std::string& Line : B->GetText().Lines()) {
       if (Trim(Line).empty())
         continue;
-      std::string Var, Text;
+      char Letter;
+      std::string Text;
       TCodeExpr E;
-      if (ReadAssignment(Line, Var, Text)) {
+      if (ReadAssignment(Line, Letter, Text)) {
+        const std::string Var(1, Letter);
         if (!Read(Text, Line, E))
           continue;
         FVars.insert(Var);

@@ -270,10 +270,7 @@ protected:
     }
     if (Name == "LN")
       return "math.log(" + Arg + ")";
-    std::string Lower;
-    for (char C : Name)
-      Lower += static_cast<char>(C | 0x20);
-    return "math." + Lower + "(" + Arg + ")";
+    return "math." + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
     Use(TCodeHelper::Power);

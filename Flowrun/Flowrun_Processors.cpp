@@ -44,6 +44,16 @@ bool EvaluateFirstLine(TAlgMachine* M, const TAlgBlock* B) {
   return Storage.EvaluateCondition(C.Condition);
 }
 
+bool IsBlank(char C) {
+  return static_cast<unsigned char>(C) <= 32;
+}
+
+bool IsModWord(std::string_view S, size_t At) {
+  return At + 3 <= S.size() && SameText(S.substr(At, 3), "MOD");
+}
+
+} // namespace
+
 // An assignment V=expression, read the way the arithmetic unit reads it:
 // the variable's upper-case letter and the expression's text.
 bool ReadAssignment(const std::string& Line, char& Letter, std::string& Expr) {
@@ -73,16 +83,6 @@ std::vector<std::string> SplitAtCommas(const std::string& S) {
 bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
   return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
 }
-
-bool IsBlank(char C) {
-  return static_cast<unsigned char>(C) <= 32;
-}
-
-bool IsModWord(std::string_view S, size_t At) {
-  return At + 3 <= S.size() && SameText(S.substr(At, 3), "MOD");
-}
-
-} // namespace
 
 std::string AlgRemoveBlanks(std::string_view Line) {
   std::string Result;

@@ -5,7 +5,9 @@
 
 #include "Flowrun_Main.h"
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace Deskbay {
 
@@ -18,6 +20,14 @@ namespace Deskbay {
 // part of a longer name (AMODB) or number (MOD3), which no line that works
 // can contain, so the blanks change nothing that ran before.
 FLOWRUN_API std::string AlgRemoveBlanks(std::string_view Line);
+
+// An assignment V=expression, read the way the arithmetic unit reads it:
+// the variable's upper-case letter and the expression's text.
+FLOWRUN_API bool ReadAssignment(const std::string& Line, char& Letter, std::string& Expr);
+// Splits S at every comma; empty items are kept.
+FLOWRUN_API std::vector<std::string> SplitAtCommas(const std::string& S);
+// Whether S begins with LowerWord (small letters), ignoring case.
+FLOWRUN_API bool StartsWithWord(const std::string& S, const std::string& LowerWord);
 
 #define DESKBAY_PROCESSOR(Name)                                                                    \
   class FLOWRUN_API Name : public TAlgBlockProcessor {                                             \

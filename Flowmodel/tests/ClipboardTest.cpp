@@ -12,17 +12,6 @@ using namespace Deskbay::Testing;
 
 namespace {
 
-TCompoundAlgBlock* Body(TAlgorithm& Alg) {
-  return Alg.GetRoot()->GetBody();
-}
-
-std::vector<uint8_t> Bytes(TAlgorithm& Alg) {
-  TMemoryStream Stream;
-  TBag Bag(&Stream);
-  Bag.Pack(&Alg);
-  return Stream.GetBytes();
-}
-
 // Body: A, loop L { inner }, C.
 struct TSource {
   TSource() {

@@ -14,18 +14,6 @@ using namespace Deskbay::Testing;
 
 namespace {
 
-TCompoundAlgBlock* Body(TAlgorithm& Alg) {
-  return Alg.GetRoot()->GetBody();
-}
-
-// The whole flowchart as the file would hold it.
-std::vector<uint8_t> Bytes(TAlgorithm& Alg) {
-  TMemoryStream Stream;
-  TBag Bag(&Stream);
-  Bag.Pack(&Alg);
-  return Stream.GetBytes();
-}
-
 // The first lines of the selected blocks, in selection order.
 std::vector<std::string> SelectedLines(const TAlgorithm& Alg) {
   std::vector<std::string> Lines;

@@ -2,6 +2,9 @@
 
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/Streams.h"
+
 #include <string>
 #include <vector>
 
@@ -39,6 +42,19 @@ struct TAspectLog {
   TNotifyAdapter<TAspectLog> Content, Sel, View;
   std::vector<std::string> Log;
 };
+
+// The root's body.
+inline TCompoundAlgBlock* Body(TAlgorithm& Alg) {
+  return Alg.GetRoot()->GetBody();
+}
+
+// The whole flowchart as a file would hold it.
+inline std::vector<uint8_t> Bytes(TAlgorithm& Alg) {
+  TMemoryStream Stream;
+  TBag Bag(&Stream);
+  Bag.Pack(&Alg);
+  return Stream.GetBytes();
+}
 
 // A statement with one line, appended to Parent.
 inline TBasicAlgBlock* AddStatement(TAlgBlock* Parent, const std::string& Line) {
