@@ -114,6 +114,22 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   FSliceTimer = new QTimer(this);
   FSliceTimer->setSingleShot(true);
   connect(FSliceTimer, &QTimer::timeout, this, &TAlgEditorForm::RunSlice);
+  FCloseTimer = new QTimer(this);
+  FCloseTimer->setSingleShot(true);
+  connect(FCloseTimer, &QTimer::timeout, this, [this] {
+    if (FBusy || QApplication::activeModalWidget()) {
+      CloseIfAsked();
+      return;
+    }
+    const bool Main = FCloseMainAfterRun;
+    if (!FCloseAfterRun && !Main)
+      return;
+    FCloseAfterRun = FCloseMainAfterRun = false;
+    if (Main && MainForm)
+      MainForm->close();
+    else
+      close();
+  });
 
   CreateActions();
 
@@ -416,20 +432,7 @@ void TAlgEditorForm::CloseIfAsked() {
     return;
   // Once the machine's code and every dialog have left the stack, so that
   // no box goes with the window under it.
-  QTimer::singleShot(FBusy || QApplication::activeModalWidget() ? HeldRunRetryMs : 0, this, [this] {
-    if (FBusy || QApplication::activeModalWidget()) {
-      CloseIfAsked();
-      return;
-    }
-    const bool Main = FCloseMainAfterRun;
-    if (!FCloseAfterRun && !Main)
-      return;
-    FCloseAfterRun = FCloseMainAfterRun = false;
-    if (Main && MainForm)
-      MainForm->close();
-    else
-      close();
-  });
+  FCloseTimer->start(FBusy || QApplication::activeModalWidget() ? HeldRunRetryMs : 0);
 }
 
 void TAlgEditorForm::AlgRunUpdate(TAction& Action) {

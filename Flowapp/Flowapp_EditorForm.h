@@ -132,6 +132,9 @@ private:
   TAlgRunPacer FPacer;
   TAlgRunStatus FRunStatus;
   QTimer* FSliceTimer;
+  // Honours a held close request; a timer of the window, so that nothing
+  // is left pending when the program ends first.
+  QTimer* FCloseTimer;
   bool FInRun = false;
   // The machine's code is on the stack (a step, or a slice), which may wait
   // in the input dialog: nothing may free the machine or the window now.

@@ -133,47 +133,6 @@ bool TStreamInput::InputString(const std::string&, const std::string& Prompt, st
   }
 }
 
-TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
-                         TRunObserver* Observer) {
-  TRunOutcome Outcome;
-  try {
-    Machine.InitComplete();
-    Machine.SetCurrentBlock(Alg.GetRoot());
-    // Nobody listens to the components while the run goes on, and per-step
-    // notices would only cost.
-    TAlgComponentGuard Components(Machine);
-    while (Machine.GetState() == amsReady) {
-      if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
-        Outcome.End = TRunEnd::StepLimit;
-        break;
-      }
-      if (Observer) {
-        if (Observer->StopRequested()) {
-          Outcome.End = TRunEnd::Stopped;
-          break;
-        }
-        Observer->BeforeStep(Machine, Outcome.Steps + 1);
-        try {
-          Machine.Step();
-        } catch (...) {
-          Observer->AfterStep(Machine);
-          throw;
-        }
-        Observer->AfterStep(Machine);
-      } else {
-        Machine.Step();
-      }
-      ++Outcome.Steps;
-    }
-  } catch (const Exception& E) {
-    Outcome.End = TRunEnd::Failed;
-    Outcome.Error = MessageLines(E.Message());
-    if (TAlgBlock* Failed = Machine.GetCurrentBlock())
-      Outcome.FailedBlock = DescribeBlock(Failed);
-  }
-  return Outcome;
-}
-
 namespace {
 
 // --trace: each next block before its step, the variables it changed after.

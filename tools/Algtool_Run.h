@@ -6,6 +6,7 @@
 // "algtool check".
 
 #include "Corekit/InteractionHooks.h"
+#include "Flowrun/Flowrun_Control.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -66,34 +67,10 @@ private:
   IInputProvider* FPrevious;
 };
 
-// Hears of the steps of DriveMachine.
-class TRunObserver {
-public:
-  virtual ~TRunObserver() = default;
-  // Before step number Step (1 for the root's).
-  virtual void BeforeStep(TAlgMachine&, int64_t /*Step*/) {}
-  // After each step, also after one that failed.
-  virtual void AfterStep(TAlgMachine&) {}
-  // Asked before each step: true ends the run there.
-  virtual bool StopRequested() { return false; }
-};
-
-enum class TRunEnd { Done, Failed, StepLimit, Stopped };
-
-// How far a run came.
-struct TRunOutcome {
-  TRunEnd End = TRunEnd::Done;
-  int64_t Steps = 0;       // steps completed
-  std::string Error;       // the machine's message, line breaks as '\n'
-  std::string FailedBlock; // the block the error arose in, described; empty when none
-};
-
-// Runs Alg on Machine (fresh, in amsInit) from the root until it ends, fails,
-// has made MaxSteps steps (-1: no limit) or the observer stops it. One
-// component bracket is held around the whole run, as the machine's own Run
-// keeps it. The algorithm's errors end up in the outcome; the caller has
-// installed whatever input provider and abort poller the run should meet.
-TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
-                         TRunObserver* Observer = nullptr);
+// The stepping itself, shared with the window's debugger.
+using Deskbay::DriveMachine;
+using Deskbay::TRunEnd;
+using Deskbay::TRunObserver;
+using Deskbay::TRunOutcome;
 
 } // namespace Deskbay::Algtool

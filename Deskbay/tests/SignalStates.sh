@@ -95,11 +95,17 @@ check question HUP endless_loop.alg modified
 check input-run TERM maximum_of_inputs.alg modified
 
 if command -v Xvfb >/dev/null; then
-  display=:$((200 + $$ % 500))
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display and names it once it accepts clients.
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
+  exec 3>&-
   trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
-  sleep 1
+  for _ in $(seq 1 200); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+  done
+  display=:$(head -n1 "$work/display")
   (
     export DISPLAY=$display QT_QPA_PLATFORM=xcb
     check running TERM endless_loop.alg modified INT
