@@ -81,6 +81,14 @@ std::string TBasicForm::HelpTopic() {
   return std::string();
 }
 
+QList<QMenu*> TBasicForm::GetMergedMenus() {
+  return {};
+}
+
+QList<QAction*> TBasicForm::GetMergedToolActions() {
+  return {};
+}
+
 void TBasicForm::EnsureVisibility() {
   if (isMinimized())
     setWindowState(windowState() & ~Qt::WindowMinimized);

@@ -6,7 +6,11 @@
 
 #include "EnvironmentExport.h"
 
+#include <QList>
 #include <QWidget>
+
+class QAction;
+class QMenu;
 
 namespace Deskbay {
 
@@ -34,6 +38,14 @@ public:
   // The help page about what the window shows now ("page.html#anchor");
   // empty: the help's contents.
   virtual std::string HelpTopic();
+
+  // What the window adds to the shell's strip while it is the active one
+  // (TMainForm::MergeMenu): its menus, each merged into the shell's menu of
+  // the same title ("Файл", "Правка") or placed before "Окно" ("Вид"), and
+  // the tool bar's buttons. The window owns them; the shell takes them back
+  // when another window becomes active or this one closes.
+  virtual QList<QMenu*> GetMergedMenus();
+  virtual QList<QAction*> GetMergedToolActions();
 
   bool GetRegistered() const { return FRegistered; }
   // Restores a minimized window and shows it.

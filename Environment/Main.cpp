@@ -409,11 +409,15 @@ void TMainForm::CreateStrip() {
   mnuFile->addSeparator();
   mnuFile->addActions({FileSave, FileSaveAs, FileSaveAll});
   mnuFile->addSeparator();
+  // A document's own file commands (export, print) come here.
+  FMergePoints.emplace_back(mnuFile, FileClose);
   mnuFile->addActions({FileClose, FileCloseAll});
   mnuFile->addSeparator();
   mnuFile->addAction(FileExit);
   mnuEdit = tbrMenu->addMenu("&Правка");
   mnuEdit->addActions({EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll});
+  // A document's undo and redo come first.
+  FMergePoints.emplace_back(mnuEdit, EditCut);
   mnuWindow = tbrMenu->addMenu("&Окно");
   mnuWindow->menuAction()->setObjectName("tbWindow");
   connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
@@ -736,8 +740,90 @@ void TMainForm::StopIdleJob() {
     FIdleJobTimer->stop();
 }
 
-void TMainForm::MergeMenu(QMenu*) {}
-void TMainForm::UnmergeMenu(QMenu*) {}
+namespace {
+
+QString MenuTitle(const QString& Text) {
+  QString T = Text;
+  return T.remove('&');
+}
+
+} // namespace
+
+void TMainForm::MergeMenu(QMenu* Menu) {
+  if (!Menu)
+    return;
+  UnmergeMenu(Menu);
+  TMergedMenu Merged;
+  Merged.Source = Menu;
+  for (const auto& [Target, Before] : FMergePoints)
+    if (MenuTitle(Target->title()) == MenuTitle(Menu->title()))
+      Merged.Target = Target;
+  if (Merged.Target) {
+    QAction* Before = nullptr;
+    for (const auto& [Target, Point] : FMergePoints)
+      if (Target == Merged.Target)
+        Before = Point;
+    const QList<QAction*> Actions = Menu->actions();
+    if (Actions.isEmpty())
+      return;
+    Merged.Target->insertActions(Before, Actions);
+    for (QAction* A : Actions)
+      Merged.Added.emplace_back(A);
+    // Set off from the shell's own commands that follow.
+    Merged.Added.emplace_back(Merged.Target->insertSeparator(Before));
+  } else {
+    tbrMenu->insertMenu(mnuWindow->menuAction(), Menu);
+  }
+  FMergedMenus.push_back(std::move(Merged));
+}
+
+void TMainForm::UnmergeMenu(QMenu* Menu) {
+  for (auto It = FMergedMenus.begin(); It != FMergedMenus.end(); ++It) {
+    if (It->Source != Menu)
+      continue;
+    if (It->Target) {
+      for (const auto& A : It->Added)
+        if (A) {
+          It->Target->removeAction(A);
+          // Our separator; the window's actions stay the window's.
+          if (A->parent() == It->Target)
+            delete A;
+        }
+    } else if (Menu) {
+      tbrMenu->removeAction(Menu->menuAction());
+    }
+    FMergedMenus.erase(It);
+    return;
+  }
+}
+
+void TMainForm::MergeWindow(TBasicForm* Window) {
+  if (Window == FMergedWindow)
+    return;
+  // Taken back whatever became of the menus (a window going frees them).
+  while (!FMergedMenus.empty())
+    UnmergeMenu(FMergedMenus.back().Source);
+  for (const auto& A : FMergedTools)
+    if (A) {
+      tbrMain->removeAction(A);
+      if (A->parent() == tbrMain)
+        delete A;
+    }
+  FMergedTools.clear();
+  FMergedWindow = Window;
+  if (!Window)
+    return;
+  for (QMenu* Menu : Window->GetMergedMenus())
+    MergeMenu(Menu);
+  const QList<QAction*> Tools = Window->GetMergedToolActions();
+  if (!Tools.isEmpty()) {
+    FMergedTools.emplace_back(tbrMain->addSeparator());
+    for (QAction* A : Tools) {
+      tbrMain->addAction(A);
+      FMergedTools.emplace_back(A);
+    }
+  }
+}
 
 // --- documents ---
 
@@ -929,6 +1015,8 @@ void TMainForm::RemoveWindow(TBasicForm* Window) {
     FWindows.erase(It);
   if (FActiveWindow == Window)
     FActiveWindow = nullptr;
+  if (FMergedWindow == Window)
+    MergeWindow(nullptr);
   RequestActionUpdate();
   for (const auto& Item : FWindowItems)
     if (Item && Item->data().value<void*>() == Window)
@@ -962,8 +1050,10 @@ void TMainForm::WindowMinimized(TBasicForm* Window) {
 }
 
 void TMainForm::FormActivated(TBasicForm* Window) {
-  if (std::find(FWindows.begin(), FWindows.end(), Window) != FWindows.end())
+  if (std::find(FWindows.begin(), FWindows.end(), Window) != FWindows.end()) {
     FActiveWindow = Window;
+    MergeWindow(Window);
+  }
   RequestActionUpdate();
 }
 

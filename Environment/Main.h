@@ -194,9 +194,16 @@ public:
   void StopIdleJob();
   bool GetIdleJobsRunning() const { return FIdleJobs > 0; }
 
-  // Offered to modules; they do nothing.
+  // A window's menu joins the strip: its actions go into the shell's menu
+  // of the same title (without the "&"), at that menu's place for them (in
+  // "Файл" after the save commands, in "Правка" at the top), or the menu
+  // itself stands before "Окно" when the shell has none of its title.
+  // UnmergeMenu takes back all that MergeMenu added for Menu.
   void MergeMenu(QMenu* Menu);
   void UnmergeMenu(QMenu* Menu);
+  // The window whose menus and tool buttons are in the strip now; the
+  // active window's, kept while no other shell window is active.
+  TBasicForm* GetMergedWindow() const { return FMergedWindow; }
 
   const std::string& GetHomeDir() const { return FHomeDir; }
   const std::string& GetProgramName() const { return FProgramName; }
@@ -274,6 +281,9 @@ private:
   void EditCommand(void (TBasicForm::*Command)());
   void SelectWindow(TBasicForm* Window);
   int AppIndex(const std::string& Name) const;
+  // The strip shows what Window adds (nullptr: nothing), and no longer what
+  // the window merged before added.
+  void MergeWindow(TBasicForm* Window);
 
   struct TAppEntry {
     std::string Name;
@@ -312,6 +322,16 @@ private:
   bool FUpdateQueued = false;
   QTimer* FIdleJobTimer = nullptr;
   std::vector<QPointer<QAction>> FWindowItems;
+  // Where a merged menu's actions go in the shell's menu of that title.
+  std::vector<std::pair<QMenu*, QAction*>> FMergePoints;
+  struct TMergedMenu {
+    QPointer<QMenu> Source;
+    QPointer<QMenu> Target;               // the shell's menu, or nullptr
+    std::vector<QPointer<QAction>> Added; // in Target (a separator of ours too)
+  };
+  std::vector<TMergedMenu> FMergedMenus;
+  std::vector<QPointer<QAction>> FMergedTools; // a separator of ours and the window's
+  TBasicForm* FMergedWindow = nullptr;
 
   friend class TAppModule;
 };

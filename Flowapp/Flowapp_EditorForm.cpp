@@ -1,5 +1,7 @@
 #include "Flowapp_EditorForm.h"
 
+#include "Flowapp_ChartOutput.h"
+#include "Flowapp_Clipboard.h"
 #include "Flowapp_Images.h"
 
 #include "Environment/Environment_Help.h"
@@ -8,24 +10,40 @@
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowedit/Flowedit_frmAlg.h"
+#include "Flowjog/Flowjog_CanvasPicture.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/RasterBitmap.h"
+#include "Corekit/ui/AdvScrollBox.h"
+#include "Corekit/ui/QtBitmap.h"
 #include "Corekit/ui/WindowHelpers.h"
 #include "Corekit/ui/dlgInputString.h"
+#include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Files.h"
+#include "Flowmodel/Flowmodel_History.h"
 #include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <filesystem>
 
 namespace Deskbay {
 
@@ -134,6 +152,12 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   CreateActions();
 
   FAlgorithm = std::make_unique<TAlgorithm>();
+  FHistory = std::make_unique<TAlgHistory>(*FAlgorithm);
+  FClipboardHasBlocks = ClipboardHoldsBlocks();
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+    FClipboardHasBlocks = ClipboardHoldsBlocks();
+    UpdateActions();
+  });
   InternalSetRunning(false);
   setWindowState(windowState() | Qt::WindowMaximized);
 
@@ -165,6 +189,7 @@ TAlgEditorForm::~TAlgEditorForm() {
   }
   FreeChildView();
   FMachine.reset();
+  FHistory.reset();
   FAlgorithm.reset();
 }
 
@@ -211,7 +236,197 @@ void TAlgEditorForm::CreateActions() {
   tbRun->setToolTip("Выполнить");
   tbStep = Button(AlgStep, "tbStep");
   tbStop = Button(AlgStop, "tbStop");
+  CreateDocumentMenus();
   UpdateActions();
+}
+
+void TAlgEditorForm::CreateDocumentMenus() {
+  auto Make = [this](const char* Name, const QString& Caption, const QString& Hint,
+                     const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
+                     std::function<bool()> Enabled) {
+    auto* Action = new TAction(Caption, this);
+    Action->setObjectName(Name);
+    Action->setToolTip(Hint);
+    Action->setStatusTip(Hint);
+    Action->setShortcuts(Keys);
+    Action->setShortcutContext(Qt::WindowShortcut);
+    Action->OnUpdate = [Enabled](TAction& A) { A.setEnabled(Enabled()); };
+    connect(Action, &QAction::triggered, this,
+            [this, Execute] { Command([this, Execute] { (this->*Execute)(); }); });
+    addAction(Action);
+    ActionList->Add(Action);
+    return Action;
+  };
+  auto Editing = [this] { return FChildView && !GetRunning(); };
+  EditUndo = Make("EditUndo", "&Отменить", "Отменить последнее изменение",
+                  QKeySequence::keyBindings(QKeySequence::Undo), &TAlgEditorForm::EditUndoExecute,
+                  [this, Editing] { return Editing() && FHistory && FHistory->CanUndo(); });
+  EditRedo =
+      Make("EditRedo", "&Повторить", "Повторить отменённое изменение",
+           {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}, &TAlgEditorForm::EditRedoExecute,
+           [this, Editing] { return Editing() && FHistory && FHistory->CanRedo(); });
+  QStyle* S = style();
+  EditUndo->setIcon(QIcon::fromTheme("edit-undo", S->standardIcon(QStyle::SP_ArrowBack)));
+  EditRedo->setIcon(QIcon::fromTheme("edit-redo", S->standardIcon(QStyle::SP_ArrowForward)));
+
+  auto HasView = [this] { return FChildView != nullptr; };
+  ViewZoomIn = Make("ViewZoomIn", "У&величить", "Увеличить блок-схему",
+                    {QKeySequence(QKeySequence::ZoomIn), QKeySequence("Ctrl+=")},
+                    &TAlgEditorForm::ZoomInExecute,
+                    [this, HasView] { return HasView() && FZoom < TAlgEditor::ZoomSteps[11]; });
+  ViewZoomOut = Make("ViewZoomOut", "У&меньшить", "Уменьшить блок-схему",
+                     {QKeySequence(QKeySequence::ZoomOut)}, &TAlgEditorForm::ZoomOutExecute,
+                     [this, HasView] { return HasView() && FZoom > TAlgEditor::ZoomSteps[0]; });
+  ViewZoomNormal = Make("ViewZoomNormal", "&Обычный размер", "Блок-схема в натуральную величину",
+                        {QKeySequence("Ctrl+0")}, &TAlgEditorForm::ZoomNormalExecute,
+                        [this, HasView] { return HasView() && FZoom != 100; });
+  FileExportPicture = Make("FileExportPicture", "&Экспорт рисунка...",
+                           "Сохранить блок-схему (или холст) как рисунок SVG, PNG или документ PDF",
+                           {}, &TAlgEditorForm::FileExportExecute, HasView);
+  FilePrint = Make("FilePrint", "&Печать...", "Напечатать блок-схему",
+                   {QKeySequence(QKeySequence::Print)}, &TAlgEditorForm::FilePrintExecute, HasView);
+
+  mnuDocFile = new QMenu("&Файл", this);
+  mnuDocFile->addActions({FileExportPicture, FilePrint});
+  mnuDocEdit = new QMenu("&Правка", this);
+  mnuDocEdit->addActions({EditUndo, EditRedo});
+  mnuDocView = new QMenu("&Вид", this);
+  mnuDocView->setObjectName("mnuDocView");
+  mnuDocView->addActions({ViewZoomIn, ViewZoomOut, ViewZoomNormal});
+  mnuDocRun = new QMenu("В&ыполнение", this);
+  mnuDocRun->setObjectName("mnuDocRun");
+  mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
+
+  // The zoom where the pupil sees it: at the right of the window's bar.
+  auto* Spacer = new QWidget(tbrAlg);
+  Spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  tbrAlg->addWidget(Spacer);
+  lblZoom = new QLabel(tbrAlg);
+  lblZoom->setObjectName("lblZoom");
+  lblZoom->setToolTip("Масштаб блок-схемы (Ctrl и колесо мыши, меню «Вид»)");
+  lblZoom->setContentsMargins(4, 0, 8, 0);
+  tbrAlg->addWidget(lblZoom);
+  ShowZoom();
+}
+
+QList<QMenu*> TAlgEditorForm::GetMergedMenus() {
+  return {mnuDocFile, mnuDocEdit, mnuDocView, mnuDocRun};
+}
+
+QList<QAction*> TAlgEditorForm::GetMergedToolActions() {
+  return {EditUndo, EditRedo};
+}
+
+void TAlgEditorForm::ShowZoom() {
+  lblZoom->setText(QString("%1 %").arg(FZoom));
+}
+
+void TAlgEditorForm::SetZoom(int Percent) {
+  if (FChildView) {
+    FChildView->AlgEditor->SetZoom(Percent);
+    FZoom = FChildView->AlgEditor->GetZoom();
+  }
+  ShowZoom();
+  UpdateActions();
+}
+
+void TAlgEditorForm::ZoomInExecute() {
+  if (FChildView)
+    FChildView->AlgEditor->ZoomIn();
+}
+
+void TAlgEditorForm::ZoomOutExecute() {
+  if (FChildView)
+    FChildView->AlgEditor->ZoomOut();
+}
+
+void TAlgEditorForm::ZoomNormalExecute() {
+  SetZoom(100);
+}
+
+void TAlgEditorForm::ZoomChanged() {
+  if (!FChildView)
+    return;
+  FZoom = FChildView->AlgEditor->GetZoom();
+  ShowZoom();
+  UpdateActions();
+}
+
+void TAlgEditorForm::EditUndoExecute() {
+  if (GetRunning() || !FHistory->CanUndo())
+    return;
+  FHistory->Undo();
+  AfterHistoryMove();
+}
+
+void TAlgEditorForm::EditRedoExecute() {
+  if (GetRunning() || !FHistory->CanRedo())
+    return;
+  FHistory->Redo();
+  AfterHistoryMove();
+}
+
+void TAlgEditorForm::AfterHistoryMove() {
+  FAlgorithm->SetDirty(!FHistory->AtSavedPoint());
+  if (FChildView && FAlgorithm->GetSelectedBlockCount() > 0)
+    FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
+  if (MainForm)
+    MainForm->RequestActionUpdate();
+}
+
+void TAlgEditorForm::FileExportExecute() {
+  std::unique_ptr<QImage> Canvas;
+  if (FMachine) {
+    const TBitmap& Picture = FMachine->GetCanvas().GetPicture();
+    TBitmap Composed(Picture.GetWidth(), Picture.GetHeight());
+    ComposeCanvasPicture(Composed, FMachine->GetCanvas(), false);
+    Canvas = std::make_unique<QImage>(BitmapToQImage(Composed));
+  }
+  ExportWithDialog(this, *FAlgorithm, Canvas.get(), DocumentName());
+}
+
+void TAlgEditorForm::FilePrintExecute() {
+  PrintWithPreview(this, *FAlgorithm,
+                   QFile::decodeName(QByteArray::fromStdString(
+                       std::filesystem::path(DocumentName()).filename().string())));
+}
+
+std::string TAlgEditorForm::DocumentName() const {
+  return GetFileName();
+}
+
+QPlainTextEdit* TAlgEditorForm::FocusedTextBox() const {
+  auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView);
+  return Constructor && focusWidget() == Constructor->memBlock ? Constructor->memBlock : nullptr;
+}
+
+void TAlgEditorForm::ChartContextMenu(QPoint Pos) {
+  if (!FChildView || GetRunning() || !MainForm)
+    return;
+  TAlgEditor* Editor = FChildView->AlgEditor;
+  TPoint P;
+  TAlgBlock* Block = Editor->GetBlockAt(Pos, P);
+  if (Block && dynamic_cast<TCompoundAlgBlock*>(Block))
+    Block = nullptr; // the free place of a sequence
+  if (Block && !Block->GetSelected()) {
+    TModifyGuard Guard(*FAlgorithm);
+    FAlgorithm->UnselectAll();
+    Block->SetSelected(true);
+  }
+  if (!Block) {
+    TModifyGuard Guard(*FAlgorithm);
+    FAlgorithm->UnselectAll();
+  }
+  Editor->setFocus(Qt::PopupFocusReason);
+  MainForm->UpdateActions();
+  QMenu Menu(this);
+  Menu.setObjectName("mnuChartContext");
+  if (Block)
+    Menu.addActions(
+        {MainForm->EditCut, MainForm->EditCopy, MainForm->EditPaste, MainForm->EditDelete});
+  else
+    Menu.addAction(MainForm->EditPaste);
+  Menu.exec(Editor->mapToGlobal(Pos));
 }
 
 void TAlgEditorForm::Command(const std::function<void()>& Body) {
@@ -236,6 +451,16 @@ void TAlgEditorForm::FreeChildView() {
 }
 
 void TAlgEditorForm::InternalSetRunning(bool Running) {
+  // The view's zoom and scroll position stay through the switch.
+  int ScrollX = 0, ScrollY = 0;
+  const bool KeepScroll = FChildView != nullptr;
+  if (FChildView) {
+    ScrollX = FChildView->sbxAlg->GetHorzPosition();
+    ScrollY = FChildView->sbxAlg->GetVertPosition();
+  }
+  // A typing run in the text box ends with the view that held it.
+  if (FHistory)
+    FHistory->CloseTypingRun();
   FreeChildView();
   FMachine.reset();
   try {
@@ -268,7 +493,31 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
         Debugger->SetMachine(FMachine.get());
       FChildView->setParent(pnlMain, Qt::Widget);
       pnlMain->layout()->addWidget(FChildView);
+      TAlgEditor* Editor = FChildView->AlgEditor;
+      Editor->OnZoomChange = [this](TAlgEditor&) { ZoomChanged(); };
+      if (FZoom != 100)
+        Editor->SetZoom(FZoom);
+      if (!Running) {
+        Editor->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(Editor, &QWidget::customContextMenuRequested, this,
+                [this](QPoint Pos) { Command([this, Pos] { ChartContextMenu(Pos); }); });
+        if (auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView))
+          Constructor->memBlock->installEventFilter(this);
+      }
       FChildView->show();
+      if (KeepScroll) {
+        // Once the new view is laid out in the window.
+        QPointer<TAlgForm> View = FChildView;
+        QMetaObject::invokeMethod(
+            this,
+            [View, ScrollX, ScrollY] {
+              if (View) {
+                View->sbxAlg->SetHorzPosition(ScrollX);
+                View->sbxAlg->SetVertPosition(ScrollY);
+              }
+            },
+            Qt::QueuedConnection);
+      }
       if (!Running && FAlgorithm->GetSelectedBlockCount() == 1)
         FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
       try {
@@ -512,7 +761,46 @@ void TAlgEditorForm::SelectAll() {
 }
 
 bool TAlgEditorForm::CanCopy() {
-  return false;
+  if (QPlainTextEdit* Text = FocusedTextBox())
+    return Text->textCursor().hasSelection();
+  return !GetRunning() && !AlgBlocksToCopy(*FAlgorithm).empty();
+}
+
+bool TAlgEditorForm::CanPaste() {
+  if (QPlainTextEdit* Text = FocusedTextBox())
+    return Text->canPaste();
+  return FChildView && !GetRunning() && FClipboardHasBlocks;
+}
+
+void TAlgEditorForm::CopySelection() {
+  if (QPlainTextEdit* Text = FocusedTextBox())
+    Text->copy();
+  else if (!GetRunning())
+    CopyBlocksToClipboard(*FAlgorithm);
+}
+
+void TAlgEditorForm::CutSelection() {
+  if (QPlainTextEdit* Text = FocusedTextBox())
+    Text->cut();
+  else if (!GetRunning() && CopyBlocksToClipboard(*FAlgorithm))
+    FAlgorithm->DeleteSelection();
+}
+
+void TAlgEditorForm::Paste() {
+  if (QPlainTextEdit* Text = FocusedTextBox()) {
+    Text->paste();
+    return;
+  }
+  if (GetRunning())
+    return;
+  try {
+    PasteBlocksFromClipboard(*FAlgorithm);
+  } catch (const std::exception& E) {
+    ShowException(E);
+    return;
+  }
+  if (FChildView && FAlgorithm->GetSelectedBlockCount() > 0)
+    FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
 }
 
 std::string TAlgEditorForm::HelpTopic() {
@@ -522,7 +810,9 @@ std::string TAlgEditorForm::HelpTopic() {
 }
 
 bool TAlgEditorForm::CanCut() {
-  return false;
+  if (QPlainTextEdit* Text = FocusedTextBox())
+    return Text->textCursor().hasSelection() && !Text->isReadOnly();
+  return CanCopy();
 }
 
 bool TAlgEditorForm::GetModified() {
@@ -531,6 +821,9 @@ bool TAlgEditorForm::GetModified() {
 
 void TAlgEditorForm::SetModified(bool Value) {
   FAlgorithm->SetDirty(Value);
+  // Saved: undoing back to here makes the document unmodified again.
+  if (!Value && FHistory)
+    FHistory->MarkSaved();
 }
 
 int64_t TAlgEditorForm::GetVersion() {
@@ -555,6 +848,8 @@ void TAlgEditorForm::LoadStream(TStream& Stream) {
     throw;
   }
   FAlgorithm->EndModify();
+  // A file opened starts a history of its own.
+  FHistory->Reset();
 }
 
 void TAlgEditorForm::closeEvent(QCloseEvent* Event) {
@@ -572,6 +867,17 @@ void TAlgEditorForm::closeEvent(QCloseEvent* Event) {
 }
 
 bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
+  // Ctrl+Z in the text box undoes its own typing while it has any; after
+  // that (the typing committed as a step) the flowchart's history answers.
+  if (Event->type() == QEvent::ShortcutOverride) {
+    auto* Text = qobject_cast<QPlainTextEdit*>(Watched);
+    auto* Key = static_cast<QKeyEvent*>(Event);
+    if (Text && ((Key->matches(QKeySequence::Undo) && !Text->document()->isUndoAvailable()) ||
+                 (Key->matches(QKeySequence::Redo) && !Text->document()->isRedoAvailable()))) {
+      Event->ignore();
+      return true;
+    }
+  }
   if (Watched == MainForm && Event->type() == QEvent::Close) {
     if (FBusy) {
       FStopAsked = true;

@@ -21,12 +21,16 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
+class QPlainTextEdit;
+class QMenu;
 class QTimer;
 class QToolBar;
 class QToolButton;
 
 namespace Deskbay {
 
+class TAlgHistory;
 class TAlgMachine;
 class TAlgorithm;
 
@@ -47,8 +51,19 @@ public:
   void DeleteSelection() override;
   bool CanSelectAll() override;
   void SelectAll() override;
+  // Cut, Copy and Paste act on the text box's text while it has the focus,
+  // else on the selected blocks (the system clipboard carries them).
   bool CanCopy() override;
   bool CanCut() override;
+  bool CanPaste() override;
+  void CopySelection() override;
+  void CutSelection() override;
+  void Paste() override;
+  // "Файл" (export, print), "Правка" (undo, redo), "Вид" (zoom) and
+  // "Выполнение" (run, step, stop) join the shell's strip while the window
+  // is active; undo and redo join its tool bar.
+  QList<QMenu*> GetMergedMenus() override;
+  QList<QAction*> GetMergedToolActions() override;
   // The help about the kind of the one selected block (what the text box
   // shows), else the contents.
   std::string HelpTopic() override;
@@ -74,8 +89,22 @@ public:
   void AlgStepUpdate(TAction& Action);
   void AlgStopExecute();
   void AlgStopUpdate(TAction& Action);
-  // Brings the three commands' enabled states up to date.
+  // Brings the commands' enabled states up to date.
   void UpdateActions();
+
+  // The flowchart's history: every change is a step; editing mode only.
+  // Undoing back to what was last saved makes the document unmodified.
+  void EditUndoExecute();
+  void EditRedoExecute();
+  TAlgHistory& GetHistory() const { return *FHistory; }
+  // The flowchart's zoom in percent; it stays through Run, Step and Stop.
+  int GetZoom() const { return FZoom; }
+  void SetZoom(int Percent);
+  // The flowchart into a picture file, through the export dialog; in run
+  // mode the canvas is offered too.
+  void FileExportExecute();
+  // The print preview of the flowchart.
+  void FilePrintExecute();
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
   TAlgMachine* GetMachine() const { return FMachine.get(); }
@@ -92,6 +121,11 @@ public:
   QWidget* pnlMain;
   TActionList* ActionList;
   TAction *AlgRun, *AlgStop, *AlgStep;
+  TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
+      *FilePrint;
+  QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
+  // The zoom in percent, at the right of the window's tool bar.
+  QLabel* lblZoom;
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -101,6 +135,22 @@ protected:
 
 private:
   void CreateActions();
+  void CreateDocumentMenus();
+  void ZoomInExecute();
+  void ZoomOutExecute();
+  void ZoomNormalExecute();
+  // The view's zoom moved (keys, wheel, menu): the label and commands follow.
+  void ZoomChanged();
+  void ShowZoom();
+  // After undo or redo: the modified state and the selection in view.
+  void AfterHistoryMove();
+  // The document's file, or its untitled name.
+  std::string DocumentName() const;
+  // The chart's context menu at Pos (the editor's client coordinates): a
+  // block under the pointer is selected first.
+  void ChartContextMenu(QPoint Pos);
+  // The text box of the constructor form while it has the focus.
+  QPlainTextEdit* FocusedTextBox() const;
   void InternalSetRunning(bool Running);
   void FreeChildView();
   // Runs a command; an error goes to the shell's error display.
@@ -126,7 +176,12 @@ private:
   void CloseIfAsked();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
+  std::unique_ptr<TAlgHistory> FHistory;
   std::unique_ptr<TAlgMachine> FMachine;
+  int FZoom = 100;
+  // The clipboard holds blocks; followed through its change signal, so
+  // the commands' updates never ask the clipboard itself.
+  bool FClipboardHasBlocks = false;
   TAlgForm* FChildView = nullptr;
   TNotifyAdapter<TAlgEditorForm> FInteractionNotify;
   TAlgRunPacer FPacer;

@@ -226,6 +226,8 @@ void TAlgEditor::SetZoom(int Percent, QPoint Anchor) {
     SetScrollPositions(Now.x() - OnScreen.x(), Now.y() - OnScreen.y());
   }
   update();
+  if (OnZoomChange)
+    OnZoomChange(*this);
 }
 
 void TAlgEditor::ZoomIn() {

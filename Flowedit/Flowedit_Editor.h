@@ -118,6 +118,8 @@ public:
   // The box the control scrolls in, if any.
   QScrollArea* GetScrollBox() const;
 
+  // The zoom changed (SetZoom, ZoomIn, ZoomOut, Ctrl and the wheel).
+  std::function<void(TAlgEditor&)> OnZoomChange;
   // A typed character the control did not use itself.
   std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
 

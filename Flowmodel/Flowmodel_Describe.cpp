@@ -35,4 +35,39 @@ std::string DescribeBlock(const TAlgBlock* Block) {
   return S;
 }
 
+namespace {
+
+void AddTreeLines(std::vector<std::string>& Lines, const TAlgBlock* Block, int Depth) {
+  const bool Sequence = Block->GetClass() == &TCompoundAlgBlock::Class;
+  if (!Sequence) {
+    Lines.push_back(std::string(2 * Depth, ' ') + DescribeBlock(Block));
+    ++Depth;
+  }
+  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
+    Lines.push_back(std::string(2 * Depth, ' ') + "да:");
+    AddTreeLines(Lines, If->GetYesBranch(), Depth + 1);
+    Lines.push_back(std::string(2 * Depth, ' ') + "нет:");
+    AddTreeLines(Lines, If->GetNoBranch(), Depth + 1);
+    return;
+  }
+  for (int I = 0; I < Block->GetBlockCount(); ++I)
+    AddTreeLines(Lines, Block->GetBlocks(I), Depth);
+}
+
+} // namespace
+
+std::vector<std::string> BlockTreeLines(const TAlgBlock* Block, int Depth) {
+  std::vector<std::string> Lines;
+  AddTreeLines(Lines, Block, Depth);
+  return Lines;
+}
+
+std::string AlgBlocksToText(const std::vector<TAlgBlock*>& Blocks) {
+  std::string Text;
+  for (const TAlgBlock* Block : Blocks)
+    for (const std::string& Line : BlockTreeLines(Block))
+      Text += Line + '\n';
+  return Text;
+}
+
 } // namespace Deskbay

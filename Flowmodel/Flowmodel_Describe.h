@@ -6,6 +6,7 @@
 #include "FlowmodelExport.h"
 
 #include <string>
+#include <vector>
 
 namespace Deskbay {
 
@@ -15,5 +16,11 @@ class TAlgBlock;
 FLOWMODEL_API std::string BlockKindName(const TAlgBlock* Block);
 // Kind and text lines on one line: "Блок вычислений: X=1 | Y=2".
 FLOWMODEL_API std::string DescribeBlock(const TAlgBlock* Block);
+// Block and what it holds, one line per block indented two spaces a level
+// from Depth: a branch's "да:" and "нет:" lines head its two sequences,
+// sequences themselves have no line.
+FLOWMODEL_API std::vector<std::string> BlockTreeLines(const TAlgBlock* Block, int Depth = 0);
+// Blocks (copied ones, in order) as text: their tree lines, one per line.
+FLOWMODEL_API std::string AlgBlocksToText(const std::vector<TAlgBlock*>& Blocks);
 
 } // namespace Deskbay

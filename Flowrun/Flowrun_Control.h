@@ -42,7 +42,7 @@ struct TRunOutcome {
 // keeps it. The algorithm's errors end up in the outcome; the caller has
 // installed whatever input provider and abort poller the run should meet.
 FLOWRUN_API TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
-                         TRunObserver* Observer = nullptr);
+                                     TRunObserver* Observer = nullptr);
 
 // An error text with its internal CR LF line breaks as plain newlines (as
 // the checker compares them; what reaches a terminal is made visible too).

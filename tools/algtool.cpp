@@ -70,27 +70,11 @@ int Failed(TConsole& C, const std::string& Message) {
   return 1;
 }
 
-void PrintTree(std::ostream& Out, const TAlgBlock* Block, int Depth) {
-  const bool Sequence = Block->GetClass() == &TCompoundAlgBlock::Class;
-  if (!Sequence) {
-    Out << std::string(2 * Depth, ' ') << VisibleText(DescribeBlock(Block)) << '\n';
-    ++Depth;
-  }
-  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
-    Out << std::string(2 * Depth, ' ') << "да:\n";
-    PrintTree(Out, If->GetYesBranch(), Depth + 1);
-    Out << std::string(2 * Depth, ' ') << "нет:\n";
-    PrintTree(Out, If->GetNoBranch(), Depth + 1);
-    return;
-  }
-  for (int I = 0; I < Block->GetBlockCount(); ++I)
-    PrintTree(Out, Block->GetBlocks(I), Depth);
-}
-
 int Show(TConsole& C, const std::string& FileName) {
   TAlgorithm Alg;
   LoadAlgorithmFile(Alg, FileName);
-  PrintTree(C.Out.Stream(), Alg.GetRoot(), 0);
+  for (const std::string& Line : BlockTreeLines(Alg.GetRoot()))
+    C.Out.Stream() << VisibleText(Line) << '\n';
   return 0;
 }
 
