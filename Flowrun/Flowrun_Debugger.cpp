@@ -29,6 +29,32 @@ const std::string* TAlgBreakpoints::Find(const TAlgBlock* Block) const {
   return It == FPoints.end() ? nullptr : &It->second;
 }
 
+bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) const {
+  Reason.clear();
+  const TAlgBlock* Next = Machine.GetCurrentBlock();
+  if (!MayHave(Next))
+    return false;
+  const std::string* Condition = Find(Next);
+  if (!Condition)
+    return false;
+  if (Condition->empty())
+    return true;
+  try {
+    return Machine.GetStorage().EvaluateCondition(*Condition);
+  } catch (const Exception& E) {
+    Reason = Format("Условие точки останова \"%s\" не вычисляется: %s", Condition->c_str(),
+                    MessageLines(E.Message()).c_str());
+    return true;
+  }
+}
+
+bool TBreakpointObserver::StopBefore(TAlgMachine& Machine, int64_t, TRunEnd& End) {
+  if (!FBreakpoints.ShouldStop(Machine, FReason))
+    return false;
+  End = TRunEnd::Stopped;
+  return true;
+}
+
 void TAlgBreakpoints::Refilter() {
   FFilter.fill(false);
   for (const auto& [Block, Condition] : FPoints)
@@ -209,23 +235,9 @@ TSliceEnd TAlgDebugSession::RunSlice(int64_t MaxSteps, std::chrono::nanoseconds 
   for (int64_t N = 0; N < MaxSteps; ++N) {
     if ((N & 1023) == 1023 && std::chrono::steady_clock::now() >= Deadline)
       return TSliceEnd::Budget;
-    TAlgBlock* Next = FMachine->GetCurrentBlock();
-    if (AnyBreakpoint && FBreakpoints.MayHave(Next) && !FPastBreakpoint) {
-      if (const std::string* Condition = FBreakpoints.Find(Next)) {
-        bool Stop = true;
-        if (!Condition->empty()) {
-          try {
-            Stop = FMachine->GetStorage().EvaluateCondition(*Condition);
-          } catch (const Exception& E) {
-            FBreakReason = Format("Условие точки останова \"%s\" не вычисляется: %s",
-                                  Condition->c_str(), MessageLines(E.Message()).c_str());
-          }
-        }
-        if (Stop) {
-          FPastBreakpoint = true;
-          return TSliceEnd::Breakpoint;
-        }
-      }
+    if (AnyBreakpoint && !FPastBreakpoint && FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
+      FPastBreakpoint = true;
+      return TSliceEnd::Breakpoint;
     }
     FPastBreakpoint = false;
     if (!DoStep())

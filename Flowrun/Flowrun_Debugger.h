@@ -6,6 +6,7 @@
 // events) and shows what it answers.
 
 #include "FlowrunExport.h"
+#include "Flowrun_Control.h"
 #include "Flowrun_Explain.h"
 
 #include "Corekit/InteractionHooks.h"
@@ -38,6 +39,10 @@ public:
   int GetCount() const { return static_cast<int>(FPoints.size()); }
   // Cheap first test for the run loop: false means surely no breakpoint.
   bool MayHave(const TAlgBlock* Block) const { return FFilter[FilterIndex(Block)]; }
+  // Whether a run stops before Machine's next block: a breakpoint there
+  // whose condition holds on the current variables. A condition that cannot
+  // be evaluated stops the run too, and Reason says why (else it is cleared).
+  bool ShouldStop(TAlgMachine& Machine, std::string& Reason) const;
 
 private:
   static std::size_t FilterIndex(const TAlgBlock* Block) {
@@ -47,6 +52,19 @@ private:
   void Refilter();
   std::map<const TAlgBlock*, std::string> FPoints;
   std::array<bool, 256> FFilter{};
+};
+
+// Breakpoints as an observer of DriveMachine: the run ends (Stopped) before
+// a block with a breakpoint that holds.
+class FLOWRUN_API TBreakpointObserver : public TRunObserver {
+public:
+  explicit TBreakpointObserver(const TAlgBreakpoints& Breakpoints) : FBreakpoints(Breakpoints) {}
+  bool StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd& End) override;
+  const std::string& GetReason() const { return FReason; }
+
+private:
+  const TAlgBreakpoints& FBreakpoints;
+  std::string FReason;
 };
 
 enum class TDebugState {

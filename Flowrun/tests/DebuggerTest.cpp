@@ -177,3 +177,33 @@ TEST(Debugger, ErrorsStopStepBackAndStop) {
   EXPECT_EQ(S.GetState(), TDebugState::Idle);
   EXPECT_EQ(S.GetMachine(), nullptr);
 }
+
+TEST(Debugger, ObserversEndADrivenRunWhereTheyShould) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  TAlgBreakpoints Points;
+  Points.Set(A.Sum, "I=3");
+  TBreakpointObserver Breaks(Points);
+  {
+    Input.Answers = {"5"};
+    TAlgMachine M;
+    const TRunOutcome O = DriveMachine(M, A.Alg, -1, &Breaks);
+    EXPECT_EQ(O.End, TRunEnd::Stopped);
+    EXPECT_EQ(M.GetCurrentBlock(), A.Sum);
+    EXPECT_EQ(M.GetStorage().GetVars("I"), 3);
+    EXPECT_EQ(M.GetStorage().GetVars("S"), 3);
+  }
+  {
+    // The step limit is asked first, and counts completed steps.
+    Input.Answers = {"5"};
+    TAlgMachine M;
+    const TRunOutcome O = DriveMachine(M, A.Alg, 4, &Breaks);
+    EXPECT_EQ(O.End, TRunEnd::StepLimit);
+    EXPECT_EQ(O.Steps, 4);
+  }
+  {
+    Input.Answers = {"2"};
+    TAlgMachine M;
+    EXPECT_EQ(DriveMachine(M, A.Alg, -1, &Breaks).End, TRunEnd::Done) << "never I=3";
+  }
+}
