@@ -11,16 +11,19 @@ namespace Deskbay {
 
 void TAlgBreakpoints::Set(const TAlgBlock* Block, const std::string& Condition) {
   FPoints[Block] = Condition;
+  FCompiled.erase(Block);
   Refilter();
 }
 
 void TAlgBreakpoints::Remove(const TAlgBlock* Block) {
   FPoints.erase(Block);
+  FCompiled.erase(Block);
   Refilter();
 }
 
 void TAlgBreakpoints::Clear() {
   FPoints.clear();
+  FCompiled.clear();
   Refilter();
 }
 
@@ -39,8 +42,14 @@ bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) cons
     return false;
   if (Condition->empty())
     return true;
+  TVarStorage& Storage = Machine.GetStorage();
+  auto It = FCompiled.find(Next);
+  if (It == FCompiled.end() || It->second.Text != *Condition) {
+    It = FCompiled.try_emplace(Next).first;
+    Storage.CompileCondition(*Condition, It->second);
+  }
   try {
-    return Machine.GetStorage().EvaluateCondition(*Condition);
+    return Storage.EvaluateCondition(It->second);
   } catch (const Exception& E) {
     Reason = Format("Условие точки останова \"%s\" не вычисляется: %s", Condition->c_str(),
                     MessageLines(E.Message()).c_str());
@@ -48,7 +57,9 @@ bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) cons
   }
 }
 
-bool TBreakpointObserver::StopBefore(TAlgMachine& Machine, int64_t, TRunEnd& End) {
+bool TBreakpointObserver::StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd& End) {
+  if (Step == 1)
+    FBreakpoints.ForgetCompiled();
   if (!FBreakpoints.ShouldStop(Machine, FReason))
     return false;
   End = TRunEnd::Stopped;
@@ -110,6 +121,7 @@ TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg) : FAlg(Alg) {}
 TAlgDebugSession::~TAlgDebugSession() = default;
 
 void TAlgDebugSession::NewMachine() {
+  FBreakpoints.ForgetCompiled();
   FMachine = std::make_unique<TAlgMachine>();
   FMachine->InitComplete();
   FMachine->SetCurrentBlock(FAlg.GetRoot());

@@ -8,6 +8,7 @@
 #include "FlowrunExport.h"
 #include "Flowrun_Control.h"
 #include "Flowrun_Explain.h"
+#include "Flowrun_VarStorage.h"
 
 #include "Corekit/InteractionHooks.h"
 
@@ -43,6 +44,9 @@ public:
   // whose condition holds on the current variables. A condition that cannot
   // be evaluated stops the run too, and Reason says why (else it is cleared).
   bool ShouldStop(TAlgMachine& Machine, std::string& Reason) const;
+  // Conditions are compiled against one storage's slots; a new machine
+  // (a new storage) needs this first.
+  void ForgetCompiled() const { FCompiled.clear(); }
 
 private:
   static std::size_t FilterIndex(const TAlgBlock* Block) {
@@ -51,6 +55,7 @@ private:
   }
   void Refilter();
   std::map<const TAlgBlock*, std::string> FPoints;
+  mutable std::map<const TAlgBlock*, TAlgCondition> FCompiled;
   std::array<bool, 256> FFilter{};
 };
 
