@@ -25,10 +25,9 @@ TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::
 struct TSumLoop {
   explicit TSumLoop(int N, const std::string& BodyLine = "S=S+I") {
     Add(Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, {"S=0"});
-    TAlgBlock* For = Add(Alg.GetRoot()->GetBody(), TForAlgBlock::Class,
-                         {"I=1," + std::to_string(N) + ",1"});
-    Body = Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class,
-               {BodyLine});
+    TAlgBlock* For =
+        Add(Alg.GetRoot()->GetBody(), TForAlgBlock::Class, {"I=1," + std::to_string(N) + ",1"});
+    Body = Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class, {BodyLine});
   }
   TAlgorithm Alg;
   TAlgBlock* Body;
