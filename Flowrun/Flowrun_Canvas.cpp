@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace Deskbay {
@@ -35,10 +36,18 @@ constexpr TCommandWord CommandWords[] = {
 
 // Reads the arguments of one command from left to right; every failure
 // names the line as the user wrote it.
+// A line is read as text, or compiled (the expressions are compiled in the
+// order they are read, values stand in for them and nothing is drawn), or
+// run from its compiled expressions: the same checks in the same order, so
+// the same errors at the same moment.
+enum class TReadMode { Text, Compile, Compiled };
+
 class TArgReader {
 public:
-  TArgReader(TAlgMachine& Machine, const std::string& Line, std::string Args)
-      : FMachine(Machine), FLine(Line), FArgs(std::move(Args)) {}
+  TArgReader(TAlgMachine& Machine, const std::string& Line, std::string_view Args,
+             TReadMode Mode = TReadMode::Text, std::vector<TAlgExpression>* Program = nullptr)
+      : FMachine(Machine), FLine(Line), FArgs(Args), FMode(Mode), FProgram(Program) {}
+  bool Draws() const { return FMode != TReadMode::Compile; }
 
   bool Next(char C) const { return FPos < FArgs.size() && FArgs[FPos] == C; }
 
@@ -57,8 +66,15 @@ public:
       if (End == std::string::npos)
         FMachine.RaiseSyntaxError(FLine);
     }
-    const std::string Expr = FArgs.substr(FPos, End - FPos);
+    const size_t Begin = FPos;
     FPos = Terminator ? End + 1 : End;
+    if (FMode == TReadMode::Compiled)
+      return FMachine.GetStorage().Evaluate((*FProgram)[FIndex++]);
+    const std::string Expr(FArgs.substr(Begin, End - Begin));
+    if (FMode == TReadMode::Compile) {
+      FMachine.GetStorage().Compile(Expr, FProgram->emplace_back());
+      return 1; // a value every check lets through
+    }
     return FMachine.GetStorage().Evaluate(Expr);
   }
 
@@ -104,8 +120,11 @@ public:
 private:
   TAlgMachine& FMachine;
   const std::string& FLine;
-  std::string FArgs;
+  std::string_view FArgs;
   size_t FPos = 0;
+  TReadMode FMode;
+  std::vector<TAlgExpression>* FProgram;
+  size_t FIndex = 0;
 };
 
 void SetPen(TCanvas& C, TColor Color) {
@@ -131,24 +150,71 @@ TPoint TAlgCanvas::LogToPhys(TPoint P) {
   return {GetCanvasScale() * P.X, PictureSide - 1 - GetCanvasScale() * P.Y};
 }
 
-bool TAlgCanvas::ExecLine(const std::string& Line) {
-  const std::string S = AlgRemoveBlanks(Line);
+namespace {
+
+const TCommandWord* FindCommand(const std::string& S) {
   // Each command word is three Cyrillic letters, six bytes of UTF-8.
   const std::string Word = LowerCaseRu(S.substr(0, 6));
-  const TCommandWord* Found = nullptr;
   for (const TCommandWord& W : CommandWords)
     if (Word == W.Word)
-      Found = &W;
+      return &W;
+  return nullptr;
+}
+
+} // namespace
+
+bool TAlgCanvas::ExecLine(const std::string& Line) {
+  const std::string S = AlgRemoveBlanks(Line);
+  const TCommandWord* Found = FindCommand(S);
   if (!Found)
     return false;
+  const std::string Args = S.substr(6);
+  TArgReader Reader(*GetMachine(), Line, Args);
+  Perform(static_cast<int>(Found->Command), &Reader);
+  Changed();
+  return true;
+}
 
-  TArgReader Args(*GetMachine(), Line, S.substr(6));
+bool TAlgCanvas::CompileLine(const std::string& Line, TCompiledBlock::TLine& Out) {
+  const std::string S = AlgRemoveBlanks(Line);
+  const TCommandWord* Found = FindCommand(S);
+  if (!Found)
+    return false;
+  Out.Text = S.substr(6);
+  Out.Items.clear();
+  TArgReader Reader(*GetMachine(), Line, Out.Text, TReadMode::Compile, &Out.Items);
+  try {
+    Perform(static_cast<int>(Found->Command), &Reader);
+  } catch (const Exception&) {
+    // A line whose form is wrong stays text: it fails when it runs, as it did.
+    Out.Items.clear();
+    return false;
+  }
+  Out.Kind = TCompiledBlock::lkDraw;
+  Out.Target = static_cast<int>(Found->Command);
+  return true;
+}
+
+void TAlgCanvas::ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line) {
+  TArgReader Reader(*GetMachine(), Line, L.Text, TReadMode::Compiled,
+                    const_cast<std::vector<TAlgExpression>*>(&L.Items));
+  Perform(L.Target, &Reader);
+  Changed();
+}
+
+void TAlgCanvas::Perform(int Command, void* Reader) {
+  TArgReader& Args = *static_cast<TArgReader*>(Reader);
+  const bool Draw = Args.Draws();
   TCanvas& C = GetCanvas();
-  switch (Found->Command) {
+  switch (static_cast<TCommand>(Command)) {
   case TCommand::Point: {
     const TPoint P = Args.Point();
     Args.Expect(',');
-    C.SetPixel(P.X, P.Y, Args.ColorUpTo(0));
+    {
+      const TColor Color = Args.ColorUpTo(0);
+      if (Draw)
+        C.SetPixel(P.X, P.Y, Color);
+    }
     break;
   }
   case TCommand::Segment: {
@@ -156,9 +222,12 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     Args.Expect('-');
     const TPoint P2 = Args.Point();
     Args.Expect(',');
-    SetPen(C, Args.ColorUpTo(0));
-    C.MoveTo(P1.X, P1.Y);
-    LineInclusive(C, P2.X, P2.Y);
+    const TColor Color = Args.ColorUpTo(0);
+    if (Draw) {
+      SetPen(C, Color);
+      C.MoveTo(P1.X, P1.Y);
+      LineInclusive(C, P2.X, P2.Y);
+    }
     break;
   }
   case TCommand::Circle: {
@@ -166,8 +235,14 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     Args.Expect(',');
     const int Units = Args.IntegerUpTo(',');
     TArgReader::CheckRange(Units, 1, MaxRadius);
-    SetPen(C, Args.ColorUpTo(','));
-    SetBrush(C, Args.ColorUpTo(0));
+    // The pen is set before the fill colour is read, as an error there leaves it.
+    const TColor Pen = Args.ColorUpTo(',');
+    if (Draw)
+      SetPen(C, Pen);
+    const TColor Brush = Args.ColorUpTo(0);
+    if (!Draw)
+      break;
+    SetBrush(C, Brush);
     const int R = GetCanvasScale() * Units;
     C.Ellipse(P.X - R, P.Y - R, P.X + R + 1, P.Y + R + 1);
     break;
@@ -181,8 +256,14 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     if (!Args.Next(',') || Points.size() < 2)
       Args.SyntaxError();
     Args.Expect(',');
-    SetPen(C, Args.ColorUpTo(','));
-    SetBrush(C, Args.ColorUpTo(0));
+    // The pen is set before the fill colour is read, as an error there leaves it.
+    const TColor Pen = Args.ColorUpTo(',');
+    if (Draw)
+      SetPen(C, Pen);
+    const TColor Brush = Args.ColorUpTo(0);
+    if (!Draw)
+      break;
+    SetBrush(C, Brush);
     C.Polygon(Points);
     break;
   }
@@ -194,7 +275,10 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
     Args.Expect('-');
     TPoint P3 = Args.Point(&L3);
     Args.Expect(',');
-    SetPen(C, Args.ColorUpTo(0));
+    const TColor Color = Args.ColorUpTo(0);
+    if (!Draw)
+      break;
+    SetPen(C, Color);
     TPoint Centre;
     int R;
     // Three points on one line have no circle and draw nothing.
@@ -208,13 +292,14 @@ bool TAlgCanvas::ExecLine(const std::string& Line) {
   case TCommand::Fill: {
     const TPoint P = Args.Point();
     Args.Expect(',');
-    SetBrush(C, Args.ColorUpTo(0));
+    const TColor Brush = Args.ColorUpTo(0);
+    if (!Draw)
+      break;
+    SetBrush(C, Brush);
     C.FloodFill(P.X, P.Y, FPicture.GetPixel(P.X, P.Y), TFillStyle::fsSurface);
     break;
   }
   }
-  Changed();
-  return true;
 }
 
 } // namespace Deskbay

@@ -47,8 +47,16 @@ public:
   static TPoint LogToPhys(TPoint P);
 
   bool ExecLine(const std::string& Line) override;
+  // Compiles a drawing command into Out (lkDraw, its expressions in the
+  // order they are read); false, Out's kind untouched, for a line that is
+  // no drawing command or whose form is wrong.
+  bool CompileLine(const std::string& Line, TCompiledBlock::TLine& Out);
+  // Runs a line compiled by CompileLine; Line is its text, for the errors.
+  void ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line);
 
 private:
+  void Perform(int Command, void* Reader);
+
   TBitmap FPicture;
 };
 

@@ -7,8 +7,31 @@
 
 namespace Deskbay {
 
+bool TRunObserverChain::StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd& End) {
+  for (TRunObserver* O : FObservers)
+    if (O->StopBefore(Machine, Step, End))
+      return true;
+  return false;
+}
+
+void TRunObserverChain::BeforeStep(TAlgMachine& Machine, int64_t Step) {
+  for (TRunObserver* O : FObservers)
+    O->BeforeStep(Machine, Step);
+}
+
+void TRunObserverChain::AfterStep(TAlgMachine& Machine) {
+  for (TRunObserver* O : FObservers)
+    O->AfterStep(Machine);
+}
+
 TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
                          TRunObserver* Observer) {
+  TStepLimitObserver Limit(MaxSteps);
+  TRunObserverChain Chain;
+  if (MaxSteps >= 0)
+    Chain.Add(&Limit);
+  Chain.Add(Observer);
+  TRunObserver* const Watcher = Chain.IsEmpty() ? nullptr : &Chain;
   TRunOutcome Outcome;
   try {
     Machine.InitComplete();
@@ -17,23 +40,20 @@ TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps
     // notices would only cost.
     TAlgComponentGuard Components(Machine);
     while (Machine.GetState() == amsReady) {
-      if (MaxSteps >= 0 && Outcome.Steps >= MaxSteps) {
-        Outcome.End = TRunEnd::StepLimit;
-        break;
-      }
-      if (Observer) {
-        if (Observer->StopRequested()) {
-          Outcome.End = TRunEnd::Stopped;
+      if (Watcher) {
+        TRunEnd End = TRunEnd::Stopped;
+        if (Watcher->StopBefore(Machine, Outcome.Steps + 1, End)) {
+          Outcome.End = End;
           break;
         }
-        Observer->BeforeStep(Machine, Outcome.Steps + 1);
+        Watcher->BeforeStep(Machine, Outcome.Steps + 1);
         try {
           Machine.Step();
         } catch (...) {
-          Observer->AfterStep(Machine);
+          Watcher->AfterStep(Machine);
           throw;
         }
-        Observer->AfterStep(Machine);
+        Watcher->AfterStep(Machine);
       } else {
         Machine.Step();
       }

@@ -8,16 +8,27 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Deskbay {
 
 class TAlgMachine;
 class TAlgorithm;
 
+enum class TRunEnd { Done, Failed, StepLimit, Stopped };
+
 // Hears of the steps of DriveMachine.
 class FLOWRUN_API TRunObserver {
 public:
   virtual ~TRunObserver() = default;
+  // Asked before step number Step: true ends the run there, as End says.
+  // By default the run is Stopped when StopRequested says so.
+  virtual bool StopBefore(TAlgMachine& /*Machine*/, int64_t /*Step*/, TRunEnd& End) {
+    if (!StopRequested())
+      return false;
+    End = TRunEnd::Stopped;
+    return true;
+  }
   // Before step number Step (1 for the root's).
   virtual void BeforeStep(TAlgMachine&, int64_t /*Step*/) {}
   // After each step, also after one that failed.
@@ -26,7 +37,37 @@ public:
   virtual bool StopRequested() { return false; }
 };
 
-enum class TRunEnd { Done, Failed, StepLimit, Stopped };
+// Ends a run (StepLimit) once it has made MaxSteps steps.
+class FLOWRUN_API TStepLimitObserver : public TRunObserver {
+public:
+  explicit TStepLimitObserver(int64_t MaxSteps) : FMaxSteps(MaxSteps) {}
+  bool StopBefore(TAlgMachine&, int64_t Step, TRunEnd& End) override {
+    if (Step <= FMaxSteps)
+      return false;
+    End = TRunEnd::StepLimit;
+    return true;
+  }
+
+private:
+  int64_t FMaxSteps;
+};
+
+// Several observers as one, asked in the order added; the first that stops
+// the run ends it.
+class FLOWRUN_API TRunObserverChain : public TRunObserver {
+public:
+  void Add(TRunObserver* Observer) {
+    if (Observer)
+      FObservers.push_back(Observer);
+  }
+  bool IsEmpty() const { return FObservers.empty(); }
+  bool StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd& End) override;
+  void BeforeStep(TAlgMachine& Machine, int64_t Step) override;
+  void AfterStep(TAlgMachine& Machine) override;
+
+private:
+  std::vector<TRunObserver*> FObservers;
+};
 
 // How far a run came.
 struct TRunOutcome {
@@ -37,7 +78,8 @@ struct TRunOutcome {
 };
 
 // Runs Alg on Machine (fresh, in amsInit) from the root until it ends, fails,
-// has made MaxSteps steps (-1: no limit) or the observer stops it. One
+// has made MaxSteps steps (-1: no limit; a TStepLimitObserver asked before
+// Observer) or the observer stops it. One
 // component bracket is held around the whole run, as the machine's own Run
 // keeps it. The algorithm's errors end up in the outcome; the caller has
 // installed whatever input provider and abort poller the run should meet.

@@ -1,5 +1,7 @@
 #include "Flowrun_Processors.h"
 
+#include "Flowrun_Canvas.h"
+
 #include "Flowrun_Values.h"
 
 #include "Corekit/Conditions.h"
@@ -146,7 +148,7 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
         L.Kind = TCompiledBlock::lkAssign;
         L.Target = Storage.GetSlot(std::string_view(&Letter, 1));
         Storage.Compile(Expr, L.Expr);
-      } else {
+      } else if (!M->GetCanvas().CompileLine(Lines[I], L)) {
         L.Kind = TCompiledBlock::lkText;
       }
     }
@@ -156,6 +158,8 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
     const TCompiledBlock::TLine& L = C.Lines[I];
     if (L.Kind == TCompiledBlock::lkAssign)
       Storage.SetSlotValue(L.Target, Storage.Evaluate(L.Expr));
+    else if (L.Kind == TCompiledBlock::lkDraw)
+      M->GetCanvas().ExecCompiled(L, Lines[I]);
     else if (L.Kind == TCompiledBlock::lkText)
       M->ExecLine(Lines[I]);
   }

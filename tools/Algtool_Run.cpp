@@ -173,9 +173,16 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
     if (!(Out << Line << '\n' << std::flush))
       throw EOutputFailed();
   });
+  // --max-steps and --trace are observers of the run, the limit asked first.
+  TStepLimitObserver Limit(Options.MaxSteps);
   TTracer Tracer(Err);
+  TRunObserverChain Observers;
+  if (Options.MaxSteps >= 0)
+    Observers.Add(&Limit);
+  if (Options.Trace)
+    Observers.Add(&Tracer);
   const TRunOutcome Outcome =
-      DriveMachine(Machine, Alg, Options.MaxSteps, Options.Trace ? &Tracer : nullptr);
+      DriveMachine(Machine, Alg, -1, Observers.IsEmpty() ? nullptr : &Observers);
 
   int Status = RunDone;
   if (Outcome.End == TRunEnd::Failed) {

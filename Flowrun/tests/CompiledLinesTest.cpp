@@ -3,6 +3,7 @@
 #include "MachineTestUtils.h"
 
 #include "Corekit/tests/CompiledDifferential.h"
+#include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Processors.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,74 @@ TEST(CompiledLines, OutputStatementsInOrderWithTheirErrors) {
   IO->GetText().SetLines({"Вывод I+100", "Вывести I"});
   EXPECT_EQ(Again.RunToEnd(), "Синтаксическая ошибка в строке \"Вывести I\".");
   EXPECT_EQ(Again.Console(), (std::vector<std::string>{"1 2", "10 1", "102"}));
+}
+
+bool SamePicture(const TBitmap& A, const TBitmap& B) {
+  for (int Y = 0; Y < A.GetHeight(); ++Y)
+    for (int X = 0; X < A.GetWidth(); ++X)
+      if (A.GetPixel(X, Y) != B.GetPixel(X, Y))
+        return false;
+  return true;
+}
+
+// Each drawing line on a loop of passes: compiled in the block, read as text
+// by the canvas itself on a second machine with the same variables. The same
+// pixels, pen and error after every pass.
+TEST(CompiledLines, DrawingStatementsAsReadFromText) {
+  const std::vector<std::string> Lines = {
+      "тчк(I,I),I+3",
+      "ОТР (I MOD 20,0)-(I MOD 13,19) , 1",
+      "отр(I,0)-(20-I,20),I*4",
+      "крг(10,10),I,2,I+1",
+      "крг(10,10),2,3,I*5",
+      "мну(0,0)-(I,10)-(10,I),I,15-I",
+      "мну(0,0)-(I,10)-(10,I)-(5,5),1,2",
+      "дуг(0,0)-(I,10)-(20,0),I",
+      "зкр(I+1,1),I+2",
+      "отр(10/(3-I),0)-(0,0),1",
+      "тчк(Q,0),1",
+      "отр(1,1)-(2,2)",
+      "крг(10,10),2,1",
+      "тчк(I*1E9,0),1",
+  };
+  for (const std::string& Line : Lines) {
+    TAlgorithm Alg;
+    TAlgBlock* For = AddLoop(Alg.GetRoot()->GetBody(), TForAlgBlock::Class, "I=-1,5,1");
+    Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class, {Line});
+    TRun Compiled(Alg);
+    TAlgMachine Text;
+    Text.InitComplete();
+    std::string CompiledError, TextError;
+    while (Compiled.Machine.GetState() == amsReady && CompiledError.empty()) {
+      const TAlgBlock* Next = Compiled.Machine.GetCurrentBlock();
+      const bool Drawing = Next && Next->GetText().GetCount() > 0 && Next->GetText().Get(0) == Line;
+      if (Drawing) {
+        // The text machine draws with the same I.
+        Text.GetStorage().SetVars("I", Compiled.Var("I"));
+        try {
+          Text.GetCanvas().ExecLine(Line);
+        } catch (const Exception& E) {
+          TextError = E.Message();
+        }
+      }
+      try {
+        Compiled.Machine.Step();
+      } catch (const Exception& E) {
+        CompiledError = E.Message();
+      }
+      if (Drawing) {
+        ASSERT_EQ(CompiledError, TextError) << Line;
+        ASSERT_TRUE(
+            SamePicture(Compiled.Machine.GetCanvas().GetPicture(), Text.GetCanvas().GetPicture()))
+            << Line << " at I=" << Compiled.Var("I");
+        ASSERT_EQ(Compiled.Machine.GetCanvas().GetCanvas().GetPen().Color,
+                  Text.GetCanvas().GetCanvas().GetPen().Color)
+            << Line;
+      }
+      if (!TextError.empty())
+        break;
+    }
+  }
 }
 
 } // namespace

@@ -1,0 +1,178 @@
+#pragma once
+
+// A debugging session: the machine, the breakpoints and the history of one
+// document's run, kept while the window switches between editing and
+// running. No Qt: the window drives it (a step, slices of a run between
+// events) and shows what it answers.
+
+#include "FlowrunExport.h"
+#include "Flowrun_Control.h"
+#include "Flowrun_Explain.h"
+#include "Flowrun_VarStorage.h"
+
+#include "Corekit/InteractionHooks.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Deskbay {
+
+class TAlgBlock;
+class TAlgMachine;
+class TAlgorithm;
+
+// Blocks a run stops before, each with an optional condition in the
+// language ("I=5"); empty means always. Blocks are named by pointer while
+// the algorithm is open; nothing of this goes into the file.
+class FLOWRUN_API TAlgBreakpoints {
+public:
+  void Set(const TAlgBlock* Block, const std::string& Condition = std::string());
+  void Remove(const TAlgBlock* Block);
+  void Clear();
+  bool Has(const TAlgBlock* Block) const { return Find(Block) != nullptr; }
+  // The condition of Block's breakpoint, nullptr when it has none.
+  const std::string* Find(const TAlgBlock* Block) const;
+  int GetCount() const { return static_cast<int>(FPoints.size()); }
+  // Cheap first test for the run loop: false means surely no breakpoint.
+  bool MayHave(const TAlgBlock* Block) const { return FFilter[FilterIndex(Block)]; }
+  // Whether a run stops before Machine's next block: a breakpoint there
+  // whose condition holds on the current variables. A condition that cannot
+  // be evaluated stops the run too, and Reason says why (else it is cleared).
+  bool ShouldStop(TAlgMachine& Machine, std::string& Reason) const;
+  // Conditions are compiled against one storage's slots; a new machine
+  // (a new storage) needs this first.
+  void ForgetCompiled() const { FCompiled.clear(); }
+
+private:
+  static std::size_t FilterIndex(const TAlgBlock* Block) {
+    const auto A = reinterpret_cast<std::uintptr_t>(Block);
+    return (A >> 4 ^ A >> 12) % 256;
+  }
+  void Refilter();
+  std::map<const TAlgBlock*, std::string> FPoints;
+  mutable std::map<const TAlgBlock*, TAlgCondition> FCompiled;
+  std::array<bool, 256> FFilter{};
+};
+
+// Breakpoints as an observer of DriveMachine: the run ends (Stopped) before
+// a block with a breakpoint that holds.
+class FLOWRUN_API TBreakpointObserver : public TRunObserver {
+public:
+  explicit TBreakpointObserver(const TAlgBreakpoints& Breakpoints) : FBreakpoints(Breakpoints) {}
+  bool StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd& End) override;
+  const std::string& GetReason() const { return FReason; }
+
+private:
+  const TAlgBreakpoints& FBreakpoints;
+  std::string FReason;
+};
+
+enum class TDebugState {
+  Idle,   // not started: editing
+  Paused, // between steps (after F8, at a breakpoint, after a step back)
+  Done,   // the algorithm ended
+  Failed, // an error ended it (the user's stop included)
+};
+
+// Why RunSlice returned.
+enum class TSliceEnd {
+  Budget,     // the slice's steps or time ran out; call again
+  Breakpoint, // stopped before a block with a breakpoint
+  Done,
+  Failed,
+};
+
+// Where a variable got its value: the block of the step and the step's number.
+struct TVarOrigin {
+  const TAlgBlock* Block = nullptr;
+  int64_t Step = 0;
+};
+
+class FLOWRUN_API TAlgDebugSession {
+public:
+  explicit TAlgDebugSession(TAlgorithm& Alg);
+  ~TAlgDebugSession();
+  TAlgDebugSession(const TAlgDebugSession&) = delete;
+  TAlgDebugSession& operator=(const TAlgDebugSession&) = delete;
+
+  TAlgBreakpoints& GetBreakpoints() { return FBreakpoints; }
+
+  // A fresh machine at the root, step 0, the recorded inputs forgotten.
+  void Start();
+  // Back to editing: the machine and the history go, the breakpoints stay.
+  void Reset();
+  // One step (F8); starts the run first when it is not going. False when
+  // the run cannot go on (done, failed).
+  bool StepOne();
+  // Steps until a breakpoint, the end, an error, MaxSteps steps or the
+  // time budget; starts the run first when it is not going. The first step
+  // goes past a breakpoint the run stands at.
+  TSliceEnd RunSlice(int64_t MaxSteps, std::chrono::nanoseconds Budget);
+  // Ends a run as the user's stop does (the machine's abort error).
+  void Stop();
+  // One step back (after an error: to before the failing step). The
+  // inputs given stay recorded, so stepping on does not ask them again.
+  bool CanStepBack() const;
+  bool StepBack();
+
+  TDebugState GetState() const { return FState; }
+  TAlgMachine* GetMachine() const { return FMachine.get(); }
+  int64_t GetStepNumber() const { return FSteps; }
+  // The block the next step processes; null when not paused.
+  TAlgBlock* GetNextBlock() const;
+  // Variables the last step gave a value (new ones included), upper-cased
+  // names as the storage holds them.
+  const std::vector<std::string>& GetChangedVars();
+  // False when the variable has no value.
+  bool GetVarOrigin(const std::string& Name, TVarOrigin& Origin);
+  // Why the last RunSlice stopped at a breakpoint whose condition could not
+  // be evaluated, else empty.
+  const std::string& GetBreakReason() const { return FBreakReason; }
+  // The error message, CR LF as '\n'; empty unless Failed.
+  const std::string& GetError() const { return FError; }
+  // The block the error arose in.
+  const TAlgBlock* GetErrorBlock() const { return FErrorBlock; }
+  TErrorExplanation GetErrorExplanation() const;
+  // Answers recorded so far (for tests and the benchmark).
+  int GetRecordedInputCount() const { return static_cast<int>(FInputs.size()); }
+
+private:
+  class TRecorder;
+  void NewMachine();
+  // One machine step with the recorder in place; false on an error.
+  bool DoStep();
+  void Replay(int64_t Steps);
+  // DoStep noting what it changed (FChanged) and where it came from.
+  bool StepTracked();
+  // Replays the run to where it is, step by step with origins.
+  void RecomputeOrigins();
+
+  TAlgorithm& FAlg;
+  TAlgBreakpoints FBreakpoints;
+  std::unique_ptr<TAlgMachine> FMachine;
+  TDebugState FState = TDebugState::Idle;
+  int64_t FSteps = 0;
+  bool FPastBreakpoint = false;
+  std::string FBreakReason;
+  std::string FError;
+  const TAlgBlock* FErrorBlock = nullptr;
+  std::string FRawError;
+  // The answers given in this run, in order, and how many the machine has
+  // consumed.
+  std::vector<std::string> FInputs;
+  std::size_t FInputsUsed = 0;
+  // Origins are kept step by step while single steps go; a slice or a step
+  // back leaves them to be worked out again by a replay when asked.
+  bool FOriginsValid = true;
+  std::map<std::string, TVarOrigin> FOrigins;
+  std::vector<std::string> FChanged;
+  std::vector<std::pair<std::string, double>> FBefore, FAfter;
+  bool FStoppedByUser = false;
+};
+
+} // namespace Deskbay

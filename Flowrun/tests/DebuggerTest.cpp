@@ -1,0 +1,209 @@
+#include "Flowrun/Flowrun_Canvas.h"
+#include "Flowrun/Flowrun_Debugger.h"
+#include "MachineTestUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace Deskbay;
+using namespace Deskbay::Testing;
+
+namespace {
+
+using std::chrono::seconds;
+
+// N = input; for I = 1..N: S = S + I, a line printed and a segment drawn.
+struct TLoopAlg {
+  TLoopAlg() {
+    TAlgBlock* Body = Alg.GetRoot()->GetBody();
+    Add(Body, TIOAlgBlock::Class, {"Ввод N"});
+    Add(Body, TBasicAlgBlock::Class, {"S=0"});
+    Loop = AddLoop(Body, TForAlgBlock::Class, "I=1,N,1");
+    Sum = Add(Loop->GetBody(), TBasicAlgBlock::Class, {"S=S+I"});
+    Add(Loop->GetBody(), TIOAlgBlock::Class, {"Вывод I,S"});
+    Add(Loop->GetBody(), TBasicAlgBlock::Class, {"отр(I,0)-(0,I),I MOD 16"});
+  }
+  TAlgorithm Alg;
+  TContainerAlgBlock* Loop;
+  TAlgBlock* Sum;
+};
+
+// Everything a window shows of a paused run.
+struct TState {
+  const TAlgBlock* Next;
+  int64_t Step;
+  std::vector<std::pair<std::string, double>> Vars;
+  std::vector<std::string> Console;
+  std::vector<TColor> Pixels;
+  bool operator==(const TState&) const = default;
+};
+
+TState StateOf(TAlgDebugSession& S) {
+  TState R{S.GetNextBlock(), S.GetStepNumber(), {}, {}, {}};
+  TVarStorage& V = S.GetMachine()->GetStorage();
+  for (int I = 0; I < V.GetVarCount(); ++I)
+    R.Vars.emplace_back(V.GetVarNames(I), V.GetVarValues(I));
+  TStringList L;
+  S.GetMachine()->GetConsole().GetLines(L);
+  R.Console = L.Lines();
+  const TBitmap& P = S.GetMachine()->GetCanvas().GetPicture();
+  for (int Y = 0; Y < P.GetHeight(); ++Y)
+    for (int X = 0; X < P.GetWidth(); ++X)
+      R.Pixels.push_back(P.GetPixel(X, Y));
+  return R;
+}
+
+} // namespace
+
+TEST(Debugger, BreakpointStopsBeforeTheBlockAndContinuingGoesPast) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"3"};
+  TAlgDebugSession S(A.Alg);
+  S.GetBreakpoints().Set(A.Sum);
+  EXPECT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetNextBlock(), A.Sum);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("S"), 0);
+  EXPECT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("S"), 1) << "went past it once";
+  S.GetBreakpoints().Remove(A.Sum);
+  EXPECT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Done);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("S"), 6);
+  EXPECT_EQ(S.GetState(), TDebugState::Done);
+  EXPECT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Done);
+}
+
+TEST(Debugger, ConditionalBreakpointAndOneThatCannotBeEvaluated) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"10"};
+  TAlgDebugSession S(A.Alg);
+  S.GetBreakpoints().Set(A.Sum, "I=5");
+  EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("I"), 5);
+  EXPECT_EQ(S.GetBreakReason(), "");
+  EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Done);
+
+  S.Start();
+  Input.Answers = {"10"};
+  S.GetBreakpoints().Set(A.Sum, "Q=1");
+  EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetBreakReason(), "Условие точки останова \"Q=1\" не вычисляется: Ошибка при "
+                                "вычислении \"Q\".\nПеременная \"Q\" не определена.");
+  // A slice bounded by steps hands control back and goes on.
+  S.Start();
+  Input.Answers = {"10"};
+  S.GetBreakpoints().Clear();
+  EXPECT_EQ(S.RunSlice(5, seconds(10)), TSliceEnd::Budget);
+  EXPECT_EQ(S.GetStepNumber(), 5);
+}
+
+TEST(Debugger, SteppingBackAndForthReproducesEveryState) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"4"};
+  TAlgDebugSession S(A.Alg);
+  S.Start();
+  std::vector<TState> Recorded{StateOf(S)};
+  while (S.StepOne())
+    if (S.GetState() == TDebugState::Paused)
+      Recorded.push_back(StateOf(S));
+  ASSERT_EQ(S.GetState(), TDebugState::Done);
+  EXPECT_EQ(S.GetRecordedInputCount(), 1);
+  ASSERT_GT(Recorded.size(), 10u);
+  // Back to the start, checking each state on the way.
+  S.StepBack();
+  for (size_t I = Recorded.size() - 1;; --I) {
+    ASSERT_EQ(StateOf(S), Recorded[I]) << "back at step " << I;
+    if (I == 0)
+      break;
+    ASSERT_TRUE(S.StepBack());
+  }
+  EXPECT_FALSE(S.CanStepBack());
+  // Forward again without an answer left in the script: the recorded one is used.
+  for (size_t I = 1; I < Recorded.size(); ++I) {
+    ASSERT_TRUE(S.StepOne());
+    ASSERT_EQ(StateOf(S), Recorded[I]) << "forward at step " << I;
+  }
+  EXPECT_EQ(Input.Captions.size(), 1u) << "asked once only";
+}
+
+TEST(Debugger, ChangedVariablesAndTheirOrigins) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"3"};
+  TAlgDebugSession S(A.Alg);
+  S.GetBreakpoints().Set(A.Sum, "I=2");
+  ASSERT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Breakpoint);
+  ASSERT_TRUE(S.StepOne());
+  EXPECT_EQ(S.GetChangedVars(), std::vector<std::string>{"S"});
+  TVarOrigin O;
+  ASSERT_TRUE(S.GetVarOrigin("s", O));
+  EXPECT_EQ(O.Block, A.Sum);
+  EXPECT_EQ(O.Step, S.GetStepNumber());
+  ASSERT_TRUE(S.GetVarOrigin("N", O));
+  EXPECT_EQ(O.Step, 2) << "the input block is the second step, after the root";
+  EXPECT_FALSE(S.GetVarOrigin("Q", O));
+  // After a slice the origins are worked out again.
+  S.GetBreakpoints().Clear();
+  ASSERT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Done);
+  ASSERT_TRUE(S.GetVarOrigin("S", O));
+  EXPECT_EQ(O.Block, A.Sum);
+  EXPECT_EQ(S.GetState(), TDebugState::Done);
+}
+
+TEST(Debugger, ErrorsStopStepBackAndStop) {
+  TAlgorithm Alg;
+  Add(Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, {"A=5", "B=0"});
+  TAlgBlock* Div = Add(Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, {"C=A/B"});
+  TAlgDebugSession S(Alg);
+  EXPECT_EQ(S.RunSlice(1000, seconds(10)), TSliceEnd::Failed);
+  EXPECT_EQ(S.GetError(), "Ошибка при вычислении \"A/B\".\n");
+  EXPECT_EQ(S.GetErrorBlock(), Div);
+  EXPECT_EQ(S.GetErrorExplanation().Text(),
+            "A = 5, B = 0\nДеление на ноль: делитель \"B\" равен 0.");
+  ASSERT_TRUE(S.StepBack());
+  EXPECT_EQ(S.GetState(), TDebugState::Paused);
+  EXPECT_EQ(S.GetNextBlock(), Div);
+  EXPECT_FALSE(S.StepOne());
+  EXPECT_EQ(S.GetState(), TDebugState::Failed);
+
+  S.Start();
+  S.StepOne();
+  S.Stop();
+  EXPECT_EQ(S.GetError(), "Выполнение прервано пользователем.");
+  TVarOrigin O;
+  EXPECT_FALSE(S.GetVarOrigin("A", O));
+  S.Reset();
+  EXPECT_EQ(S.GetState(), TDebugState::Idle);
+  EXPECT_EQ(S.GetMachine(), nullptr);
+}
+
+TEST(Debugger, ObserversEndADrivenRunWhereTheyShould) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  TAlgBreakpoints Points;
+  Points.Set(A.Sum, "I=3");
+  TBreakpointObserver Breaks(Points);
+  {
+    Input.Answers = {"5"};
+    TAlgMachine M;
+    const TRunOutcome O = DriveMachine(M, A.Alg, -1, &Breaks);
+    EXPECT_EQ(O.End, TRunEnd::Stopped);
+    EXPECT_EQ(M.GetCurrentBlock(), A.Sum);
+    EXPECT_EQ(M.GetStorage().GetVars("I"), 3);
+    EXPECT_EQ(M.GetStorage().GetVars("S"), 3);
+  }
+  {
+    // The step limit is asked first, and counts completed steps.
+    Input.Answers = {"5"};
+    TAlgMachine M;
+    const TRunOutcome O = DriveMachine(M, A.Alg, 4, &Breaks);
+    EXPECT_EQ(O.End, TRunEnd::StepLimit);
+    EXPECT_EQ(O.Steps, 4);
+  }
+  {
+    Input.Answers = {"2"};
+    TAlgMachine M;
+    EXPECT_EQ(DriveMachine(M, A.Alg, -1, &Breaks).End, TRunEnd::Done) << "never I=3";
+  }
+}
