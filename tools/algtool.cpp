@@ -221,6 +221,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   TReportFormat ReportFormat = TReportFormat::Text;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
+  bool Coverage = false;
   for (size_t I = 0; I < Args.size(); ++I) {
     const std::string& A = Args[I];
     const bool Strict = Names.empty();
@@ -250,7 +251,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
   TCheckReport Report(ReportFormat, C.Out.Stream());
-  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)),
+  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Coverage,
              [&Report](const TFileResult& File) { Report.Add(File); });
   Report.Finish();
   return Report.ExitStatus();
