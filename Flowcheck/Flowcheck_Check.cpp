@@ -110,11 +110,14 @@ private:
 // stops the run there: the case has failed whatever comes after.
 class TOutputComparer : public TRunObserver {
 public:
-  TOutputComparer(const TTestCase& Case, TCaseResult& Result, std::set<const TAlgBlock*>* Reached)
-      : FCase(Case), FResult(Result), FReached(Reached) {}
+  TOutputComparer(const TTestCase& Case, TCaseResult& Result, std::set<const TAlgBlock*>* Reached,
+                  TRunObserver* Watcher)
+      : FCase(Case), FResult(Result), FReached(Reached), FWatcher(Watcher) {}
 
   void BeforeStep(TAlgMachine& Machine, int64_t Step) override {
     FStep = Step;
+    if (FWatcher)
+      FWatcher->BeforeStep(Machine, Step);
     if (FReached)
       if (TAlgBlock* Block = Machine.GetCurrentBlock())
         FReached->insert(Block);
@@ -156,6 +159,7 @@ private:
   const TTestCase& FCase;
   TCaseResult& FResult;
   std::set<const TAlgBlock*>* FReached;
+  TRunObserver* FWatcher;
   int64_t FStep = 0;
   int64_t FPrinted = 0;
   bool FDiffers = false;
@@ -259,7 +263,8 @@ const char* CaseFailureName(TCaseFailure Failure) {
   return "";
 }
 
-TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached) {
+TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
+                      TRunObserver* Watcher) {
   TCaseResult Result;
   Result.CaseName = Case.Name;
   Result.Hidden = Case.Hidden;
@@ -267,12 +272,14 @@ TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAl
   Result.Answers = Case.Answers;
   Result.ExpectedLines = Case.Output;
   TAnswerList Input(Case.Answers);
-  TOutputComparer Comparer(Case, Result, Reached);
+  TOutputComparer Comparer(Case, Result, Reached, Watcher);
   TAlgMachine Machine;
   Machine.GetConsole().SetOnAddLine(
       [&Comparer](const std::string& Line) { Comparer.OnLine(Line); });
   const TRunOutcome Outcome = DriveMachine(Machine, Alg, Case.MaxSteps, &Comparer);
   Result.Steps = Outcome.Steps;
+  if (Outcome.End == TRunEnd::Failed)
+    Result.RunError = WithoutFinalNewlines(Outcome.Error);
   if (!Comparer.Differs()) {
     JudgeEnd(Case, Outcome, Input, Comparer.Printed(), Result);
     // The run went wrong at its end: before the step that failed (a failed

@@ -16,6 +16,7 @@ namespace Deskbay {
 
 class TAlgBlock;
 class TAlgorithm;
+class TRunObserver;
 
 // Why a case failed. The names of the kinds (CaseFailureName) are what the
 // CSV and JSON reports carry, so scripts can sort failures without reading
@@ -65,6 +66,8 @@ struct FLOWCHECK_API TCaseResult {
   // printed the first wrong line, the step that failed, or the step limit).
   // -1 when the case passed or never ran.
   int64_t StopStep = -1;
+  // The error the run ended with, line breaks as '\n'; empty when none.
+  std::string RunError;
 
   bool Passed() const { return Failure == TCaseFailure::None; }
 };
@@ -87,9 +90,11 @@ struct FLOWCHECK_API TFileResult {
 };
 
 // Runs one case on Alg on a fresh machine. Installs its own input provider
-// for the run. Reached, when given, gains every block a step was made of.
+// for the run. Reached, when given, gains every block a step was made of;
+// Watcher, when given, hears BeforeStep of every step too.
 FLOWCHECK_API TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case,
-                                    std::set<const TAlgBlock*>* Reached = nullptr);
+                                    std::set<const TAlgBlock*>* Reached = nullptr,
+                                    TRunObserver* Watcher = nullptr);
 
 // Runs Alg (in memory, as the window holds it) on every case of Tests.
 FLOWCHECK_API std::vector<TCaseResult> CheckAlgorithm(TAlgorithm& Alg, const TTestFile& Tests);

@@ -178,7 +178,7 @@ TTestFile ParseTestFile(const std::string& Text, const std::string& FileName) {
   return Parser.Finish();
 }
 
-TTestFile ReadTestFile(const std::string& FileName) {
+std::string ReadTestFileText(const std::string& FileName) {
   // A folder opens for reading but yields no bytes, which would pass for an
   // empty test file.
   std::error_code Ignored;
@@ -193,7 +193,11 @@ TTestFile ReadTestFile(const std::string& FileName) {
       break;
     Text.append(Buffer, static_cast<size_t>(Count));
   }
-  return ParseTestFile(Text, FileName);
+  return Text;
+}
+
+TTestFile ReadTestFile(const std::string& FileName) {
+  return ParseTestFile(ReadTestFileText(FileName), FileName);
 }
 
 std::string FindTestFile(const std::string& AlgorithmFileName) {

@@ -52,6 +52,9 @@ FLOWCHECK_API bool ParseCount(const std::string& S, int64_t& Value);
 // Reads a test file. Any mistake in it raises an error naming the file and
 // the line; a file without cases is a mistake too.
 FLOWCHECK_API TTestFile ReadTestFile(const std::string& FileName);
+// The bytes of a test file, unparsed (a folder or a file that cannot be
+// read is an error naming it).
+FLOWCHECK_API std::string ReadTestFileText(const std::string& FileName);
 // The same for text already in memory; FileName only names it in errors.
 FLOWCHECK_API TTestFile ParseTestFile(const std::string& Text, const std::string& FileName);
 
