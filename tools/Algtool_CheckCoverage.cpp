@@ -38,9 +38,16 @@ private:
 
   void See(const TAlgBlock* Block) {
     if (const auto* If = dynamic_cast<const TIfAlgBlock*>(FPrevious)) {
-      if (Inside(If->GetYesBranch(), Block))
+      const TAlgBlock* Yes = If->GetYesBranch();
+      const TAlgBlock* No = If->GetNoBranch();
+      // An empty way has no step of its own: going past the branch took it.
+      if (Inside(Yes, Block))
         FWays[If].Yes = true;
-      else if (Inside(If->GetNoBranch(), Block))
+      else if (Inside(No, Block))
+        FWays[If].No = true;
+      else if (Yes->GetBlockCount() == 0 && No->GetBlockCount() > 0)
+        FWays[If].Yes = true;
+      else if (No->GetBlockCount() == 0 && Yes->GetBlockCount() > 0)
         FWays[If].No = true;
     }
     if (const auto* Loop = dynamic_cast<const TContainerAlgBlock*>(FPrevious);

@@ -114,7 +114,12 @@ std::string JsonString(std::string_view Text) {
 } // namespace
 
 std::string TCheckReport::CsvField(std::string_view Text) const {
-  return Quoted(OneCellLine(VisibleText(Text)), FOptions.CsvSeparator);
+  return Quoted(VisibleText(OneCellLine(Text)), FOptions.CsvSeparator);
+}
+
+// A file name as it is, its line breaks shown as escapes like other bytes.
+std::string TCheckReport::CsvName(const std::string& Name) const {
+  return Quoted(VisibleText(CsvFileName(Name)), FOptions.CsvSeparator);
 }
 
 TCheckReport::TCheckReport(const TReportOptions& Options, std::ostream& Out)
@@ -179,8 +184,8 @@ void TCheckReport::AddText(const TFileResult& File) {
 
 void TCheckReport::AddCsv(const TFileResult& File) {
   const char Sep = FOptions.CsvSeparator;
-  const std::string Name = CsvField(CsvFileName(File.FileName));
-  const std::string Pupil = CsvField(CsvFileName(PupilName(File.FileName)));
+  const std::string Name = CsvName(File.FileName);
+  const std::string Pupil = CsvName(PupilName(File.FileName));
   for (const TCaseResult& Case : File.Cases) {
     FOut << Name << Sep << CsvField(Case.CaseName) << Sep << (Case.Passed() ? "true" : "false")
          << Sep << CaseFailureName(Case.Failure) << Sep << CsvField(Case.Reason) << Sep;

@@ -51,6 +51,7 @@ private:
   void AddCsv(const TFileResult& File);
   void AddJson(const TFileResult& File);
   std::string CsvField(std::string_view Text) const;
+  std::string CsvName(const std::string& Name) const;
 };
 
 } // namespace Deskbay::Algtool
