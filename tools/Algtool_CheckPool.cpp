@@ -82,7 +82,12 @@ std::string EncodeResult(uint32_t Index, const TFileResult& File) {
     W.PutString(Case.Expected);
     W.PutString(Case.Actual);
     W.PutInt(static_cast<uint64_t>(Case.Steps));
+    W.PutInt(Case.Hidden);
+    W.PutInt(static_cast<uint64_t>(Case.Weight));
   }
+  W.PutInt(File.Unreached.size());
+  for (const std::string& Block : File.Unreached)
+    W.PutString(Block);
   return W.Framed();
 }
 
@@ -102,7 +107,12 @@ TFileResult DecodeResult(std::string_view Payload, uint32_t& Index) {
     Case.Expected = R.GetString();
     Case.Actual = R.GetString();
     Case.Steps = static_cast<int64_t>(R.GetInt());
+    Case.Hidden = R.GetInt() != 0;
+    Case.Weight = static_cast<int64_t>(R.GetInt());
   }
+  const uint64_t Blocks = R.GetInt();
+  for (uint64_t I = 0; I < Blocks; ++I)
+    File.Unreached.push_back(R.GetString());
   return File;
 }
 
@@ -137,15 +147,15 @@ bool ReceiveAll(int Fd, void* Data, size_t Size) {
 // A worker takes file indexes from its socket until the checker closes it,
 // and answers each with the file's result. It leaves by _exit: the
 // checker's buffers and exit handlers belong to the checker.
-[[noreturn]] void WorkerMain(int Fd, const TTestFile& Tests,
-                             const std::vector<std::string>& Files) {
+[[noreturn]] void WorkerMain(int Fd, const TTestFile& Tests, const std::vector<std::string>& Files,
+                             bool Coverage) {
   for (;;) {
     uint32_t Index = 0;
     if (!ReceiveAll(Fd, &Index, sizeof Index))
       _exit(0);
     std::string Message;
     try {
-      Message = EncodeResult(Index, CheckFile(Tests, Files.at(Index)));
+      Message = EncodeResult(Index, CheckFile(Tests, Files.at(Index), Coverage));
     } catch (...) {
       _exit(1);
     }
@@ -172,9 +182,10 @@ std::string DescribeExit(int Status) {
 
 class TPool {
 public:
-  TPool(const TTestFile& Tests, const std::vector<std::string>& Files,
+  TPool(const TTestFile& Tests, const std::vector<std::string>& Files, bool Coverage,
         const std::function<void(const TFileResult&)>& OnResult)
-      : FTests(Tests), FFiles(Files), FOnResult(OnResult), FResults(Files.size()) {}
+      : FTests(Tests), FFiles(Files), FCoverage(Coverage), FOnResult(OnResult),
+        FResults(Files.size()) {}
 
   ~TPool() {
     // Normally every worker is idle here and leaves at the end of its
@@ -199,7 +210,7 @@ public:
       if (!AnyAlive()) {
         // No worker could be started, or none is left: the rest is checked here.
         for (; FNext < Count; ++FNext)
-          FResults[FNext] = CheckFile(FTests, FFiles[FNext]);
+          FResults[FNext] = CheckFile(FTests, FFiles[FNext], FCoverage);
         Emit();
         break;
       }
@@ -211,6 +222,7 @@ public:
 private:
   const TTestFile& FTests;
   const std::vector<std::string>& FFiles;
+  bool FCoverage;
   const std::function<void(const TFileResult&)>& FOnResult;
   std::vector<std::optional<TFileResult>> FResults;
   std::vector<TWorker> FWorkers;
@@ -247,7 +259,7 @@ private:
         if (Other.Fd >= 0)
           close(Other.Fd);
       close(Pair[0]);
-      WorkerMain(Pair[1], FTests, FFiles);
+      WorkerMain(Pair[1], FTests, FFiles, FCoverage);
     }
     close(Pair[1]);
     W = TWorker();
@@ -341,8 +353,8 @@ private:
 } // namespace
 
 void CheckFiles(const TTestFile& Tests, const std::vector<std::string>& Files, int Jobs,
-                const std::function<void(const TFileResult&)>& OnResult) {
-  TPool Pool(Tests, Files, OnResult);
+                bool Coverage, const std::function<void(const TFileResult&)>& OnResult) {
+  TPool Pool(Tests, Files, Coverage, OnResult);
   Pool.Run(Jobs < 1 ? 1 : Jobs);
 }
 

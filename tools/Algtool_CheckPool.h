@@ -21,8 +21,8 @@ namespace Deskbay::Algtool {
 // least one) and hands each result to OnResult in the order of Files, each as
 // soon as it and all before it are done; so the results and their order do
 // not depend on Jobs. When no worker can be started the files are checked
-// in this process.
+// in this process. With Coverage each result lists its unreached blocks.
 void CheckFiles(const TTestFile& Tests, const std::vector<std::string>& Files, int Jobs,
-                const std::function<void(const TFileResult&)>& OnResult);
+                bool Coverage, const std::function<void(const TFileResult&)>& OnResult);
 
 } // namespace Deskbay::Algtool

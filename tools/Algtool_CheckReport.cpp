@@ -11,17 +11,43 @@ namespace Deskbay::Algtool {
 
 namespace {
 
-const char* const Columns[] = {"file", "case",     "passed", "failure", "reason",
-                               "line", "expected", "actual", "steps"};
+const char* const Columns[] = {"file",  "case",     "passed",    "failure",  "reason",
+                               "line",  "expected", "actual",    "steps",    "pupil",
+                               "cases", "score",    "max_score", "unreached"};
 
 // Every text of a row comes from a file or a file name and is made visible
 // first (control characters as escapes), whatever the format: a report is
 // read at a terminal, and a cell or a JSON value is printed by the next
 // program as it is.
-std::string CsvField(std::string_view Text) {
-  const std::string S = VisibleText(Text);
-  if (S.find_first_of(",\"\r\n") == std::string_view::npos)
-    return std::string(S);
+// A cell holds one line: the lines of a message are joined by " / ".
+std::string OneCellLine(std::string_view Text) {
+  std::string S;
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = Text.find('\n', Start);
+    std::string_view Line = Text.substr(Start, End - Start);
+    if (!Line.empty() && Line.back() == '\r')
+      Line.remove_suffix(1);
+    if (!Line.empty()) {
+      if (!S.empty())
+        S += " / ";
+      S += Line;
+    }
+    if (End == std::string_view::npos)
+      return S;
+    Start = End + 1;
+  }
+}
+
+// The file name without its folder, the pupil's name in a class report.
+std::string PupilName(const std::string& FileName) {
+  const size_t Slash = FileName.find_last_of('/');
+  return Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
+}
+
+std::string Quoted(const std::string& S, char Separator) {
+  if (S.find_first_of(std::string("\"\r\n") + Separator) == std::string_view::npos)
+    return S;
   std::string Q = "\"";
   for (char C : S) {
     if (C == '"')
@@ -29,6 +55,13 @@ std::string CsvField(std::string_view Text) {
     Q += C;
   }
   return Q + '"';
+}
+
+std::string JoinedLines(const std::vector<std::string>& Lines) {
+  std::string S;
+  for (const std::string& Line : Lines)
+    S += (S.empty() ? "" : "\n") + Line;
+  return S;
 }
 
 // A spreadsheet takes a cell that starts with "=", "+", "-" or "@" for a
@@ -80,10 +113,25 @@ std::string JsonString(std::string_view Text) {
 
 } // namespace
 
-TCheckReport::TCheckReport(TReportFormat Format, std::ostream& Out) : FFormat(Format), FOut(Out) {
+std::string TCheckReport::CsvField(std::string_view Text) const {
+  return Quoted(VisibleText(OneCellLine(Text)), FOptions.CsvSeparator);
+}
+
+// A file name as it is, its line breaks shown as escapes like other bytes.
+std::string TCheckReport::CsvName(const std::string& Name) const {
+  return Quoted(VisibleText(CsvFileName(Name)), FOptions.CsvSeparator);
+}
+
+TCheckReport::TCheckReport(const TReportOptions& Options, std::ostream& Out)
+    : FOptions(Options), FFormat(Options.Format), FOut(Out) {
   if (FFormat == TReportFormat::Csv) {
-    for (const char* Column : Columns)
-      FOut << (Column == Columns[0] ? "" : ",") << Column;
+    if (FOptions.ByteOrderMark)
+      FOut << "\xEF\xBB\xBF";
+    for (const char* Column : Columns) {
+      if (Column != Columns[0])
+        FOut << FOptions.CsvSeparator;
+      FOut << Column;
+    }
     FOut << '\n';
   } else if (FFormat == TReportFormat::Json) {
     FOut << '[';
@@ -113,7 +161,10 @@ void TCheckReport::Add(const TFileResult& File) {
 
 void TCheckReport::AddText(const TFileResult& File) {
   FOut << VisibleText(File.FileName) << ": " << File.PassedCount() << '/' << File.Cases.size();
-  if (const TCaseResult* Failure = File.FirstFailure()) {
+  if (File.MaxScore() != static_cast<int64_t>(File.Cases.size()))
+    FOut << ", баллы " << File.Score() << '/' << File.MaxScore();
+  const TCaseResult* Failure = File.FirstFailure();
+  if (Failure && (!FOptions.AllFailures || !File.Loaded)) {
     if (File.Loaded)
       FOut << ", случай \"" << VisibleText(Failure->CaseName) << "\": ";
     else
@@ -121,18 +172,34 @@ void TCheckReport::AddText(const TFileResult& File) {
     FOut << VisibleText(Failure->Reason);
   }
   FOut << '\n';
+  if (FOptions.AllFailures && File.Loaded)
+    for (const TCaseResult& Case : File.Cases)
+      if (!Case.Passed())
+        FOut << "  случай \"" << VisibleText(Case.CaseName) << "\": " << VisibleText(Case.Reason)
+             << '\n';
+  if (FOptions.Coverage && File.Loaded)
+    for (const std::string& Block : File.Unreached)
+      FOut << "  не выполнен ни в одном случае: " << VisibleText(Block) << '\n';
 }
 
 void TCheckReport::AddCsv(const TFileResult& File) {
+  const char Sep = FOptions.CsvSeparator;
+  const std::string Name = CsvName(File.FileName);
+  const std::string Pupil = CsvName(PupilName(File.FileName));
   for (const TCaseResult& Case : File.Cases) {
-    FOut << CsvField(CsvFileName(File.FileName)) << ',' << CsvField(Case.CaseName) << ','
-         << (Case.Passed() ? "true" : "false") << ',' << CaseFailureName(Case.Failure) << ','
-         << CsvField(Case.Reason) << ',';
+    FOut << Name << Sep << CsvField(Case.CaseName) << Sep << (Case.Passed() ? "true" : "false")
+         << Sep << CaseFailureName(Case.Failure) << Sep << CsvField(Case.Reason) << Sep;
     if (Case.OutputLine > 0)
       FOut << Case.OutputLine;
-    FOut << ',' << CsvField(Case.Expected) << ',' << CsvField(Case.Actual) << ',' << Case.Steps
-         << '\n';
+    FOut << Sep << CsvField(Case.Expected) << Sep << CsvField(Case.Actual) << Sep << Case.Steps
+         << Sep << Pupil << Sep << Sep << Sep << Sep << '\n';
   }
+  // The file's own row: no case, the number passed, the score.
+  FOut << Name << Sep << Sep << File.PassedCount() << Sep << Sep << Sep << Sep << Sep << Sep << Sep
+       << Pupil << Sep << File.Cases.size() << Sep << File.Score() << Sep << File.MaxScore() << Sep;
+  if (FOptions.Coverage)
+    FOut << CsvField(JoinedLines(File.Unreached));
+  FOut << '\n';
 }
 
 void TCheckReport::AddJson(const TFileResult& File) {
@@ -149,8 +216,22 @@ void TCheckReport::AddJson(const TFileResult& File) {
     else
       FOut << "null";
     FOut << ", \"expected\": " << JsonString(Case.Expected)
-         << ", \"actual\": " << JsonString(Case.Actual) << ", \"steps\": " << Case.Steps << '}';
+         << ", \"actual\": " << JsonString(Case.Actual) << ", \"steps\": " << Case.Steps
+         << ", \"pupil\": " << JsonString(PupilName(File.FileName)) << '}';
   }
+  FOut << (FFirstRow ? "\n" : ",\n");
+  FFirstRow = false;
+  FOut << "  {\"file\": " << JsonString(File.FileName)
+       << ", \"pupil\": " << JsonString(PupilName(File.FileName))
+       << ", \"passed\": " << File.PassedCount() << ", \"cases\": " << File.Cases.size()
+       << ", \"score\": " << File.Score() << ", \"max_score\": " << File.MaxScore();
+  if (FOptions.Coverage) {
+    FOut << ", \"unreached\": [";
+    for (size_t I = 0; I < File.Unreached.size(); ++I)
+      FOut << (I ? ", " : "") << JsonString(File.Unreached[I]);
+    FOut << ']';
+  }
+  FOut << '}';
 }
 
 void TCheckReport::Finish() {

@@ -1,12 +1,16 @@
 #pragma once
 
 // The results of "algtool check" as a person reads them (a line per file and
-// a summary), or as rows for a spreadsheet (CSV) or a script (JSON), one row
-// per file and case. Rows are written as results arrive.
+// a summary), or as rows for a spreadsheet (CSV) or a script (JSON): one row
+// per file and case, then one summary row per file (the case column empty,
+// "passed" the number of cases passed, and the score). Rows are written as
+// results arrive.
 
 #include "Algtool_Check.h"
 
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 namespace Deskbay::Algtool {
 
@@ -17,9 +21,17 @@ constexpr int CheckAllPassed = 0;
 constexpr int CheckNothingRead = 1;
 constexpr int CheckSomeFailed = 4;
 
+struct TReportOptions {
+  TReportFormat Format = TReportFormat::Text;
+  bool AllFailures = false; // text: every failing case, not only the first
+  bool Coverage = false;    // the blocks no case reached, per file
+  char CsvSeparator = ',';
+  bool ByteOrderMark = false; // CSV for spreadsheets that want one
+};
+
 class TCheckReport {
 public:
-  TCheckReport(TReportFormat Format, std::ostream& Out);
+  TCheckReport(const TReportOptions& Options, std::ostream& Out);
   void Add(const TFileResult& File);
   // The summary line, or the end of the JSON array.
   void Finish();
@@ -27,6 +39,7 @@ public:
   int ExitStatus() const;
 
 private:
+  TReportOptions FOptions;
   TReportFormat FFormat;
   std::ostream& FOut;
   int FFiles = 0;
@@ -37,6 +50,8 @@ private:
   void AddText(const TFileResult& File);
   void AddCsv(const TFileResult& File);
   void AddJson(const TFileResult& File);
+  std::string CsvField(std::string_view Text) const;
+  std::string CsvName(const std::string& Name) const;
 };
 
 } // namespace Deskbay::Algtool

@@ -1,6 +1,8 @@
 // algtool: algorithm files from the command line — run, check, show, create,
 // resave and draw them without the desktop program.
 
+#include "Algtool_CheckCoverage.h"
+#include "Algtool_CheckExpected.h"
 #include "Algtool_CheckPool.h"
 #include "Algtool_CheckReport.h"
 #include "Algtool_Code.h"
@@ -10,6 +12,7 @@
 #include "Algtool_TestFile.h"
 
 #include "Corekit/ModMgr.h"
+#include "Corekit/Streams.h"
 #include "Corekit/SysUtils.h"
 #include "Corekit/VersionInfo.h"
 
@@ -36,10 +39,15 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
-    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N] [--] [ФАЙЛ...]\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N] [--all]\n"
+    "        [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--] [ФАЙЛ...]\n"
     "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
-    "      параметром считается только --format или --jobs со значением, всё прочее —\n"
-    "      файлы, а после -- файлами считается всё\n"
+    "      параметром считается только параметр, написанный точно (со значением,\n"
+    "      если оно нужно), всё прочее — файлы, а после -- файлами считается всё;\n"
+    "      --all — все неудачные случаи, --coverage — невыполненные блоки\n"
+    "      (с --model — и непройденные ветви и циклы образца)\n"
+    "  algtool check ТЕСТЫ --expected-from ОБРАЗЕЦ [-o ФАЙЛ]\n"
+    "      заполнить ожидаемый вывод случаев по образцовому решению\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -194,15 +202,57 @@ bool ReadReportFormat(const std::string& Value, TReportFormat& Kind) {
   return true;
 }
 
+// The ways through the model that no case takes, on standard error, so
+// that a report on standard output stays one table.
+void PrintModelCoverage(TConsole& C, const TTestFile& Tests, TAlgorithm& Model,
+                        const std::string& ModelName) {
+  const std::vector<std::string> Gaps = ModelCoverageGaps(Model, Tests);
+  std::ostream& Err = C.Err.Stream();
+  if (Gaps.empty())
+    Err << "Образец " << VisibleText(ModelName) << ": случаи проходят все ветви и циклы.\n";
+  else
+    Err << "Образец " << VisibleText(ModelName) << ": случаям не хватает путей:\n";
+  for (const std::string& Gap : Gaps)
+    Err << "  " << VisibleText(Gap) << '\n';
+}
+
+void PrintModelCoverage(TConsole& C, const TTestFile& Tests, const std::string& ModelName) {
+  TAlgorithm Model;
+  LoadAlgorithmFile(Model, ModelName);
+  PrintModelCoverage(C, Tests, Model, ModelName);
+}
+
+// --expected-from: the test file with the model's output as the expected
+// one, on standard output or into OutName (written whole or not at all).
+int FillTests(TConsole& C, const std::string& TestsName, const std::string& ModelName,
+              const std::string& OutName, bool Coverage) {
+  const std::string Text = ReadTestFileText(TestsName);
+  TAlgorithm Model;
+  LoadAlgorithmFile(Model, ModelName);
+  const std::string Filled = FillExpected(Text, TestsName, Model);
+  if (Coverage)
+    PrintModelCoverage(C, ParseTestFile(Filled, TestsName), Model, ModelName);
+  if (OutName.empty()) {
+    C.Out.Stream() << Filled;
+    return 0;
+  }
+  SaveFileAtomically(OutName, [&Filled](TStream& File) {
+    File.WriteBuffer(Filled.data(), static_cast<int64_t>(Filled.size()));
+  });
+  return 0;
+}
+
 // Before the test file every argument that starts with "-" is an option and
 // must be right. After it the arguments are usually "*" expanded by the
 // shell in a folder of pupils' files, whose names are the pupils' to
-// choose: only an option written exactly ("--format" with a format,
-// "--jobs" with a count) is one; anything else, a file called "--jobs"
-// too, is a file, and after "--" everything is.
+// choose: only an option written exactly (a flag, or an option with a
+// right value) is one; anything else, a file called "--jobs" too, is a
+// file, and after "--" everything is.
 int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
-  TReportFormat ReportFormat = TReportFormat::Text;
+  TReportOptions Report;
+  std::string ModelName, OutName;
+  bool Expected = false;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
   for (size_t I = 0; I < Args.size(); ++I) {
@@ -214,30 +264,60 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       Names.push_back(A);
     } else if (A == "--") {
       Options = false;
-    } else if (A == "--format" && Value && ReadReportFormat(*Value, ReportFormat)) {
+    } else if (A == "--format" && Value && ReadReportFormat(*Value, Report.Format)) {
       ++I;
     } else if (A == "--jobs" && Value && ParseCount(*Value, Count) && Count > 0) {
       Jobs = Count;
+      ++I;
+    } else if (A == "--all") {
+      Report.AllFailures = true;
+    } else if (A == "--coverage") {
+      Report.Coverage = true;
+    } else if (A == "--excel") {
+      Report.ByteOrderMark = true;
+    } else if (A == "--csv-sep" && Value && Value->size() == 1 &&
+               std::string_view(",;\t|").find((*Value)[0]) != std::string_view::npos) {
+      Report.CsvSeparator = (*Value)[0];
+      ++I;
+    } else if ((A == "--expected-from" || A == "--model") && Value && ModelName.empty()) {
+      Expected = Expected || A == "--expected-from";
+      ModelName = *Value;
+      ++I;
+    } else if (A == "-o" && Value && OutName.empty()) {
+      OutName = *Value;
       ++I;
     } else if (Strict && A == "--format") {
       return UsageError(C, "после --format нужен формат: text, csv или json.");
     } else if (Strict && A == "--jobs") {
       return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
+    } else if (Strict && A == "--csv-sep") {
+      return UsageError(C, "после --csv-sep нужен разделитель: \",\", \";\", \"|\" или табуляция.");
+    } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o")) {
+      return UsageError(C, Format("после %s нужно имя файла (один раз).", A.c_str()));
     } else if (Strict && A.size() > 1 && A[0] == '-') {
       return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
     } else {
       Names.push_back(A);
     }
   }
+  if (Expected) {
+    if (Names.size() != 1)
+      return UsageError(C, "с --expected-from команде check нужен только файл тестов.");
+    return FillTests(C, Names[0], ModelName, OutName, Report.Coverage);
+  }
+  if (!OutName.empty())
+    return UsageError(C, "-o у команды check бывает только с --expected-from.");
   if (Names.size() < 2)
     return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
-  TCheckReport Report(ReportFormat, C.Out.Stream());
-  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)),
-             [&Report](const TFileResult& File) { Report.Add(File); });
-  Report.Finish();
-  return Report.ExitStatus();
+  if (!ModelName.empty() && Report.Coverage)
+    PrintModelCoverage(C, Tests, ModelName);
+  TCheckReport Out(Report, C.Out.Stream());
+  CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Report.Coverage,
+             [&Out](const TFileResult& File) { Out.Add(File); });
+  Out.Finish();
+  return Out.ExitStatus();
 }
 
 int Dispatch(TConsole& C, std::vector<std::string> Args) {

@@ -54,7 +54,11 @@ void AddBlocks(TAlgBlock* Parent, const std::vector<TBlock>& Blocks) {
   for (const TBlock& B : Blocks) {
     TAlgBlock* Block = B.Class->Create(Parent);
     Block->GetText().SetLines(B.Lines);
-    if (!B.Body.empty())
+    if (B.Body.empty())
+      continue;
+    if (auto* If = dynamic_cast<TIfAlgBlock*>(Block))
+      AddBlocks(If->GetYesBranch(), B.Body); // a branch's body is its "yes" way
+    else
       AddBlocks(static_cast<TContainerAlgBlock*>(Block)->GetBody(), B.Body);
   }
 }
@@ -99,6 +103,12 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& Text) {
   }
   if (Rows.back().size() == 1 && Rows.back()[0].empty())
     Rows.pop_back();
+  return Rows;
+}
+
+// The rows of cases, without the summary row of each file (no case name).
+std::vector<std::vector<std::string>> CaseRows(std::vector<std::vector<std::string>> Rows) {
+  std::erase_if(Rows, [](const auto& Row) { return Row.size() > 1 && Row[1].empty(); });
   return Rows;
 }
 
@@ -212,6 +222,11 @@ private:
   }
 };
 
+std::vector<TJsonRow> JsonCaseRows(std::vector<TJsonRow> Rows) {
+  std::erase_if(Rows, [](const TJsonRow& Row) { return !Row.count("case"); });
+  return Rows;
+}
+
 // The processes whose parent is Parent.
 std::vector<pid_t> ChildrenOf(pid_t Parent) {
   std::vector<pid_t> Children;
@@ -291,11 +306,11 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
                                             "=== шаги\nsteps 3\n< 6\n< 2\n> 3\n");
   TProcessResult R = Check({Tests, Sum, Divide, "--format", "csv", "--jobs", "2"});
   ASSERT_EQ(R.ExitStatus, 4) << R.Err;
-  const auto Rows = ParseCsv(R.Out);
+  const auto Rows = CaseRows(ParseCsv(R.Out));
   ASSERT_EQ(Rows.size(), 1u + 2 * 11) << R.Out;
   std::map<std::string, std::vector<std::string>> Sums, Divisions;
   for (size_t I = 1; I < Rows.size(); ++I) {
-    ASSERT_EQ(Rows[I].size(), 9u);
+    ASSERT_EQ(Rows[I].size(), 14u);
     if (Rows[I][0] == Sum)
       Sums[Rows[I][1]] = Rows[I];
     else if (Rows[I][0] == Divide)
@@ -335,7 +350,7 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
              "json"});
   EXPECT_TRUE(Contains(R.Out, "\"failure\": \"extra-output\", \"reason\": \"лишняя строка "
                               "вывода 2: \\\"1\\\"\", \"line\": 2, \"expected\": \"\", "
-                              "\"actual\": \"1\", \"steps\": 7}"))
+                              "\"actual\": \"1\", \"steps\": 7, \"pupil\": \"chatter.alg\"}"))
       << R.Out;
 }
 
@@ -412,7 +427,7 @@ TEST(AlgtoolCheckTest, DamagedAndForeignFilesFailTheirRowsOnly) {
 
   R = Check({Tests, Bad[0], Bad[1], Bad[2], "--format", "json"});
   EXPECT_EQ(R.ExitStatus, 1) << "no file could be read";
-  const std::vector<TJsonRow> Rows = TJsonReader(R.Out).ReadRows();
+  const std::vector<TJsonRow> Rows = JsonCaseRows(TJsonReader(R.Out).ReadRows());
   ASSERT_EQ(Rows.size(), 6u);
   for (const TJsonRow& Row : Rows) {
     EXPECT_EQ(std::get<bool>(Row.at("passed")), false);
@@ -431,19 +446,20 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   TProcessResult Json = Check({Tests, Sum, Odd, "--format", "json"});
   EXPECT_EQ(Csv.ExitStatus, 4);
   EXPECT_EQ(Json.ExitStatus, 4);
-  const auto CsvRows = ParseCsv(Csv.Out);
-  const std::vector<TJsonRow> JsonRows = TJsonReader(Json.Out).ReadRows();
+  const auto CsvRows = CaseRows(ParseCsv(Csv.Out));
+  const std::vector<TJsonRow> JsonRows = JsonCaseRows(TJsonReader(Json.Out).ReadRows());
   ASSERT_EQ(CsvRows.size(), 5u) << Csv.Out;
   ASSERT_EQ(JsonRows.size(), 4u);
-  const std::vector<std::string> Header = {"file", "case",     "passed", "failure", "reason",
-                                           "line", "expected", "actual", "steps"};
+  const std::vector<std::string> Header = {"file",  "case",     "passed",    "failure",  "reason",
+                                           "line",  "expected", "actual",    "steps",    "pupil",
+                                           "cases", "score",    "max_score", "unreached"};
   EXPECT_EQ(CsvRows[0], Header);
   for (size_t I = 0; I < JsonRows.size(); ++I) {
     SCOPED_TRACE(I);
     const auto& C = CsvRows[I + 1];
     const TJsonRow& J = JsonRows[I];
     ASSERT_EQ(C.size(), Header.size());
-    ASSERT_EQ(J.size(), Header.size());
+    ASSERT_EQ(J.size(), 10u);
     const std::string File = std::get<std::string>(J.at("file"));
     EXPECT_EQ(File, I < 2 ? Sum : Odd);
     // A spreadsheet would take "=..." for a formula; "./" keeps it the same file.
@@ -467,7 +483,7 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   WriteFileBytes(Latin1, ReadFileBytes(Sum));
   Json = Check({Tests, Latin1, "--format", "json"});
   const std::vector<TJsonRow> Rows = TJsonReader(Json.Out).ReadRows();
-  ASSERT_EQ(Rows.size(), 2u);
+  ASSERT_EQ(Rows.size(), 3u);
   EXPECT_TRUE(Contains(std::get<std::string>(Rows[0].at("file")), "\\xE9t\\xE9.alg"));
 }
 
@@ -595,11 +611,11 @@ TEST(AlgtoolCheckTest, ReportsShowControlCharactersFromFilesAsEscapes) {
     EXPECT_TRUE(Contains(R.Out, "X=1" + Slash + "x1B[2J")) << R.Out;
     EXPECT_TRUE(Contains(R.Out, "x" + Slash + "x1B]0;title" + Slash + "x07a")) << R.Out;
   }
-  const auto Rows = ParseCsv(Check({Tests, Fake, "--format", "csv"}).Out);
+  const auto Rows = CaseRows(ParseCsv(Check({Tests, Fake, "--format", "csv"}).Out));
   ASSERT_EQ(Rows.size(), 3u);
   EXPECT_EQ(Rows[1][0], Visible);
   const std::vector<TJsonRow> Json =
-      TJsonReader(Check({Tests, Odd, "--format", "json"}).Out).ReadRows();
+      JsonCaseRows(TJsonReader(Check({Tests, Odd, "--format", "json"}).Out).ReadRows());
   ASSERT_EQ(Json.size(), 2u);
   EXPECT_EQ(std::get<std::string>(Json[0].at("reason")),
             "ошибка в блоке \"Блок вычислений: X=1\\x1B[2J\": Ошибка при вычислении "
@@ -650,7 +666,7 @@ TEST(AlgtoolCheckTest, LongTextsAreQuotedByTheirBeginning) {
       WriteTests(Dir, "=== a\n> 1\n=== b\n! " + std::string(200, 'y') + "\n=== c\n");
   TProcessResult R = Check({Tests, Wrong, Chatty, "--format", "csv"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
-  const auto Rows = ParseCsv(R.Out);
+  const auto Rows = CaseRows(ParseCsv(R.Out));
   ASSERT_EQ(Rows.size(), 7u);
   const std::string Error = "Синтаксическая ошибка в строке \"X" + std::string(59, 'x') + "…\".";
   const std::string InBlock =
@@ -715,4 +731,117 @@ TEST(AlgtoolCheckTest, AFileThatKillsItsWorkerFailsAloneAndTheOthersAreChecked) 
                                     "завершился по сигналу 9 (" +
                                     strsignal(SIGKILL) + ")\n" + Sum +
                                     ": 1/1\nФайлы, прошедшие все случаи: 1 из 2.\n");
+}
+
+// The larger of two numbers; the "no" way of its branch is empty.
+const std::vector<TBlock> Larger = {
+    {&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+    {&TIfAlgBlock::Class, {"B>A"}, {{&TBasicAlgBlock::Class, {"A=B"}, {}}}},
+    {&TIOAlgBlock::Class, {"Вывод A"}, {}},
+};
+
+TEST(AlgtoolCheckTest, AllFailuresHiddenCasesWeightsAndSummaryRows) {
+  TTempDir Dir;
+  const std::string Sum = SaveAlgorithm(Dir, "sum.alg", SumOfTwo);
+  const std::string Diff =
+      SaveAlgorithm(Dir, "diff.alg", {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}});
+  const std::string Tests = WriteTests(Dir, "=== нули\n< 0\n< 0\n> 0\n"
+                                            "=== один\nweight 3\n< 1\n< 2\n> 3\n"
+                                            "=== скрытый\nhidden\n< 5\n< 5\n> 10\n");
+  TProcessResult R = Check({Tests, Sum, Diff, "--all"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  // The teacher sees hidden cases as any other.
+  EXPECT_EQ(R.Out, Sum + ": 3/3, баллы 5/5\n" + Diff +
+                       ": 1/3, баллы 1/5\n"
+                       "  случай \"один\": строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
+                       "  случай \"скрытый\": строка вывода 1: ожидалось \"10\", выведено \"0\"\n"
+                       "Файлы, прошедшие все случаи: 1 из 2.\n");
+
+  const auto Rows = ParseCsv(Check({Tests, Sum, Diff, "--format", "csv"}).Out);
+  ASSERT_EQ(Rows.size(), 1u + 2 * 4);
+  // Columns 9-12: pupil, cases, score, max_score; "passed" counts cases.
+  EXPECT_EQ(Rows[1][9], "sum.alg");
+  EXPECT_EQ(Rows[4], (std::vector<std::string>{Sum, "", "3", "", "", "", "", "", "", "sum.alg", "3",
+                                               "5", "5", ""}));
+  EXPECT_EQ(Rows[8][1], "");
+  EXPECT_EQ(Rows[8][2], "1");
+  EXPECT_EQ(Rows[8][11], "1");
+  const std::vector<TJsonRow> Json =
+      TJsonReader(Check({Tests, Diff, "--format", "json"}).Out).ReadRows();
+  ASSERT_EQ(Json.size(), 4u);
+  EXPECT_EQ(std::get<std::string>(Json[3].at("pupil")), "diff.alg");
+  EXPECT_EQ(std::get<long long>(Json[3].at("passed")), 1);
+  EXPECT_EQ(std::get<long long>(Json[3].at("score")), 1);
+  EXPECT_EQ(std::get<long long>(Json[3].at("max_score")), 5);
+}
+
+TEST(AlgtoolCheckTest, CsvForSpreadsheetsKeepsEachCellOnOneLine) {
+  TTempDir Dir;
+  const std::string Broken = Dir.Path("\xE9l\xE8ve.alg");
+  WriteFileBytes(
+      Broken, ReadFileBytes(SaveAlgorithm(Dir, "b.alg", {{&TBasicAlgBlock::Class, {"X=1+"}, {}}})));
+  const std::string Tests = WriteTests(Dir, "=== a\n! другая\n");
+  const TProcessResult R = Check({Tests, Broken, "--format", "csv", "--csv-sep", ";", "--excel"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  ASSERT_TRUE(R.Out.starts_with("\xEF\xBB\xBF"
+                                "file;case;passed;"))
+      << R.Out;
+  const auto Rows = ParseCsv(R.Out.substr(3));
+  ASSERT_EQ(Rows.size(), 3u) << R.Out;
+  EXPECT_EQ(Rows[1].size(), 1u) << "fields are split by ';', not ','";
+  EXPECT_EQ(std::count(R.Out.begin(), R.Out.end(), '\n'), 3) << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "\\xE9l\\xE8ve.alg")) << R.Out;
+  EXPECT_FALSE(Contains(R.Out, "\xE9l")) << "no raw bytes that are not UTF-8";
+  EXPECT_TRUE(Contains(R.Out, "wrong-error")) << R.Out;
+  EXPECT_TRUE(Contains(R.Out, " / ")) << "the error's lines joined: " << R.Out;
+  EXPECT_EQ(Check({"--csv-sep", "ab", Tests, Broken}).ExitStatus, 2);
+}
+
+TEST(AlgtoolCheckTest, ExpectedOutputFromTheModelPassesTheModel) {
+  TTempDir Dir;
+  const std::string Model = SaveAlgorithm(Dir, "model.alg", Larger);
+  const std::string Divide = SaveAlgorithm(
+      Dir, "divide.alg", {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A", "Вывод A/B"}, {}}});
+  const std::string Bare = WriteTests(Dir, "# больший из двух\n=== первый\n< 5\n< 2\n> старое\n\n"
+                                           "=== второй\n< 1\n< 7\n");
+  const std::string Out = Dir.Path("filled.tests");
+  TProcessResult R = Check({Bare, "--expected-from", Model, "-o", Out});
+  ASSERT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_EQ(R.Out, "");
+  EXPECT_EQ(ReadFileBytes(Out), "# больший из двух\n=== первый\n< 5\n< 2\n> 5\n\n"
+                                "=== второй\n< 1\n< 7\n> 7\n");
+  EXPECT_EQ(Check({Out, Model}).ExitStatus, 0);
+  // On standard output, and an error as the "!" line.
+  R = Check({WriteTests(Dir, "=== ноль\n< 3\n< 0\n", "z.tests"), "--expected-from", Divide});
+  ASSERT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_EQ(R.Out, "=== ноль\n< 3\n< 0\n> 3\n! Ошибка при вычислении \"A/B\".\n");
+  // A model that runs out of answers fills nothing.
+  R = Check({WriteTests(Dir, "=== мало\n< 3\n", "m.tests"), "--expected-from", Model, "-o", Out});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_TRUE(Contains(R.Err, "мало")) << R.Err;
+  EXPECT_TRUE(ReadFileBytes(Out).starts_with("# больший из двух")) << "the old file stays";
+}
+
+TEST(AlgtoolCheckTest, CoverageNamesUnreachedBlocksAndUntakenWays) {
+  TTempDir Dir;
+  const std::string Model = SaveAlgorithm(Dir, "model.alg", Larger);
+  const std::string Tests = WriteTests(Dir, "=== первый\n< 5\n< 2\n> 5\n");
+  TProcessResult R = Check({Tests, Model, "--coverage", "--model", Model});
+  EXPECT_EQ(R.ExitStatus, 0) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, "  не выполнен ни в одном случае: Блок вычислений: A=B\n")) << R.Out;
+  EXPECT_TRUE(Contains(R.Err, "B>A: нет случая, где условие выполнено")) << R.Err;
+  EXPECT_FALSE(Contains(R.Err, "не выполнено")) << R.Err;
+
+  const std::string Loop = SaveAlgorithm(
+      Dir, "loop.alg",
+      {{&TIOAlgBlock::Class, {"Ввод N"}, {}},
+       {&TForAlgBlock::Class, {"I=1,N,1"}, {{&TIOAlgBlock::Class, {"Вывод I"}, {}}}}});
+  R = Check(
+      {WriteTests(Dir, "=== один\n< 1\n> 1\n", "l.tests"), Loop, "--coverage", "--model", Loop});
+  EXPECT_TRUE(Contains(R.Err, "цикл не выполняется ни разу")) << R.Err;
+  EXPECT_TRUE(Contains(R.Err, "цикл выполняется несколько раз")) << R.Err;
+  R = Check({WriteTests(Dir, "=== нет\n< 0\n=== три\n< 3\n> 1\n> 2\n> 3\n", "l2.tests"), Loop,
+             "--coverage", "--model", Loop});
+  EXPECT_EQ(R.ExitStatus, 0) << R.Out;
+  EXPECT_TRUE(Contains(R.Err, "случаи проходят все ветви и циклы")) << R.Err;
 }

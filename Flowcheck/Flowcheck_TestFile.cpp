@@ -1,15 +1,16 @@
-#include "Algtool_TestFile.h"
+#include "Flowcheck_TestFile.h"
 
-#include "Algtool_Output.h"
+#include "Flowcheck_Text.h"
 
 #include "Corekit/Streams.h"
 #include "Corekit/SysUtils.h"
 
 #include <filesystem>
 #include <string_view>
+#include <sys/stat.h>
 #include <unordered_map>
 
-namespace Deskbay::Algtool {
+namespace Deskbay {
 
 namespace {
 
@@ -76,6 +77,20 @@ public:
       }
       return;
     }
+    if (Trim(Line) == "hidden") {
+      CurrentCase(Line).Hidden = true;
+      return;
+    }
+    if (Line.substr(0, 6) == "weight" && (Line.size() == 6 || IsBlank(Line[6]))) {
+      TTestCase& Case = CurrentCase(Line);
+      if (FWeightLine != 0)
+        Fail(Format("вес этого случая уже задан в строке %d.", FWeightLine));
+      if (!ParseCount(Trim(Line.substr(6)), Case.Weight) || Case.Weight == 0 ||
+          Case.Weight > 1'000'000)
+        Fail("после weight нужно целое число от 1 до 1000000.");
+      FWeightLine = FLine;
+      return;
+    }
     if (Line.substr(0, 5) == "steps" && (Line.size() == 5 || IsBlank(Line[5]))) {
       TTestCase& Case = CurrentCase(Line);
       if (FStepsLine != 0)
@@ -87,8 +102,9 @@ public:
       FStepsLine = FLine;
       return;
     }
-    Fail("непонятная строка " + QuotedExcerpt(Line) +
-         ". Строки случая начинаются с \"===\", \"<\", \">\", \"!\" или \"steps\".");
+    Fail("непонятная строка " + CheckQuoted(Line) +
+         ". Строки случая начинаются с \"===\", \"<\", \">\", \"!\", \"steps\", \"weight\" или "
+         "\"hidden\".");
   }
 
   TTestFile Finish() {
@@ -101,8 +117,9 @@ public:
 private:
   TTestFile FResult;
   int FLine = 0;
-  int FErrorLine = 0; // of the current case's "!" line
-  int FStepsLine = 0; // of the current case's "steps" line
+  int FErrorLine = 0;  // of the current case's "!" line
+  int FStepsLine = 0;  // of the current case's "steps" line
+  int FWeightLine = 0; // of the current case's "weight" line
   // The line of every case by its name, so a repeated name is found at once
   // however many cases came before.
   std::unordered_map<std::string, int> FCaseLines;
@@ -117,16 +134,16 @@ private:
       Fail("у случая нет имени после \"===\".");
     const auto [Other, Added] = FCaseLines.try_emplace(Name, FLine);
     if (!Added)
-      Fail("случай " + QuotedExcerpt(Name) + Format(" уже есть в строке %d.", Other->second));
+      Fail("случай " + CheckQuoted(Name) + Format(" уже есть в строке %d.", Other->second));
     TTestCase& Case = FResult.Cases.emplace_back();
     Case.Name = Name;
     Case.Line = FLine;
-    FErrorLine = FStepsLine = 0;
+    FErrorLine = FStepsLine = FWeightLine = 0;
   }
 
   TTestCase& CurrentCase(std::string_view Line) {
     if (FResult.Cases.empty())
-      Fail("строка " + QuotedExcerpt(Line) +
+      Fail("строка " + CheckQuoted(Line) +
            " стоит до первого случая; случай начинается строкой \"=== ИМЯ\".");
     return FResult.Cases.back();
   }
@@ -161,7 +178,7 @@ TTestFile ParseTestFile(const std::string& Text, const std::string& FileName) {
   return Parser.Finish();
 }
 
-TTestFile ReadTestFile(const std::string& FileName) {
+std::string ReadTestFileText(const std::string& FileName) {
   // A folder opens for reading but yields no bytes, which would pass for an
   // empty test file.
   std::error_code Ignored;
@@ -176,7 +193,20 @@ TTestFile ReadTestFile(const std::string& FileName) {
       break;
     Text.append(Buffer, static_cast<size_t>(Count));
   }
-  return ParseTestFile(Text, FileName);
+  return Text;
 }
 
-} // namespace Deskbay::Algtool
+TTestFile ReadTestFile(const std::string& FileName) {
+  return ParseTestFile(ReadTestFileText(FileName), FileName);
+}
+
+std::string FindTestFile(const std::string& AlgorithmFileName) {
+  std::filesystem::path Path(AlgorithmFileName);
+  Path.replace_extension(".tests");
+  struct stat Info;
+  if (stat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode))
+    return {};
+  return Path.string();
+}
+
+} // namespace Deskbay

@@ -1,17 +1,21 @@
-#include "Algtool_Check.h"
+#include "Flowcheck_Check.h"
 
-#include "Algtool_Files.h"
-#include "Algtool_Output.h"
-#include "Algtool_Run.h"
+#include "Flowcheck_Text.h"
 
+#include "Corekit/InteractionHooks.h"
 #include "Corekit/SysUtils.h"
+#include "Flowmodel/Flowmodel_Describe.h"
+#include "Flowmodel/Flowmodel_Files.h"
+#include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Control.h"
 #include "Flowrun/Flowrun_Main.h"
 
+#include <algorithm>
 #include <exception>
 #include <sstream>
 #include <string_view>
 
-namespace Deskbay::Algtool {
+namespace Deskbay {
 
 namespace {
 
@@ -51,7 +55,7 @@ std::string ShortenQuotedTexts(std::string_view Message) {
   std::string S;
   for (;;) {
     const size_t Quote = Message.find('"');
-    S += Excerpt(Message.substr(0, Quote));
+    S += CheckExcerpt(Message.substr(0, Quote));
     if (Quote == std::string_view::npos)
       return S;
     S += '"';
@@ -59,33 +63,91 @@ std::string ShortenQuotedTexts(std::string_view Message) {
   }
 }
 
+// The longest answer taken whole, in bytes, as a typed answer is bounded.
+constexpr size_t MaxAnswer = 4096;
+
+// Answers the machine's questions from the case's "<" lines, as the input
+// dialog would take them; none left is the dialog's Cancel.
+class TAnswerList : public IInputProvider {
+public:
+  explicit TAnswerList(const std::vector<std::string>& Answers)
+      : FAnswers(Answers), FPrevious(SetInputProvider(this)) {}
+  ~TAnswerList() override { SetInputProvider(FPrevious); }
+  TAnswerList(const TAnswerList&) = delete;
+  TAnswerList& operator=(const TAnswerList&) = delete;
+
+  bool InputString(const std::string&, const std::string& Prompt, std::string& Value,
+                   const TInputStringOptions& Options) override {
+    for (;;) {
+      if (FNext >= FAnswers.size()) {
+        FUnansweredPrompt = Prompt;
+        return false;
+      }
+      std::string Line = FAnswers[FNext++];
+      if (Line.size() > MaxAnswer) {
+        Line.resize(MaxAnswer);
+        Line += "…";
+      }
+      std::string Answer = ApplyInputStringOptions(Line, Options);
+      if (Options.NotEmpty && Trim(Answer).empty())
+        continue;
+      Value = std::move(Answer);
+      return true;
+    }
+  }
+
+  const std::string& GetUnansweredPrompt() const { return FUnansweredPrompt; }
+
+private:
+  const std::vector<std::string>& FAnswers;
+  size_t FNext = 0;
+  std::string FUnansweredPrompt;
+  IInputProvider* FPrevious;
+};
+
 // Compares the lines a case prints with the expected ones as they arrive, so
 // the first difference is caught even in a run that prints without end, and
 // stops the run there: the case has failed whatever comes after.
 class TOutputComparer : public TRunObserver {
 public:
-  TOutputComparer(const TTestCase& Case, TCaseResult& Result) : FCase(Case), FResult(Result) {}
+  TOutputComparer(const TTestCase& Case, TCaseResult& Result, std::set<const TAlgBlock*>* Reached,
+                  TRunObserver* Watcher)
+      : FCase(Case), FResult(Result), FReached(Reached), FWatcher(Watcher) {}
+
+  void BeforeStep(TAlgMachine& Machine, int64_t Step) override {
+    FStep = Step;
+    if (FWatcher)
+      FWatcher->BeforeStep(Machine, Step);
+    if (FReached)
+      if (TAlgBlock* Block = Machine.GetCurrentBlock())
+        FReached->insert(Block);
+  }
 
   void OnLine(const std::string& Line) {
     ++FPrinted;
-    if (FDiffers || !FCase.ChecksOutput())
+    if (FDiffers)
+      return;
+    FResult.PrintedLines.push_back(Line);
+    if (!FCase.ChecksOutput())
       return;
     const size_t Index = static_cast<size_t>(FPrinted - 1);
     if (Index >= FCase.Output.size()) {
       FDiffers = true;
       FResult.Failure = TCaseFailure::ExtraOutput;
       FResult.Reason = Format("лишняя строка вывода %lld: ", static_cast<long long>(FPrinted)) +
-                       QuotedExcerpt(Line);
+                       CheckQuoted(Line);
     } else if (WithoutTrailingBlanks(Line) != FCase.Output[Index]) {
       FDiffers = true;
       FResult.Failure = TCaseFailure::OutputLine;
       FResult.Reason = Format("строка вывода %lld: ожидалось ", static_cast<long long>(FPrinted)) +
-                       QuotedExcerpt(FCase.Output[Index]) + ", выведено " + QuotedExcerpt(Line);
+                       CheckQuoted(FCase.Output[Index]) + ", выведено " + CheckQuoted(Line);
       FResult.Expected = FCase.Output[Index];
     } else {
       return;
     }
     FResult.OutputLine = static_cast<int>(FPrinted);
+    FResult.FirstDifference = static_cast<int>(FPrinted - 1);
+    FResult.StopStep = FStep - 1;
     FResult.Actual = Line;
   }
 
@@ -96,6 +158,9 @@ public:
 private:
   const TTestCase& FCase;
   TCaseResult& FResult;
+  std::set<const TAlgBlock*>* FReached;
+  TRunObserver* FWatcher;
+  int64_t FStep = 0;
   int64_t FPrinted = 0;
   bool FDiffers = false;
 };
@@ -109,15 +174,15 @@ std::string DescribeError(const TRunOutcome& Outcome) {
   const std::string Error = OneLine(ErrorText(Outcome));
   if (Outcome.FailedBlock.empty())
     return Error;
-  return "ошибка в блоке " + QuotedExcerpt(Outcome.FailedBlock) + ": " + Error;
+  return "ошибка в блоке " + CheckQuoted(Outcome.FailedBlock) + ": " + Error;
 }
 
 // Judges a run whose printed lines all matched so far.
-void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamInput& Input,
+void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TAnswerList& Input,
               int64_t Printed, TCaseResult& Result) {
   const std::string Expected = Case.ErrorText.empty()
                                    ? std::string("ожидалась ошибка")
-                                   : "ожидалась ошибка с текстом " + QuotedExcerpt(Case.ErrorText);
+                                   : "ожидалась ошибка с текстом " + CheckQuoted(Case.ErrorText);
   switch (Outcome.End) {
   case TRunEnd::StepLimit:
     Result.Failure = TCaseFailure::StepLimit;
@@ -128,9 +193,9 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
     Result.Actual = ErrorText(Outcome);
     if (!Input.GetUnansweredPrompt().empty()) {
       Result.Failure = TCaseFailure::NoAnswer;
-      Result.Actual = Excerpt(Input.GetUnansweredPrompt());
+      Result.Actual = CheckExcerpt(Input.GetUnansweredPrompt());
       Result.Reason = "ответы случая кончились: нет ответа на вопрос " +
-                      QuotedExcerpt(Input.GetUnansweredPrompt());
+                      CheckQuoted(Input.GetUnansweredPrompt());
       return;
     }
     if (!Case.ExpectsError) {
@@ -161,29 +226,11 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TStreamIn
     const std::string& Line = Case.Output[static_cast<size_t>(Printed)];
     Result.Failure = TCaseFailure::MissingOutput;
     Result.OutputLine = static_cast<int>(Printed + 1);
+    Result.FirstDifference = static_cast<int>(Printed);
     Result.Expected = Line;
     Result.Reason = Format("строка вывода %lld: ожидалось ", static_cast<long long>(Printed + 1)) +
-                    QuotedExcerpt(Line) + ", но вывод закончился";
+                    CheckQuoted(Line) + ", но вывод закончился";
   }
-}
-
-TCaseResult RunCase(TAlgorithm& Alg, const TTestCase& Case) {
-  TCaseResult Result;
-  Result.CaseName = Case.Name;
-  std::string Answers;
-  for (const std::string& Answer : Case.Answers)
-    Answers += Answer + '\n';
-  std::istringstream AnswerStream(Answers);
-  TStreamInput Input(AnswerStream, nullptr);
-  TOutputComparer Comparer(Case, Result);
-  TAlgMachine Machine;
-  Machine.GetConsole().SetOnAddLine(
-      [&Comparer](const std::string& Line) { Comparer.OnLine(Line); });
-  const TRunOutcome Outcome = DriveMachine(Machine, Alg, Case.MaxSteps, &Comparer);
-  Result.Steps = Outcome.Steps;
-  if (!Comparer.Differs())
-    JudgeEnd(Case, Outcome, Input, Comparer.Printed(), Result);
-  return Result;
 }
 
 } // namespace
@@ -216,6 +263,61 @@ const char* CaseFailureName(TCaseFailure Failure) {
   return "";
 }
 
+TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
+                      TRunObserver* Watcher) {
+  TCaseResult Result;
+  Result.CaseName = Case.Name;
+  Result.Hidden = Case.Hidden;
+  Result.Weight = Case.Weight;
+  Result.Answers = Case.Answers;
+  Result.ExpectedLines = Case.Output;
+  TAnswerList Input(Case.Answers);
+  TOutputComparer Comparer(Case, Result, Reached, Watcher);
+  TAlgMachine Machine;
+  Machine.GetConsole().SetOnAddLine(
+      [&Comparer](const std::string& Line) { Comparer.OnLine(Line); });
+  const TRunOutcome Outcome = DriveMachine(Machine, Alg, Case.MaxSteps, &Comparer);
+  Result.Steps = Outcome.Steps;
+  if (Outcome.End == TRunEnd::Failed)
+    Result.RunError = WithoutFinalNewlines(Outcome.Error);
+  if (!Comparer.Differs()) {
+    JudgeEnd(Case, Outcome, Input, Comparer.Printed(), Result);
+    // The run went wrong at its end: before the step that failed (a failed
+    // step is not counted), or where the run stopped.
+    if (!Result.Passed())
+      Result.StopStep = Outcome.Steps;
+  }
+  return Result;
+}
+
+std::vector<TCaseResult> CheckAlgorithm(TAlgorithm& Alg, const TTestFile& Tests) {
+  std::vector<TCaseResult> Results;
+  Results.reserve(Tests.Cases.size());
+  for (const TTestCase& Case : Tests.Cases)
+    Results.push_back(CheckCase(Alg, Case));
+  return Results;
+}
+
+std::string PupilDescription(const TCaseResult& Result) {
+  if (Result.Hidden)
+    return Result.Passed() ? "скрытый случай: пройден" : "скрытый случай: не пройден";
+  return Result.Passed() ? "пройден" : Result.Reason;
+}
+
+int64_t TFileResult::Score() const {
+  int64_t Sum = 0;
+  for (const TCaseResult& Case : Cases)
+    Sum += Case.Passed() ? Case.Weight : 0;
+  return Sum;
+}
+
+int64_t TFileResult::MaxScore() const {
+  int64_t Sum = 0;
+  for (const TCaseResult& Case : Cases)
+    Sum += Case.Weight;
+  return Sum;
+}
+
 int TFileResult::PassedCount() const {
   int Count = 0;
   for (const TCaseResult& Case : Cases)
@@ -237,13 +339,34 @@ TFileResult FailedFile(const TTestFile& Tests, const std::string& FileName, TCas
   for (const TTestCase& Case : Tests.Cases) {
     TCaseResult& Result = File.Cases.emplace_back();
     Result.CaseName = Case.Name;
+    Result.Hidden = Case.Hidden;
+    Result.Weight = Case.Weight;
     Result.Failure = Failure;
     Result.Reason = Reason;
   }
   return File;
 }
 
-TFileResult CheckFile(const TTestFile& Tests, const std::string& FileName) {
+namespace {
+
+// The blocks of the chart below Block in the order "algtool show" prints
+// them, sequences left out.
+void CollectUnreached(const TAlgBlock* Block, const std::set<const TAlgBlock*>& Reached,
+                      std::vector<std::string>& Out) {
+  if (Block->GetClass() != &TCompoundAlgBlock::Class && Block->GetParent() && !Reached.count(Block))
+    Out.push_back(DescribeBlock(Block));
+  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
+    CollectUnreached(If->GetYesBranch(), Reached, Out);
+    CollectUnreached(If->GetNoBranch(), Reached, Out);
+    return;
+  }
+  for (int I = 0; I < Block->GetBlockCount(); ++I)
+    CollectUnreached(Block->GetBlocks(I), Reached, Out);
+}
+
+} // namespace
+
+TFileResult CheckFile(const TTestFile& Tests, const std::string& FileName, bool Coverage) {
   TAlgorithm Alg;
   try {
     LoadAlgorithmFile(Alg, FileName);
@@ -256,19 +379,24 @@ TFileResult CheckFile(const TTestFile& Tests, const std::string& FileName) {
   TFileResult File;
   File.FileName = FileName;
   File.Loaded = true;
+  std::set<const TAlgBlock*> Reached;
   for (const TTestCase& Case : Tests.Cases) {
     try {
-      File.Cases.push_back(RunCase(Alg, Case));
+      File.Cases.push_back(CheckCase(Alg, Case, Coverage ? &Reached : nullptr));
     } catch (const std::exception& E) {
       // Not an error of the algorithm (those end up in the outcome) but of
       // the host, such as memory running out: this case fails, the rest run.
       TCaseResult& Result = File.Cases.emplace_back();
       Result.CaseName = Case.Name;
       Result.Failure = TCaseFailure::Error;
+      Result.Hidden = Case.Hidden;
+      Result.Weight = Case.Weight;
       Result.Reason = OneLine(E.what());
     }
   }
+  if (Coverage)
+    CollectUnreached(Alg.GetRoot(), Reached, File.Unreached);
   return File;
 }
 
-} // namespace Deskbay::Algtool
+} // namespace Deskbay

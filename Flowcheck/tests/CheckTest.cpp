@@ -1,0 +1,163 @@
+// The checker as the algorithm window uses it: an algorithm in memory, one
+// result per case with what the window shows and where its debugger stops.
+
+#include "Corekit/InteractionHooks.h"
+#include "Corekit/MiscUtils_Bag.h"
+#include "Corekit/SysUtils.h"
+#include "Flowcheck/Flowcheck_Check.h"
+#include "Flowmodel/Flowmodel_Describe.h"
+#include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Control.h"
+#include "Flowrun/Flowrun_Main.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace Deskbay;
+
+namespace {
+
+TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, const std::string& Line) {
+  TAlgBlock* B = Class.Create(Parent);
+  B->GetText().SetLines({Line});
+  return B;
+}
+
+// Reads X, prints 10/X, then X; negative X also prints "минус".
+void MakeAlgorithm(TAlgorithm& A) {
+  TAlgBlock* R = A.GetRoot()->GetBody();
+  Add(R, TIOAlgBlock::Class, "Ввод X");
+  Add(R, TBasicAlgBlock::Class, "Y=10/X");
+  Add(R, TIOAlgBlock::Class, "Вывод Y");
+  Add(R, TIOAlgBlock::Class, "Вывод X");
+  auto* If = static_cast<TIfAlgBlock*>(Add(R, TIfAlgBlock::Class, "X<0"));
+  Add(If->GetYesBranch(), TIOAlgBlock::Class, "Вывод \"минус\"");
+}
+
+const char* const Tests = "=== верный\n"
+                          "< 2\n"
+                          "> 5\n"
+                          "> 2\n"
+                          "=== вторая строка\n"
+                          "weight 3\n"
+                          "< 5\n"
+                          "> 2\n"
+                          "> 6\n"
+                          "=== скрытый\n"
+                          "hidden\n"
+                          "< 1\n"
+                          "> 7\n"
+                          "=== ноль\n"
+                          "< 0\n"
+                          "> 1\n";
+
+// Replays a case to its stop step, as the window's debugger does, and
+// answers the block the machine stands at.
+std::string BlockAtStop(TAlgorithm& Alg, const TCaseResult& Result) {
+  struct TAnswers : IInputProvider {
+    std::vector<std::string> List;
+    size_t Next = 0;
+    IInputProvider* Previous = SetInputProvider(this);
+    ~TAnswers() override { SetInputProvider(Previous); }
+    bool InputString(const std::string&, const std::string&, std::string& Value,
+                     const TInputStringOptions&) override {
+      if (Next >= List.size())
+        return false;
+      Value = List[Next++];
+      return true;
+    }
+  } Answers;
+  Answers.List = Result.Answers;
+  TAlgMachine Machine;
+  const TRunOutcome Outcome = DriveMachine(Machine, Alg, Result.StopStep);
+  EXPECT_EQ(Outcome.End, TRunEnd::StepLimit);
+  TAlgBlock* Block = Machine.GetCurrentBlock();
+  return Block ? DescribeBlock(Block) : std::string();
+}
+
+TEST(CheckTest, ResultsCarryFirstDifferenceStopStepAndPupilText) {
+  TAlgorithm Alg;
+  MakeAlgorithm(Alg);
+  const TTestFile File = ParseTestFile(Tests, "t.tests");
+  const std::vector<TCaseResult> R = CheckAlgorithm(Alg, File);
+  ASSERT_EQ(R.size(), 4u);
+
+  EXPECT_TRUE(R[0].Passed());
+  EXPECT_EQ(R[0].StopStep, -1);
+  EXPECT_EQ(R[0].FirstDifference, -1);
+  EXPECT_EQ(PupilDescription(R[0]), "пройден");
+
+  // The second printed line is wrong: the debugger stops before "Вывод X".
+  EXPECT_EQ(R[1].Failure, TCaseFailure::OutputLine);
+  EXPECT_EQ(R[1].FirstDifference, 1);
+  EXPECT_EQ(R[1].Weight, 3);
+  EXPECT_EQ(R[1].ExpectedLines, (std::vector<std::string>{"2", "6"}));
+  EXPECT_EQ(R[1].PrintedLines, (std::vector<std::string>{"2", "5"}));
+  EXPECT_EQ(R[1].Answers, (std::vector<std::string>{"5"}));
+  EXPECT_NE(BlockAtStop(Alg, R[1]).find("Вывод X"), std::string::npos);
+  EXPECT_EQ(PupilDescription(R[1]), R[1].Reason);
+  EXPECT_NE(R[1].Reason.find("строка вывода 2"), std::string::npos);
+
+  // A hidden case says nothing of its input or output to the pupil.
+  EXPECT_TRUE(R[2].Hidden);
+  EXPECT_FALSE(R[2].Passed());
+  EXPECT_EQ(PupilDescription(R[2]), "скрытый случай: не пройден");
+
+  // An error: the debugger stops before the step that failed.
+  EXPECT_EQ(R[3].Failure, TCaseFailure::Error);
+  EXPECT_NE(BlockAtStop(Alg, R[3]).find("Y=10/X"), std::string::npos);
+}
+
+TEST(CheckTest, MissingOutputStopsAtTheEndAndStepLimitAtTheLimit) {
+  TAlgorithm Alg;
+  MakeAlgorithm(Alg);
+  const TTestFile File = ParseTestFile("=== мало\n< 2\n> 5\n> 2\n> 9\n"
+                                       "=== предел\nsteps 3\n< 2\n> 5\n> 2\n",
+                                       "t.tests");
+  const std::vector<TCaseResult> R = CheckAlgorithm(Alg, File);
+  EXPECT_EQ(R[0].Failure, TCaseFailure::MissingOutput);
+  EXPECT_EQ(R[0].FirstDifference, 2);
+  EXPECT_EQ(R[0].StopStep, R[0].Steps);
+  EXPECT_EQ(R[1].Failure, TCaseFailure::StepLimit);
+  EXPECT_EQ(R[1].StopStep, 3);
+}
+
+TEST(CheckTest, WeightsMakeTheScoreAndBadWeightsAreRefused) {
+  TFileResult File;
+  File.Cases.resize(3);
+  File.Cases[0].Weight = 2;
+  File.Cases[1].Weight = 3;
+  File.Cases[1].Failure = TCaseFailure::Error;
+  EXPECT_EQ(File.Score(), 3);
+  EXPECT_EQ(File.MaxScore(), 6);
+  for (const char* Bad : {"weight 0", "weight x", "weight", "weight 2\nweight 3"}) {
+    try {
+      ParseTestFile(std::string("=== a\n> 1\n") + Bad + "\n", "w.tests");
+      ADD_FAILURE() << Bad;
+    } catch (const Exception& E) {
+      EXPECT_NE(E.Message().find("w.tests"), std::string::npos) << E.Message();
+    }
+  }
+}
+
+TEST(CheckTest, CoverageListsTheBlocksNoCaseReached) {
+  const std::string Dir =
+      std::filesystem::temp_directory_path() / ("flowcheck-" + std::to_string(getpid()));
+  std::filesystem::create_directories(Dir);
+  TAlgorithm Alg;
+  MakeAlgorithm(Alg);
+  SaveObjectToFile(&Alg, Dir + "/a.alg");
+  std::ofstream(Dir + "/a.tests") << "=== x\n< 2\n> 5\n> 2\n";
+  EXPECT_EQ(FindTestFile(Dir + "/a.alg"), Dir + "/a.tests");
+  EXPECT_EQ(FindTestFile(Dir + "/b.alg"), "");
+  const TFileResult R = CheckFile(ReadTestFile(Dir + "/a.tests"), Dir + "/a.alg", true);
+  ASSERT_EQ(R.Unreached.size(), 1u);
+  EXPECT_NE(R.Unreached[0].find("минус"), std::string::npos);
+  std::filesystem::remove_all(Dir);
+}
+
+} // namespace
