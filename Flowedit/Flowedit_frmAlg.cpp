@@ -1,5 +1,6 @@
 #include "Flowedit_frmAlg.h"
 
+#include "Flowedit_CodePane.h"
 #include "Flowedit_Editor.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
@@ -8,6 +9,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QSplitter>
 
 namespace Deskbay {
 
@@ -23,7 +25,9 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   setFont(DefaultUiFont());
   resize(544, 375);
 
-  sbxAlg = new TAdvScrollBox(this);
+  splCode = new QSplitter(Qt::Horizontal, this);
+  splCode->setChildrenCollapsible(false);
+  sbxAlg = new TAdvScrollBox(splCode);
   sbxAlg->SetEnableAutoScroll(false);
   QPalette Green = sbxAlg->palette();
   Green.setColor(QPalette::Window, QColorOf(clMoneyGreen));
@@ -37,6 +41,14 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   AlgEditor->SetEditable(true);
   sbxAlg->OnResize = [this](TAdvScrollBox&) { sbxAlgResize(); };
 
+  FCodePane = new TCodePane(splCode);
+  FCodePane->setMinimumWidth(120);
+  FCodePane->hide();
+  splCode->addWidget(sbxAlg);
+  splCode->addWidget(FCodePane);
+  splCode->setStretchFactor(0, 3);
+  splCode->setStretchFactor(1, 2);
+
   pnlControls = new QFrame(this);
   pnlControls->setFrameShape(QFrame::StyledPanel);
   pnlControls->setFixedWidth(201);
@@ -44,12 +56,13 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   auto* Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
-  Layout->addWidget(sbxAlg, 1);
+  Layout->addWidget(splCode, 1);
   Layout->addWidget(pnlControls);
 }
 
 TAlgForm::~TAlgForm() {
   TAlgForm::SetAlgorithm(nullptr);
+  FCodePane->SetAlgorithm(nullptr);
 }
 
 void TAlgForm::SetAlgorithm(TAlgorithm* Algorithm) {
@@ -57,6 +70,20 @@ void TAlgForm::SetAlgorithm(TAlgorithm* Algorithm) {
     return;
   FAlgorithm = Algorithm;
   AlgEditor->SetAlgorithm(Algorithm);
+  if (IsCodePaneVisible())
+    FCodePane->SetAlgorithm(Algorithm);
+}
+
+bool TAlgForm::IsCodePaneVisible() const {
+  return !FCodePane->isHidden();
+}
+
+void TAlgForm::SetCodePaneVisible(bool Value) {
+  if (Value == IsCodePaneVisible())
+    return;
+  // Hidden, the pane lets go of the algorithm: no text is made for nobody.
+  FCodePane->SetAlgorithm(Value ? FAlgorithm : nullptr);
+  FCodePane->setVisible(Value);
 }
 
 void TAlgForm::sbxAlgResize() {

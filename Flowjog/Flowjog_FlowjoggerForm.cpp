@@ -1,5 +1,7 @@
 #include "Flowjog_FlowjoggerForm.h"
 
+#include "Flowedit/Flowedit_CodePane.h"
+
 #include "Corekit/ui/UiFonts.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowrun/Flowrun_Canvas.h"
@@ -90,6 +92,7 @@ void TFlowjoggerForm::SelectCurrentBlock() {
     if (Current)
       Current->SetSelected(true);
   }
+  GetCodePane()->SetRunningBlock(Current);
   // Scrolled to after the bracket, where the new picture is drawn.
   if (Current)
     AlgEditor->MakeVisible(Current);
