@@ -7,6 +7,7 @@
 #include "Environment/Environment_Help.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowedit/Flowedit_frmAlg.h"
@@ -37,6 +38,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -286,13 +288,23 @@ void TAlgEditorForm::CreateDocumentMenus() {
   FilePrint = Make("FilePrint", "&Печать...", "Напечатать блок-схему",
                    {QKeySequence(QKeySequence::Print)}, &TAlgEditorForm::FilePrintExecute, HasView);
 
+  ViewProgram = Make("ViewProgram", "&Программа",
+                     "Показать рядом с блок-схемой её программу на Python, Pascal или C++",
+                     {QKeySequence("Ctrl+Shift+P")}, &TAlgEditorForm::ViewProgramExecute, HasView);
+  ViewProgram->setCheckable(true);
+  FileSaveProgram = Make("FileSaveProgram", "Сохранить п&рограмму как...",
+                         "Сохранить программу блок-схемы на Python, Pascal или C++", {},
+                         &TAlgEditorForm::FileSaveProgramExecute, HasView);
+
   mnuDocFile = new QMenu("&Файл", this);
-  mnuDocFile->addActions({FileExportPicture, FilePrint});
+  mnuDocFile->addActions({FileSaveProgram, FileExportPicture, FilePrint});
   mnuDocEdit = new QMenu("&Правка", this);
   mnuDocEdit->addActions({EditUndo, EditRedo});
   mnuDocView = new QMenu("&Вид", this);
   mnuDocView->setObjectName("mnuDocView");
   mnuDocView->addActions({ViewZoomIn, ViewZoomOut, ViewZoomNormal});
+  mnuDocView->addSeparator();
+  mnuDocView->addAction(ViewProgram);
   mnuDocRun = new QMenu("В&ыполнение", this);
   mnuDocRun->setObjectName("mnuDocRun");
   mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
@@ -385,6 +397,19 @@ void TAlgEditorForm::FileExportExecute() {
   ExportWithDialog(this, *FAlgorithm, Canvas.get(), DocumentName());
 }
 
+void TAlgEditorForm::ViewProgramExecute() {
+  FCodeVisible = !FCodeVisible;
+  if (FChildView)
+    FChildView->SetCodePaneVisible(FCodeVisible);
+  ViewProgram->setChecked(FCodeVisible);
+}
+
+void TAlgEditorForm::FileSaveProgramExecute() {
+  const TCodeLanguage Language =
+      FChildView && FCodeVisible ? FChildView->GetCodePane()->GetLanguage() : FCodeLanguage;
+  SaveProgramTextAs(this, *FAlgorithm, Language, GetHasFileName() ? GetFileName() : "");
+}
+
 void TAlgEditorForm::FilePrintExecute() {
   PrintWithPreview(this, *FAlgorithm,
                    QFile::decodeName(QByteArray::fromStdString(
@@ -457,6 +482,7 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
   if (FChildView) {
     ScrollX = FChildView->sbxAlg->GetHorzPosition();
     ScrollY = FChildView->sbxAlg->GetVertPosition();
+    FCodeSplitter = FChildView->splCode->saveState();
   }
   // A typing run in the text box ends with the view that held it.
   if (FHistory)
@@ -497,6 +523,12 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       Editor->OnZoomChange = [this](TAlgEditor&) { ZoomChanged(); };
       if (FZoom != 100)
         Editor->SetZoom(FZoom);
+      TCodePane* Code = FChildView->GetCodePane();
+      Code->SetLanguage(FCodeLanguage);
+      Code->OnLanguageChange = [this](TCodeLanguage Language) { FCodeLanguage = Language; };
+      if (!FCodeSplitter.isEmpty())
+        FChildView->splCode->restoreState(FCodeSplitter);
+      FChildView->SetCodePaneVisible(FCodeVisible);
       if (!Running) {
         Editor->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(Editor, &QWidget::customContextMenuRequested, this,

@@ -10,11 +10,14 @@
 #include "Flowapp_RunPacer.h"
 
 #include "Environment/Editor.h"
+#include "Flowcode/Flowcode_Program.h"
 #include "Flowedit/Flowedit_frmAlg.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/ui/WindowHelpers.h"
+
+#include <QByteArray>
 
 #include <cstdint>
 #include <exception>
@@ -105,6 +108,11 @@ public:
   void FileExportExecute();
   // The print preview of the flowchart.
   void FilePrintExecute();
+  // The program text beside the chart ("Вид" > "Программа"); its language
+  // and width stay through Run, Step and Stop.
+  void ViewProgramExecute();
+  // The program text in the pane's language into a file.
+  void FileSaveProgramExecute();
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
   TAlgMachine* GetMachine() const { return FMachine.get(); }
@@ -122,7 +130,7 @@ public:
   TActionList* ActionList;
   TAction *AlgRun, *AlgStop, *AlgStep;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
-      *FilePrint;
+      *FilePrint, *ViewProgram, *FileSaveProgram;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;
@@ -179,6 +187,9 @@ private:
   std::unique_ptr<TAlgHistory> FHistory;
   std::unique_ptr<TAlgMachine> FMachine;
   int FZoom = 100;
+  bool FCodeVisible = false;
+  TCodeLanguage FCodeLanguage = TCodeLanguage::Python;
+  QByteArray FCodeSplitter;
   // The clipboard holds blocks; followed through its change signal, so
   // the commands' updates never ask the clipboard itself.
   bool FClipboardHasBlocks = false;

@@ -7,7 +7,6 @@
 #include "Corekit/ui/UiFonts.h"
 #include "Corekit/ui/WindowHelpers.h"
 
-#include "Environment/ErrorDisplay.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -202,16 +201,14 @@ void TCodePane::ScrollToLines(const std::vector<TCodeLineRange>& Ranges) {
     V->setValue(std::max(0, First - 2));
 }
 
-bool SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
+void SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
                      const std::string& FileName) {
   try {
     const std::string Bytes = ProgramFileBytes(GenerateProgram(Algorithm, Language));
     SaveFileAtomically(FileName, [&](TStream& S) { S.WriteBuffer(Bytes.data(), Bytes.size()); });
-    return true;
   } catch (const std::exception& E) {
-    ShowErrorMessage("Не удалось сохранить программу в файл \"" + VisibleText(FileName) + "\".\n" +
-                     WithFullStop(E.what()));
-    return false;
+    throw Exception("Не удалось сохранить программу в файл \"" + VisibleText(FileName) + "\".\n" +
+                    WithFullStop(E.what()));
   }
 }
 
@@ -227,7 +224,8 @@ bool SaveProgramTextAs(QWidget* Parent, TAlgorithm& Algorithm, TCodeLanguage Lan
   if (!ExecFileDialogUsingWorkingDir(Dialog, AlgorithmFileName) || Dialog.selectedFiles().isEmpty())
     return false;
   const std::string FileName = QFile::encodeName(Dialog.selectedFiles().front()).toStdString();
-  return SaveProgramText(Algorithm, Language, FileName);
+  SaveProgramText(Algorithm, Language, FileName);
+  return true;
 }
 
 } // namespace Deskbay

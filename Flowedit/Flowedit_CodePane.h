@@ -83,13 +83,12 @@ private:
 
 // Asks for a file name (offered: the algorithm's own with the language's
 // extension) and writes the program of Algorithm in Language there through
-// the safe writer. False when cancelled or failed; a failure is shown on the
-// error display, naming the file.
+// the safe writer. False when cancelled; a failure raises, naming the file.
 FLOWEDIT_API bool SaveProgramTextAs(QWidget* Parent, TAlgorithm& Algorithm, TCodeLanguage Language,
                                     const std::string& AlgorithmFileName);
 // The writing part: the program of Algorithm in Language into FileName; a
-// failure is shown as above. True when written.
-FLOWEDIT_API bool SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
+// failure raises as above and leaves an existing file as it was.
+FLOWEDIT_API void SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
                                   const std::string& FileName);
 
 } // namespace Deskbay

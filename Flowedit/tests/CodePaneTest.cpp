@@ -3,7 +3,6 @@
 #include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
 
-#include "Environment/ErrorDisplay.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -207,20 +206,19 @@ TEST(CodePane, SavingWritesTheProgramOrNamesTheFile) {
   TAlgorithm Alg;
   AddBlock(Alg.GetRoot()->GetBody(), TIOAlgBlock::Class, "\"сумма\"");
   QTemporaryDir Dir;
-  std::vector<std::string> Errors;
-  const TErrorHandler Old = SetErrorHandler([&](const std::string& M) { Errors.push_back(M); });
   const std::string Name = Dir.path().toStdString() + "/сумма.pas";
-  EXPECT_TRUE(SaveProgramText(Alg, TCodeLanguage::Pascal, Name));
+  SaveProgramText(Alg, TCodeLanguage::Pascal, Name);
   QFile File(QString::fromStdString(Name));
   ASSERT_TRUE(File.open(QIODevice::ReadOnly));
   EXPECT_EQ(File.readAll().toStdString(), GenerateProgram(Alg, TCodeLanguage::Pascal).GetText());
-  EXPECT_TRUE(Errors.empty());
 
   const std::string Bad = Dir.path().toStdString() + "/нет/программа.py";
-  EXPECT_FALSE(SaveProgramText(Alg, TCodeLanguage::Python, Bad));
-  SetErrorHandler(Old);
-  ASSERT_EQ(Errors.size(), 1u);
-  EXPECT_NE(Errors[0].find("Не удалось сохранить программу в файл \"" + Bad + "\""),
-            std::string::npos)
-      << Errors[0];
+  try {
+    SaveProgramText(Alg, TCodeLanguage::Python, Bad);
+    ADD_FAILURE() << "a folder that is not there was written into";
+  } catch (const Exception& E) {
+    EXPECT_NE(E.Message().find("Не удалось сохранить программу в файл \"" + Bad + "\""),
+              std::string::npos)
+        << E.Message();
+  }
 }
