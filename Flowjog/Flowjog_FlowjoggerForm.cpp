@@ -35,6 +35,15 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(lblStatus);
 
+  lblExplanation = new QLabel(pnlControls);
+  lblExplanation->setObjectName(QStringLiteral("lblExplanation"));
+  lblExplanation->setWordWrap(true);
+  lblExplanation->setContentsMargins(3, 0, 3, 3);
+  lblExplanation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblExplanation->setTextFormat(Qt::PlainText);
+  lblExplanation->hide();
+  Layout->addWidget(lblExplanation);
+
   WatchesFrame = new TWatchFrame(pnlControls);
   WatchesFrame->setObjectName(QStringLiteral("WatchesFrame"));
   WatchesFrame->setFixedHeight(97);
@@ -76,23 +85,41 @@ void TFlowjoggerForm::SetMachine(TAlgMachine* Machine) {
   SelectCurrentBlock();
 }
 
-// The current block is shown through the algorithm's own selection, so every
-// view of the document highlights it; the bracket makes the flowchart lay
-// itself out once.
+// The current block is marked over the picture, not selected: the
+// algorithm's selection belongs to the pupil, and a mark costs no new layout.
 void TFlowjoggerForm::SelectCurrentBlock() {
   TAlgorithm* Algorithm = GetAlgorithm();
   if (!Algorithm || !FMachine)
     return;
   TAlgBlock* Current = FMachine->GetCurrentBlock();
-  {
-    TModifyGuard Guard(*Algorithm);
-    Algorithm->UnselectAll();
-    if (Current)
-      Current->SetSelected(true);
-  }
-  // Scrolled to after the bracket, where the new picture is drawn.
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Next = Current;
+  AlgEditor->SetMarkers(Markers);
   if (Current)
     AlgEditor->MakeVisible(Current);
+}
+
+void TFlowjoggerForm::SetErrorBlock(const TAlgBlock* Block) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Error = Block;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::SetOriginBlock(const TAlgBlock* Block) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Origin = Block;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::SetBreakpoints(const std::map<const TAlgBlock*, bool>& Breakpoints) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Breakpoints = Breakpoints;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::ShowExplanation(const std::string& Text) {
+  lblExplanation->setText(QString::fromStdString(Text));
+  lblExplanation->setVisible(!Text.empty());
 }
 
 std::string AlgRunStatusText(const TAlgRunStatus& Status) {

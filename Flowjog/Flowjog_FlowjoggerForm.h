@@ -15,12 +15,14 @@
 #include "Flowedit/Flowedit_frmAlg.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 class QLabel;
 
 namespace Deskbay {
 
+class TAlgBlock;
 class TAlgMachine;
 
 // Where a run stands, as the status line tells it.
@@ -48,15 +50,26 @@ public:
   // already followed changes nothing.
   void SetMachine(TAlgMachine* Machine);
   TAlgMachine* GetMachine() const { return FMachine; }
-  // Selects the machine's current block in the algorithm, alone, and scrolls
-  // it into view; without a current block only clears the selection. Nothing
-  // without an algorithm or a machine.
+  // Marks the machine's current block on the flowchart (green) and scrolls
+  // it into view; without a current block only clears the mark. The
+  // algorithm's selection is left alone. Nothing without an algorithm or a
+  // machine.
   void SelectCurrentBlock();
+  // The other marks over the flowchart; nullptr or an empty map clears
+  // them. The error block is red, the block a value came from blue; a
+  // breakpoint is a red dot, with a bar when it has a condition (true).
+  void SetErrorBlock(const TAlgBlock* Block);
+  void SetOriginBlock(const TAlgBlock* Block);
+  void SetBreakpoints(const std::map<const TAlgBlock*, bool>& Breakpoints);
+  // An error's explanation under the status line, several lines if need
+  // be; empty hides it.
+  void ShowExplanation(const std::string& Text);
   void FormResize();
   // The status line shows Status.
   void ShowRunStatus(const TAlgRunStatus& Status);
 
   QLabel* lblStatus;
+  QLabel* lblExplanation;
   TWatchFrame* WatchesFrame;
   TAlgConsoleFrame* ConsoleFrame;
   QLabel* lblCanvas;
