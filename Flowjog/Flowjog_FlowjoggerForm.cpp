@@ -8,9 +8,19 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Deskbay {
+
+namespace {
+
+constexpr int PanelSizerWidth = 4;
+constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the grid box
+
+} // namespace
 
 TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   setObjectName(QStringLiteral("FlowjoggerForm"));
@@ -18,7 +28,7 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   // as high as the panel's contents.
   resize(489, 443);
   AlgEditor->SetEditable(false);
-  pnlControls->setFixedWidth(209);
+  pnlControls->setFixedWidth(DefaultPanelWidth);
 
   auto* Layout = new QVBoxLayout(pnlControls);
   Layout->setContentsMargins(0, 0, 0, 0);
@@ -63,12 +73,77 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
 
   CanvasFrame = new TAlgCanvasFrame(pnlControls);
   CanvasFrame->setObjectName(QStringLiteral("CanvasFrame"));
-  CanvasFrame->setFixedHeight(232);
+  CanvasFrame->setFixedHeight(CanvasFrameHeight);
   // The whole picture, one pixel per pixel, with room for the labels.
   CanvasFrame->pbxCanvas->setGeometry(17, 0, 181, 181);
   CanvasFrame->cbGrid->move(16, 200);
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
+
+  // Paints nothing: the panel shows through; only the pointer's shape says
+  // it is there.
+  pnlSizer = new QWidget(pnlControls);
+  pnlSizer->setObjectName(QStringLiteral("pnlSizer"));
+  pnlSizer->setCursor(Qt::SplitHCursor);
+  pnlSizer->installEventFilter(this);
+  pnlControls->installEventFilter(this);
+  pnlSizer->setGeometry(0, 0, PanelSizerWidth, pnlControls->height());
+  pnlSizer->raise();
+}
+
+void TFlowjoggerForm::SetPanelWidth(int Width) {
+  Width = std::clamp(Width, DefaultPanelWidth, MaxPanelWidth);
+  pnlControls->setFixedWidth(Width);
+  // The canvas's room: the panel less the labels' strip on the left and a
+  // margin on the right, as at the default width.
+  const int Picture = TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1;
+  const int Magnification = CanvasMagnification(Width - (DefaultPanelWidth - Picture), Picture);
+  const int Grown = Picture * (Magnification - 1);
+  CanvasFrame->setFixedHeight(CanvasFrameHeight + Grown);
+  CanvasFrame->pbxCanvas->setGeometry(17, 0, Picture + Grown, Picture + Grown);
+  CanvasFrame->cbGrid->move(16, 200 + Grown);
+  CanvasFrame->SetMagnification(Magnification);
+}
+
+int TFlowjoggerForm::GetPanelWidth() const {
+  return pnlControls->width();
+}
+
+bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == pnlControls && Event->type() == QEvent::Resize) {
+    pnlSizer->setGeometry(0, 0, PanelSizerWidth, pnlControls->height());
+    pnlSizer->raise();
+  } else if (Watched == pnlSizer) {
+    auto* Mouse = static_cast<QMouseEvent*>(Event);
+    switch (Event->type()) {
+    case QEvent::MouseButtonPress:
+      if (Mouse->button() == Qt::LeftButton) {
+        FSizing = true;
+        FSizeStartX = qRound(Mouse->globalPosition().x());
+        FSizeStartWidth = GetPanelWidth();
+        return true;
+      }
+      break;
+    case QEvent::MouseMove:
+      if (FSizing) {
+        const int Before = GetPanelWidth();
+        SetPanelWidth(FSizeStartWidth + FSizeStartX - qRound(Mouse->globalPosition().x()));
+        if (GetPanelWidth() != Before && OnPanelWidthChanged)
+          OnPanelWidthChanged(*this, GetPanelWidth());
+        return true;
+      }
+      break;
+    case QEvent::MouseButtonRelease:
+      if (FSizing && Mouse->button() == Qt::LeftButton) {
+        FSizing = false;
+        return true;
+      }
+      break;
+    default:
+      break;
+    }
+  }
+  return TAlgForm::eventFilter(Watched, Event);
 }
 
 TFlowjoggerForm::~TFlowjoggerForm() {

@@ -15,6 +15,7 @@
 #include "Flowedit/Flowedit_frmAlg.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -64,6 +65,16 @@ public:
   // An error's explanation under the status line, several lines if need
   // be; empty hides it.
   void ShowExplanation(const std::string& Text);
+
+  // The panel's width: 209 after creation, at most MaxPanelWidth. Its left
+  // edge can be dragged; the canvas grows with it by whole multiples of its
+  // pixels. OnPanelWidthChanged hears every change the user makes (for the
+  // owner to remember it).
+  static constexpr int DefaultPanelWidth = 209;
+  static constexpr int MaxPanelWidth = 800;
+  void SetPanelWidth(int Width);
+  int GetPanelWidth() const;
+  std::function<void(TFlowjoggerForm&, int Width)> OnPanelWidthChanged;
   void FormResize();
   // The status line shows Status.
   void ShowRunStatus(const TAlgRunStatus& Status);
@@ -74,12 +85,18 @@ public:
   TAlgConsoleFrame* ConsoleFrame;
   QLabel* lblCanvas;
   TAlgCanvasFrame* CanvasFrame;
+  // The strip along the panel's left edge that drags it wider.
+  QWidget* pnlSizer;
 
 protected:
   void resizeEvent(QResizeEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   TAlgMachine* FMachine = nullptr;
+  // Where a drag of the sizer started: the pointer's global x, the width.
+  int FSizeStartX = 0, FSizeStartWidth = 0;
+  bool FSizing = false;
 };
 
 } // namespace Deskbay

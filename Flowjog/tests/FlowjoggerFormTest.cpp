@@ -288,3 +288,57 @@ TEST(FlowjoggerForm, ErrorOriginAndBreakpointMarkersAndTheExplanation) {
   EXPECT_FALSE(F.lblExplanation->isVisible());
   EXPECT_EQ(F.WatchesFrame->y(), WatchTop);
 }
+
+TEST(FlowjoggerForm, DraggingThePanelWiderGrowsTheCanvasInWholeMultiples) {
+  TLoopRun R;
+  TFlowjoggerForm& F = *R.Form;
+  F.resize(900, 700);
+  F.SetMachine(&R.Machine);
+  R.Machine.Run();
+  QCoreApplication::processEvents();
+  const QImage Before = F.pnlControls->grab().toImage();
+  const auto LabelsBefore = F.CanvasFrame->GetLabels();
+  const QImage Small = F.CanvasFrame->pbxCanvas->grab().toImage();
+  ASSERT_EQ(Small.size(), QSize(181, 181));
+
+  std::vector<int> Heard;
+  F.OnPanelWidthChanged = [&](TFlowjoggerForm&, int W) { Heard.push_back(W); };
+  // The pointer drags the panel's left edge 200 pixels to the left.
+  auto Send = [&](QEvent::Type Type, int Dx, Qt::MouseButtons Buttons) {
+    const QPointF Local(2, 50);
+    QMouseEvent E(Type, Local, F.pnlSizer->mapToGlobal(Local) + QPointF(Dx, 0), Qt::LeftButton,
+                  Buttons, {});
+    QApplication::sendEvent(F.pnlSizer, &E);
+  };
+  Send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+  Send(QEvent::MouseMove, -100, Qt::LeftButton);
+  Send(QEvent::MouseMove, -200, Qt::LeftButton);
+  Send(QEvent::MouseButtonRelease, -200, {});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(F.GetPanelWidth(), 409);
+  EXPECT_EQ(Heard, (std::vector<int>{309, 409}));
+  EXPECT_EQ(F.WatchesFrame->width(), 407) << "the lists widen with the panel";
+  EXPECT_EQ(F.CanvasFrame->GetMagnification(), 2);
+  EXPECT_EQ(F.CanvasFrame->pbxCanvas->geometry(), QRect(17, 0, 362, 362));
+  EXPECT_EQ(F.CanvasFrame->cbGrid->pos(), QPoint(16, 381));
+  const QImage Big = F.CanvasFrame->pbxCanvas->grab().toImage();
+  for (int Y = 0; Y < 181; Y += 5)
+    for (int X = 0; X < 181; X += 5)
+      for (auto [Dx, Dy] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}})
+        ASSERT_EQ(Big.pixel(2 * X + Dx, 2 * Y + Dy), Small.pixel(X, Y)) << X << "," << Y;
+  // The labels: heights beside the box at twice the distance, widths under it.
+  const auto Labels = F.CanvasFrame->GetLabels();
+  EXPECT_EQ(Labels[1].Pos.Y, 10 * 18);
+  EXPECT_EQ(Labels[2].Pos.Y, 362 + 2);
+  EXPECT_EQ(Labels[4].Pos.X + Labels[4].Width, 17 + 362);
+
+  // Back at the default width everything is as before.
+  F.SetPanelWidth(100);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::DefaultPanelWidth);
+  EXPECT_EQ(F.CanvasFrame->GetMagnification(), 1);
+  EXPECT_EQ(F.CanvasFrame->GetLabels()[1].Pos.Y, LabelsBefore[1].Pos.Y);
+  EXPECT_EQ(F.pnlControls->grab().toImage(), Before);
+  F.SetPanelWidth(100000);
+  EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::MaxPanelWidth);
+}
