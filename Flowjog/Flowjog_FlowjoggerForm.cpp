@@ -147,6 +147,16 @@ bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 TFlowjoggerForm::~TFlowjoggerForm() {
+  // Back in editing, the block the run stood on (the failed one after an
+  // error) is the one selected, so that the pupil can mend it at once.
+  TAlgorithm* Algorithm = GetAlgorithm();
+  if (Algorithm && FMachine)
+    if (TAlgBlock* Current = FMachine->GetCurrentBlock();
+        Current && Current->GetAlgorithm() == Algorithm) {
+      TModifyGuard Guard(*Algorithm);
+      Algorithm->UnselectAll();
+      Current->SetSelected(true);
+    }
   SetMachine(nullptr);
 }
 
@@ -168,7 +178,12 @@ void TFlowjoggerForm::SelectCurrentBlock() {
     return;
   TAlgBlock* Current = FMachine->GetCurrentBlock();
   TChartMarkers Markers = AlgEditor->GetMarkers();
-  Markers.Next = Current;
+  // A run that failed or was stopped stands on the block that failed: red.
+  if (FMachine->GetState() == amsError) {
+    Markers.Next = nullptr;
+    Markers.Error = Current;
+  } else
+    Markers.Next = Current;
   AlgEditor->SetMarkers(Markers);
   if (Current)
     AlgEditor->MakeVisible(Current);

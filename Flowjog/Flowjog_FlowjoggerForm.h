@@ -43,7 +43,8 @@ class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
   Q_OBJECT
 public:
   explicit TFlowjoggerForm(QWidget* Parent = nullptr);
-  // Detaches the frames from the machine before the algorithm goes.
+  // Selects the block the machine stands on, alone, and detaches the
+  // frames from the machine before the algorithm goes.
   ~TFlowjoggerForm() override;
 
   // Follows Machine (not owned; nullptr for none): its storage, console and
@@ -51,8 +52,9 @@ public:
   // already followed changes nothing.
   void SetMachine(TAlgMachine* Machine);
   TAlgMachine* GetMachine() const { return FMachine; }
-  // Marks the machine's current block on the flowchart (green) and scrolls
-  // it into view; without a current block only clears the mark. The
+  // Marks the machine's current block on the flowchart (green; red as the
+  // error block when the machine failed or was stopped) and scrolls it
+  // into view; without a current block only clears the mark. The
   // algorithm's selection is left alone. Nothing without an algorithm or a
   // machine.
   void SelectCurrentBlock();

@@ -342,3 +342,17 @@ TEST(FlowjoggerForm, DraggingThePanelWiderGrowsTheCanvasInWholeMultiples) {
   F.SetPanelWidth(100000);
   EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::MaxPanelWidth);
 }
+
+TEST(FlowjoggerForm, GoingLeavesTheBlockTheRunStoodOnSelected) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  R.Step();
+  R.Step();
+  R.Last->SetSelected(true);
+  TAlgBlock* Stood = R.Machine.GetCurrentBlock();
+  ASSERT_NE(Stood, R.Last);
+  R.Form.reset();
+  std::vector<TAlgBlock*> Sel;
+  R.Alg.GetSelectedBlocks(Sel);
+  EXPECT_EQ(Sel, std::vector<TAlgBlock*>{Stood});
+}
