@@ -373,8 +373,11 @@ void TAlgEditor::PaintMarkers(QPainter& Painter) const {
     QPen Pen(Color, Width);
     Pen.setJoinStyle(Qt::RoundJoin);
     Painter.setPen(Pen);
-    Painter.drawRoundedRect(
-        QRectF(R).adjusted(-Width / 2.0, -Width / 2.0, Width / 2.0, Width / 2.0), Width, Width);
+    // A block as wide as the picture (a loop, a branch) keeps its outline
+    // inside the control.
+    const double H = Width / 2.0;
+    const QRectF Box = QRectF(R).adjusted(-H, -H, H, H) & QRectF(rect()).adjusted(H, H, -H, -H);
+    Painter.drawRoundedRect(Box, Width, Width);
   };
   Outline(FMarkers.Origin, QColor(0x1E, 0x64, 0xDC));
   Outline(FMarkers.Next, QColor(0x00, 0xB0, 0x00));
