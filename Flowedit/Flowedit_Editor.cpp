@@ -76,6 +76,8 @@ void TAlgEditor::SetAlgorithm(TAlgorithm* Algorithm) {
     NewVersion();
   }
   FDragPending = false;
+  FMarkers = {};
+  FMarkerImages.clear();
   UpdateImage();
 }
 
@@ -87,12 +89,14 @@ void TAlgEditor::UpdateImage() {
       ++FRebuildCount;
       FAlgorithm->GetRoot()->Render(*Image);
       FImage = std::move(Image);
+      ValidateMarkers();
       const QSize Before = size();
       ApplySize();
       if (FAutoCenter && size() != Before)
         Center();
     } catch (...) {
       FImage.reset();
+      ValidateMarkers();
       if (!FDestroying)
         update();
       throw;
@@ -297,6 +301,108 @@ bool TAlgEditor::event(QEvent* Event) {
   return true;
 }
 
+// --- markers ---
+
+void TAlgEditor::SetMarkers(const TChartMarkers& Markers) {
+  FMarkers = Markers;
+  ValidateMarkers();
+  if (!FDestroying)
+    update();
+}
+
+// The picture's images name the blocks that exist: a marker whose block is
+// not among them is dropped without the pointer ever being followed. The
+// images found are remembered, because another view of the same algorithm
+// may have drawn the block since.
+void TAlgEditor::ValidateMarkers() {
+  FMarkerImages.clear();
+  if (FMarkers.Empty())
+    return;
+  std::vector<const TCompositeImage*> Stack;
+  if (FImage)
+    Stack.push_back(FImage.get());
+  auto Marked = [this](const void* Data) {
+    return Data && (Data == FMarkers.Next || Data == FMarkers.Error || Data == FMarkers.Origin ||
+                    FMarkers.Breakpoints.count(static_cast<const TAlgBlock*>(Data)) > 0);
+  };
+  while (!Stack.empty()) {
+    const TCompositeImage* Image = Stack.back();
+    Stack.pop_back();
+    if (const auto* Block = dynamic_cast<const TAlgBlock*>(Image->GetData());
+        Block && Marked(Block))
+      FMarkerImages.emplace(Block, Image);
+    for (int I = 0; I < Image->GetComponentCount(); ++I)
+      Stack.push_back(Image->GetComponents(I));
+  }
+  auto Keep = [this](const TAlgBlock*& Block) {
+    if (Block && !FMarkerImages.count(Block))
+      Block = nullptr;
+  };
+  Keep(FMarkers.Next);
+  Keep(FMarkers.Error);
+  Keep(FMarkers.Origin);
+  std::erase_if(FMarkers.Breakpoints,
+                [this](const auto& Item) { return !FMarkerImages.count(Item.first); });
+}
+
+QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
+  const auto It = FMarkerImages.find(Block);
+  const TCompositeImage* Image = nullptr;
+  if (It != FMarkerImages.end())
+    Image = It->second;
+  else if (FImage && Block && Block->GetAlgorithm() == FAlgorithm)
+    Image = Block->GetImage();
+  if (!FImage || !Image)
+    return {};
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal({0, 0}));
+  const QPoint A = ChartToClient(TL);
+  const QPoint B = ChartToClient(TL + Image->GetSize());
+  return QRect(A, B - QPoint(1, 1));
+}
+
+void TAlgEditor::PaintMarkers(QPainter& Painter) const {
+  if (FMarkers.Empty())
+    return;
+  Painter.save();
+  Painter.setRenderHint(QPainter::Antialiasing, true);
+  Painter.setBrush(Qt::NoBrush);
+  // Outlines a little outside the block, thick enough to be seen at 50 %.
+  const int Width = std::max(2, 3 * FZoom / 100);
+  auto Outline = [&](const TAlgBlock* Block, const QColor& Color) {
+    const QRect R = BlockClientRect(Block);
+    if (R.isEmpty())
+      return;
+    QPen Pen(Color, Width);
+    Pen.setJoinStyle(Qt::RoundJoin);
+    Painter.setPen(Pen);
+    // A block as wide as the picture (a loop, a branch) keeps its outline
+    // inside the control.
+    const double H = Width / 2.0;
+    const QRectF Box = QRectF(R).adjusted(-H, -H, H, H) & QRectF(rect()).adjusted(H, H, -H, -H);
+    Painter.drawRoundedRect(Box, Width, Width);
+  };
+  Outline(FMarkers.Origin, QColor(0x1E, 0x64, 0xDC));
+  Outline(FMarkers.Next, QColor(0x00, 0xB0, 0x00));
+  Outline(FMarkers.Error, QColor(0xE0, 0x00, 0x00));
+  // Breakpoints: a dot on the block's left edge, level with its top line of
+  // text; a condition puts a white bar across it.
+  const int Radius = std::max(4, 6 * FZoom / 100);
+  for (const auto& [Block, HasCondition] : FMarkers.Breakpoints) {
+    const QRect R = BlockClientRect(Block);
+    if (R.isEmpty())
+      continue;
+    const QPointF C(R.left(), R.top() + std::min(R.height() / 2, 14 * FZoom / 100));
+    Painter.setPen(QPen(QColor(0x80, 0x00, 0x00), 1));
+    Painter.setBrush(QColor(0xE0, 0x00, 0x00));
+    Painter.drawEllipse(C, Radius, Radius);
+    if (HasCondition) {
+      Painter.setPen(QPen(Qt::white, std::max(1.5, Radius / 3.0)));
+      Painter.drawLine(C - QPointF(Radius / 2.0, 0), C + QPointF(Radius / 2.0, 0));
+    }
+  }
+  Painter.restore();
+}
+
 // --- painting ---
 
 void TAlgEditor::paintEvent(QPaintEvent* Event) {
@@ -313,6 +419,8 @@ void TAlgEditor::paintEvent(QPaintEvent* Event) {
   const TPoint From = ClientToChart(Dirty.topLeft()) - TPoint{1, 1};
   const TPoint To = ClientToChart(Dirty.bottomRight()) + TPoint{2, 2};
   FImage->Display(Canvas, {0, 0}, {From.X, From.Y, To.X, To.Y});
+  Painter.resetTransform();
+  PaintMarkers(Painter);
 }
 
 // --- mouse and keys ---

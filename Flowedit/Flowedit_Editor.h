@@ -21,15 +21,19 @@
 
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/VisualUtils.h"
+#include "Flowmodel/Flowmodel_Markers.h"
 
 #include <QPoint>
+#include <QRect>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
+class QPainter;
 class QScrollArea;
 
 namespace Deskbay {
@@ -120,6 +124,16 @@ public:
 
   // The zoom changed (SetZoom, ZoomIn, ZoomOut, Ctrl and the wheel).
   std::function<void(TAlgEditor&)> OnZoomChange;
+
+  // The marks drawn over the picture (next block, error, origin,
+  // breakpoints), at the blocks' places at every zoom. Blocks that are not
+  // in the algorithm's picture are dropped at once and again whenever the
+  // flowchart is laid out, so a deleted block leaves no mark behind.
+  void SetMarkers(const TChartMarkers& Markers);
+  const TChartMarkers& GetMarkers() const { return FMarkers; }
+  // Where Block's picture lies in client coordinates; empty when it has none.
+  QRect BlockClientRect(const TAlgBlock* Block) const;
+
   // A typed character the control did not use itself.
   std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
 
@@ -141,10 +155,16 @@ private:
   // Left and top edge of the visible part, 0 without a box.
   void SetScrollPositions(int X, int Y);
   bool HandleKey(QKeyEvent& Event);
+  // Drops the markers' blocks that the current picture does not show.
+  void ValidateMarkers();
+  void PaintMarkers(QPainter& Painter) const;
   // A picture of the blocks being dragged, to follow the pointer.
   QPixmap DragPicture(const TAlgDragObject& Drag) const;
 
   TAlgorithm* FAlgorithm = nullptr;
+  TChartMarkers FMarkers;
+  // The images of the marked blocks in this control's picture.
+  std::map<const TAlgBlock*, const TCompositeImage*> FMarkerImages;
   std::unique_ptr<TCompositeImage> FImage;
   bool FAutoCenter = true;
   bool FEditable = false;

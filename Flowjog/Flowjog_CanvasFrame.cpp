@@ -8,6 +8,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace Deskbay {
 
 // The paint box only shows the composed picture; the frame decides what it is.
@@ -100,7 +102,20 @@ void TAlgCanvasFrame::pbxCanvasPaint(QPaintEvent*) {
     return;
   UpdateImage();
   QPainter P(pbxCanvas);
-  P.drawImage(0, 0, FImage);
+  if (FMagnification == 1)
+    P.drawImage(0, 0, FImage);
+  else // every pixel a square of the same size: no smoothing
+    P.drawImage(QRect(0, 0, FImage.width() * FMagnification, FImage.height() * FMagnification),
+                FImage);
+}
+
+void TAlgCanvasFrame::SetMagnification(int Value) {
+  Value = std::max(1, Value);
+  if (Value == FMagnification)
+    return;
+  FMagnification = Value;
+  pbxCanvas->update();
+  update();
 }
 
 std::array<TCanvasLabel, 5> TAlgCanvasFrame::GetLabels() const {
@@ -109,7 +124,8 @@ std::array<TCanvasLabel, 5> TAlgCanvasFrame::GetLabels() const {
   const QRect G = pbxCanvas->geometry();
   const QFontMetrics M(font());
   return CanvasLabels(
-      FCanvas->GetCanvasWidth(), FCanvas->GetCanvasHeight(), FCanvas->GetCanvasScale(),
+      FCanvas->GetCanvasWidth(), FCanvas->GetCanvasHeight(),
+      FCanvas->GetCanvasScale() * FMagnification,
       {G.left(), G.top(), G.right() + 1, G.bottom() + 1},
       [&](const std::string& Text) { return M.horizontalAdvance(QString::fromStdString(Text)); });
 }

@@ -38,6 +38,11 @@ public:
   // surface, outside the paint box.
   void DrawLabels();
 
+  // Screen pixels per canvas pixel (1 after creation); the owner sizes the
+  // paint box to match. The labels follow.
+  void SetMagnification(int Value);
+  int GetMagnification() const { return FMagnification; }
+
   // The composed picture as the paint box shows it; null without a canvas.
   const QImage& GetImage() const { return FImage; }
   // The labels for the canvas attached, in the frame's font and at the paint
@@ -63,6 +68,7 @@ private:
   QImage FImage;
   uint64_t FComposedVersion = 0;
   bool FComposedGrid = false;
+  int FMagnification = 1;
 };
 
 } // namespace Deskbay

@@ -3,6 +3,8 @@
 #include "Corekit/VisualUtils.h"
 #include "Flowrun/Flowrun_Canvas.h"
 
+#include <algorithm>
+
 namespace Deskbay {
 
 void ComposeCanvasPicture(TBitmap& Target, const TAlgCanvas& Canvas, bool Grid) {
@@ -33,6 +35,10 @@ void ComposeCanvasPicture(TBitmap& Target, const TAlgCanvas& Canvas, bool Grid) 
       if (!Transparent || Row[X] != Clear)
         Target.SetPixel(X, Y, Row[X]);
   }
+}
+
+int CanvasMagnification(int Room, int PictureSize) {
+  return PictureSize > 0 ? std::max(1, Room / PictureSize) : 1;
 }
 
 std::array<TCanvasLabel, 5> CanvasLabels(int Width, int Height, int Scale, const TRect& PaintBox,

@@ -26,6 +26,11 @@ constexpr TColor clMedGray = RGBColor(160, 160, 164);
 // picture's size.
 FLOWJOG_API void ComposeCanvasPicture(TBitmap& Target, const TAlgCanvas& Canvas, bool Grid);
 
+// How many screen pixels a canvas pixel takes when Room pixels are there
+// for a picture PictureSize wide: a whole number, at least 1, so that the
+// grid's cells stay equal.
+FLOWJOG_API int CanvasMagnification(int Room, int PictureSize);
+
 struct TCanvasLabel {
   std::string Text;
   TPoint Pos; // top-left corner of the text

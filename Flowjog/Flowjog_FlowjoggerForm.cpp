@@ -10,9 +10,19 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Deskbay {
+
+namespace {
+
+constexpr int PanelSizerWidth = 4;
+constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the grid box
+
+} // namespace
 
 TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   setObjectName(QStringLiteral("FlowjoggerForm"));
@@ -20,7 +30,7 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   // as high as the panel's contents.
   resize(489, 443);
   AlgEditor->SetEditable(false);
-  pnlControls->setFixedWidth(209);
+  pnlControls->setFixedWidth(DefaultPanelWidth);
 
   auto* Layout = new QVBoxLayout(pnlControls);
   Layout->setContentsMargins(0, 0, 0, 0);
@@ -36,6 +46,15 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   lblStatus->setContentsMargins(3, 2, 3, 2);
   lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(lblStatus);
+
+  lblExplanation = new QLabel(pnlControls);
+  lblExplanation->setObjectName(QStringLiteral("lblExplanation"));
+  lblExplanation->setWordWrap(true);
+  lblExplanation->setContentsMargins(3, 0, 3, 3);
+  lblExplanation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblExplanation->setTextFormat(Qt::PlainText);
+  lblExplanation->hide();
+  Layout->addWidget(lblExplanation);
 
   WatchesFrame = new TWatchFrame(pnlControls);
   WatchesFrame->setObjectName(QStringLiteral("WatchesFrame"));
@@ -56,15 +75,90 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
 
   CanvasFrame = new TAlgCanvasFrame(pnlControls);
   CanvasFrame->setObjectName(QStringLiteral("CanvasFrame"));
-  CanvasFrame->setFixedHeight(232);
+  CanvasFrame->setFixedHeight(CanvasFrameHeight);
   // The whole picture, one pixel per pixel, with room for the labels.
   CanvasFrame->pbxCanvas->setGeometry(17, 0, 181, 181);
   CanvasFrame->cbGrid->move(16, 200);
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
+
+  // Paints nothing: the panel shows through; only the pointer's shape says
+  // it is there.
+  pnlSizer = new QWidget(pnlControls);
+  pnlSizer->setObjectName(QStringLiteral("pnlSizer"));
+  pnlSizer->setCursor(Qt::SplitHCursor);
+  pnlSizer->installEventFilter(this);
+  pnlControls->installEventFilter(this);
+  pnlSizer->setGeometry(0, 0, PanelSizerWidth, pnlControls->height());
+  pnlSizer->raise();
+}
+
+void TFlowjoggerForm::SetPanelWidth(int Width) {
+  Width = std::clamp(Width, DefaultPanelWidth, MaxPanelWidth);
+  pnlControls->setFixedWidth(Width);
+  // The canvas's room: the panel less the labels' strip on the left and a
+  // margin on the right, as at the default width.
+  const int Picture = TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1;
+  const int Magnification = CanvasMagnification(Width - (DefaultPanelWidth - Picture), Picture);
+  const int Grown = Picture * (Magnification - 1);
+  CanvasFrame->setFixedHeight(CanvasFrameHeight + Grown);
+  CanvasFrame->pbxCanvas->setGeometry(17, 0, Picture + Grown, Picture + Grown);
+  CanvasFrame->cbGrid->move(16, 200 + Grown);
+  CanvasFrame->SetMagnification(Magnification);
+}
+
+int TFlowjoggerForm::GetPanelWidth() const {
+  return pnlControls->width();
+}
+
+bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == pnlControls && Event->type() == QEvent::Resize) {
+    pnlSizer->setGeometry(0, 0, PanelSizerWidth, pnlControls->height());
+    pnlSizer->raise();
+  } else if (Watched == pnlSizer) {
+    auto* Mouse = static_cast<QMouseEvent*>(Event);
+    switch (Event->type()) {
+    case QEvent::MouseButtonPress:
+      if (Mouse->button() == Qt::LeftButton) {
+        FSizing = true;
+        FSizeStartX = qRound(Mouse->globalPosition().x());
+        FSizeStartWidth = GetPanelWidth();
+        return true;
+      }
+      break;
+    case QEvent::MouseMove:
+      if (FSizing) {
+        const int Before = GetPanelWidth();
+        SetPanelWidth(FSizeStartWidth + FSizeStartX - qRound(Mouse->globalPosition().x()));
+        if (GetPanelWidth() != Before && OnPanelWidthChanged)
+          OnPanelWidthChanged(*this, GetPanelWidth());
+        return true;
+      }
+      break;
+    case QEvent::MouseButtonRelease:
+      if (FSizing && Mouse->button() == Qt::LeftButton) {
+        FSizing = false;
+        return true;
+      }
+      break;
+    default:
+      break;
+    }
+  }
+  return TAlgForm::eventFilter(Watched, Event);
 }
 
 TFlowjoggerForm::~TFlowjoggerForm() {
+  // Back in editing, the block the run stood on (the failed one after an
+  // error) is the one selected, so that the pupil can mend it at once.
+  TAlgorithm* Algorithm = GetAlgorithm();
+  if (Algorithm && FMachine)
+    if (TAlgBlock* Current = FMachine->GetCurrentBlock();
+        Current && Current->GetAlgorithm() == Algorithm) {
+      TModifyGuard Guard(*Algorithm);
+      Algorithm->UnselectAll();
+      Current->SetSelected(true);
+    }
   SetMachine(nullptr);
 }
 
@@ -78,24 +172,47 @@ void TFlowjoggerForm::SetMachine(TAlgMachine* Machine) {
   SelectCurrentBlock();
 }
 
-// The current block is shown through the algorithm's own selection, so every
-// view of the document highlights it; the bracket makes the flowchart lay
-// itself out once.
+// The current block is marked over the picture, not selected: the
+// algorithm's selection belongs to the pupil, and a mark costs no new layout.
 void TFlowjoggerForm::SelectCurrentBlock() {
   TAlgorithm* Algorithm = GetAlgorithm();
   if (!Algorithm || !FMachine)
     return;
   TAlgBlock* Current = FMachine->GetCurrentBlock();
-  {
-    TModifyGuard Guard(*Algorithm);
-    Algorithm->UnselectAll();
-    if (Current)
-      Current->SetSelected(true);
-  }
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  // A run that failed or was stopped stands on the block that failed: red.
+  if (FMachine->GetState() == amsError) {
+    Markers.Next = nullptr;
+    Markers.Error = Current;
+  } else
+    Markers.Next = Current;
+  AlgEditor->SetMarkers(Markers);
   GetCodePane()->SetRunningBlock(Current);
-  // Scrolled to after the bracket, where the new picture is drawn.
   if (Current)
     AlgEditor->MakeVisible(Current);
+}
+
+void TFlowjoggerForm::SetErrorBlock(const TAlgBlock* Block) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Error = Block;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::SetOriginBlock(const TAlgBlock* Block) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Origin = Block;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::SetBreakpoints(const std::map<const TAlgBlock*, bool>& Breakpoints) {
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Breakpoints = Breakpoints;
+  AlgEditor->SetMarkers(Markers);
+}
+
+void TFlowjoggerForm::ShowExplanation(const std::string& Text) {
+  lblExplanation->setText(QString::fromStdString(Text));
+  lblExplanation->setVisible(!Text.empty());
 }
 
 std::string AlgRunStatusText(const TAlgRunStatus& Status) {

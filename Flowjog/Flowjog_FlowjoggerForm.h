@@ -15,12 +15,15 @@
 #include "Flowedit/Flowedit_frmAlg.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 
 class QLabel;
 
 namespace Deskbay {
 
+class TAlgBlock;
 class TAlgMachine;
 
 // Where a run stands, as the status line tells it.
@@ -40,7 +43,8 @@ class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
   Q_OBJECT
 public:
   explicit TFlowjoggerForm(QWidget* Parent = nullptr);
-  // Detaches the frames from the machine before the algorithm goes.
+  // Selects the block the machine stands on, alone, and detaches the
+  // frames from the machine before the algorithm goes.
   ~TFlowjoggerForm() override;
 
   // Follows Machine (not owned; nullptr for none): its storage, console and
@@ -48,25 +52,53 @@ public:
   // already followed changes nothing.
   void SetMachine(TAlgMachine* Machine);
   TAlgMachine* GetMachine() const { return FMachine; }
-  // Selects the machine's current block in the algorithm, alone, and scrolls
-  // it into view; without a current block only clears the selection. Nothing
-  // without an algorithm or a machine.
+  // Marks the machine's current block on the flowchart (green; red as the
+  // error block when the machine failed or was stopped) and scrolls it
+  // into view; without a current block only clears the mark. The
+  // algorithm's selection is left alone. Nothing without an algorithm or a
+  // machine.
   void SelectCurrentBlock();
+  // The other marks over the flowchart; nullptr or an empty map clears
+  // them. The error block is red, the block a value came from blue; a
+  // breakpoint is a red dot, with a bar when it has a condition (true).
+  void SetErrorBlock(const TAlgBlock* Block);
+  void SetOriginBlock(const TAlgBlock* Block);
+  void SetBreakpoints(const std::map<const TAlgBlock*, bool>& Breakpoints);
+  // An error's explanation under the status line, several lines if need
+  // be; empty hides it.
+  void ShowExplanation(const std::string& Text);
+
+  // The panel's width: 209 after creation, at most MaxPanelWidth. Its left
+  // edge can be dragged; the canvas grows with it by whole multiples of its
+  // pixels. OnPanelWidthChanged hears every change the user makes (for the
+  // owner to remember it).
+  static constexpr int DefaultPanelWidth = 209;
+  static constexpr int MaxPanelWidth = 800;
+  void SetPanelWidth(int Width);
+  int GetPanelWidth() const;
+  std::function<void(TFlowjoggerForm&, int Width)> OnPanelWidthChanged;
   void FormResize();
   // The status line shows Status.
   void ShowRunStatus(const TAlgRunStatus& Status);
 
   QLabel* lblStatus;
+  QLabel* lblExplanation;
   TWatchFrame* WatchesFrame;
   TAlgConsoleFrame* ConsoleFrame;
   QLabel* lblCanvas;
   TAlgCanvasFrame* CanvasFrame;
+  // The strip along the panel's left edge that drags it wider.
+  QWidget* pnlSizer;
 
 protected:
   void resizeEvent(QResizeEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   TAlgMachine* FMachine = nullptr;
+  // Where a drag of the sizer started: the pointer's global x, the width.
+  int FSizeStartX = 0, FSizeStartWidth = 0;
+  bool FSizing = false;
 };
 
 } // namespace Deskbay

@@ -78,6 +78,64 @@ TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
   lvWatch->verticalHeader()->setMinimumSectionSize(1);
   lvWatch->verticalHeader()->setDefaultSectionSize(lvWatch->fontMetrics().height() + 3);
   Layout->addWidget(lvWatch);
+
+  lblNote = new QLabel(this);
+  lblNote->setObjectName(QStringLiteral("lblNote"));
+  lblNote->setWordWrap(true);
+  lblNote->setContentsMargins(3, 1, 3, 1);
+  lblNote->hide();
+  Layout->addWidget(lblNote);
+
+  connect(lvWatch, &QTableWidget::itemSelectionChanged, this, [this] {
+    if (!FUpdating)
+      SelectionChanged();
+  });
+}
+
+// Rows inserted above the selected one move the selection with them: the
+// list reports that as a change, which it is not for the pupil.
+void TWatchFrame::SelectionChanged() {
+  std::string Name = SelectedName();
+  if (Name == FSelected)
+    return;
+  FSelected = std::move(Name);
+  if (OnSelectVariable)
+    OnSelectVariable(*this, FSelected);
+}
+
+std::string TWatchFrame::SelectedName() const {
+  const QList<QTableWidgetItem*> Items = lvWatch->selectedItems();
+  if (Items.isEmpty())
+    return {};
+  const int Row = Items.front()->row();
+  return Row >= 0 && Row < static_cast<int>(FCaptions.size()) ? FCaptions[static_cast<size_t>(Row)]
+                                                              : std::string();
+}
+
+void TWatchFrame::ShowNote(const std::string& Text) {
+  lblNote->setText(QString::fromStdString(Text));
+  lblNote->setVisible(!Text.empty());
+}
+
+void TWatchFrame::SetChangedNames(const std::vector<std::string>& Names) {
+  std::set<std::string> Changed(Names.begin(), Names.end());
+  if (Changed == FChanged)
+    return;
+  FChanged = std::move(Changed);
+  TListUpdate Update(lvWatch);
+  for (int Row = 0; Row < static_cast<int>(FCaptions.size()); ++Row)
+    PaintRow(Row);
+}
+
+void TWatchFrame::PaintRow(int Row) {
+  const bool Changed = FChanged.count(FCaptions[static_cast<size_t>(Row)]) > 0;
+  for (int Column = 0; Column < 2; ++Column)
+    if (QTableWidgetItem* Item = lvWatch->item(Row, Column)) {
+      // A changed value is red on a pale red ground; the others take the
+      // list's own colours.
+      Item->setForeground(Changed ? QBrush(QColor(0xC0, 0x00, 0x00)) : QBrush());
+      Item->setBackground(Changed ? QBrush(QColor(0xFF, 0xE4, 0xE4)) : QBrush());
+    }
 }
 
 TWatchFrame::~TWatchFrame() {
@@ -111,6 +169,11 @@ void TWatchFrame::ShowVars() {
   TListUpdate Update(lvWatch);
   if (!FStorage)
     return;
+  FUpdating = true;
+  struct TDone {
+    TWatchFrame* Frame;
+    ~TDone() { Frame->FUpdating = false; }
+  } Done{this};
   for (int I = 0; I < FStorage->GetVarCount(); ++I) {
     const std::string& Name = FStorage->GetVarNames(I);
     const QString Text = QString::fromStdString(AlgFormatValue(FStorage->GetVarValues(I)));
@@ -131,6 +194,7 @@ void TWatchFrame::ShowVars() {
     lvWatch->insertRow(Row);
     lvWatch->setItem(Row, 0, new QTableWidgetItem(QString::fromStdString(Name)));
     lvWatch->setItem(Row, 1, new QTableWidgetItem(Text));
+    PaintRow(Row);
   }
 }
 

@@ -11,6 +11,8 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,17 +35,39 @@ public:
   TVarStorage* GetVars() const { return FStorage; }
   void Notify(TObject* Sender) override;
   void ShowVars();
+  // The rows of these variables show in red until the next call (an empty
+  // list clears them); the mark stays while the rows' values change and
+  // reaches rows that appear later.
+  void SetChangedNames(const std::vector<std::string>& Names);
+  const std::set<std::string>& GetChangedNames() const { return FChanged; }
+  // A line under the list (where the selected variable's value came
+  // from); empty hides it.
+  void ShowNote(const std::string& Text);
+  // The variable in the selected row; empty without one.
+  std::string SelectedName() const;
+
+  // The pupil selected a variable's row (Name is empty when the selection
+  // went away).
+  std::function<void(TWatchFrame&, const std::string& Name)> OnSelectVariable;
 
   QLabel* pnlVarCaption;
   // Column 0 the name, column 1 the value.
   QTableWidget* lvWatch;
+  QLabel* lblNote;
 
 private:
   // The row a new caption goes to so that the rows stay sorted.
   int SortedRowFor(const std::string& Name) const;
+  // Gives Row the colour its mark asks for.
+  void PaintRow(int Row);
+  // Tells OnSelectVariable when the selected variable is another one.
+  void SelectionChanged();
 
   TVarStorage* FStorage = nullptr;
   std::vector<std::string> FCaptions; // the rows' captions, in row order
+  std::set<std::string> FChanged;
+  std::string FSelected;  // the variable OnSelectVariable last heard of
+  bool FUpdating = false; // rows are being added
 };
 
 } // namespace Deskbay

@@ -76,6 +76,13 @@ protected:
   static TFlowjoggerForm* Debugger(TAlgEditorForm* W) {
     return dynamic_cast<TFlowjoggerForm*>(W->GetChildView());
   }
+  // The block the debugger marks as the next one, and as the failed one.
+  static const TAlgBlock* NextMarked(TAlgEditorForm* W) {
+    return Debugger(W)->AlgEditor->GetMarkers().Next;
+  }
+  static const TAlgBlock* ErrorMarked(TAlgEditorForm* W) {
+    return Debugger(W)->AlgEditor->GetMarkers().Error;
+  }
   static std::string Status(TAlgEditorForm* W) {
     return Debugger(W)->lblStatus->text().toStdString();
   }
@@ -114,13 +121,16 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   EXPECT_EQ(Debugger(W)->GetMachine(), W->GetMachine());
   EXPECT_FALSE(Debugger(W)->AlgEditor->GetEditable());
   // The first step processed the root and stopped on the first block, which
-  // alone is selected, in green with black text, nothing else standing out.
+  // alone is marked; the selection's colours would show it green with black
+  // text, nothing else standing out, but nothing is selected.
   const TAlgColorScheme& Scheme = Alg.GetColorScheme();
   EXPECT_EQ(Scheme.GetSelectedBlockColor(), Lime);
   EXPECT_EQ(Scheme.GetSelectedBlockTextColor(), Black);
   EXPECT_EQ(Scheme.GetSemiselectedBlockColor(), Scheme.GetBlockColor());
-  ASSERT_EQ(Alg.GetSelectedBlockCount(), 1);
-  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
+  EXPECT_EQ(Alg.GetSelectedBlockCount(), 0);
+  ASSERT_NE(W->GetMachine()->GetCurrentBlock(), nullptr);
+  EXPECT_EQ(NextMarked(W), W->GetMachine()->GetCurrentBlock());
+  EXPECT_EQ(ErrorMarked(W), nullptr);
   EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
   EXPECT_EQ(Status(W), "Пошаговое выполнение. Шагов: 1");
 
@@ -129,13 +139,14 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   EXPECT_TRUE(W->AlgRun->isEnabled());
   EXPECT_TRUE(W->AlgStep->isEnabled());
 
-  // Stepping on keeps the machine; the selection follows it.
+  // Stepping on keeps the machine; the marker follows it.
   W->AlgStepExecute();
-  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
+  EXPECT_EQ(NextMarked(W), W->GetMachine()->GetCurrentBlock());
+  EXPECT_EQ(NextMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(1));
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("A"), 1);
 
   // Run finishes it, and the status line says so, with the steps of the
-  // whole run; nothing is selected any more.
+  // whole run; nothing is marked any more.
   const TAlgMachine* Machine = W->GetMachine();
   W->AlgRunExecute();
   EXPECT_FALSE(W->GetInRun());
@@ -143,7 +154,7 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("B"), 2);
   EXPECT_EQ(Status(W), "Выполнение завершено. Шагов: 3");
-  EXPECT_EQ(Alg.GetSelectedBlockCount(), 0);
+  EXPECT_TRUE(Debugger(W)->AlgEditor->GetMarkers().Empty());
   EXPECT_TRUE(Errors.empty());
 
   // Run and Step stay enabled on a finished run and start it again from
@@ -155,7 +166,7 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   W->AlgStepExecute();
   EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVarCount(), 0);
-  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(0));
+  EXPECT_EQ(NextMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(0));
   EXPECT_EQ(Status(W), "Пошаговое выполнение. Шагов: 1");
   W->AlgStepExecute();
   W->AlgStepExecute();
@@ -182,8 +193,8 @@ TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   ASSERT_TRUE(W->GetRunning());
   EXPECT_EQ(W->GetMachine()->GetState(), amsError);
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
-  ASSERT_EQ(Alg.GetSelectedBlockCount(), 1);
-  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(1));
+  EXPECT_EQ(ErrorMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(1));
+  EXPECT_EQ(NextMarked(W), nullptr);
   EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[0]);
   Update(W);
   EXPECT_TRUE(W->AlgRun->isEnabled());
@@ -195,11 +206,13 @@ TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   EXPECT_EQ(Errors.size(), 1u);
   EXPECT_EQ(W->GetMachine()->GetState(), amsReady);
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Lime);
-  EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), Alg.GetRoot()->GetBody()->GetBlocks(0));
+  EXPECT_EQ(NextMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(0));
+  EXPECT_EQ(ErrorMarked(W), nullptr);
   W->AlgStepExecute();
   W->AlgStepExecute();
   EXPECT_EQ(Errors.size(), 2u) << "the error of a step is shown as well";
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
+  EXPECT_EQ(ErrorMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(1));
   EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[1]);
 
   // Stop: default colours, the constructor form, the focus in the text box
@@ -236,7 +249,7 @@ TEST_F(RunTest, InputAsksThroughTheApplicationModalDialogAndCancelAborts) {
                            qobject_cast<QDialog*>(Modal)->accept();
                          },
                          [&](QWidget* Modal) {
-                           SelectedWhileAsking = W->GetAlgorithm().GetSelectedBlocksProperty(0);
+                           SelectedWhileAsking = NextMarked(W);
                            qobject_cast<QDialog*>(Modal)->reject();
                          }});
   W->AlgRun->trigger();
@@ -297,7 +310,7 @@ TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
     EXPECT_EQ(W->GetMachine()->GetState(), amsError);
     EXPECT_GT(W->GetMachine()->GetStorage().GetVars("I"), 0);
     EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
-    EXPECT_EQ(Alg.GetSelectedBlocksProperty(0), W->GetMachine()->GetCurrentBlock());
+    EXPECT_EQ(ErrorMarked(W), W->GetMachine()->GetCurrentBlock());
     EXPECT_GT(StepsAtStop, 0);
     EXPECT_EQ(Status(W), "Остановлено. Шагов: " + std::to_string(StepsAtStop));
     EXPECT_TRUE(Errors.empty());
@@ -324,7 +337,7 @@ TEST_F(RunTest, TheViewsFollowARunTenTimesASecondOfItsClock) {
   // The first step makes the machine, so the views can be counted.
   W->AlgStepExecute();
   const TAlgBlock* Shown = nullptr;
-  TViewCount Views([&] { Shown = Alg.GetSelectedBlocksProperty(0); });
+  TViewCount Views([&] { Shown = NextMarked(W); });
   W->GetMachine()->AddInteractionListener(&Views);
   W->AlgRunExecute();
   int Slices = 0;

@@ -414,3 +414,92 @@ TEST(AlgDragObject, BadIndexNamesIndexAndCount) {
     EXPECT_EQ(E.Message(), "AlgDragObject: Bad block index 0 (0).");
   }
 }
+
+namespace {
+
+// The block's picture in client pixels, found from its own image.
+QRect ClientRectOf(TAlgEditor& E, const TAlgBlock* Block) {
+  const TCompositeImage* Image = Block->GetImage();
+  const TPoint TL = E.GetImage()->PhysToLog(Image->SelfToGlobal({0, 0}));
+  return QRect(E.ChartToClient(TL), E.ChartToClient(TL + Image->GetSize()) - QPoint(1, 1));
+}
+
+bool IsMostly(QColor C, int Channel) {
+  const int V[] = {C.red(), C.green(), C.blue()};
+  return V[Channel] > 150 && V[(Channel + 1) % 3] < 110 && V[(Channel + 2) % 3] < 110;
+}
+
+// Pixels of Colour's channel on the horizontal line at Y between X0 and X1.
+int CountOnRow(const QImage& I, int Y, int X0, int X1, int Channel) {
+  int N = 0;
+  for (int X = std::max(X0, 0); X <= std::min(X1, I.width() - 1); ++X)
+    N += IsMostly(I.pixelColor(X, Y), Channel);
+  return N;
+}
+
+} // namespace
+
+TEST(AlgEditor, MarkersAreDrawnOverTheBlocksAtEveryZoom) {
+  TSample S;
+  TAlgEditor& E = *S.Editor;
+  for (int Zoom : {100, 200, 67}) {
+    E.SetZoom(Zoom);
+    E.SetMarkers({});
+    const QRect R = ClientRectOf(E, S.At(2));
+    const QImage Plain = E.grab().toImage();
+    EXPECT_EQ(CountOnRow(Plain, R.top() - 1, R.left(), R.right(), 1), 0) << Zoom;
+
+    TChartMarkers M;
+    M.Next = S.At(2);
+    M.Error = S.At(4);
+    M.Origin = S.X;
+    M.Breakpoints[S.At(0)] = false;
+    E.SetMarkers(M);
+    const QImage I = E.grab().toImage();
+    // The next block's outline runs just outside its top edge, not across
+    // its neighbours'.
+    EXPECT_GT(CountOnRow(I, R.top() - 1, R.left(), R.right(), 1), R.width() / 2) << Zoom;
+    EXPECT_EQ(CountOnRow(I, R.center().y(), R.left() + 8, R.right() - 8, 1), 0)
+        << "an outline, not a fill; at " << Zoom;
+    const QRect A = ClientRectOf(E, S.At(1));
+    EXPECT_EQ(CountOnRow(I, A.center().y(), 0, I.width(), 1), 0) << Zoom;
+    const QRect Err = ClientRectOf(E, S.At(4));
+    EXPECT_GT(CountOnRow(I, Err.top() - 1, Err.left(), Err.right(), 0), Err.width() / 2) << Zoom;
+    const QRect Org = ClientRectOf(E, S.X);
+    EXPECT_GT(CountOnRow(I, Org.bottom() + 1, Org.left(), Org.right(), 2), Org.width() / 2) << Zoom;
+    // The breakpoint: red on the first block's left edge.
+    const QRect B = ClientRectOf(E, S.At(0));
+    int Red = 0;
+    for (int Y = B.top(); Y <= B.bottom(); ++Y)
+      Red += IsMostly(I.pixelColor(B.left(), Y), 0);
+    EXPECT_GT(Red, 3) << Zoom;
+    EXPECT_EQ(E.BlockClientRect(S.At(2)), R);
+  }
+}
+
+TEST(AlgEditor, MarkersOfDeletedOrForeignBlocksAreDropped) {
+  TSample S;
+  TAlgEditor& E = *S.Editor;
+  TAlgorithm Other;
+  TAlgBlock* Foreign = AddBlock(Other.GetRoot()->GetBody(), TBasicAlgBlock::Class, "Q=1");
+  TChartMarkers M;
+  M.Next = S.Y;
+  M.Error = Foreign;
+  M.Origin = S.At(1);
+  M.Breakpoints = {{S.X, true}, {S.At(3), false}, {Foreign, false}};
+  E.SetMarkers(M);
+  EXPECT_EQ(E.GetMarkers().Error, nullptr) << "a block of another algorithm";
+  EXPECT_EQ(E.GetMarkers().Breakpoints.size(), 2u);
+
+  const int Rebuilds = E.GetRebuildCount();
+  S.Loop->Free(); // takes X and Y with it
+  ASSERT_GT(E.GetRebuildCount(), Rebuilds);
+  EXPECT_EQ(E.GetMarkers().Next, nullptr);
+  EXPECT_EQ(E.GetMarkers().Origin, S.At(1));
+  EXPECT_EQ(E.GetMarkers().Breakpoints, (std::map<const TAlgBlock*, bool>{{S.At(3), false}}));
+  E.grab(); // paints without touching what went
+
+  E.SetAlgorithm(&Other);
+  EXPECT_TRUE(E.GetMarkers().Empty()) << "another algorithm starts unmarked";
+  E.SetAlgorithm(&S.Alg);
+}

@@ -71,3 +71,12 @@ TEST(CanvasPicture, LabelsAroundThePaintBox) {
   EXPECT_EQ(Odd[3].Text, "3");
   EXPECT_EQ(Odd[3].Pos, (TPoint{46, 63}));
 }
+
+TEST(CanvasPicture, MagnificationIsAWholeNumberAtLeastOne) {
+  EXPECT_EQ(CanvasMagnification(181, 181), 1);
+  EXPECT_EQ(CanvasMagnification(100, 181), 1) << "never smaller than the picture";
+  EXPECT_EQ(CanvasMagnification(361, 181), 1);
+  EXPECT_EQ(CanvasMagnification(362, 181), 2);
+  EXPECT_EQ(CanvasMagnification(1000, 181), 5);
+  EXPECT_EQ(CanvasMagnification(1000, 0), 1);
+}

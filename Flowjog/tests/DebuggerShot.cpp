@@ -2,10 +2,12 @@
 // that a person can look at it: an algorithm that loops, prints and draws,
 // the grid switched on.
 //
-//   FlowjogShot [STEPS [SECONDS [PNG]]]
+//   FlowjogShot [STEPS [SECONDS [PNG [MARKS]]]]
 //
 // STEPS (default 40) are taken before the window opens; it closes after
 // SECONDS (default 10). With PNG the window's own picture is written there too.
+// MARKS "teach" adds breakpoints, the origin of Y, the changed values marked
+// and a widened panel; "error" an error block with its explanation.
 
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
@@ -13,10 +15,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QTableWidget>
 #include <QTimer>
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 using namespace Deskbay;
 
@@ -30,7 +34,7 @@ TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::
 
 // A sine wave across the canvas over a sun and a house, one segment and one
 // printed line per pass.
-void Wave(TAlgorithm& A) {
+TAlgBlock* Wave(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
   Add(R, TBasicAlgBlock::Class,
       {"I=0", "крг(16,16),2,12,14", "мну(2,2)-(8,2)-(8,6)-(2,6),0,12", "мну(1,6)-(9,6)-(5,9),0,6"});
@@ -41,6 +45,7 @@ void Wave(TAlgorithm& A) {
   Add(Body, TIOAlgBlock::Class, {"Вывод I, Y"});
   Add(Body, TBasicAlgBlock::Class, {"I=I+1"});
   Add(R, TIOAlgBlock::Class, {"Вывод I"});
+  return Body;
 }
 
 } // namespace
@@ -51,7 +56,7 @@ int main(int argc, char** argv) {
   const int Seconds = argc > 2 ? std::atoi(argv[2]) : 10;
 
   TAlgorithm Alg;
-  Wave(Alg);
+  TAlgBlock* Body = Wave(Alg);
   TAlgMachine Machine;
   Machine.InitComplete();
   Machine.SetCurrentBlock(Alg.GetRoot());
@@ -64,6 +69,21 @@ int main(int argc, char** argv) {
   for (int I = 0; I < Steps && Machine.GetState() == amsReady; ++I) {
     Machine.Step();
     Form.SelectCurrentBlock();
+  }
+  const std::string Marks = argc > 4 ? argv[4] : "";
+  if (Marks == "teach") {
+    Form.resize(Form.width() + 200, Form.height() + 200);
+    Form.SetPanelWidth(409);
+    TAlgBlock* Root = Alg.GetRoot()->GetBody();
+    Form.SetBreakpoints({{Root->GetBlocks(1), false}, {Body->GetBlocks(1), true}});
+    Form.SetOriginBlock(Body->GetBlocks(0));
+    Form.WatchesFrame->SetChangedNames({"Y", "Z"});
+    Form.WatchesFrame->lvWatch->selectRow(1);
+    Form.WatchesFrame->ShowNote("Y получило значение на шаге 38 (выделено синим)");
+  } else if (Marks == "error") {
+    Form.SetErrorBlock(Body->GetBlocks(2));
+    Form.ShowRunStatus({rpError, Steps, "Деление на нуль."});
+    Form.ShowExplanation("I = 5, Y = 0\nВ блоке \"I=I+1\" делили на Y, а Y равно нулю.");
   }
   Form.move(40, 40);
   Form.show();

@@ -84,31 +84,32 @@ TEST(FlowjoggerForm, LayoutFlowchartLeftFramesRight) {
   EXPECT_EQ(F.CanvasFrame->cbGrid->pos(), QPoint(16, 200));
 }
 
-TEST(FlowjoggerForm, FollowsTheMachineThroughTheAlgorithmsSelection) {
+TEST(FlowjoggerForm, FollowsTheMachineWithTheNextBlockMarker) {
   TLoopRun R;
   TFlowjoggerForm& F = *R.Form;
   F.SelectCurrentBlock();
-  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0) << "no machine yet: nothing changes";
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Next, nullptr) << "no machine yet: nothing changes";
 
   F.SetMachine(&R.Machine);
   EXPECT_EQ(F.WatchesFrame->GetVars(), &R.Machine.GetStorage());
   EXPECT_EQ(F.ConsoleFrame->GetConsole(), &R.Machine.GetConsole());
   EXPECT_EQ(F.CanvasFrame->GetCanvas(), &R.Machine.GetCanvas());
-  EXPECT_TRUE(R.Alg.GetRoot()->GetSelected()) << "attaching shows the current block";
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Next, R.Alg.GetRoot()) << "attaching shows the current block";
+  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0) << "the selection stays the pupil's";
 
   R.Step();
-  std::vector<TAlgBlock*> Sel;
-  R.Alg.GetSelectedBlocks(Sel);
-  EXPECT_EQ(Sel, std::vector<TAlgBlock*>{R.First}) << "the next block, alone";
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Next, R.First);
   const int Rebuilds = F.AlgEditor->GetRebuildCount();
   R.Step();
-  EXPECT_EQ(F.AlgEditor->GetRebuildCount(), Rebuilds + 1) << "one layout per step";
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Next, R.Alg.GetRoot()->GetBody()->GetBlocks(1));
+  EXPECT_EQ(F.AlgEditor->GetRebuildCount(), Rebuilds) << "a marker needs no layout";
 
   // The user's own selection survives attaching the machine already followed.
   R.Alg.UnselectAll();
   R.Last->SetSelected(true);
   const uint64_t SelVersion = R.Alg.GetSelVersion();
   F.SetMachine(&R.Machine);
+  R.Step();
   EXPECT_EQ(R.Alg.GetSelVersion(), SelVersion);
   EXPECT_TRUE(R.Last->GetSelected());
 
@@ -116,10 +117,11 @@ TEST(FlowjoggerForm, FollowsTheMachineThroughTheAlgorithmsSelection) {
   F.SetAlgorithm(nullptr);
   F.SelectCurrentBlock();
   EXPECT_EQ(R.Alg.GetSelVersion(), SelVersion);
+  EXPECT_TRUE(F.AlgEditor->GetMarkers().Empty());
   F.SetAlgorithm(&R.Alg);
 }
 
-TEST(FlowjoggerForm, NoCurrentBlockClearsTheSelectionWithoutScrolling) {
+TEST(FlowjoggerForm, NoCurrentBlockClearsTheMarkerWithoutScrolling) {
   TLoopRun R;
   // Tall enough to scroll: twenty more blocks after the loop.
   for (int I = 0; I < 20; ++I)
@@ -132,9 +134,8 @@ TEST(FlowjoggerForm, NoCurrentBlockClearsTheSelectionWithoutScrolling) {
   EXPECT_GT(R.Box().GetVertPosition(), 0) << "the last blocks were scrolled into view";
 
   R.Box().SetVertPosition(7);
-  R.Alg.GetRoot()->GetBody()->GetBlocks(3)->SetSelected(true);
   R.Form->SelectCurrentBlock();
-  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0);
+  EXPECT_EQ(R.Form->AlgEditor->GetMarkers().Next, nullptr);
   EXPECT_EQ(R.Box().GetVertPosition(), 7);
 }
 
@@ -164,6 +165,7 @@ TEST(FlowjoggerForm, ClicksAndKeysInTheFlowchartChangeNoSelectionButZoomWorks) {
   TLoopRun R;
   R.Form->SetMachine(&R.Machine);
   R.Step();
+  R.First->SetSelected(true); // the pupil's selection, which the clicks leave as it is
   TAlgEditor& E = *R.Form->AlgEditor;
   ClickBlock(E, R.Last);
   ClickBlock(E, R.First, Qt::ControlModifier);
@@ -178,7 +180,7 @@ TEST(FlowjoggerForm, ClicksAndKeysInTheFlowchartChangeNoSelectionButZoomWorks) {
   QTest::keyClick(&E, Qt::Key_Plus, Qt::ControlModifier);
   EXPECT_GT(E.GetZoom(), 100);
   R.Step();
-  EXPECT_TRUE(R.Alg.GetRoot()->GetBody()->GetBlocks(1)->GetSelected())
+  EXPECT_EQ(E.GetMarkers().Next, R.Alg.GetRoot()->GetBody()->GetBlocks(1))
       << "following goes on at another zoom";
 }
 
@@ -195,7 +197,7 @@ TEST(FlowjoggerForm, AFinishedRunStillShowsItsVariablesOutputAndPicture) {
   for (int I = 1; I <= 3; ++I)
     EXPECT_EQ(Canvas.pixelColor(9 * I, 171), QColor(255, 0, 0)) << I;
   EXPECT_EQ(Canvas.pixelColor(9, 100), QColor(160, 160, 164)) << "the grid";
-  EXPECT_EQ(R.Alg.GetSelectedBlockCount(), 0);
+  EXPECT_EQ(R.Form->AlgEditor->GetMarkers().Next, nullptr);
 }
 
 TEST(FlowjoggerForm, ResizingRepaintsTheCanvasLabels) {
@@ -248,4 +250,109 @@ TEST(FlowjoggerForm, DetachesInEitherOrder) {
     Form.SelectCurrentBlock();
     Form.grab();
   }
+}
+
+TEST(FlowjoggerForm, ErrorOriginAndBreakpointMarkersAndTheExplanation) {
+  TLoopRun R;
+  TFlowjoggerForm& F = *R.Form;
+  F.SetMachine(&R.Machine);
+  R.Step();
+  F.SetErrorBlock(R.Print);
+  F.SetOriginBlock(R.Draw);
+  F.SetBreakpoints({{R.Last, true}});
+  TChartMarkers M = F.AlgEditor->GetMarkers();
+  EXPECT_EQ(M.Next, R.First) << "the other markers leave the next block alone";
+  EXPECT_EQ(M.Error, R.Print);
+  EXPECT_EQ(M.Origin, R.Draw);
+  EXPECT_EQ(M.Breakpoints, (std::map<const TAlgBlock*, bool>{{R.Last, true}}));
+  R.Step();
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Error, R.Print) << "stepping moves only the next block";
+  F.SetErrorBlock(nullptr);
+  F.SetOriginBlock(nullptr);
+  F.SetBreakpoints({});
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Error, nullptr);
+  EXPECT_EQ(F.AlgEditor->GetMarkers().Origin, nullptr);
+  EXPECT_TRUE(F.AlgEditor->GetMarkers().Breakpoints.empty());
+
+  EXPECT_FALSE(F.lblExplanation->isVisible());
+  const int WatchTop = F.WatchesFrame->y();
+  F.ShowExplanation("A = 5, B = 0\nДелить на нуль нельзя.");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(F.lblExplanation->isVisible());
+  EXPECT_EQ(F.lblExplanation->text(), QStringLiteral("A = 5, B = 0\nДелить на нуль нельзя."));
+  EXPECT_GE(F.lblExplanation->height(), 2 * F.lblExplanation->fontMetrics().height());
+  EXPECT_GT(F.lblExplanation->y(), F.lblStatus->y());
+  EXPECT_GT(F.WatchesFrame->y(), WatchTop) << "the frames make room";
+  F.ShowExplanation("");
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(F.lblExplanation->isVisible());
+  EXPECT_EQ(F.WatchesFrame->y(), WatchTop);
+}
+
+TEST(FlowjoggerForm, DraggingThePanelWiderGrowsTheCanvasInWholeMultiples) {
+  TLoopRun R;
+  TFlowjoggerForm& F = *R.Form;
+  F.resize(900, 700);
+  F.SetMachine(&R.Machine);
+  R.Machine.Run();
+  QCoreApplication::processEvents();
+  const QImage Before = F.pnlControls->grab().toImage();
+  const auto LabelsBefore = F.CanvasFrame->GetLabels();
+  const QImage Small = F.CanvasFrame->pbxCanvas->grab().toImage();
+  ASSERT_EQ(Small.size(), QSize(181, 181));
+
+  std::vector<int> Heard;
+  F.OnPanelWidthChanged = [&](TFlowjoggerForm&, int W) { Heard.push_back(W); };
+  // The pointer drags the panel's left edge 200 pixels to the left.
+  auto Send = [&](QEvent::Type Type, int Dx, Qt::MouseButtons Buttons) {
+    const QPointF Local(2, 50);
+    QMouseEvent E(Type, Local, F.pnlSizer->mapToGlobal(Local) + QPointF(Dx, 0), Qt::LeftButton,
+                  Buttons, {});
+    QApplication::sendEvent(F.pnlSizer, &E);
+  };
+  Send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+  Send(QEvent::MouseMove, -100, Qt::LeftButton);
+  Send(QEvent::MouseMove, -200, Qt::LeftButton);
+  Send(QEvent::MouseButtonRelease, -200, {});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(F.GetPanelWidth(), 409);
+  EXPECT_EQ(Heard, (std::vector<int>{309, 409}));
+  EXPECT_EQ(F.WatchesFrame->width(), 407) << "the lists widen with the panel";
+  EXPECT_EQ(F.CanvasFrame->GetMagnification(), 2);
+  EXPECT_EQ(F.CanvasFrame->pbxCanvas->geometry(), QRect(17, 0, 362, 362));
+  EXPECT_EQ(F.CanvasFrame->cbGrid->pos(), QPoint(16, 381));
+  const QImage Big = F.CanvasFrame->pbxCanvas->grab().toImage();
+  for (int Y = 0; Y < 181; Y += 5)
+    for (int X = 0; X < 181; X += 5)
+      for (auto [Dx, Dy] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}})
+        ASSERT_EQ(Big.pixel(2 * X + Dx, 2 * Y + Dy), Small.pixel(X, Y)) << X << "," << Y;
+  // The labels: heights beside the box at twice the distance, widths under it.
+  const auto Labels = F.CanvasFrame->GetLabels();
+  EXPECT_EQ(Labels[1].Pos.Y, 10 * 18);
+  EXPECT_EQ(Labels[2].Pos.Y, 362 + 2);
+  EXPECT_EQ(Labels[4].Pos.X + Labels[4].Width, 17 + 362);
+
+  // Back at the default width everything is as before.
+  F.SetPanelWidth(100);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::DefaultPanelWidth);
+  EXPECT_EQ(F.CanvasFrame->GetMagnification(), 1);
+  EXPECT_EQ(F.CanvasFrame->GetLabels()[1].Pos.Y, LabelsBefore[1].Pos.Y);
+  EXPECT_EQ(F.pnlControls->grab().toImage(), Before);
+  F.SetPanelWidth(100000);
+  EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::MaxPanelWidth);
+}
+
+TEST(FlowjoggerForm, GoingLeavesTheBlockTheRunStoodOnSelected) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  R.Step();
+  R.Step();
+  R.Last->SetSelected(true);
+  TAlgBlock* Stood = R.Machine.GetCurrentBlock();
+  ASSERT_NE(Stood, R.Last);
+  R.Form.reset();
+  std::vector<TAlgBlock*> Sel;
+  R.Alg.GetSelectedBlocks(Sel);
+  EXPECT_EQ(Sel, std::vector<TAlgBlock*>{Stood});
 }

@@ -5,6 +5,7 @@
 #include "Flowrun/Flowrun_Canvas.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -271,4 +272,83 @@ TEST(Frames, NeverOutliveTheirObjectsInEitherOrder) {
     Canvas.ShowCanvas();
     Canvas.grab();
   }
+}
+
+namespace {
+
+// The names of the rows shown in red.
+TRows RedRows(const TWatchFrame& F) {
+  TRows R;
+  for (int I = 0; I < F.lvWatch->rowCount(); ++I) {
+    const QColor Name = F.lvWatch->item(I, 0)->foreground().color();
+    const QColor Value = F.lvWatch->item(I, 1)->foreground().color();
+    EXPECT_EQ(Name, Value) << "a row is marked whole";
+    if (F.lvWatch->item(I, 1)->foreground().style() != Qt::NoBrush && Value.red() > 150 &&
+        Value.green() < 60)
+      R.push_back(F.lvWatch->item(I, 0)->text().toStdString());
+  }
+  return R;
+}
+
+} // namespace
+
+TEST(WatchFrame, ChangedRowsAreRedUntilTheNextCall) {
+  TVarStorage S;
+  S.SetVars("B", 2);
+  TWatchFrame F;
+  F.resize(200, 200);
+  F.SetVars(&S);
+  F.SetChangedNames({"B", "C"});
+  EXPECT_EQ(RedRows(F), TRows{"B"});
+  S.SetVars("A", 1);
+  S.SetVars("C", 3); // appears later, marked
+  S.SetVars("B", 5); // the value changes, the mark stays
+  EXPECT_EQ(Rows(F), (TRows{"A=1", "B=5", "C=3"}));
+  EXPECT_EQ(RedRows(F), (TRows{"B", "C"}));
+  // The marks are pixels too: the value cell's text is drawn red.
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  F.SetChangedNames({"A"});
+  EXPECT_EQ(RedRows(F), TRows{"A"});
+  const QRect Cell = F.lvWatch->visualItemRect(F.lvWatch->item(0, 1));
+  const QImage I = F.lvWatch->viewport()->grab(Cell).toImage();
+  int Reddish = 0;
+  for (int Y = 0; Y < I.height(); ++Y)
+    for (int X = 0; X < I.width(); ++X)
+      Reddish += I.pixelColor(X, Y).red() > I.pixelColor(X, Y).green() + 40;
+  EXPECT_GT(Reddish, 10);
+  F.SetChangedNames({});
+  EXPECT_EQ(RedRows(F), TRows{});
+}
+
+TEST(WatchFrame, SelectingARowNamesTheVariableAndTheNoteShowsUnderTheList) {
+  TVarStorage S;
+  S.SetVars("A", 1);
+  S.SetVars("B", 2);
+  TWatchFrame F;
+  F.resize(200, 200);
+  F.SetVars(&S);
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  std::vector<std::string> Heard;
+  F.OnSelectVariable = [&](TWatchFrame& Sender, const std::string& Name) {
+    EXPECT_EQ(&Sender, &F);
+    Heard.push_back(Name);
+  };
+  const QRect Row1 = F.lvWatch->visualItemRect(F.lvWatch->item(1, 1));
+  QTest::mouseClick(F.lvWatch->viewport(), Qt::LeftButton, {}, Row1.center());
+  EXPECT_EQ(Heard, TRows{"B"});
+  EXPECT_EQ(F.SelectedName(), "B");
+  S.SetVars("AA", 3); // a row inserted above moves the selection with it
+  EXPECT_EQ(F.SelectedName(), "B");
+  EXPECT_EQ(Heard, TRows{"B"}) << "no word of a selection that did not change";
+  F.lvWatch->clearSelection();
+  EXPECT_EQ(Heard, (TRows{"B", ""}));
+
+  EXPECT_FALSE(F.lblNote->isVisible());
+  F.ShowNote("B = 2 получено на шаге 3");
+  EXPECT_TRUE(F.lblNote->isVisible());
+  EXPECT_GT(F.lblNote->y(), F.lvWatch->geometry().bottom());
+  F.ShowNote("");
+  EXPECT_FALSE(F.lblNote->isVisible());
 }

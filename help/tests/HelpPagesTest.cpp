@@ -112,7 +112,10 @@ std::regex MessagePattern(const std::string& Message) {
 std::vector<std::string> InterpreterSources() {
   std::vector<std::string> Files;
   for (const auto& Entry : std::filesystem::directory_iterator(SOURCE_DIR "/Flowrun"))
-    if (Entry.path().extension() == ".cpp")
+    // The debugger's own texts (its explanations of an error, a breakpoint's
+    // condition) are no messages of the interpreter.
+    if (Entry.path().extension() == ".cpp" && Entry.path().stem() != "Flowrun_Explain" &&
+        Entry.path().stem() != "Flowrun_Debugger")
       Files.push_back(Entry.path().string());
   Files.push_back(SOURCE_DIR "/Corekit/Parser.cpp");
   Files.push_back(SOURCE_DIR "/Corekit/Conditions.cpp");
