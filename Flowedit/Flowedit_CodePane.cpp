@@ -7,7 +7,6 @@
 #include "Corekit/ui/UiFonts.h"
 #include "Corekit/ui/WindowHelpers.h"
 
-
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>

@@ -3,7 +3,6 @@
 #include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
 
-
 #include <QComboBox>
 #include <QFile>
 #include <QPlainTextEdit>

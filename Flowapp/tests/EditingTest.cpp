@@ -1,0 +1,197 @@
+// The algorithm window's editing commands in the shell: its menus joining
+// and leaving the strip with the active window, undo and redo against the
+// saved point, blocks through the system clipboard between two windows, and
+// the pictures the export writes.
+
+#include "FlowappTestUtils.h"
+
+#include "Flowapp/Flowapp_ChartOutput.h"
+#include "Flowedit/Flowedit_Constructor.h"
+#include "Flowedit/Flowedit_Editor.h"
+#include "Flowmodel/Flowmodel_History.h"
+#include "Flowmodel/Flowmodel_Main.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QToolBar>
+
+namespace Deskbay::Testing {
+namespace {
+
+class EditingTest : public TFlowappTest {};
+
+bool Holds(QWidget* Container, QAction* Action) {
+  return Container->actions().contains(Action);
+}
+
+TAlgEditorForm* NewAlgWindow(TMainForm& Shell) {
+  return dynamic_cast<TAlgEditorForm*>(Shell.CreateEditor(&TAlgEditorForm::StaticClass()));
+}
+
+TEST_F(EditingTest, TheActiveWindowsMenusJoinTheStripAndLeaveWithIt) {
+  StartShell();
+  const int EditItems = static_cast<int>(Shell->mnuEdit->actions().size());
+  TAlgEditorForm* First = AlgWindow();
+  Shell->FormActivated(First);
+  EXPECT_TRUE(Holds(Shell->mnuEdit, First->EditUndo));
+  EXPECT_TRUE(Holds(Shell->mnuFile, First->FilePrint));
+  EXPECT_TRUE(Holds(Shell->tbrMenu, First->mnuDocView->menuAction())) << "Вид before Окно";
+  EXPECT_TRUE(Holds(Shell->tbrMain, First->EditRedo));
+  EXPECT_EQ(First->EditUndo->shortcut(), QKeySequence(QKeySequence::Undo));
+  EXPECT_TRUE(First->EditRedo->shortcuts().contains(QKeySequence("Ctrl+Shift+Z")));
+  EXPECT_EQ(First->FilePrint->shortcut(), QKeySequence(QKeySequence::Print));
+
+  // Another window active: its own commands, none of the first one's.
+  TAlgEditorForm* Second = NewAlgWindow(*Shell);
+  ASSERT_NE(Second, nullptr);
+  Shell->FormActivated(Second);
+  EXPECT_TRUE(Holds(Shell->mnuEdit, Second->EditUndo));
+  EXPECT_FALSE(Holds(Shell->mnuEdit, First->EditUndo));
+  EXPECT_FALSE(Holds(Shell->tbrMenu, First->mnuDocView->menuAction()));
+  EXPECT_FALSE(Holds(Shell->tbrMain, First->EditRedo));
+  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + 3) << "undo, redo, a separator";
+
+  // The window closes: its commands go; the window activated after it
+  // brings its own.
+  delete Second;
+  Flush();
+  const bool FirstMerged = Shell->GetMergedWindow() == First;
+  if (!FirstMerged) {
+    EXPECT_EQ(Shell->GetMergedWindow(), nullptr);
+  }
+  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + (FirstMerged ? 3 : 0));
+  int Views = 0;
+  for (QAction* A : Shell->tbrMenu->actions())
+    Views += A->text().remove('&') == "Вид";
+  EXPECT_EQ(Views, FirstMerged ? 1 : 0);
+}
+
+TEST_F(EditingTest, UndoAndRedoFollowTheSavedPointAndRestWhileRunning) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  W->UpdateActions();
+  EXPECT_FALSE(W->EditUndo->isEnabled()) << "a fresh document has no history";
+  AddBlocks(Alg, {{"A=1"}});
+  ASSERT_TRUE(W->SaveAsFile(Home + "/saved.alg"));
+  {
+    TModifyGuard Guard(Alg); // one change
+    AddBlocks(Alg, {{"B=2"}});
+  }
+  EXPECT_TRUE(W->GetModified());
+  W->UpdateActions();
+  ASSERT_TRUE(W->EditUndo->isEnabled());
+  W->EditUndo->trigger();
+  EXPECT_EQ(Alg.GetRoot()->GetBody()->GetBlockCount(), 1);
+  EXPECT_FALSE(W->GetModified()) << "back at what the file holds";
+  W->EditRedo->trigger();
+  EXPECT_EQ(Alg.GetRoot()->GetBody()->GetBlockCount(), 2);
+  EXPECT_TRUE(W->GetModified());
+
+  W->AlgStepExecute();
+  ASSERT_TRUE(W->GetRunning());
+  W->UpdateActions();
+  EXPECT_FALSE(W->EditUndo->isEnabled());
+  W->EditUndoExecute();
+  EXPECT_EQ(Alg.GetRoot()->GetBody()->GetBlockCount(), 2) << "no undo in run mode";
+  W->AlgStopExecute();
+  ASSERT_FALSE(W->GetRunning());
+  W->UpdateActions();
+  EXPECT_TRUE(W->EditUndo->isEnabled()) << "running made no step of the history";
+
+  // Opening a file starts afresh.
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(Home + "/saved.alg"),
+                          QString::fromStdString(Home + "/other.alg")));
+  TAlgEditorForm* Opened = dynamic_cast<TAlgEditorForm*>(Shell->OpenFile(Home + "/other.alg"));
+  ASSERT_NE(Opened, nullptr);
+  EXPECT_FALSE(Opened->GetHistory().CanUndo());
+}
+
+TEST_F(EditingTest, BlocksTravelThroughTheClipboardBetweenWindowsAllOrNothing) {
+  StartShell();
+  TAlgEditorForm* From = AlgWindow();
+  TAlgorithm& Source = From->GetAlgorithm();
+  AddBlocks(Source, {{"A=1", "B=A+1"}, {"C=3"}});
+  auto* Constructor = dynamic_cast<TAlgConstructorForm*>(From->GetChildView());
+  ASSERT_NE(Constructor, nullptr);
+  Source.SelectBlock(Source.GetRoot()->GetBody()->GetBlocks(0), true);
+  Constructor->AlgEditor->setFocus();
+  ASSERT_TRUE(From->CanCopy());
+  From->CopySelection();
+  const QMimeData* Data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(Data, nullptr);
+  EXPECT_TRUE(Data->hasFormat("application/x-deskbay-blocks"));
+  EXPECT_EQ(Data->text().toStdString(), "Блок вычислений: A=1 | B=A+1\n");
+
+  TAlgEditorForm* To = NewAlgWindow(*Shell);
+  ASSERT_NE(To, nullptr);
+  Flush();
+  ASSERT_TRUE(To->CanPaste());
+  To->Paste();
+  TAlgorithm& Target = To->GetAlgorithm();
+  ASSERT_EQ(Target.GetRoot()->GetBody()->GetBlockCount(), 1);
+  EXPECT_EQ(Target.GetRoot()->GetBody()->GetBlocks(0)->GetText().Get(1), "B=A+1");
+  EXPECT_TRUE(Target.GetRoot()->GetBody()->GetBlocks(0)->GetSelected());
+  To->EditUndoExecute();
+  EXPECT_EQ(Target.GetRoot()->GetBody()->GetBlockCount(), 0) << "a paste is one step";
+
+  // Cut takes the blocks away and keeps them for pasting.
+  From->CutSelection();
+  EXPECT_EQ(Source.GetRoot()->GetBody()->GetBlockCount(), 1);
+
+  // A paste that would pass the block limit is refused whole.
+  AddBlocks(Source, {{"D=4"}, {"E=5"}});
+  ASSERT_EQ(Source.GetRoot()->GetBody()->GetBlockCount(), 3);
+  while (Target.GetBlockCount() < AlgMaxBlockCount - 2)
+    AddBlocks(Target, {{"X=1"}});
+  const int Count = Target.GetBlockCount();
+  Source.SelectAll();
+  Constructor->AlgEditor->setFocus();
+  From->CopySelection();
+  Flush();
+  const size_t ErrorsBefore = Errors.size();
+  To->Paste();
+  EXPECT_EQ(Target.GetBlockCount(), Count);
+  EXPECT_GT(Errors.size(), ErrorsBefore) << "the refusal is said";
+}
+
+TEST_F(EditingTest, ExportWritesEachFormatAtItsSize) {
+  StartShell();
+  TAlgorithm& Alg = AlgWindow()->GetAlgorithm();
+  AddBlocks(Alg, {{"A=1"}, {"B=A*2"}});
+  const std::vector<TExportChoice> Choices = ExportChoices(true);
+  ASSERT_EQ(Choices.size(), 5u);
+  WriteExport(Choices[1], Alg, nullptr, Home + "/one.png", "x.alg");
+  WriteExport(Choices[2], Alg, nullptr, Home + "/two.png", "x.alg");
+  const QImage One(QString::fromStdString(Home + "/one.png"));
+  const QImage Two(QString::fromStdString(Home + "/two.png"));
+  ASSERT_FALSE(One.isNull());
+  EXPECT_EQ(Two.width(), One.width() * 2);
+  EXPECT_EQ(Two.height(), One.height() * 2);
+
+  WriteExport(Choices[3], Alg, nullptr, Home + "/chart.pdf", "x.alg");
+  QFile Pdf(QString::fromStdString(Home + "/chart.pdf"));
+  ASSERT_TRUE(Pdf.open(QIODevice::ReadOnly));
+  const QByteArray Bytes = Pdf.readAll();
+  EXPECT_TRUE(Bytes.startsWith("%PDF"));
+  EXPECT_EQ(Bytes.count("/Type /Page\n") + Bytes.count("/Type /Page\r"), 1) << "one page fits";
+
+  WriteExport(Choices[0], Alg, nullptr, Home + "/chart.svg", "x.alg");
+  QFile Svg(QString::fromStdString(Home + "/chart.svg"));
+  ASSERT_TRUE(Svg.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(Svg.readAll().contains("B=A*2"));
+
+  // The canvas as it is.
+  QImage Canvas(181, 181, QImage::Format_RGB32);
+  Canvas.fill(Qt::white);
+  WriteExport(Choices[4], Alg, &Canvas, Home + "/canvas.png", "x.alg");
+  EXPECT_EQ(QImage(QString::fromStdString(Home + "/canvas.png")).size(), QSize(181, 181));
+}
+
+} // namespace
+} // namespace Deskbay::Testing
