@@ -84,6 +84,9 @@ void TCodePane::SetAlgorithm(TAlgorithm* Algorithm) {
   }
   memCode->verticalScrollBar()->setValue(0);
   Regenerate();
+  // A pane shown with a block selected opens at the block's lines.
+  if (FAlgorithm)
+    UpdateMarks(true);
 }
 
 void TCodePane::SetLanguage(TCodeLanguage Language) {

@@ -82,8 +82,8 @@ void TAlgForm::SetCodePaneVisible(bool Value) {
   if (Value == IsCodePaneVisible())
     return;
   // Hidden, the pane lets go of the algorithm: no text is made for nobody.
-  FCodePane->SetAlgorithm(Value ? FAlgorithm : nullptr);
   FCodePane->setVisible(Value);
+  FCodePane->SetAlgorithm(Value ? FAlgorithm : nullptr);
 }
 
 void TAlgForm::sbxAlgResize() {
