@@ -46,6 +46,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <set>
 
 namespace Deskbay {
 
@@ -307,7 +308,19 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocView->addAction(ViewProgram);
   mnuDocRun = new QMenu("В&ыполнение", this);
   mnuDocRun->setObjectName("mnuDocRun");
+  AlgBreakpoint =
+      Make("AlgBreakpoint", "&Точка останова",
+           "Поставить или снять точку останова: «Выполнить» останавливается перед этим блоком",
+           {QKeySequence(Qt::Key_F5)}, &TAlgEditorForm::AlgBreakpointExecute, [this] {
+             if (GetRunning())
+               return FMachine && FMachine->GetCurrentBlock() != nullptr && !FInRun;
+             return FAlgorithm && FAlgorithm->GetSelectedBlockCount() == 1 &&
+                    FAlgorithm->GetSelectedBlocksProperty(0) != FAlgorithm->GetRoot() &&
+                    !dynamic_cast<TCompoundAlgBlock*>(FAlgorithm->GetSelectedBlocksProperty(0));
+           });
   mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
+  mnuDocRun->addSeparator();
+  mnuDocRun->addAction(AlgBreakpoint);
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -395,6 +408,43 @@ void TAlgEditorForm::FileExportExecute() {
     Canvas = std::make_unique<QImage>(BitmapToQImage(Composed));
   }
   ExportWithDialog(this, *FAlgorithm, Canvas.get(), DocumentName());
+}
+
+void TAlgEditorForm::AlgBreakpointExecute() {
+  const TAlgBlock* Block = nullptr;
+  if (GetRunning())
+    Block = FMachine ? FMachine->GetCurrentBlock() : nullptr;
+  else if (FAlgorithm->GetSelectedBlockCount() == 1)
+    Block = FAlgorithm->GetSelectedBlocksProperty(0);
+  if (!Block || Block == FAlgorithm->GetRoot() || dynamic_cast<const TCompoundAlgBlock*>(Block))
+    return;
+  if (FBreakpoints.Has(Block))
+    FBreakpoints.Remove(Block);
+  else
+    FBreakpoints.Set(Block);
+  ShowBreakpoints();
+}
+
+void TAlgEditorForm::ShowBreakpoints() {
+  // A deleted block's breakpoint goes with it (its address may come back
+  // as another block's).
+  std::set<const TAlgBlock*> Present;
+  std::vector<const TAlgBlock*> Pending = {FAlgorithm->GetRoot()};
+  while (!Pending.empty()) {
+    const TAlgBlock* B = Pending.back();
+    Pending.pop_back();
+    Present.insert(B);
+    for (int I = 0; I < B->GetBlockCount(); ++I)
+      Pending.push_back(B->GetBlocks(I));
+  }
+  FBreakpoints.RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
+  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView)) {
+    Debugger->SetBreakpoints(FBreakpoints.GetMarks());
+  } else if (FChildView) {
+    TChartMarkers Markers = FChildView->AlgEditor->GetMarkers();
+    Markers.Breakpoints = FBreakpoints.GetMarks();
+    FChildView->AlgEditor->SetMarkers(Markers);
+  }
 }
 
 void TAlgEditorForm::ViewProgramExecute() {
@@ -529,6 +579,7 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       if (!FCodeSplitter.isEmpty())
         FChildView->splCode->restoreState(FCodeSplitter);
       FChildView->SetCodePaneVisible(FCodeVisible);
+      ShowBreakpoints();
       if (!Running) {
         Editor->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(Editor, &QWidget::customContextMenuRequested, this,
@@ -612,6 +663,10 @@ void TAlgEditorForm::AlgRunExecute() {
   EnsureReadyMachine();
   FInRun = true;
   FStopAsked = false;
+  FAtBreakpoint = false;
+  // Going on from a breakpoint: the block it stopped before runs now.
+  FPassBreakpoint = FRunStatus.Steps > 0;
+  FBreakpoints.ForgetCompiled();
   FRunStatus.Phase = rpRunning;
   // One component bracket for the whole run, as the machine's own Run
   // keeps it; the views hear of the changes when the pacer says they are
@@ -633,7 +688,21 @@ void TAlgEditorForm::RunSlice() {
   std::exception_ptr Error;
   FBusy = true;
   try {
-    FPacer.RunSlice(*FMachine, FRunStatus.Steps, [this] { return FStopAsked; });
+    std::function<bool()> Pause;
+    if (FBreakpoints.GetCount() > 0)
+      Pause = [this] {
+        if (FPassBreakpoint) {
+          FPassBreakpoint = false;
+          return false;
+        }
+        const TAlgBlock* Next = FMachine->GetCurrentBlock();
+        std::string Reason;
+        FAtBreakpoint =
+            Next && FBreakpoints.MayHave(Next) && FBreakpoints.ShouldStop(*FMachine, Reason);
+        return FAtBreakpoint;
+      };
+    FPacer.RunSlice(
+        *FMachine, FRunStatus.Steps, [this] { return FStopAsked; }, Pause);
   } catch (...) {
     Error = std::current_exception();
   }
@@ -646,6 +715,10 @@ void TAlgEditorForm::RunSlice() {
     EndRun(rpError, Error);
   } else if (FMachine->GetState() != amsReady) {
     EndRun(rpDone, nullptr);
+  } else if (FAtBreakpoint) {
+    // Stopped before a breakpoint's block: stepping from here, as after F8.
+    FAtBreakpoint = false;
+    EndRun(rpStepping, nullptr);
   } else {
     if (FPacer.ViewsDue()) {
       FPacer.ViewsShown();

@@ -13,6 +13,7 @@
 #include "Flowcode/Flowcode_Program.h"
 #include "Flowedit/Flowedit_frmAlg.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
+#include "Flowrun/Flowrun_Debugger.h"
 
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/ui/WindowHelpers.h"
@@ -113,6 +114,12 @@ public:
   void ViewProgramExecute();
   // The program text in the pane's language into a file.
   void FileSaveProgramExecute();
+  // "Точка останова" (F5): on the selected block when editing, on the next
+  // block when running; a red dot marks it. Run (F9) stops before such a
+  // block as a step would, and Run again goes on past it. Breakpoints live
+  // with the window, never in the file.
+  void AlgBreakpointExecute();
+  TAlgBreakpoints& GetBreakpoints() { return FBreakpoints; }
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
   TAlgMachine* GetMachine() const { return FMachine.get(); }
@@ -130,7 +137,7 @@ public:
   TActionList* ActionList;
   TAction *AlgRun, *AlgStop, *AlgStep;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
-      *FilePrint, *ViewProgram, *FileSaveProgram;
+      *FilePrint, *ViewProgram, *FileSaveProgram, *AlgBreakpoint;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;
@@ -150,6 +157,8 @@ private:
   // The view's zoom moved (keys, wheel, menu): the label and commands follow.
   void ZoomChanged();
   void ShowZoom();
+  // The breakpoints of blocks still in the algorithm, shown on the chart.
+  void ShowBreakpoints();
   // After undo or redo: the modified state and the selection in view.
   void AfterHistoryMove();
   // The document's file, or its untitled name.
@@ -187,6 +196,10 @@ private:
   std::unique_ptr<TAlgHistory> FHistory;
   std::unique_ptr<TAlgMachine> FMachine;
   int FZoom = 100;
+  TAlgBreakpoints FBreakpoints;
+  // The run goes on from a breakpoint: the block it stopped before passes.
+  bool FPassBreakpoint = false;
+  bool FAtBreakpoint = false;
   bool FCodeVisible = false;
   TCodeLanguage FCodeLanguage = TCodeLanguage::Python;
   QByteArray FCodeSplitter;

@@ -15,11 +15,13 @@ std::int64_t TAlgRunPacer::SteadyMicroseconds() {
 }
 
 void TAlgRunPacer::RunSlice(TAlgMachine& Machine, std::int64_t& Steps,
-                            const std::function<bool()>& Stop) {
+                            const std::function<bool()>& Stop, const std::function<bool()>& Pause) {
   std::int64_t LastRead = FClock();
   const std::int64_t End = LastRead + SliceMicroseconds;
   unsigned UntilRead = FStepsPerRead;
   while (Machine.GetState() == amsReady) {
+    if (Pause && Pause())
+      break;
     Machine.Step();
     ++Steps;
     if (--UntilRead == 0) {

@@ -41,7 +41,10 @@ public:
   // Stop (asked whenever the clock is read) answers true. Each completed
   // step counts in Steps; an error of the machine passes on.
   // How many steps go between two reads is kept from slice to slice.
-  void RunSlice(TAlgMachine& Machine, std::int64_t& Steps, const std::function<bool()>& Stop);
+  // Pause, when given, is asked before every step: true ends the slice
+  // before that step (a breakpoint).
+  void RunSlice(TAlgMachine& Machine, std::int64_t& Steps, const std::function<bool()>& Stop,
+                const std::function<bool()>& Pause = {});
   // A run begins: the views are due after its first slice, so the block it
   // stands on shows at once.
   void BeginRun();

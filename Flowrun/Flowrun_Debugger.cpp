@@ -21,6 +21,24 @@ void TAlgBreakpoints::Remove(const TAlgBlock* Block) {
   Refilter();
 }
 
+std::map<const TAlgBlock*, bool> TAlgBreakpoints::GetMarks() const {
+  std::map<const TAlgBlock*, bool> Marks;
+  for (const auto& [Block, Condition] : FPoints)
+    Marks[Block] = !Condition.empty();
+  return Marks;
+}
+
+void TAlgBreakpoints::RemoveUnless(const std::function<bool(const TAlgBlock*)>& Keep) {
+  for (auto It = FPoints.begin(); It != FPoints.end();)
+    if (Keep(It->first)) {
+      ++It;
+    } else {
+      FCompiled.erase(It->first);
+      It = FPoints.erase(It);
+    }
+  Refilter();
+}
+
 void TAlgBreakpoints::Clear() {
   FPoints.clear();
   FCompiled.clear();

@@ -15,6 +15,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +39,10 @@ public:
   // The condition of Block's breakpoint, nullptr when it has none.
   const std::string* Find(const TAlgBlock* Block) const;
   int GetCount() const { return static_cast<int>(FPoints.size()); }
+  // Each breakpoint's block, true where it has a condition (the markers).
+  std::map<const TAlgBlock*, bool> GetMarks() const;
+  // Forgets the breakpoints of blocks that Keep says are gone.
+  void RemoveUnless(const std::function<bool(const TAlgBlock*)>& Keep);
   // Cheap first test for the run loop: false means surely no breakpoint.
   bool MayHave(const TAlgBlock* Block) const { return FFilter[FilterIndex(Block)]; }
   // Whether a run stops before Machine's next block: a breakpoint there

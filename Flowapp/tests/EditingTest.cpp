@@ -10,9 +10,11 @@
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowmodel/Flowmodel_History.h"
 #include "Flowmodel/Flowmodel_Main.h"
+#include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
@@ -158,6 +160,58 @@ TEST_F(EditingTest, BlocksTravelThroughTheClipboardBetweenWindowsAllOrNothing) {
   To->Paste();
   EXPECT_EQ(Target.GetBlockCount(), Count);
   EXPECT_GT(Errors.size(), ErrorsBefore) << "the refusal is said";
+}
+
+void LoopWhileRunning(TAlgEditorForm* W) {
+  QElapsedTimer Clock;
+  Clock.start();
+  while (W->GetInRun() && Clock.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  ASSERT_FALSE(W->GetInRun()) << "the run did not end";
+}
+
+TEST_F(EditingTest, ABreakpointStopsTheRunBeforeItsBlockAndRunGoesOnPastIt) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  AddBlocks(Alg, {{"A=1"}, {"B=2"}, {"C=3"}});
+  TAlgBlock* Second = Alg.GetRoot()->GetBody()->GetBlocks(1);
+  Alg.SelectBlock(Second, true);
+  W->UpdateActions();
+  ASSERT_TRUE(W->AlgBreakpoint->isEnabled());
+  EXPECT_EQ(W->AlgBreakpoint->shortcut(), QKeySequence(Qt::Key_F5));
+  W->AlgBreakpoint->trigger();
+  EXPECT_TRUE(W->GetBreakpoints().Has(Second));
+  EXPECT_EQ(W->GetChildView()->AlgEditor->GetMarkers().Breakpoints.count(Second), 1u)
+      << "a red dot in editing";
+
+  W->AlgRunExecute();
+  LoopWhileRunning(W);
+  ASSERT_TRUE(W->GetRunning());
+  EXPECT_EQ(W->GetMachine()->GetCurrentBlock(), Second) << "stopped before the block";
+  EXPECT_EQ(W->GetRunStatus().Phase, rpStepping);
+  EXPECT_EQ(W->GetChildView()->AlgEditor->GetMarkers().Next, Second);
+  EXPECT_EQ(W->GetChildView()->AlgEditor->GetMarkers().Breakpoints.count(Second), 1u);
+
+  W->AlgRunExecute();
+  LoopWhileRunning(W);
+  EXPECT_EQ(W->GetRunStatus().Phase, rpDone) << "on past the breakpoint to the end";
+  W->AlgStopExecute();
+  ASSERT_FALSE(W->GetRunning());
+
+  // F5 again takes it away; a deleted block takes its breakpoint along.
+  Alg.UnselectAll();
+  Alg.SelectBlock(Second, true);
+  W->UpdateActions();
+  W->AlgBreakpoint->trigger();
+  EXPECT_FALSE(W->GetBreakpoints().Has(Second));
+  W->AlgBreakpoint->trigger();
+  W->GetChildView()->AlgEditor->setFocus();
+  W->DeleteSelection();
+  W->AlgRunExecute();
+  LoopWhileRunning(W);
+  EXPECT_EQ(W->GetBreakpoints().GetCount(), 0);
+  EXPECT_EQ(W->GetRunStatus().Phase, rpDone);
 }
 
 TEST_F(EditingTest, ExportWritesEachFormatAtItsSize) {
