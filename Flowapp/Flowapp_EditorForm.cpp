@@ -308,19 +308,18 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocView->addAction(ViewProgram);
   mnuDocRun = new QMenu("В&ыполнение", this);
   mnuDocRun->setObjectName("mnuDocRun");
+  auto CanBreak = [this] { return !FInRun && BreakpointBlock() != nullptr; };
   AlgBreakpoint =
       Make("AlgBreakpoint", "&Точка останова",
            "Поставить или снять точку останова: «Выполнить» останавливается перед этим блоком",
-           {QKeySequence(Qt::Key_F5)}, &TAlgEditorForm::AlgBreakpointExecute, [this] {
-             if (GetRunning())
-               return FMachine && FMachine->GetCurrentBlock() != nullptr && !FInRun;
-             return FAlgorithm && FAlgorithm->GetSelectedBlockCount() == 1 &&
-                    FAlgorithm->GetSelectedBlocksProperty(0) != FAlgorithm->GetRoot() &&
-                    !dynamic_cast<TCompoundAlgBlock*>(FAlgorithm->GetSelectedBlocksProperty(0));
-           });
+           {QKeySequence(Qt::Key_F5)}, &TAlgEditorForm::AlgBreakpointExecute, CanBreak);
+  AlgBreakpointCondition =
+      Make("AlgBreakpointCondition", "&Условие остановки...",
+           "Точка останова, которая срабатывает, только когда условие верно (например, I=5)",
+           {QKeySequence("Ctrl+F5")}, &TAlgEditorForm::AlgBreakpointConditionExecute, CanBreak);
   mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
   mnuDocRun->addSeparator();
-  mnuDocRun->addAction(AlgBreakpoint);
+  mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -410,18 +409,42 @@ void TAlgEditorForm::FileExportExecute() {
   ExportWithDialog(this, *FAlgorithm, Canvas.get(), DocumentName());
 }
 
-void TAlgEditorForm::AlgBreakpointExecute() {
+const TAlgBlock* TAlgEditorForm::BreakpointBlock() const {
+  if (!FAlgorithm)
+    return nullptr;
   const TAlgBlock* Block = nullptr;
   if (GetRunning())
-    Block = FMachine ? FMachine->GetCurrentBlock() : nullptr;
+    Block = FMachine->GetCurrentBlock();
   else if (FAlgorithm->GetSelectedBlockCount() == 1)
     Block = FAlgorithm->GetSelectedBlocksProperty(0);
   if (!Block || Block == FAlgorithm->GetRoot() || dynamic_cast<const TCompoundAlgBlock*>(Block))
+    return nullptr;
+  return Block;
+}
+
+void TAlgEditorForm::AlgBreakpointExecute() {
+  const TAlgBlock* Block = BreakpointBlock();
+  if (!Block)
     return;
   if (FBreakpoints.Has(Block))
     FBreakpoints.Remove(Block);
   else
     FBreakpoints.Set(Block);
+  ShowBreakpoints();
+}
+
+void TAlgEditorForm::AlgBreakpointConditionExecute() {
+  const TAlgBlock* Block = BreakpointBlock();
+  if (!Block)
+    return;
+  const std::string* Old = FBreakpoints.Find(Block);
+  std::string Condition = Old ? *Old : std::string();
+  TInputStringOptions Options;
+  if (!ExecInputString("Условие остановки",
+                       "Остановиться перед блоком, когда верно условие (пусто: всегда):", Condition,
+                       Options))
+    return;
+  FBreakpoints.Set(Block, Condition);
   ShowBreakpoints();
 }
 
@@ -664,6 +687,9 @@ void TAlgEditorForm::AlgRunExecute() {
   FInRun = true;
   FStopAsked = false;
   FAtBreakpoint = false;
+  FBreakReason.clear();
+  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
+    Debugger->ShowExplanation("");
   // Going on from a breakpoint: the block it stopped before runs now.
   FPassBreakpoint = FRunStatus.Steps > 0;
   FBreakpoints.ForgetCompiled();
@@ -719,6 +745,8 @@ void TAlgEditorForm::RunSlice() {
     // Stopped before a breakpoint's block: stepping from here, as after F8.
     FAtBreakpoint = false;
     EndRun(rpStepping, nullptr);
+    if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
+      Debugger->ShowExplanation(FBreakReason);
   } else {
     if (FPacer.ViewsDue()) {
       FPacer.ViewsShown();

@@ -119,6 +119,10 @@ public:
   // block as a step would, and Run again goes on past it. Breakpoints live
   // with the window, never in the file.
   void AlgBreakpointExecute();
+  // "Условие остановки..." (Ctrl+F5): a breakpoint that stops only when a
+  // condition typed in the language holds (empty: always). A condition
+  // that cannot be computed stops the run and says why.
+  void AlgBreakpointConditionExecute();
   TAlgBreakpoints& GetBreakpoints() { return FBreakpoints; }
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
@@ -137,7 +141,7 @@ public:
   TActionList* ActionList;
   TAction *AlgRun, *AlgStop, *AlgStep;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
-      *FilePrint, *ViewProgram, *FileSaveProgram, *AlgBreakpoint;
+      *FilePrint, *ViewProgram, *FileSaveProgram, *AlgBreakpoint, *AlgBreakpointCondition;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;
@@ -159,6 +163,9 @@ private:
   void ShowZoom();
   // The breakpoints of blocks still in the algorithm, shown on the chart.
   void ShowBreakpoints();
+  // The block F5 acts on: the selected one when editing, the next one
+  // when running; nullptr when there is none.
+  const TAlgBlock* BreakpointBlock() const;
   // After undo or redo: the modified state and the selection in view.
   void AfterHistoryMove();
   // The document's file, or its untitled name.
@@ -200,6 +207,8 @@ private:
   // The run goes on from a breakpoint: the block it stopped before passes.
   bool FPassBreakpoint = false;
   bool FAtBreakpoint = false;
+  // Why the run stopped at a breakpoint whose condition failed.
+  std::string FBreakReason;
   bool FCodeVisible = false;
   TCodeLanguage FCodeLanguage = TCodeLanguage::Python;
   QByteArray FCodeSplitter;

@@ -115,7 +115,10 @@ bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == pnlControls && Event->type() == QEvent::Resize) {
     pnlSizer->setGeometry(0, 0, PanelSizerWidth, pnlControls->height());
     pnlSizer->raise();
-  } else if (Watched == pnlSizer) {
+  } else if (Watched == pnlSizer &&
+             (Event->type() == QEvent::MouseButtonPress || Event->type() == QEvent::MouseMove ||
+              Event->type() == QEvent::MouseButtonRelease)) {
+    // Only mouse events are taken for what they are.
     auto* Mouse = static_cast<QMouseEvent*>(Event);
     switch (Event->type()) {
     case QEvent::MouseButtonPress:

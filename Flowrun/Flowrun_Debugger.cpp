@@ -61,12 +61,14 @@ bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) cons
   if (Condition->empty())
     return true;
   TVarStorage& Storage = Machine.GetStorage();
-  auto It = FCompiled.find(Next);
-  if (It == FCompiled.end() || It->second.Text != *Condition) {
-    It = FCompiled.try_emplace(Next).first;
-    Storage.CompileCondition(*Condition, It->second);
-  }
   try {
+    // Compiled inside: a condition the language refuses stops the run with
+    // its reason, as one that cannot be computed does.
+    auto It = FCompiled.find(Next);
+    if (It == FCompiled.end() || It->second.Text != *Condition) {
+      It = FCompiled.try_emplace(Next).first;
+      Storage.CompileCondition(*Condition, It->second);
+    }
     return Storage.EvaluateCondition(It->second);
   } catch (const Exception& E) {
     Reason = Format("Условие точки останова \"%s\" не вычисляется: %s", Condition->c_str(),

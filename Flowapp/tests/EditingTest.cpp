@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -212,6 +213,28 @@ TEST_F(EditingTest, ABreakpointStopsTheRunBeforeItsBlockAndRunGoesOnPastIt) {
   LoopWhileRunning(W);
   EXPECT_EQ(W->GetBreakpoints().GetCount(), 0);
   EXPECT_EQ(W->GetRunStatus().Phase, rpDone);
+}
+
+TEST_F(EditingTest, AConditionalBreakpointStopsWhenItsConditionHolds) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  TAlgBlock* Body = nullptr;
+  {
+    TModifyGuard Guard(Alg);
+    auto* For = TAlgBlock::Create<TForAlgBlock>(Alg.GetRoot()->GetBody());
+    For->GetText().Add("I=1,5,1");
+    Body = TAlgBlock::Create<TBasicAlgBlock>(For->GetBody());
+    Body->GetText().Add("S=I");
+  }
+  W->GetBreakpoints().Set(Body, "I=3");
+  W->AlgRunExecute();
+  LoopWhileRunning(W);
+  ASSERT_TRUE(W->GetRunning());
+  EXPECT_EQ(W->GetMachine()->GetCurrentBlock(), Body);
+  EXPECT_EQ(W->GetMachine()->GetStorage().GetVarValues(0), 3) << "I, the only variable yet";
+  EXPECT_EQ(W->GetChildView()->AlgEditor->GetMarkers().Breakpoints.at(Body), true);
+  W->AlgStopExecute();
 }
 
 TEST_F(EditingTest, ExportWritesEachFormatAtItsSize) {
