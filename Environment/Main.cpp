@@ -755,14 +755,13 @@ void TMainForm::MergeMenu(QMenu* Menu) {
   UnmergeMenu(Menu);
   TMergedMenu Merged;
   Merged.Source = Menu;
-  for (const auto& [Target, Before] : FMergePoints)
-    if (MenuTitle(Target->title()) == MenuTitle(Menu->title()))
+  QAction* Before = nullptr;
+  for (const auto& [Target, Point] : FMergePoints)
+    if (MenuTitle(Target->title()) == MenuTitle(Menu->title())) {
       Merged.Target = Target;
+      Before = Point;
+    }
   if (Merged.Target) {
-    QAction* Before = nullptr;
-    for (const auto& [Target, Point] : FMergePoints)
-      if (Target == Merged.Target)
-        Before = Point;
     const QList<QAction*> Actions = Menu->actions();
     if (Actions.isEmpty())
       return;

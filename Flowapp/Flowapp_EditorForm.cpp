@@ -406,7 +406,7 @@ void TAlgEditorForm::FileExportExecute() {
     ComposeCanvasPicture(Composed, FMachine->GetCanvas(), false);
     Canvas = std::make_unique<QImage>(BitmapToQImage(Composed));
   }
-  ExportWithDialog(this, *FAlgorithm, Canvas.get(), DocumentName());
+  ExportWithDialog(this, *FAlgorithm, Canvas.get(), GetFileName());
 }
 
 const TAlgBlock* TAlgEditorForm::BreakpointBlock() const {
@@ -478,19 +478,14 @@ void TAlgEditorForm::ViewProgramExecute() {
 }
 
 void TAlgEditorForm::FileSaveProgramExecute() {
-  const TCodeLanguage Language =
-      FChildView && FCodeVisible ? FChildView->GetCodePane()->GetLanguage() : FCodeLanguage;
-  SaveProgramTextAs(this, *FAlgorithm, Language, GetHasFileName() ? GetFileName() : "");
+  // FCodeLanguage follows the pane's choice.
+  SaveProgramTextAs(this, *FAlgorithm, FCodeLanguage, GetHasFileName() ? GetFileName() : "");
 }
 
 void TAlgEditorForm::FilePrintExecute() {
   PrintWithPreview(this, *FAlgorithm,
                    QFile::decodeName(QByteArray::fromStdString(
-                       std::filesystem::path(DocumentName()).filename().string())));
-}
-
-std::string TAlgEditorForm::DocumentName() const {
-  return GetFileName();
+                       std::filesystem::path(GetFileName()).filename().string())));
 }
 
 QPlainTextEdit* TAlgEditorForm::FocusedTextBox() const {
@@ -506,14 +501,11 @@ void TAlgEditorForm::ChartContextMenu(QPoint Pos) {
   TAlgBlock* Block = Editor->GetBlockAt(Pos, P);
   if (Block && dynamic_cast<TCompoundAlgBlock*>(Block))
     Block = nullptr; // the free place of a sequence
-  if (Block && !Block->GetSelected()) {
+  if (!Block || !Block->GetSelected()) {
     TModifyGuard Guard(*FAlgorithm);
     FAlgorithm->UnselectAll();
-    Block->SetSelected(true);
-  }
-  if (!Block) {
-    TModifyGuard Guard(*FAlgorithm);
-    FAlgorithm->UnselectAll();
+    if (Block)
+      Block->SetSelected(true);
   }
   Editor->setFocus(Qt::PopupFocusReason);
   MainForm->UpdateActions();

@@ -168,8 +168,6 @@ private:
   const TAlgBlock* BreakpointBlock() const;
   // After undo or redo: the modified state and the selection in view.
   void AfterHistoryMove();
-  // The document's file, or its untitled name.
-  std::string DocumentName() const;
   // The chart's context menu at Pos (the editor's client coordinates): a
   // block under the pointer is selected first.
   void ChartContextMenu(QPoint Pos);

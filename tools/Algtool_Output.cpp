@@ -15,22 +15,6 @@ constexpr size_t BufferSize = 64 * 1024;
 
 } // namespace
 
-std::string Excerpt(std::string_view Text, size_t MaxChars) {
-  size_t At = 0;
-  for (size_t Chars = 0; At < Text.size(); ++Chars) {
-    if (Chars == MaxChars)
-      return std::string(Text.substr(0, At)) + "…";
-    char32_t C;
-    const size_t Length = DecodeUtf8(Text, At, C);
-    At += Length ? Length : 1;
-  }
-  return std::string(Text);
-}
-
-std::string QuotedExcerpt(std::string_view Text) {
-  return '"' + Excerpt(Text) + '"';
-}
-
 namespace {
 
 std::string VisiblePieces(std::string_view Text, std::string_view Break) {

@@ -5,6 +5,7 @@
 // for writes that fail.
 
 #include "Corekit/SysUtils.h"
+#include "Flowcheck/Flowcheck_Text.h"
 
 #include <exception>
 #include <ostream>
@@ -20,14 +21,16 @@ namespace Deskbay::Algtool {
 using Deskbay::VisibleText;
 
 // How much of a text from a file a message quotes, in characters.
-constexpr size_t MaxQuotedChars = 60;
+constexpr size_t MaxQuotedChars = CheckQuotedChars;
 
-// Text cut after its first MaxChars characters (a byte that is not UTF-8
-// counts as one) with "…" to show that more followed; shorter text as it is.
-// A huge line from a file thus makes a message of a line.
-std::string Excerpt(std::string_view Text, size_t MaxChars = MaxQuotedChars);
-// The excerpt in double quotes, as messages quote a text.
-std::string QuotedExcerpt(std::string_view Text);
+// Text cut after its first MaxChars characters with "…" (the checker's
+// own rule, Flowcheck_Text), and the excerpt in double quotes.
+inline std::string Excerpt(std::string_view Text, size_t MaxChars = MaxQuotedChars) {
+  return CheckExcerpt(Text, MaxChars);
+}
+inline std::string QuotedExcerpt(std::string_view Text) {
+  return CheckQuoted(Text);
+}
 
 // Text of lines separated by '\n' as algtool prints it: each line made
 // visible, no empty line at the end. Ends without a newline.
