@@ -14,6 +14,7 @@
 #include "Flowjog/Flowjog_CanvasPicture.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
+#include "Corekit/IniFiles.h"
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/RasterBitmap.h"
@@ -38,6 +39,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSlider>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
@@ -45,6 +47,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -78,25 +81,6 @@ const TAlgEditorFormClass AlgEditorFormClass("TAlgEditorForm");
 // window's input), a Run waits: the machine never steps inside a loop that
 // other code is waiting in. It looks again this often, in milliseconds.
 constexpr int HeldRunRetryMs = 50;
-
-class TAbortNow : public IAbortPoller {
-public:
-  bool AbortRequested() override { return true; }
-};
-
-// Ends a ready machine the way the abort key does: a poller just installed
-// is asked at once, so the next step raises the user's abort error and the
-// machine keeps its current block, the one that would have come next.
-void AbortMachine(TAlgMachine& Machine) {
-  TAbortNow Now;
-  IAbortPoller* Previous = SetAbortPoller(&Now);
-  try {
-    Machine.Step();
-  } catch (...) {
-    // The abort error itself; the status line says it.
-  }
-  SetAbortPoller(Previous);
-}
 
 std::string ErrorText(const std::exception_ptr& Error) {
   try {
@@ -152,10 +136,16 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
       close();
   });
 
-  CreateActions();
+  FSlowTimer = new QTimer(this);
+  connect(FSlowTimer, &QTimer::timeout, this, &TAlgEditorForm::SlowTick);
 
   FAlgorithm = std::make_unique<TAlgorithm>();
   FHistory = std::make_unique<TAlgHistory>(*FAlgorithm);
+  FSession = std::make_unique<TAlgDebugSession>(*FAlgorithm);
+  FSession->OnMachineChange = [this](TAlgMachine* Machine) { MachineChanged(Machine); };
+  LoadDebuggerSettings();
+
+  CreateActions();
   FClipboardHasBlocks = ClipboardHoldsBlocks();
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
     FClipboardHasBlocks = ClipboardHoldsBlocks();
@@ -176,10 +166,11 @@ TAlgEditorForm::~TAlgEditorForm() {
   // A Run between slices ends with the window (the machine's code is never
   // on the stack here: close requests wait until it has left).
   FSliceTimer->stop();
+  FSlowTimer->stop();
   if (FInRun) {
     FInRun = false;
     try {
-      FMachine->EndModifyComponents();
+      GetMachine()->EndModifyComponents();
     } catch (...) {
       // Nobody is left to hear of the run's last changes.
     }
@@ -191,7 +182,8 @@ TAlgEditorForm::~TAlgEditorForm() {
     // not needed any more.
   }
   FreeChildView();
-  FMachine.reset();
+  FSession->OnMachineChange = nullptr;
+  FSession.reset();
   FHistory.reset();
   FAlgorithm.reset();
 }
@@ -223,6 +215,22 @@ void TAlgEditorForm::CreateActions() {
                  &TAlgEditorForm::AlgStopExecute, &TAlgEditorForm::AlgStopUpdate);
   AlgStep = Make("AlgStep", "Выполнить один шаг", "Выполнить один шаг|Выполнить один шаг", 4,
                  Qt::Key_F8, &TAlgEditorForm::AlgStepExecute, &TAlgEditorForm::AlgStepUpdate);
+  AlgSlowRun = Make("AlgSlowRun", "Выполнять по шагам автоматически",
+                    "Выполнять по шагам автоматически|Выполнять шаг за шагом со скоростью, "
+                    "заданной ползунком; F8 переходит к шагам вручную",
+                    0, Qt::Key_F9, &TAlgEditorForm::AlgSlowRunExecute,
+                    &TAlgEditorForm::AlgRunUpdate);
+  AlgSlowRun->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F9));
+  AlgSlowRun->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
+  AlgStepBack = Make("AlgStepBack", "Шаг назад",
+                     "Шаг назад|Вернуться на шаг назад: переменные, вывод и холст как были",
+                     4, Qt::Key_F8, &TAlgEditorForm::AlgStepBackExecute,
+                     &TAlgEditorForm::AlgRunUpdate);
+  AlgStepBack->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
+  AlgStepBack->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
+  AlgStepBack->OnUpdate = [this](TAction& A) {
+    A.setEnabled(!FInRun && !FBusy && GetRunning() && FSession->CanStepBack());
+  };
 
   auto Button = [this](TAction* Action, const char* Name) {
     auto* B = new QToolButton(tbrAlg);
@@ -238,6 +246,20 @@ void TAlgEditorForm::CreateActions() {
   tbRun->setText("Выполнить");
   tbRun->setToolTip("Выполнить");
   tbStep = Button(AlgStep, "tbStep");
+  sldSpeed = new QSlider(Qt::Horizontal, tbrAlg);
+  sldSpeed->setObjectName("sldSpeed");
+  sldSpeed->setRange(1, 50);
+  sldSpeed->setValue(FSlowSpeed);
+  sldSpeed->setFixedWidth(100);
+  sldSpeed->setToolTip("Скорость выполнения по шагам автоматически, шагов в секунду");
+  tbrAlg->addWidget(sldSpeed);
+  lblSpeed = new QLabel(tbrAlg);
+  lblSpeed->setObjectName("lblSpeed");
+  lblSpeed->setContentsMargins(4, 0, 4, 0);
+  lblSpeed->setMinimumWidth(lblSpeed->fontMetrics().horizontalAdvance("50 шаг/с") + 8);
+  tbrAlg->addWidget(lblSpeed);
+  connect(sldSpeed, &QSlider::valueChanged, this, &TAlgEditorForm::SetSlowSpeed);
+  SetSlowSpeed(FSlowSpeed);
   tbStop = Button(AlgStop, "tbStop");
   CreateDocumentMenus();
   UpdateActions();
@@ -317,7 +339,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
       Make("AlgBreakpointCondition", "&Условие остановки...",
            "Точка останова, которая срабатывает, только когда условие верно (например, I=5)",
            {QKeySequence("Ctrl+F5")}, &TAlgEditorForm::AlgBreakpointConditionExecute, CanBreak);
-  mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
+  mnuDocRun->addActions({AlgRun, AlgSlowRun, AlgStep, AlgStepBack, AlgStop});
   mnuDocRun->addSeparator();
   mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
 
@@ -338,7 +360,7 @@ QList<QMenu*> TAlgEditorForm::GetMergedMenus() {
 }
 
 QList<QAction*> TAlgEditorForm::GetMergedToolActions() {
-  return {EditUndo, EditRedo};
+  return {EditUndo, EditRedo, AlgSlowRun, AlgStepBack};
 }
 
 void TAlgEditorForm::ShowZoom() {
@@ -400,10 +422,10 @@ void TAlgEditorForm::AfterHistoryMove() {
 
 void TAlgEditorForm::FileExportExecute() {
   std::unique_ptr<QImage> Canvas;
-  if (FMachine) {
-    const TBitmap& Picture = FMachine->GetCanvas().GetPicture();
+  if (TAlgMachine* Machine = GetMachine()) {
+    const TBitmap& Picture = Machine->GetCanvas().GetPicture();
     TBitmap Composed(Picture.GetWidth(), Picture.GetHeight());
-    ComposeCanvasPicture(Composed, FMachine->GetCanvas(), false);
+    ComposeCanvasPicture(Composed, Machine->GetCanvas(), false);
     Canvas = std::make_unique<QImage>(BitmapToQImage(Composed));
   }
   ExportWithDialog(this, *FAlgorithm, Canvas.get(), GetFileName());
@@ -414,7 +436,7 @@ const TAlgBlock* TAlgEditorForm::BreakpointBlock() const {
     return nullptr;
   const TAlgBlock* Block = nullptr;
   if (GetRunning())
-    Block = FMachine->GetCurrentBlock();
+    Block = GetMachine() ? GetMachine()->GetCurrentBlock() : nullptr;
   else if (FAlgorithm->GetSelectedBlockCount() == 1)
     Block = FAlgorithm->GetSelectedBlocksProperty(0);
   if (!Block || Block == FAlgorithm->GetRoot() || dynamic_cast<const TCompoundAlgBlock*>(Block))
@@ -426,10 +448,10 @@ void TAlgEditorForm::AlgBreakpointExecute() {
   const TAlgBlock* Block = BreakpointBlock();
   if (!Block)
     return;
-  if (FBreakpoints.Has(Block))
-    FBreakpoints.Remove(Block);
+  if (GetBreakpoints().Has(Block))
+    GetBreakpoints().Remove(Block);
   else
-    FBreakpoints.Set(Block);
+    GetBreakpoints().Set(Block);
   ShowBreakpoints();
 }
 
@@ -437,14 +459,14 @@ void TAlgEditorForm::AlgBreakpointConditionExecute() {
   const TAlgBlock* Block = BreakpointBlock();
   if (!Block)
     return;
-  const std::string* Old = FBreakpoints.Find(Block);
+  const std::string* Old = GetBreakpoints().Find(Block);
   std::string Condition = Old ? *Old : std::string();
   TInputStringOptions Options;
   if (!ExecInputString("Условие остановки",
                        "Остановиться перед блоком, когда верно условие (пусто: всегда):", Condition,
                        Options))
     return;
-  FBreakpoints.Set(Block, Condition);
+  GetBreakpoints().Set(Block, Condition);
   ShowBreakpoints();
 }
 
@@ -460,12 +482,12 @@ void TAlgEditorForm::ShowBreakpoints() {
     for (int I = 0; I < B->GetBlockCount(); ++I)
       Pending.push_back(B->GetBlocks(I));
   }
-  FBreakpoints.RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
+  GetBreakpoints().RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
   if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView)) {
-    Debugger->SetBreakpoints(FBreakpoints.GetMarks());
+    Debugger->SetBreakpoints(GetBreakpoints().GetMarks());
   } else if (FChildView) {
     TChartMarkers Markers = FChildView->AlgEditor->GetMarkers();
-    Markers.Breakpoints = FBreakpoints.GetMarks();
+    Markers.Breakpoints = GetBreakpoints().GetMarks();
     FChildView->AlgEditor->SetMarkers(Markers);
   }
 }
@@ -536,6 +558,8 @@ void TAlgEditorForm::UpdateActions() {
 }
 
 void TAlgEditorForm::FreeChildView() {
+  if (Debugger())
+    SaveDebuggerSettings();
   delete FChildView;
   FChildView = nullptr;
 }
@@ -552,8 +576,11 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
   // A typing run in the text box ends with the view that held it.
   if (FHistory)
     FHistory->CloseTypingRun();
+  StopSlowRun();
+  // The view leaves the machine before the machine goes.
   FreeChildView();
-  FMachine.reset();
+  FSession->Reset();
+  FRunMode = false;
   try {
     FAlgorithm->BeginModify();
     try {
@@ -571,17 +598,20 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       }
       TFlowjoggerForm* Debugger = nullptr;
       if (Running) {
-        FMachine = std::make_unique<TAlgMachine>();
-        FMachine->AddInteractionListener(&FInteractionNotify);
-        FMachine->InitComplete();
-        FMachine->SetCurrentBlock(FAlgorithm->GetRoot());
+        FSession->Start();
         FChildView = Debugger = new TFlowjoggerForm(nullptr);
       } else {
         FChildView = new TAlgConstructorForm(nullptr);
       }
       FChildView->SetAlgorithm(FAlgorithm.get());
-      if (Running)
-        Debugger->SetMachine(FMachine.get());
+      if (Running) {
+        Debugger->SetMachine(GetMachine());
+        Debugger->SetPanelWidth(FPanelWidth);
+        Debugger->OnPanelWidthChanged = [this](TFlowjoggerForm&, int Width) { FPanelWidth = Width; };
+        Debugger->WatchesFrame->OnSelectVariable = [this](TWatchFrame&, const std::string& Name) {
+          ShowVarOrigin(Name);
+        };
+      }
       FChildView->setParent(pnlMain, Qt::Widget);
       pnlMain->layout()->addWidget(FChildView);
       TAlgEditor* Editor = FChildView->AlgEditor;
@@ -628,9 +658,10 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       throw;
     }
     FAlgorithm->EndModify();
+    FRunMode = Running;
   } catch (...) {
     FreeChildView();
-    FMachine.reset();
+    FSession->Reset();
     throw;
   }
 }
@@ -640,15 +671,29 @@ void TAlgEditorForm::SetRunning(bool Value) {
     InternalSetRunning(Value);
 }
 
+TFlowjoggerForm* TAlgEditorForm::Debugger() const {
+  return dynamic_cast<TFlowjoggerForm*>(FChildView);
+}
+
+void TAlgEditorForm::MachineChanged(TAlgMachine* Machine) {
+  if (Machine)
+    Machine->AddInteractionListener(&FInteractionNotify);
+  if (TFlowjoggerForm* View = Debugger())
+    View->SetMachine(Machine);
+}
+
 bool TAlgEditorForm::MachineReady() const {
-  return FMachine && FMachine->GetState() == amsReady;
+  return GetMachine() && FSession->GetState() == TDebugState::Paused;
 }
 
 void TAlgEditorForm::Sync() {
-  if (FMachine->GetState() == amsError)
+  TAlgMachine* Machine = GetMachine();
+  if (!Machine)
+    return;
+  if (Machine->GetState() == amsError)
     FAlgorithm->GetColorScheme().SetSelectedBlockColor(clRed);
-  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
-    Debugger->SelectCurrentBlock();
+  if (TFlowjoggerForm* View = Debugger())
+    View->SelectCurrentBlock();
 }
 
 void TAlgEditorForm::InteractionNotify(TObject*) {
@@ -656,7 +701,7 @@ void TAlgEditorForm::InteractionNotify(TObject*) {
 }
 
 void TAlgEditorForm::EnsureReadyMachine() {
-  if (MachineReady())
+  if (GetRunning() && MachineReady())
     return;
   // None yet, or one whose run is over: a fresh machine from the beginning.
   InternalSetRunning(true);
@@ -664,8 +709,8 @@ void TAlgEditorForm::EnsureReadyMachine() {
 }
 
 void TAlgEditorForm::ShowStatus() {
-  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
-    Debugger->ShowRunStatus(FRunStatus);
+  if (TFlowjoggerForm* View = Debugger())
+    View->ShowRunStatus(FRunStatus);
   // The run's state changed without any input: the shell's own commands
   // (Save, Close, the Edit menu) are brought up to date too.
   if (MainForm)
@@ -675,21 +720,17 @@ void TAlgEditorForm::ShowStatus() {
 void TAlgEditorForm::AlgRunExecute() {
   if (FInRun || FBusy)
     return;
+  // During a slow run: the rest at full speed.
+  StopSlowRun();
   EnsureReadyMachine();
   FInRun = true;
   FStopAsked = false;
-  FAtBreakpoint = false;
-  FBreakReason.clear();
-  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
-    Debugger->ShowExplanation("");
-  // Going on from a breakpoint: the block it stopped before runs now.
-  FPassBreakpoint = FRunStatus.Steps > 0;
-  FBreakpoints.ForgetCompiled();
   FRunStatus.Phase = rpRunning;
+  ShowChangedVars(false);
   // One component bracket for the whole run, as the machine's own Run
   // keeps it; the views hear of the changes when the pacer says they are
   // due and when the run ends.
-  FMachine->BeginModifyComponents();
+  GetMachine()->BeginModifyComponents();
   FPacer.BeginRun();
   ShowStatus();
   UpdateActions();
@@ -703,50 +744,44 @@ void TAlgEditorForm::RunSlice() {
     FSliceTimer->start(HeldRunRetryMs);
     return;
   }
-  std::exception_ptr Error;
+  std::string Error;
+  bool Raised = false;
+  TSliceEnd End = TSliceEnd::Budget;
   FBusy = true;
   try {
-    std::function<bool()> Pause;
-    if (FBreakpoints.GetCount() > 0)
-      Pause = [this] {
-        if (FPassBreakpoint) {
-          FPassBreakpoint = false;
-          return false;
-        }
-        const TAlgBlock* Next = FMachine->GetCurrentBlock();
-        std::string Reason;
-        FAtBreakpoint =
-            Next && FBreakpoints.MayHave(Next) && FBreakpoints.ShouldStop(*FMachine, Reason);
-        return FAtBreakpoint;
-      };
     FPacer.RunSlice(
-        *FMachine, FRunStatus.Steps, [this] { return FStopAsked; }, Pause);
+        [this, &End] {
+          End = FSession->Advance();
+          return End == TSliceEnd::Budget;
+        },
+        [this] { return FStopAsked; });
   } catch (...) {
-    Error = std::current_exception();
+    Error = ErrorText(std::current_exception());
+    Raised = true;
   }
   FBusy = false;
+  FRunStatus.Steps = FSession->GetStepNumber();
   if (FStopAsked) {
     // Asked while the slice waited in the input dialog, which the stop
     // cancelled: the machine's abort error is the stop itself.
     StopRun();
-  } else if (Error) {
+  } else if (Raised) {
     EndRun(rpError, Error);
-  } else if (FMachine->GetState() != amsReady) {
-    EndRun(rpDone, nullptr);
-  } else if (FAtBreakpoint) {
+  } else if (End == TSliceEnd::Failed) {
+    EndRun(rpError, FSession->GetErrorMessage());
+  } else if (End == TSliceEnd::Done) {
+    EndRun(rpDone, "");
+  } else if (End == TSliceEnd::Breakpoint) {
     // Stopped before a breakpoint's block: stepping from here, as after F8.
-    FAtBreakpoint = false;
-    EndRun(rpStepping, nullptr);
-    if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
-      Debugger->ShowExplanation(FBreakReason);
+    EndRun(rpStepping, "");
   } else {
     if (FPacer.ViewsDue()) {
       FPacer.ViewsShown();
       try {
         // The frames follow, and the window shows the block the run is on.
-        FMachine->TriggerComponentNotifications();
+        GetMachine()->TriggerComponentNotifications();
       } catch (...) {
-        EndRun(rpError, std::current_exception());
+        EndRun(rpError, ErrorText(std::current_exception()));
         return;
       }
       ShowStatus();
@@ -766,9 +801,8 @@ void TAlgEditorForm::StopRun() {
     CancelInput();
     return;
   }
-  if (FMachine->GetState() == amsReady)
-    AbortMachine(*FMachine);
-  EndRun(rpStopped, nullptr);
+  FSession->Stop();
+  EndRun(rpStopped, "");
 }
 
 void TAlgEditorForm::CancelInput() {
@@ -776,29 +810,63 @@ void TAlgEditorForm::CancelInput() {
     Input->reject();
 }
 
-void TAlgEditorForm::EndRun(TAlgRunPhase Phase, std::exception_ptr Error) {
+void TAlgEditorForm::EndRun(TAlgRunPhase Phase, const std::string& Error) {
   FSliceTimer->stop();
   FInRun = false;
   FStopAsked = false;
+  std::string Message = Error;
   try {
-    FMachine->EndModifyComponents();
+    GetMachine()->EndModifyComponents();
   } catch (...) {
-    if (!Error) {
-      Error = std::current_exception();
+    if (Phase != rpError) {
+      Message = ErrorText(std::current_exception());
       Phase = rpError;
     }
   }
-  ShowRunOutcome(Phase, Error);
+  ShowRunOutcome(Phase, Message);
 }
 
-void TAlgEditorForm::ShowRunOutcome(TAlgRunPhase Phase, std::exception_ptr Error) {
+void TAlgEditorForm::ShowRunOutcome(TAlgRunPhase Phase, const std::string& Error) {
   FRunStatus.Phase = Phase;
-  FRunStatus.Error = Error ? ErrorText(Error) : std::string();
+  FRunStatus.Steps = FSession->GetStepNumber();
+  FRunStatus.Error = Phase == rpError ? Error : std::string();
   Sync();
   ShowStatus();
+  if (TFlowjoggerForm* View = Debugger()) {
+    // Beside the message: the values the failing line read and what the
+    // message leaves out; at a breakpoint, why its condition failed.
+    std::string Explanation = FSession->GetBreakReason();
+    if (FSession->GetState() == TDebugState::Failed && !FSession->GetStoppedByUser())
+      Explanation = FSession->GetErrorExplanation().Text();
+    View->ShowExplanation(Explanation);
+    ShowVarOrigin(View->WatchesFrame->SelectedName());
+  }
   UpdateActions();
-  if (Error)
-    ShowErrorMessage(FRunStatus.Error);
+  if (Phase == rpError)
+    ShowErrorMessage(Error);
+}
+
+void TAlgEditorForm::ShowChangedVars(bool AfterStep) {
+  if (TFlowjoggerForm* View = Debugger())
+    View->WatchesFrame->SetChangedNames(AfterStep ? FSession->GetChangedVars()
+                                                  : std::vector<std::string>());
+}
+
+void TAlgEditorForm::ShowVarOrigin(const std::string& Name) {
+  TFlowjoggerForm* View = Debugger();
+  if (!View)
+    return;
+  TVarOrigin Origin;
+  // While a run goes the origin would cost a replay at every update.
+  if (Name.empty() || FInRun || FSlowRun || !FSession->GetVarOrigin(Name, Origin)) {
+    View->SetOriginBlock(nullptr);
+    View->WatchesFrame->ShowNote("");
+    return;
+  }
+  View->SetOriginBlock(Origin.Block);
+  View->WatchesFrame->ShowNote(
+      Format("%s получила значение на шаге %lld (блок отмечен синим).", Name.c_str(),
+             static_cast<long long>(Origin.Step)));
 }
 
 void TAlgEditorForm::CloseIfAsked() {
@@ -816,33 +884,175 @@ void TAlgEditorForm::AlgRunUpdate(TAction& Action) {
 void TAlgEditorForm::AlgStepExecute() {
   if (FInRun || FBusy)
     return;
+  if (FSlowRun) {
+    // F8 during a slow run pauses it: single steps from here.
+    StopSlowRun();
+    ShowRunOutcome(rpStepping, "");
+    return;
+  }
   EnsureReadyMachine();
-  std::exception_ptr Error;
+  StepAndShow();
+}
+
+void TAlgEditorForm::StepAndShow() {
+  std::string Error;
+  bool Raised = false;
   FBusy = true;
   FStopAsked = false;
   try {
-    FMachine->Step();
-    ++FRunStatus.Steps;
+    FSession->StepOne();
   } catch (...) {
-    Error = std::current_exception();
+    Error = ErrorText(std::current_exception());
+    Raised = true;
   }
   FBusy = false;
-  TAlgRunPhase Phase = Error ? rpError : FMachine->GetState() == amsDone ? rpDone : rpStepping;
+  TAlgRunPhase Phase = FSlowRun ? rpRunning : rpStepping;
+  if (Raised) {
+    Phase = rpError;
+  } else if (FSession->GetState() == TDebugState::Failed) {
+    Phase = rpError;
+    Error = FSession->GetErrorMessage();
+  } else if (FSession->GetState() == TDebugState::Done) {
+    Phase = rpDone;
+  }
   if (FStopAsked) {
     // A close came while the step waited in its input dialog, which it
     // cancelled: the run is over, as Stop ends it.
     FStopAsked = false;
-    if (FMachine->GetState() == amsReady)
-      AbortMachine(*FMachine);
+    FSession->Stop();
     Phase = rpStopped;
-    Error = nullptr;
+    Error.clear();
   }
+  if (Phase != rpRunning)
+    StopSlowRun();
+  ShowChangedVars(Phase != rpStopped);
   ShowRunOutcome(Phase, Error);
   CloseIfAsked();
 }
 
 void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
   AlgRunUpdate(Action);
+}
+
+void TAlgEditorForm::AlgSlowRunExecute() {
+  if (FInRun || FBusy)
+    return;
+  if (FSlowRun) {
+    // Shift+F9 again pauses it.
+    StopSlowRun();
+    ShowRunOutcome(rpStepping, "");
+    return;
+  }
+  EnsureReadyMachine();
+  FSlowRun = true;
+  FSlowPass = FSession->GetStepNumber() > 0;
+  FRunStatus.Phase = rpRunning;
+  ShowStatus();
+  ShowVarOrigin("");
+  FSlowTimer->start(1000 / FSlowSpeed);
+  UpdateActions();
+}
+
+void TAlgEditorForm::SlowTick() {
+  // A step that waits in its input dialog, or anybody's dialog: the next
+  // tick looks again.
+  if (!FSlowRun || FBusy || FInRun || QApplication::activeModalWidget())
+    return;
+  if (!FSlowPass && FSession->BreakpointHolds()) {
+    StopSlowRun();
+    ShowRunOutcome(rpStepping, "");
+    return;
+  }
+  FSlowPass = false;
+  StepAndShow();
+}
+
+void TAlgEditorForm::StopSlowRun() {
+  FSlowTimer->stop();
+  FSlowRun = false;
+}
+
+void TAlgEditorForm::SetSlowSpeed(int StepsPerSecond) {
+  FSlowSpeed = std::clamp(StepsPerSecond, 1, 50);
+  if (sldSpeed->value() != FSlowSpeed)
+    sldSpeed->setValue(FSlowSpeed);
+  lblSpeed->setText(QString("%1 шаг/с").arg(FSlowSpeed));
+  FSlowTimer->setInterval(1000 / FSlowSpeed);
+}
+
+void TAlgEditorForm::AlgStepBackExecute() {
+  if (FInRun || FBusy || !GetRunning())
+    return;
+  StopSlowRun();
+  if (!FSession->CanStepBack())
+    return;
+  FBusy = true;
+  try {
+    FSession->StepBack();
+  } catch (...) {
+    FBusy = false;
+    throw;
+  }
+  FBusy = false;
+  ShowChangedVars(true);
+  ShowRunOutcome(FSession->GetState() == TDebugState::Failed ? rpError : rpStepping,
+                 FSession->GetErrorMessage());
+}
+
+void TAlgEditorForm::StartDebugAt(const std::vector<std::string>& Answers, int64_t Steps) {
+  if (FInRun || FBusy)
+    return;
+  if (!GetRunning())
+    InternalSetRunning(true);
+  StopSlowRun();
+  FRunStatus = TAlgRunStatus();
+  FBusy = true;
+  try {
+    FSession->StartAt(Answers, Steps);
+  } catch (...) {
+    FBusy = false;
+    throw;
+  }
+  FBusy = false;
+  ShowChangedVars(true);
+  ShowRunOutcome(FSession->GetState() == TDebugState::Failed ? rpError
+                 : FSession->GetState() == TDebugState::Done ? rpDone
+                                                              : rpStepping,
+                 FSession->GetErrorMessage());
+}
+
+void TAlgEditorForm::LoadDebuggerSettings() {
+  if (!MainForm || !MainForm->GetSettings())
+    return;
+  const TIniFile& Settings = *MainForm->GetSettings();
+  auto Read = [&Settings](const char* Key, int Default, int Low, int High) {
+    try {
+      return std::clamp(std::stoi(Settings.ReadString("Debugger", Key, std::to_string(Default))),
+                        Low, High);
+    } catch (const std::exception&) {
+      return Default;
+    }
+  };
+  FSavedPanelWidth = FPanelWidth = Read("PanelWidth", TFlowjoggerForm::DefaultPanelWidth,
+                                        TFlowjoggerForm::DefaultPanelWidth,
+                                        TFlowjoggerForm::MaxPanelWidth);
+  FSavedSlowSpeed = FSlowSpeed = Read("SlowSpeed", 5, 1, 50);
+}
+
+void TAlgEditorForm::SaveDebuggerSettings() {
+  if (!MainForm || !MainForm->GetSettings() ||
+      (FPanelWidth == FSavedPanelWidth && FSlowSpeed == FSavedSlowSpeed))
+    return;
+  try {
+    MainForm->GetSettings()->WriteStrings("Debugger",
+                                          {{"PanelWidth", std::to_string(FPanelWidth)},
+                                           {"SlowSpeed", std::to_string(FSlowSpeed)}});
+    FSavedPanelWidth = FPanelWidth;
+    FSavedSlowSpeed = FSlowSpeed;
+  } catch (const std::exception&) {
+    // The settings file cannot be written: the shell has said so when it
+    // read it; the widths of this session stay.
+  }
 }
 
 void TAlgEditorForm::AlgStopExecute() {
@@ -852,6 +1062,14 @@ void TAlgEditorForm::AlgStopExecute() {
   }
   if (FBusy || !GetRunning())
     return;
+  if (FSlowRun) {
+    // F2 ends a slow run as it ends a Run.
+    StopSlowRun();
+    FSession->Stop();
+    ShowChangedVars(false);
+    ShowRunOutcome(rpStopped, "");
+    return;
+  }
   SetRunning(false);
   if (FAlgorithm->GetSelectedBlockCount() == 1)
     if (auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView))

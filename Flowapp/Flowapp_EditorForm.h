@@ -24,9 +24,12 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QPlainTextEdit;
+class QSlider;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -65,7 +68,7 @@ public:
   void Paste() override;
   // "Файл" (export, print), "Правка" (undo, redo), "Вид" (zoom) and
   // "Выполнение" (run, step, stop) join the shell's strip while the window
-  // is active; undo and redo join its tool bar.
+  // is active; undo, redo, the slow run and the step back join its tool bar.
   QList<QMenu*> GetMergedMenus() override;
   QList<QAction*> GetMergedToolActions() override;
   // The help about the kind of the one selected block (what the text box
@@ -77,7 +80,8 @@ public:
   void LoadStream(TStream& Stream) override;
   void SaveStream(TStream& Stream) override;
 
-  bool GetRunning() const { return FMachine != nullptr; }
+  // Run mode: the debugger's view follows the session's machine.
+  bool GetRunning() const { return FRunMode; }
   void SetRunning(bool Value);
   bool MachineReady() const;
   // Shows the machine's current block, red after an error. Run mode only.
@@ -85,14 +89,28 @@ public:
   void InteractionNotify(TObject* Sender);
 
   // The commands and their enabling rules. Run and Step on a finished run
-  // start it again from the beginning; Stop during a Run ends the run, and
-  // otherwise goes back to editing.
+  // start it again from the beginning; Stop during a Run (or a slow run)
+  // ends the run, and otherwise goes back to editing. Run and Step during a
+  // slow run finish it at full speed, or pause it into single steps.
   void AlgRunExecute();
   void AlgRunUpdate(TAction& Action);
   void AlgStepExecute();
   void AlgStepUpdate(TAction& Action);
   void AlgStopExecute();
   void AlgStopUpdate(TAction& Action);
+  // "Выполнять по шагам автоматически" (Shift+F9): a step at a time at the
+  // speed of the slider (1 to 50 steps a second), the views following each
+  // step; it stops at breakpoints as Run does.
+  void AlgSlowRunExecute();
+  bool GetSlowRun() const { return FSlowRun; }
+  int GetSlowSpeed() const { return FSlowSpeed; }
+  void SetSlowSpeed(int StepsPerSecond);
+  // "Шаг назад" (Shift+F8): the run as it was one step earlier, back to the
+  // start; the answers already given are used again, not asked.
+  void AlgStepBackExecute();
+  // Starts the debugger on a teacher's case: the answers given by
+  // themselves, the run standing after Steps steps.
+  void StartDebugAt(const std::vector<std::string>& Answers, int64_t Steps);
   // Brings the commands' enabled states up to date.
   void UpdateActions();
 
@@ -123,10 +141,12 @@ public:
   // condition typed in the language holds (empty: always). A condition
   // that cannot be computed stops the run and says why.
   void AlgBreakpointConditionExecute();
-  TAlgBreakpoints& GetBreakpoints() { return FBreakpoints; }
+  TAlgBreakpoints& GetBreakpoints() { return FSession->GetBreakpoints(); }
+  // The machine, the breakpoints and the history of this document's run.
+  TAlgDebugSession& GetSession() const { return *FSession; }
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
-  TAlgMachine* GetMachine() const { return FMachine.get(); }
+  TAlgMachine* GetMachine() const { return FSession->GetMachine(); }
   // The constructor form in edit mode, the debugger form in run mode.
   TAlgForm* GetChildView() const { return FChildView; }
   // True from Run until the run ends; the machine steps in slices meanwhile.
@@ -139,12 +159,15 @@ public:
   QToolButton *tbRun, *tbStep, *tbStop;
   QWidget* pnlMain;
   TActionList* ActionList;
-  TAction *AlgRun, *AlgStop, *AlgStep;
+  TAction *AlgRun, *AlgStop, *AlgStep, *AlgSlowRun, *AlgStepBack;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
       *FilePrint, *ViewProgram, *FileSaveProgram, *AlgBreakpoint, *AlgBreakpointCondition;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;
+  // The slow run's speed in steps a second, and its caption.
+  QSlider* sldSpeed;
+  QLabel* lblSpeed;
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -186,10 +209,25 @@ private:
   void StopRun();
   // Closes the Run's bracket, shows where it ended and, after an error,
   // passes the error on to the shell's error display.
-  void EndRun(TAlgRunPhase Phase, std::exception_ptr Error);
+  void EndRun(TAlgRunPhase Phase, const std::string& Error);
   // Shows how the run or step ended: the status line, the block, the
-  // commands, and the error in its box.
-  void ShowRunOutcome(TAlgRunPhase Phase, std::exception_ptr Error);
+  // commands, the marks of the debugger, and the error in its box.
+  void ShowRunOutcome(TAlgRunPhase Phase, const std::string& Error);
+  // One step of F8 or of the slow run, its outcome shown.
+  void StepAndShow();
+  void SlowTick();
+  void StopSlowRun();
+  // The session replaced its machine (nullptr: it went).
+  void MachineChanged(TAlgMachine* Machine);
+  // Marks the variables the last step changed, and where the selected one
+  // got its value.
+  void ShowChangedVars(bool AfterStep);
+  void ShowVarOrigin(const std::string& Name);
+  TFlowjoggerForm* Debugger() const;
+  // The debugger's panel width and the slow run's speed, kept in the
+  // settings between sessions.
+  void LoadDebuggerSettings();
+  void SaveDebuggerSettings();
   // Cancels the input dialog the machine waits in, if it does.
   void CancelInput();
   void ShowStatus();
@@ -199,14 +237,17 @@ private:
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
   std::unique_ptr<TAlgHistory> FHistory;
-  std::unique_ptr<TAlgMachine> FMachine;
+  std::unique_ptr<TAlgDebugSession> FSession;
+  bool FRunMode = false;
   int FZoom = 100;
-  TAlgBreakpoints FBreakpoints;
-  // The run goes on from a breakpoint: the block it stopped before passes.
-  bool FPassBreakpoint = false;
-  bool FAtBreakpoint = false;
-  // Why the run stopped at a breakpoint whose condition failed.
-  std::string FBreakReason;
+  // The slow run: its timer, whether it goes, its speed, and whether its
+  // next step passes the breakpoint the run stands at.
+  QTimer* FSlowTimer;
+  bool FSlowRun = false;
+  int FSlowSpeed = 5;
+  bool FSlowPass = false;
+  int FPanelWidth = TFlowjoggerForm::DefaultPanelWidth;
+  int FSavedPanelWidth = 0, FSavedSlowSpeed = 0;
   bool FCodeVisible = false;
   TCodeLanguage FCodeLanguage = TCodeLanguage::Python;
   QByteArray FCodeSplitter;

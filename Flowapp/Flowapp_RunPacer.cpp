@@ -16,14 +16,22 @@ std::int64_t TAlgRunPacer::SteadyMicroseconds() {
 
 void TAlgRunPacer::RunSlice(TAlgMachine& Machine, std::int64_t& Steps,
                             const std::function<bool()>& Stop, const std::function<bool()>& Pause) {
+  RunSlice(
+      [&] {
+        if (Machine.GetState() != amsReady || (Pause && Pause()))
+          return false;
+        Machine.Step();
+        ++Steps;
+        return true;
+      },
+      Stop);
+}
+
+void TAlgRunPacer::RunSlice(const std::function<bool()>& Step, const std::function<bool()>& Stop) {
   std::int64_t LastRead = FClock();
   const std::int64_t End = LastRead + SliceMicroseconds;
   unsigned UntilRead = FStepsPerRead;
-  while (Machine.GetState() == amsReady) {
-    if (Pause && Pause())
-      break;
-    Machine.Step();
-    ++Steps;
+  while (Step()) {
     if (--UntilRead == 0) {
       const std::int64_t Now = FClock();
       const std::int64_t Apart = Now - LastRead;

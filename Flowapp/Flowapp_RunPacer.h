@@ -45,6 +45,9 @@ public:
   // before that step (a breakpoint).
   void RunSlice(TAlgMachine& Machine, std::int64_t& Steps, const std::function<bool()>& Stop,
                 const std::function<bool()>& Pause = {});
+  // The same for a host that steps by itself: Step makes one step and
+  // answers whether the run goes on (false: it ended, failed or paused).
+  void RunSlice(const std::function<bool()>& Step, const std::function<bool()>& Stop);
   // A run begins: the views are due after its first slice, so the block it
   // stands on shows at once.
   void BeginRun();

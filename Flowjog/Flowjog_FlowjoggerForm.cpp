@@ -168,6 +168,14 @@ TFlowjoggerForm::~TFlowjoggerForm() {
 void TFlowjoggerForm::SetMachine(TAlgMachine* Machine) {
   if (Machine == FMachine)
     return;
+  if (FMachine && Machine) {
+    // Another machine of the same run (a step back): nothing the old one
+    // showed stays, not even the rows of variables it had.
+    WatchesFrame->SetVars(nullptr);
+    WatchesFrame->Clear();
+    ConsoleFrame->SetConsole(nullptr);
+    CanvasFrame->SetCanvas(nullptr);
+  }
   FMachine = Machine;
   WatchesFrame->SetVars(Machine ? &Machine->GetStorage() : nullptr);
   ConsoleFrame->SetConsole(Machine ? &Machine->GetConsole() : nullptr);

@@ -49,7 +49,8 @@ public:
 
   // Follows Machine (not owned; nullptr for none): its storage, console and
   // canvas go to the frames, then the current block is shown. The machine
-  // already followed changes nothing.
+  // already followed changes nothing; one machine replacing another (a step
+  // back) leaves nothing of the old one's variables, lines or picture.
   void SetMachine(TAlgMachine* Machine);
   TAlgMachine* GetMachine() const { return FMachine; }
   // Marks the machine's current block on the flowchart (green; red as the

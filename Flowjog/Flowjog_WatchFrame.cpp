@@ -153,6 +153,15 @@ void TWatchFrame::SetVars(TVarStorage* Storage) {
   ShowVars();
 }
 
+void TWatchFrame::Clear() {
+  TListUpdate Update(lvWatch);
+  FUpdating = true;
+  lvWatch->setRowCount(0);
+  FCaptions.clear();
+  FUpdating = false;
+  SelectionChanged();
+}
+
 void TWatchFrame::Notify(TObject*) {
   ShowVars();
 }

@@ -35,6 +35,8 @@ public:
   TVarStorage* GetVars() const { return FStorage; }
   void Notify(TObject* Sender) override;
   void ShowVars();
+  // Removes every row (for a run that starts over elsewhere).
+  void Clear();
   // The rows of these variables show in red until the next call (an empty
   // list clears them); the mark stays while the rows' values change and
   // reaches rows that appear later.

@@ -3,6 +3,7 @@
 #include "Flowrun_Control.h"
 #include "Flowrun_Main.h"
 
+#include "Corekit/InteractionHooks.h"
 #include "Corekit/SysUtils.h"
 
 #include <cstring>
@@ -140,8 +141,10 @@ TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg) : FAlg(Alg) {}
 
 TAlgDebugSession::~TAlgDebugSession() = default;
 
-void TAlgDebugSession::NewMachine() {
+void TAlgDebugSession::NewMachine(bool Notify) {
   FBreakpoints.ForgetCompiled();
+  // The old machine stays until its followers have left it.
+  std::unique_ptr<TAlgMachine> Old = std::move(FMachine);
   FMachine = std::make_unique<TAlgMachine>();
   FMachine->InitComplete();
   FMachine->SetCurrentBlock(FAlg.GetRoot());
@@ -157,14 +160,24 @@ void TAlgDebugSession::NewMachine() {
   FOrigins.clear();
   FOriginsValid = true;
   FChanged.clear();
+  FChangedValid = true;
+  if (Notify && OnMachineChange)
+    OnMachineChange(FMachine.get());
 }
 
-void TAlgDebugSession::Start() {
-  FInputs.clear();
+void TAlgDebugSession::Start(std::vector<std::string> Answers) {
+  FInputs = std::move(Answers);
   NewMachine();
 }
 
+void TAlgDebugSession::StartAt(std::vector<std::string> Answers, int64_t Steps) {
+  FInputs = std::move(Answers);
+  Replay(Steps);
+}
+
 void TAlgDebugSession::Reset() {
+  if (OnMachineChange)
+    OnMachineChange(nullptr);
   FMachine.reset();
   FInputs.clear();
   FInputsUsed = 0;
@@ -180,6 +193,23 @@ void TAlgDebugSession::Reset() {
 
 TAlgBlock* TAlgDebugSession::GetNextBlock() const {
   return FState == TDebugState::Paused && FMachine ? FMachine->GetCurrentBlock() : nullptr;
+}
+
+TAlgDebugSession::TRunPoint TAlgDebugSession::GetRunPoint() const {
+  return {FState,       FSteps,    FInputsUsed, FPastBreakpoint, FBreakReason,
+          FError,       FRawError, FErrorBlock, FStoppedByUser};
+}
+
+void TAlgDebugSession::SetRunPoint(const TRunPoint& Point) {
+  FState = Point.State;
+  FSteps = Point.Steps;
+  FInputsUsed = Point.InputsUsed;
+  FPastBreakpoint = Point.PastBreakpoint;
+  FBreakReason = Point.BreakReason;
+  FError = Point.Error;
+  FRawError = Point.RawError;
+  FErrorBlock = Point.ErrorBlock;
+  FStoppedByUser = Point.StoppedByUser;
 }
 
 bool TAlgDebugSession::DoStep() {
@@ -206,6 +236,7 @@ bool TAlgDebugSession::StepTracked() {
   const bool Ok = DoStep();
   TakeSnapshot(FMachine->GetStorage(), FAfter);
   FChanged.clear();
+  FChangedValid = true;
   // Both lists are in the storage's order, and a step only adds names.
   size_t J = 0;
   for (const auto& [Name, Value] : FAfter) {
@@ -225,73 +256,97 @@ bool TAlgDebugSession::StepOne() {
   if (FState != TDebugState::Paused)
     return false;
   FBreakReason.clear();
-  FPastBreakpoint = false;
   if (!FOriginsValid)
     RecomputeOrigins();
-  return StepTracked();
+  const bool Ok = StepTracked();
+  FPastBreakpoint = true;
+  return Ok;
 }
 
 void TAlgDebugSession::RecomputeOrigins() {
-  const TDebugState State = FState;
-  const bool Stopped = FStoppedByUser;
-  const int64_t Steps = FSteps;
-  const bool PastBreakpoint = FPastBreakpoint;
-  const std::string BreakReason = FBreakReason;
-  NewMachine();
-  TAlgComponentGuard Components(*FMachine);
-  while (FSteps < Steps && FState == TDebugState::Paused)
-    StepTracked();
-  // The failing step fails again the same way; a user's stop is made again.
-  if (State == TDebugState::Failed && FState == TDebugState::Paused) {
-    if (Stopped)
-      Stop();
-    else
+  // On a machine of its own: the one the host follows stays as it is.
+  const TRunPoint Point = GetRunPoint();
+  std::unique_ptr<TAlgMachine> Followed = std::move(FMachine);
+  NewMachine(false);
+  {
+    TAlgComponentGuard Components(*FMachine);
+    while (FSteps < Point.Steps && FState == TDebugState::Paused)
+      StepTracked();
+    // The failing step fails again the same way; a user's stop needs no step.
+    if (Point.State == TDebugState::Failed && FState == TDebugState::Paused && !Point.StoppedByUser)
       StepTracked();
   }
-  FPastBreakpoint = PastBreakpoint;
-  FBreakReason = BreakReason;
+  if (Point.State == TDebugState::Failed && Point.StoppedByUser)
+    FChanged.clear();
+  FMachine = std::move(Followed);
+  SetRunPoint(Point);
+  FOriginsValid = true;
+  FChangedValid = true;
 }
 
-TSliceEnd TAlgDebugSession::RunSlice(int64_t MaxSteps, std::chrono::nanoseconds Budget) {
+TSliceEnd TAlgDebugSession::Advance() {
   if (FState == TDebugState::Idle || !FMachine)
     Start();
   if (FState == TDebugState::Done)
     return TSliceEnd::Done;
   if (FState == TDebugState::Failed)
     return TSliceEnd::Failed;
-  FBreakReason.clear();
+  if (FPastBreakpoint) {
+    FPastBreakpoint = false;
+  } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
+    FPastBreakpoint = true;
+    return TSliceEnd::Breakpoint;
+  }
   FOriginsValid = false;
+  FChangedValid = false;
+  if (!DoStep())
+    return TSliceEnd::Failed;
+  return FState == TDebugState::Done ? TSliceEnd::Done : TSliceEnd::Budget;
+}
+
+bool TAlgDebugSession::BreakpointHolds() {
+  FBreakReason.clear();
+  return FState == TDebugState::Paused && FMachine && FBreakpoints.GetCount() > 0 &&
+         FBreakpoints.ShouldStop(*FMachine, FBreakReason);
+}
+
+TSliceEnd TAlgDebugSession::RunSlice(int64_t MaxSteps, std::chrono::nanoseconds Budget) {
+  FBreakReason.clear();
   const auto Deadline = std::chrono::steady_clock::now() + Budget;
+  if (FState == TDebugState::Idle || !FMachine)
+    Start();
   TAlgComponentGuard Components(*FMachine);
-  const bool AnyBreakpoint = FBreakpoints.GetCount() > 0;
   for (int64_t N = 0; N < MaxSteps; ++N) {
     if ((N & 1023) == 1023 && std::chrono::steady_clock::now() >= Deadline)
       return TSliceEnd::Budget;
-    if (AnyBreakpoint && !FPastBreakpoint && FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
-      FPastBreakpoint = true;
-      return TSliceEnd::Breakpoint;
-    }
-    FPastBreakpoint = false;
-    if (!DoStep())
-      return TSliceEnd::Failed;
-    if (FState == TDebugState::Done)
-      return TSliceEnd::Done;
+    const TSliceEnd End = Advance();
+    if (End != TSliceEnd::Budget)
+      return End;
   }
   return TSliceEnd::Budget;
 }
 
+namespace {
+
+class TAbortNow : public IAbortPoller {
+public:
+  bool AbortRequested() override { return true; }
+};
+
+} // namespace
+
 void TAlgDebugSession::Stop() {
   if (FState != TDebugState::Paused || !FMachine)
     return;
-  try {
-    FMachine->RaiseAbortByUser();
-  } catch (const Exception& E) {
-    FStoppedByUser = true;
-    FState = TDebugState::Failed;
-    FRawError = E.Message();
-    FError = MessageLines(FRawError);
-    FErrorBlock = FMachine->GetCurrentBlock();
-  }
+  // The machine's own abort: a poller just installed is asked at once, so
+  // the step raises the user's abort error before it does anything, and
+  // the machine keeps the block that would have come next.
+  TAbortNow Now;
+  IAbortPoller* Previous = SetAbortPoller(&Now);
+  DoStep();
+  SetAbortPoller(Previous);
+  FStoppedByUser = true;
+  FChanged.clear();
 }
 
 bool TAlgDebugSession::CanStepBack() const {
@@ -303,9 +358,15 @@ bool TAlgDebugSession::CanStepBack() const {
 void TAlgDebugSession::Replay(int64_t Steps) {
   NewMachine();
   FOriginsValid = false;
-  TAlgComponentGuard Components(*FMachine);
-  while (FSteps < Steps && FState == TDebugState::Paused)
-    DoStep();
+  {
+    TAlgComponentGuard Components(*FMachine);
+    while (FSteps + 1 < Steps && FState == TDebugState::Paused)
+      DoStep();
+    // The last step with its changes noted, so the views can mark them.
+    if (FSteps < Steps && FState == TDebugState::Paused)
+      StepTracked();
+  }
+  FPastBreakpoint = FSteps > 0;
 }
 
 bool TAlgDebugSession::StepBack() {
@@ -317,7 +378,7 @@ bool TAlgDebugSession::StepBack() {
 }
 
 const std::vector<std::string>& TAlgDebugSession::GetChangedVars() {
-  if (!FOriginsValid && FMachine)
+  if (!FChangedValid && FMachine)
     RecomputeOrigins();
   return FChanged;
 }

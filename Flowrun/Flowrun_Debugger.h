@@ -107,19 +107,40 @@ public:
 
   TAlgBreakpoints& GetBreakpoints() { return FBreakpoints; }
 
-  // A fresh machine at the root, step 0, the recorded inputs forgotten.
-  void Start();
+  // Told when the machine the host follows is replaced (a start, a step
+  // back) and when it goes (Reset: nullptr), while the old one still
+  // exists, so views can leave it first.
+  std::function<void(TAlgMachine*)> OnMachineChange;
+
+  // A fresh machine at the root, step 0. The answers of earlier runs are
+  // forgotten; Answers, when given, answer the first input questions
+  // before anybody is asked (a teacher's test case).
+  void Start(std::vector<std::string> Answers = {});
+  // A fresh machine with Answers, made to stand after Steps steps (fewer
+  // when the run ends or fails before).
+  void StartAt(std::vector<std::string> Answers, int64_t Steps);
   // Back to editing: the machine and the history go, the breakpoints stay.
   void Reset();
   // One step (F8); starts the run first when it is not going. False when
-  // the run cannot go on (done, failed).
+  // the run cannot go on (done, failed). A Run from here goes past a
+  // breakpoint at the block the step leads to.
   bool StepOne();
+  // One step of a run at full speed, for a host that paces its own
+  // slices: Budget means "go on". Stops before a block with a breakpoint
+  // that holds, except the one the run stands at after a pause.
+  TSliceEnd Advance();
+  // Whether a breakpoint at the next block holds now (for a host stepping
+  // one step at a time); GetBreakReason says why when its condition
+  // could not be evaluated.
+  bool BreakpointHolds();
   // Steps until a breakpoint, the end, an error, MaxSteps steps or the
   // time budget; starts the run first when it is not going. The first step
   // goes past a breakpoint the run stands at.
   TSliceEnd RunSlice(int64_t MaxSteps, std::chrono::nanoseconds Budget);
-  // Ends a run as the user's stop does (the machine's abort error).
+  // Ends a run as the user's stop does: the machine fails with its abort
+  // error and keeps the block that would have come next.
   void Stop();
+  bool GetStoppedByUser() const { return FStoppedByUser; }
   // One step back (after an error: to before the failing step). The
   // inputs given stay recorded, so stepping on does not ask them again.
   bool CanStepBack() const;
@@ -140,6 +161,8 @@ public:
   const std::string& GetBreakReason() const { return FBreakReason; }
   // The error message, CR LF as '\n'; empty unless Failed.
   const std::string& GetError() const { return FError; }
+  // The same as the machine raised it.
+  const std::string& GetErrorMessage() const { return FRawError; }
   // The block the error arose in.
   const TAlgBlock* GetErrorBlock() const { return FErrorBlock; }
   TErrorExplanation GetErrorExplanation() const;
@@ -148,7 +171,21 @@ public:
 
 private:
   class TRecorder;
-  void NewMachine();
+  // Where a run stands, without its machine (kept aside while origins are
+  // worked out on a machine of their own).
+  struct TRunPoint {
+    TDebugState State;
+    int64_t Steps;
+    std::size_t InputsUsed;
+    bool PastBreakpoint;
+    std::string BreakReason, Error, RawError;
+    const TAlgBlock* ErrorBlock;
+    bool StoppedByUser;
+  };
+  TRunPoint GetRunPoint() const;
+  void SetRunPoint(const TRunPoint& Point);
+  // Notify false: a machine of the session's own that no host follows.
+  void NewMachine(bool Notify = true);
   // One machine step with the recorder in place; false on an error.
   bool DoStep();
   void Replay(int64_t Steps);
@@ -172,8 +209,10 @@ private:
   std::vector<std::string> FInputs;
   std::size_t FInputsUsed = 0;
   // Origins are kept step by step while single steps go; a slice or a step
-  // back leaves them to be worked out again by a replay when asked.
+  // back leaves them to be worked out again by a replay when asked. The
+  // last step's changes are known after a single step and a step back.
   bool FOriginsValid = true;
+  bool FChangedValid = true;
   std::map<std::string, TVarOrigin> FOrigins;
   std::vector<std::string> FChanged;
   std::vector<std::pair<std::string, double>> FBefore, FAfter;

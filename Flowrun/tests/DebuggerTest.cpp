@@ -207,3 +207,81 @@ TEST(Debugger, ObserversEndADrivenRunWhereTheyShould) {
     EXPECT_EQ(DriveMachine(M, A.Alg, -1, &Breaks).End, TRunEnd::Done) << "never I=3";
   }
 }
+
+TEST(Debugger, HostFollowsTheMachineAndKeepsItWhileOriginsAreWorkedOut) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"3"};
+  TAlgDebugSession S(A.Alg);
+  std::vector<TAlgMachine*> Told;
+  S.OnMachineChange = [&](TAlgMachine* M) {
+    // The new machine is the session's by the time the host is told.
+    if (M) {
+      EXPECT_NE(S.GetMachine(), nullptr);
+    }
+    Told.push_back(M);
+  };
+  S.Start();
+  ASSERT_EQ(Told.size(), 1u);
+  EXPECT_EQ(Told.back(), S.GetMachine());
+  ASSERT_EQ(S.RunSlice(7, seconds(10)), TSliceEnd::Budget);
+  TAlgMachine* Followed = S.GetMachine();
+  TVarOrigin O;
+  ASSERT_TRUE(S.GetVarOrigin("S", O));
+  EXPECT_EQ(O.Block, A.Sum);
+  EXPECT_EQ(S.GetMachine(), Followed) << "origins are replayed aside";
+  EXPECT_EQ(Told.size(), 1u);
+  ASSERT_TRUE(S.StepBack());
+  EXPECT_EQ(Told.size(), 2u);
+  EXPECT_EQ(Told.back(), S.GetMachine());
+  EXPECT_EQ(S.GetStepNumber(), 6);
+  S.Reset();
+  EXPECT_EQ(Told.back(), nullptr);
+}
+
+TEST(Debugger, AdvancePassesTheBreakpointItStandsAtAfterAPause) {
+  TLoopAlg A;
+  TScriptedInput Input;
+  Input.Answers = {"3"};
+  TAlgDebugSession S(A.Alg);
+  S.GetBreakpoints().Set(A.Sum);
+  S.Start();
+  // Single steps up to the breakpoint's block: a run from there goes past it.
+  while (S.GetNextBlock() != A.Sum)
+    ASSERT_TRUE(S.StepOne());
+  EXPECT_TRUE(S.BreakpointHolds());
+  EXPECT_EQ(S.Advance(), TSliceEnd::Budget);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("S"), 1);
+  TSliceEnd End;
+  while ((End = S.Advance()) == TSliceEnd::Budget) {
+  }
+  EXPECT_EQ(End, TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("I"), 2);
+  // A fresh start stops at the first block already.
+  S.GetBreakpoints().Set(A.Alg.GetRoot());
+  S.Start();
+  EXPECT_EQ(S.Advance(), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetStepNumber(), 0);
+}
+
+TEST(Debugger, ACaseStartsWithItsAnswersAtItsStepAndStopKeepsTheBlock) {
+  TLoopAlg A;
+  TScriptedInput Input; // no answers: asking the pupil would fail the step
+  TAlgDebugSession S(A.Alg);
+  S.StartAt({"2"}, 4);
+  EXPECT_EQ(S.GetState(), TDebugState::Paused);
+  EXPECT_EQ(S.GetStepNumber(), 4);
+  EXPECT_TRUE(Input.Captions.empty());
+  EXPECT_EQ(S.GetNextBlock(), A.Sum);
+  // The last step's changes are known without a replay: the loop set I.
+  EXPECT_EQ(S.GetChangedVars(), std::vector<std::string>{"I"});
+  S.Stop();
+  EXPECT_EQ(S.GetMachine()->GetState(), amsError);
+  EXPECT_EQ(S.GetMachine()->GetCurrentBlock(), A.Sum);
+  EXPECT_TRUE(S.GetStoppedByUser());
+  EXPECT_TRUE(S.GetChangedVars().empty());
+  // Back from a stop: where it stood, paused again.
+  ASSERT_TRUE(S.StepBack());
+  EXPECT_EQ(S.GetState(), TDebugState::Paused);
+  EXPECT_EQ(S.GetStepNumber(), 4);
+}
