@@ -215,17 +215,17 @@ void TAlgEditorForm::CreateActions() {
                  &TAlgEditorForm::AlgStopExecute, &TAlgEditorForm::AlgStopUpdate);
   AlgStep = Make("AlgStep", "Выполнить один шаг", "Выполнить один шаг|Выполнить один шаг", 4,
                  Qt::Key_F8, &TAlgEditorForm::AlgStepExecute, &TAlgEditorForm::AlgStepUpdate);
-  AlgSlowRun = Make("AlgSlowRun", "Выполнять по шагам автоматически",
-                    "Выполнять по шагам автоматически|Выполнять шаг за шагом со скоростью, "
-                    "заданной ползунком; F8 переходит к шагам вручную",
-                    0, Qt::Key_F9, &TAlgEditorForm::AlgSlowRunExecute,
-                    &TAlgEditorForm::AlgRunUpdate);
+  AlgSlowRun =
+      Make("AlgSlowRun", "Выполнять по шагам автоматически",
+           "Выполнять по шагам автоматически|Выполнять шаг за шагом со скоростью, "
+           "заданной ползунком; F8 переходит к шагам вручную",
+           0, Qt::Key_F9, &TAlgEditorForm::AlgSlowRunExecute, &TAlgEditorForm::AlgRunUpdate);
   AlgSlowRun->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F9));
   AlgSlowRun->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
-  AlgStepBack = Make("AlgStepBack", "Шаг назад",
-                     "Шаг назад|Вернуться на шаг назад: переменные, вывод и холст как были",
-                     4, Qt::Key_F8, &TAlgEditorForm::AlgStepBackExecute,
-                     &TAlgEditorForm::AlgRunUpdate);
+  AlgStepBack =
+      Make("AlgStepBack", "Шаг назад",
+           "Шаг назад|Вернуться на шаг назад: переменные, вывод и холст как были", 4, Qt::Key_F8,
+           &TAlgEditorForm::AlgStepBackExecute, &TAlgEditorForm::AlgRunUpdate);
   AlgStepBack->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
   AlgStepBack->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
   AlgStepBack->OnUpdate = [this](TAction& A) {
@@ -607,7 +607,9 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       if (Running) {
         Debugger->SetMachine(GetMachine());
         Debugger->SetPanelWidth(FPanelWidth);
-        Debugger->OnPanelWidthChanged = [this](TFlowjoggerForm&, int Width) { FPanelWidth = Width; };
+        Debugger->OnPanelWidthChanged = [this](TFlowjoggerForm&, int Width) {
+          FPanelWidth = Width;
+        };
         Debugger->WatchesFrame->OnSelectVariable = [this](TWatchFrame&, const std::string& Name) {
           ShowVarOrigin(Name);
         };
@@ -864,9 +866,8 @@ void TAlgEditorForm::ShowVarOrigin(const std::string& Name) {
     return;
   }
   View->SetOriginBlock(Origin.Block);
-  View->WatchesFrame->ShowNote(
-      Format("%s получила значение на шаге %lld (блок отмечен синим).", Name.c_str(),
-             static_cast<long long>(Origin.Step)));
+  View->WatchesFrame->ShowNote(Format("%s получила значение на шаге %lld (блок отмечен синим).",
+                                      Name.c_str(), static_cast<long long>(Origin.Step)));
 }
 
 void TAlgEditorForm::CloseIfAsked() {
@@ -1017,7 +1018,7 @@ void TAlgEditorForm::StartDebugAt(const std::vector<std::string>& Answers, int64
   ShowChangedVars(true);
   ShowRunOutcome(FSession->GetState() == TDebugState::Failed ? rpError
                  : FSession->GetState() == TDebugState::Done ? rpDone
-                                                              : rpStepping,
+                                                             : rpStepping,
                  FSession->GetErrorMessage());
 }
 
@@ -1033,9 +1034,9 @@ void TAlgEditorForm::LoadDebuggerSettings() {
       return Default;
     }
   };
-  FSavedPanelWidth = FPanelWidth = Read("PanelWidth", TFlowjoggerForm::DefaultPanelWidth,
-                                        TFlowjoggerForm::DefaultPanelWidth,
-                                        TFlowjoggerForm::MaxPanelWidth);
+  FSavedPanelWidth = FPanelWidth =
+      Read("PanelWidth", TFlowjoggerForm::DefaultPanelWidth, TFlowjoggerForm::DefaultPanelWidth,
+           TFlowjoggerForm::MaxPanelWidth);
   FSavedSlowSpeed = FSlowSpeed = Read("SlowSpeed", 5, 1, 50);
 }
 
@@ -1044,9 +1045,8 @@ void TAlgEditorForm::SaveDebuggerSettings() {
       (FPanelWidth == FSavedPanelWidth && FSlowSpeed == FSavedSlowSpeed))
     return;
   try {
-    MainForm->GetSettings()->WriteStrings("Debugger",
-                                          {{"PanelWidth", std::to_string(FPanelWidth)},
-                                           {"SlowSpeed", std::to_string(FSlowSpeed)}});
+    MainForm->GetSettings()->WriteStrings("Debugger", {{"PanelWidth", std::to_string(FPanelWidth)},
+                                                       {"SlowSpeed", std::to_string(FSlowSpeed)}});
     FSavedPanelWidth = FPanelWidth;
     FSavedSlowSpeed = FSlowSpeed;
   } catch (const std::exception&) {

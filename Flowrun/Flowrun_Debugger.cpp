@@ -196,8 +196,8 @@ TAlgBlock* TAlgDebugSession::GetNextBlock() const {
 }
 
 TAlgDebugSession::TRunPoint TAlgDebugSession::GetRunPoint() const {
-  return {FState,       FSteps,    FInputsUsed, FPastBreakpoint, FBreakReason,
-          FError,       FRawError, FErrorBlock, FStoppedByUser};
+  return {FState, FSteps,    FInputsUsed, FPastBreakpoint, FBreakReason,
+          FError, FRawError, FErrorBlock, FStoppedByUser};
 }
 
 void TAlgDebugSession::SetRunPoint(const TRunPoint& Point) {
