@@ -244,6 +244,29 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
     First = std::max<int64_t>(0, Major0 - Extent + 1);
     Last = std::min<int64_t>(N, Major0 + 1);
   }
+  if (N < (int64_t(1) << 30)) {
+    // The same offsets as the division below, kept step by step: Offset is
+    // (2*I*M + N) div 2N and Rem its remainder, and M <= N, so each step
+    // carries at most once. The products stay below 2^62.
+    const int64_t W = FBitmap.GetWidth(), H = FBitmap.GetHeight();
+    TColor* Pixels = FBitmap.FPixels.data();
+    const TColor Value = Color & ColorMask;
+    const int64_t TwoN = 2 * N, TwoM = 2 * M;
+    const int64_t Num = 2 * First * M + N;
+    int64_t Offset = Num / TwoN, Rem = Num % TwoN;
+    for (int64_t I = First; I < Last; ++I) {
+      const int64_t Major = Major0 + SMajor * I, Minor = Minor0 + SMinor * Offset;
+      const int64_t X = XMajor ? Major : Minor, Y = XMajor ? Minor : Major;
+      if (X >= 0 && Y >= 0 && X < W && Y < H)
+        Pixels[Y * W + X] = Value;
+      Rem += TwoM;
+      if (Rem >= TwoN) {
+        Rem -= TwoN;
+        ++Offset;
+      }
+    }
+    return;
+  }
   for (int64_t I = First; I < Last; ++I) {
     const int64_t Offset = int64_t((2 * TInt128(I) * M + N) / (2 * TInt128(N)));
     const int64_t Major = Major0 + SMajor * I, Minor = Minor0 + SMinor * Offset;

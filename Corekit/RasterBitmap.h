@@ -92,6 +92,8 @@ public:
   TCanvas& GetCanvas();
 
 private:
+  // The canvas writes the pixels of a line straight into the rows.
+  friend class TBitmapCanvas;
   int FWidth = 0;
   int FHeight = 0;
   std::vector<TColor> FPixels;

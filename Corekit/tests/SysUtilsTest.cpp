@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <limits>
 #include <set>
 #include <system_error>
+#include <vector>
 
 using namespace Deskbay;
 
@@ -79,4 +82,34 @@ TEST(SysUtils, MessagesMadeOfMessagesEndWithOneFullStop) {
   EXPECT_EQ(WithFullStop("и так далее…"), "и так далее…");
   EXPECT_EQ(WithFullStop("line\n"), "line.");
   EXPECT_EQ(WithFullStop(""), "");
+}
+
+// Halves go to the even neighbour, everything else to the nearest, signed
+// zeros as the library rounds them; the quick way for ordinary numbers
+// agrees with the library's rounding everywhere.
+TEST(SysUtils, RoundHalfEvenAgreesWithTheLibrarysRounding) {
+  auto Library = [](long double X) {
+    if (std::fabs(X - std::trunc(X)) == 0.5L)
+      return 2.0L * std::round(X / 2.0L);
+    return std::round(X);
+  };
+  std::vector<long double> Values = {
+      0.0L,  -0.0L,  0.5L,  -0.5L,  1.5L,    -1.5L,    2.5L,           -2.5L, 0.49L, -0.49L,
+      0.51L, -0.51L, 1e18L, -1e18L, 0x1p62L, -0x1p62L, 0x1p63L + 0.5L, 1e30L, 7.0L,  -7.0L};
+  uint64_t Seed = 99;
+  for (int I = 0; I < 20000; ++I) {
+    Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+    const long double Whole =
+        static_cast<long double>(static_cast<int64_t>(Seed >> 20) - (1ll << 43));
+    Values.push_back(Whole + static_cast<long double>(Seed % 8) / 4.0L);
+    Values.push_back(Whole / 1000.0L);
+  }
+  for (long double X : Values) {
+    const long double A = RoundHalfEven(X), B = Library(X);
+    ASSERT_EQ(A, B) << static_cast<double>(X);
+    ASSERT_EQ(std::signbit(A), std::signbit(B)) << static_cast<double>(X);
+  }
+  EXPECT_TRUE(std::isnan(RoundHalfEven(std::numeric_limits<long double>::quiet_NaN())));
+  EXPECT_EQ(RoundHalfEven(std::numeric_limits<long double>::infinity()),
+            std::numeric_limits<long double>::infinity());
 }
