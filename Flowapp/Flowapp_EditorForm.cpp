@@ -246,6 +246,8 @@ void TAlgEditorForm::CreateActions() {
   tbRun->setText("Выполнить");
   tbRun->setToolTip("Выполнить");
   tbStep = Button(AlgStep, "tbStep");
+  tbStop = Button(AlgStop, "tbStop");
+  // The slow run's speed, after the three buttons.
   sldSpeed = new QSlider(Qt::Horizontal, tbrAlg);
   sldSpeed->setObjectName("sldSpeed");
   sldSpeed->setRange(1, 50);
@@ -260,7 +262,6 @@ void TAlgEditorForm::CreateActions() {
   tbrAlg->addWidget(lblSpeed);
   connect(sldSpeed, &QSlider::valueChanged, this, &TAlgEditorForm::SetSlowSpeed);
   SetSlowSpeed(FSlowSpeed);
-  tbStop = Button(AlgStop, "tbStop");
   CreateDocumentMenus();
   UpdateActions();
 }

@@ -72,8 +72,16 @@ bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) cons
     }
     return Storage.EvaluateCondition(It->second);
   } catch (const Exception& E) {
-    Reason = Format("Условие точки останова \"%s\" не вычисляется: %s", Condition->c_str(),
-                    MessageLines(E.Message()).c_str());
+    // A variable that has no value yet (the loop's own before its first
+    // pass): the condition does not hold yet.
+    const auto It = FCompiled.find(Next);
+    if (It != FCompiled.end() && Storage.ConditionReadsUnset(It->second))
+      return false;
+    std::string Why = MessageLines(E.Message());
+    while (!Why.empty() && Why.back() == '\n')
+      Why.pop_back();
+    Reason =
+        Format("Условие точки останова \"%s\" не вычисляется: %s", Condition->c_str(), Why.c_str());
     return true;
   }
 }

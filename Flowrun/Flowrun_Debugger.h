@@ -46,8 +46,10 @@ public:
   // Cheap first test for the run loop: false means surely no breakpoint.
   bool MayHave(const TAlgBlock* Block) const { return FFilter[FilterIndex(Block)]; }
   // Whether a run stops before Machine's next block: a breakpoint there
-  // whose condition holds on the current variables. A condition that cannot
-  // be evaluated stops the run too, and Reason says why (else it is cleared).
+  // whose condition holds on the current variables. A condition reading a
+  // variable that has no value yet does not hold; one that cannot be
+  // evaluated otherwise (its syntax, its arithmetic) stops the run, and
+  // Reason says why (else it is cleared).
   bool ShouldStop(TAlgMachine& Machine, std::string& Reason) const;
   // Conditions are compiled against one storage's slots; a new machine
   // (a new storage) needs this first.

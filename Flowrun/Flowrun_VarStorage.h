@@ -99,6 +99,13 @@ public:
     return static_cast<double>(R.Value);
   }
   bool EvaluateCondition(const TAlgCondition& Cond);
+  // Whether evaluating Cond now would fail on a variable without a value
+  // (rather than on its syntax or its arithmetic).
+  bool ConditionReadsUnset(const TAlgCondition& Cond) {
+    return Cond.Splits &&
+           (Cond.Left.Code.Evaluate(FSlotValues.data()).Status == TEvalStatus::Undefined ||
+            Cond.Right.Code.Evaluate(FSlotValues.data()).Status == TEvalStatus::Undefined);
+  }
 
   int GetSlot(std::string_view Name);
   // GetVars and SetVars of the slot's name (upper-cased).

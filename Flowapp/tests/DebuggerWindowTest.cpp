@@ -81,6 +81,9 @@ TEST_F(DebuggerWindowTest, TheSlowRunAdvancesPausesIntoStepsFinishesAndStops) {
   }
   EXPECT_EQ(W->AlgSlowRun->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));
   EXPECT_TRUE(W->GetMergedToolActions().contains(W->AlgSlowRun));
+  W->UpdateActions();
+  EXPECT_TRUE(W->AlgSlowRun->isEnabled());
+  EXPECT_FALSE(W->AlgStepBack->isEnabled()) << "nothing to go back to in editing";
   W->sldSpeed->setValue(50);
   EXPECT_EQ(W->GetSlowSpeed(), 50);
   EXPECT_EQ(W->lblSpeed->text().toStdString(), "50 шаг/с");
@@ -211,13 +214,13 @@ TEST_F(DebuggerWindowTest, AnErrorIsExplainedAndABadConditionSaysWhy) {
   EXPECT_TRUE(View(W)->lblExplanation->isHidden());
 
   W->AlgStop->trigger();
-  W->GetBreakpoints().Set(Alg.GetRoot()->GetBody()->GetBlocks(1), "Q=1");
+  W->GetBreakpoints().Set(Alg.GetRoot()->GetBody()->GetBlocks(1), "A=(");
   W->AlgRun->trigger();
   LoopWhileRunning(W);
   EXPECT_EQ(W->GetRunStatus().Phase, rpStepping);
   EXPECT_EQ(W->GetMachine()->GetCurrentBlock(), Alg.GetRoot()->GetBody()->GetBlocks(1));
   EXPECT_NE(View(W)->lblExplanation->text().toStdString().find(
-                "Условие точки останова \"Q=1\" не вычисляется"),
+                "Условие точки останова \"A=(\" не вычисляется"),
             std::string::npos);
 }
 

@@ -83,12 +83,25 @@ TEST(Debugger, ConditionalBreakpointAndOneThatCannotBeEvaluated) {
   EXPECT_EQ(S.GetBreakReason(), "");
   EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Done);
 
+  // A variable without a value: the condition does not hold (yet), as
+  // with a condition on the loop's variable before the loop's first pass.
   S.Start();
   Input.Answers = {"10"};
   S.GetBreakpoints().Set(A.Sum, "Q=1");
+  S.GetBreakpoints().Set(A.Loop, "I=3");
   EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Breakpoint);
-  EXPECT_EQ(S.GetBreakReason(), "Условие точки останова \"Q=1\" не вычисляется: Ошибка при "
-                                "вычислении \"Q\".\nПеременная \"Q\" не определена.");
+  EXPECT_EQ(S.GetNextBlock(), A.Loop);
+  EXPECT_EQ(S.GetMachine()->GetStorage().GetVars("I"), 3) << "after the pass with I=3";
+  EXPECT_EQ(S.GetBreakReason(), "");
+  S.GetBreakpoints().Remove(A.Loop);
+  EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Done);
+  // One that cannot be computed for another reason stops with the reason.
+  S.Start();
+  Input.Answers = {"10"};
+  S.GetBreakpoints().Set(A.Sum, "I/0=1");
+  EXPECT_EQ(S.RunSlice(1000000, seconds(10)), TSliceEnd::Breakpoint);
+  EXPECT_EQ(S.GetBreakReason(),
+            "Условие точки останова \"I/0=1\" не вычисляется: Ошибка при вычислении \"I/0\".");
   // A slice bounded by steps hands control back and goes on.
   S.Start();
   Input.Answers = {"10"};
