@@ -867,8 +867,9 @@ void TAlgEditorForm::ShowVarOrigin(const std::string& Name) {
     return;
   }
   View->SetOriginBlock(Origin.Block);
-  View->WatchesFrame->ShowNote(Format("%s получила значение на шаге %lld (блок отмечен синим).",
-                                      Name.c_str(), static_cast<long long>(Origin.Step)));
+  View->WatchesFrame->ShowNote(
+      Format("Переменная %s получила значение на шаге %lld (блок отмечен синим).", Name.c_str(),
+             static_cast<long long>(Origin.Step)));
 }
 
 void TAlgEditorForm::CloseIfAsked() {

@@ -190,7 +190,7 @@ TEST_F(DebuggerWindowTest, SelectingAVariableMarksTheBlockItsValueCameFrom) {
   SelectVariable(W, "A");
   EXPECT_EQ(View(W)->AlgEditor->GetMarkers().Origin, Third);
   EXPECT_EQ(View(W)->WatchesFrame->lblNote->text().toStdString(),
-            "A получила значение на шаге 4 (блок отмечен синим).");
+            "Переменная A получила значение на шаге 4 (блок отмечен синим).");
   SelectVariable(W, "B");
   EXPECT_EQ(View(W)->AlgEditor->GetMarkers().Origin, Alg.GetRoot()->GetBody()->GetBlocks(1));
   View(W)->WatchesFrame->lvWatch->clearSelection();
