@@ -254,15 +254,24 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
     const int64_t TwoN = 2 * N, TwoM = 2 * M;
     const int64_t Num = 2 * First * M + N;
     int64_t Offset = Num / TwoN, Rem = Num % TwoN;
+    // The major coordinate stays inside the bitmap from First to Last; the
+    // minor one is tested. Index is the pixel's place in the rows while the
+    // minor coordinate is inside.
+    int64_t Minor = Minor0 + SMinor * Offset;
+    const int64_t Major = Major0 + SMajor * First;
+    const int64_t MinorExtent = XMajor ? H : W;
+    const int64_t MajorStride = XMajor ? SMajor : SMajor * W;
+    const int64_t MinorStride = XMajor ? SMinor * W : SMinor;
+    int64_t Index = XMajor ? Minor * W + Major : Major * W + Minor;
     for (int64_t I = First; I < Last; ++I) {
-      const int64_t Major = Major0 + SMajor * I, Minor = Minor0 + SMinor * Offset;
-      const int64_t X = XMajor ? Major : Minor, Y = XMajor ? Minor : Major;
-      if (X >= 0 && Y >= 0 && X < W && Y < H)
-        Pixels[Y * W + X] = Value;
+      if (Minor >= 0 && Minor < MinorExtent)
+        Pixels[Index] = Value;
+      Index += MajorStride;
       Rem += TwoM;
       if (Rem >= TwoN) {
         Rem -= TwoN;
-        ++Offset;
+        Minor += SMinor;
+        Index += MinorStride;
       }
     }
     return;
