@@ -95,9 +95,11 @@ check question HUP endless_loop.alg modified
 check input-run TERM maximum_of_inputs.alg modified
 
 if command -v Xvfb >/dev/null; then
-  # Xvfb picks a free display and names it once it accepts clients.
+  # Xvfb picks a free display and names it once it accepts clients. Without
+  # -noreset it resets when the last client leaves, and the next program,
+  # started at that moment, finds no display.
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   exec 3>&-
   trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
