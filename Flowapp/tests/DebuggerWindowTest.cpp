@@ -247,3 +247,25 @@ TEST_F(DebuggerWindowTest, ThePanelWidthAndTheSpeedAreKeptInTheSettings) {
   Other->AlgStep->trigger();
   EXPECT_EQ(View(Other)->GetPanelWidth(), 420);
 }
+
+TEST_F(DebuggerWindowTest, TheZoomStaysThroughRunStepAndStop) {
+  TAlgEditorForm* W = Window();
+  AddBlocks(W->GetAlgorithm(), {{"A=1"}, {"B=2"}});
+  W->SetZoom(150);
+  EXPECT_EQ(W->lblZoom->text().toStdString(), "150 %");
+  W->AlgRun->trigger();
+  LoopWhileRunning(W);
+  ASSERT_NE(View(W), nullptr);
+  EXPECT_EQ(View(W)->AlgEditor->GetZoom(), 150);
+  W->ViewZoomIn->trigger();
+  const int Larger = W->GetZoom();
+  EXPECT_GT(Larger, 150);
+  EXPECT_EQ(W->lblZoom->text().toStdString(), std::to_string(Larger) + " %");
+  W->AlgStop->trigger();
+  ASSERT_FALSE(W->GetRunning());
+  EXPECT_EQ(W->GetChildView()->AlgEditor->GetZoom(), Larger);
+  W->AlgStep->trigger();
+  EXPECT_EQ(View(W)->AlgEditor->GetZoom(), Larger);
+  W->ViewZoomNormal->trigger();
+  EXPECT_EQ(View(W)->AlgEditor->GetZoom(), 100);
+}
