@@ -1,12 +1,15 @@
 #include "Flowapp_EditorForm.h"
 
 #include "Flowapp_ChartOutput.h"
+#include "Flowapp_CheckPanel.h"
 #include "Flowapp_Clipboard.h"
 #include "Flowapp_Images.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Flowcheck/Flowcheck_Check.h"
+#include "Flowcheck/Flowcheck_Text.h"
 #include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
@@ -17,6 +20,7 @@
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/RasterBitmap.h"
+#include "Corekit/SysUtils.h"
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Corekit/ui/QtBitmap.h"
 #include "Corekit/ui/WindowHelpers.h"
@@ -32,6 +36,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -153,6 +158,7 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   });
 
   CreateActions();
+  CreateCheckPanel();
 
   FAlgorithm = std::make_unique<TAlgorithm>();
   FHistory = std::make_unique<TAlgHistory>(*FAlgorithm);
@@ -320,6 +326,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
   mnuDocRun->addSeparator();
   mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
+  CreateCheckActions();
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -1014,6 +1021,195 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
     StopRun();
   }
   return TEditorForm::eventFilter(Watched, Event);
+}
+
+// Checking by the teacher's tests.
+
+void TAlgEditorForm::CreateCheckActions() {
+  auto Make = [this](const char* Name, const QString& Caption, const QString& Hint,
+                     const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
+                     std::function<bool()> Enabled) {
+    auto* Action = new TAction(Caption, this);
+    Action->setObjectName(Name);
+    Action->setToolTip(Hint);
+    Action->setStatusTip(Hint);
+    Action->setShortcuts(Keys);
+    Action->setShortcutContext(Qt::WindowShortcut);
+    Action->OnUpdate = [Enabled](TAction& A) { A.setEnabled(Enabled()); };
+    connect(Action, &QAction::triggered, this,
+            [this, Execute] { Command([this, Execute] { (this->*Execute)(); }); });
+    addAction(Action);
+    ActionList->Add(Action);
+    return Action;
+  };
+  AlgCheck = Make("AlgCheck", "Про&верить",
+                  "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
+                  {QKeySequence("Ctrl+F9")}, &TAlgEditorForm::AlgCheckExecute,
+                  [this] { return FChildView && !FInRun && !FBusy && !FChecking; });
+  FileChooseTests = Make("FileChooseTests", "Выбрать &тесты...",
+                         "Выбрать файл тестов, по которому «Проверить» проверяет этот алгоритм", {},
+                         &TAlgEditorForm::FileChooseTestsExecute, [this] { return !FBusy; });
+  mnuDocRun->addSeparator();
+  mnuDocRun->addAction(AlgCheck);
+  mnuDocFile->insertAction(FilePrint, FileChooseTests);
+  mnuDocFile->insertSeparator(FilePrint);
+  // Beside Run, Step and Stop, with its name: the pupil's last command.
+  tbCheck = new QToolButton(tbrAlg);
+  tbCheck->setObjectName("tbCheck");
+  tbCheck->setDefaultAction(AlgCheck);
+  tbCheck->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  tbCheck->setAutoRaise(true);
+  tbrAlg->addSeparator();
+  tbrAlg->addWidget(tbCheck);
+}
+
+void TAlgEditorForm::CreateCheckPanel() {
+  // Below the chart, outside the view that Run and Stop replace, so the
+  // results stay through them.
+  splCheck = new QSplitter(Qt::Vertical, this);
+  splCheck->setObjectName("splCheck");
+  splCheck->setChildrenCollapsible(false);
+  delete layout()->replaceWidget(pnlMain, splCheck);
+  splCheck->addWidget(pnlMain);
+  pnlCheck = new TCheckPanel(splCheck);
+  pnlCheck->setMinimumHeight(120);
+  splCheck->addWidget(pnlCheck);
+  splCheck->setStretchFactor(0, 3);
+  splCheck->setStretchFactor(1, 1);
+  pnlCheck->hide();
+  pnlCheck->OnDebugCase = [this](int Index) {
+    Command([this, Index] {
+      // A copy: the debugging may start the check again.
+      const TCaseResult Case = pnlCheck->GetResults().at(static_cast<size_t>(Index));
+      DebugCase(Case);
+    });
+  };
+  pnlCheck->OnClose = [this] {
+    FCheckTimer->stop();
+    FChecking = false;
+    UpdateActions();
+  };
+  FCheckTimer = new QTimer(this);
+  FCheckTimer->setSingleShot(true);
+  connect(FCheckTimer, &QTimer::timeout, this, &TAlgEditorForm::CheckNextCase);
+}
+
+std::string TAlgEditorForm::GetTestFileName() const {
+  if (!FChosenTests.empty())
+    return FChosenTests;
+  return GetHasFileName() ? FindTestFile(GetFileName()) : std::string();
+}
+
+void TAlgEditorForm::FileChooseTestsExecute() {
+  std::string Folder = FChosenTests.empty() ? GetFileName() : FChosenTests;
+  Folder = GetHasFileName() || !FChosenTests.empty()
+               ? std::filesystem::path(Folder).parent_path().string()
+               : std::string();
+  QFileDialog Dialog(this, "Выбрать тесты", QFile::decodeName(QByteArray::fromStdString(Folder)),
+                     "Тесты (*.tests);;Все файлы (*)");
+  Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  Dialog.setFileMode(QFileDialog::ExistingFile);
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+    return;
+  FChosenTests = QFile::encodeName(Dialog.selectedFiles().constFirst()).toStdString();
+}
+
+void TAlgEditorForm::AlgCheckExecute() {
+  if (FChecking || FInRun || FBusy)
+    return;
+  const std::string FileName = GetTestFileName();
+  if (FileName.empty()) {
+    const std::string Where =
+        GetHasFileName()
+            ? "искали «" +
+                  VisibleText(
+                      std::filesystem::path(GetFileName()).replace_extension(".tests").string()) +
+                  "» рядом с алгоритмом"
+            : "алгоритм ещё не сохранён, и искать тесты рядом с ним негде";
+    throw Exception("Файл тестов не найден: " + Where +
+                    ". Выберите файл тестов: «Файл» → «Выбрать тесты...».");
+  }
+  // A mistake in the file is reported with its name and line.
+  FCheckTests = ReadTestFile(FileName);
+  FChecking = true;
+  FCheckNext = 0;
+  FCheckVersion = FAlgorithm->GetVersion();
+  if (!pnlCheck->isVisible()) {
+    pnlCheck->show();
+    const int Height = splCheck->height();
+    splCheck->setSizes({Height * 3 / 5, Height - Height * 3 / 5});
+  }
+  pnlCheck->BeginCheck(FileName, static_cast<int>(FCheckTests.Cases.size()));
+  FCheckTimer->start(0);
+  UpdateActions();
+}
+
+void TAlgEditorForm::CheckNextCase() {
+  if (!FChecking)
+    return;
+  // Nothing runs inside another's dialog or a step of the window's own.
+  if (FBusy || QApplication::activeModalWidget()) {
+    FCheckTimer->start(HeldRunRetryMs);
+    return;
+  }
+  if (FAlgorithm->GetVersion() != FCheckVersion) {
+    // Edited between cases: every case on the chart as it is now.
+    FCheckNext = 0;
+    FCheckVersion = FAlgorithm->GetVersion();
+    pnlCheck->BeginCheck(FCheckTests.FileName, static_cast<int>(FCheckTests.Cases.size()));
+  }
+  const TTestCase& Case = FCheckTests.Cases[FCheckNext++];
+  TCaseResult Result;
+  try {
+    Result = CheckCase(*FAlgorithm, Case);
+  } catch (const std::exception& E) {
+    // Not the algorithm's error (those are in the result) but the host's,
+    // such as memory running out: this case fails, the rest go on.
+    Result.CaseName = Case.Name;
+    Result.Hidden = Case.Hidden;
+    Result.Weight = Case.Weight;
+    Result.Failure = TCaseFailure::Error;
+    Result.Reason = E.what();
+  }
+  if (FCheckNext >= FCheckTests.Cases.size())
+    FChecking = false;
+  else
+    FCheckTimer->start(0);
+  pnlCheck->AddResult(Result);
+  if (!FChecking)
+    UpdateActions();
+}
+
+void TAlgEditorForm::DebugCase(const TCaseResult& Case) {
+  if (Case.Hidden || Case.Passed() || Case.StopStep < 0 || FBusy)
+    return;
+  StopRun();
+  // A fresh machine from the beginning, whatever the last one did.
+  InternalSetRunning(true);
+  FRunStatus = TAlgRunStatus();
+  std::exception_ptr Error;
+  FBusy = true;
+  {
+    // The case answers its own questions; no dialog opens.
+    TCaseAnswers Answers(Case.Answers);
+    try {
+      TAlgComponentGuard Components(*FMachine);
+      while (FRunStatus.Steps < Case.StopStep && FMachine->GetState() == amsReady) {
+        FMachine->Step();
+        ++FRunStatus.Steps;
+      }
+    } catch (...) {
+      Error = std::current_exception();
+    }
+  }
+  FBusy = false;
+  ShowRunOutcome(Error ? rpError : FMachine->GetState() == amsReady ? rpStepping : rpDone, Error);
+  if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
+    Debugger->ShowExplanation("Случай " + CheckQuoted(Case.CaseName) + ": " +
+                              PupilDescription(Case) +
+                              ".\nАлгоритм остановлен перед этим местом; дальше — по шагам (F8).");
+  CloseIfAsked();
 }
 
 } // namespace Deskbay

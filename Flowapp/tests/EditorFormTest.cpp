@@ -43,17 +43,18 @@ TEST_F(EditorFormTest, ToolBarHoldsRunStepStopWithTheirCaptionsHintsAndKeys) {
     EXPECT_EQ(E.Action->shortcut(), E.Key);
     EXPECT_FALSE(E.Action->icon().isNull());
   }
-  // Buttons in the order Run, Step, Stop; Run with its own caption.
+  // Buttons in the order Run, Step, Stop, then Check; Run with its own caption.
   QList<QToolButton*> Buttons =
       W->tbrAlg->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
   std::vector<QToolButton*> Ours;
   for (QToolButton* B : Buttons)
     if (B->defaultAction())
       Ours.push_back(B);
-  ASSERT_EQ(Ours.size(), 3u);
+  ASSERT_EQ(Ours.size(), 4u);
   EXPECT_EQ(Ours[0]->defaultAction(), W->AlgRun);
   EXPECT_EQ(Ours[1]->defaultAction(), W->AlgStep);
   EXPECT_EQ(Ours[2]->defaultAction(), W->AlgStop);
+  EXPECT_EQ(Ours[3]->defaultAction(), W->AlgCheck);
   EXPECT_EQ(W->tbRun->text().toStdString(), "Выполнить");
   EXPECT_EQ(W->tbRun->toolTip().toStdString(), "Выполнить");
 
