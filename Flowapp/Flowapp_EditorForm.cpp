@@ -1206,9 +1206,9 @@ void TAlgEditorForm::DebugCase(const TCaseResult& Case) {
   FBusy = false;
   ShowRunOutcome(Error ? rpError : FMachine->GetState() == amsReady ? rpStepping : rpDone, Error);
   if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView))
-    Debugger->ShowExplanation("Случай " + CheckQuoted(Case.CaseName) + ": " +
-                              PupilDescription(Case) +
-                              ".\nАлгоритм остановлен перед этим местом; дальше — по шагам (F8).");
+    // What stays true as the pupil steps on: which case, and what went wrong.
+    Debugger->ShowExplanation("Отладка случая " + CheckQuoted(Case.CaseName) + ": " +
+                              PupilDescription(Case) + ".");
   CloseIfAsked();
 }
 

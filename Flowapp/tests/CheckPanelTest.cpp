@@ -216,7 +216,8 @@ TEST_F(CheckPanelTest, DebuggingAFailedCaseStopsBeforeTheBlockThatWentWrong) {
   EXPECT_EQ(W->GetRunStatus().Phase, rpStepping);
   auto* Debugger = dynamic_cast<TFlowjoggerForm*>(W->GetChildView());
   ASSERT_NE(Debugger, nullptr);
-  EXPECT_TRUE(Debugger->lblExplanation->text().contains("вторая строка"));
+  EXPECT_TRUE(Debugger->lblExplanation->text().startsWith("Отладка случая \"вторая строка\""))
+      << Debugger->lblExplanation->text().toStdString();
   EXPECT_EQ(Debugger->AlgEditor->GetMarkers().Next,
             W->GetAlgorithm().GetRoot()->GetBody()->GetBlocks(3));
   // The pupil steps on: the wrong line comes out.
