@@ -1146,8 +1146,10 @@ void TAlgEditorForm::AlgCheckExecute() {
 }
 
 void TAlgEditorForm::CheckNextCase() {
-  if (!FChecking)
+  if (!FChecking || FCheckNext >= FCheckTests.Cases.size()) {
+    FChecking = false;
     return;
+  }
   // Nothing runs inside another's dialog or a step of the window's own.
   if (FBusy || QApplication::activeModalWidget()) {
     FCheckTimer->start(HeldRunRetryMs);
