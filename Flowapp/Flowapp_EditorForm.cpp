@@ -326,7 +326,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocRun->addActions({AlgRun, AlgStep, AlgStop});
   mnuDocRun->addSeparator();
   mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
-  CreateCheckActions();
+  CreateCheckActions(Make);
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -1025,23 +1025,7 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 // Checking by the teacher's tests.
 
-void TAlgEditorForm::CreateCheckActions() {
-  auto Make = [this](const char* Name, const QString& Caption, const QString& Hint,
-                     const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
-                     std::function<bool()> Enabled) {
-    auto* Action = new TAction(Caption, this);
-    Action->setObjectName(Name);
-    Action->setToolTip(Hint);
-    Action->setStatusTip(Hint);
-    Action->setShortcuts(Keys);
-    Action->setShortcutContext(Qt::WindowShortcut);
-    Action->OnUpdate = [Enabled](TAction& A) { A.setEnabled(Enabled()); };
-    connect(Action, &QAction::triggered, this,
-            [this, Execute] { Command([this, Execute] { (this->*Execute)(); }); });
-    addAction(Action);
-    ActionList->Add(Action);
-    return Action;
-  };
+void TAlgEditorForm::CreateCheckActions(const TMakeAction& Make) {
   AlgCheck = Make("AlgCheck", "Про&верить",
                   "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
                   {QKeySequence("Ctrl+F9")}, &TAlgEditorForm::AlgCheckExecute,

@@ -21,6 +21,9 @@
 #include "Corekit/ui/WindowHelpers.h"
 
 #include <QByteArray>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
 
 #include <cstdint>
 #include <exception>
@@ -227,7 +230,12 @@ private:
   // ran is honoured now.
   void CloseIfAsked();
 
-  void CreateCheckActions();
+  // How CreateDocumentMenus makes a command of the window's menus.
+  using TMakeAction =
+      std::function<TAction*(const char* Name, const QString& Caption, const QString& Hint,
+                             const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
+                             std::function<bool()> Enabled)>;
+  void CreateCheckActions(const TMakeAction& Make);
   void CreateCheckPanel();
   // One case of the check in progress, from the event loop.
   void CheckNextCase();
