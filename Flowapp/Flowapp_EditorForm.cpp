@@ -1,12 +1,15 @@
 #include "Flowapp_EditorForm.h"
 
 #include "Flowapp_ChartOutput.h"
+#include "Flowapp_CheckPanel.h"
 #include "Flowapp_Clipboard.h"
 #include "Flowapp_Images.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Flowcheck/Flowcheck_Check.h"
+#include "Flowcheck/Flowcheck_Text.h"
 #include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
@@ -18,6 +21,7 @@
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/RasterBitmap.h"
+#include "Corekit/SysUtils.h"
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Corekit/ui/QtBitmap.h"
 #include "Corekit/ui/WindowHelpers.h"
@@ -33,6 +37,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -146,6 +151,7 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   LoadDebuggerSettings();
 
   CreateActions();
+  CreateCheckPanel();
   FClipboardHasBlocks = ClipboardHoldsBlocks();
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
     FClipboardHasBlocks = ClipboardHoldsBlocks();
@@ -343,6 +349,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocRun->addActions({AlgRun, AlgSlowRun, AlgStep, AlgStepBack, AlgStop});
   mnuDocRun->addSeparator();
   mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
+  CreateCheckActions(Make);
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -361,7 +368,7 @@ QList<QMenu*> TAlgEditorForm::GetMergedMenus() {
 }
 
 QList<QAction*> TAlgEditorForm::GetMergedToolActions() {
-  return {EditUndo, EditRedo, AlgSlowRun, AlgStepBack};
+  return {EditUndo, EditRedo, AlgSlowRun, AlgStepBack, AlgCheck};
 }
 
 void TAlgEditorForm::ShowZoom() {
@@ -1002,7 +1009,7 @@ void TAlgEditorForm::AlgStepBackExecute() {
                  FSession->GetErrorMessage());
 }
 
-void TAlgEditorForm::StartDebugAt(const std::vector<std::string>& Answers, int64_t Steps) {
+void TAlgEditorForm::StartDebugAt(int64_t Steps, std::unique_ptr<IInputProvider> Script) {
   if (FInRun || FBusy)
     return;
   if (!GetRunning())
@@ -1011,7 +1018,7 @@ void TAlgEditorForm::StartDebugAt(const std::vector<std::string>& Answers, int64
   FRunStatus = TAlgRunStatus();
   FBusy = true;
   try {
-    FSession->StartAt(Answers, Steps);
+    FSession->StartAt(Steps, std::move(Script));
   } catch (...) {
     FBusy = false;
     throw;
@@ -1234,6 +1241,157 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
     StopRun();
   }
   return TEditorForm::eventFilter(Watched, Event);
+}
+
+// Checking by the teacher's tests.
+
+void TAlgEditorForm::CreateCheckActions(const TMakeAction& Make) {
+  AlgCheck = Make("AlgCheck", "Про&верить",
+                  "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
+                  {QKeySequence("Ctrl+F9")}, &TAlgEditorForm::AlgCheckExecute,
+                  [this] { return FChildView && !FInRun && !FBusy && !FChecking; });
+  AlgCheck->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+  FileChooseTests = Make("FileChooseTests", "Выбрать &тесты...",
+                         "Выбрать файл тестов, по которому «Проверить» проверяет этот алгоритм", {},
+                         &TAlgEditorForm::FileChooseTestsExecute, [this] { return !FBusy; });
+  mnuDocRun->addSeparator();
+  mnuDocRun->addAction(AlgCheck);
+  mnuDocFile->insertAction(FilePrint, FileChooseTests);
+  mnuDocFile->insertSeparator(FilePrint);
+}
+
+void TAlgEditorForm::CreateCheckPanel() {
+  // Below the chart, outside the view that Run and Stop replace, so the
+  // results stay through them.
+  splCheck = new QSplitter(Qt::Vertical, this);
+  splCheck->setObjectName("splCheck");
+  splCheck->setChildrenCollapsible(false);
+  delete layout()->replaceWidget(pnlMain, splCheck);
+  splCheck->addWidget(pnlMain);
+  pnlCheck = new TCheckPanel(splCheck);
+  pnlCheck->setMinimumHeight(120);
+  splCheck->addWidget(pnlCheck);
+  splCheck->setStretchFactor(0, 3);
+  splCheck->setStretchFactor(1, 1);
+  pnlCheck->hide();
+  pnlCheck->OnDebugCase = [this](int Index) {
+    Command([this, Index] {
+      // A copy: the debugging may start the check again.
+      const TCaseResult Case = pnlCheck->GetResults().at(static_cast<size_t>(Index));
+      DebugCase(Case);
+    });
+  };
+  pnlCheck->OnClose = [this] {
+    FCheckTimer->stop();
+    FChecking = false;
+    UpdateActions();
+  };
+  FCheckTimer = new QTimer(this);
+  FCheckTimer->setSingleShot(true);
+  connect(FCheckTimer, &QTimer::timeout, this, &TAlgEditorForm::CheckNextCase);
+}
+
+std::string TAlgEditorForm::GetTestFileName() const {
+  if (!FChosenTests.empty())
+    return FChosenTests;
+  return GetHasFileName() ? FindTestFile(GetFileName()) : std::string();
+}
+
+void TAlgEditorForm::FileChooseTestsExecute() {
+  std::string Folder = FChosenTests.empty() ? GetFileName() : FChosenTests;
+  Folder = GetHasFileName() || !FChosenTests.empty()
+               ? std::filesystem::path(Folder).parent_path().string()
+               : std::string();
+  QFileDialog Dialog(this, "Выбрать тесты", QFile::decodeName(QByteArray::fromStdString(Folder)),
+                     "Тесты (*.tests);;Все файлы (*)");
+  Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  Dialog.setFileMode(QFileDialog::ExistingFile);
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+    return;
+  FChosenTests = QFile::encodeName(Dialog.selectedFiles().constFirst()).toStdString();
+}
+
+void TAlgEditorForm::AlgCheckExecute() {
+  if (FChecking || FInRun || FBusy)
+    return;
+  const std::string FileName = GetTestFileName();
+  if (FileName.empty()) {
+    const std::string Where =
+        GetHasFileName()
+            ? "искали «" +
+                  VisibleText(
+                      std::filesystem::path(GetFileName()).replace_extension(".tests").string()) +
+                  "» рядом с алгоритмом"
+            : "алгоритм ещё не сохранён, и искать тесты рядом с ним негде";
+    throw Exception("Файл тестов не найден: " + Where +
+                    ". Выберите файл тестов: «Файл» → «Выбрать тесты...».");
+  }
+  // A mistake in the file is reported with its name and line.
+  FCheckTests = ReadTestFile(FileName);
+  FChecking = true;
+  FCheckNext = 0;
+  FCheckVersion = FAlgorithm->GetVersion();
+  if (!pnlCheck->isVisible()) {
+    pnlCheck->show();
+    const int Height = splCheck->height();
+    splCheck->setSizes({Height * 3 / 5, Height - Height * 3 / 5});
+  }
+  pnlCheck->BeginCheck(FileName, static_cast<int>(FCheckTests.Cases.size()));
+  FCheckTimer->start(0);
+  UpdateActions();
+}
+
+void TAlgEditorForm::CheckNextCase() {
+  if (!FChecking || FCheckNext >= FCheckTests.Cases.size()) {
+    FChecking = false;
+    return;
+  }
+  // Nothing runs inside another's dialog or a step of the window's own.
+  if (FBusy || QApplication::activeModalWidget()) {
+    FCheckTimer->start(HeldRunRetryMs);
+    return;
+  }
+  if (FAlgorithm->GetVersion() != FCheckVersion) {
+    // Edited between cases: every case on the chart as it is now.
+    FCheckNext = 0;
+    FCheckVersion = FAlgorithm->GetVersion();
+    pnlCheck->BeginCheck(FCheckTests.FileName, static_cast<int>(FCheckTests.Cases.size()));
+  }
+  const TTestCase& Case = FCheckTests.Cases[FCheckNext++];
+  TCaseResult Result;
+  try {
+    Result = CheckCase(*FAlgorithm, Case);
+  } catch (const std::exception& E) {
+    // Not the algorithm's error (those are in the result) but the host's,
+    // such as memory running out: this case fails, the rest go on.
+    Result.CaseName = Case.Name;
+    Result.Hidden = Case.Hidden;
+    Result.Weight = Case.Weight;
+    Result.Failure = TCaseFailure::Error;
+    Result.Reason = E.what();
+  }
+  if (FCheckNext >= FCheckTests.Cases.size())
+    FChecking = false;
+  else
+    FCheckTimer->start(0);
+  pnlCheck->AddResult(Result);
+  if (!FChecking)
+    UpdateActions();
+}
+
+void TAlgEditorForm::DebugCase(const TCaseResult& Case) {
+  if (Case.Hidden || Case.Passed() || Case.StopStep < 0 || FBusy)
+    return;
+  StopRun();
+  // A fresh machine from the beginning, the case answering its own
+  // questions as the check did; stepping back and on reuses them.
+  StartDebugAt(Case.StopStep, std::make_unique<TCaseAnswerList>(Case.Answers));
+  if (TFlowjoggerForm* View = Debugger())
+    // What stays true as the pupil steps on: which case, and what went wrong.
+    View->ShowExplanation("Отладка случая " + CheckQuoted(Case.CaseName) + ": " +
+                          PupilDescription(Case) + ".");
+  CloseIfAsked();
 }
 
 } // namespace Deskbay

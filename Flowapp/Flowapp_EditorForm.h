@@ -9,6 +9,8 @@
 #include "FlowappExport.h"
 #include "Flowapp_RunPacer.h"
 
+#include "Flowcheck/Flowcheck_TestFile.h"
+
 #include "Environment/Editor.h"
 #include "Flowcode/Flowcode_Program.h"
 #include "Flowedit/Flowedit_frmAlg.h"
@@ -19,6 +21,9 @@
 #include "Corekit/ui/WindowHelpers.h"
 
 #include <QByteArray>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
 
 #include <cstdint>
 #include <exception>
@@ -30,6 +35,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QSlider;
+class QSplitter;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -40,6 +46,8 @@ namespace Deskbay {
 class TAlgHistory;
 class TAlgMachine;
 class TAlgorithm;
+class TCheckPanel;
+struct TCaseResult;
 
 // The window's own interaction listener kind: the machine tells it that the
 // run moved on, and the window shows where.
@@ -108,9 +116,10 @@ public:
   // "Шаг назад" (Shift+F8): the run as it was one step earlier, back to the
   // start; the answers already given are used again, not asked.
   void AlgStepBackExecute();
-  // Starts the debugger on a teacher's case: the answers given by
-  // themselves, the run standing after Steps steps.
-  void StartDebugAt(const std::vector<std::string>& Answers, int64_t Steps);
+  // Starts the debugger on a teacher's case: Script answers the questions
+  // (the pupil is asked only when it has no answer left), the run standing
+  // after Steps steps.
+  void StartDebugAt(int64_t Steps, std::unique_ptr<IInputProvider> Script);
   // Brings the commands' enabled states up to date.
   void UpdateActions();
 
@@ -154,6 +163,30 @@ public:
   // How the run stands, as the debugger's status line shows it.
   const TAlgRunStatus& GetRunStatus() const { return FRunStatus; }
   TAlgRunPacer& GetRunPacer() { return FPacer; }
+
+  // Checking by the teacher's tests. "Проверить" (Ctrl+F9) reads the test
+  // file and runs its cases one by one from the event loop, each on a
+  // machine of its own at full speed, into the panel below the chart; the
+  // window's own run is left alone. Without a test file, or with a broken
+  // one, it says so and checks nothing.
+  void AlgCheckExecute();
+  // "Выбрать тесты...": a test file for this document, remembered while the
+  // window lives (never in the file).
+  void FileChooseTestsExecute();
+  void SetChosenTestFile(const std::string& FileName) { FChosenTests = FileName; }
+  // The test file a check reads: the chosen one, else NAME.tests beside the
+  // document's file; empty when there is none.
+  std::string GetTestFileName() const;
+  // Cases are still being checked.
+  bool GetChecking() const { return FChecking; }
+  // Starts the debugger on a failed case: a fresh machine given the case's
+  // answers by themselves, stopped after the case's StopStep steps, before
+  // the block that printed the first wrong line (or failed, or met the
+  // step limit). A passed or hidden case is not debugged.
+  void DebugCase(const TCaseResult& Case);
+  TCheckPanel* pnlCheck;
+  QSplitter* splCheck;
+  TAction *AlgCheck, *FileChooseTests;
 
   QToolBar* tbrAlg;
   QToolButton *tbRun, *tbStep, *tbStop;
@@ -235,6 +268,16 @@ private:
   // ran is honoured now.
   void CloseIfAsked();
 
+  // How CreateDocumentMenus makes a command of the window's menus.
+  using TMakeAction =
+      std::function<TAction*(const char* Name, const QString& Caption, const QString& Hint,
+                             const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
+                             std::function<bool()> Enabled)>;
+  void CreateCheckActions(const TMakeAction& Make);
+  void CreateCheckPanel();
+  // One case of the check in progress, from the event loop.
+  void CheckNextCase();
+
   std::unique_ptr<TAlgorithm> FAlgorithm;
   std::unique_ptr<TAlgHistory> FHistory;
   std::unique_ptr<TAlgDebugSession> FSession;
@@ -270,6 +313,14 @@ private:
   // Close requests that came while the machine was busy; honoured after.
   bool FCloseAfterRun = false;
   bool FCloseMainAfterRun = false;
+  // The check in progress: its tests, the next case, the algorithm's
+  // version it began on (an edit between cases starts it again).
+  std::string FChosenTests;
+  TTestFile FCheckTests;
+  size_t FCheckNext = 0;
+  uint64_t FCheckVersion = 0;
+  bool FChecking = false;
+  QTimer* FCheckTimer;
 };
 
 } // namespace Deskbay

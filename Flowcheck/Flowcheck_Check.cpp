@@ -14,6 +14,7 @@
 #include <exception>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 namespace Deskbay {
 
@@ -62,48 +63,6 @@ std::string ShortenQuotedTexts(std::string_view Message) {
     Message.remove_prefix(Quote + 1);
   }
 }
-
-// The longest answer taken whole, in bytes, as a typed answer is bounded.
-constexpr size_t MaxAnswer = 4096;
-
-// Answers the machine's questions from the case's "<" lines, as the input
-// dialog would take them; none left is the dialog's Cancel.
-class TAnswerList : public IInputProvider {
-public:
-  explicit TAnswerList(const std::vector<std::string>& Answers)
-      : FAnswers(Answers), FPrevious(SetInputProvider(this)) {}
-  ~TAnswerList() override { SetInputProvider(FPrevious); }
-  TAnswerList(const TAnswerList&) = delete;
-  TAnswerList& operator=(const TAnswerList&) = delete;
-
-  bool InputString(const std::string&, const std::string& Prompt, std::string& Value,
-                   const TInputStringOptions& Options) override {
-    for (;;) {
-      if (FNext >= FAnswers.size()) {
-        FUnansweredPrompt = Prompt;
-        return false;
-      }
-      std::string Line = FAnswers[FNext++];
-      if (Line.size() > MaxAnswer) {
-        Line.resize(MaxAnswer);
-        Line += "…";
-      }
-      std::string Answer = ApplyInputStringOptions(Line, Options);
-      if (Options.NotEmpty && Trim(Answer).empty())
-        continue;
-      Value = std::move(Answer);
-      return true;
-    }
-  }
-
-  const std::string& GetUnansweredPrompt() const { return FUnansweredPrompt; }
-
-private:
-  const std::vector<std::string>& FAnswers;
-  size_t FNext = 0;
-  std::string FUnansweredPrompt;
-  IInputProvider* FPrevious;
-};
 
 // Compares the lines a case prints with the expected ones as they arrive, so
 // the first difference is caught even in a run that prints without end, and
@@ -178,7 +137,7 @@ std::string DescribeError(const TRunOutcome& Outcome) {
 }
 
 // Judges a run whose printed lines all matched so far.
-void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TAnswerList& Input,
+void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TCaseAnswers& Input,
               int64_t Printed, TCaseResult& Result) {
   const std::string Expected = Case.ErrorText.empty()
                                    ? std::string("ожидалась ошибка")
@@ -235,6 +194,40 @@ void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TAnswerLi
 
 } // namespace
 
+namespace {
+
+// The longest answer taken whole, in bytes, as a typed answer is bounded.
+constexpr size_t MaxAnswer = 4096;
+
+} // namespace
+
+TCaseAnswers::TCaseAnswers(std::vector<std::string> Answers)
+    : TCaseAnswerList(std::move(Answers)), FPrevious(SetInputProvider(this)) {}
+
+TCaseAnswers::~TCaseAnswers() {
+  SetInputProvider(FPrevious);
+}
+
+bool TCaseAnswerList::InputString(const std::string&, const std::string& Prompt, std::string& Value,
+                                  const TInputStringOptions& Options) {
+  for (;;) {
+    if (FNext >= FAnswers.size()) {
+      FUnansweredPrompt = Prompt;
+      return false;
+    }
+    std::string Line = FAnswers[FNext++];
+    if (Line.size() > MaxAnswer) {
+      Line.resize(MaxAnswer);
+      Line += "…";
+    }
+    std::string Answer = ApplyInputStringOptions(Line, Options);
+    if (Options.NotEmpty && Trim(Answer).empty())
+      continue;
+    Value = std::move(Answer);
+    return true;
+  }
+}
+
 const char* CaseFailureName(TCaseFailure Failure) {
   switch (Failure) {
   case TCaseFailure::None:
@@ -271,7 +264,7 @@ TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAl
   Result.Weight = Case.Weight;
   Result.Answers = Case.Answers;
   Result.ExpectedLines = Case.Output;
-  TAnswerList Input(Case.Answers);
+  TCaseAnswers Input(Case.Answers);
   TOutputComparer Comparer(Case, Result, Reached, Watcher);
   TAlgMachine Machine;
   Machine.GetConsole().SetOnAddLine(

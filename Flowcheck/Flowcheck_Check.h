@@ -7,6 +7,8 @@
 #include "FlowcheckExport.h"
 #include "Flowcheck_TestFile.h"
 
+#include "Corekit/InteractionHooks.h"
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -87,6 +89,38 @@ struct FLOWCHECK_API TFileResult {
   int64_t MaxScore() const;
   // The first case that failed; nullptr when all passed.
   const TCaseResult* FirstFailure() const;
+};
+
+// Answers the machine's questions from a case's "<" lines, as the input
+// dialog would take them (the options applied, an empty answer to a question
+// that wants one skipped, a huge one cut); none left is the dialog's Cancel.
+// The checker's runs and the debugger's replay of a case answer alike.
+class FLOWCHECK_API TCaseAnswerList : public IInputProvider {
+public:
+  explicit TCaseAnswerList(std::vector<std::string> Answers) : FAnswers(std::move(Answers)) {}
+
+  bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
+                   const TInputStringOptions& Options) override;
+  // The question no answer was left for; empty while none was.
+  const std::string& GetUnansweredPrompt() const { return FUnansweredPrompt; }
+
+private:
+  std::vector<std::string> FAnswers;
+  size_t FNext = 0;
+  std::string FUnansweredPrompt;
+};
+
+// The same, installed as the input provider while it lives, the previous
+// one put back after.
+class FLOWCHECK_API TCaseAnswers : public TCaseAnswerList {
+public:
+  explicit TCaseAnswers(std::vector<std::string> Answers);
+  ~TCaseAnswers() override;
+  TCaseAnswers(const TCaseAnswers&) = delete;
+  TCaseAnswers& operator=(const TCaseAnswers&) = delete;
+
+private:
+  IInputProvider* FPrevious;
 };
 
 // Runs one case on Alg on a fresh machine. Installs its own input provider

@@ -114,7 +114,8 @@ public:
       Value = FSession.FInputs[FSession.FInputsUsed++];
       return true;
     }
-    if (!FHost || !FHost->InputString(Caption, Prompt, Value, Options))
+    if (!(FSession.FScript && FSession.FScript->InputString(Caption, Prompt, Value, Options)) &&
+        (!FHost || !FHost->InputString(Caption, Prompt, Value, Options)))
       return false;
     FSession.FInputs.push_back(Value);
     ++FSession.FInputsUsed;
@@ -173,13 +174,15 @@ void TAlgDebugSession::NewMachine(bool Notify) {
     OnMachineChange(FMachine.get());
 }
 
-void TAlgDebugSession::Start(std::vector<std::string> Answers) {
-  FInputs = std::move(Answers);
+void TAlgDebugSession::Start(std::unique_ptr<IInputProvider> Script) {
+  FInputs.clear();
+  FScript = std::move(Script);
   NewMachine();
 }
 
-void TAlgDebugSession::StartAt(std::vector<std::string> Answers, int64_t Steps) {
-  FInputs = std::move(Answers);
+void TAlgDebugSession::StartAt(int64_t Steps, std::unique_ptr<IInputProvider> Script) {
+  FInputs.clear();
+  FScript = std::move(Script);
   Replay(Steps);
 }
 
@@ -189,6 +192,7 @@ void TAlgDebugSession::Reset() {
   FMachine.reset();
   FInputs.clear();
   FInputsUsed = 0;
+  FScript.reset();
   FState = TDebugState::Idle;
   FSteps = 0;
   FError.clear();

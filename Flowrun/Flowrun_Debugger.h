@@ -115,12 +115,12 @@ public:
   std::function<void(TAlgMachine*)> OnMachineChange;
 
   // A fresh machine at the root, step 0. The answers of earlier runs are
-  // forgotten; Answers, when given, answer the first input questions
-  // before anybody is asked (a teacher's test case).
-  void Start(std::vector<std::string> Answers = {});
-  // A fresh machine with Answers, made to stand after Steps steps (fewer
-  // when the run ends or fails before).
-  void StartAt(std::vector<std::string> Answers, int64_t Steps);
+  // forgotten; Script, when given, answers input questions before the
+  // host is asked (a teacher's test case), for the whole run.
+  void Start(std::unique_ptr<IInputProvider> Script = nullptr);
+  // The same, made to stand after Steps steps (fewer when the run ends or
+  // fails before).
+  void StartAt(int64_t Steps, std::unique_ptr<IInputProvider> Script = nullptr);
   // Back to editing: the machine and the history go, the breakpoints stay.
   void Reset();
   // One step (F8); starts the run first when it is not going. False when
@@ -210,6 +210,8 @@ private:
   // consumed.
   std::vector<std::string> FInputs;
   std::size_t FInputsUsed = 0;
+  // Asked for answers beyond the recorded ones before the host is.
+  std::unique_ptr<IInputProvider> FScript;
   // Origins are kept step by step while single steps go; a slice or a step
   // back leaves them to be worked out again by a replay when asked. The
   // last step's changes are known after a single step and a step back.

@@ -2,8 +2,10 @@
 // window (in slices from the event loop, the views following it) against
 // the bare machine, one F8 on a 100-block algorithm up to the repainted
 // debugger, and the start up to the first painted window with one untitled
-// algorithm.
+// algorithm; "Проверить" on 20 cases of an example task up to the shown
+// results.
 
+#include "Flowapp/Flowapp_CheckPanel.h"
 #include "Flowapp/Flowapp_EditorForm.h"
 #include "Flowapp/Flowapp_Module.h"
 
@@ -11,10 +13,12 @@
 #include "Corekit/ui/QtHooks.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
+#include <QTableWidget>
 #include <QTest>
 #include <benchmark/benchmark.h>
 
@@ -22,7 +26,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 using namespace Deskbay;
 
@@ -73,6 +79,7 @@ public:
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   TAlgEditorForm* Window() { return static_cast<TAlgEditorForm*>(FMain->GetEditors(0)); }
+  const std::string& Home() const { return FHome; }
 
 private:
   std::string FHome;
@@ -175,6 +182,50 @@ void BM_StepKeyTo100BlockDebugger(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_StepKeyTo100BlockDebugger)->Unit(benchmark::kMicrosecond);
+
+// The example task's test file grown to 20 cases: N numbers, their sum and
+// mean.
+std::string TwentyCases() {
+  std::string Text;
+  for (int N = 1; N <= 20; ++N) {
+    Text += "=== " + std::to_string(N) + " чисел\n< " + std::to_string(N) + "\n";
+    for (int K = 1; K <= N; ++K)
+      Text += "< " + std::to_string(K) + "\n";
+    const int Sum = N * (N + 1) / 2;
+    Text += "> " + std::to_string(Sum) + " " +
+            (N % 2 ? std::to_string((N + 1) / 2) : std::to_string(N / 2) + ".5") + "\n";
+  }
+  return Text;
+}
+
+// Ctrl+F9 up to the painted results panel with all 20 rows (goal: 0.5 s):
+// the test file read, the cases one by one from the event loop, the rows,
+// the first case's lines.
+void BM_CheckTwentyCasesIntoPanel(benchmark::State& State) {
+  TGuiHooks Hooks;
+  TShell Shell;
+  Shell.Start();
+  TAlgEditorForm* W = Shell.Window();
+  LoadAlgorithmFile(W->GetAlgorithm(), EXAMPLES_DIR "/average.alg");
+  const std::string Tests = Shell.Home() + "/average.tests";
+  std::ofstream(Tests) << TwentyCases();
+  W->SetChosenTestFile(Tests);
+  W->show();
+  QApplication::processEvents();
+  for (auto _ : State) {
+    W->UpdateActions();
+    W->AlgCheck->trigger();
+    while (W->GetChecking())
+      QCoreApplication::processEvents();
+    W->repaint();
+    const std::vector<TCaseResult>& Results = W->pnlCheck->GetResults();
+    if (W->pnlCheck->tblCases->rowCount() != 20 || !Results.back().Passed()) {
+      State.SkipWithError("the check did not pass 20 cases");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_CheckTwentyCasesIntoPanel)->Unit(benchmark::kMillisecond);
 
 // From nothing to the main window with one painted untitled algorithm.
 void BM_StartToFirstPaintedWindow(benchmark::State& State) {

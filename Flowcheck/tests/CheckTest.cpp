@@ -58,20 +58,7 @@ const char* const Tests = "=== верный\n"
 // Replays a case to its stop step, as the window's debugger does, and
 // answers the block the machine stands at.
 std::string BlockAtStop(TAlgorithm& Alg, const TCaseResult& Result) {
-  struct TAnswers : IInputProvider {
-    std::vector<std::string> List;
-    size_t Next = 0;
-    IInputProvider* Previous = SetInputProvider(this);
-    ~TAnswers() override { SetInputProvider(Previous); }
-    bool InputString(const std::string&, const std::string&, std::string& Value,
-                     const TInputStringOptions&) override {
-      if (Next >= List.size())
-        return false;
-      Value = List[Next++];
-      return true;
-    }
-  } Answers;
-  Answers.List = Result.Answers;
+  TCaseAnswers Answers(Result.Answers);
   TAlgMachine Machine;
   const TRunOutcome Outcome = DriveMachine(Machine, Alg, Result.StopStep);
   EXPECT_EQ(Outcome.End, TRunEnd::StepLimit);
@@ -158,6 +145,40 @@ TEST(CheckTest, CoverageListsTheBlocksNoCaseReached) {
   ASSERT_EQ(R.Unreached.size(), 1u);
   EXPECT_NE(R.Unreached[0].find("минус"), std::string::npos);
   std::filesystem::remove_all(Dir);
+}
+
+TEST(CheckTest, CaseAnswersAnswerAsTheDialogWouldAndThenCancel) {
+  struct TRefuse : IInputProvider {
+    bool InputString(const std::string&, const std::string&, std::string&,
+                     const TInputStringOptions&) override {
+      ADD_FAILURE() << "the previous provider was asked";
+      return false;
+    }
+  } Refuse;
+  IInputProvider* Outer = SetInputProvider(&Refuse);
+  {
+    TCaseAnswers Answers({"  5 ", "   ", "7", std::string(5000, 'x')});
+    EXPECT_EQ(GetInputProvider(), &Answers);
+    TInputStringOptions Trim;
+    Trim.Trim = true;
+    TInputStringOptions NotEmpty;
+    NotEmpty.NotEmpty = true;
+    std::string Value;
+    ASSERT_TRUE(InputString("", "X?", Value, Trim));
+    EXPECT_EQ(Value, "5");
+    // A blank answer to a question that wants one is passed over.
+    ASSERT_TRUE(InputString("", "Y?", Value, NotEmpty));
+    EXPECT_EQ(Value, "7");
+    ASSERT_TRUE(InputString("", "Z?", Value, TInputStringOptions()));
+    EXPECT_EQ(Value, std::string(4096, 'x') + "…");
+    EXPECT_EQ(Answers.GetUnansweredPrompt(), "");
+    Value = "kept";
+    EXPECT_FALSE(InputString("", "W?", Value, TInputStringOptions()));
+    EXPECT_EQ(Value, "kept");
+    EXPECT_EQ(Answers.GetUnansweredPrompt(), "W?");
+  }
+  EXPECT_EQ(GetInputProvider(), &Refuse);
+  SetInputProvider(Outer);
 }
 
 } // namespace

@@ -280,11 +280,22 @@ TEST(Debugger, AdvancePassesTheBreakpointItStandsAtAfterAPause) {
 TEST(Debugger, ACaseStartsWithItsAnswersAtItsStepAndStopKeepsTheBlock) {
   TLoopAlg A;
   TScriptedInput Input; // no answers: asking the pupil would fail the step
+  struct TCase : IInputProvider {
+    bool InputString(const std::string&, const std::string&, std::string& Value,
+                     const TInputStringOptions&) override {
+      Value = "2";
+      return Asked++ == 0;
+    }
+    int Asked = 0;
+  };
+  auto Case = std::make_unique<TCase>();
+  TCase* Script = Case.get();
   TAlgDebugSession S(A.Alg);
-  S.StartAt({"2"}, 4);
+  S.StartAt(4, std::move(Case));
   EXPECT_EQ(S.GetState(), TDebugState::Paused);
   EXPECT_EQ(S.GetStepNumber(), 4);
   EXPECT_TRUE(Input.Captions.empty());
+  EXPECT_EQ(Script->Asked, 1);
   EXPECT_EQ(S.GetNextBlock(), A.Sum);
   // The last step's changes are known without a replay: the loop set I.
   EXPECT_EQ(S.GetChangedVars(), std::vector<std::string>{"I"});
