@@ -8,6 +8,7 @@
 #include "Algtool_Code.h"
 #include "Algtool_Files.h"
 #include "Algtool_Output.h"
+#include "Algtool_Render.h"
 #include "Algtool_Run.h"
 #include "Algtool_TestFile.h"
 
@@ -23,6 +24,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -54,8 +56,9 @@ const char* const Usage =
     "      создать новый пустой алгоритм\n"
     "  algtool resave ФАЙЛ НОВЫЙ_ФАЙЛ\n"
     "      прочитать алгоритм и сохранить его заново\n"
-    "  algtool render ФАЙЛ -o КАРТИНКА.svg\n"
-    "      нарисовать блок-схему в формате SVG\n"
+    "  algtool render ФАЙЛ -o РИСУНОК.svg|.png|.pdf [--scale 100|200]\n"
+    "      нарисовать блок-схему: формат по расширению имени рисунка,\n"
+    "      --scale — масштаб рисунка PNG в процентах\n"
     "  algtool code ФАЙЛ --lang python|pascal|cpp [-o ПРОГРАММА]\n"
     "      записать алгоритм как программу на Python, Pascal или C++\n"
     "  algtool --version | --help\n"
@@ -104,10 +107,42 @@ int Resave(const std::string& In, const std::string& Out) {
   return 0;
 }
 
-int Render(const std::string& FileName, const std::string& SvgFileName) {
+bool IsPngName(const std::string& FileName) {
+  return FileName.size() >= 4 && LowerCaseRu(FileName.substr(FileName.size() - 4)) == ".png";
+}
+
+int Render(TConsole& C, const std::vector<std::string>& Args) {
+  std::string FileName, OutName;
+  int Percent = 0; // not given
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    if (A == "-o") {
+      if (++I == Args.size() || Args[I].empty())
+        return UsageError(C, "после -o нужно имя файла рисунка.");
+      OutName = Args[I];
+    } else if (A == "--scale") {
+      if (++I == Args.size() || (Args[I] != "100" && Args[I] != "200"))
+        return UsageError(C, "после --scale нужен масштаб рисунка PNG: 100 или 200.");
+      Percent = Args[I] == "100" ? 100 : 200;
+    } else if (!A.empty() && A[0] == '-') {
+      return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
+    } else if (FileName.empty()) {
+      FileName = A;
+    } else {
+      return UsageError(C, "команде render нужен один файл алгоритма.");
+    }
+  }
+  if (FileName.empty())
+    return UsageError(C, "команде render нужен файл алгоритма.");
+  if (OutName.empty())
+    return UsageError(C, "команде render нужно имя файла рисунка: -o РИСУНОК.");
+  if (Percent != 0 && !IsPngName(OutName))
+    return UsageError(C, "--scale бывает только у рисунка PNG.");
   TAlgorithm Alg;
   LoadAlgorithmFile(Alg, FileName);
-  RenderAlgorithmSvg(Alg, SvgFileName);
+  // The window heads the PDF's pages with the document's file name.
+  WriteAlgorithmPicture(Alg, OutName, Percent == 0 ? 100 : Percent,
+                        std::filesystem::path(FileName).filename().string());
   return 0;
 }
 
@@ -342,15 +377,15 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
       return Check(C, Args);
     if (Command == "code")
       return Code(C, Args);
+    if (Command == "render")
+      return Render(C, Args);
     if (Command == "show" && Args.size() == 1)
       return Show(C, Args[0]);
     if (Command == "new" && Args.size() == 1)
       return New(Args[0]);
     if (Command == "resave" && Args.size() == 2)
       return Resave(Args[0], Args[1]);
-    if (Command == "render" && Args.size() == 3 && Args[1] == "-o")
-      return Render(Args[0], Args[2]);
-    if (Command == "show" || Command == "new" || Command == "resave" || Command == "render")
+    if (Command == "show" || Command == "new" || Command == "resave")
       return UsageError(C, Format("неверные аргументы команды %s.", Command.c_str()));
     return UsageError(C, Format("неизвестная команда \"%s\".", Command.c_str()));
   } catch (const EOutputFailed&) {

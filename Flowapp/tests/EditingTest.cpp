@@ -1,9 +1,11 @@
 // The algorithm window's editing commands in the shell: its menus joining
 // and leaving the strip with the active window, undo and redo against the
-// saved point, blocks through the system clipboard between two windows, and
-// the pictures the export writes.
+// saved point, blocks through the system clipboard between two windows, the
+// chart's context menu, and the pictures the export writes.
 
 #include "FlowappTestUtils.h"
+
+#include "Flowedit/tests/EditorTestUtils.h"
 
 #include "Flowapp/Flowapp_ChartOutput.h"
 #include "Flowedit/Flowedit_Constructor.h"
@@ -21,7 +23,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace Deskbay::Testing {
 namespace {
@@ -161,6 +170,107 @@ TEST_F(EditingTest, BlocksTravelThroughTheClipboardBetweenWindowsAllOrNothing) {
   To->Paste();
   EXPECT_EQ(Target.GetBlockCount(), Count);
   EXPECT_GT(Errors.size(), ErrorsBefore) << "the refusal is said";
+}
+
+// The actions of the popup menu that Open opens (and waits in), looked at
+// from a timer, which then closes the menu; Enabled gets whether each could
+// be chosen.
+QList<QAction*> MenuOffered(const std::function<void()>& Open, QList<bool>* Enabled = nullptr) {
+  QList<QAction*> Offered;
+  bool Seen = false;
+  int Ticks = 0;
+  QTimer Timer;
+  Timer.setInterval(10);
+  QObject::connect(&Timer, &QTimer::timeout, [&] {
+    if (auto* Menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* A : Menu->actions())
+        if (!A->isSeparator()) {
+          Offered << A;
+          if (Enabled)
+            *Enabled << A->isEnabled();
+        }
+      Seen = true;
+      Menu->close();
+      Timer.stop();
+    } else if (++Ticks > 500) {
+      Timer.stop();
+    }
+  });
+  Timer.start();
+  Open();
+  Timer.stop();
+  EXPECT_TRUE(Seen) << "no menu opened";
+  return Offered;
+}
+
+// A right click as the window system delivers it, through the top-level
+// window, where Qt turns the press into a context menu request.
+void RightClick(QWidget& Target, QPoint Client) {
+  QWidget* Top = Target.window();
+  ASSERT_NE(Top->windowHandle(), nullptr) << "the window is shown";
+  QTest::mouseClick(Top->windowHandle(), Qt::RightButton, {}, Target.mapTo(Top, Client));
+}
+
+TEST_F(EditingTest, TheChartsContextMenuOffersTheClipboardOnABlockAndPasteElsewhere) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  AddBlocks(Alg, {{"A=1"}, {"B=2"}});
+  QGuiApplication::clipboard()->clear();
+  Flush();
+  TAlgEditor& Editor = *W->GetChildView()->AlgEditor;
+  TAlgBlock* First = Alg.GetRoot()->GetBody()->GetBlocks(0);
+  TAlgBlock* Second = Alg.GetRoot()->GetBody()->GetBlocks(1);
+  Alg.SelectBlock(First, true);
+
+  // A right click on a block that is not selected selects it alone.
+  const QPoint OnSecond = ClientOf(Editor, ChartPointOf(Editor, Second));
+  QList<bool> Enabled;
+  QList<QAction*> Offered = MenuOffered([&] { RightClick(Editor, OnSecond); }, &Enabled);
+  EXPECT_EQ(Offered, (QList<QAction*>{Shell->EditCut, Shell->EditCopy, Shell->EditPaste,
+                                      Shell->EditDelete}));
+  EXPECT_EQ(SelectedLines(Alg), std::vector<std::string>{"B=2"});
+  EXPECT_EQ(Enabled, (QList<bool>{true, true, false, true}))
+      << "cut, copy and delete act on the block; the clipboard holds no blocks yet";
+  EXPECT_EQ(Alg.GetRoot()->GetBody()->GetBlockCount(), 2) << "closing the menu does nothing";
+
+  // On a selected block the selection stays as it is.
+  Alg.SelectBlock(First, true);
+  ASSERT_EQ(Alg.GetSelectedBlockCount(), 2);
+  Offered = MenuOffered([&] { RightClick(Editor, OnSecond); });
+  EXPECT_EQ(Offered.size(), 4);
+  EXPECT_EQ(Alg.GetSelectedBlockCount(), 2);
+
+  // A free place beside the chart: only Paste, and nothing stays selected.
+  const QPoint Free(Editor.width() - 3, Editor.height() - 3);
+  TPoint Phys;
+  ASSERT_EQ(Editor.GetBlockAt(Free, Phys), nullptr) << "the corner is free";
+  Offered = MenuOffered([&] { RightClick(Editor, Free); });
+  EXPECT_EQ(Offered, QList<QAction*>{Shell->EditPaste});
+  EXPECT_EQ(Alg.GetSelectedBlockCount(), 0);
+}
+
+TEST_F(EditingTest, AFailedExportRaisesAndLeavesTheOldFileAsItWas) {
+  StartShell();
+  TAlgorithm& Alg = AlgWindow()->GetAlgorithm();
+  AddBlocks(Alg, {{"A=1"}});
+  QImage Canvas(20, 20, QImage::Format_RGB32);
+  Canvas.fill(Qt::white);
+  const std::vector<TExportChoice> Choices = ExportChoices(true);
+  for (size_t K = 0; K < Choices.size(); ++K) {
+    SCOPED_TRACE(Choices[K].Filter.toStdString());
+    // A file nobody may write over (the superuser neither: no write bit).
+    const std::string Name = Home + "/kept" + std::to_string(K) + "." + Choices[K].Suffix;
+    std::ofstream(Name) << "old picture";
+    ASSERT_EQ(chmod(Name.c_str(), 0444), 0);
+    EXPECT_THROW(WriteExport(Choices[K], Alg, &Canvas, Name, "x.alg"), Exception);
+    std::ifstream In(Name);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), "old picture");
+    // A folder that is not there: nothing is made.
+    const std::string Missing = Home + "/no such folder/a." + Choices[K].Suffix;
+    EXPECT_THROW(WriteExport(Choices[K], Alg, &Canvas, Missing, "x.alg"), Exception);
+    EXPECT_FALSE(std::filesystem::exists(Home + "/no such folder"));
+  }
 }
 
 void LoopWhileRunning(TAlgEditorForm* W) {

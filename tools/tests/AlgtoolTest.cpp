@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 using namespace Deskbay;
@@ -222,6 +224,13 @@ TEST(AlgtoolTest, BadFilesAndBadArguments) {
       {"show"},
       {"resave", "a.alg"},
       {"render", "a.alg", "b.svg"},
+      {"render", "a.alg"},
+      {"render", "-o", "b.svg"},
+      {"render", "a.alg", "-o"},
+      {"render", "a.alg", "-o", "b.png", "--scale", "150"},
+      {"render", "a.alg", "-o", "b.png", "--scale"},
+      {"render", "a.alg", "-o", "b.svg", "--scale", "200"},
+      {"render", "a.alg", "-o", "b.svg", "--colour"},
   };
   for (const auto& Args : Wrong) {
     TProcessResult R = RunAlgtool(Args);
@@ -229,3 +238,47 @@ TEST(AlgtoolTest, BadFilesAndBadArguments) {
     EXPECT_NE(R.Err.find("algtool run"), std::string::npos) << "prints the usage";
   }
 }
+
+TEST(AlgtoolRender, UnknownFormatsAndFailedWritesLeaveFilesAsTheyWere) {
+  TTempDir Dir;
+  const std::string Gcd = ExamplesDir + "/gcd.alg";
+  for (const char* Name : {"gcd.jpg", "gcd.", "gcd.svg.bak"}) {
+    const std::string Out = Dir.Path(Name);
+    TProcessResult R = RunAlgtool({"render", Gcd, "-o", Out});
+    EXPECT_EQ(R.ExitStatus, 1) << Name;
+    EXPECT_EQ(R.Err, "Неизвестный формат рисунка \"" + Out + "\": годятся .svg, .png и .pdf.\n");
+    EXPECT_FALSE(std::filesystem::exists(Out)) << Name;
+  }
+
+  // A picture nobody may write over (the superuser neither: it has no write
+  // bit) is refused with its name, and stays; so does one whose algorithm
+  // does not load.
+  for (const char* Name : {"kept.svg", "kept.PNG", "kept.pdf"}) {
+    SCOPED_TRACE(Name);
+    const std::string Out = Dir.Path(Name);
+    WriteFileBytes(Out, "old picture");
+    ASSERT_EQ(::chmod(Out.c_str(), 0444), 0);
+    TProcessResult R = RunAlgtool({"render", Gcd, "-o", Out});
+    EXPECT_EQ(R.ExitStatus, 1);
+    EXPECT_NE(R.Err.find(Out), std::string::npos) << R.Err;
+    EXPECT_EQ(ReadFileBytes(Out), "old picture");
+    ASSERT_EQ(::chmod(Out.c_str(), 0644), 0);
+    R = RunAlgtool({"render", Dir.Path("missing.alg"), "-o", Out});
+    EXPECT_EQ(R.ExitStatus, 1);
+    EXPECT_EQ(ReadFileBytes(Out), "old picture");
+  }
+  auto Leftovers = std::distance(std::filesystem::directory_iterator(Dir.Path("")),
+                                 std::filesystem::directory_iterator());
+  EXPECT_EQ(Leftovers, 3) << "no temporary file stays behind";
+}
+
+#if !ALGTOOL_PAINTS
+TEST(AlgtoolRender, ABuildWithoutQtSaysItWritesOnlySvg) {
+  TTempDir Dir;
+  const std::string Out = Dir.Path("gcd.png");
+  TProcessResult R = RunAlgtool({"render", ExamplesDir + "/gcd.alg", "-o", Out});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_NE(R.Err.find("пишет только SVG"), std::string::npos) << R.Err;
+  EXPECT_FALSE(std::filesystem::exists(Out));
+}
+#endif
