@@ -309,3 +309,38 @@ TEST(Debugger, ACaseStartsWithItsAnswersAtItsStepAndStopKeepsTheBlock) {
   EXPECT_EQ(S.GetState(), TDebugState::Paused);
   EXPECT_EQ(S.GetStepNumber(), 4);
 }
+
+TEST(Debugger, SteppingBackThroughAFullConsoleBringsBackTheLinesItDropped) {
+  // N = input; for I = 1..N a line printed: 600 lines overfill the console.
+  TAlgorithm Alg;
+  Add(Alg.GetRoot()->GetBody(), TIOAlgBlock::Class, {"Ввод N"});
+  auto* Loop = AddLoop(Alg.GetRoot()->GetBody(), TForAlgBlock::Class, "I=1,N,1");
+  Add(Loop->GetBody(), TIOAlgBlock::Class, {"Вывод I"});
+  TScriptedInput Input;
+  Input.Answers = {"600"};
+  TAlgDebugSession S(Alg);
+  while (S.RunSlice(1000000, seconds(10)) == TSliceEnd::Budget) {
+  }
+  const int64_t Total = S.GetStepNumber();
+  TStringList Lines;
+  S.GetMachine()->GetConsole().GetLines(Lines);
+  ASSERT_LT(Lines.GetCount(), 600) << "the console keeps its last lines only";
+  // The states of the last 40 steps, one at a time.
+  Input.Answers = {"600"};
+  S.Start();
+  std::vector<TState> Recorded;
+  while (S.GetStepNumber() < Total - 40)
+    ASSERT_TRUE(S.StepOne());
+  Recorded.push_back(StateOf(S));
+  while (S.StepOne())
+    if (S.GetState() == TDebugState::Paused)
+      Recorded.push_back(StateOf(S));
+  ASSERT_EQ(S.GetState(), TDebugState::Done) << S.GetError();
+  S.StepBack();
+  for (size_t I = Recorded.size() - 1; I > 0; --I) {
+    ASSERT_EQ(StateOf(S), Recorded[I]) << "back at " << S.GetStepNumber();
+    ASSERT_TRUE(S.StepBack());
+  }
+  EXPECT_EQ(StateOf(S), Recorded[0]);
+  EXPECT_EQ(Input.Captions.size(), 2u) << "once a run: stepping back asks nothing";
+}
