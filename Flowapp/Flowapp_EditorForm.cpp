@@ -894,12 +894,9 @@ void TAlgEditorForm::AlgRunUpdate(TAction& Action) {
 void TAlgEditorForm::AlgStepExecute() {
   if (FInRun || FBusy)
     return;
-  if (FSlowRun) {
-    // F8 during a slow run pauses it: single steps from here.
-    StopSlowRun();
-    ShowRunOutcome(rpStepping, "");
+  // F8 during a slow run pauses it: single steps from here.
+  if (PauseSlowRun())
     return;
-  }
   EnsureReadyMachine();
   StepAndShow();
 }
@@ -947,12 +944,9 @@ void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
 void TAlgEditorForm::AlgSlowRunExecute() {
   if (FInRun || FBusy)
     return;
-  if (FSlowRun) {
-    // Shift+F9 again pauses it.
-    StopSlowRun();
-    ShowRunOutcome(rpStepping, "");
+  // Shift+F9 again pauses it.
+  if (PauseSlowRun())
     return;
-  }
   EnsureReadyMachine();
   FSlowRun = true;
   FSlowPass = FSession->GetStepNumber() > 0;
@@ -969,12 +963,19 @@ void TAlgEditorForm::SlowTick() {
   if (!FSlowRun || FBusy || FInRun || QApplication::activeModalWidget())
     return;
   if (!FSlowPass && FSession->BreakpointHolds()) {
-    StopSlowRun();
-    ShowRunOutcome(rpStepping, "");
+    PauseSlowRun();
     return;
   }
   FSlowPass = false;
   StepAndShow();
+}
+
+bool TAlgEditorForm::PauseSlowRun() {
+  if (!FSlowRun)
+    return false;
+  StopSlowRun();
+  ShowRunOutcome(rpStepping, "");
+  return true;
 }
 
 void TAlgEditorForm::StopSlowRun() {

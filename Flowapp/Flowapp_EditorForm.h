@@ -250,6 +250,8 @@ private:
   void StepAndShow();
   void SlowTick();
   void StopSlowRun();
+  // Ends a slow run where it stands, as single steps; false when none went.
+  bool PauseSlowRun();
   // The session replaced its machine (nullptr: it went).
   void MachineChanged(TAlgMachine* Machine);
   // Marks the variables the last step changed, and where the selected one

@@ -5,26 +5,16 @@
 #include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include "TwentyCases.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 using namespace Deskbay;
+using Deskbay::Bench::TwentyCases;
 
 namespace {
-
-std::string TwentyCases() {
-  std::string Text;
-  for (int N = 1; N <= 20; ++N) {
-    Text += "=== " + std::to_string(N) + " чисел\n< " + std::to_string(N) + "\n";
-    for (int K = 1; K <= N; ++K)
-      Text += "< " + std::to_string(K) + "\n";
-    const int Sum = N * (N + 1) / 2;
-    Text += "> " + std::to_string(Sum) + " " +
-            (N % 2 ? std::to_string((N + 1) / 2) : std::to_string(N / 2) + ".5") + "\n";
-  }
-  return Text;
-}
 
 void BM_CheckExampleTwentyCases(benchmark::State& State) {
   TAlgorithm Alg;

@@ -17,9 +17,11 @@
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
+#include "TwentyCases.h"
 #include <QApplication>
 #include <QTableWidget>
 #include <QTest>
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -31,6 +33,7 @@
 #include <vector>
 
 using namespace Deskbay;
+using Deskbay::Bench::TwentyCases;
 
 namespace {
 
@@ -182,21 +185,6 @@ void BM_StepKeyTo100BlockDebugger(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_StepKeyTo100BlockDebugger)->Unit(benchmark::kMicrosecond);
-
-// The example task's test file grown to 20 cases: N numbers, their sum and
-// mean.
-std::string TwentyCases() {
-  std::string Text;
-  for (int N = 1; N <= 20; ++N) {
-    Text += "=== " + std::to_string(N) + " чисел\n< " + std::to_string(N) + "\n";
-    for (int K = 1; K <= N; ++K)
-      Text += "< " + std::to_string(K) + "\n";
-    const int Sum = N * (N + 1) / 2;
-    Text += "> " + std::to_string(Sum) + " " +
-            (N % 2 ? std::to_string((N + 1) / 2) : std::to_string(N / 2) + ".5") + "\n";
-  }
-  return Text;
-}
 
 // Ctrl+F9 up to the painted results panel with all 20 rows (goal: 0.5 s):
 // the test file read, the cases one by one from the event loop, the rows,

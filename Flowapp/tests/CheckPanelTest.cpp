@@ -6,6 +6,7 @@
 #include "FlowappTestUtils.h"
 
 #include "Flowapp/Flowapp_CheckPanel.h"
+#include "Flowcheck/tests/DivisionAlgorithm.h"
 
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/MiscUtils_Bag.h"
@@ -29,23 +30,6 @@ using namespace Deskbay;
 using namespace Deskbay::Testing;
 
 namespace {
-
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, const std::string& Line) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines({Line});
-  return B;
-}
-
-// Reads X, prints 10/X, then X; negative X also prints "минус".
-void MakeAlgorithm(TAlgorithm& A) {
-  TAlgBlock* R = A.GetRoot()->GetBody();
-  Add(R, TIOAlgBlock::Class, "Ввод X");
-  Add(R, TBasicAlgBlock::Class, "Y=10/X");
-  Add(R, TIOAlgBlock::Class, "Вывод Y");
-  Add(R, TIOAlgBlock::Class, "Вывод X");
-  auto* If = static_cast<TIfAlgBlock*>(Add(R, TIfAlgBlock::Class, "X<0"));
-  Add(If->GetYesBranch(), TIOAlgBlock::Class, "Вывод \"минус\"");
-}
 
 const char* const Cases = "=== верный\n"
                           "< 2\n"
@@ -83,7 +67,7 @@ protected:
   // a.alg in the home folder, with a.tests beside it when Tests is given.
   TAlgEditorForm* Open(const char* Tests) {
     TAlgorithm Alg;
-    MakeAlgorithm(Alg);
+    MakeDivisionAlgorithm(Alg);
     SaveObjectToFile(&Alg, Home + "/a.alg");
     if (Tests)
       std::ofstream(Home + "/a.tests") << Tests;

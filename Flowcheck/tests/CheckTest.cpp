@@ -5,6 +5,7 @@
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/SysUtils.h"
 #include "Flowcheck/Flowcheck_Check.h"
+#include "Flowcheck/tests/DivisionAlgorithm.h"
 #include "Flowmodel/Flowmodel_Describe.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Control.h"
@@ -18,25 +19,9 @@
 #include <fstream>
 
 using namespace Deskbay;
+using namespace Deskbay::Testing;
 
 namespace {
-
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, const std::string& Line) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines({Line});
-  return B;
-}
-
-// Reads X, prints 10/X, then X; negative X also prints "минус".
-void MakeAlgorithm(TAlgorithm& A) {
-  TAlgBlock* R = A.GetRoot()->GetBody();
-  Add(R, TIOAlgBlock::Class, "Ввод X");
-  Add(R, TBasicAlgBlock::Class, "Y=10/X");
-  Add(R, TIOAlgBlock::Class, "Вывод Y");
-  Add(R, TIOAlgBlock::Class, "Вывод X");
-  auto* If = static_cast<TIfAlgBlock*>(Add(R, TIfAlgBlock::Class, "X<0"));
-  Add(If->GetYesBranch(), TIOAlgBlock::Class, "Вывод \"минус\"");
-}
 
 const char* const Tests = "=== верный\n"
                           "< 2\n"
@@ -68,7 +53,7 @@ std::string BlockAtStop(TAlgorithm& Alg, const TCaseResult& Result) {
 
 TEST(CheckTest, ResultsCarryFirstDifferenceStopStepAndPupilText) {
   TAlgorithm Alg;
-  MakeAlgorithm(Alg);
+  MakeDivisionAlgorithm(Alg);
   const TTestFile File = ParseTestFile(Tests, "t.tests");
   const std::vector<TCaseResult> R = CheckAlgorithm(Alg, File);
   ASSERT_EQ(R.size(), 4u);
@@ -101,7 +86,7 @@ TEST(CheckTest, ResultsCarryFirstDifferenceStopStepAndPupilText) {
 
 TEST(CheckTest, MissingOutputStopsAtTheEndAndStepLimitAtTheLimit) {
   TAlgorithm Alg;
-  MakeAlgorithm(Alg);
+  MakeDivisionAlgorithm(Alg);
   const TTestFile File = ParseTestFile("=== мало\n< 2\n> 5\n> 2\n> 9\n"
                                        "=== предел\nsteps 3\n< 2\n> 5\n> 2\n",
                                        "t.tests");
@@ -136,7 +121,7 @@ TEST(CheckTest, CoverageListsTheBlocksNoCaseReached) {
       std::filesystem::temp_directory_path() / ("flowcheck-" + std::to_string(getpid()));
   std::filesystem::create_directories(Dir);
   TAlgorithm Alg;
-  MakeAlgorithm(Alg);
+  MakeDivisionAlgorithm(Alg);
   SaveObjectToFile(&Alg, Dir + "/a.alg");
   std::ofstream(Dir + "/a.tests") << "=== x\n< 2\n> 5\n> 2\n";
   EXPECT_EQ(FindTestFile(Dir + "/a.alg"), Dir + "/a.tests");
