@@ -106,15 +106,19 @@ TEST(RasterBitmap, FarAwayLinesAreClipped) {
 // rule written out with 128-bit division, against the canvas, for lines
 // short and long, inside, crossing and outside the bitmap.
 TEST(RasterBitmap, EveryLineFollowsTheRoundingRule) {
-  uint32_t Seed = 12345;
+  uint64_t Seed = 12345;
   auto Next = [&Seed](int Low, int High) {
-    Seed = Seed * 1664525u + 1013904223u;
-    return Low + int((Seed >> 8) % uint32_t(High - Low + 1));
+    Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+    return int(Low + int64_t((Seed >> 16) % uint64_t(int64_t(High) - Low + 1)));
   };
+  int Crossing = 0; // long lines that cross the bitmap
   for (int Case = 0; Case < 2000; ++Case) {
     const int Range = Case % 4 == 3 ? 1 << 30 : 60;
     const TPoint A{Next(-Range, Range), Next(-Range, Range)};
-    const TPoint B{Next(-Range, Range), Next(-Range, Range)};
+    // Long lines through a point of the bitmap, short ones anywhere near.
+    const TPoint Through{Next(0, 20), Next(0, 20)};
+    const TPoint B = Case % 4 == 3 ? TPoint{2 * Through.X - A.X, 2 * Through.Y - A.Y}
+                                   : TPoint{Next(-Range, Range), Next(-Range, Range)};
     TPicture P;
     P.C.MoveTo(A.X, A.Y);
     P.C.LineTo(B.X, B.Y);
@@ -136,8 +140,10 @@ TEST(RasterBitmap, EveryLineFollowsTheRoundingRule) {
       if (X >= 0 && Y >= 0 && X < Expected.GetWidth() && Y < Expected.GetHeight())
         Expected.SetPixel(int(X), int(Y), Pen);
     }
+    Crossing += Case % 4 == 3 && P.Count(Pen) > 0;
     ASSERT_TRUE(P.Bitmap.SamePixels(Expected)) << A.X << "," << A.Y << " - " << B.X << "," << B.Y;
   }
+  EXPECT_GT(Crossing, 400);
 }
 
 TEST(RasterBitmap, RectangleBoxExcludesRightAndBottom) {
