@@ -286,8 +286,11 @@ inline long double ApplyMod(long double DividendValue, long double DivisorValue,
   // Whole numbers, the usual operands, are their own rounding; the test
   // costs less than rounding them.
   if (InRange(DividendValue, -0x1p62L, 0x1p62L) && InRange(DivisorValue, -0x1p62L, 0x1p62L)) {
-    const auto A = static_cast<std::int64_t>(DividendValue);
-    const auto B = static_cast<std::int64_t>(DivisorValue);
+    // Through double: a whole number below 2^53 arrives exactly, and the
+    // conversion to an integer needs no switch of the x87 rounding mode,
+    // which stalls the processor. Anything else fails the test below.
+    const auto A = static_cast<std::int64_t>(static_cast<double>(DividendValue));
+    const auto B = static_cast<std::int64_t>(static_cast<double>(DivisorValue));
     if (static_cast<long double>(A) == DividendValue &&
         static_cast<long double>(B) == DivisorValue) {
       if (B == 0) {

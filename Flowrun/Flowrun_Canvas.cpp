@@ -60,6 +60,13 @@ public:
   // Up to the next Terminator (0: the end of the arguments), which is
   // consumed; the text before it is an expression.
   double ValueUpTo(char Terminator) {
+    if (FMode == TReadMode::Compiled) {
+      // The compiled expression is the text the compiling pass found up to
+      // this terminator: no need to look for it again.
+      const TAlgExpression& Expr = (*FProgram)[FIndex++];
+      FPos += Expr.Text.size() + (Terminator ? 1 : 0);
+      return FMachine.GetStorage().Evaluate(Expr);
+    }
     size_t End = FArgs.size();
     if (Terminator) {
       End = FArgs.find(Terminator, FPos);
@@ -68,8 +75,6 @@ public:
     }
     const size_t Begin = FPos;
     FPos = Terminator ? End + 1 : End;
-    if (FMode == TReadMode::Compiled)
-      return FMachine.GetStorage().Evaluate((*FProgram)[FIndex++]);
     const std::string Expr(FArgs.substr(Begin, End - Begin));
     if (FMode == TReadMode::Compile) {
       FMachine.GetStorage().Compile(Expr, FProgram->emplace_back());
@@ -83,7 +88,9 @@ public:
     const long double Rounded = RoundHalfEven(static_cast<long double>(Value));
     if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
       throw Exception(Format("Ошибка округления числа %g.", Value));
-    return static_cast<int>(Rounded);
+    // A whole number in int's range is exact as a double, whose conversion
+    // needs no switch of the x87 rounding mode.
+    return static_cast<int>(static_cast<double>(Rounded));
   }
 
   static void CheckRange(int64_t Value, int64_t Lo, int64_t Hi) {
