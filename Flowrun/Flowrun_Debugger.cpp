@@ -303,9 +303,14 @@ TSliceEnd TAlgDebugSession::Advance() {
     return TSliceEnd::Done;
   if (FState == TDebugState::Failed)
     return TSliceEnd::Failed;
+  // Going on from a pause: the block it stood at passes, and why it stopped
+  // no longer holds. Otherwise the filter first, inline: most steps end the
+  // breakpoint test there.
   if (FPastBreakpoint) {
     FPastBreakpoint = false;
-  } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
+    FBreakReason.clear();
+  } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.MayHave(FMachine->GetCurrentBlock()) &&
+             FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
     FPastBreakpoint = true;
     return TSliceEnd::Breakpoint;
   }

@@ -224,6 +224,21 @@ TEST_F(DebuggerWindowTest, AnErrorIsExplainedAndABadConditionSaysWhy) {
             std::string::npos);
 }
 
+TEST_F(DebuggerWindowTest, WhyABreakpointStoppedGoesWhenTheRunGoesOn) {
+  TAlgEditorForm* W = Window();
+  TAlgorithm& Alg = W->GetAlgorithm();
+  AddBlocks(Alg, {{"A=1"}, {"B=2"}});
+  W->GetBreakpoints().Set(Alg.GetRoot()->GetBody()->GetBlocks(1), "A=(");
+  W->AlgRun->trigger();
+  LoopWhileRunning(W);
+  ASSERT_FALSE(View(W)->lblExplanation->isHidden());
+  W->GetBreakpoints().Clear();
+  W->AlgRun->trigger();
+  LoopWhileRunning(W);
+  EXPECT_EQ(W->GetRunStatus().Phase, rpDone);
+  EXPECT_TRUE(View(W)->lblExplanation->isHidden());
+}
+
 TEST_F(DebuggerWindowTest, ThePanelWidthAndTheSpeedAreKeptInTheSettings) {
   TAlgEditorForm* W = Window();
   AddBlocks(W->GetAlgorithm(), {{"A=1"}});
