@@ -51,6 +51,20 @@ public:
 COREKIT_API IInputProvider* SetInputProvider(IInputProvider* Provider);
 COREKIT_API IInputProvider* GetInputProvider();
 
+// Provider installed for as long as the scope lives, the one it replaced
+// put back after.
+class TInputProviderScope {
+public:
+  explicit TInputProviderScope(IInputProvider* Provider) : FPrevious(SetInputProvider(Provider)) {}
+  ~TInputProviderScope() { SetInputProvider(FPrevious); }
+  TInputProviderScope(const TInputProviderScope&) = delete;
+  TInputProviderScope& operator=(const TInputProviderScope&) = delete;
+  IInputProvider* GetPrevious() const { return FPrevious; }
+
+private:
+  IInputProvider* FPrevious;
+};
+
 // Asks the installed provider; without one the question counts as cancelled.
 COREKIT_API bool InputString(const std::string& Caption, const std::string& Prompt,
                              std::string& Value, const TInputStringOptions& Options);

@@ -137,7 +137,7 @@ std::string DescribeError(const TRunOutcome& Outcome) {
 }
 
 // Judges a run whose printed lines all matched so far.
-void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TCaseAnswers& Input,
+void JudgeEnd(const TTestCase& Case, const TRunOutcome& Outcome, const TCaseAnswerList& Input,
               int64_t Printed, TCaseResult& Result) {
   const std::string Expected = Case.ErrorText.empty()
                                    ? std::string("ожидалась ошибка")
@@ -202,11 +202,9 @@ constexpr size_t MaxAnswer = 4096;
 } // namespace
 
 TCaseAnswers::TCaseAnswers(std::vector<std::string> Answers)
-    : TCaseAnswerList(std::move(Answers)), FPrevious(SetInputProvider(this)) {}
+    : TCaseAnswerList(std::move(Answers)), FScope(this) {}
 
-TCaseAnswers::~TCaseAnswers() {
-  SetInputProvider(FPrevious);
-}
+TCaseAnswers::~TCaseAnswers() = default;
 
 bool TCaseAnswerList::InputString(const std::string&, const std::string& Prompt, std::string& Value,
                                   const TInputStringOptions& Options) {
@@ -256,31 +254,76 @@ const char* CaseFailureName(TCaseFailure Failure) {
   return "";
 }
 
-TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
-                      TRunObserver* Watcher) {
+struct TCaseRun::TState {
+  TState(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
+         TRunObserver* Watcher)
+      : Case(Case), Input(Case.Answers), Comparer(Case, Result, Reached, Watcher),
+        Driver(Machine, Alg, Case.MaxSteps, &Comparer) {
+    Result.CaseName = Case.Name;
+    Result.Hidden = Case.Hidden;
+    Result.Weight = Case.Weight;
+    Result.Answers = Case.Answers;
+    Result.ExpectedLines = Case.Output;
+    Machine.GetConsole().SetOnAddLine([this](const std::string& Line) { Comparer.OnLine(Line); });
+  }
+  const TTestCase& Case;
   TCaseResult Result;
-  Result.CaseName = Case.Name;
-  Result.Hidden = Case.Hidden;
-  Result.Weight = Case.Weight;
-  Result.Answers = Case.Answers;
-  Result.ExpectedLines = Case.Output;
-  TCaseAnswers Input(Case.Answers);
-  TOutputComparer Comparer(Case, Result, Reached, Watcher);
+  TCaseAnswerList Input;
+  TOutputComparer Comparer;
   TAlgMachine Machine;
-  Machine.GetConsole().SetOnAddLine(
-      [&Comparer](const std::string& Line) { Comparer.OnLine(Line); });
-  const TRunOutcome Outcome = DriveMachine(Machine, Alg, Case.MaxSteps, &Comparer);
+  TMachineDriver Driver;
+  bool Decided = false;
+};
+
+TCaseRun::TCaseRun(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
+                   TRunObserver* Watcher)
+    : F(std::make_unique<TState>(Alg, Case, Reached, Watcher)) {}
+
+TCaseRun::~TCaseRun() = default;
+
+bool TCaseRun::Decided() const {
+  return F->Decided;
+}
+
+const TCaseResult& TCaseRun::GetResult() const {
+  return F->Result;
+}
+
+int64_t TCaseRun::GetSteps() const {
+  return F->Driver.GetOutcome().Steps;
+}
+
+bool TCaseRun::Run(int64_t Steps) {
+  if (F->Decided)
+    return true;
+  {
+    // The case answers the machine's questions while its steps go, and
+    // nobody else's.
+    TInputProviderScope Answers(&F->Input);
+    if (!F->Driver.Run(Steps))
+      return false;
+  }
+  const TRunOutcome& Outcome = F->Driver.GetOutcome();
+  TCaseResult& Result = F->Result;
   Result.Steps = Outcome.Steps;
   if (Outcome.End == TRunEnd::Failed)
     Result.RunError = WithoutFinalNewlines(Outcome.Error);
-  if (!Comparer.Differs()) {
-    JudgeEnd(Case, Outcome, Input, Comparer.Printed(), Result);
+  if (!F->Comparer.Differs()) {
+    JudgeEnd(F->Case, Outcome, F->Input, F->Comparer.Printed(), Result);
     // The run went wrong at its end: before the step that failed (a failed
     // step is not counted), or where the run stopped.
     if (!Result.Passed())
       Result.StopStep = Outcome.Steps;
   }
-  return Result;
+  F->Decided = true;
+  return true;
+}
+
+TCaseResult CheckCase(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached,
+                      TRunObserver* Watcher) {
+  TCaseRun Run(Alg, Case, Reached, Watcher);
+  Run.Run(INT64_MAX);
+  return Run.GetResult();
 }
 
 std::vector<TCaseResult> CheckAlgorithm(TAlgorithm& Alg, const TTestFile& Tests) {

@@ -10,6 +10,7 @@
 #include "Corekit/InteractionHooks.h"
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -120,7 +121,29 @@ public:
   TCaseAnswers& operator=(const TCaseAnswers&) = delete;
 
 private:
-  IInputProvider* FPrevious;
+  TInputProviderScope FScope;
+};
+
+// One case run in pieces on a fresh machine, for a host that keeps its
+// window alive between them: Run makes at most Steps more steps, with the
+// case's answers as the input provider only meanwhile, and answers whether
+// the case is decided; GetResult then holds what CheckCase gives.
+class FLOWCHECK_API TCaseRun {
+public:
+  TCaseRun(TAlgorithm& Alg, const TTestCase& Case, std::set<const TAlgBlock*>* Reached = nullptr,
+           TRunObserver* Watcher = nullptr);
+  ~TCaseRun();
+  TCaseRun(const TCaseRun&) = delete;
+  TCaseRun& operator=(const TCaseRun&) = delete;
+  bool Run(int64_t Steps);
+  bool Decided() const;
+  const TCaseResult& GetResult() const;
+  // Steps made so far.
+  int64_t GetSteps() const;
+
+private:
+  struct TState;
+  std::unique_ptr<TState> F;
 };
 
 // Runs one case on Alg on a fresh machine. Installs its own input provider

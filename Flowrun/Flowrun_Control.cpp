@@ -26,27 +26,43 @@ void TRunObserverChain::AfterStep(TAlgMachine& Machine) {
 
 TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
                          TRunObserver* Observer) {
-  TStepLimitObserver Limit(MaxSteps);
-  TRunObserverChain Chain;
+  TMachineDriver Driver(Machine, Alg, MaxSteps, Observer);
+  Driver.Run(INT64_MAX);
+  return Driver.GetOutcome();
+}
+
+TMachineDriver::TMachineDriver(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
+                               TRunObserver* Observer)
+    : FMachine(Machine), FAlg(Alg), FLimit(MaxSteps) {
   if (MaxSteps >= 0)
-    Chain.Add(&Limit);
-  Chain.Add(Observer);
-  TRunObserver* const Watcher = Chain.IsEmpty() ? nullptr : &Chain;
-  TRunOutcome Outcome;
+    FChain.Add(&FLimit);
+  FChain.Add(Observer);
+  FWatcher = FChain.IsEmpty() ? nullptr : &FChain;
+}
+
+bool TMachineDriver::Run(int64_t Steps) {
+  if (FEnded)
+    return true;
+  TAlgMachine& Machine = FMachine;
+  TRunObserver* const Watcher = FWatcher;
   try {
-    Machine.InitComplete();
-    Machine.SetCurrentBlock(Alg.GetRoot());
+    if (!FStarted) {
+      FStarted = true;
+      Machine.InitComplete();
+      Machine.SetCurrentBlock(FAlg.GetRoot());
+    }
     // Nobody listens to the components while the run goes on, and per-step
     // notices would only cost.
     TAlgComponentGuard Components(Machine);
-    while (Machine.GetState() == amsReady) {
+    for (int64_t N = 0; N < Steps && Machine.GetState() == amsReady; ++N) {
       if (Watcher) {
         TRunEnd End = TRunEnd::Stopped;
-        if (Watcher->StopBefore(Machine, Outcome.Steps + 1, End)) {
-          Outcome.End = End;
+        if (Watcher->StopBefore(Machine, FOutcome.Steps + 1, End)) {
+          FOutcome.End = End;
+          FEnded = true;
           break;
         }
-        Watcher->BeforeStep(Machine, Outcome.Steps + 1);
+        Watcher->BeforeStep(Machine, FOutcome.Steps + 1);
         try {
           Machine.Step();
         } catch (...) {
@@ -57,15 +73,18 @@ TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps
       } else {
         Machine.Step();
       }
-      ++Outcome.Steps;
+      ++FOutcome.Steps;
     }
+    if (Machine.GetState() != amsReady)
+      FEnded = true;
   } catch (const Exception& E) {
-    Outcome.End = TRunEnd::Failed;
-    Outcome.Error = MessageLines(E.Message());
+    FOutcome.End = TRunEnd::Failed;
+    FOutcome.Error = MessageLines(E.Message());
     if (TAlgBlock* Failed = Machine.GetCurrentBlock())
-      Outcome.FailedBlock = DescribeBlock(Failed);
+      FOutcome.FailedBlock = DescribeBlock(Failed);
+    FEnded = true;
   }
-  return Outcome;
+  return FEnded;
 }
 
 std::string MessageLines(const std::string& Message) {

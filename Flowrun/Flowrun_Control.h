@@ -86,6 +86,31 @@ struct TRunOutcome {
 FLOWRUN_API TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
                                      TRunObserver* Observer = nullptr);
 
+// The same run in pieces, for a host that keeps its window alive between
+// them: Run makes at most Steps more steps (with one component bracket of
+// its own) and answers whether the run has ended; the outcome is then as
+// DriveMachine's.
+class FLOWRUN_API TMachineDriver {
+public:
+  TMachineDriver(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
+                 TRunObserver* Observer = nullptr);
+  TMachineDriver(const TMachineDriver&) = delete;
+  TMachineDriver& operator=(const TMachineDriver&) = delete;
+  bool Run(int64_t Steps);
+  bool Ended() const { return FEnded; }
+  const TRunOutcome& GetOutcome() const { return FOutcome; }
+
+private:
+  TAlgMachine& FMachine;
+  TAlgorithm& FAlg;
+  TStepLimitObserver FLimit;
+  TRunObserverChain FChain;
+  TRunObserver* FWatcher;
+  TRunOutcome FOutcome;
+  bool FStarted = false;
+  bool FEnded = false;
+};
+
 // An error text with its internal CR LF line breaks as plain newlines (as
 // the checker compares them; what reaches a terminal is made visible too).
 FLOWRUN_API std::string MessageLines(const std::string& Message);

@@ -105,17 +105,16 @@ void TAlgBreakpoints::Refilter() {
 // already given in this run, and records the new ones the host gives.
 class TAlgDebugSession::TRecorder : public IInputProvider {
 public:
-  explicit TRecorder(TAlgDebugSession& Session)
-      : FSession(Session), FHost(SetInputProvider(this)) {}
-  ~TRecorder() override { SetInputProvider(FHost); }
+  explicit TRecorder(TAlgDebugSession& Session) : FSession(Session), FScope(this) {}
   bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
                    const TInputStringOptions& Options) override {
     if (FSession.FInputsUsed < FSession.FInputs.size()) {
       Value = FSession.FInputs[FSession.FInputsUsed++];
       return true;
     }
+    IInputProvider* Host = FScope.GetPrevious();
     if (!(FSession.FScript && FSession.FScript->InputString(Caption, Prompt, Value, Options)) &&
-        (!FHost || !FHost->InputString(Caption, Prompt, Value, Options)))
+        (!Host || !Host->InputString(Caption, Prompt, Value, Options)))
       return false;
     FSession.FInputs.push_back(Value);
     ++FSession.FInputsUsed;
@@ -124,7 +123,7 @@ public:
 
 private:
   TAlgDebugSession& FSession;
-  IInputProvider* FHost;
+  TInputProviderScope FScope;
 };
 
 namespace {

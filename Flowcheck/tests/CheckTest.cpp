@@ -167,3 +167,33 @@ TEST(CheckTest, CaseAnswersAnswerAsTheDialogWouldAndThenCancel) {
 }
 
 } // namespace
+
+// A case run in pieces, as the window runs it between events, comes to the
+// same result as a case run at once, every kind of ending included; between
+// the pieces nobody's questions go to the case.
+TEST(CheckTest, ACaseRunInPiecesEndsAsACaseRunAtOnce) {
+  TAlgorithm Alg;
+  MakeDivisionAlgorithm(Alg);
+  const TTestFile File = ParseTestFile(
+      std::string(Tests) + "=== предел\nsteps 3\n< 2\n> 5\n" + "=== без ответа\n> 5\n", "t.tests");
+  IInputProvider* Outside = GetInputProvider();
+  for (const TTestCase& Case : File.Cases) {
+    const TCaseResult Whole = CheckCase(Alg, Case);
+    TCaseRun Run(Alg, Case);
+    int Pieces = 0;
+    while (!Run.Run(2)) {
+      ++Pieces;
+      ASSERT_EQ(GetInputProvider(), Outside);
+      ASSERT_LT(Pieces, 100);
+    }
+    EXPECT_TRUE(Run.Decided());
+    EXPECT_EQ(Pieces > 0, Whole.Steps >= 2) << Case.Name;
+    const TCaseResult& Sliced = Run.GetResult();
+    EXPECT_EQ(Sliced.Failure, Whole.Failure) << Case.Name;
+    EXPECT_EQ(Sliced.Reason, Whole.Reason) << Case.Name;
+    EXPECT_EQ(Sliced.Steps, Whole.Steps) << Case.Name;
+    EXPECT_EQ(Sliced.StopStep, Whole.StopStep) << Case.Name;
+    EXPECT_EQ(Sliced.PrintedLines, Whole.PrintedLines) << Case.Name;
+    EXPECT_EQ(Run.GetSteps(), Whole.Steps) << Case.Name;
+  }
+}

@@ -219,6 +219,20 @@ TEST(Debugger, ObserversEndADrivenRunWhereTheyShould) {
     TAlgMachine M;
     EXPECT_EQ(DriveMachine(M, A.Alg, -1, &Breaks).End, TRunEnd::Done) << "never I=3";
   }
+  {
+    // In pieces of three steps: the same end at the same step.
+    Input.Answers = {"5"};
+    TAlgMachine M;
+    TMachineDriver Driver(M, A.Alg, -1, &Breaks);
+    int Pieces = 0;
+    while (!Driver.Run(3))
+      ++Pieces;
+    EXPECT_GT(Pieces, 3);
+    EXPECT_TRUE(Driver.Run(3)) << "an ended run stays ended";
+    EXPECT_EQ(Driver.GetOutcome().End, TRunEnd::Stopped);
+    EXPECT_EQ(M.GetCurrentBlock(), A.Sum);
+    EXPECT_EQ(M.GetStorage().GetVars("S"), 3);
+  }
 }
 
 TEST(Debugger, HostFollowsTheMachineAndKeepsItWhileOriginsAreWorkedOut) {
