@@ -53,6 +53,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -1285,6 +1286,7 @@ void TAlgEditorForm::CreateCheckPanel() {
   pnlCheck->OnClose = [this] {
     FCheckTimer->stop();
     FChecking = false;
+    FCaseRun.reset();
     UpdateActions();
   };
   FCheckTimer = new QTimer(this);
@@ -1332,7 +1334,8 @@ void TAlgEditorForm::AlgCheckExecute() {
   FCheckTests = ReadTestFile(FileName);
   FChecking = true;
   FCheckNext = 0;
-  FCheckVersion = FAlgorithm->GetVersion();
+  FCaseRun.reset();
+  FCheckCopy.reset();
   if (!pnlCheck->isVisible()) {
     pnlCheck->show();
     const int Height = splCheck->height();
@@ -1346,6 +1349,7 @@ void TAlgEditorForm::AlgCheckExecute() {
 void TAlgEditorForm::CheckNextCase() {
   if (!FChecking || FCheckNext >= FCheckTests.Cases.size()) {
     FChecking = false;
+    FCaseRun.reset();
     return;
   }
   // Nothing runs inside another's dialog or a step of the window's own.
@@ -1353,26 +1357,49 @@ void TAlgEditorForm::CheckNextCase() {
     FCheckTimer->start(HeldRunRetryMs);
     return;
   }
-  if (FAlgorithm->GetVersion() != FCheckVersion) {
-    // Edited between cases: every case on the chart as it is now.
-    FCheckNext = 0;
+  if (!FCheckCopy || FAlgorithm->GetVersion() != FCheckVersion) {
+    if (FCheckCopy) {
+      // Edited since the cases started: every case on the chart as it is now.
+      FCheckNext = 0;
+      pnlCheck->BeginCheck(FCheckTests.FileName, static_cast<int>(FCheckTests.Cases.size()));
+    }
+    FCaseRun.reset();
     FCheckVersion = FAlgorithm->GetVersion();
-    pnlCheck->BeginCheck(FCheckTests.FileName, static_cast<int>(FCheckTests.Cases.size()));
+    FCheckCopy = std::make_unique<TAlgorithm>();
+    FCheckCopy->GetRoot()->Assign(FAlgorithm->GetRoot());
   }
-  const TTestCase& Case = FCheckTests.Cases[FCheckNext++];
+  const TTestCase& Case = FCheckTests.Cases[FCheckNext];
   TCaseResult Result;
+  bool Decided = false;
   try {
-    Result = CheckCase(*FAlgorithm, Case);
+    if (!FCaseRun)
+      FCaseRun = std::make_unique<TCaseRun>(*FCheckCopy, Case);
+    // A slice of the event loop's time, as a Run takes: a case that runs
+    // long (an endless loop up to its step limit) goes on at the next turn,
+    // and the window answers meanwhile.
+    const auto End = std::chrono::steady_clock::now() +
+                     std::chrono::microseconds(TAlgRunPacer::SliceMicroseconds);
+    while (!(Decided = FCaseRun->Run(4096)) && std::chrono::steady_clock::now() < End) {
+    }
+    if (Decided)
+      Result = FCaseRun->GetResult();
   } catch (const std::exception& E) {
     // Not the algorithm's error (those are in the result) but the host's,
     // such as memory running out: this case fails, the rest go on.
+    Result = TCaseResult();
     Result.CaseName = Case.Name;
     Result.Hidden = Case.Hidden;
     Result.Weight = Case.Weight;
     Result.Failure = TCaseFailure::Error;
     Result.Reason = E.what();
+    Decided = true;
   }
-  if (FCheckNext >= FCheckTests.Cases.size())
+  if (!Decided) {
+    FCheckTimer->start(0);
+    return;
+  }
+  FCaseRun.reset();
+  if (++FCheckNext >= FCheckTests.Cases.size())
     FChecking = false;
   else
     FCheckTimer->start(0);

@@ -44,6 +44,7 @@ class QToolButton;
 namespace Deskbay {
 
 class TAlgHistory;
+class TCaseRun;
 class TAlgMachine;
 class TAlgorithm;
 class TCheckPanel;
@@ -321,6 +322,11 @@ private:
   TTestFile FCheckTests;
   size_t FCheckNext = 0;
   uint64_t FCheckVersion = 0;
+  // The chart as it was when the cases started, and the case going on it
+  // in slices of the event loop's time: editing meanwhile changes nothing
+  // under a running case.
+  std::unique_ptr<TAlgorithm> FCheckCopy;
+  std::unique_ptr<TCaseRun> FCaseRun;
   bool FChecking = false;
   QTimer* FCheckTimer;
 };

@@ -17,11 +17,13 @@
 #include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <fstream>
@@ -268,6 +270,52 @@ TEST_F(CheckPanelTest, AMissingOrBrokenTestFileIsNamedAndNothingIsChecked) {
   W->SetChosenTestFile("");
   Check(W);
   EXPECT_EQ(W->pnlCheck->tblCases->rowCount(), 4);
+}
+
+// An endless loop runs each case up to its step limit in slices of the
+// event loop's time: the window answers meanwhile, editing the chart under a
+// running case changes nothing of it, and the check starts over on the chart
+// as it is now.
+TEST_F(CheckPanelTest, AnEndlessLoopKeepsTheWindowAliveAndAnEditStartsTheCheckOver) {
+  std::ofstream(Home + "/loop.tests") << "=== один\nsteps 20000000\n> 1\n"
+                                         "=== два\nsteps 20000000\n> 2\n";
+  TAlgEditorForm* W = Open(nullptr);
+  W->SetChosenTestFile(Home + "/loop.tests");
+  TAlgorithm& Alg = W->GetAlgorithm();
+  {
+    TModifyGuard Guard(Alg);
+    Alg.GetRoot()->GetBody()->Clear();
+    auto* While = TAlgBlock::Create<TWhileAlgBlock>(Alg.GetRoot()->GetBody());
+    While->GetText().Add("1=1");
+    TAlgBlock::Create<TBasicAlgBlock>(While->GetBody())->GetText().Add("J=1");
+    TAlgBlock::Create<TBasicAlgBlock>(Alg.GetRoot()->GetBody())->GetText().Add("I=0");
+  }
+  int Turns = 0;
+  QTimer Ticker;
+  QObject::connect(&Ticker, &QTimer::timeout, [&] { ++Turns; });
+  Ticker.start(5);
+  W->UpdateActions();
+  W->AlgCheck->trigger();
+  // The event loop turns while the first case runs.
+  ASSERT_TRUE(W->GetChecking());
+  QElapsedTimer Clock;
+  Clock.start();
+  while (Turns <= 5 && W->GetChecking() && Clock.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_GT(Turns, 5);
+  EXPECT_TRUE(W->pnlCheck->GetResults().empty()) << "still on the first case";
+  // Meanwhile the chart changes: its first block, the loop, goes.
+  {
+    TModifyGuard Guard(Alg);
+    Alg.GetRoot()->GetBody()->GetBlocks(0)->Free();
+  }
+  WaitForCheck(W);
+  const std::vector<TCaseResult>& R = W->pnlCheck->GetResults();
+  ASSERT_EQ(R.size(), 2u);
+  // Started over on the chart as it is now: "I=0" ends at once.
+  EXPECT_EQ(R[0].Failure, TCaseFailure::MissingOutput);
+  EXPECT_EQ(R[1].Failure, TCaseFailure::MissingOutput);
+  EXPECT_TRUE(Errors.empty());
 }
 
 } // namespace
