@@ -44,6 +44,13 @@ TAlgBlock* TAlgBlockClass::Create(TAlgBlock* Parent, int Index) const {
   return Construct(nullptr, Parent, Index);
 }
 
+TAlgBlock* TAlgBlockClass::CreateWithLines(TAlgBlock* Parent,
+                                           const std::vector<std::string>& Lines) const {
+  TAlgBlock* Block = Create(Parent);
+  Block->GetText().SetLines(Lines);
+  return Block;
+}
+
 TAlgBlock* TAlgBlockClass::Construct(TAlgorithm* Algorithm, TAlgBlock* Parent, int Index) const {
   if (!FFactory)
     throw Exception(Format("Cannot create an abstract AlgBlock of class %s.", FName));

@@ -44,6 +44,9 @@ public:
   // A new block of this class as the last child of Parent, or at Index.
   TAlgBlock* Create(TAlgBlock* Parent) const;
   TAlgBlock* Create(TAlgBlock* Parent, int Index) const;
+  // A new last child of Parent holding Lines (programs that build charts:
+  // the examples, tests, benchmarks).
+  TAlgBlock* CreateWithLines(TAlgBlock* Parent, const std::vector<std::string>& Lines) const;
 
 private:
   friend class TAlgBlock;

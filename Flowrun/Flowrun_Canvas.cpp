@@ -145,6 +145,20 @@ void SetBrush(TCanvas& C, TColor Color) {
   C.GetBrush().Style = TBrushStyle::bsSolid;
 }
 
+// The closing ",pen,fill" of a filled shape. The pen is set before the fill
+// colour is read, as an error there leaves it; the brush once both are read.
+// False when the arguments are only read (nothing is drawn).
+bool PenThenBrush(TArgReader& Args, TCanvas& C) {
+  const TColor Pen = Args.ColorUpTo(',');
+  if (Args.Draws())
+    SetPen(C, Pen);
+  const TColor Brush = Args.ColorUpTo(0);
+  if (!Args.Draws())
+    return false;
+  SetBrush(C, Brush);
+  return true;
+}
+
 } // namespace
 
 TAlgCanvas::TAlgCanvas(TAlgMachine* Machine)
@@ -242,14 +256,8 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     Args.Expect(',');
     const int Units = Args.IntegerUpTo(',');
     TArgReader::CheckRange(Units, 1, MaxRadius);
-    // The pen is set before the fill colour is read, as an error there leaves it.
-    const TColor Pen = Args.ColorUpTo(',');
-    if (Draw)
-      SetPen(C, Pen);
-    const TColor Brush = Args.ColorUpTo(0);
-    if (!Draw)
+    if (!PenThenBrush(Args, C))
       break;
-    SetBrush(C, Brush);
     const int R = GetCanvasScale() * Units;
     C.Ellipse(P.X - R, P.Y - R, P.X + R + 1, P.Y + R + 1);
     break;
@@ -263,14 +271,8 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     if (!Args.Next(',') || Points.size() < 2)
       Args.SyntaxError();
     Args.Expect(',');
-    // The pen is set before the fill colour is read, as an error there leaves it.
-    const TColor Pen = Args.ColorUpTo(',');
-    if (Draw)
-      SetPen(C, Pen);
-    const TColor Brush = Args.ColorUpTo(0);
-    if (!Draw)
+    if (!PenThenBrush(Args, C))
       break;
-    SetBrush(C, Brush);
     C.Polygon(Points);
     break;
   }

@@ -149,7 +149,7 @@ TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg) : FAlg(Alg) {}
 
 TAlgDebugSession::~TAlgDebugSession() = default;
 
-void TAlgDebugSession::NewMachine(bool Notify) {
+void TAlgDebugSession::NewMachine() {
   FBreakpoints.ForgetCompiled();
   // The old machine stays until its followers have left it.
   std::unique_ptr<TAlgMachine> Old = std::move(FMachine);
@@ -169,7 +169,7 @@ void TAlgDebugSession::NewMachine(bool Notify) {
   FOriginsValid = true;
   FChanged.clear();
   FChangedValid = true;
-  if (Notify && OnMachineChange)
+  if (OnMachineChange)
     OnMachineChange(FMachine.get());
 }
 
@@ -204,23 +204,6 @@ void TAlgDebugSession::Reset() {
 
 TAlgBlock* TAlgDebugSession::GetNextBlock() const {
   return FState == TDebugState::Paused && FMachine ? FMachine->GetCurrentBlock() : nullptr;
-}
-
-TAlgDebugSession::TRunPoint TAlgDebugSession::GetRunPoint() const {
-  return {FState, FSteps,    FInputsUsed, FPastBreakpoint, FBreakReason,
-          FError, FRawError, FErrorBlock, FStoppedByUser};
-}
-
-void TAlgDebugSession::SetRunPoint(const TRunPoint& Point) {
-  FState = Point.State;
-  FSteps = Point.Steps;
-  FInputsUsed = Point.InputsUsed;
-  FPastBreakpoint = Point.PastBreakpoint;
-  FBreakReason = Point.BreakReason;
-  FError = Point.Error;
-  FRawError = Point.RawError;
-  FErrorBlock = Point.ErrorBlock;
-  FStoppedByUser = Point.StoppedByUser;
 }
 
 bool TAlgDebugSession::DoStep() {
@@ -275,22 +258,21 @@ bool TAlgDebugSession::StepOne() {
 }
 
 void TAlgDebugSession::RecomputeOrigins() {
-  // On a machine of its own: the one the host follows stays as it is.
-  const TRunPoint Point = GetRunPoint();
-  std::unique_ptr<TAlgMachine> Followed = std::move(FMachine);
-  NewMachine(false);
+  // On a session of its own, with the answers of this run: the machine the
+  // host follows stays as it is.
+  TAlgDebugSession Side(FAlg);
+  Side.FInputs = FInputs;
+  Side.NewMachine();
   {
-    TAlgComponentGuard Components(*FMachine);
-    while (FSteps < Point.Steps && FState == TDebugState::Paused)
-      StepTracked();
+    TAlgComponentGuard Components(*Side.FMachine);
+    while (Side.FSteps < FSteps && Side.FState == TDebugState::Paused)
+      Side.StepTracked();
     // The failing step fails again the same way; a user's stop needs no step.
-    if (Point.State == TDebugState::Failed && FState == TDebugState::Paused && !Point.StoppedByUser)
-      StepTracked();
+    if (FState == TDebugState::Failed && Side.FState == TDebugState::Paused && !FStoppedByUser)
+      Side.StepTracked();
   }
-  if (Point.State == TDebugState::Failed && Point.StoppedByUser)
-    FChanged.clear();
-  FMachine = std::move(Followed);
-  SetRunPoint(Point);
+  FOrigins = std::move(Side.FOrigins);
+  FChanged = FStoppedByUser ? std::vector<std::string>() : std::move(Side.FChanged);
   FOriginsValid = true;
   FChangedValid = true;
 }

@@ -173,21 +173,7 @@ public:
 
 private:
   class TRecorder;
-  // Where a run stands, without its machine (kept aside while origins are
-  // worked out on a machine of their own).
-  struct TRunPoint {
-    TDebugState State;
-    int64_t Steps;
-    std::size_t InputsUsed;
-    bool PastBreakpoint;
-    std::string BreakReason, Error, RawError;
-    const TAlgBlock* ErrorBlock;
-    bool StoppedByUser;
-  };
-  TRunPoint GetRunPoint() const;
-  void SetRunPoint(const TRunPoint& Point);
-  // Notify false: a machine of the session's own that no host follows.
-  void NewMachine(bool Notify = true);
+  void NewMachine();
   // One machine step with the recorder in place; false on an error.
   bool DoStep();
   void Replay(int64_t Steps);

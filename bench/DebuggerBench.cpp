@@ -15,19 +15,14 @@ using namespace Deskbay;
 
 namespace {
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 // S=0; I = 1..N: S=S+I, then the block Never (I=0, never true).
 struct TSumLoop {
   explicit TSumLoop(int N, const std::string& BodyLine = "S=S+I") {
-    Add(Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, {"S=0"});
-    TAlgBlock* For =
-        Add(Alg.GetRoot()->GetBody(), TForAlgBlock::Class, {"I=1," + std::to_string(N) + ",1"});
-    Body = Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class, {BodyLine});
+    TBasicAlgBlock::Class.CreateWithLines(Alg.GetRoot()->GetBody(), {"S=0"});
+    TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(Alg.GetRoot()->GetBody(),
+                                                         {"I=1," + std::to_string(N) + ",1"});
+    Body = TBasicAlgBlock::Class.CreateWithLines(static_cast<TContainerAlgBlock*>(For)->GetBody(),
+                                                 {BodyLine});
   }
   TAlgorithm Alg;
   TAlgBlock* Body;
@@ -50,7 +45,7 @@ BENCHMARK(BM_DrivenRunNoBreakpoint)->Unit(benchmark::kMillisecond);
 // filter's test per step; one on the body is tested every pass.
 void BM_DrivenRunOneBreakpointNeverFires(benchmark::State& State) {
   TSumLoop L(1000000);
-  TAlgBlock* Elsewhere = Add(L.Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, {"Z=1"});
+  TAlgBlock* Elsewhere = TBasicAlgBlock::Class.CreateWithLines(L.Alg.GetRoot()->GetBody(), {"Z=1"});
   int64_t Steps = 0;
   for (auto _ : State) {
     TAlgDebugSession S(L.Alg);

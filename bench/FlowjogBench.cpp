@@ -22,33 +22,27 @@ using namespace Deskbay;
 
 namespace {
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 // An endless loop of three counted steps (the test, the computation, the
 // output); the blocks after it are never reached but laid out every time.
 void FillAlgorithm(TAlgorithm& Alg) {
   TAlgBlock* R = Alg.GetRoot()->GetBody();
-  Add(R, TBasicAlgBlock::Class, {"N=0"});
-  TAlgBlock* Loop = Add(R, TWhileAlgBlock::Class, {"N>=0"});
+  TBasicAlgBlock::Class.CreateWithLines(R, {"N=0"});
+  TAlgBlock* Loop = TWhileAlgBlock::Class.CreateWithLines(R, {"N>=0"});
   TAlgBlock* Body = static_cast<TContainerAlgBlock*>(Loop)->GetBody();
   std::vector<std::string> Lines = {"N=N+1"};
   for (char C = 'A'; C <= 'Z'; ++C)
     if (C != 'N')
       Lines.push_back(std::string(1, C) + "=N*" + std::to_string(C - 'A' + 1) + "/7");
   Lines.push_back("тчк(N-20*TRUNC(N/20),10),4");
-  Add(Body, TBasicAlgBlock::Class, Lines);
-  Add(Body, TIOAlgBlock::Class, {"Вывод N, A, B, C"});
+  TBasicAlgBlock::Class.CreateWithLines(Body, Lines);
+  TIOAlgBlock::Class.CreateWithLines(Body, {"Вывод N, A, B, C"});
   while (Alg.GetBlockCount() + 3 <= AlgMaxBlockCount) {
-    TAlgBlock* If = Add(R, TIfAlgBlock::Class, {"X<10"});
-    Add(static_cast<TIfAlgBlock*>(If)->GetYesBranch(), TBasicAlgBlock::Class, {"Y=1"});
-    Add(static_cast<TIfAlgBlock*>(If)->GetNoBranch(), TIOAlgBlock::Class, {"Вывод Y"});
+    TAlgBlock* If = TIfAlgBlock::Class.CreateWithLines(R, {"X<10"});
+    TBasicAlgBlock::Class.CreateWithLines(static_cast<TIfAlgBlock*>(If)->GetYesBranch(), {"Y=1"});
+    TIOAlgBlock::Class.CreateWithLines(static_cast<TIfAlgBlock*>(If)->GetNoBranch(), {"Вывод Y"});
   }
   while (Alg.GetBlockCount() < AlgMaxBlockCount)
-    Add(R, TBasicAlgBlock::Class, {"Z=0"});
+    TBasicAlgBlock::Class.CreateWithLines(R, {"Z=0"});
 }
 
 struct TDebuggerRun {

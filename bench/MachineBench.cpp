@@ -52,12 +52,6 @@ int64_t RunCounting(TAlgorithm& Alg, TAlgMachine& M) {
   return Steps;
 }
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 TAlgBlock* Body(TAlgBlock* Loop) {
   return static_cast<TContainerAlgBlock*>(Loop)->GetBody();
 }
@@ -65,15 +59,16 @@ TAlgBlock* Body(TAlgBlock* Loop) {
 void BM_PrimeCountRun(benchmark::State& State) {
   TAlgorithm Alg;
   TAlgBlock* R = Alg.GetRoot()->GetBody();
-  Add(R, TBasicAlgBlock::Class, {"C=0"});
-  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"N=2,19999,1"});
-  Add(Body(For), TBasicAlgBlock::Class, {"P=1", "D=2"});
-  TAlgBlock* While = Add(Body(For), TWhileAlgBlock::Class, {"D*D<=N"});
-  auto* Divides = static_cast<TIfAlgBlock*>(Add(Body(While), TIfAlgBlock::Class, {"N MOD D=0"}));
-  Add(Divides->GetYesBranch(), TBasicAlgBlock::Class, {"P=0", "D=N"});
-  Add(Body(While), TBasicAlgBlock::Class, {"D=D+1"});
-  auto* Prime = static_cast<TIfAlgBlock*>(Add(Body(For), TIfAlgBlock::Class, {"P=1"}));
-  Add(Prime->GetYesBranch(), TBasicAlgBlock::Class, {"C=C+1"});
+  TBasicAlgBlock::Class.CreateWithLines(R, {"C=0"});
+  TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"N=2,19999,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(For), {"P=1", "D=2"});
+  TAlgBlock* While = TWhileAlgBlock::Class.CreateWithLines(Body(For), {"D*D<=N"});
+  auto* Divides =
+      static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(While), {"N MOD D=0"}));
+  TBasicAlgBlock::Class.CreateWithLines(Divides->GetYesBranch(), {"P=0", "D=N"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(While), {"D=D+1"});
+  auto* Prime = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(For), {"P=1"}));
+  TBasicAlgBlock::Class.CreateWithLines(Prime->GetYesBranch(), {"C=C+1"});
   int64_t Steps = 0;
   for (auto _ : State) {
     TAlgMachine M;

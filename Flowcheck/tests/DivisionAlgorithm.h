@@ -9,9 +9,7 @@
 namespace Deskbay::Testing {
 
 inline TAlgBlock* AddLine(TAlgBlock* Parent, const TAlgBlockClass& Class, const std::string& Line) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines({Line});
-  return B;
+  return Class.CreateWithLines(Parent, {Line});
 }
 
 // Reads X, prints 10/X, then X; negative X also prints "минус".

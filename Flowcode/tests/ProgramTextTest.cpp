@@ -20,12 +20,6 @@ using namespace Deskbay::Testing;
 
 namespace {
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 TAlgBlock* Body(TAlgBlock* Loop) {
   return static_cast<TContainerAlgBlock*>(Loop)->GetBody();
 }
@@ -127,8 +121,8 @@ struct TBehaviour {
 std::function<void(TAlgorithm&)> Compute(std::vector<std::string> Lines, std::string Output) {
   return [=](TAlgorithm& A) {
     if (!Lines.empty())
-      Add(Main(A), TBasicAlgBlock::Class, Lines);
-    Add(Main(A), TIOAlgBlock::Class, {Output});
+      TBasicAlgBlock::Class.CreateWithLines(Main(A), Lines);
+    TIOAlgBlock::Class.CreateWithLines(Main(A), {Output});
   };
 }
 
@@ -136,62 +130,63 @@ std::vector<TBehaviour> Behaviours() {
   return {
       {"counting loop: bounds, step, value after",
        [](TAlgorithm& A) {
-         TAlgBlock* F = Add(Main(A), TForAlgBlock::Class, {"I=1,3,1"});
-         Add(Body(F), TIOAlgBlock::Class, {"Вывод I"});
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод I"});
-         Add(Main(A), TForAlgBlock::Class, {"J=3,1,-1"});
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод J"});
+         TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,3,1"});
+         TIOAlgBlock::Class.CreateWithLines(Body(F), {"Вывод I"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод I"});
+         TForAlgBlock::Class.CreateWithLines(Main(A), {"J=3,1,-1"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод J"});
        },
        "",
        {"1", "2", "3", "4", "3"},
        false},
       {"counting loop: end and step read again after every pass",
        [](TAlgorithm& A) {
-         Add(Main(A), TBasicAlgBlock::Class, {"N=10", "S=1"});
-         TAlgBlock* F = Add(Main(A), TForAlgBlock::Class, {"I=1,N,S"});
-         Add(Body(F), TBasicAlgBlock::Class, {"N=N-2", "S=S+1"});
-         Add(Body(F), TIOAlgBlock::Class, {"Вывод I, N"});
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод I"});
+         TBasicAlgBlock::Class.CreateWithLines(Main(A), {"N=10", "S=1"});
+         TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,N,S"});
+         TBasicAlgBlock::Class.CreateWithLines(Body(F), {"N=N-2", "S=S+1"});
+         TIOAlgBlock::Class.CreateWithLines(Body(F), {"Вывод I, N"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод I"});
        },
        "",
        {"1 8", "3 6", "6 4", "10"}, // the step grows and the end shrinks as they change
        false},
       {"counting loop: the body changes the variable, fractional steps",
        [](TAlgorithm& A) {
-         TAlgBlock* F = Add(Main(A), TForAlgBlock::Class, {"I=1,20,1"});
-         Add(Body(F), TBasicAlgBlock::Class, {"I=I*3"});
-         Add(Body(F), TIOAlgBlock::Class, {"Вывод I"});
-         Add(Main(A), TBasicAlgBlock::Class, {"C=0"});
-         TAlgBlock* G = Add(Main(A), TForAlgBlock::Class, {"X=0,1,0.1"});
-         Add(Body(G), TBasicAlgBlock::Class, {"C=C+1"});
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод C, X"});
+         TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,20,1"});
+         TBasicAlgBlock::Class.CreateWithLines(Body(F), {"I=I*3"});
+         TIOAlgBlock::Class.CreateWithLines(Body(F), {"Вывод I"});
+         TBasicAlgBlock::Class.CreateWithLines(Main(A), {"C=0"});
+         TAlgBlock* G = TForAlgBlock::Class.CreateWithLines(Main(A), {"X=0,1,0.1"});
+         TBasicAlgBlock::Class.CreateWithLines(Body(G), {"C=C+1"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод C, X"});
        },
        "",
        {"3", "12", "39", "11 1.1"},
        false},
       {"condition loops: the post-test body runs once, repeats while true",
        [](TAlgorithm& A) {
-         Add(Main(A), TBasicAlgBlock::Class, {"P=1"});
-         TAlgBlock* U = Add(Main(A), TUntilAlgBlock::Class, {"P>100"});
-         Add(Body(U), TIOAlgBlock::Class, {"Вывод P"});
-         TAlgBlock* V = Add(Main(A), TUntilAlgBlock::Class, {"P<=8"});
-         Add(Body(V), TBasicAlgBlock::Class, {"P=P*2"});
-         Add(Body(V), TIOAlgBlock::Class, {"Вывод P"});
-         TAlgBlock* W = Add(Main(A), TWhileAlgBlock::Class, {"P < 0"});
-         Add(Body(W), TIOAlgBlock::Class, {"Вывод 0"});
+         TBasicAlgBlock::Class.CreateWithLines(Main(A), {"P=1"});
+         TAlgBlock* U = TUntilAlgBlock::Class.CreateWithLines(Main(A), {"P>100"});
+         TIOAlgBlock::Class.CreateWithLines(Body(U), {"Вывод P"});
+         TAlgBlock* V = TUntilAlgBlock::Class.CreateWithLines(Main(A), {"P<=8"});
+         TBasicAlgBlock::Class.CreateWithLines(Body(V), {"P=P*2"});
+         TIOAlgBlock::Class.CreateWithLines(Body(V), {"Вывод P"});
+         TAlgBlock* W = TWhileAlgBlock::Class.CreateWithLines(Main(A), {"P < 0"});
+         TIOAlgBlock::Class.CreateWithLines(Body(W), {"Вывод 0"});
        },
        "",
        {"1", "2", "4", "8", "16"},
        false},
       {"branches: both, only no, none",
        [](TAlgorithm& A) {
-         auto* If = static_cast<TIfAlgBlock*>(Add(Main(A), TIfAlgBlock::Class, {"2 > 1"}));
-         Add(If->GetYesBranch(), TIOAlgBlock::Class, {"Вывод 1"});
-         Add(If->GetNoBranch(), TIOAlgBlock::Class, {"Вывод 2"});
-         auto* No = static_cast<TIfAlgBlock*>(Add(Main(A), TIfAlgBlock::Class, {"1=2"}));
-         Add(No->GetNoBranch(), TIOAlgBlock::Class, {"Вывод 3"});
-         Add(Main(A), TIfAlgBlock::Class, {"1<>1"});
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод 4"});
+         auto* If =
+             static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Main(A), {"2 > 1"}));
+         TIOAlgBlock::Class.CreateWithLines(If->GetYesBranch(), {"Вывод 1"});
+         TIOAlgBlock::Class.CreateWithLines(If->GetNoBranch(), {"Вывод 2"});
+         auto* No = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Main(A), {"1=2"}));
+         TIOAlgBlock::Class.CreateWithLines(No->GetNoBranch(), {"Вывод 3"});
+         TIfAlgBlock::Class.CreateWithLines(Main(A), {"1<>1"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 4"});
        },
        "",
        {"1", "3", "4"},
@@ -237,8 +232,8 @@ std::vector<TBehaviour> Behaviours() {
          std::string Items = "Вывод 1234567890";
          for (int I = 0; I < 29; ++I)
            Items += ", 1234567890";
-         Add(Main(A), TIOAlgBlock::Class, {Items});
-         Add(Main(A), TBasicAlgBlock::Class, {"X=1+" + std::string(300, '1') + "+"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {Items});
+         TBasicAlgBlock::Class.CreateWithLines(Main(A), {"X=1+" + std::string(300, '1') + "+"});
        },
        "",
        {[] {
@@ -250,28 +245,28 @@ std::vector<TBehaviour> Behaviours() {
        true},
       {"input: blanks and empty lines, then a number",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Ввод A, b", "Вывод A+B"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод A, b", "Вывод A+B"});
        },
        "\n  2.5 \n\n-1e1\n",
        {"-7.5"},
        false},
       {"input that is not a number",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод 1", "Ввод A", "Вывод A"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 1", "Ввод A", "Вывод A"});
        },
        "3,5\n",
        {"1"},
        true},
       {"input that runs out",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Ввод A", "Ввод B", "Вывод B"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод A", "Ввод B", "Вывод B"});
        },
        "1\n",
        {},
        true},
       {"division by zero after lines were printed",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод 1", "Вывод 2, 1/(1-1)", "Вывод 3"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 1", "Вывод 2, 1/(1-1)", "Вывод 3"});
        },
        "",
        {"1"},
@@ -285,8 +280,8 @@ std::vector<TBehaviour> Behaviours() {
        false},
       {"a line the interpreter cannot read stops the run at its place",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод 1"});
-         Add(Main(A), TBasicAlgBlock::Class, {"X=2", "X=X+", "Вывод X"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 1"});
+         TBasicAlgBlock::Class.CreateWithLines(Main(A), {"X=2", "X=X+", "Вывод X"});
        },
        "",
        {"1"},
@@ -294,17 +289,17 @@ std::vector<TBehaviour> Behaviours() {
       {"an unknown statement", Compute({"привет"}, "Вывод 1"), "", {}, true},
       {"a loop header that is no loop header",
        [](TAlgorithm& A) {
-         Add(Main(A), TIOAlgBlock::Class, {"Вывод 1"});
-         TAlgBlock* F = Add(Main(A), TForAlgBlock::Class, {"I=1,3"});
-         Add(Body(F), TIOAlgBlock::Class, {"Вывод I"});
+         TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 1"});
+         TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,3"});
+         TIOAlgBlock::Class.CreateWithLines(Body(F), {"Вывод I"});
        },
        "",
        {"1"},
        true},
       {"a post-test loop whose condition cannot be read runs once",
        [](TAlgorithm& A) {
-         TAlgBlock* U = Add(Main(A), TUntilAlgBlock::Class, {"A=="});
-         Add(Body(U), TIOAlgBlock::Class, {"Вывод 5"});
+         TAlgBlock* U = TUntilAlgBlock::Class.CreateWithLines(Main(A), {"A=="});
+         TIOAlgBlock::Class.CreateWithLines(Body(U), {"Вывод 5"});
        },
        "",
        {"5"},
@@ -365,20 +360,20 @@ INSTANTIATE_TEST_SUITE_P(Languages, ProgramBehaviourTest,
 // --- the text ---------------------------------------------------------------
 
 void SumOfSeries(TAlgorithm& A) {
-  Add(Main(A), TIOAlgBlock::Class, {"Ввод N"});
-  Add(Main(A), TBasicAlgBlock::Class, {"S=0"});
-  TAlgBlock* F = Add(Main(A), TForAlgBlock::Class, {"I=1,N,1"});
-  Add(Body(F), TBasicAlgBlock::Class, {"S=S+1/(I*I)"});
-  Add(Main(A), TIOAlgBlock::Class, {"Вывод S"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод N"});
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"S=0"});
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,N,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(F), {"S=S+1/(I*I)"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод S"});
 }
 
 TEST(ProgramTextTest, LoopsAreTheLanguagesOwn) {
   TAlgorithm A;
   SumOfSeries(A);
-  TAlgBlock* U = Add(Main(A), TUntilAlgBlock::Class, {"P<=N"});
-  Add(Body(U), TBasicAlgBlock::Class, {"P=P*2"});
-  TAlgBlock* G = Add(Main(A), TForAlgBlock::Class, {"X=0,1,0.1"});
-  Add(Body(G), TIOAlgBlock::Class, {"Вывод X"});
+  TAlgBlock* U = TUntilAlgBlock::Class.CreateWithLines(Main(A), {"P<=N"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(U), {"P=P*2"});
+  TAlgBlock* G = TForAlgBlock::Class.CreateWithLines(Main(A), {"X=0,1,0.1"});
+  TIOAlgBlock::Class.CreateWithLines(Body(G), {"Вывод X"});
 
   const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp).GetText();
   EXPECT_TRUE(
@@ -399,10 +394,10 @@ TEST(ProgramTextTest, LoopsAreTheLanguagesOwn) {
 
 TEST(ProgramTextTest, OnlyTheHelpersTheProgramUses) {
   TAlgorithm A;
-  Add(Main(A), TBasicAlgBlock::Class, {"A=2"});
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"A=2"});
   const std::string Py = GenerateProgram(A, TCodeLanguage::Python).GetText();
   EXPECT_EQ(Py, "#!/usr/bin/env python3\n\n\nA = 2\n");
-  Add(Main(A), TIOAlgBlock::Class, {"Вывод A^2"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод A^2"});
   const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp).GetText();
   EXPECT_TRUE(Contains(Cpp, "long double power("));
   EXPECT_TRUE(Contains(Cpp, "std::string as_text("));
@@ -412,12 +407,12 @@ TEST(ProgramTextTest, OnlyTheHelpersTheProgramUses) {
 
 TEST(ProgramTextTest, WholeNumbersAreNotDividedAsIntegers) {
   TAlgorithm A;
-  Add(Main(A), TIOAlgBlock::Class, {"Вывод 7/2, A*2, SQRT(4)"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 7/2, A*2, SQRT(4)"});
   const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp).GetText();
   EXPECT_TRUE(Contains(Cpp, "as_text(7.0L / 2) + \" \" + as_text(A * 2) + \" \" + "
                             "as_text(std::sqrt(4.0L))"));
   // Free Pascal would fold 7 / 2 as a Double, and 2.5 / 2 as a Single.
-  Add(Main(A), TIOAlgBlock::Class, {"Вывод 2.5/2"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод 2.5/2"});
   const std::string Pas = GenerateProgram(A, TCodeLanguage::Pascal).GetText();
   EXPECT_TRUE(Contains(Pas, "AsText(Extended(7) / 2)"));
   EXPECT_TRUE(Contains(Pas, "AsText(Extended(2.5) / 2)"));
@@ -425,7 +420,7 @@ TEST(ProgramTextTest, WholeNumbersAreNotDividedAsIntegers) {
 
 TEST(ProgramTextTest, RefusedLinesStayAsCommentsWithTheMessage) {
   TAlgorithm A;
-  Add(Main(A), TBasicAlgBlock::Class, {"X=1+", "нарисуй\\"});
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"X=1+", "нарисуй\\"});
   const std::string Py = GenerateProgram(A, TCodeLanguage::Python).GetText();
   EXPECT_TRUE(Contains(Py, "# X=1+\nfail(\"Ошибка при вычислении \\\"1+\\\".\\nОжидалось "
                            "выражение.\")\n"));

@@ -24,22 +24,16 @@ using namespace Deskbay;
 
 namespace {
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 // Sums the numbers 1..N; prints the sum when it is even, else N.
 TAlgBlock* Sum(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
-  Add(R, TBasicAlgBlock::Class, {"N=5", "S=0"});
-  TAlgBlock* For = Add(R, TForAlgBlock::Class, {"I=1,N,1"});
-  TAlgBlock* Step =
-      Add(static_cast<TContainerAlgBlock*>(For)->GetBody(), TBasicAlgBlock::Class, {"S=S+I"});
-  TAlgBlock* If = Add(R, TIfAlgBlock::Class, {"S MOD 2 = 0"});
-  Add(If->GetBlocks(0), TIOAlgBlock::Class, {"Вывод S"});
-  Add(If->GetBlocks(1), TIOAlgBlock::Class, {"Вывод N"});
+  TBasicAlgBlock::Class.CreateWithLines(R, {"N=5", "S=0"});
+  TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"I=1,N,1"});
+  TAlgBlock* Step = TBasicAlgBlock::Class.CreateWithLines(
+      static_cast<TContainerAlgBlock*>(For)->GetBody(), {"S=S+I"});
+  TAlgBlock* If = TIfAlgBlock::Class.CreateWithLines(R, {"S MOD 2 = 0"});
+  TIOAlgBlock::Class.CreateWithLines(If->GetBlocks(0), {"Вывод S"});
+  TIOAlgBlock::Class.CreateWithLines(If->GetBlocks(1), {"Вывод N"});
   return Step;
 }
 

@@ -26,25 +26,20 @@ using namespace Deskbay;
 
 namespace {
 
-TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class, std::vector<std::string> Lines) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
-}
-
 // A sine wave across the canvas over a sun and a house, one segment and one
 // printed line per pass.
 TAlgBlock* Wave(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
-  Add(R, TBasicAlgBlock::Class,
+  TBasicAlgBlock::Class.CreateWithLines(
+      R,
       {"I=0", "крг(16,16),2,12,14", "мну(2,2)-(8,2)-(8,6)-(2,6),0,12", "мну(1,6)-(9,6)-(5,9),0,6"});
-  TAlgBlock* While = Add(R, TWhileAlgBlock::Class, {"I<20"});
+  TAlgBlock* While = TWhileAlgBlock::Class.CreateWithLines(R, {"I<20"});
   TAlgBlock* Body = static_cast<TContainerAlgBlock*>(While)->GetBody();
-  Add(Body, TBasicAlgBlock::Class,
-      {"Y=10+4*SIN(I/2)", "Z=10+4*SIN((I+1)/2)", "отр(I,Y)-(I+1,Z),1"});
-  Add(Body, TIOAlgBlock::Class, {"Вывод I, Y"});
-  Add(Body, TBasicAlgBlock::Class, {"I=I+1"});
-  Add(R, TIOAlgBlock::Class, {"Вывод I"});
+  TBasicAlgBlock::Class.CreateWithLines(
+      Body, {"Y=10+4*SIN(I/2)", "Z=10+4*SIN((I+1)/2)", "отр(I,Y)-(I+1,Z),1"});
+  TIOAlgBlock::Class.CreateWithLines(Body, {"Вывод I, Y"});
+  TBasicAlgBlock::Class.CreateWithLines(Body, {"I=I+1"});
+  TIOAlgBlock::Class.CreateWithLines(R, {"Вывод I"});
   return Body;
 }
 

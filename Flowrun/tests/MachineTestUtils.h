@@ -44,10 +44,8 @@ struct THeldF2 : IAbortPoller {
 };
 
 inline TAlgBlock* Add(TAlgBlock* Parent, const TAlgBlockClass& Class,
-                      std::vector<std::string> Lines = {}) {
-  TAlgBlock* B = Class.Create(Parent);
-  B->GetText().SetLines(Lines);
-  return B;
+                      const std::vector<std::string>& Lines = {}) {
+  return Class.CreateWithLines(Parent, Lines);
 }
 
 inline TContainerAlgBlock* AddLoop(TAlgBlock* Parent, const TAlgBlockClass& Class,
