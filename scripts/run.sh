@@ -17,8 +17,14 @@ fi
 
 # Without a display there is nothing to show the program on: say so before
 # minutes of building, not after.
+# The terminal tool is named only once it is built; before that the message
+# says how to build it.
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
+  if [ -x build/bin/algtool ]; then
+    echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set); run the algorithm in this terminal instead: build/bin/algtool run ${files[0]}" >&2
+  else
+    echo "No display to show Deskbay on (DISPLAY and WAYLAND_DISPLAY are not set). To run the algorithm in this terminal instead, build the terminal tool: scripts/setup.sh && cmake -S . -B build -G Ninja && cmake --build build -j2 --target algtool; then: build/bin/algtool run ${files[0]}" >&2
+  fi
   exit 1
 fi
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
-# As root it runs apt-get; otherwise it prints the exact install line and stops.
+# As root it runs apt-get; as another user it runs apt-get through sudo
+# (saying so first, as sudo may ask for the password); without sudo it prints
+# the exact install line and stops.
 set -euo pipefail
 
 # The desktop test runs the program under Xvfb with openbox and drives it
@@ -24,8 +26,12 @@ if [ "$(id -u)" -eq 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
+elif command -v sudo >/dev/null 2>&1; then
+  echo "Installing the missing packages through sudo: ${missing[*]}" >&2
+  sudo env DEBIAN_FRONTEND=noninteractive apt-get update
+  sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 else
-  echo "Missing packages. Install them with:" >&2
-  echo "  sudo apt-get install -y ${missing[*]}" >&2
+  echo "Missing packages, and no sudo to install them with. As root, run:" >&2
+  echo "  apt-get install -y --no-install-recommends ${missing[*]}" >&2
   exit 1
 fi
