@@ -1,4 +1,5 @@
 #include "Flowmodel_Clipboard.h"
+#include "Flowmodel_Files.h"
 
 #include "Flowmodel_Main.h"
 
@@ -67,8 +68,13 @@ std::vector<TAlgBlock*> AlgPasteBytes(TAlgorithm& Algorithm, const std::vector<u
     if (!StreamContainsBagWith(&Stream, "Algorithm"))
       throw Exception("В буфере обмена нет блоков алгоритма.");
     Stream.Seek(0, soBeginning);
-    TBag Bag(&Stream);
-    Bag.Restore(&Carrier);
+    try {
+      TBag Bag(&Stream);
+      Bag.Restore(&Carrier);
+    } catch (const Exception& E) {
+      throw Exception("Не удалось вставить блоки из буфера обмена:\r\n" +
+                      AlgLoadFailureReason(E, TAlgDataSource::Clipboard));
+    }
   }
   TCompoundAlgBlock* Target;
   int Index;

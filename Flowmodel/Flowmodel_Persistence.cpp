@@ -3,6 +3,7 @@
 // complete records with empty item names. Block texts are UTF-8 in the
 // model and Windows-1251 in files.
 
+#include "Flowmodel_Files.h"
 #include "Flowmodel_Main.h"
 
 #include "Corekit/CodePage1251.h"
@@ -16,7 +17,9 @@ namespace {
 constexpr uint32_t AlgFormat = 1;
 
 void CheckFormat(TBag& Bag) {
-  Assert(ReadStreamFormat(&Bag) == static_cast<int32_t>(AlgFormat), "Assertion failure");
+  const int32_t Found = ReadStreamFormat(&Bag);
+  if (Found != static_cast<int32_t>(AlgFormat))
+    throw EAlgFormatError(Found);
 }
 
 std::string EncodeLine(const std::string& Line) {

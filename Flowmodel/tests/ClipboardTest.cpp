@@ -101,3 +101,29 @@ TEST(Clipboard, APasteThatCannotBeCompletedChangesNothing) {
     EXPECT_EQ(Bytes(Full), Before);
   }
 }
+
+TEST(Clipboard, DamagedDataIsRefusedInRussianSayingWhatIsWrong) {
+  TSource S;
+  S.Alg.SelectAll();
+  const std::vector<uint8_t> Clip = AlgBlocksToBytes(AlgBlocksToCopy(S.Alg));
+  TAlgorithm Target;
+  const std::vector<uint8_t> Before = Bytes(Target);
+  auto PasteMessage = [&](const std::vector<uint8_t>& Data) {
+    try {
+      AlgPasteBytes(Target, Data);
+    } catch (const Exception& E) {
+      return E.Message();
+    }
+    return std::string("pasted");
+  };
+  EXPECT_EQ(PasteMessage(std::vector<uint8_t>(Clip.begin(), Clip.begin() + Clip.size() / 2)),
+            "Не удалось вставить блоки из буфера обмена:\r\n"
+            "данные обрываются посреди записи алгоритма.");
+  // The first record's magic spoilt after the header that names it.
+  std::vector<uint8_t> Spoilt = Clip;
+  Spoilt[29] = 'X';
+  EXPECT_EQ(PasteMessage(Spoilt),
+            "Не удалось вставить блоки из буфера обмена:\r\n"
+            "данные повреждены: записи алгоритма не согласуются между собой.");
+  EXPECT_EQ(Bytes(Target), Before);
+}

@@ -1,6 +1,8 @@
 #include "Corekit/tests/FileBytes.h"
 #include "PersistenceSamples.h"
 
+#include "Flowmodel/Flowmodel_Files.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -199,4 +201,19 @@ TEST(Persistence, TheUnassignedByteSurvivesALoadAndASave) {
   LoadFromString(Loaded, WithOdd);
   EXPECT_EQ(Loaded.GetRoot()->GetBody()->GetBlocks(0)->GetText().Get(0), "A=\xC2\x98");
   EXPECT_EQ(SaveToString(Loaded), WithOdd);
+}
+
+TEST(Persistence, LoadFailuresReachTheUserInRussian) {
+  EXPECT_EQ(AlgLoadFailureReason(EReadError(), TAlgDataSource::File),
+            "файл обрывается: данные кончаются посреди записи алгоритма.");
+  EXPECT_EQ(AlgLoadFailureReason(EAssertionFailed("Bad object format (negative TotalSize)."),
+                                 TAlgDataSource::File),
+            "данные повреждены: записи алгоритма не согласуются между собой.");
+  EXPECT_EQ(AlgLoadFailureReason(EAlgFormatError(7), TAlgDataSource::Clipboard),
+            "данные записаны в формате 7, а эта программа читает только формат 1: они из более "
+            "новой версии программы или повреждены.");
+  // Messages already meant for the user stay as they are.
+  EXPECT_EQ(
+      AlgLoadFailureReason(Exception("Слишком много блоков (предел = 100)."), TAlgDataSource::File),
+      "Слишком много блоков (предел = 100).");
 }

@@ -152,19 +152,23 @@ TEST(AlgtoolOutput, UsageErrorsEndWithTheirReason) {
   EXPECT_EQ(LastLine(R.Err), "algtool: неизвестная команда \"frobnicate\".");
 }
 
-TEST(AlgtoolFiles, ADamagedFileIsNamedBeforeTheLoadersText) {
+TEST(AlgtoolFiles, ADamagedFileIsNamedAndWhatIsWrongSaidInRussian) {
   TTempDir Dir;
   const std::string Bytes = ReadFileBytes(Gcd);
   struct TCase {
     const char* Name;
     std::string Data;
-    const char* LoaderText;
+    const char* Reason;
   } Cases[] = {
-      {"cut.alg", Bytes.substr(0, Bytes.size() / 2), "Stream read error"},
+      {"cut.alg", Bytes.substr(0, Bytes.size() / 2),
+       "файл обрывается: данные кончаются посреди записи алгоритма."},
       // The root's record magic spoilt.
-      {"magic.alg", Bytes.substr(0, 29) + "X" + Bytes.substr(30), "Incorrect object data block."},
+      {"magic.alg", Bytes.substr(0, 29) + "X" + Bytes.substr(30),
+       "данные повреждены: записи алгоритма не согласуются между собой."},
       // The algorithm's format number (right after its sizes) from a newer program.
-      {"newer.alg", Bytes.substr(0, 25) + '\x02' + Bytes.substr(26), "Assertion failure"},
+      {"newer.alg", Bytes.substr(0, 25) + '\x02' + Bytes.substr(26),
+       "данные файла записаны в формате 2, а эта программа читает только формат 1: они из "
+       "более новой версии программы или повреждены."},
   };
   ASSERT_EQ(Bytes.substr(25, 8), std::string("\x01\x00\x00\x00"
                                              "BAG\x1A",
@@ -175,7 +179,7 @@ TEST(AlgtoolFiles, ADamagedFileIsNamedBeforeTheLoadersText) {
     TProcessResult R = RunAlgtool({"show", Dir.Path(C.Name)});
     EXPECT_EQ(R.ExitStatus, 1);
     EXPECT_EQ(R.Err, "Не удалось прочитать алгоритм из файла \"" + Dir.Path(C.Name) + "\":\n" +
-                         C.LoaderText + "\n");
+                         C.Reason + "\n");
   }
 }
 
