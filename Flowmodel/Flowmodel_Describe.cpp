@@ -2,6 +2,8 @@
 
 #include "Flowmodel_Main.h"
 
+#include "Corekit/SysUtils.h"
+
 namespace Deskbay {
 
 std::string BlockKindName(const TAlgBlock* Block) {
@@ -66,7 +68,7 @@ std::string AlgBlocksToText(const std::vector<TAlgBlock*>& Blocks) {
   std::string Text;
   for (const TAlgBlock* Block : Blocks)
     for (const std::string& Line : BlockTreeLines(Block))
-      Text += Line + '\n';
+      Text += VisibleText(Line) + '\n';
   return Text;
 }
 

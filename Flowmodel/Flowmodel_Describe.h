@@ -20,7 +20,10 @@ FLOWMODEL_API std::string DescribeBlock(const TAlgBlock* Block);
 // from Depth: a branch's "да:" and "нет:" lines head its two sequences,
 // sequences themselves have no line.
 FLOWMODEL_API std::vector<std::string> BlockTreeLines(const TAlgBlock* Block, int Depth = 0);
-// Blocks (copied ones, in order) as text: their tree lines, one per line.
+// Blocks (copied ones, in order) as text: their tree lines, one per line,
+// with control characters and bytes that are not UTF-8 escaped as
+// `algtool show` prints them, so pasting the text into a terminal shows it
+// and runs nothing.
 FLOWMODEL_API std::string AlgBlocksToText(const std::vector<TAlgBlock*>& Blocks);
 
 } // namespace Deskbay

@@ -1,6 +1,7 @@
 #include "ModelTestUtils.h"
 
 #include "Flowmodel/Flowmodel_Clipboard.h"
+#include "Flowmodel/Flowmodel_Describe.h"
 
 #include "Corekit/MiscUtils_Bag.h"
 #include "Corekit/Streams.h"
@@ -126,4 +127,17 @@ TEST(Clipboard, DamagedDataIsRefusedInRussianSayingWhatIsWrong) {
             "Не удалось вставить блоки из буфера обмена:\r\n"
             "данные повреждены: записи алгоритма не согласуются между собой.");
   EXPECT_EQ(Bytes(Target), Before);
+}
+
+TEST(Clipboard, TheTextFormEscapesControlCharactersAsAlgtoolShowDoes) {
+  TAlgorithm Alg;
+  AddStatement(Body(Alg),
+               std::string("A=1\x1B]0;title\x07") + "\rB=2" + std::string(1, '\0') + "C");
+  AddStatement(Body(Alg), "Вывод \"\xFF\"");
+  Alg.SelectAll();
+  const std::string Text = AlgBlocksToText(AlgBlocksToCopy(Alg));
+  EXPECT_EQ(Text, "Блок вычислений: A=1\\x1B]0;title\\x07\\x0DB=2\\x00C\n"
+                  "Блок вычислений: Вывод \"\\xFF\"\n");
+  for (char C : Text)
+    EXPECT_TRUE(C == '\n' || static_cast<unsigned char>(C) >= 0x20) << static_cast<int>(C);
 }
