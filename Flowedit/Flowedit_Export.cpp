@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace Deskbay {
 
@@ -92,33 +93,65 @@ TChartFormat ChartFormatOf(const std::string& FileName) {
       Format("Неизвестный формат рисунка \"%s\": годятся .svg, .png и .pdf.", FileName.c_str()));
 }
 
+TPrintLayout LayOutPrintedChart(TPoint ChartSize, const QPageLayout& Layout, int Dpi,
+                                int HeaderLineHeight) {
+  // The painter's origin is the corner of the printable area; the sheet's
+  // own margins count towards the minimum, the rest is kept here.
+  const QRect Printable = Layout.paintRectPixels(Dpi);
+  const QMargins Kept = Layout.marginsPixels(Dpi);
+  const int Min = static_cast<int>(std::lround(PrintMarginMm / 25.4 * Dpi));
+  const QMargins Extra(std::max(0, Min - Kept.left()), std::max(0, Min - Kept.top()),
+                       std::max(0, Min - Kept.right()), std::max(0, Min - Kept.bottom()));
+  const QRect Room = QRect(QPoint(0, 0), Printable.size()).marginsRemoved(Extra);
+  const int HeaderHeight = HeaderLineHeight * 2;
+  const QRect ChartRoom = Room.adjusted(0, HeaderHeight, 0, 0);
+
+  // A chart pixel is 1/96 in.
+  const double Unit = Dpi / 96.0;
+  const TPoint RoomInChartPixels{static_cast<int>(ChartRoom.width() / Unit),
+                                 static_cast<int>(ChartRoom.height() / Unit)};
+  const TPagePlan Plan = PlanPages(ChartSize, RoomInChartPixels);
+  TPrintLayout Result;
+  Result.Scale = Plan.Scale * Unit;
+  const int Count = static_cast<int>(Plan.Tiles.size());
+  for (int K = 0; K < Count; ++K) {
+    TPrintedPage Page;
+    Page.HeaderRect = QRect(Room.left(), Room.top(), Room.width(), HeaderLineHeight);
+    Page.PageLabel = QString("стр. %1 из %2").arg(K + 1).arg(Count);
+    Page.Tile = Plan.Tiles[K];
+    Page.ChartAt = ChartRoom.topLeft();
+    if (Count == 1) {
+      const int Width = static_cast<int>(std::lround(ChartSize.X * Result.Scale));
+      const int Height = static_cast<int>(std::lround(ChartSize.Y * Result.Scale));
+      Page.ChartAt += QPoint(std::max(0, (ChartRoom.width() - Width) / 2),
+                             std::max(0, (ChartRoom.height() - Height) / 2));
+    }
+    Result.Pages.push_back(Page);
+  }
+  return Result;
+}
+
 void PrintChart(const TChartPicture& Picture, QPagedPaintDevice& Device, const QString& Header) {
   QPainter Painter;
   if (!Painter.begin(&Device))
     throw Exception("Не удалось начать печать.");
-  // The device's units per chart pixel at 100 % (a chart pixel is 1/96 in).
-  const double Unit = Device.logicalDpiX() / 96.0;
-  const QRect Page = Device.pageLayout().paintRectPixels(Device.logicalDpiX());
   QFont HeaderFont = DefaultUiFont();
   HeaderFont.setPointSizeF(9);
   Painter.setFont(HeaderFont);
-  const int HeaderHeight = Header.isEmpty() ? 0 : Painter.fontMetrics().height() * 2;
-  const TPoint Room{static_cast<int>((Page.width()) / Unit),
-                    static_cast<int>((Page.height() - HeaderHeight) / Unit)};
-  const TPagePlan Plan = PlanPages(Picture.GetSize(), Room);
-  for (size_t K = 0; K < Plan.Tiles.size(); ++K) {
+  const TPrintLayout Layout = LayOutPrintedChart(
+      Picture.GetSize(), Device.pageLayout(), Device.logicalDpiX(), Painter.fontMetrics().height());
+  for (size_t K = 0; K < Layout.Pages.size(); ++K) {
+    const TPrintedPage& Page = Layout.Pages[K];
     if (K > 0)
       Device.newPage();
     Painter.resetTransform();
-    if (!Header.isEmpty()) {
-      Painter.setFont(HeaderFont);
-      QString Text = Header;
-      if (Plan.Tiles.size() > 1)
-        Text += QString("  (%1/%2)").arg(K + 1).arg(Plan.Tiles.size());
-      Painter.drawText(QRect(0, 0, Page.width(), HeaderHeight), Qt::AlignLeft | Qt::AlignTop, Text);
-    }
-    Painter.translate(0, HeaderHeight);
-    Picture.Paint(Painter, Plan.Scale * Unit, Plan.Tiles[K]);
+    Painter.setFont(HeaderFont);
+    Painter.setPen(Qt::black);
+    if (!Header.isEmpty())
+      Painter.drawText(Page.HeaderRect, Qt::AlignLeft | Qt::AlignTop, Header);
+    Painter.drawText(Page.HeaderRect, Qt::AlignRight | Qt::AlignTop, Page.PageLabel);
+    Painter.translate(Page.ChartAt);
+    Picture.Paint(Painter, Layout.Scale, Page.Tile);
   }
   Painter.end();
 }

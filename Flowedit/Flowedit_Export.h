@@ -9,10 +9,13 @@
 #include "Corekit/Canvas.h"
 
 #include <QImage>
+#include <QPageLayout>
+#include <QRect>
 #include <QString>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QPagedPaintDevice;
@@ -50,8 +53,28 @@ enum class TChartFormat { Svg, Png, Pdf };
 // raises "Неизвестный формат рисунка …" for any other.
 FLOWEDIT_API TChartFormat ChartFormatOf(const std::string& FileName);
 
-// Fills the pages of Device with Picture: scaled to fit while legible, cut
-// into pages otherwise, Header (the file name) at the top of each page.
+// Where a printed chart goes on its pages, in device pixels from the
+// painter's origin (the corner of the device's printable area): the margins
+// are at least PrintMarginMm on every side of the sheet whatever the device
+// keeps itself; each page has a header line (the file name at the left,
+// "стр. K из N" at the right); a chart that fits one page stands in the
+// middle of the room under the header, one cut into pages at its top left.
+struct TPrintedPage {
+  QRect HeaderRect;  // the header line
+  QString PageLabel; // "стр. 1 из 3"
+  QPoint ChartAt;    // where the tile's top-left corner goes
+  TRect Tile;        // the part of the chart (pixels at 100 %)
+};
+struct TPrintLayout {
+  double Scale = 1; // device pixels per chart pixel at 100 %
+  std::vector<TPrintedPage> Pages;
+};
+constexpr double PrintMarginMm = 15;
+FLOWEDIT_API TPrintLayout LayOutPrintedChart(TPoint ChartSize, const QPageLayout& Layout, int Dpi,
+                                             int HeaderLineHeight);
+
+// Fills the pages of Device with Picture as LayOutPrintedChart places it,
+// Header (the file name) and the page number at the top of each page.
 FLOWEDIT_API void PrintChart(const TChartPicture& Picture, QPagedPaintDevice& Device,
                              const QString& Header);
 

@@ -6,8 +6,12 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPageLayout>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,4 +130,53 @@ TEST(ChartExport, UnknownFormatsAndFailedWritesChangeNothing) {
   EXPECT_THROW(ExportChart(Alg, Name.toStdString(), TChartFormat::Png), Exception);
   chmod(Dir.path().toLocal8Bit().constData(), 0755);
   EXPECT_EQ(ReadAll(Name), QByteArray("old picture"));
+}
+
+TEST(ChartPrint, PagesKeepMarginsNumberThemselvesAndCentreAChartThatFits) {
+  constexpr int Dpi = 300;
+  const int Min = static_cast<int>(std::lround(PrintMarginMm / 25.4 * Dpi));
+  // A printer that keeps 5 mm itself, and one that keeps nothing.
+  for (double Kept : {5.0, 0.0}) {
+    SCOPED_TRACE(Kept);
+    const QPageLayout Layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                             QMarginsF(Kept, Kept, Kept, Kept), QPageLayout::Millimeter);
+    const QRect Sheet = Layout.fullRectPixels(Dpi);
+    const QPoint Origin = Layout.paintRectPixels(Dpi).topLeft();
+    // Every part of every page, on the sheet, at least the margin from its edges.
+    auto ExpectInside = [&](const QRect& OnPage) {
+      const QRect R = OnPage.translated(Origin);
+      EXPECT_GE(R.left(), Min - 1);
+      EXPECT_GE(R.top(), Min - 1);
+      EXPECT_LE(R.right(), Sheet.width() - Min + 1);
+      EXPECT_LE(R.bottom(), Sheet.height() - Min + 1);
+    };
+
+    const TPoint Small{200, 300};
+    const TPrintLayout One = LayOutPrintedChart(Small, Layout, Dpi, 40);
+    ASSERT_EQ(One.Pages.size(), 1u);
+    const TPrintedPage& P = One.Pages[0];
+    EXPECT_EQ(P.PageLabel.toStdString(), "стр. 1 из 1");
+    EXPECT_DOUBLE_EQ(One.Scale, Dpi / 96.0);
+    const QRect Chart(P.ChartAt, QSize(static_cast<int>(Small.X * One.Scale),
+                                       static_cast<int>(Small.Y * One.Scale)));
+    ExpectInside(P.HeaderRect);
+    ExpectInside(Chart);
+    EXPECT_GE(Chart.top(), P.HeaderRect.bottom());
+    // In the middle across the sheet, and below the header in the middle of the rest.
+    const int Left = Chart.left() + Origin.x();
+    const int Right = Sheet.width() - (Chart.right() + Origin.x());
+    EXPECT_LE(std::abs(Left - Right), 3);
+
+    const TPrintLayout Long = LayOutPrintedChart({300, 3600}, Layout, Dpi, 40);
+    ASSERT_GE(Long.Pages.size(), 2u);
+    for (size_t K = 0; K < Long.Pages.size(); ++K) {
+      const TPrintedPage& Page = Long.Pages[K];
+      EXPECT_EQ(Page.PageLabel.toStdString(),
+                "стр. " + std::to_string(K + 1) + " из " + std::to_string(Long.Pages.size()));
+      ExpectInside(Page.HeaderRect);
+      ExpectInside(QRect(Page.ChartAt, QSize(static_cast<int>(Page.Tile.Width() * Long.Scale),
+                                             static_cast<int>(Page.Tile.Height() * Long.Scale))));
+      EXPECT_GE(Page.ChartAt.y(), Page.HeaderRect.bottom());
+    }
+  }
 }
