@@ -389,12 +389,23 @@ namespace {
 // them, sequences left out.
 void CollectUnreached(const TAlgBlock* Block, const std::set<const TAlgBlock*>& Reached,
                       std::vector<std::string>& Out) {
-  if (Block->GetClass() != &TCompoundAlgBlock::Class && Block->GetParent() && !Reached.count(Block))
+  if (Block->GetKind() != TAlgBlockKind::Sequence && Block->GetParent() && !Reached.count(Block))
     Out.push_back(DescribeBlock(Block));
-  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
+  switch (Block->GetKind()) {
+  case TAlgBlockKind::Branch: {
+    const auto* If = static_cast<const TIfAlgBlock*>(Block);
     CollectUnreached(If->GetYesBranch(), Reached, Out);
     CollectUnreached(If->GetNoBranch(), Reached, Out);
     return;
+  }
+  case TAlgBlockKind::Root:
+  case TAlgBlockKind::Sequence:
+  case TAlgBlockKind::Computation:
+  case TAlgBlockKind::InputOutput:
+  case TAlgBlockKind::WhileLoop:
+  case TAlgBlockKind::UntilLoop:
+  case TAlgBlockKind::ForLoop:
+    break;
   }
   for (int I = 0; I < Block->GetBlockCount(); ++I)
     CollectUnreached(Block->GetBlocks(I), Reached, Out);
