@@ -5,7 +5,7 @@
 
 #include "CodeRunner.h"
 
-#include "Flowcode/Flowcode_Expression.h"
+#include "Flowlang/Flowlang_Expression.h"
 #include "Flowcode/Flowcode_Program.h"
 
 #include "Flowmodel/Flowmodel_Main.h"
