@@ -33,19 +33,88 @@ template <class T> T* CurrentAs(TAlgMachine* M) {
   return B;
 }
 
+[[gnu::cold]] [[gnu::noinline]] void CompileCondition(TVarStorage& Storage, const TAlgBlock* B,
+                                                      TCompiledBlock& C) {
+  C.HasCondition = B->GetText().GetCount() > 0;
+  if (C.HasCondition)
+    Storage.CompileCondition(ReadCondition(B->GetText().Get(0)), C.Condition);
+  C.Compiled = true;
+}
+
 // The condition of a branch or condition loop: its first line, as written.
 bool EvaluateFirstLine(TAlgMachine* M, const TAlgBlock* B) {
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    C.HasCondition = B->GetText().GetCount() > 0;
-    if (C.HasCondition)
-      Storage.CompileCondition(ReadCondition(B->GetText().Get(0)), C.Condition);
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileCondition(Storage, B, C);
   if (!C.HasCondition)
     throw Exception(NoConditionText());
   return Storage.EvaluateCondition(C.Condition);
+}
+
+// Compiling a block's lines happens once per block and text; it stays out
+// of the processors' own code, which runs at every step.
+
+// The arithmetic unit is the first device, so an assignment never reaches
+// another; every other line goes to the devices as before.
+[[gnu::cold]] [[gnu::noinline]] void
+CompileComputation(TAlgMachine* M, const std::vector<std::string>& Lines, TCompiledBlock& C) {
+  TVarStorage& Storage = M->GetStorage();
+  C.Lines.resize(Lines.size());
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    TCompiledBlock::TLine& L = C.Lines[I];
+    const TStatement S = ReadComputationLine(Lines[I]);
+    if (S.Kind == TStatementKind::Empty) {
+      L.Kind = TCompiledBlock::lkSkip;
+    } else if (S.Kind == TStatementKind::Assignment) {
+      L.Kind = TCompiledBlock::lkAssign;
+      L.Target = Storage.GetSlot(std::string_view(&S.Var, 1));
+      Storage.Compile(S.Exprs[0].Text, L.Expr);
+    } else if (!M->GetCanvas().CompileStatement(S, L)) {
+      L.Kind = TCompiledBlock::lkText;
+    }
+  }
+  C.Compiled = true;
+}
+
+// Output statements are compiled; input statements wait for the user
+// anyway and are read as text, as are lines that raise a syntax error.
+[[gnu::cold]] [[gnu::noinline]] void
+CompileInputOutput(TVarStorage& Storage, const std::vector<std::string>& Lines, TCompiledBlock& C) {
+  C.Lines.resize(Lines.size());
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    TCompiledBlock::TLine& L = C.Lines[I];
+    const TStatement S = ReadInputOutputLine(Lines[I]);
+    L.Kind = TCompiledBlock::lkText;
+    L.Text = Lines[I];
+    L.Items.clear();
+    if (S.Kind == TStatementKind::Empty) {
+      L.Kind = TCompiledBlock::lkSkip;
+    } else if (S.Kind == TStatementKind::Output) {
+      L.Kind = TCompiledBlock::lkOutput;
+      for (const TExprText& Item : S.Exprs)
+        Storage.Compile(Item.Text, L.Items.emplace_back());
+    }
+  }
+  C.Compiled = true;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void CompileCountingLoop(TVarStorage& Storage, const TAlgBlock* B,
+                                                         TCompiledBlock& C) {
+  const TStatement S =
+      B->GetText().GetCount() > 0 ? ReadCountingLoop(B->GetText().Get(0)) : MissingCountingLoop();
+  if (S.Kind == TStatementKind::CountingLoop) {
+    C.HeaderError = TCompiledBlock::heNone;
+    C.Var = Storage.GetSlot(std::string_view(&S.Var, 1));
+    Storage.Compile(S.Exprs[0].Text, C.Start);
+    Storage.Compile(S.Exprs[1].Text, C.End);
+    Storage.Compile(S.Exprs[2].Text, C.Step);
+  } else {
+    // The short header's message names no line.
+    C.HeaderError =
+        S.Error == SyntaxErrorText() ? TCompiledBlock::heSyntax : TCompiledBlock::heSyntaxInLine;
+  }
+  C.Compiled = true;
 }
 
 } // namespace
@@ -64,25 +133,8 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
   const std::vector<std::string>& Lines = B->GetText().Lines();
-  if (!C.Compiled) {
-    // The arithmetic unit is the first device, so an assignment never
-    // reaches another; every other line goes to the devices as before.
-    C.Lines.resize(Lines.size());
-    for (size_t I = 0; I < Lines.size(); ++I) {
-      TCompiledBlock::TLine& L = C.Lines[I];
-      const TStatement S = ReadComputationLine(Lines[I]);
-      if (S.Kind == TStatementKind::Empty) {
-        L.Kind = TCompiledBlock::lkSkip;
-      } else if (S.Kind == TStatementKind::Assignment) {
-        L.Kind = TCompiledBlock::lkAssign;
-        L.Target = Storage.GetSlot(std::string_view(&S.Var, 1));
-        Storage.Compile(S.Exprs[0].Text, L.Expr);
-      } else if (!M->GetCanvas().CompileStatement(S, L)) {
-        L.Kind = TCompiledBlock::lkText;
-      }
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileComputation(M, Lines, C);
   for (size_t I = 0; I < C.Lines.size(); ++I) {
     const TCompiledBlock::TLine& L = C.Lines[I];
     if (L.Kind == TCompiledBlock::lkAssign)
@@ -150,27 +202,8 @@ void TIOAlgBlockProcessor::Process(TAlgMachine* M) const {
   TIOAlgBlock* B = CurrentAs<TIOAlgBlock>(M);
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    // Output statements are compiled; input statements wait for the user
-    // anyway and are read as text, as are lines that raise a syntax error.
-    const std::vector<std::string>& Lines = B->GetText().Lines();
-    C.Lines.resize(Lines.size());
-    for (size_t I = 0; I < Lines.size(); ++I) {
-      TCompiledBlock::TLine& L = C.Lines[I];
-      const TStatement S = ReadInputOutputLine(Lines[I]);
-      L.Kind = TCompiledBlock::lkText;
-      L.Text = Lines[I];
-      L.Items.clear();
-      if (S.Kind == TStatementKind::Empty) {
-        L.Kind = TCompiledBlock::lkSkip;
-      } else if (S.Kind == TStatementKind::Output) {
-        L.Kind = TCompiledBlock::lkOutput;
-        for (const TExprText& Item : S.Exprs)
-          Storage.Compile(Item.Text, L.Items.emplace_back());
-      }
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileInputOutput(Storage, B->GetText().Lines(), C);
   // Lines come from the compiled form, which keeps its own copy of each:
   // an input statement lets the host run while it asks.
   for (const TCompiledBlock::TLine& L : C.Lines) {
@@ -203,22 +236,8 @@ void TForAlgBlockProcessor::Process(TAlgMachine* M) const {
   TForAlgBlock* B = CurrentAs<TForAlgBlock>(M);
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    const TStatement S =
-        B->GetText().GetCount() > 0 ? ReadCountingLoop(B->GetText().Get(0)) : MissingCountingLoop();
-    if (S.Kind == TStatementKind::CountingLoop) {
-      C.HeaderError = TCompiledBlock::heNone;
-      C.Var = Storage.GetSlot(std::string_view(&S.Var, 1));
-      Storage.Compile(S.Exprs[0].Text, C.Start);
-      Storage.Compile(S.Exprs[1].Text, C.End);
-      Storage.Compile(S.Exprs[2].Text, C.Step);
-    } else {
-      // The short header's message names no line.
-      C.HeaderError =
-          S.Error == SyntaxErrorText() ? TCompiledBlock::heSyntax : TCompiledBlock::heSyntaxInLine;
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileCountingLoop(Storage, B, C);
   if (C.HeaderError == TCompiledBlock::heSyntax)
     M->RaiseSyntaxError();
   if (C.HeaderError == TCompiledBlock::heSyntaxInLine)
