@@ -7,6 +7,8 @@
 #include "Corekit/SysUtils.h"
 
 #include <cstring>
+#include <set>
+#include <vector>
 
 namespace Deskbay {
 
@@ -38,6 +40,21 @@ void TAlgBreakpoints::RemoveUnless(const std::function<bool(const TAlgBlock*)>& 
       It = FPoints.erase(It);
     }
   Refilter();
+}
+
+void TAlgBreakpoints::RemoveAbsent(const TAlgorithm& Alg) {
+  if (FPoints.empty())
+    return;
+  std::set<const TAlgBlock*> Present;
+  std::vector<const TAlgBlock*> Pending = {Alg.GetRoot()};
+  while (!Pending.empty()) {
+    const TAlgBlock* B = Pending.back();
+    Pending.pop_back();
+    Present.insert(B);
+    for (int I = 0; I < B->GetBlockCount(); ++I)
+      Pending.push_back(B->GetBlocks(I));
+  }
+  RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
 }
 
 void TAlgBreakpoints::Clear() {
@@ -145,9 +162,18 @@ bool SameValue(double A, double B) {
 
 } // namespace
 
-TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg) : FAlg(Alg) {}
+TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg)
+    : FAlg(Alg), FContentNotify(this, &TAlgDebugSession::ContentChanged) {
+  FAlg.AddListener(&FContentNotify);
+}
 
-TAlgDebugSession::~TAlgDebugSession() = default;
+TAlgDebugSession::~TAlgDebugSession() {
+  FAlg.RemoveListener(&FContentNotify);
+}
+
+void TAlgDebugSession::ContentChanged(TObject*) {
+  FBreakpoints.RemoveAbsent(FAlg);
+}
 
 void TAlgDebugSession::NewMachine() {
   FBreakpoints.ForgetCompiled();

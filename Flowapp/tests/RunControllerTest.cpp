@@ -1,0 +1,1 @@
+// The run controller without a window.
