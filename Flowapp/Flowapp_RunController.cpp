@@ -216,7 +216,7 @@ void TAlgRunController::RunSlice() {
     try {
       FPacer.RunSlice(
           [this, &End] {
-            End = FSession.Advance();
+            End = FSession.Advance(RunStepsPerPiece);
             return End == TSliceEnd::Budget;
           },
           [this] { return FStopHeld; });

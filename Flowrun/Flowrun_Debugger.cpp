@@ -234,6 +234,10 @@ TAlgBlock* TAlgDebugSession::GetNextBlock() const {
 
 bool TAlgDebugSession::DoStep() {
   TRecorder Recorder(*this);
+  return StepRecorded();
+}
+
+bool TAlgDebugSession::StepRecorded() {
   try {
     FMachine->Step();
   } catch (const Exception& E) {
@@ -304,28 +308,38 @@ void TAlgDebugSession::RecomputeOrigins() {
 }
 
 TSliceEnd TAlgDebugSession::Advance() {
+  return Advance(1);
+}
+
+TSliceEnd TAlgDebugSession::Advance(int64_t MaxSteps) {
   if (FState == TDebugState::Idle || !FMachine)
     Start();
   if (FState == TDebugState::Done)
     return TSliceEnd::Done;
   if (FState == TDebugState::Failed)
     return TSliceEnd::Failed;
-  // Going on from a pause: the block it stood at passes, and why it stopped
-  // no longer holds. Otherwise the filter first, inline: most steps end the
-  // breakpoint test there.
-  if (FPastBreakpoint) {
-    FPastBreakpoint = false;
-    FBreakReason.clear();
-  } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.MayHave(FMachine->GetCurrentBlock()) &&
-             FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
-    FPastBreakpoint = true;
-    return TSliceEnd::Breakpoint;
+  // One recorder for all the steps: installing it costs as much as a step.
+  TRecorder Recorder(*this);
+  for (int64_t I = 0; I < MaxSteps; ++I) {
+    // Going on from a pause: the block it stood at passes, and why it
+    // stopped no longer holds. Otherwise the filter first, inline: most
+    // steps end the breakpoint test there.
+    if (FPastBreakpoint) {
+      FPastBreakpoint = false;
+      FBreakReason.clear();
+    } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.MayHave(FMachine->GetCurrentBlock()) &&
+               FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
+      FPastBreakpoint = true;
+      return TSliceEnd::Breakpoint;
+    }
+    FOriginsValid = false;
+    FChangedValid = false;
+    if (!StepRecorded())
+      return TSliceEnd::Failed;
+    if (FState == TDebugState::Done)
+      return TSliceEnd::Done;
   }
-  FOriginsValid = false;
-  FChangedValid = false;
-  if (!DoStep())
-    return TSliceEnd::Failed;
-  return FState == TDebugState::Done ? TSliceEnd::Done : TSliceEnd::Budget;
+  return TSliceEnd::Budget;
 }
 
 bool TAlgDebugSession::BreakpointHolds() {

@@ -137,6 +137,8 @@ public:
   // slices: Budget means "go on". Stops before a block with a breakpoint
   // that holds, except the one the run stands at after a pause.
   TSliceEnd Advance();
+  // The same for up to MaxSteps steps at once (Budget: all of them went).
+  TSliceEnd Advance(int64_t MaxSteps);
   // Whether a breakpoint at the next block holds now (for a host stepping
   // one step at a time); GetBreakReason says why when its condition
   // could not be evaluated.
@@ -182,6 +184,8 @@ private:
   void NewMachine();
   // One machine step with the recorder in place; false on an error.
   bool DoStep();
+  // The same with a recorder already in place.
+  bool StepRecorded();
   void Replay(int64_t Steps);
   // DoStep noting what it changed (FChanged) and where it came from.
   bool StepTracked();
