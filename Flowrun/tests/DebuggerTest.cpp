@@ -358,3 +358,28 @@ TEST(Debugger, SteppingBackThroughAFullConsoleBringsBackTheLinesItDropped) {
   EXPECT_EQ(StateOf(S), Recorded[0]);
   EXPECT_EQ(Input.Captions.size(), 2u) << "once a run: stepping back asks nothing";
 }
+
+// The session follows the algorithm's content: a deleted block takes its
+// breakpoint with it, and so do the blocks inside a deleted loop; the
+// breakpoints of blocks still there stay as they were.
+TEST(Debugger, BreakpointsOfDeletedBlocksGoWithTheirBlocks) {
+  TLoopAlg A;
+  TAlgDebugSession S(A.Alg);
+  TAlgBlock* First = A.Alg.GetRoot()->GetBody()->GetBlocks(0);
+  S.GetBreakpoints().Set(First);
+  S.GetBreakpoints().Set(A.Sum, "I=2");
+  S.GetBreakpoints().Set(A.Loop->GetBody()->GetBlocks(1));
+  ASSERT_EQ(S.GetBreakpoints().GetCount(), 3);
+  {
+    TModifyGuard Guard(A.Alg);
+    A.Loop->Free();
+  }
+  EXPECT_EQ(S.GetBreakpoints().GetCount(), 1);
+  EXPECT_TRUE(S.GetBreakpoints().Has(First));
+  // An edit that deletes nothing keeps them.
+  {
+    TModifyGuard Guard(A.Alg);
+    First->GetText().Add("");
+  }
+  EXPECT_TRUE(S.GetBreakpoints().Has(First));
+}
