@@ -2,6 +2,7 @@
 
 #include "Flowlang_Messages.h"
 
+#include "Corekit/Conditions.h"
 #include "Corekit/Parser.h"
 #include "Corekit/SysUtils.h"
 
@@ -24,8 +25,7 @@ bool EvaluationFails(const std::string& Text, std::string& Message) {
   thread_local bool Ready = false;
   if (!Ready) {
     Parser.SetOnGetVar([](TObject*, std::string_view Name, long double& Value, bool& Found) {
-      if (Name.size() != 1 ||
-          !((Name[0] >= 'A' && Name[0] <= 'Z') || (Name[0] >= 'a' && Name[0] <= 'z')))
+      if (Name.size() != 1 || !IsLatinChar(Name[0]))
         throw Exception(UndefinedVariableText(Name));
       Value = 1.0;
       Found = true;
