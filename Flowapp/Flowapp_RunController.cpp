@@ -420,7 +420,6 @@ void TAlgRunController::Stop() {
   case TRunState::SlowRun:
     // F2 ends a slow run as it ends a Run.
     FTimer->stop();
-    FTimer->setSingleShot(true);
     FState = TRunState::Stepping;
     FSession.Stop();
     FHost.ShowChangedVars(false);
@@ -518,7 +517,6 @@ void TAlgRunController::StartCheck(TTestFile Tests) {
   FPacer.BeginRun();
   SetState(TRunState::Checking);
   FHost.CheckBegun(FTests);
-  FTimer->setSingleShot(true);
   Schedule(0);
 }
 
