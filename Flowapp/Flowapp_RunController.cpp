@@ -94,8 +94,7 @@ bool TAlgRunController::InRunMode() const {
 }
 
 bool TAlgRunController::InRun() const {
-  return FState == TRunState::Running ||
-         (Busy() && FResume == TRunState::Running && FState != TRunState::Closing);
+  return FState == TRunState::Running || (Busy() && FResume == TRunState::Running);
 }
 
 bool TAlgRunController::InSlowRun() const {
@@ -497,7 +496,9 @@ void TAlgRunController::Shutdown() {
       // Nobody is left to hear of the run's last changes.
     }
   }
-  if (FState != TRunState::Editing)
+  if (FState == TRunState::Checking)
+    FState = FCheckFrom;
+  else if (FState != TRunState::Editing)
     FState = TRunState::Stepping;
   FCaseRun.reset();
   FCheckCopy.reset();
