@@ -47,15 +47,12 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <set>
 
 namespace Deskbay {
 

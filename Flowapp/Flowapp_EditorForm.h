@@ -2,9 +2,11 @@
 
 // The algorithm document window: one algorithm, edited in the constructor
 // form, or run and stepped on a machine that the debugger form follows.
-// A Run goes in slices from the event loop (TAlgRunPacer), so the window
-// stays responsive: the views follow the run, and Stop, F2, close requests
-// and signals end it as ordinary events.
+// What the run is doing is the run controller's (TAlgRunController): a Run
+// and the check go in slices from the event loop, so the window stays
+// responsive; the views follow the run, and Stop, F2, close requests and
+// signals end it as ordinary events. The window shows what the controller
+// tells it (IRunHost).
 
 #include "FlowappExport.h"
 #include "Flowapp_RunController.h"
@@ -38,14 +40,12 @@ class QPlainTextEdit;
 class QSlider;
 class QSplitter;
 class QMenu;
-class QTimer;
 class QToolBar;
 class QToolButton;
 
 namespace Deskbay {
 
 class TAlgHistory;
-class TCaseRun;
 class TAlgMachine;
 class TAlgorithm;
 class TCheckPanel;

@@ -94,8 +94,7 @@ bool TAlgRunController::InRunMode() const {
 }
 
 bool TAlgRunController::InRun() const {
-  return FState == TRunState::Running ||
-         (Busy() && FResume == TRunState::Running && FState != TRunState::Closing);
+  return FState == TRunState::Running || (Busy() && FResume == TRunState::Running);
 }
 
 bool TAlgRunController::InSlowRun() const {
@@ -420,7 +419,6 @@ void TAlgRunController::Stop() {
   case TRunState::SlowRun:
     // F2 ends a slow run as it ends a Run.
     FTimer->stop();
-    FTimer->setSingleShot(true);
     FState = TRunState::Stepping;
     FSession.Stop();
     FHost.ShowChangedVars(false);
@@ -498,7 +496,9 @@ void TAlgRunController::Shutdown() {
       // Nobody is left to hear of the run's last changes.
     }
   }
-  if (FState != TRunState::Editing)
+  if (FState == TRunState::Checking)
+    FState = FCheckFrom;
+  else if (FState != TRunState::Editing)
     FState = TRunState::Stepping;
   FCaseRun.reset();
   FCheckCopy.reset();
@@ -518,7 +518,6 @@ void TAlgRunController::StartCheck(TTestFile Tests) {
   FPacer.BeginRun();
   SetState(TRunState::Checking);
   FHost.CheckBegun(FTests);
-  FTimer->setSingleShot(true);
   Schedule(0);
 }
 

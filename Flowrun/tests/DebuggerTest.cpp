@@ -383,3 +383,31 @@ TEST(Debugger, BreakpointsOfDeletedBlocksGoWithTheirBlocks) {
   }
   EXPECT_TRUE(S.GetBreakpoints().Has(First));
 }
+
+// Several steps at once stop where single ones would: before a breakpoint
+// (and past it the next time), at the end; the answer is asked once.
+TEST(Debugger, AdvancingManyStepsAtOnceStopsWhereSingleStepsWould) {
+  TLoopAlg One, Many;
+  TScriptedInput Input;
+  Input.Answers = {"3", "3"};
+  TAlgDebugSession A(One.Alg), B(Many.Alg);
+  A.GetBreakpoints().Set(One.Sum, "I=2");
+  B.GetBreakpoints().Set(Many.Sum, "I=2");
+  TSliceEnd EndA = TSliceEnd::Budget;
+  while ((EndA = A.Advance()) == TSliceEnd::Budget) {
+  }
+  TSliceEnd EndB = TSliceEnd::Budget;
+  while ((EndB = B.Advance(7)) == TSliceEnd::Budget) {
+  }
+  EXPECT_EQ(EndA, TSliceEnd::Breakpoint);
+  EXPECT_EQ(EndB, TSliceEnd::Breakpoint);
+  EXPECT_EQ(B.GetStepNumber(), A.GetStepNumber());
+  EXPECT_EQ(B.GetNextBlock(), Many.Sum);
+  EXPECT_EQ(B.Advance(1000), TSliceEnd::Done);
+  while (A.Advance() == TSliceEnd::Budget) {
+  }
+  EXPECT_EQ(B.GetStepNumber(), A.GetStepNumber());
+  EXPECT_EQ(B.GetMachine()->GetStorage().GetVars("S"), 6);
+  EXPECT_EQ(B.GetRecordedInputCount(), 1);
+  EXPECT_EQ(B.Advance(5), TSliceEnd::Done);
+}
