@@ -386,27 +386,12 @@ TFileResult FailedFile(const TTestFile& Tests, const std::string& FileName, TCas
 namespace {
 
 // The blocks of the chart below Block in the order "algtool show" prints
-// them, sequences left out.
+// them, sequences left out: every block's children in their order (a
+// branch's are its yes and no sequences).
 void CollectUnreached(const TAlgBlock* Block, const std::set<const TAlgBlock*>& Reached,
                       std::vector<std::string>& Out) {
   if (Block->GetKind() != TAlgBlockKind::Sequence && Block->GetParent() && !Reached.count(Block))
     Out.push_back(DescribeBlock(Block));
-  switch (Block->GetKind()) {
-  case TAlgBlockKind::Branch: {
-    const auto* If = static_cast<const TIfAlgBlock*>(Block);
-    CollectUnreached(If->GetYesBranch(), Reached, Out);
-    CollectUnreached(If->GetNoBranch(), Reached, Out);
-    return;
-  }
-  case TAlgBlockKind::Root:
-  case TAlgBlockKind::Sequence:
-  case TAlgBlockKind::Computation:
-  case TAlgBlockKind::InputOutput:
-  case TAlgBlockKind::WhileLoop:
-  case TAlgBlockKind::UntilLoop:
-  case TAlgBlockKind::ForLoop:
-    break;
-  }
   for (int I = 0; I < Block->GetBlockCount(); ++I)
     CollectUnreached(Block->GetBlocks(I), Reached, Out);
 }

@@ -112,10 +112,6 @@ void CollectGaps(const TAlgBlock* Block, const std::map<const TAlgBlock*, TWays>
       Gaps.push_back(Name + ": нет случая, где условие выполнено");
     if (!W.No)
       Gaps.push_back(Name + ": нет случая, где условие не выполнено");
-    const auto* If = static_cast<const TIfAlgBlock*>(Block);
-    CollectGaps(If->GetYesBranch(), Ways, Gaps);
-    CollectGaps(If->GetNoBranch(), Ways, Gaps);
-    return;
   }
   if (Kind == TWayKind::Loop && !W.Zero)
     Gaps.push_back(Name + ": нет случая, где цикл не выполняется ни разу");
