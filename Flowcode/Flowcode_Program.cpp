@@ -312,13 +312,10 @@ private:
           if (UpperCase(Item) == Var)
             return true;
     }
+    // A branch's children are its two arms, a loop's its body.
     for (int I = 0; I < B->GetBlockCount(); ++I)
       if (Assigns(B->GetBlocks(I), Var))
         return true;
-    if (const auto* I = dynamic_cast<const TIfAlgBlock*>(B))
-      return Assigns(I->GetYesBranch(), Var) || Assigns(I->GetNoBranch(), Var);
-    if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B))
-      return Assigns(C->GetBody(), Var);
     return false;
   }
 
