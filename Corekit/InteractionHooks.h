@@ -9,6 +9,7 @@
 #include "CorekitExport.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace Deskbay {
@@ -37,6 +38,10 @@ struct TInputStringOptions {
   bool Trim = false;
   bool NotEmpty = false;
   bool NormalizeSentence = false;
+  // When set, what the user enters (after the options above) is offered to
+  // Check first: a non-empty answer is why it is refused, and a dialog
+  // shows it and keeps asking instead of handing the text back.
+  std::function<std::string(const std::string&)> Check = nullptr;
 };
 
 class COREKIT_API IInputProvider {

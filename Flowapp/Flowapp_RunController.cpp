@@ -2,6 +2,9 @@
 
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
+#include "Flowrun/Flowrun_Values.h"
+
+#include "Corekit/InteractionHooks.h"
 
 #include <QTimer>
 
@@ -21,6 +24,28 @@ std::string ErrorText(const std::exception_ptr& Error) {
     return "Неизвестная ошибка.";
   }
 }
+
+// In the window an answer that is no number ("2,5") does not end the run:
+// the question is asked again with the reason (and, for a comma, the hint
+// to use the point) until a number or Cancel comes. Installed while the
+// machine's code runs, over whatever asks the user; a test case's answers
+// and the step back's recorded ones are installed above it and never ask.
+class TNumberAnswers : public IInputProvider {
+public:
+  TNumberAnswers() : FScope(this) {}
+  bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
+                   const TInputStringOptions& Options) override {
+    IInputProvider* Host = FScope.GetPrevious();
+    if (!Host)
+      return false;
+    TInputStringOptions Checked = Options;
+    Checked.Check = AlgInputRefusal;
+    return Host->InputString(Caption, Prompt, Value, Checked);
+  }
+
+private:
+  TInputProviderScope FScope;
+};
 
 } // namespace
 
@@ -64,6 +89,7 @@ public:
 
 private:
   TAlgRunController& FOwner;
+  TNumberAnswers FAnswers;
 };
 
 TAlgRunController::TAlgRunController(TAlgorithm& Alg, IRunHost& Host, QObject* Parent)

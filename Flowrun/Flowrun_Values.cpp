@@ -2,6 +2,7 @@
 
 #include "Corekit/SysUtils.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -88,6 +89,29 @@ std::string AlgFormatValue(double Value) {
     Result += Digits;
   }
   return Result;
+}
+
+std::string AlgInputRefusal(const std::string& S) {
+  try {
+    AlgStrToFloat(S);
+    return std::string();
+  } catch (const Exception& E) {
+    std::string Reason = E.Message();
+    if (S.find(',') != std::string::npos) {
+      std::string WithPoint = Trim(S);
+      std::replace(WithPoint.begin(), WithPoint.end(), ',', '.');
+      bool Number = WithPoint.size() <= 40;
+      if (Number) {
+        try {
+          AlgStrToFloat(WithPoint);
+        } catch (const Exception&) {
+          Number = false;
+        }
+      }
+      Reason += "\nДробную часть отделяйте точкой: " + (Number ? WithPoint : std::string("2.5"));
+    }
+    return Reason;
+  }
 }
 
 long double AlgStrToFloat(const std::string& S) {

@@ -29,4 +29,9 @@ FLOWRUN_API std::string AlgFormatValue(double Value);
 // expression either.
 FLOWRUN_API long double AlgStrToFloat(const std::string& S);
 
+// Why an answer typed into the input dialog is no number: AlgStrToFloat's
+// message, and for a decimal comma the hint to use the point (with the
+// answer so written, when that is a number); empty when S is a number.
+FLOWRUN_API std::string AlgInputRefusal(const std::string& S);
+
 } // namespace Deskbay

@@ -26,6 +26,8 @@ public:
 
   QLabel* lblMsg;
   QLineEdit* edtValue;
+  // Why the last answer was refused (the options' Check); hidden until then.
+  QLabel* lblRefusal;
   QPushButton* btnOk;
   QPushButton* btnCancel;
 
@@ -36,7 +38,12 @@ public:
   std::string EnteredText() const;
   // OK is enabled unless the options ask for a text and there is none.
   void UpdateUI();
+  // OK pressed: the answer is handed back unless the options' Check refuses
+  // it, which shows the reason under the field and keeps the dialog open
+  // with the answer selected for typing over.
+  void Accept();
 
+  void accept() override { Accept(); }
   void reject() override;
 
 protected:

@@ -5,6 +5,7 @@
 #include "FlowappTestUtils.h"
 
 #include "Corekit/ui/CommonDialogs.h"
+#include "Corekit/ui/dlgInputString.h"
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
@@ -265,6 +266,35 @@ TEST_F(RunTest, InputAsksThroughTheApplicationModalDialogAndCancelAborts) {
   EXPECT_EQ(W->GetMachine()->GetStorage().GetVars("N"), 3);
   EXPECT_EQ(W->GetMachine()->GetState(), amsError);
   EXPECT_EQ(Status(W), "Ошибка. Шагов: 1\n" + AbortMessage);
+}
+
+TEST_F(RunTest, AnAnswerThatIsNoNumberIsAskedAgainWithTheReasonAndTheRunGoesOn) {
+  TAlgEditorForm* W = Open("maximum_of_inputs.alg");
+  QString Refusal;
+  bool StillAsking = false;
+  auto Answer = [](QWidget* Modal, const char* Text) {
+    auto* Edit = Modal->findChild<QLineEdit*>();
+    Edit->setText(QString::fromUtf8(Text));
+    QTest::keyClick(Edit, Qt::Key_Return);
+  };
+  // N = "2,0" first: refused in the dialog, which stays; then 2, 3 and 9.
+  TModalAnswers Answers({[&](QWidget* Modal) {
+                           Answer(Modal, "2,0");
+                           StillAsking = Modal->isVisible();
+                           Refusal = qobject_cast<TInputStringForm*>(Modal)->lblRefusal->text();
+                           Answer(Modal, "2");
+                         },
+                         [&](QWidget* Modal) { Answer(Modal, "3"); },
+                         [&](QWidget* Modal) { Answer(Modal, "9"); }});
+  W->AlgRun->trigger();
+  LoopUntilRunEnds(W);
+  EXPECT_EQ(Answers.Asked(), 3);
+  EXPECT_TRUE(StillAsking);
+  EXPECT_EQ(Refusal.toStdString(),
+            "\"2,0\" не является числом.\nДробную часть отделяйте точкой: 2.0");
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
+  EXPECT_EQ(Debugger(W)->ConsoleFrame->memConsole->toPlainText(), "9");
 }
 
 TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {

@@ -68,3 +68,15 @@ TEST(AlgStrToFloat, AcceptsNumbersWithThePointAndRefusesEverythingElse) {
   const std::string Forty = std::string(36, '1') + "ab,c";
   EXPECT_EQ(MessageOf([&] { AlgStrToFloat(Forty); }), "\"" + Forty + "\" не является числом.");
 }
+
+TEST(AlgInputRefusal, SaysWhyAnAnswerIsNoNumberAndHowToWriteAFraction) {
+  EXPECT_EQ(AlgInputRefusal(" 2.5 "), "");
+  EXPECT_EQ(AlgInputRefusal("abc"), "\"abc\" не является числом.");
+  EXPECT_EQ(AlgInputRefusal("2,5"),
+            "\"2,5\" не является числом.\nДробную часть отделяйте точкой: 2.5");
+  EXPECT_EQ(AlgInputRefusal(" -0,75 "),
+            "\" -0,75 \" не является числом.\nДробную часть отделяйте точкой: -0.75");
+  // With the point it is still no number: the hint shows a number of its own.
+  EXPECT_EQ(AlgInputRefusal("1,2,3"),
+            "\"1,2,3\" не является числом.\nДробную часть отделяйте точкой: 2.5");
+}

@@ -215,3 +215,47 @@ TEST(WindowHelpers, UpdateAllActionsGoesInIndexOrderAndForgetsFreedActions) {
   delete A;
   delete B;
 }
+
+TEST(InputString, ARefusedAnswerKeepsTheDialogOpenWithTheReason) {
+  TInputStringOptions Options;
+  Options.Trim = true;
+  Options.Check = [](const std::string& S) {
+    return S == "ok" ? std::string() : "\"" + S + "\" не подходит.";
+  };
+  std::string Value;
+  bool OpenAfterRefusal = false, Selected = false, ButtonsBelowReason = false;
+  QString Reason, Description;
+  WhenModal([&](QWidget* W) {
+    auto* F = static_cast<TInputStringForm*>(W);
+    EXPECT_FALSE(F->lblRefusal->isVisible());
+    EXPECT_EQ(F->lblMsg->buddy(), F->edtValue);
+    F->edtValue->setText("2,5");
+    QTest::keyClick(F->edtValue, Qt::Key_Return);
+    OpenAfterRefusal = F->isVisible();
+    Reason = F->lblRefusal->isVisible() ? F->lblRefusal->text() : QString();
+    Description = F->edtValue->accessibleDescription();
+    Selected = F->edtValue->selectedText() == QStringLiteral("2,5");
+    ButtonsBelowReason = F->btnOk->y() >= F->lblRefusal->geometry().bottom() &&
+                         F->btnOk->geometry().bottom() <= F->height();
+    F->edtValue->setText(" ok ");
+    QTest::mouseClick(F->btnOk, Qt::LeftButton);
+  });
+  EXPECT_TRUE(ExecInputString("Ввод данных", "Введите значение A:", Value, Options));
+  EXPECT_TRUE(OpenAfterRefusal);
+  EXPECT_EQ(Reason.toStdString(), "\"2,5\" не подходит.");
+  EXPECT_EQ(Description, Reason);
+  EXPECT_TRUE(Selected);
+  EXPECT_TRUE(ButtonsBelowReason);
+  EXPECT_EQ(Value, "ok");
+
+  // Cancel after a refusal still cancels.
+  Value = "keep";
+  WhenModal([](QWidget* W) {
+    auto* F = static_cast<TInputStringForm*>(W);
+    F->edtValue->setText("x");
+    QTest::keyClick(F->edtValue, Qt::Key_Return);
+    QTest::mouseClick(F->btnCancel, Qt::LeftButton);
+  });
+  EXPECT_FALSE(ExecInputString("c", "p", Value, Options));
+  EXPECT_EQ(Value, "keep");
+}
