@@ -19,8 +19,8 @@ QRect WorkArea(const QWidget* W) {
 
 } // namespace
 
-TBasicForm::TBasicForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
-  if (!MainForm)
+TBasicForm::TBasicForm(QWidget* Parent) : QWidget(Parent, Qt::Window), FShell(RunningShell()) {
+  if (!FShell || !MainForm)
     throw Exception("Неверный класс главной формы.");
   resize(347, 204);
   MainForm->AddWindow(this);

@@ -271,12 +271,10 @@ private:
   // ran is honoured now.
   void CloseIfAsked();
 
-  // How CreateDocumentMenus makes a command of the window's menus.
-  using TMakeAction =
-      std::function<TAction*(const char* Name, const QString& Caption, const QString& Hint,
-                             const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
-                             std::function<bool()> Enabled)>;
-  void CreateCheckActions(const TMakeAction& Make);
+  // A command of the window as Spec describes it: its keys work in the
+  // window, and it runs through Command.
+  TAction* AddCommand(TActionSpec Spec);
+  void CreateCheckActions();
   void CreateCheckPanel();
   // One case of the check in progress, from the event loop.
   void CheckNextCase();
