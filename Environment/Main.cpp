@@ -95,12 +95,6 @@ QRect WorkArea(const QWidget* W) {
 
 } // namespace
 
-IShell::~IShell() = default;
-
-IShell* RunningShell() {
-  return MainForm;
-}
-
 // --- main window: start and end ---
 
 TMainForm::TMainForm() : TMainForm(TShellStart::FromProgram()) {}
