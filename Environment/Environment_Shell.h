@@ -22,6 +22,7 @@ class TDocumentList;
 class TEditorForm;
 class TEditorFormClass;
 class TIniFile;
+class TWindowList;
 
 class ENVIRONMENT_API IShell {
 public:
@@ -49,6 +50,13 @@ public:
 
   // The open documents and their opening.
   virtual TDocumentList& GetDocuments() = 0;
+  // The shell's windows, every document's among them.
+  virtual TWindowList& GetWindowList() = 0;
+  // Where shell windows keep below the strip: the strip's bottom edge when
+  // at least half the screen lies below it, else 0; and whether the window
+  // manager keeps windows off the strip's rows itself.
+  virtual int GetRestrictedBottom() const = 0;
+  virtual bool GetRowsReserved() const = 0;
   // A new, untitled document of the kind, shown.
   virtual TEditorForm* CreateEditor(const TEditorFormClass* EditorClass) = 0;
 };

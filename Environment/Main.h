@@ -52,7 +52,7 @@ public:
 
   // --- the managers
   TDocumentList& GetDocuments() override { return FDocuments; }
-  TWindowList& GetWindowList() { return FWindowList; }
+  TWindowList& GetWindowList() override { return FWindowList; }
   TAppModuleTable& GetAppModuleTable() { return FApps; }
   TMenuMerger& GetMenuMerger() { return *FMerger; }
 
@@ -113,7 +113,7 @@ public:
   }
   // The main window's bottom edge when at least half the screen lies below
   // it, else 0; shell windows keep below it.
-  int GetRestrictedBottom() const;
+  int GetRestrictedBottom() const override;
 
   // --- application modules (TAppModuleTable)
   int GetAppCount() const { return FApps.GetAppCount(); }
@@ -194,7 +194,7 @@ public:
   void PlaceStrip();
   // The window manager keeps other windows, maximised ones too, off the
   // strip's rows; the shell need not place them itself.
-  bool GetRowsReserved() const { return FRowsReserved; }
+  bool GetRowsReserved() const override { return FRowsReserved; }
 
   // The commands (their ids: ShellCommandIds.h).
   TAction *FileNew, *FileOpen, *FileSave, *FileSaveAs, *FileSaveAll, *FileClose, *FileCloseAll,
