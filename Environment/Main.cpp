@@ -33,8 +33,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace Deskbay {
 
