@@ -1,6 +1,9 @@
 #include "Basic.h"
 
-#include "Main.h"
+#include "Environment_Shell.h"
+#include "Environment_WindowList.h"
+
+#include "Corekit/SysUtils.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -19,27 +22,27 @@ QRect WorkArea(const QWidget* W) {
 
 } // namespace
 
-TBasicForm::TBasicForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
-  if (!MainForm)
+TBasicForm::TBasicForm(QWidget* Parent) : QWidget(Parent, Qt::Window), FShell(RunningShell()) {
+  if (!FShell)
     throw Exception("Неверный класс главной формы.");
   resize(347, 204);
-  MainForm->AddWindow(this);
+  FShell->GetWindowList().Add(this);
   FRegistered = true;
   KeepBelowStrip();
 }
 
 TBasicForm::~TBasicForm() {
-  if (FRegistered && MainForm)
-    MainForm->RemoveWindow(this);
+  if (FRegistered)
+    FShell->GetWindowList().Remove(this);
 }
 
 void TBasicForm::KeepBelowStrip() {
   // A window manager that keeps windows off the strip's rows places new
   // windows itself, knowing their frames; a position of ours would only
   // override that.
-  if (MainForm->GetRowsReserved())
+  if (FShell->GetRowsReserved())
     return;
-  int Top = MainForm->GetRestrictedBottom();
+  int Top = FShell->GetRestrictedBottom();
   if (y() >= Top)
     return;
   QRect Work = WorkArea(this);
@@ -105,26 +108,27 @@ void TBasicForm::RawMaximize() {
 
 QRect TBasicForm::MaximizedGeometry() const {
   QRect Work = WorkArea(this);
-  int Top = MainForm ? MainForm->GetRestrictedBottom() : 0;
+  int Top = FShell->GetRestrictedBottom();
   Top = std::max(Top, Work.top());
   return QRect(Work.left(), Top, Work.width(), Work.bottom() + 1 - Top);
 }
 
 bool TBasicForm::event(QEvent* Event) {
-  if (Event->type() == QEvent::WindowActivate && MainForm)
-    MainForm->FormActivated(this);
+  if (Event->type() == QEvent::WindowActivate)
+    FShell->GetWindowList().Activated(this);
   return QWidget::event(Event);
 }
 
 void TBasicForm::changeEvent(QEvent* Event) {
   if (Event->type() == QEvent::WindowStateChange && !FPlacing) {
-    if (isMinimized() && MainForm && MainForm->GetActiveWindow() == this)
-      MainForm->WindowMinimized(this);
+    TWindowList& Windows = FShell->GetWindowList();
+    if (isMinimized() && Windows.GetActive() == this)
+      Windows.Minimized(this);
     // A maximized shell window fills the work area below the strip, not
     // the whole screen. Where the strip holds its rows as a panel, the
     // window manager does that itself, the same way every time.
-    if ((windowState() & Qt::WindowMaximized) && MainForm && MainForm->GetRestrictedBottom() > 0 &&
-        !MainForm->GetRowsReserved()) {
+    if ((windowState() & Qt::WindowMaximized) && FShell->GetRestrictedBottom() > 0 &&
+        !FShell->GetRowsReserved()) {
       FPlacing = true;
       setWindowState(windowState() & ~Qt::WindowMaximized);
       QRect R = MaximizedGeometry();

@@ -14,6 +14,8 @@ class QMenu;
 
 namespace Deskbay {
 
+class IShell;
+
 class ENVIRONMENT_API TBasicForm : public QWidget {
   Q_OBJECT
 public:
@@ -40,14 +42,17 @@ public:
   virtual std::string HelpTopic();
 
   // What the window adds to the shell's strip while it is the active one
-  // (TMainForm::MergeMenu): its menus, each merged into the shell's menu of
-  // the same title ("Файл", "Правка") or placed before "Окно" ("Вид"), and
-  // the tool bar's buttons. The window owns them; the shell takes them back
-  // when another window becomes active or this one closes.
+  // (TMenuMerger): its menus, each merged by its id (object name) into the
+  // shell's menu of that id ("file", "edit") at the group it names
+  // (SetMergeGroup), or placed before "Окно" ("view"), and the tool bar's
+  // buttons. The window owns them; the shell takes them back when another
+  // window becomes active or this one closes.
   virtual QList<QMenu*> GetMergedMenus();
   virtual QList<QAction*> GetMergedToolActions();
 
   bool GetRegistered() const { return FRegistered; }
+  // The shell the window belongs to, handed to it when it was made.
+  IShell& GetShell() const { return *FShell; }
   // Restores a minimized window and shows it.
   void EnsureVisibility();
   // The whole screen, without a border (offered, not used by the shell).
@@ -62,6 +67,7 @@ protected:
 private:
   void KeepBelowStrip();
 
+  IShell* FShell;
   bool FRegistered = false;
   bool FPlacing = false;
 };

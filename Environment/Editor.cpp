@@ -1,7 +1,8 @@
 #include "Editor.h"
 
+#include "Environment_Documents.h"
+#include "Environment_Shell.h"
 #include "ErrorDisplay.h"
-#include "Main.h"
 
 #include "Corekit/VisualUtils.h"
 #include "Corekit/ui/CommonDialogs.h"
@@ -106,29 +107,28 @@ const TEditorFormClass& TEditorForm::StaticClass() {
 
 TEditorForm::TEditorForm(const TEditorFormClass& Class, QWidget* Owner)
     : TBasicForm(Owner), FClass(&Class) {
-  if (!MainForm)
-    throw Exception("Неверный класс главной формы.");
+  // The shell window's constructor has made sure there is a shell.
+  TDocumentList& Documents = GetShell().GetDocuments();
   setAttribute(Qt::WA_DeleteOnClose);
   resize(531, 308);
-  int Number = MainForm->AcquireNonameNumber();
+  int Number = Documents.AcquireNonameNumber();
   try {
     SetFileName(NonameBase + std::to_string(Number) + "." + FileExtension());
   } catch (...) {
-    MainForm->ReleaseNonameNumber(Number);
+    Documents.ReleaseNonameNumber(Number);
     throw;
   }
   FNonameNumber = Number;
-  MainForm->AddFileEditor(this);
+  Documents.Add(this);
   FDocRegistered = true;
 }
 
 TEditorForm::~TEditorForm() {
-  if (MainForm) {
-    if (FNonameNumber != 0)
-      MainForm->ReleaseNonameNumber(FNonameNumber);
-    if (FDocRegistered)
-      MainForm->RemoveFileEditor(this);
-  }
+  TDocumentList& Documents = GetShell().GetDocuments();
+  if (FNonameNumber != 0)
+    Documents.ReleaseNonameNumber(FNonameNumber);
+  if (FDocRegistered)
+    Documents.Remove(this);
 }
 
 bool TEditorForm::GetModified() {
@@ -141,8 +141,7 @@ void TEditorForm::SetModified(bool Value) {
   else
     FSavedVersion = FVersion;
   UpdateWindowCaption();
-  if (MainForm)
-    MainForm->RequestActionUpdate();
+  GetShell().RequestActionUpdate();
 }
 
 int64_t TEditorForm::GetVersion() {
@@ -206,8 +205,6 @@ std::string TEditorForm::MakeSaveFilter() const {
 }
 
 bool TEditorForm::SaveAs() {
-  if (!MainForm)
-    return false;
   EnsureVisibility();
   QFileDialog Dialog(this);
   Dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -217,7 +214,7 @@ bool TEditorForm::SaveAs() {
   Dialog.setDefaultSuffix(QString::fromStdString(FileExtension()));
   Dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(WithoutDirectory(FFileName))));
   bool Confirmed = ExecFileDialogUsingWorkingDir(Dialog, FHasFileName ? FFileName : "");
-  QDir::setCurrent(QString::fromStdString(MainForm->GetHomeDir()));
+  QDir::setCurrent(QString::fromStdString(GetShell().GetHomeDir()));
   if (Confirmed && !Dialog.selectedFiles().isEmpty())
     return SaveAsFile(QFile::encodeName(Dialog.selectedFiles().first()).toStdString());
   return Confirmed;
@@ -234,8 +231,7 @@ void TEditorForm::SetFileName(const std::string& Name) {
     std::string Own = NonameBase + std::to_string(FNonameNumber);
     // "Безымянный" in any letter case keeps the number held.
     if (LowerCaseRu(WithoutExtension(WithoutDirectory(Name))) != LowerCaseRu(Own)) {
-      if (MainForm)
-        MainForm->ReleaseNonameNumber(FNonameNumber);
+      GetShell().GetDocuments().ReleaseNonameNumber(FNonameNumber);
       FNonameNumber = 0;
     }
   }

@@ -7,6 +7,7 @@
 #include "Environment_New.h"
 #include "ErrorDisplay.h"
 #include "ModuleReg.h"
+#include "ShellCommandIds.h"
 
 #include "Corekit/VisualUtils.h"
 #include "Corekit/ui/WindowHelpers.h"
@@ -32,8 +33,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace Deskbay {
 
@@ -41,24 +40,8 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-constexpr int MaxWindowItems = 20;
 constexpr const char* ShellCaption = "Интегрированная среда Deskbay";
 constexpr const char* ShellShortTitle = "Deskbay";
-
-TAction* MakeAction(TActionList* List, const char* Caption, const char* Hint,
-                    const QKeySequence& Shortcut = {}) {
-  auto* A = new TAction(QString::fromUtf8(Caption), List->parent());
-  List->Add(A);
-  QString H = QString::fromUtf8(Hint);
-  A->setToolTip(H.section('|', 0, 0));
-  A->setStatusTip(H.section('|', 1));
-  if (!Shortcut.isEmpty()) {
-    A->setShortcut(Shortcut);
-    // The commands work from every document window, not only the strip.
-    A->setShortcutContext(Qt::ApplicationShortcut);
-  }
-  return A;
-}
 
 // Scissors ('x'), two sheets ('c') or a sheet on a clipboard ('v'), 16 × 16.
 QIcon DrawEditIcon(char Kind) {
@@ -110,83 +93,22 @@ QRect WorkArea(const QWidget* W) {
 
 } // namespace
 
-// --- application modules ---
-
-TAppModuleClass::~TAppModuleClass() = default;
-
-std::string TAppModuleClass::GetTitle() const {
-  return "<Неизвестный модуль>";
-}
-
-std::string TAppModuleClass::GetShortTitle() const {
-  return GetTitle();
-}
-
-IWindowClosed::~IWindowClosed() = default;
-
-TAppModule::TAppModule(const TAppModuleClass& Class, const std::string& Name)
-    : FClass(&Class), FName(Name) {
-  if (!MainForm)
-    throw Exception("Неверный класс главной формы.");
-  MainForm->FAppModules.emplace_back(this);
-  MainForm->UpdateCaption();
-}
-
-TAppModule::~TAppModule() {
-  if (MainForm) {
-    auto& Modules = MainForm->FAppModules;
-    for (auto It = Modules.begin(); It != Modules.end(); ++It)
-      if (It->get() == this) {
-        It->release(); // the module is being freed already
-        Modules.erase(It);
-        break;
-      }
-    MainForm->UpdateCaption();
-    CloseEditors();
-  }
-  for (const TEditorFormClass* Class : FRegistered)
-    UnregisterModuleClass(Class);
-}
-
-bool TAppModule::CloseQuery() {
-  if (!MainForm)
-    return true;
-  for (const TEditorFormClass* Class : FEditorClasses)
-    if (!MainForm->QueryCloseEditors(Class))
-      return false;
-  return true;
-}
-
-void TAppModule::RegisterEditors(const std::vector<const TEditorFormClass*>& Editors,
-                                 bool Register) {
-  for (const TEditorFormClass* Class : Editors) {
-    Assert(std::find(FEditorClasses.begin(), FEditorClasses.end(), Class) == FEditorClasses.end(),
-           "Editor class registered twice in one application module");
-    FEditorClasses.push_back(Class);
-    if (Register) {
-      RegisterModuleClass(Class, CATID_EDITOR);
-      FRegistered.push_back(Class);
-    }
-  }
-}
-
-void TAppModule::CloseEditors() {
-  if (MainForm)
-    for (const TEditorFormClass* Class : FEditorClasses)
-      MainForm->CloseEditors(Class);
-}
-
-const TEditorFormClass* TAppModule::GetEditorClasses(int Index) const {
-  Assert(Index >= 0 && Index < GetEditorClassCount(), "Editor class index out of range");
-  return FEditorClasses[Index];
-}
-
 // --- main window: start and end ---
 
 TMainForm::TMainForm() : TMainForm(TShellStart::FromProgram()) {}
 
 TMainForm::TMainForm(const TShellStart& StartInfo) : QWidget(nullptr) {
   MainForm = this;
+  // Whatever the managers change may change what the commands may do.
+  FWindowList.OnChange = [this] { RequestActionUpdate(); };
+  FWindowList.OnActivated = [this](TBasicForm* Window) { FMerger->MergeWindow(Window); };
+  FWindowList.OnRemoved = [this](TBasicForm* Window) {
+    if (FMerger->GetMergedWindow() == Window)
+      FMerger->MergeWindow(nullptr);
+  };
+  FDocuments.OnChange = [this] { RequestActionUpdate(); };
+  FApps.OnChange = [this] { UpdateCaption(); };
+  FApps.StopStart = [this] { return FCloseRequested; };
   CreateActions();
   CreateStrip();
   try {
@@ -227,22 +149,21 @@ void TMainForm::Start(const TShellStart& StartInfo) {
                                  ? ChooseSettingsFile(FHomeDir, FProgramName)
                                  : StartInfo.SettingsFile;
   FSettings = std::make_unique<TIniFile>(SettingsFile);
-  FModuleDir = FSettings->ReadString("General", "ModuleDir", FHomeDir);
+  std::string ModuleDir = FSettings->ReadString("General", "ModuleDir", FHomeDir);
   // One message for a file that is there but could not be read (a folder,
   // a pipe, a device, too large, no permission); the start goes on.
   if (!FSettings->GetReadError().empty())
     ShowErrorMessage(WithFullStop(FSettings->GetReadError()) +
                      " Программа запущена с настройками по умолчанию.");
-  if (FModuleDir.empty())
-    FModuleDir = FHomeDir;
-  else if (FModuleDir[0] != '/')
-    FModuleDir = FHomeDir + "/" + FModuleDir;
-  while (FModuleDir.size() > 1 && FModuleDir.back() == '/')
-    FModuleDir.pop_back();
+  if (ModuleDir.empty())
+    ModuleDir = FHomeDir;
+  else if (ModuleDir[0] != '/')
+    ModuleDir = FHomeDir + "/" + ModuleDir;
+  while (ModuleDir.size() > 1 && ModuleDir.back() == '/')
+    ModuleDir.pop_back();
+  FApps.SetModuleDir(ModuleDir);
 
   FListsCreated = true;
-  FModuleManager.OnModuleRequired = [this](TModuleManager*, const std::string& Name,
-                                           std::string& File) { ModuleRequired(Name, File); };
 
   PlaceStrip();
   WatchActionTriggers();
@@ -258,172 +179,213 @@ TMainForm::~TMainForm() {
   }
   // Modules still running go now, with their documents; other shell
   // windows go before the packages whose code they may run.
-  while (!FAppModules.empty())
-    delete FAppModules.back().get();
-  while (!FWindows.empty())
-    delete FWindows.back();
-  FAppNames.clear();
-  FAppTitles.clear();
+  FWindowList.SetEnding();
+  FApps.FreeAll();
+  FWindowList.DeleteAll();
   FActiveApps.clear();
-  FModuleManager.UnmountAll();
+  FApps.Clear();
   FSettings.reset();
-  FActiveWindow = nullptr;
   FTempFiles.reset();
   MainForm = nullptr;
 }
 
-void TMainForm::ModuleRequired(const std::string& ModuleName, std::string& FileName) {
-  // Only files of the module folder itself: a name with a path in it (from
-  // a settings file, say) never reaches outside.
-  if (ModuleName.empty() || ModuleName.find('/') != std::string::npos)
-    return;
-  std::string Candidate = FModuleDir + "/" + ModuleName;
-  // A library that is not in the module folder is left to the system.
-  if (access(Candidate.c_str(), F_OK) == 0)
-    FileName = Candidate;
-}
-
 void TMainForm::CreateActions() {
+  namespace Id = ShellIds;
   ActionList = new TActionList(this);
-  FileNew =
-      MakeAction(ActionList, "&Создать", "Создать|Создать новый файл", QKeySequence("Ctrl+N"));
-  FileOpen = MakeAction(ActionList, "&Открыть...", "Открыть|Открыть файл", QKeySequence("Ctrl+O"));
-  FileSave = MakeAction(ActionList, "&Сохранить", "Сохранить|Сохранить текущий файл",
-                        QKeySequence("Ctrl+S"));
-  FileSaveAs = MakeAction(ActionList, "Сохранить &как...",
-                          "Сохранить как|Сохранить текущий файл под другим именем");
-  FileSaveAll =
-      MakeAction(ActionList, "Сохранить &все", "Сохранить все|Сохранить все открытые файлы");
-  FileClose = MakeAction(ActionList, "&Закрыть", "Закрыть|Закрыть текущий файл");
-  FileCloseAll = MakeAction(ActionList, "Закрыть вс&е", "Закрыть все|Закрыть все файлы");
-  FileExit = MakeAction(ActionList, "В&ыход", "Выход|Выйти из программы");
-  EditCut =
-      MakeAction(ActionList, "&Вырезать", "Вырезать|Вырезать выделенную область в буфер обмена",
-                 QKeySequence("Ctrl+X"));
-  EditCopy = MakeAction(ActionList, "&Копировать",
-                        "Копировать|Скопировать выделенную область в буфер обмена",
-                        QKeySequence("Ctrl+C"));
-  EditPaste = MakeAction(ActionList, "Вст&авить", "Вставить|Вставить содержимое буфера обмена",
-                         QKeySequence("Ctrl+V"));
-  EditDelete = MakeAction(ActionList, "&Удалить", "Удалить|Очистить выделенную область",
-                          QKeySequence("Del"));
-  EditSelectAll =
-      MakeAction(ActionList, "Выде&лить все", "Выделить все|Выделить все", QKeySequence("Ctrl+A"));
-  WindowNext =
-      MakeAction(ActionList, "Следующее", "Следующее окно|Следующее окно", QKeySequence("Ctrl+F6"));
-  HelpModules = MakeAction(ActionList, "&Модули...",
-                           "Показать установленные модули|Показать установленные модули");
-  HelpApplications = MakeAction(ActionList, "&Приложения",
-                                "Показать доступные приложения|Показать доступные приложения");
-  HelpContents =
-      MakeAction(ActionList, "&Справка", "Справка|Открыть справку о программе", QKeySequence("F1"));
-  FileExamples =
-      MakeAction(ActionList, "&Примеры...", "Примеры|Открыть один из примеров алгоритмов");
-  HelpAbout = MakeAction(ActionList, "&О программе...",
-                         "Показать информацию о программе|Показать информацию о программе");
-
+  // The shell's keys work from every document window, not only the strip.
+  auto Make = [this](TActionSpec Spec) {
+    Spec.KeyContext = Qt::ApplicationShortcut;
+    return MakeAction(this, *ActionList, Spec, Spec.Keys.isEmpty() ? nullptr : this);
+  };
+  auto Always = [] { return true; };
+  auto OnActive = [this](bool (TBasicForm::*Can)()) {
+    return [this, Can] {
+      TBasicForm* Active = GetActiveWindow();
+      return Active && (Active->*Can)();
+    };
+  };
+  auto Edit = [this](void (TBasicForm::*Command)()) {
+    return [this, Command] { EditCommand(Command); };
+  };
   QStyle* S = style();
-  FileNew->setIcon(S->standardIcon(QStyle::SP_FileIcon));
-  FileOpen->setIcon(S->standardIcon(QStyle::SP_DialogOpenButton));
-  FileSave->setIcon(S->standardIcon(QStyle::SP_DialogSaveButton));
+
+  FileNew = Make({.Id = Id::FileNew,
+                  .Caption = "&Создать",
+                  .Hint = "Создать|Создать новый файл",
+                  .Keys = {QKeySequence("Ctrl+N")},
+                  .Icon = S->standardIcon(QStyle::SP_FileIcon),
+                  .Execute = [this] { FileNewExecute(); },
+                  .Enabled = Always});
+  FileOpen = Make({.Id = Id::FileOpen,
+                   .Caption = "&Открыть...",
+                   .Hint = "Открыть|Открыть файл",
+                   .Keys = {QKeySequence("Ctrl+O")},
+                   .Icon = S->standardIcon(QStyle::SP_DialogOpenButton),
+                   .Execute = [this] { FileOpenExecute(); },
+                   .Enabled = Always});
+  FileSave = Make({.Id = Id::FileSave,
+                   .Caption = "&Сохранить",
+                   .Hint = "Сохранить|Сохранить текущий файл",
+                   .Keys = {QKeySequence("Ctrl+S")},
+                   .Icon = S->standardIcon(QStyle::SP_DialogSaveButton),
+                   .Execute = [this] { FileSaveExecute(); },
+                   .Enabled =
+                       [this] {
+                         TEditorForm* E = ActiveEditor();
+                         return E && E->CanSave();
+                       }});
+  FileSaveAs = Make({.Id = Id::FileSaveAs,
+                     .Caption = "Сохранить &как...",
+                     .Hint = "Сохранить как|Сохранить текущий файл под другим именем",
+                     .Execute = [this] { FileSaveAsExecute(); },
+                     .Enabled =
+                         [this] {
+                           TEditorForm* E = ActiveEditor();
+                           return E && E->CanSaveAs();
+                         }});
+  FileSaveAll = Make({.Id = Id::FileSaveAll,
+                      .Caption = "Сохранить &все",
+                      .Hint = "Сохранить все|Сохранить все открытые файлы",
+                      .Execute = [this] { FileSaveAllExecute(); },
+                      .Enabled = [this] { return FDocuments.AnyCanSave(); }});
+  FileClose = Make({.Id = Id::FileClose,
+                    .Caption = "&Закрыть",
+                    .Hint = "Закрыть|Закрыть текущий файл",
+                    .Execute = [this] { FileCloseExecute(); },
+                    .Enabled = [this] { return ActiveEditor() != nullptr; }});
+  FileCloseAll = Make({.Id = Id::FileCloseAll,
+                       .Caption = "Закрыть вс&е",
+                       .Hint = "Закрыть все|Закрыть все файлы",
+                       .Execute = [this] { CloseAll(); },
+                       .Enabled = [this] { return FDocuments.GetCount() > 0; }});
+  FileExit = Make({.Id = Id::FileExit,
+                   .Caption = "В&ыход",
+                   .Hint = "Выход|Выйти из программы",
+                   .Execute = [this] { close(); },
+                   .Enabled = Always});
   // The desktop's icons where it has them, small drawings of our own
   // otherwise.
-  EditCut->setIcon(QIcon::fromTheme("edit-cut", DrawEditIcon('x')));
-  EditCopy->setIcon(QIcon::fromTheme("edit-copy", DrawEditIcon('c')));
-  EditPaste->setIcon(QIcon::fromTheme("edit-paste", DrawEditIcon('v')));
-  EditDelete->setIcon(S->standardIcon(QStyle::SP_TrashIcon));
-
-  connect(FileNew, &QAction::triggered, this, &TMainForm::FileNewExecute);
-  connect(FileOpen, &QAction::triggered, this, &TMainForm::FileOpenExecute);
-  connect(FileSave, &QAction::triggered, this, &TMainForm::FileSaveExecute);
-  connect(FileSaveAs, &QAction::triggered, this, &TMainForm::FileSaveAsExecute);
-  connect(FileSaveAll, &QAction::triggered, this, &TMainForm::FileSaveAllExecute);
-  connect(FileClose, &QAction::triggered, this, &TMainForm::FileCloseExecute);
-  connect(FileCloseAll, &QAction::triggered, this, [this] { CloseAll(); });
-  connect(FileExit, &QAction::triggered, this, &QWidget::close);
-  connect(EditCut, &QAction::triggered, this, [this] { EditCommand(&TBasicForm::CutSelection); });
-  connect(EditCopy, &QAction::triggered, this, [this] { EditCommand(&TBasicForm::CopySelection); });
-  connect(EditPaste, &QAction::triggered, this, [this] { EditCommand(&TBasicForm::Paste); });
-  connect(EditDelete, &QAction::triggered, this,
-          [this] { EditCommand(&TBasicForm::DeleteSelection); });
-  connect(EditSelectAll, &QAction::triggered, this,
-          [this] { EditCommand(&TBasicForm::SelectAll); });
-  connect(WindowNext, &QAction::triggered, this, &TMainForm::WindowNextExecute);
-  connect(HelpModules, &QAction::triggered, this, [] { ShowModules(); });
+  EditCut = Make({.Id = Id::EditCut,
+                  .Caption = "&Вырезать",
+                  .Hint = "Вырезать|Вырезать выделенную область в буфер обмена",
+                  .Keys = {QKeySequence("Ctrl+X")},
+                  .Icon = QIcon::fromTheme("edit-cut", DrawEditIcon('x')),
+                  .Execute = Edit(&TBasicForm::CutSelection),
+                  .Enabled = OnActive(&TBasicForm::CanCut)});
+  EditCopy = Make({.Id = Id::EditCopy,
+                   .Caption = "&Копировать",
+                   .Hint = "Копировать|Скопировать выделенную область в буфер обмена",
+                   .Keys = {QKeySequence("Ctrl+C")},
+                   .Icon = QIcon::fromTheme("edit-copy", DrawEditIcon('c')),
+                   .Execute = Edit(&TBasicForm::CopySelection),
+                   .Enabled = OnActive(&TBasicForm::CanCopy)});
+  EditPaste = Make({.Id = Id::EditPaste,
+                    .Caption = "Вст&авить",
+                    .Hint = "Вставить|Вставить содержимое буфера обмена",
+                    .Keys = {QKeySequence("Ctrl+V")},
+                    .Icon = QIcon::fromTheme("edit-paste", DrawEditIcon('v')),
+                    .Execute = Edit(&TBasicForm::Paste),
+                    .Enabled = OnActive(&TBasicForm::CanPaste)});
+  EditDelete = Make({.Id = Id::EditDelete,
+                     .Caption = "&Удалить",
+                     .Hint = "Удалить|Очистить выделенную область",
+                     .Keys = {QKeySequence("Del")},
+                     .Icon = S->standardIcon(QStyle::SP_TrashIcon),
+                     .Execute = Edit(&TBasicForm::DeleteSelection),
+                     .Enabled = OnActive(&TBasicForm::CanDelete)});
+  EditSelectAll = Make({.Id = Id::EditSelectAll,
+                        .Caption = "Выде&лить все",
+                        .Hint = "Выделить все|Выделить все",
+                        .Keys = {QKeySequence("Ctrl+A")},
+                        .Execute = Edit(&TBasicForm::SelectAll),
+                        .Enabled = OnActive(&TBasicForm::CanSelectAll)});
+  WindowNext = Make({.Id = Id::WindowNext,
+                     .Caption = "Следующее",
+                     .Hint = "Следующее окно|Следующее окно",
+                     .Keys = {QKeySequence("Ctrl+F6")},
+                     .Execute = [this] { WindowNextExecute(); },
+                     // The Window menu and its tool button go with it.
+                     .Update =
+                         [this](TAction& A) {
+                           const bool Any = FWindowList.GetCount() > 0;
+                           A.setEnabled(Any);
+                           if (mnuWindow)
+                             mnuWindow->menuAction()->setEnabled(Any);
+                         }});
+  HelpModules = Make({.Id = Id::HelpModules,
+                      .Caption = "&Модули...",
+                      .Hint = "Показать установленные модули|Показать установленные модули",
+                      .Execute = [] { ShowModules(); },
+                      .Enabled = Always});
+  HelpApplications = Make({.Id = Id::HelpApplications,
+                           .Caption = "&Приложения",
+                           .Hint = "Показать доступные приложения|Показать доступные приложения",
+                           .Execute = [] { ShowApplications(); },
+                           .Enabled = Always});
   // The help opens at what the active window shows (the selected block's
   // kind in an algorithm), else at its contents.
-  connect(HelpContents, &QAction::triggered, this, [this] {
-    ShowHelp(QString::fromStdString(FActiveWindow ? FActiveWindow->HelpTopic() : std::string()));
-  });
-  connect(FileExamples, &QAction::triggered, this,
-          [this] { OpenFromDialog(ExampleAlgorithmsDir(FHomeDir) + "/"); });
-  connect(HelpAbout, &QAction::triggered, HelpModules, &QAction::trigger);
-  connect(HelpApplications, &QAction::triggered, this, [] { ShowApplications(); });
-  // Enabled state of each command, worked out when the loop goes idle.
-  auto Always = [](TAction& A) { A.setEnabled(true); };
-  for (TAction* A : {FileNew, FileOpen, FileExamples, FileExit, HelpModules, HelpApplications,
-                     HelpAbout, HelpContents})
-    A->OnUpdate = Always;
-  FileSave->OnUpdate = [this](TAction& A) {
-    TEditorForm* E = ActiveEditor();
-    A.setEnabled(E && E->CanSave());
-  };
-  FileSaveAs->OnUpdate = [this](TAction& A) {
-    TEditorForm* E = ActiveEditor();
-    A.setEnabled(E && E->CanSaveAs());
-  };
-  FileSaveAll->OnUpdate = [this](TAction& A) {
-    A.setEnabled(
-        std::any_of(FEditors.begin(), FEditors.end(), [](TEditorForm* E) { return E->CanSave(); }));
-  };
-  FileClose->OnUpdate = [this](TAction& A) { A.setEnabled(ActiveEditor() != nullptr); };
-  FileCloseAll->OnUpdate = [this](TAction& A) { A.setEnabled(!FEditors.empty()); };
-  auto OnActive = [this](bool (TBasicForm::*Can)()) {
-    return [this, Can](TAction& A) { A.setEnabled(FActiveWindow && (FActiveWindow->*Can)()); };
-  };
-  EditCut->OnUpdate = OnActive(&TBasicForm::CanCut);
-  EditCopy->OnUpdate = OnActive(&TBasicForm::CanCopy);
-  EditPaste->OnUpdate = OnActive(&TBasicForm::CanPaste);
-  EditDelete->OnUpdate = OnActive(&TBasicForm::CanDelete);
-  EditSelectAll->OnUpdate = OnActive(&TBasicForm::CanSelectAll);
-  // The Window menu and its tool button go with WindowNext.
-  WindowNext->OnUpdate = [this](TAction& A) {
-    A.setEnabled(!FWindows.empty());
-    if (mnuWindow)
-      mnuWindow->menuAction()->setEnabled(!FWindows.empty());
-  };
+  HelpContents =
+      Make({.Id = Id::HelpContents,
+            .Caption = "&Справка",
+            .Hint = "Справка|Открыть справку о программе",
+            .Keys = {QKeySequence("F1")},
+            .Execute =
+                [this] {
+                  TBasicForm* Active = GetActiveWindow();
+                  ShowHelp(QString::fromStdString(Active ? Active->HelpTopic() : std::string()));
+                },
+            .Enabled = Always});
+  FileExamples = Make({.Id = Id::FileExamples,
+                       .Caption = "&Примеры...",
+                       .Hint = "Примеры|Открыть один из примеров алгоритмов",
+                       .Execute = [this] { OpenFromDialog(ExampleAlgorithmsDir(FHomeDir) + "/"); },
+                       .Enabled = Always});
+  HelpAbout = Make({.Id = Id::HelpAbout,
+                    .Caption = "&О программе...",
+                    .Hint = "Показать информацию о программе|Показать информацию о программе",
+                    .Execute = [this] { HelpModules->trigger(); },
+                    .Enabled = Always});
+}
 
-  // Shortcuts of the strip work while a document window has the focus.
-  addActions({FileNew, FileOpen, FileSave, EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll,
-              WindowNext, HelpContents});
+TAction* TMainForm::FindCommand(const char* Id) const {
+  const QString Name = QString::fromUtf8(Id);
+  for (int I = 0; I < ActionList->GetActionCount(); ++I)
+    if (ActionList->GetActions(I)->objectName() == Name)
+      return ActionList->GetActions(I);
+  return nullptr;
+}
+
+QMetaObject::Connection TMainForm::ConnectIdle(QObject* Context, std::function<void()> Slot) {
+  return connect(this, &TMainForm::Idle, Context, std::move(Slot));
 }
 
 void TMainForm::CreateStrip() {
   setWindowTitle(QString::fromUtf8(ShellCaption));
   FApplicationTitle = ShellCaption;
 
+  namespace Id = ShellIds;
   tbrMenu = new QMenuBar(this);
   tbrMenu->setNativeMenuBar(false);
   mnuFile = tbrMenu->addMenu("&Файл");
+  mnuFile->setObjectName(Id::MenuFile);
   mnuFile->addActions({FileNew, FileOpen, FileExamples});
   mnuFile->addSeparator();
   mnuFile->addActions({FileSave, FileSaveAs, FileSaveAll});
   mnuFile->addSeparator();
-  // A document's own file commands (export, print) come here.
-  FMergePoints.emplace_back(mnuFile, FileClose);
   mnuFile->addActions({FileClose, FileCloseAll});
   mnuFile->addSeparator();
   mnuFile->addAction(FileExit);
   mnuEdit = tbrMenu->addMenu("&Правка");
+  mnuEdit->setObjectName(Id::MenuEdit);
   mnuEdit->addActions({EditCut, EditCopy, EditPaste, EditDelete, EditSelectAll});
-  // A document's undo and redo come first.
-  FMergePoints.emplace_back(mnuEdit, EditCut);
   mnuWindow = tbrMenu->addMenu("&Окно");
+  mnuWindow->setObjectName(Id::MenuWindow);
   mnuWindow->menuAction()->setObjectName("tbWindow");
   connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
   mnuHelp = tbrMenu->addMenu("&?");
+  mnuHelp->setObjectName(Id::MenuHelp);
   mnuHelp->addAction(HelpContents);
-  mnuHelp->addSeparator();
+  QAction* AfterContents = mnuHelp->addSeparator();
   mnuHelp->addAction(HelpAbout);
   mnuHelp->addSeparator();
   mnuHelp->addAction(HelpApplications);
@@ -434,6 +396,14 @@ void TMainForm::CreateStrip() {
   tbrMain->addActions({FileNew, FileOpen, FileSave});
   tbrMain->addSeparator();
   tbrMain->addActions({EditCut, EditCopy, EditPaste, EditDelete});
+
+  // Where a document's commands go, by group; the first group of a menu is
+  // where a document menu that names none goes.
+  FMerger = std::make_unique<TMenuMerger>(*tbrMenu, *tbrMain, mnuWindow);
+  FMerger->AddGroup(mnuFile, Id::GroupFileExport, FileClose);
+  FMerger->AddGroup(mnuEdit, Id::GroupEditUndo, EditCut);
+  FMerger->AddGroup(mnuEdit, Id::GroupEditSelect, nullptr);
+  FMerger->AddGroup(mnuHelp, Id::GroupHelpTopics, AfterContents);
 
   auto* Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(2, 2, 2, 2);
@@ -509,8 +479,8 @@ void TMainForm::changeEvent(QEvent* Event) {
 
 void TMainForm::closeEvent(QCloseEvent* Event) {
   FActiveApps.clear();
-  for (const auto& Module : FAppModules)
-    FActiveApps.push_back(Module->GetName());
+  for (int I = 0; I < FApps.GetAppModuleCount(); ++I)
+    FActiveApps.push_back(FApps.GetAppModules(I)->GetName());
   bool MayClose = false;
   try {
     MayClose = CloseAll() && ShutDownAllAppModules();
@@ -529,199 +499,28 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
   }
 }
 
-// --- application table ---
-
-int TMainForm::AppIndex(const std::string& Name) const {
-  for (size_t I = 0; I < FAppNames.size(); ++I)
-    if (SameText(FAppNames[I].Name, Name))
-      return static_cast<int>(I);
-  return -1;
-}
-
-const std::string& TMainForm::GetApps(int Index) const {
-  Assert(Index >= 0 && Index < GetAppCount(), "Application index out of range");
-  return FAppNames[Index].Name;
-}
-
-const std::string& TMainForm::GetAppTitles(int Index) const {
-  Assert(Index >= 0 && Index < GetAppCount(), "Application index out of range");
-  return FAppTitles[Index];
-}
-
-const TAppModuleClass* TMainForm::GetAppClass(const std::string& Name) const {
-  int I = AppIndex(Name);
-  return I < 0 ? nullptr : FAppNames[I].Class;
-}
-
-const TAppModuleClass* TMainForm::FindAppClass(const std::string& Name) const {
-  const TAppModuleClass* Class = GetAppClass(Name);
-  if (!Class)
-    throw Exception(Format("Не найден класс для модуля \"%s\".", Name.c_str()));
-  return Class;
-}
-
-TAppModule* TMainForm::GetAppModule(const std::string& Name) const {
-  for (const auto& M : FAppModules)
-    if (SameText(M->GetName(), Name))
-      return M.get();
-  return nullptr;
-}
-
-TAppModule* TMainForm::FindAppModule(const std::string& Name) const {
-  TAppModule* M = GetAppModule(Name);
-  if (!M)
-    throw Exception(Format("Модуль приложения \"%s\" не загружен.", Name.c_str()));
-  return M;
-}
-
-TAppModule* TMainForm::GetAppModules(int Index) const {
-  Assert(Index >= 0 && Index < GetAppModuleCount(), "Application module index out of range");
-  return FAppModules[Index].get();
-}
+// --- application modules ---
 
 void TMainForm::InitAppModules() {
-  if (!FSettings)
-    return;
-  // One reading of the section, however many entries it holds.
-  std::vector<std::pair<std::string, std::string>> Entries;
-  FSettings->ReadSectionValues("Applications", Entries);
-  FAppNames.clear();
-  FAppTitles.clear();
-  for (const auto& Entry : Entries)
-    FAppNames.push_back({Entry.first, nullptr});
-  FAppTitles.assign(FAppNames.size(), "");
-
-  // An entry that fails stays in the file as the user wrote it; the table
-  // in memory drops it. A close request (the main window closed from one of
-  // the messages, a signal) ends the start at once.
-  for (int I = GetAppCount() - 1; I >= 0 && !FCloseRequested; --I) {
-    std::string Name = FAppNames[I].Name;
-    bool Enabled;
-    std::string Title;
-    ParseAppValue(Entries[I].second, Enabled, Title);
-    if (!Title.empty())
-      FAppTitles[I] = Title;
-    else {
-      try {
-        LoadAppClass(Name);
-      } catch (const std::exception& E) {
-        FAppNames.erase(FAppNames.begin() + I);
-        FAppTitles.erase(FAppTitles.begin() + I);
-        ShowException(E);
-        continue;
-      }
-    }
-    if (Enabled && !FCloseRequested) {
-      try {
-        PowerUpAppModule(Name);
-      } catch (const std::exception& E) {
-        ShowErrorMessage(
-            WithFullStop(Format("Ошибка инициализации модуля \"%s\": %s", Name.c_str(), E.what())));
-      }
-    }
-  }
-}
-
-void TMainForm::LoadAppClass(const std::string& Name) {
-  int Index = AppIndex(Name);
-  Assert(Index >= 0, "Loading the class of an application that is not listed");
-  std::string File = Name + ".so";
-  if (FModuleManager.IsModuleResident(File))
-    throw Exception(Format("Модуль \"%s\" уже загружен.", File.c_str()));
-  TModuleHandle Handle = FModuleManager.MountModule(File);
-  // A failure unmounts the package again. The package's own exception
-  // types go with it, so the message is copied out and the exception left
-  // behind before the package is unloaded.
-  std::string Error;
-  bool Failed = false;
-  try {
-    auto Get = reinterpret_cast<TGetAppModuleClass>(
-        GetPackageProcAddress(Handle, GetAppModuleClassExport));
-    const TAppModuleClass* Class = Get ? Get() : nullptr;
-    if (!Class)
-      throw Exception(Format("Модуль \"%s\" не является модулем приложения.", File.c_str()));
-    FAppNames[Index].Class = Class;
-    FAppTitles[Index] = Class->GetTitle();
-  } catch (const std::exception& E) {
-    Error = E.what();
-    Failed = true;
-  } catch (...) {
-    Error = Format("Модуль \"%s\" не является модулем приложения.", File.c_str());
-    Failed = true;
-  }
-  if (Failed) {
-    FAppNames[Index].Class = nullptr;
-    FModuleManager.UnmountModule(File);
-    throw Exception(Error);
-  }
-}
-
-void TMainForm::PowerUpAppModule(const std::string& Name) {
-  if (GetAppModule(Name))
-    throw Exception(Format("Модуль \"%s\" уже включен.", Name.c_str()));
-  if (!GetAppClass(Name))
-    LoadAppClass(Name);
-  FindAppClass(Name)->Create(Name);
-}
-
-bool TMainForm::ShutDownAppModule(const std::string& Name) {
-  TAppModule* Module = GetAppModule(Name);
-  if (!Module)
-    return true;
-  if (!Module->CloseQuery())
-    return false;
-  delete Module;
-  return true;
+  if (FSettings)
+    FApps.Init(*FSettings);
 }
 
 bool TMainForm::ShutDownAllAppModules() {
   HideApplications();
-  for (int I = GetAppModuleCount() - 1; I >= 0; --I) {
-    if (I >= GetAppModuleCount())
-      continue;
-    if (!ShutDownAppModule(FAppModules[I]->GetName()))
-      return false;
-  }
-  return true;
-}
-
-void TMainForm::ChooseAppEnabled(const std::string& Name, bool Enabled) {
-  const bool Running = GetAppModule(Name) != nullptr;
-  auto Remember = [&] {
-    auto It = std::find_if(FUserChoices.begin(), FUserChoices.end(),
-                           [&](const auto& C) { return SameText(C.first, Name); });
-    if (It != FUserChoices.end())
-      It->second = Enabled;
-    else
-      FUserChoices.emplace_back(Name, Enabled);
-  };
-  if (Running && !Enabled) {
-    if (ShutDownAppModule(Name))
-      Remember();
-  } else if (!Running && Enabled) {
-    Remember(); // also when the start fails: the user wants it
-    PowerUpAppModule(Name);
-  }
+  return FApps.ShutDownAllAppModules();
 }
 
 void TMainForm::SaveModuleInfo() {
-  if (!FListsCreated || !FSettings || FUserChoices.empty())
-    return;
-  std::vector<std::pair<std::string, std::string>> Values;
-  for (const auto& [Name, Enabled] : FUserChoices) {
-    const int I = AppIndex(Name);
-    if (I >= 0)
-      Values.emplace_back(FAppNames[I].Name, FormatAppValue(Enabled, FAppTitles[I]));
-  }
-  FSettings->WriteStrings("Applications", Values);
-  FUserChoices.clear();
+  if (FListsCreated && FSettings)
+    FApps.SaveChoices(*FSettings);
 }
 
 void TMainForm::UpdateCaption() {
   // Called whenever a module starts or stops, which changes the documents.
   RequestActionUpdate();
   if (GetAppModuleCount() == 1) {
-    const TAppModuleClass* Class = FAppModules[0]->GetClass();
+    const TAppModuleClass* Class = FApps.GetAppModules(0)->GetClass();
     setWindowTitle(QString::fromStdString(Class->GetTitle()));
     FApplicationTitle = Class->GetShortTitle();
   } else {
@@ -740,393 +539,20 @@ void TMainForm::StopIdleJob() {
     FIdleJobTimer->stop();
 }
 
-namespace {
-
-QString MenuTitle(const QString& Text) {
-  QString T = Text;
-  return T.remove('&');
-}
-
-} // namespace
-
-void TMainForm::MergeMenu(QMenu* Menu) {
-  if (!Menu)
-    return;
-  UnmergeMenu(Menu);
-  TMergedMenu Merged;
-  Merged.Source = Menu;
-  QAction* Before = nullptr;
-  for (const auto& [Target, Point] : FMergePoints)
-    if (MenuTitle(Target->title()) == MenuTitle(Menu->title())) {
-      Merged.Target = Target;
-      Before = Point;
-    }
-  if (Merged.Target) {
-    const QList<QAction*> Actions = Menu->actions();
-    if (Actions.isEmpty())
-      return;
-    Merged.Target->insertActions(Before, Actions);
-    for (QAction* A : Actions)
-      Merged.Added.emplace_back(A);
-    // Set off from the shell's own commands that follow.
-    Merged.Added.emplace_back(Merged.Target->insertSeparator(Before));
-  } else {
-    tbrMenu->insertMenu(mnuWindow->menuAction(), Menu);
-  }
-  FMergedMenus.push_back(std::move(Merged));
-}
-
-void TMainForm::UnmergeMenu(QMenu* Menu) {
-  for (auto It = FMergedMenus.begin(); It != FMergedMenus.end(); ++It) {
-    if (It->Source != Menu)
-      continue;
-    if (It->Target) {
-      for (const auto& A : It->Added)
-        if (A) {
-          It->Target->removeAction(A);
-          // Our separator; the window's actions stay the window's.
-          if (A->parent() == It->Target)
-            delete A;
-        }
-    } else if (Menu) {
-      tbrMenu->removeAction(Menu->menuAction());
-    }
-    FMergedMenus.erase(It);
-    return;
-  }
-}
-
-void TMainForm::MergeWindow(TBasicForm* Window) {
-  if (Window == FMergedWindow)
-    return;
-  // Taken back whatever became of the menus (a window going frees them).
-  while (!FMergedMenus.empty())
-    UnmergeMenu(FMergedMenus.back().Source);
-  for (const auto& A : FMergedTools)
-    if (A) {
-      tbrMain->removeAction(A);
-      if (A->parent() == tbrMain)
-        delete A;
-    }
-  FMergedTools.clear();
-  FMergedWindow = Window;
-  if (!Window)
-    return;
-  for (QMenu* Menu : Window->GetMergedMenus())
-    MergeMenu(Menu);
-  const QList<QAction*> Tools = Window->GetMergedToolActions();
-  if (!Tools.isEmpty()) {
-    FMergedTools.emplace_back(tbrMain->addSeparator());
-    for (QAction* A : Tools) {
-      tbrMain->addAction(A);
-      FMergedTools.emplace_back(A);
-    }
-  }
-}
-
-// --- documents ---
-
-TEditorForm* TMainForm::CreateEditor(const TEditorFormClass* EditorClass) {
-  TEditorForm* Editor = EditorClass->Create(nullptr);
-  try {
-    Editor->show();
-  } catch (...) {
-    delete Editor;
-    throw;
-  }
-  return Editor;
-}
-
-TEditorForm* TMainForm::OpenFile(const std::string& FileName) {
-  // A file has one window: opening it again shows that one, whatever path
-  // names it, so two windows can never overwrite each other's saves.
-  if (TEditorForm* Shown = FindFileEditor(FileName)) {
-    SelectWindow(Shown);
-    return Shown;
-  }
-  const TEditorFormClass* Class = GetFileEditor(FileName);
-  // Content no kind recognises goes to the kind whose extension the file
-  // has: its loader says what is wrong with the file.
-  if (!Class)
-    Class = GetExtensionEditor(FileName);
-  if (!Class)
-    throw Exception(Format("Нет редактора для файла \"%s\".", FileName.c_str()));
-  TEditorForm* Editor = Class->Create(nullptr);
-  try {
-    Editor->OpenFile(FileName);
-    Editor->show();
-  } catch (...) {
-    delete Editor;
-    throw;
-  }
-  return Editor;
-}
-
-TEditorForm* TMainForm::FindFileEditor(const std::string& FileName) const {
-  struct stat Wanted;
-  if (::stat(FileName.c_str(), &Wanted) != 0)
-    return nullptr;
-  for (TEditorForm* E : FEditors) {
-    struct stat Shown;
-    if (E->GetHasFileName() && ::stat(E->GetFileName().c_str(), &Shown) == 0 &&
-        Shown.st_dev == Wanted.st_dev && Shown.st_ino == Wanted.st_ino)
-      return E;
-  }
-  return nullptr;
-}
-
-const TEditorFormClass* TMainForm::GetExtensionEditor(const std::string& FileName) const {
-  const size_t Slash = FileName.rfind('/');
-  const size_t Dot = FileName.rfind('.');
-  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash))
-    return nullptr;
-  const std::string Extension = FileName.substr(Dot + 1);
-  std::vector<const TModuleClass*> Classes;
-  GetModuleClasses(CATID_EDITOR, Classes);
-  for (const TModuleClass* C : Classes) {
-    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
-    if (!Class || !Class->GetFlags().Contains(efCanLoad) || Class->GetFlags().Contains(efUniversal))
-      continue;
-    TStringList Extensions;
-    Class->GetFileExtensions(Extensions);
-    for (const std::string& E : Extensions.Lines())
-      if (!E.empty() && SameText(E, Extension))
-        return Class;
-  }
-  return nullptr;
-}
-
-void TMainForm::OpenFiles(const std::vector<std::string>& Names) {
-  for (const std::string& Name : Names)
-    OpenFile(Name);
-}
-
-const TEditorFormClass* TMainForm::GetFileEditor(const std::string& FileName) {
-  TFileStream Stream(FileName, fmOpenRead);
-  return GetStreamEditor(Stream);
-}
-
-const TEditorFormClass* TMainForm::GetStreamEditor(TStream& Stream) {
-  std::vector<const TModuleClass*> Classes;
-  GetModuleClasses(CATID_EDITOR, Classes);
-  int64_t Position = Stream.GetPosition();
-  const TEditorFormClass* Fallback = nullptr;
-  for (const TModuleClass* C : Classes) {
-    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
-    if (!Class)
-      continue;
-    TEditorFlags Flags = Class->GetFlags();
-    if (Flags.Contains(efUniversal))
-      Fallback = Class; // the last universal class registered wins
-    else if (Flags.Contains(efCanLoad) && Class->UnderstandsData(Stream))
-      return Class;
-    Stream.SetPosition(Position);
-  }
-  return Fallback;
-}
-
-void TMainForm::MakeFilter(std::string& Filter, int& DefaultIndex) {
-  Filter.clear();
-  DefaultIndex = 1;
-  std::vector<const TModuleClass*> Classes;
-  GetModuleClasses(CATID_EDITOR, Classes);
-  for (const TModuleClass* C : Classes) {
-    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
-    if (!Class || !Class->GetFlags().Contains(efCanLoad) || Class->GetDescription().empty())
-      continue;
-    ++DefaultIndex;
-    TStringList Extensions;
-    Class->GetFileExtensions(Extensions);
-    std::string Mask;
-    for (const std::string& E : Extensions.Lines())
-      Mask += (Mask.empty() ? "" : "; ") + ("*." + E);
-    Filter += Class->GetDescription();
-    if (!Mask.empty())
-      Filter += " (" + Mask + ")";
-    Filter += "|" + (Mask.empty() ? std::string("*.*") : Mask) + "|";
-  }
-  Filter += "Все файлы|*.*";
-}
-
-TEditorForm* TMainForm::GetEditors(int Index) const {
-  Assert(Index >= 0 && Index < GetEditorCount(), "Editor index out of range");
-  return FEditors[Index];
-}
-
-void TMainForm::AddFileEditor(TEditorForm* Editor) {
-  Assert(std::find(FEditors.begin(), FEditors.end(), Editor) == FEditors.end(),
-         "Document added twice");
-  FEditors.push_back(Editor);
-  RequestActionUpdate();
-}
-
-void TMainForm::RemoveFileEditor(TEditorForm* Editor) {
-  auto It = std::find(FEditors.begin(), FEditors.end(), Editor);
-  if (It != FEditors.end())
-    FEditors.erase(It);
-  RequestActionUpdate();
-}
-
-bool TMainForm::QueryCloseEditors(const TEditorFormClass* Class) {
-  // A copy: answering may open or close windows.
-  std::vector<QPointer<TEditorForm>> Editors(FEditors.begin(), FEditors.end());
-  for (const auto& Editor : Editors)
-    if (Editor && Class->IsClassOf(Editor) && !Editor->QueryClose())
-      return false;
-  return true;
-}
-
-void TMainForm::CloseEditors(const TEditorFormClass* Class) {
-  for (int I = GetEditorCount() - 1; I >= 0; --I) {
-    if (I >= GetEditorCount())
-      continue; // freeing one freed others
-    TEditorForm* Editor = FEditors[I];
-    if (Class->IsClassOf(Editor))
-      delete Editor;
-  }
-}
-
-bool TMainForm::CloseAll() {
-  const TEditorFormClass* All = &TEditorForm::StaticClass();
-  if (!QueryCloseEditors(All))
-    return false;
-  CloseEditors(All);
-  return true;
-}
-
 // --- windows ---
 
-void TMainForm::AddWindow(TBasicForm* Window) {
-  Assert(std::find(FWindows.begin(), FWindows.end(), Window) == FWindows.end(),
-         "Window added twice");
-  FWindows.push_back(Window);
-  RequestActionUpdate();
-}
-
-TBasicForm* TMainForm::GetWindows(int Index) const {
-  Assert(Index >= 0 && Index < GetOpenWindowCount(), "Window index out of range");
-  return FWindows[Index];
-}
-
-void TMainForm::RemoveWindow(TBasicForm* Window) {
-  auto It = std::find(FWindows.begin(), FWindows.end(), Window);
-  if (It != FWindows.end())
-    FWindows.erase(It);
-  if (FActiveWindow == Window)
-    FActiveWindow = nullptr;
-  if (FMergedWindow == Window)
-    MergeWindow(nullptr);
-  RequestActionUpdate();
-  for (const auto& Item : FWindowItems)
-    if (Item && Item->data().value<void*>() == Window)
-      Item->setData(QVariant());
-
-  // Listeners may remove themselves or others while they are told.
-  int I = static_cast<int>(FCloseWindowListeners.size()) - 1;
-  while (I >= 0) {
-    FCloseWindowListeners[I]->WindowClosed(Window);
-    --I;
-    if (I >= static_cast<int>(FCloseWindowListeners.size()))
-      I = static_cast<int>(FCloseWindowListeners.size()) - 1;
-  }
-
-  if (FDestroying)
-    return;
-  for (QWidget* W : QApplication::topLevelWidgets()) {
-    auto* Other = qobject_cast<TBasicForm*>(W);
-    if (Other && Other != Window && Other->isVisible() && Other->isEnabled() &&
-        std::find(FWindows.begin(), FWindows.end(), Other) != FWindows.end()) {
-      Other->activateWindow();
-      break;
-    }
-  }
-}
-
-void TMainForm::WindowMinimized(TBasicForm* Window) {
-  if (FActiveWindow == Window)
-    FActiveWindow = nullptr;
-  RequestActionUpdate();
-}
-
-void TMainForm::FormActivated(TBasicForm* Window) {
-  if (std::find(FWindows.begin(), FWindows.end(), Window) != FWindows.end()) {
-    FActiveWindow = Window;
-    MergeWindow(Window);
-  }
-  RequestActionUpdate();
-}
-
-int TMainForm::AcquireNonameNumber() {
-  for (size_t I = 0; I < FNonameNumbers.size(); ++I)
-    if (!FNonameNumbers[I]) {
-      FNonameNumbers[I] = true;
-      return static_cast<int>(I) + 1;
-    }
-  FNonameNumbers.push_back(true);
-  return static_cast<int>(FNonameNumbers.size());
-}
-
-void TMainForm::ReleaseNonameNumber(int Number) {
-  Assert(Number >= 1 && Number <= static_cast<int>(FNonameNumbers.size()),
-         "Untitled number out of range");
-  FNonameNumbers[Number - 1] = false;
-}
-
-void TMainForm::AddCloseWindowNotify(IWindowClosed* Listener) {
-  Assert(std::find(FCloseWindowListeners.begin(), FCloseWindowListeners.end(), Listener) ==
-             FCloseWindowListeners.end(),
-         "Close-window listener added twice");
-  FCloseWindowListeners.push_back(Listener);
-}
-
-void TMainForm::RemoveCloseWindowNotify(IWindowClosed* Listener) {
-  auto It = std::find(FCloseWindowListeners.begin(), FCloseWindowListeners.end(), Listener);
-  if (It != FCloseWindowListeners.end())
-    FCloseWindowListeners.erase(It);
-}
-
-void TMainForm::SelectWindow(TBasicForm* Window) {
-  Window->EnsureVisibility();
-  Window->raise();
-  Window->activateWindow();
-  FormActivated(Window);
-}
-
 void TMainForm::RebuildWindowMenu() {
-  mnuWindow->clear();
-  FWindowItems.clear();
-  int Count = std::min(GetOpenWindowCount(), MaxWindowItems);
-  for (int I = 0; I < Count; ++I) {
-    TBasicForm* Window = FWindows[I];
-    QAction* Item = mnuWindow->addAction(Window->windowTitle());
-    Item->setCheckable(true);
-    Item->setChecked(Window == FActiveWindow);
-    Item->setData(QVariant::fromValue(static_cast<void*>(Window)));
-    connect(Item, &QAction::triggered, this, [this, Item] {
-      // A window destroyed meanwhile has detached its item.
-      auto* W = static_cast<TBasicForm*>(Item->data().value<void*>());
-      if (W)
-        SelectWindow(W);
-    });
-    FWindowItems.emplace_back(Item);
-  }
-  mnuWindow->addSeparator();
-  mnuWindow->addAction(WindowNext);
+  FWindowList.FillMenu(*mnuWindow, WindowNext);
 }
 
 void TMainForm::WindowNextExecute() {
-  if (FWindows.empty())
-    return;
-  auto It = std::find(FWindows.begin(), FWindows.end(), FActiveWindow);
-  size_t I = It == FWindows.end() ? 0 : static_cast<size_t>(It - FWindows.begin());
-  size_t Next = I + 1 >= FWindows.size() ? 0 : I + 1;
-  SelectWindow(FWindows[Next]);
+  FWindowList.SelectNext();
 }
 
 // --- commands ---
 
 TEditorForm* TMainForm::ActiveEditor() const {
-  return qobject_cast<TEditorForm*>(FActiveWindow);
+  return qobject_cast<TEditorForm*>(GetActiveWindow());
 }
 
 void TMainForm::UpdateActions() {
@@ -1179,10 +605,7 @@ void TMainForm::RunActionUpdate() {
   try {
     UpdateActions();
     // A document's caption shows whether it is modified.
-    std::vector<QPointer<TEditorForm>> Editors(FEditors.begin(), FEditors.end());
-    for (const auto& E : Editors)
-      if (E)
-        E->UpdateWindowCaption();
+    FDocuments.UpdateCaptions();
     emit Idle();
   } catch (const std::exception& E) {
     ShowException(E);
@@ -1190,7 +613,7 @@ void TMainForm::RunActionUpdate() {
 }
 
 void TMainForm::EditCommand(void (TBasicForm::*Command)()) {
-  QPointer<TBasicForm> Active = FActiveWindow;
+  QPointer<TBasicForm> Active = GetActiveWindow();
   if (!Active)
     return;
   (Active->*Command)();
@@ -1239,25 +662,6 @@ void TMainForm::OpenFromDialog(const std::string& StartBeside) {
   QDir::setCurrent(QString::fromStdString(FHomeDir));
 }
 
-int TMainForm::OpenFilterIndex() const {
-  // The entries of MakeFilter before the all-files one, in its order.
-  std::vector<const TModuleClass*> Classes;
-  GetModuleClasses(CATID_EDITOR, Classes);
-  TEditorForm* Active = ActiveEditor();
-  int Index = 0, First = 0;
-  for (const TModuleClass* C : Classes) {
-    auto* Class = dynamic_cast<const TEditorFormClass*>(C);
-    if (!Class || !Class->GetFlags().Contains(efCanLoad) || Class->GetDescription().empty())
-      continue;
-    ++Index;
-    if (!First)
-      First = Index;
-    if (Active && Active->GetClass() == Class)
-      return Index;
-  }
-  return First ? First : 1;
-}
-
 void TMainForm::FileSaveExecute() {
   if (TEditorForm* E = ActiveEditor())
     E->Save();
@@ -1269,10 +673,7 @@ void TMainForm::FileSaveAsExecute() {
 }
 
 void TMainForm::FileSaveAllExecute() {
-  std::vector<QPointer<TEditorForm>> Editors(FEditors.begin(), FEditors.end());
-  for (const auto& E : Editors)
-    if (E && E->CanSave() && !E->Save())
-      break;
+  FDocuments.SaveAll();
 }
 
 void TMainForm::FileCloseExecute() {

@@ -6,8 +6,10 @@
 #include "Flowapp_Images.h"
 
 #include "Environment/Environment_Help.h"
+#include "Environment/Environment_MenuMerger.h"
+#include "Environment/Environment_Shell.h"
 #include "Environment/ErrorDisplay.h"
-#include "Environment/Main.h"
+#include "Environment/ShellCommandIds.h"
 #include "Flowcheck/Flowcheck_Check.h"
 #include "Flowcheck/Flowcheck_Text.h"
 #include "Flowedit/Flowedit_CodePane.h"
@@ -122,10 +124,8 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
 
   // Like the shell's own commands, ours are brought up to date when the
   // shell updates its commands; what the run changes updates them at once.
-  if (MainForm) {
-    connect(MainForm, &TMainForm::Idle, this, &TAlgEditorForm::UpdateActions);
-    MainForm->installEventFilter(this);
-  }
+  GetShell().ConnectIdle(this, [this] { UpdateActions(); });
+  GetShell().GetShellWindow()->installEventFilter(this);
 }
 
 TAlgEditorForm::~TAlgEditorForm() {
@@ -147,45 +147,52 @@ TAlgEditorForm::~TAlgEditorForm() {
 
 void TAlgEditorForm::CreateActions() {
   ActionList = new TActionList(this);
-  auto Make = [this](const char* Name, const QString& Caption, const QString& Hint, int Image,
-                     Qt::Key Key, void (TAlgEditorForm::*Execute)(),
-                     void (TAlgEditorForm::*Update)(TAction&)) {
-    auto* Action = new TAction(AlgEditorImages().Icon(Image), Caption, this);
-    Action->setObjectName(Name);
-    // The short part of the two-part hint, shown as the tool tip; the long
-    // part, the same text here, goes to the status tip.
-    Action->setToolTip(Hint.section('|', 0, 0));
-    Action->setStatusTip(Hint.section('|', 1));
-    Action->setShortcut(QKeySequence(Key));
-    Action->setShortcutContext(Qt::WindowShortcut);
-    Action->setProperty("category", "Algorithm");
-    Action->OnUpdate = [this, Update](TAction& A) { (this->*Update)(A); };
-    connect(Action, &QAction::triggered, this,
-            [this, Execute] { Command([this, Execute] { (this->*Execute)(); }); });
-    addAction(Action);
-    ActionList->Add(Action);
-    return Action;
+  auto Run = [this](void (TAlgEditorForm::*Update)(TAction&)) {
+    return [this, Update](TAction& A) { (this->*Update)(A); };
   };
-  AlgRun = Make("AlgRun", "Запустить", "Запустить|Запустить", 0, Qt::Key_F9,
-                &TAlgEditorForm::AlgRunExecute, &TAlgEditorForm::AlgRunUpdate);
-  AlgStop = Make("AlgStop", "Остановить", "Остановить|Остановить", 2, Qt::Key_F2,
-                 &TAlgEditorForm::AlgStopExecute, &TAlgEditorForm::AlgStopUpdate);
-  AlgStep = Make("AlgStep", "Выполнить один шаг", "Выполнить один шаг|Выполнить один шаг", 4,
-                 Qt::Key_F8, &TAlgEditorForm::AlgStepExecute, &TAlgEditorForm::AlgStepUpdate);
-  AlgSlowRun =
-      Make("AlgSlowRun", "Выполнять по шагам автоматически",
-           "Выполнять по шагам автоматически|Выполнять шаг за шагом со скоростью, "
-           "заданной ползунком; F8 переходит к шагам вручную",
-           0, Qt::Key_F9, &TAlgEditorForm::AlgSlowRunExecute, &TAlgEditorForm::AlgRunUpdate);
-  AlgSlowRun->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F9));
-  AlgSlowRun->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
+  const TAlgEditorImages& Images = AlgEditorImages();
+  AlgRun = AddCommand({.Id = "AlgRun",
+                       .Caption = "Запустить",
+                       .Hint = "Запустить|Запустить",
+                       .Keys = {QKeySequence(Qt::Key_F9)},
+                       .Icon = Images.Icon(0),
+                       .Category = "Algorithm",
+                       .Execute = [this] { AlgRunExecute(); },
+                       .Update = Run(&TAlgEditorForm::AlgRunUpdate)});
+  AlgStop = AddCommand({.Id = "AlgStop",
+                        .Caption = "Остановить",
+                        .Hint = "Остановить|Остановить",
+                        .Keys = {QKeySequence(Qt::Key_F2)},
+                        .Icon = Images.Icon(2),
+                        .Category = "Algorithm",
+                        .Execute = [this] { AlgStopExecute(); },
+                        .Update = Run(&TAlgEditorForm::AlgStopUpdate)});
+  AlgStep = AddCommand({.Id = "AlgStep",
+                        .Caption = "Выполнить один шаг",
+                        .Hint = "Выполнить один шаг|Выполнить один шаг",
+                        .Keys = {QKeySequence(Qt::Key_F8)},
+                        .Icon = Images.Icon(4),
+                        .Category = "Algorithm",
+                        .Execute = [this] { AlgStepExecute(); },
+                        .Update = Run(&TAlgEditorForm::AlgStepUpdate)});
+  AlgSlowRun = AddCommand({.Id = "AlgSlowRun",
+                           .Caption = "Выполнять по шагам автоматически",
+                           .Hint = "Выполнять по шагам автоматически|Выполнять шаг за шагом со "
+                                   "скоростью, заданной ползунком; F8 переходит к шагам вручную",
+                           .Keys = {QKeySequence(Qt::SHIFT | Qt::Key_F9)},
+                           .Icon = style()->standardIcon(QStyle::SP_MediaSeekForward),
+                           .Category = "Algorithm",
+                           .Execute = [this] { AlgSlowRunExecute(); },
+                           .Update = Run(&TAlgEditorForm::AlgRunUpdate)});
   AlgStepBack =
-      Make("AlgStepBack", "Шаг назад",
-           "Шаг назад|Вернуться на шаг назад: переменные, вывод и холст как были", 4, Qt::Key_F8,
-           &TAlgEditorForm::AlgStepBackExecute, &TAlgEditorForm::AlgRunUpdate);
-  AlgStepBack->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
-  AlgStepBack->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
-  AlgStepBack->OnUpdate = [this](TAction& A) { A.setEnabled(FRun->CanStepBack()); };
+      AddCommand({.Id = "AlgStepBack",
+                  .Caption = "Шаг назад",
+                  .Hint = "Шаг назад|Вернуться на шаг назад: переменные, вывод и холст как были",
+                  .Keys = {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+                  .Icon = style()->standardIcon(QStyle::SP_MediaSkipBackward),
+                  .Category = "Algorithm",
+                  .Execute = [this] { AlgStepBackExecute(); },
+                  .Update = [this](TAction& A) { A.setEnabled(FRun->CanStepBack()); }});
 
   auto Button = [this](TAction* Action, const char* Name) {
     auto* B = new QToolButton(tbrAlg);
@@ -221,84 +228,118 @@ void TAlgEditorForm::CreateActions() {
   UpdateActions();
 }
 
+TAction* TAlgEditorForm::AddCommand(TActionSpec Spec) {
+  // Every command of the window goes through Command: an error is shown,
+  // and the commands are brought up to date after it.
+  if (Spec.Execute)
+    Spec.Execute = [this, Execute = std::move(Spec.Execute)] { Command(Execute); };
+  return MakeAction(this, *ActionList, Spec, this);
+}
+
 void TAlgEditorForm::CreateDocumentMenus() {
-  auto Make = [this](const char* Name, const QString& Caption, const QString& Hint,
-                     const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
-                     std::function<bool()> Enabled) {
-    auto* Action = new TAction(Caption, this);
-    Action->setObjectName(Name);
-    Action->setToolTip(Hint);
-    Action->setStatusTip(Hint);
-    Action->setShortcuts(Keys);
-    Action->setShortcutContext(Qt::WindowShortcut);
-    Action->OnUpdate = [Enabled](TAction& A) { A.setEnabled(Enabled()); };
-    connect(Action, &QAction::triggered, this,
-            [this, Execute] { Command([this, Execute] { (this->*Execute)(); }); });
-    addAction(Action);
-    ActionList->Add(Action);
-    return Action;
-  };
+  namespace Id = ShellIds;
   auto Editing = [this] { return FChildView && !GetRunning(); };
-  EditUndo = Make("EditUndo", "&Отменить", "Отменить последнее изменение",
-                  QKeySequence::keyBindings(QKeySequence::Undo), &TAlgEditorForm::EditUndoExecute,
-                  [this, Editing] { return Editing() && FHistory && FHistory->CanUndo(); });
-  EditRedo =
-      Make("EditRedo", "&Повторить", "Повторить отменённое изменение",
-           {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}, &TAlgEditorForm::EditRedoExecute,
-           [this, Editing] { return Editing() && FHistory && FHistory->CanRedo(); });
   QStyle* S = style();
-  EditUndo->setIcon(QIcon::fromTheme("edit-undo", S->standardIcon(QStyle::SP_ArrowBack)));
-  EditRedo->setIcon(QIcon::fromTheme("edit-redo", S->standardIcon(QStyle::SP_ArrowForward)));
+  EditUndo = AddCommand(
+      {.Id = "EditUndo",
+       .Caption = "&Отменить",
+       .Hint = "Отменить последнее изменение",
+       .Keys = QKeySequence::keyBindings(QKeySequence::Undo),
+       .Icon = QIcon::fromTheme("edit-undo", S->standardIcon(QStyle::SP_ArrowBack)),
+       .Execute = [this] { EditUndoExecute(); },
+       .Enabled = [this, Editing] { return Editing() && FHistory && FHistory->CanUndo(); }});
+  EditRedo = AddCommand(
+      {.Id = "EditRedo",
+       .Caption = "&Повторить",
+       .Hint = "Повторить отменённое изменение",
+       .Keys = {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")},
+       .Icon = QIcon::fromTheme("edit-redo", S->standardIcon(QStyle::SP_ArrowForward)),
+       .Execute = [this] { EditRedoExecute(); },
+       .Enabled = [this, Editing] { return Editing() && FHistory && FHistory->CanRedo(); }});
 
   auto HasView = [this] { return FChildView != nullptr; };
-  ViewZoomIn = Make("ViewZoomIn", "У&величить", "Увеличить блок-схему",
-                    {QKeySequence(QKeySequence::ZoomIn), QKeySequence("Ctrl+=")},
-                    &TAlgEditorForm::ZoomInExecute,
-                    [this, HasView] { return HasView() && FZoom < TAlgEditor::ZoomSteps[11]; });
-  ViewZoomOut = Make("ViewZoomOut", "У&меньшить", "Уменьшить блок-схему",
-                     {QKeySequence(QKeySequence::ZoomOut)}, &TAlgEditorForm::ZoomOutExecute,
-                     [this, HasView] { return HasView() && FZoom > TAlgEditor::ZoomSteps[0]; });
-  ViewZoomNormal = Make("ViewZoomNormal", "&Обычный размер", "Блок-схема в натуральную величину",
-                        {QKeySequence("Ctrl+0")}, &TAlgEditorForm::ZoomNormalExecute,
-                        [this, HasView] { return HasView() && FZoom != 100; });
-  FileExportPicture = Make("FileExportPicture", "&Экспорт рисунка...",
-                           "Сохранить блок-схему (или холст) как рисунок SVG, PNG или документ PDF",
-                           {}, &TAlgEditorForm::FileExportExecute, HasView);
-  FilePrint = Make("FilePrint", "&Печать...", "Напечатать блок-схему",
-                   {QKeySequence(QKeySequence::Print)}, &TAlgEditorForm::FilePrintExecute, HasView);
+  ViewZoomIn = AddCommand(
+      {.Id = "ViewZoomIn",
+       .Caption = "У&величить",
+       .Hint = "Увеличить блок-схему",
+       .Keys = {QKeySequence(QKeySequence::ZoomIn), QKeySequence("Ctrl+=")},
+       .Execute = [this] { ZoomInExecute(); },
+       .Enabled = [this, HasView] { return HasView() && FZoom < TAlgEditor::ZoomSteps[11]; }});
+  ViewZoomOut = AddCommand(
+      {.Id = "ViewZoomOut",
+       .Caption = "У&меньшить",
+       .Hint = "Уменьшить блок-схему",
+       .Keys = {QKeySequence(QKeySequence::ZoomOut)},
+       .Execute = [this] { ZoomOutExecute(); },
+       .Enabled = [this, HasView] { return HasView() && FZoom > TAlgEditor::ZoomSteps[0]; }});
+  ViewZoomNormal = AddCommand({.Id = "ViewZoomNormal",
+                               .Caption = "&Обычный размер",
+                               .Hint = "Блок-схема в натуральную величину",
+                               .Keys = {QKeySequence("Ctrl+0")},
+                               .Execute = [this] { ZoomNormalExecute(); },
+                               .Enabled = [this, HasView] { return HasView() && FZoom != 100; }});
+  FileExportPicture =
+      AddCommand({.Id = "FileExportPicture",
+                  .Caption = "&Экспорт рисунка...",
+                  .Hint = "Сохранить блок-схему (или холст) как рисунок SVG, PNG или документ PDF",
+                  .Execute = [this] { FileExportExecute(); },
+                  .Enabled = HasView});
+  FilePrint = AddCommand({.Id = "FilePrint",
+                          .Caption = "&Печать...",
+                          .Hint = "Напечатать блок-схему",
+                          .Keys = {QKeySequence(QKeySequence::Print)},
+                          .Execute = [this] { FilePrintExecute(); },
+                          .Enabled = HasView});
 
-  ViewProgram = Make("ViewProgram", "&Программа",
-                     "Показать рядом с блок-схемой её программу на Python, Pascal или C++",
-                     {QKeySequence("Ctrl+Shift+P")}, &TAlgEditorForm::ViewProgramExecute, HasView);
+  ViewProgram =
+      AddCommand({.Id = "ViewProgram",
+                  .Caption = "&Программа",
+                  .Hint = "Показать рядом с блок-схемой её программу на Python, Pascal или C++",
+                  .Keys = {QKeySequence("Ctrl+Shift+P")},
+                  .Execute = [this] { ViewProgramExecute(); },
+                  .Enabled = HasView});
   ViewProgram->setCheckable(true);
-  FileSaveProgram = Make("FileSaveProgram", "Сохранить п&рограмму как...",
-                         "Сохранить программу блок-схемы на Python, Pascal или C++", {},
-                         &TAlgEditorForm::FileSaveProgramExecute, HasView);
+  FileSaveProgram = AddCommand({.Id = "FileSaveProgram",
+                                .Caption = "Сохранить п&рограмму как...",
+                                .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
+                                .Execute = [this] { FileSaveProgramExecute(); },
+                                .Enabled = HasView});
 
+  // The menus join the shell's by id and group (Environment_MenuMerger.h).
   mnuDocFile = new QMenu("&Файл", this);
+  mnuDocFile->setObjectName(Id::MenuFile);
+  SetMergeGroup(mnuDocFile, Id::GroupFileExport);
   mnuDocFile->addActions({FileSaveProgram, FileExportPicture, FilePrint});
   mnuDocEdit = new QMenu("&Правка", this);
+  mnuDocEdit->setObjectName(Id::MenuEdit);
+  SetMergeGroup(mnuDocEdit, Id::GroupEditUndo);
   mnuDocEdit->addActions({EditUndo, EditRedo});
   mnuDocView = new QMenu("&Вид", this);
-  mnuDocView->setObjectName("mnuDocView");
+  mnuDocView->setObjectName(Id::MenuView);
   mnuDocView->addActions({ViewZoomIn, ViewZoomOut, ViewZoomNormal});
   mnuDocView->addSeparator();
   mnuDocView->addAction(ViewProgram);
   mnuDocRun = new QMenu("В&ыполнение", this);
-  mnuDocRun->setObjectName("mnuDocRun");
+  mnuDocRun->setObjectName(Id::MenuRun);
   auto CanBreak = [this] { return !FRun->InRun() && BreakpointBlock() != nullptr; };
-  AlgBreakpoint =
-      Make("AlgBreakpoint", "&Точка останова",
-           "Поставить или снять точку останова: «Выполнить» останавливается перед этим блоком",
-           {QKeySequence(Qt::Key_F5)}, &TAlgEditorForm::AlgBreakpointExecute, CanBreak);
-  AlgBreakpointCondition =
-      Make("AlgBreakpointCondition", "&Условие остановки...",
-           "Точка останова, которая срабатывает, только когда условие верно (например, I=5)",
-           {QKeySequence("Ctrl+F5")}, &TAlgEditorForm::AlgBreakpointConditionExecute, CanBreak);
+  AlgBreakpoint = AddCommand(
+      {.Id = "AlgBreakpoint",
+       .Caption = "&Точка останова",
+       .Hint = "Поставить или снять точку останова: «Выполнить» останавливается перед этим блоком",
+       .Keys = {QKeySequence(Qt::Key_F5)},
+       .Execute = [this] { AlgBreakpointExecute(); },
+       .Enabled = CanBreak});
+  AlgBreakpointCondition = AddCommand(
+      {.Id = "AlgBreakpointCondition",
+       .Caption = "&Условие остановки...",
+       .Hint = "Точка останова, которая срабатывает, только когда условие верно (например, I=5)",
+       .Keys = {QKeySequence("Ctrl+F5")},
+       .Execute = [this] { AlgBreakpointConditionExecute(); },
+       .Enabled = CanBreak});
   mnuDocRun->addActions({AlgRun, AlgSlowRun, AlgStep, AlgStepBack, AlgStop});
   mnuDocRun->addSeparator();
   mnuDocRun->addActions({AlgBreakpoint, AlgBreakpointCondition});
-  CreateCheckActions(Make);
+  CreateCheckActions();
 
   // The zoom where the pupil sees it: at the right of the window's bar.
   auto* Spacer = new QWidget(tbrAlg);
@@ -373,8 +414,7 @@ void TAlgEditorForm::AfterHistoryMove() {
   FAlgorithm->SetDirty(!FHistory->AtSavedPoint());
   if (FChildView && FAlgorithm->GetSelectedBlockCount() > 0)
     FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
-  if (MainForm)
-    MainForm->RequestActionUpdate();
+  GetShell().RequestActionUpdate();
 }
 
 void TAlgEditorForm::FileExportExecute() {
@@ -461,7 +501,7 @@ QPlainTextEdit* TAlgEditorForm::FocusedTextBox() const {
 }
 
 void TAlgEditorForm::ChartContextMenu(QPoint Pos) {
-  if (!FChildView || GetRunning() || !MainForm)
+  if (!FChildView || GetRunning())
     return;
   TAlgEditor* Editor = FChildView->AlgEditor;
   TPoint P;
@@ -475,14 +515,16 @@ void TAlgEditorForm::ChartContextMenu(QPoint Pos) {
       Block->SetSelected(true);
   }
   Editor->setFocus(Qt::PopupFocusReason);
-  MainForm->UpdateActions();
+  IShell& Shell = GetShell();
+  Shell.UpdateActions();
   QMenu Menu(this);
   Menu.setObjectName("mnuChartContext");
   if (Block)
-    Menu.addActions(
-        {MainForm->EditCut, MainForm->EditCopy, MainForm->EditPaste, MainForm->EditDelete});
+    Menu.addActions({Shell.FindCommand(ShellIds::EditCut), Shell.FindCommand(ShellIds::EditCopy),
+                     Shell.FindCommand(ShellIds::EditPaste),
+                     Shell.FindCommand(ShellIds::EditDelete)});
   else
-    Menu.addAction(MainForm->EditPaste);
+    Menu.addAction(Shell.FindCommand(ShellIds::EditPaste));
   Menu.exec(Editor->mapToGlobal(Pos));
 }
 
@@ -652,8 +694,7 @@ void TAlgEditorForm::ShowStatus() {
     View->ShowRunStatus(GetRunStatus());
   // The run's state changed without any input: the shell's own commands
   // (Save, Close, the Edit menu) are brought up to date too.
-  if (MainForm)
-    MainForm->RequestActionUpdate();
+  GetShell().RequestActionUpdate();
 }
 
 void TAlgEditorForm::ShowProgress() {
@@ -671,8 +712,8 @@ bool TAlgEditorForm::DialogOpen() const {
 }
 
 void TAlgEditorForm::Close(bool MainWindow) {
-  if (MainWindow && MainForm)
-    MainForm->close();
+  if (MainWindow)
+    GetShell().CloseShell();
   else
     close();
 }
@@ -759,9 +800,9 @@ void TAlgEditorForm::StartDebugAt(int64_t Steps, std::unique_ptr<IInputProvider>
 }
 
 void TAlgEditorForm::LoadDebuggerSettings() {
-  if (!MainForm || !MainForm->GetSettings())
+  if (!GetShell().GetSettings())
     return;
-  const TIniFile& Settings = *MainForm->GetSettings();
+  const TIniFile& Settings = *GetShell().GetSettings();
   auto Read = [&Settings](const char* Key, int Default, int Low, int High) {
     try {
       return std::clamp(std::stoi(Settings.ReadString("Debugger", Key, std::to_string(Default))),
@@ -777,12 +818,12 @@ void TAlgEditorForm::LoadDebuggerSettings() {
 }
 
 void TAlgEditorForm::SaveDebuggerSettings() {
-  if (!MainForm || !MainForm->GetSettings() ||
+  if (!GetShell().GetSettings() ||
       (FPanelWidth == FSavedPanelWidth && FSlowSpeed == FSavedSlowSpeed))
     return;
   try {
-    MainForm->GetSettings()->WriteStrings("Debugger", {{"PanelWidth", std::to_string(FPanelWidth)},
-                                                       {"SlowSpeed", std::to_string(FSlowSpeed)}});
+    GetShell().GetSettings()->WriteStrings("Debugger", {{"PanelWidth", std::to_string(FPanelWidth)},
+                                                        {"SlowSpeed", std::to_string(FSlowSpeed)}});
     FSavedPanelWidth = FPanelWidth;
     FSavedSlowSpeed = FSlowSpeed;
   } catch (const std::exception&) {
@@ -943,7 +984,8 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
       return true;
     }
   }
-  if (Watched == MainForm && Event->type() == QEvent::Close && !FRun->RequestClose(true)) {
+  if (Watched == GetShell().GetShellWindow() && Event->type() == QEvent::Close &&
+      !FRun->RequestClose(true)) {
     Event->ignore();
     return true;
   }
@@ -952,15 +994,21 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 // Checking by the teacher's tests.
 
-void TAlgEditorForm::CreateCheckActions(const TMakeAction& Make) {
-  AlgCheck = Make("AlgCheck", "Про&верить",
-                  "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
-                  {QKeySequence("Ctrl+F9")}, &TAlgEditorForm::AlgCheckExecute,
-                  [this] { return FChildView && FRun->CanCheck(); });
-  AlgCheck->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-  FileChooseTests = Make("FileChooseTests", "Выбрать &тесты...",
-                         "Выбрать файл тестов, по которому «Проверить» проверяет этот алгоритм", {},
-                         &TAlgEditorForm::FileChooseTestsExecute, [this] { return !FRun->Busy(); });
+void TAlgEditorForm::CreateCheckActions() {
+  AlgCheck = AddCommand(
+      {.Id = "AlgCheck",
+       .Caption = "Про&верить",
+       .Hint = "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
+       .Keys = {QKeySequence("Ctrl+F9")},
+       .Icon = style()->standardIcon(QStyle::SP_DialogApplyButton),
+       .Execute = [this] { AlgCheckExecute(); },
+       .Enabled = [this] { return FChildView && FRun->CanCheck(); }});
+  FileChooseTests =
+      AddCommand({.Id = "FileChooseTests",
+                  .Caption = "Выбрать &тесты...",
+                  .Hint = "Выбрать файл тестов, по которому «Проверить» проверяет этот алгоритм",
+                  .Execute = [this] { FileChooseTestsExecute(); },
+                  .Enabled = [this] { return !FRun->Busy(); }});
   mnuDocRun->addSeparator();
   mnuDocRun->addAction(AlgCheck);
   mnuDocFile->insertAction(FilePrint, FileChooseTests);

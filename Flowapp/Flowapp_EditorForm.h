@@ -265,12 +265,10 @@ private:
   void CancelInput() override;
   void ShowStatus();
 
-  // How CreateDocumentMenus makes a command of the window's menus.
-  using TMakeAction =
-      std::function<TAction*(const char* Name, const QString& Caption, const QString& Hint,
-                             const QList<QKeySequence>& Keys, void (TAlgEditorForm::*Execute)(),
-                             std::function<bool()> Enabled)>;
-  void CreateCheckActions(const TMakeAction& Make);
+  // A command of the window as Spec describes it: its keys work in the
+  // window, and it runs through Command.
+  TAction* AddCommand(TActionSpec Spec);
+  void CreateCheckActions();
   void CreateCheckPanel();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;

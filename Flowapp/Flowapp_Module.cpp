@@ -2,6 +2,8 @@
 
 #include "Flowapp_EditorForm.h"
 
+#include "Environment/Environment_Shell.h"
+
 namespace Deskbay {
 
 namespace {
@@ -20,7 +22,7 @@ const TFlowappAppModuleClass FlowappAppModuleClass("TFlowappAppModule");
 TFlowappAppModule::TFlowappAppModule(const TAppModuleClass& Class, const std::string& Name)
     : TAppModule(Class, Name) {
   RegisterEditors({&TAlgEditorForm::StaticClass()}, true);
-  MainForm->CreateEditor(&TAlgEditorForm::StaticClass());
+  GetShell().CreateEditor(&TAlgEditorForm::StaticClass());
 }
 
 const TAppModuleClass& TFlowappAppModule::StaticClass() {

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QWidget>
 
 namespace Deskbay {
 
@@ -51,6 +52,31 @@ TAction* TActionList::GetActions(int Index) const {
 void UpdateAllActions(const TActionList& List) {
   for (int I = 0; I < List.GetActionCount(); ++I)
     List.GetActions(I)->Update();
+}
+
+TAction* MakeAction(QObject* Owner, TActionList& List, const TActionSpec& Spec,
+                    QWidget* ShortcutOwner) {
+  auto* Action = new TAction(Spec.Icon, Spec.Caption, Owner);
+  Action->setObjectName(QString::fromUtf8(Spec.Id));
+  const bool TwoParts = Spec.Hint.contains('|');
+  Action->setToolTip(TwoParts ? Spec.Hint.section('|', 0, 0) : Spec.Hint);
+  Action->setStatusTip(TwoParts ? Spec.Hint.section('|', 1) : Spec.Hint);
+  if (!Spec.Keys.isEmpty()) {
+    Action->setShortcuts(Spec.Keys);
+    Action->setShortcutContext(Spec.KeyContext);
+  }
+  if (Spec.Category)
+    Action->setProperty("category", QString::fromUtf8(Spec.Category));
+  if (Spec.Update)
+    Action->OnUpdate = Spec.Update;
+  else if (Spec.Enabled)
+    Action->OnUpdate = [Enabled = Spec.Enabled](TAction& A) { A.setEnabled(Enabled()); };
+  if (Spec.Execute)
+    QObject::connect(Action, &QAction::triggered, Action, [Execute = Spec.Execute] { Execute(); });
+  if (ShortcutOwner)
+    ShortcutOwner->addAction(Action);
+  List.Add(Action);
+  return Action;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include "CorekitUiExport.h"
 
 #include <QAction>
+#include <QIcon>
+#include <QKeySequence>
 #include <QList>
 #include <QObject>
 #include <QRect>
@@ -52,6 +54,33 @@ private:
 
 // Update on every action of the list, in index order.
 COREKITUI_API void UpdateAllActions(const TActionList& List);
+
+// One command as a window offers it, in one description: MakeAction turns
+// it into the action the menus, tool bars and keys share.
+struct TActionSpec {
+  // The action's object name, by which menus are merged and tests find it.
+  const char* Id = "";
+  QString Caption{};
+  // "short|long": the short part is the tool tip, the long one the status
+  // tip; a hint without "|" is both.
+  QString Hint{};
+  QList<QKeySequence> Keys{};
+  // Where the keys work (only set when there are keys).
+  Qt::ShortcutContext KeyContext = Qt::WindowShortcut;
+  QIcon Icon{};
+  // The "category" property, when given.
+  const char* Category = nullptr;
+  std::function<void()> Execute{};
+  // When the command may be used (worked out on every update); Update, when
+  // given, instead does the whole update of the action.
+  std::function<bool()> Enabled{};
+  std::function<void(TAction&)> Update{};
+};
+
+// The action Spec describes, a child of Owner, added to List; with
+// ShortcutOwner its keys work wherever that widget's do (added to it).
+COREKITUI_API TAction* MakeAction(QObject* Owner, TActionList& List, const TActionSpec& Spec,
+                                  QWidget* ShortcutOwner = nullptr);
 
 // The folder a pupil's documents belong in: the desktop's documents folder
 // (as xdg-user-dirs names it) when it exists, else the home folder.

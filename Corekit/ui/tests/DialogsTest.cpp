@@ -189,6 +189,57 @@ TEST(WindowHelpers, FileDialogsStartAtTheDocumentThenTheLastFolderThenTheDocumen
   SetWorkingDir("");
 }
 
+TEST(WindowHelpers, MakeActionTurnsOneDescriptionIntoTheAction) {
+  QWidget Owner;
+  TActionList List(&Owner);
+  int Runs = 0;
+  bool May = false;
+  TAction* Two = MakeAction(&Owner, List,
+                            {.Id = "two",
+                             .Caption = "&Два",
+                             .Hint = "Коротко|Длинно | с чертой",
+                             .Keys = {QKeySequence("Ctrl+2"), QKeySequence("F2")},
+                             .KeyContext = Qt::ApplicationShortcut,
+                             .Category = "Algorithm",
+                             .Execute = [&] { ++Runs; },
+                             .Enabled = [&] { return May; }},
+                            &Owner);
+  EXPECT_EQ(Two->parent(), &Owner);
+  EXPECT_EQ(Two->objectName(), "two");
+  EXPECT_EQ(Two->text(), "&Два");
+  EXPECT_EQ(Two->toolTip(), "Коротко");
+  EXPECT_EQ(Two->statusTip(), "Длинно | с чертой");
+  EXPECT_EQ(Two->shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl+2"), QKeySequence("F2")}));
+  EXPECT_EQ(Two->shortcutContext(), Qt::ApplicationShortcut);
+  EXPECT_EQ(Two->property("category").toString(), "Algorithm");
+  EXPECT_TRUE(Owner.actions().contains(Two));
+  EXPECT_EQ(List.GetActionCount(), 1);
+  UpdateAllActions(List);
+  EXPECT_FALSE(Two->isEnabled());
+  May = true;
+  UpdateAllActions(List);
+  EXPECT_TRUE(Two->isEnabled());
+  Two->trigger();
+  EXPECT_EQ(Runs, 1);
+
+  // A hint of one part is both tips; no keys, no context set; an Update
+  // does the whole update; without a shortcut owner the widget has none.
+  TAction* One = MakeAction(&Owner, List,
+                            {.Id = "one",
+                             .Caption = "Один",
+                             .Hint = "Одна подсказка",
+                             .KeyContext = Qt::ApplicationShortcut,
+                             .Update = [](TAction& A) { A.setText("Обновлён"); }});
+  EXPECT_EQ(One->toolTip(), "Одна подсказка");
+  EXPECT_EQ(One->statusTip(), "Одна подсказка");
+  EXPECT_EQ(One->shortcutContext(), Qt::WindowShortcut);
+  EXPECT_FALSE(Owner.actions().contains(One));
+  EXPECT_FALSE(One->property("category").isValid());
+  UpdateAllActions(List);
+  EXPECT_EQ(One->text(), "Обновлён");
+  One->trigger(); // nothing to run
+}
+
 TEST(WindowHelpers, UpdateAllActionsGoesInIndexOrderAndForgetsFreedActions) {
   std::vector<std::string> Log;
   TActionList List;
