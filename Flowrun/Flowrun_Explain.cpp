@@ -3,6 +3,8 @@
 #include "Flowrun_Values.h"
 #include "Flowrun_VarStorage.h"
 
+#include "Flowlang/Flowlang_Statement.h"
+
 #include "Corekit/SysUtils.h"
 
 #include <algorithm>
@@ -30,6 +32,13 @@ std::string Upper(std::string_view S) {
   for (char& C : R)
     C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
   return R;
+}
+
+// The statement words of an input or output line, in any letter case: not
+// names, though their letters look Latin ("Ввод А" is about "А").
+bool IsStatementWord(std::string_view Name) {
+  const std::string Small = LowerCaseRu(Name);
+  return Small == InputWord() || Small == OutputWord();
 }
 
 bool IsWord(std::string_view Name) {
@@ -184,6 +193,23 @@ std::string FindReason(const std::string& T, TVarStorage& Storage) {
 } // namespace
 
 std::string CyrillicLookalikeHint(const std::string& Name) {
+  // Only a name that could be all Latin letters is a slip of the layout; a
+  // Russian word ("это") is meant as written.
+  for (size_t I = 0; I < Name.size();) {
+    const auto C = static_cast<unsigned char>(Name[I]);
+    if (C < 0x80) {
+      ++I;
+      continue;
+    }
+    char32_t Code = 0;
+    const size_t Length = DecodeUtf8(Name, I, Code);
+    if (Length == 0)
+      return std::string();
+    const std::string_view Letter(Name.data() + I, Length);
+    if (std::find(std::begin(Lookalikes), std::end(Lookalikes), Letter) == std::end(Lookalikes))
+      return std::string();
+    I += Length;
+  }
   std::string Letters;
   for (std::string_view L : Lookalikes)
     if (Name.find(L) != std::string::npos) {
@@ -217,7 +243,8 @@ TErrorExplanation ExplainError(const std::string& Message, TVarStorage& Storage)
   std::vector<std::string> Seen;
   for (const TToken& N : Names(Text)) {
     const std::string Name = Text.substr(N.Begin, N.End - N.Begin);
-    if (IsWord(Name) || std::find(Seen.begin(), Seen.end(), Upper(Name)) != Seen.end())
+    if (IsWord(Name) || IsStatementWord(Name) ||
+        std::find(Seen.begin(), Seen.end(), Upper(Name)) != Seen.end())
       continue;
     Seen.push_back(Upper(Name));
     // A name followed by "(" is a function's; only the drawing words are

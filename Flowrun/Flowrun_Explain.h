@@ -26,7 +26,8 @@ struct TErrorExplanation {
 FLOWRUN_API TErrorExplanation ExplainError(const std::string& Message, TVarStorage& Storage);
 
 // The Cyrillic letters of Name that look like Latin ones, as the hint says
-// them; empty when there are none.
+// them; empty when there are none, or when Name has other Russian letters
+// too (a Russian word is meant as written).
 FLOWRUN_API std::string CyrillicLookalikeHint(const std::string& Name);
 
 } // namespace Deskbay

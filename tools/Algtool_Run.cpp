@@ -7,6 +7,7 @@
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/SysUtils.h"
 #include "Flowrun/Flowrun_Canvas.h"
+#include "Flowrun/Flowrun_Explain.h"
 #include "Flowrun/Flowrun_Main.h"
 #include "Flowrun/Flowrun_Values.h"
 
@@ -190,6 +191,11 @@ int RunAlgorithm(const TRunOptions& Options, std::istream& In, bool PromptInput,
     if (!Outcome.FailedBlock.empty())
       Err << "Ошибка в блоке \"" << VisibleText(Outcome.FailedBlock) << "\":\n";
     Err << VisibleLines(Outcome.Error) << '\n';
+    // A Russian letter that looks Latin in a name: the message alone does
+    // not show it, so the hint follows, as the window gives it.
+    const std::string Hint = ExplainError(Outcome.Error, Machine.GetStorage()).Cyrillic;
+    if (!Hint.empty())
+      Err << VisibleText(Hint) << '\n';
     Status = RunFailed;
   } else if (Outcome.End == TRunEnd::StepLimit) {
     Err << Format("Выполнение остановлено после %lld шагов (предел --max-steps).",

@@ -46,5 +46,13 @@ TEST(Explain, UndefinedNamesAndCyrillicLetters) {
             "отличить. Наберите имя латинскими буквами.");
   EXPECT_EQ(Explain(S, "A+Q"), "A = 1") << "the message names Q already; Latin gets no hint";
   EXPECT_EQ(CyrillicLookalikeHint("ZZ"), "");
+  // The words of input and output lines are no names.
+  EXPECT_EQ(ExplainError("Синтаксическая ошибка в строке \"ВВОД А\".", S).Cyrillic,
+            "В имени \"А\" есть русские буквы (А), похожие на латинские: на вид их не "
+            "отличить. Наберите имя латинскими буквами.");
+  EXPECT_EQ(ExplainError("Синтаксическая ошибка в строке \"Вывод 1+\".", S).Cyrillic, "");
+  // Only names that could be all Latin: a Russian word is meant as written.
+  EXPECT_EQ(CyrillicLookalikeHint("это"), "");
+  EXPECT_NE(CyrillicLookalikeHint("ТОР"), "");
   EXPECT_EQ(ExplainError("Что-то без кавычек.", S).Text(), "");
 }

@@ -102,6 +102,23 @@ TEST(AlgtoolOutput, AMathErrorIsTheLastLineOfStandardError) {
                    "Ошибка при вычислении \"1/0\".\n");
 }
 
+TEST(AlgtoolOutput, ARussianLetterInANameGetsTheLookAlikeHintAfterTheMessage) {
+  TTempDir Dir;
+  // "К" and "А" are Cyrillic; the input word is not taken for a name.
+  const std::string Assign = SaveBlocks(Dir, "k.alg", TBasicAlgBlock::Class, {"К=0"});
+  TProcessResult R = RunAlgtool({"run", Assign});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_EQ(R.Err, "Ошибка в блоке \"Блок вычислений: К=0\":\n"
+                   "Синтаксическая ошибка в строке \"К=0\".\n"
+                   "В имени \"К\" есть русские буквы (К), похожие на латинские: на вид их не "
+                   "отличить. Наберите имя латинскими буквами.\n");
+  const std::string Output = SaveBlocks(Dir, "a.alg", TIOAlgBlock::Class, {"Вывод А+1"});
+  R = RunAlgtool({"run", Output});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_NE(R.Err.find("В имени \"А\" есть русские буквы (А)"), std::string::npos) << R.Err;
+  EXPECT_EQ(R.Err.find("Вывод\" есть"), std::string::npos) << R.Err;
+}
+
 TEST(AlgtoolOutput, OutputThatCannotBeWrittenFailsTheCommand) {
   for (const char* Where : {"-", "/dev/full"}) {
     SCOPED_TRACE(Where);
