@@ -1,5 +1,6 @@
 #include "Environment_Help.h"
 
+#include "Flowmodel/Flowmodel_Main.h"
 #include "help/HelpPages.h"
 
 #include <QFile>
@@ -15,8 +16,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <map>
 
 namespace Deskbay {
 
@@ -59,13 +58,11 @@ QString Shortened(const QString& Text, int At) {
 } // namespace
 
 QString HelpTopicOfBlock(const std::string& BlockClassName) {
-  static const std::map<std::string, QString> Topics = {
-      {"TBasicAlgBlock", "language.html#assign"}, {"TIOAlgBlock", "language.html#io"},
-      {"TIfAlgBlock", "language.html#if"},        {"TWhileAlgBlock", "language.html#while"},
-      {"TForAlgBlock", "language.html#for"},      {"TUntilAlgBlock", "language.html#until"},
-  };
-  const auto It = Topics.find(BlockClassName);
-  return It == Topics.end() ? ContentsPage : It->second;
+  for (int I = 0; I < AlgBlockKindCount; ++I)
+    if (const TAlgBlockKindInfo& Info = AlgBlockKindInfo(AlgBlockKindAt(I));
+        BlockClassName == Info.Class->ClassName())
+      return QString::fromUtf8(Info.HelpTopic);
+  return ContentsPage;
 }
 
 QStringList HelpPageNames() {

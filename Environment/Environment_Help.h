@@ -21,8 +21,8 @@ class QToolButton;
 namespace Deskbay {
 
 // The page of the help that tells about a kind of block, by the block's class
-// name ("TForAlgBlock" → "language.html#for"); the contents for anything
-// else (the root, a sequence, no block).
+// name ("TForAlgBlock" → "language.html#for"), as the kind's description
+// gives it; the contents for anything else (the root, a sequence, no block).
 ENVIRONMENT_API QString HelpTopicOfBlock(const std::string& BlockClassName);
 
 // One place the search found.

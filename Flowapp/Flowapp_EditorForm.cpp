@@ -448,7 +448,7 @@ const TAlgBlock* TAlgEditorForm::BreakpointBlock() const {
     Block = GetMachine() ? GetMachine()->GetCurrentBlock() : nullptr;
   else if (FAlgorithm->GetSelectedBlockCount() == 1)
     Block = FAlgorithm->GetSelectedBlocksProperty(0);
-  if (!Block || Block == FAlgorithm->GetRoot() || dynamic_cast<const TCompoundAlgBlock*>(Block))
+  if (!Block || Block == FAlgorithm->GetRoot() || Block->GetKind() == TAlgBlockKind::Sequence)
     return nullptr;
   return Block;
 }
@@ -530,7 +530,7 @@ void TAlgEditorForm::ChartContextMenu(QPoint Pos) {
   TAlgEditor* Editor = FChildView->AlgEditor;
   TPoint P;
   TAlgBlock* Block = Editor->GetBlockAt(Pos, P);
-  if (Block && dynamic_cast<TCompoundAlgBlock*>(Block))
+  if (Block && Block->GetKind() == TAlgBlockKind::Sequence)
     Block = nullptr; // the free place of a sequence
   if (!Block || !Block->GetSelected()) {
     TModifyGuard Guard(*FAlgorithm);

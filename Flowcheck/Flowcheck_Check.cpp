@@ -386,16 +386,12 @@ TFileResult FailedFile(const TTestFile& Tests, const std::string& FileName, TCas
 namespace {
 
 // The blocks of the chart below Block in the order "algtool show" prints
-// them, sequences left out.
+// them, sequences left out: every block's children in their order (a
+// branch's are its yes and no sequences).
 void CollectUnreached(const TAlgBlock* Block, const std::set<const TAlgBlock*>& Reached,
                       std::vector<std::string>& Out) {
-  if (Block->GetClass() != &TCompoundAlgBlock::Class && Block->GetParent() && !Reached.count(Block))
+  if (Block->GetKind() != TAlgBlockKind::Sequence && Block->GetParent() && !Reached.count(Block))
     Out.push_back(DescribeBlock(Block));
-  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
-    CollectUnreached(If->GetYesBranch(), Reached, Out);
-    CollectUnreached(If->GetNoBranch(), Reached, Out);
-    return;
-  }
   for (int I = 0; I < Block->GetBlockCount(); ++I)
     CollectUnreached(Block->GetBlocks(I), Reached, Out);
 }

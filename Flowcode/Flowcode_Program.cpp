@@ -120,23 +120,33 @@ public:
     const TAlgBlock* Outer = FSink.GetBlock();
     FSink.SetBlock(B);
     const int First = FSink.GetLineCount();
-    if (const auto* I = dynamic_cast<const TIfAlgBlock*>(B))
-      If(I);
-    else if (const auto* F = dynamic_cast<const TForAlgBlock*>(B))
-      For(F);
-    else if (const auto* W = dynamic_cast<const TWhileAlgBlock*>(B))
-      While(W);
-    else if (const auto* U = dynamic_cast<const TUntilAlgBlock*>(B))
-      Until(U);
-    else if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B))
-      Block(C->GetBody());
-    else if (dynamic_cast<const TIOAlgBlock*>(B))
+    switch (B->GetKind()) {
+    case TAlgBlockKind::Branch:
+      If(static_cast<const TIfAlgBlock*>(B));
+      break;
+    case TAlgBlockKind::ForLoop:
+      For(static_cast<const TForAlgBlock*>(B));
+      break;
+    case TAlgBlockKind::WhileLoop:
+      While(static_cast<const TWhileAlgBlock*>(B));
+      break;
+    case TAlgBlockKind::UntilLoop:
+      Until(static_cast<const TUntilAlgBlock*>(B));
+      break;
+    case TAlgBlockKind::Root:
+      Block(AlgBodyOf(B));
+      break;
+    case TAlgBlockKind::InputOutput:
       InputOutput(B);
-    else if (dynamic_cast<const TBasicAlgBlock*>(B))
+      break;
+    case TAlgBlockKind::Computation:
       Computation(B);
-    else
+      break;
+    case TAlgBlockKind::Sequence:
       for (int I = 0; I < B->GetBlockCount(); ++I)
         Block(B->GetBlocks(I));
+      break;
+    }
     if (FSink.GetLineCount() > First)
       FBlockLines[B] = {First, FSink.GetLineCount() - 1};
     FSink.SetBlock(Outer);

@@ -27,7 +27,7 @@ std::vector<TCodeLineRange> CodeLinesOfBlocks(const TProgramText& Text,
 
 TAlgBlock* CodeLineSelectableBlock(const TProgramText& Text, int Line) {
   auto* B = const_cast<TAlgBlock*>(Text.GetLineBlock(Line));
-  while (B && dynamic_cast<TCompoundAlgBlock*>(B))
+  while (B && B->GetKind() == TAlgBlockKind::Sequence)
     B = B->GetParent();
   if (!B || !B->GetParent())
     return nullptr; // the root: the program's frame

@@ -104,14 +104,26 @@ void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
     return;
   TAlgBlock* Anchor =
       Alg->GetSelectedBlockCount() == 1 ? Alg->GetSelectedBlocksProperty(0) : Alg->GetRoot();
-  TAlgBlock* Parent;
-  int Index;
-  if (auto* Root = dynamic_cast<TRootAlgBlock*>(Anchor)) {
-    Parent = Root->GetBody();
+  TAlgBlock* Parent = nullptr;
+  int Index = 0;
+  switch (Anchor->GetKind()) {
+  case TAlgBlockKind::Root: // the end of its body
+    Parent = AlgBodyOf(Anchor);
     Index = Parent->GetBlockCount();
-  } else {
+    break;
+  case TAlgBlockKind::Sequence: // its end
+    Parent = Anchor;
+    Index = Parent->GetBlockCount();
+    break;
+  case TAlgBlockKind::Computation:
+  case TAlgBlockKind::InputOutput:
+  case TAlgBlockKind::Branch:
+  case TAlgBlockKind::WhileLoop:
+  case TAlgBlockKind::UntilLoop:
+  case TAlgBlockKind::ForLoop: // after it
     Parent = Anchor->GetParent();
     Index = Anchor->GetIndex() + 1;
+    break;
   }
   TAlgBlock* Copy;
   {

@@ -443,7 +443,7 @@ void TAlgEditor::mousePressEvent(QMouseEvent* Event) {
       if (!Ctrl)
         FAlgorithm->UnselectAll();
       // A click on the free area of a sequence never selects the sequence.
-      if (!dynamic_cast<TCompoundAlgBlock*>(B))
+      if (B->GetKind() != TAlgBlockKind::Sequence)
         B->SetSelected(true);
     } else if (Ctrl) {
       B->SetSelected(false);
@@ -616,7 +616,8 @@ bool TAlgEditor::CanAccept(TDragObject* Source, TAlgDragObject*& Drag, TPoint& P
     return false;
   Drag = AlgDrag;
   TAlgBlock* T = GetBlockUnderCursor(P);
-  auto* Sequence = dynamic_cast<TCompoundAlgBlock*>(T);
+  auto* Sequence =
+      T && T->GetKind() == TAlgBlockKind::Sequence ? static_cast<TCompoundAlgBlock*>(T) : nullptr;
   if (Drag->GetBlockCount() == 0 || !Sequence || !Drag->GetBlocks(0)->GetParent())
     return false;
   Target = Sequence;

@@ -19,22 +19,44 @@ namespace Deskbay {
 
 namespace {
 
-struct TPaletteButton {
-  TAdvSpeedButton* TPaletteFrame::*Button;
-  const char* Hint;
-  const TAlgBlockClass* Class;
-  QRect Geometry;
-};
+// The field that names a kind's button, nullptr for kinds without one.
+TAdvSpeedButton* TPaletteFrame::*ButtonField(TAlgBlockKind Kind) {
+  switch (Kind) {
+  case TAlgBlockKind::Computation:
+    return &TPaletteFrame::sbBasic;
+  case TAlgBlockKind::InputOutput:
+    return &TPaletteFrame::sbIO;
+  case TAlgBlockKind::Branch:
+    return &TPaletteFrame::sbIf;
+  case TAlgBlockKind::WhileLoop:
+    return &TPaletteFrame::sbWhile;
+  case TAlgBlockKind::UntilLoop:
+    return &TPaletteFrame::sbUntil;
+  case TAlgBlockKind::ForLoop:
+    return &TPaletteFrame::sbFor;
+  case TAlgBlockKind::Root:
+  case TAlgBlockKind::Sequence:
+    break;
+  }
+  return nullptr;
+}
 
-const TPaletteButton PaletteButtons[] = {
-    {&TPaletteFrame::sbBasic, "Блок вычислений", &TBasicAlgBlock::Class, QRect(0, 0, 100, 40)},
-    {&TPaletteFrame::sbIf, "Ветвление", &TIfAlgBlock::Class, QRect(100, 0, 100, 40)},
-    {&TPaletteFrame::sbIO, "Ввод-вывод", &TIOAlgBlock::Class, QRect(0, 40, 100, 40)},
-    {&TPaletteFrame::sbWhile, "Цикл с предусловием", &TWhileAlgBlock::Class, QRect(0, 80, 100, 81)},
-    {&TPaletteFrame::sbFor, "Цикл с параметром", &TForAlgBlock::Class, QRect(100, 40, 100, 40)},
-    {&TPaletteFrame::sbUntil, "Цикл с постусловием", &TUntilAlgBlock::Class,
-     QRect(100, 80, 100, 81)},
-};
+// The kinds with a button, in the buttons' order.
+std::vector<const TAlgBlockKindInfo*> PaletteKinds() {
+  std::vector<const TAlgBlockKindInfo*> Kinds;
+  for (int I = 0; I < AlgBlockKindCount; ++I)
+    if (const TAlgBlockKindInfo& Info = AlgBlockKindInfo(AlgBlockKindAt(I));
+        Info.Palette.Order >= 0)
+      Kinds.push_back(&Info);
+  std::sort(Kinds.begin(), Kinds.end(), [](const TAlgBlockKindInfo* A, const TAlgBlockKindInfo* B) {
+    return A->Palette.Order < B->Palette.Order;
+  });
+  return Kinds;
+}
+
+QRect QRectOf(const TRect& R) {
+  return QRect(R.Left, R.Top, R.Width(), R.Height());
+}
 
 // The prototypes drawn in Font into images of their own.
 std::vector<std::unique_ptr<TCompositeImage>>
@@ -69,15 +91,18 @@ double FittingScale(const std::vector<TAdvSpeedButton*>& Buttons,
 
 TPaletteFrame::TPaletteFrame(QWidget* Parent)
     : QFrame(Parent), FAlgorithm(std::make_unique<TAlgorithm>()) {
-  setFixedSize(200, 161);
   TCompoundAlgBlock* Body = FAlgorithm->GetRoot()->GetBody();
-  for (const TPaletteButton& Item : PaletteButtons) {
+  QRect Whole;
+  for (const TAlgBlockKindInfo* Kind : PaletteKinds()) {
     auto* Button = new TAdvSpeedButton(this);
-    this->*Item.Button = Button;
-    Button->setGeometry(Item.Geometry);
+    FButtons.push_back(Button);
+    if (TAdvSpeedButton* TPaletteFrame::*Field = ButtonField(Kind->Kind))
+      this->*Field = Button;
+    Button->setGeometry(QRectOf(Kind->Palette.Place));
+    Whole |= Button->geometry();
     Button->SetFlat(true);
-    Button->setToolTip(QString::fromUtf8(Item.Hint));
-    Button->SetTag(Item.Class->Create(Body));
+    Button->setToolTip(QString::fromUtf8(Kind->Palette.Hint));
+    Button->SetTag(Kind->Class->Create(Body));
     Button->OnClick = [this](TAdvSpeedButton& B) { sbBasicClick(B); };
     Button->OnMouseDown = [this](TAdvSpeedButton& B, QMouseEvent& E) { sbBasicMouseDown(B, E); };
     Button->OnMouseMove = [this](TAdvSpeedButton& B, QMouseEvent& E) { sbBasicMouseMove(B, E); };
@@ -85,6 +110,7 @@ TPaletteFrame::TPaletteFrame(QWidget* Parent)
       sbBasicStartDrag(B, D);
     };
   }
+  setFixedSize(Whole.right() + 1, Whole.bottom() + 1);
   PaintButtons();
 }
 
@@ -95,9 +121,7 @@ TAlgBlock* TPaletteFrame::PrototypeOf(const TAdvSpeedButton& Button) {
 }
 
 void TPaletteFrame::PaintButtons() {
-  std::vector<TAdvSpeedButton*> Buttons;
-  for (const TPaletteButton& Item : PaletteButtons)
-    Buttons.push_back(this->*Item.Button);
+  const std::vector<TAdvSpeedButton*>& Buttons = FButtons;
   // The font grows as the scale shrinks, so the labels stay readable; larger
   // labels widen the pictures that carry them, so the scale is found again
   // until the two agree. The scale always fits the images drawn.

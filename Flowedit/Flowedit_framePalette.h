@@ -1,8 +1,8 @@
 #pragma once
 
-// The block palette: one button per kind of block a user adds. A click
-// reports the button's prototype block; a drag carries the prototype to an
-// editor, which drops a copy of it.
+// The block palette: one button per kind of block a user places, where the
+// kind's description puts it. A click reports the button's prototype block;
+// a drag carries the prototype to an editor, which drops a copy of it.
 
 #include "FloweditExport.h"
 
@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Deskbay {
 
@@ -25,12 +26,12 @@ public:
   explicit TPaletteFrame(QWidget* Parent = nullptr);
   ~TPaletteFrame() override;
 
-  TAdvSpeedButton* sbBasic;
-  TAdvSpeedButton* sbIf;
-  TAdvSpeedButton* sbIO;
-  TAdvSpeedButton* sbWhile;
-  TAdvSpeedButton* sbFor;
-  TAdvSpeedButton* sbUntil;
+  TAdvSpeedButton* sbBasic = nullptr;
+  TAdvSpeedButton* sbIf = nullptr;
+  TAdvSpeedButton* sbIO = nullptr;
+  TAdvSpeedButton* sbWhile = nullptr;
+  TAdvSpeedButton* sbFor = nullptr;
+  TAdvSpeedButton* sbUntil = nullptr;
 
   // The algorithm holding the six prototypes, one per button.
   TAlgorithm& GetPaletteAlgorithm() const { return *FAlgorithm; }
@@ -67,6 +68,7 @@ private:
   void PaintButtons();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
+  std::vector<TAdvSpeedButton*> FButtons; // in the buttons' order
   QPoint FPressPos;
   double FPictureScale = 1;
   int FPictureFontHeight = 0;

@@ -16,10 +16,23 @@ std::vector<TAlgBlock*> AlgBlocksToCopy(const TAlgorithm& Algorithm) {
   if (Blocks.size() == 1) {
     // A sequence or the root stands for what it holds.
     TAlgBlock* Only = Blocks.front();
-    TAlgBlock* Holder = Only;
-    if (auto* Root = dynamic_cast<TRootAlgBlock*>(Only))
-      Holder = Root->GetBody();
-    if (dynamic_cast<TCompoundAlgBlock*>(Holder)) {
+    TAlgBlock* Holder = nullptr;
+    switch (Only->GetKind()) {
+    case TAlgBlockKind::Root:
+      Holder = AlgBodyOf(Only);
+      break;
+    case TAlgBlockKind::Sequence:
+      Holder = Only;
+      break;
+    case TAlgBlockKind::Computation:
+    case TAlgBlockKind::InputOutput:
+    case TAlgBlockKind::Branch:
+    case TAlgBlockKind::WhileLoop:
+    case TAlgBlockKind::UntilLoop:
+    case TAlgBlockKind::ForLoop:
+      break;
+    }
+    if (Holder) {
       Blocks.clear();
       for (int K = 0; K < Holder->GetBlockCount(); ++K)
         Blocks.push_back(Holder->GetBlocks(K));
@@ -51,14 +64,24 @@ void AlgPastePlace(const TAlgorithm& Algorithm, TCompoundAlgBlock*& Target, int&
   TAlgBlock* Last = *std::max_element(
       Selected.begin(), Selected.end(),
       [](const TAlgBlock* A, const TAlgBlock* B) { return A->GetIndex() < B->GetIndex(); });
-  if (auto* Sequence = dynamic_cast<TCompoundAlgBlock*>(Last)) {
-    Target = Sequence;
-    Index = Sequence->GetBlockCount();
-  } else if (auto* Parent = dynamic_cast<TCompoundAlgBlock*>(Last->GetParent())) {
-    Target = Parent;
+  switch (Last->GetKind()) {
+  case TAlgBlockKind::Root: // the end of its body
+    break;
+  case TAlgBlockKind::Sequence:
+    Target = static_cast<TCompoundAlgBlock*>(Last);
+    Index = Target->GetBlockCount();
+    break;
+  case TAlgBlockKind::Computation:
+  case TAlgBlockKind::InputOutput:
+  case TAlgBlockKind::Branch:
+  case TAlgBlockKind::WhileLoop:
+  case TAlgBlockKind::UntilLoop:
+  case TAlgBlockKind::ForLoop:
+    // Every block but the root and the sequences lies in a sequence.
+    Target = static_cast<TCompoundAlgBlock*>(Last->GetParent());
     Index = Last->GetIndex() + 1;
+    break;
   }
-  // Anything else is the root: the end of its body.
 }
 
 std::vector<TAlgBlock*> AlgPasteBytes(TAlgorithm& Algorithm, const std::vector<uint8_t>& Bytes) {

@@ -7,24 +7,9 @@
 namespace Deskbay {
 
 std::string BlockKindName(const TAlgBlock* Block) {
-  const TAlgBlockClass* C = Block->GetClass();
-  if (C == &TRootAlgBlock::Class)
-    return "Алгоритм";
-  if (C == &TBasicAlgBlock::Class)
-    return "Блок вычислений";
-  if (C == &TIOAlgBlock::Class)
-    return "Ввод-вывод";
-  if (C == &TIfAlgBlock::Class)
-    return "Ветвление";
-  if (C == &TWhileAlgBlock::Class)
-    return "Цикл с предусловием";
-  if (C == &TForAlgBlock::Class)
-    return "Цикл с параметром";
-  if (C == &TUntilAlgBlock::Class)
-    return "Цикл с постусловием";
-  if (C == &TCompoundAlgBlock::Class)
-    return "Последовательность";
-  return Block->ClassName();
+  const TAlgBlockKindInfo& Info = AlgBlockKindInfo(Block->GetKind());
+  // A class made outside the model goes by its own name.
+  return Block->GetClass() == Info.Class ? Info.Name : Block->ClassName();
 }
 
 std::string DescribeBlock(const TAlgBlock* Block) {
@@ -40,17 +25,27 @@ std::string DescribeBlock(const TAlgBlock* Block) {
 namespace {
 
 void AddTreeLines(std::vector<std::string>& Lines, const TAlgBlock* Block, int Depth) {
-  const bool Sequence = Block->GetClass() == &TCompoundAlgBlock::Class;
-  if (!Sequence) {
+  if (Block->GetKind() != TAlgBlockKind::Sequence) {
     Lines.push_back(std::string(2 * Depth, ' ') + DescribeBlock(Block));
     ++Depth;
   }
-  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
+  switch (Block->GetKind()) {
+  case TAlgBlockKind::Branch: {
+    const auto* If = static_cast<const TIfAlgBlock*>(Block);
     Lines.push_back(std::string(2 * Depth, ' ') + "да:");
     AddTreeLines(Lines, If->GetYesBranch(), Depth + 1);
     Lines.push_back(std::string(2 * Depth, ' ') + "нет:");
     AddTreeLines(Lines, If->GetNoBranch(), Depth + 1);
     return;
+  }
+  case TAlgBlockKind::Root:
+  case TAlgBlockKind::Sequence:
+  case TAlgBlockKind::Computation:
+  case TAlgBlockKind::InputOutput:
+  case TAlgBlockKind::WhileLoop:
+  case TAlgBlockKind::UntilLoop:
+  case TAlgBlockKind::ForLoop:
+    break;
   }
   for (int I = 0; I < Block->GetBlockCount(); ++I)
     AddTreeLines(Lines, Block->GetBlocks(I), Depth);

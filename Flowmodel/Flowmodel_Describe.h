@@ -12,7 +12,8 @@ namespace Deskbay {
 
 class TAlgBlock;
 
-// The kind of a block as the palette names it ("Блок вычислений" ...).
+// The name of a block's kind ("Блок вычислений" ...); a block of a class
+// made outside the model goes by its class name.
 FLOWMODEL_API std::string BlockKindName(const TAlgBlock* Block);
 // Kind and text lines on one line: "Блок вычислений: X=1 | Y=2".
 FLOWMODEL_API std::string DescribeBlock(const TAlgBlock* Block);

@@ -5,24 +5,29 @@
 
 namespace Deskbay {
 
-const TAlgBlockClass TAlgBlock::Class("TAlgBlock", nullptr, nullptr);
+// TAlgBlock is never made; a class made elsewhere straight from it is taken
+// for a computation, a box of lines.
+const TAlgBlockClass TAlgBlock::Class("TAlgBlock", nullptr, TAlgBlockKind::Computation, nullptr);
 const TAlgBlockClass TBasicAlgBlock::Class("TBasicAlgBlock", &TAlgBlock::Class,
+                                           TAlgBlockKind::Computation,
                                            &TBasicAlgBlock::NewInstance);
 const TAlgBlockClass TIOAlgBlock::Class("TIOAlgBlock", &TAlgBlock::Class,
-                                        &TIOAlgBlock::NewInstance);
+                                        TAlgBlockKind::InputOutput, &TIOAlgBlock::NewInstance);
 const TAlgBlockClass TCompoundAlgBlock::Class("TCompoundAlgBlock", &TAlgBlock::Class,
+                                              TAlgBlockKind::Sequence,
                                               &TCompoundAlgBlock::NewInstance);
+// Of no kind of its own: the kind here is never asked of a block.
 const TAlgBlockClass TContainerAlgBlock::Class("TContainerAlgBlock", &TAlgBlock::Class,
-                                               &TContainerAlgBlock::NewInstance);
+                                               TAlgBlockKind::Computation, nullptr);
 const TAlgBlockClass TRootAlgBlock::Class("TRootAlgBlock", &TContainerAlgBlock::Class,
-                                          &TRootAlgBlock::NewInstance);
+                                          TAlgBlockKind::Root, &TRootAlgBlock::NewInstance);
 const TAlgBlockClass TWhileAlgBlock::Class("TWhileAlgBlock", &TContainerAlgBlock::Class,
-                                           &TWhileAlgBlock::NewInstance);
+                                           TAlgBlockKind::WhileLoop, &TWhileAlgBlock::NewInstance);
 const TAlgBlockClass TUntilAlgBlock::Class("TUntilAlgBlock", &TContainerAlgBlock::Class,
-                                           &TUntilAlgBlock::NewInstance);
+                                           TAlgBlockKind::UntilLoop, &TUntilAlgBlock::NewInstance);
 const TAlgBlockClass TForAlgBlock::Class("TForAlgBlock", &TContainerAlgBlock::Class,
-                                         &TForAlgBlock::NewInstance);
-const TAlgBlockClass TIfAlgBlock::Class("TIfAlgBlock", &TAlgBlock::Class,
+                                         TAlgBlockKind::ForLoop, &TForAlgBlock::NewInstance);
+const TAlgBlockClass TIfAlgBlock::Class("TIfAlgBlock", &TAlgBlock::Class, TAlgBlockKind::Branch,
                                         &TIfAlgBlock::NewInstance);
 
 // --- TAlgBlockClass ---
@@ -510,8 +515,9 @@ std::unique_ptr<std::vector<const TAlgBlockClass*>>& Registry() {
 // Fills the registry when the library is loaded and empties it when unloaded.
 struct TRegistryLifetime {
   TRegistryLifetime() {
-    AlgRegisterBlockClasses({&TBasicAlgBlock::Class, &TIOAlgBlock::Class, &TIfAlgBlock::Class,
-                             &TWhileAlgBlock::Class, &TUntilAlgBlock::Class, &TForAlgBlock::Class});
+    for (int I = 0; I < AlgBlockKindCount; ++I)
+      if (const TAlgBlockKindInfo& Info = AlgBlockKindInfo(AlgBlockKindAt(I)); Info.Placed)
+        AlgRegisterBlockClass(Info.Class);
   }
   ~TRegistryLifetime() { Registry().reset(); }
 } RegistryLifetime;

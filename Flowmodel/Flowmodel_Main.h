@@ -5,6 +5,7 @@
 // the colour scheme, and publishes content, selection and view changes.
 
 #include "FlowmodelExport.h"
+#include "Flowmodel_Kinds.h"
 
 #include "Corekit/Canvas.h"
 #include "Corekit/MiscUtils_Bag.h"
@@ -28,17 +29,22 @@ class TAlgorithm;
 // count) one algorithm may hold.
 constexpr int AlgMaxBlockCount = 100;
 
-// A block class as a value: its name, its base class and a way to make a
-// block of it. Blocks are made by class wherever the exact class of another
-// block, or a class found by name, decides what to create.
+// A block class as a value: its name, its base class, its kind and a way to
+// make a block of it. Blocks are made by class wherever the exact class of
+// another block, or a class found by name, decides what to create.
 class FLOWMODEL_API TAlgBlockClass {
 public:
   using TFactory = TAlgBlock* (*)();
-  constexpr TAlgBlockClass(const char* Name, const TAlgBlockClass* Base, TFactory Factory)
-      : FName(Name), FBase(Base), FFactory(Factory) {}
+  constexpr TAlgBlockClass(const char* Name, const TAlgBlockClass* Base, TAlgBlockKind Kind,
+                           TFactory Factory)
+      : FName(Name), FBase(Base), FKind(Kind), FFactory(Factory) {}
+  // A class made outside the model (a test's double) is of its base's kind.
+  TAlgBlockClass(const char* Name, const TAlgBlockClass* Base, TFactory Factory)
+      : TAlgBlockClass(Name, Base, Base ? Base->FKind : TAlgBlockKind::Computation, Factory) {}
 
   const char* ClassName() const { return FName; }
   const TAlgBlockClass* GetBase() const { return FBase; }
+  TAlgBlockKind GetKind() const { return FKind; }
   bool InheritsFrom(const TAlgBlockClass* Class) const;
 
   // A new block of this class as the last child of Parent, or at Index.
@@ -55,6 +61,7 @@ private:
 
   const char* FName;
   const TAlgBlockClass* FBase;
+  TAlgBlockKind FKind;
   TFactory FFactory; // nullptr for classes that are never made
 };
 
@@ -130,6 +137,8 @@ public:
   static const TAlgBlockClass Class;
   virtual const TAlgBlockClass* GetClass() const { return &Class; }
   const char* ClassName() const override { return "TAlgBlock"; }
+  // What the block is; every block of one class is of the same kind.
+  TAlgBlockKind GetKind() const { return GetClass()->GetKind(); }
 
   template <class T> static T* Create(TAlgBlock* Parent) {
     return static_cast<T*>(T::Class.Create(Parent));
@@ -296,7 +305,8 @@ private:
   std::vector<int32_t> FChildBottoms;
 };
 
-// A block with one body sequence: the root and the three loops.
+// A block with one body sequence: the root and the three loops. Never made
+// itself.
 class FLOWMODEL_API TContainerAlgBlock : public TAlgBlock {
   DESKBAY_ALG_BLOCK_CLASS(TContainerAlgBlock)
 public:
@@ -473,9 +483,9 @@ private:
 // line.
 FLOWMODEL_API void AlgDrawDiamond(TCompositeImage& Image, TPoint P, TAlgBlock* Block);
 
-// The block classes that can be created by name: the six the model itself
-// registers when it is loaded (statements, input/output, branch, the three
-// loops), and any added later.
+// The block classes that can be created by name: those of the kinds a user
+// places (statements, input/output, branch, the three loops), which the model
+// registers when it is loaded, and any added later.
 FLOWMODEL_API void AlgRegisterBlockClass(const TAlgBlockClass* Class);
 FLOWMODEL_API void AlgRegisterBlockClasses(std::initializer_list<const TAlgBlockClass*> Classes);
 FLOWMODEL_API int AlgBlockClassCount();

@@ -75,11 +75,9 @@ void AppendUtf8(std::string& S, unsigned long Code) {
 const std::map<std::string, const TAlgBlockClass*>& BlockKinds() {
   static const std::map<std::string, const TAlgBlockClass*> Kinds = [] {
     std::map<std::string, const TAlgBlockClass*> M;
-    TAlgorithm Scratch;
-    for (const TAlgBlockClass* C :
-         {&TBasicAlgBlock::Class, &TIOAlgBlock::Class, &TIfAlgBlock::Class, &TWhileAlgBlock::Class,
-          &TForAlgBlock::Class, &TUntilAlgBlock::Class})
-      M[Algtool::BlockKindName(C->Create(Scratch.GetRoot()->GetBody()))] = C;
+    for (int I = 0; I < AlgBlockKindCount; ++I)
+      if (const TAlgBlockKindInfo& Info = AlgBlockKindInfo(AlgBlockKindAt(I)); Info.Placed)
+        M[Info.Name] = Info.Class;
     return M;
   }();
   return Kinds;
@@ -209,7 +207,9 @@ void BuildHelpChart(TAlgorithm& Alg, const std::string& Chart, const std::string
       if (Level >= 1 && Level - 1 < Open.size() && Open[Level - 1] &&
           Open[Level - 1]->GetBlockCount() > 0) {
         TAlgBlock* Seq = Open[Level - 1];
-        If = dynamic_cast<TIfAlgBlock*>(Seq->GetBlocks(Seq->GetBlockCount() - 1));
+        TAlgBlock* Last = Seq->GetBlocks(Seq->GetBlockCount() - 1);
+        if (Last->GetKind() == TAlgBlockKind::Branch)
+          If = static_cast<TIfAlgBlock*>(Last);
       }
       if (!If)
         ChartError(Where, LineNo, "\"" + Body + "\" стоит не под ветвлением.");
@@ -240,8 +240,8 @@ void BuildHelpChart(TAlgorithm& Alg, const std::string& Chart, const std::string
       Lines.push_back(Rest.substr(From));
     }
     B->GetText().SetLines(Lines);
-    if (auto* Container = dynamic_cast<TContainerAlgBlock*>(B))
-      Open.push_back(Container->GetBody());
+    if (TCompoundAlgBlock* Body = AlgBodyOf(B))
+      Open.push_back(Body);
   }
 }
 

@@ -21,6 +21,37 @@ struct TWays {
   bool Zero = false, Several = false; // a loop
 };
 
+// What ways through a block the cases should take.
+enum class TWayKind {
+  None,     // one way only
+  Branch,   // both of its branches
+  Loop,     // no pass and several passes
+  LoopOnce, // several passes (the body goes at least once)
+};
+
+TWayKind WayKindOf(const TAlgBlock* Block) {
+  switch (Block->GetKind()) {
+  case TAlgBlockKind::Branch:
+    return TWayKind::Branch;
+  case TAlgBlockKind::WhileLoop:
+  case TAlgBlockKind::ForLoop:
+    return TWayKind::Loop;
+  case TAlgBlockKind::UntilLoop:
+    return TWayKind::LoopOnce;
+  case TAlgBlockKind::Root:
+  case TAlgBlockKind::Sequence:
+  case TAlgBlockKind::Computation:
+  case TAlgBlockKind::InputOutput:
+    return TWayKind::None;
+  }
+  return TWayKind::None;
+}
+
+bool IsLoop(const TAlgBlock* Block) {
+  const TWayKind Kind = Block ? WayKindOf(Block) : TWayKind::None;
+  return Kind == TWayKind::Loop || Kind == TWayKind::LoopOnce;
+}
+
 // Follows the blocks a run steps through: after a branch's step the next
 // block lies in one of its branches; a loop's head is followed by its body
 // for every pass, and an entry into the loop ends when the run goes past it.
@@ -37,7 +68,8 @@ private:
   std::map<const TAlgBlock*, int64_t> FPasses; // loops entered and not yet left
 
   void See(const TAlgBlock* Block) {
-    if (const auto* If = dynamic_cast<const TIfAlgBlock*>(FPrevious)) {
+    if (FPrevious && WayKindOf(FPrevious) == TWayKind::Branch) {
+      const auto* If = static_cast<const TIfAlgBlock*>(FPrevious);
       const TAlgBlock* Yes = If->GetYesBranch();
       const TAlgBlock* No = If->GetNoBranch();
       // An empty way has no step of its own: going past the branch took it.
@@ -50,9 +82,8 @@ private:
       else if (No->GetBlockCount() == 0 && Yes->GetBlockCount() > 0)
         FWays[If].No = true;
     }
-    if (const auto* Loop = dynamic_cast<const TContainerAlgBlock*>(FPrevious);
-        Loop && !dynamic_cast<const TRootAlgBlock*>(Loop) && Inside(Loop->GetBody(), Block))
-      ++FPasses[Loop];
+    if (IsLoop(FPrevious) && Inside(AlgBodyOf(FPrevious), Block))
+      ++FPasses[FPrevious];
     // Loops the run has left: their entry is over.
     for (auto It = FPasses.begin(); It != FPasses.end();) {
       if (Inside(It->first, Block)) {
@@ -64,9 +95,8 @@ private:
       W.Several = W.Several || It->second >= 2;
       It = FPasses.erase(It);
     }
-    if (const auto* Loop = dynamic_cast<const TContainerAlgBlock*>(Block);
-        Loop && !dynamic_cast<const TRootAlgBlock*>(Loop))
-      FPasses.try_emplace(Loop, 0);
+    if (IsLoop(Block))
+      FPasses.try_emplace(Block, 0);
     FPrevious = Block;
   }
 };
@@ -76,23 +106,17 @@ void CollectGaps(const TAlgBlock* Block, const std::map<const TAlgBlock*, TWays>
   const auto Found = Ways.find(Block);
   const TWays W = Found == Ways.end() ? TWays() : Found->second;
   const std::string Name = DescribeBlock(Block);
-  if (dynamic_cast<const TIfAlgBlock*>(Block)) {
+  const TWayKind Kind = WayKindOf(Block);
+  if (Kind == TWayKind::Branch) {
     if (!W.Yes)
       Gaps.push_back(Name + ": нет случая, где условие выполнено");
     if (!W.No)
       Gaps.push_back(Name + ": нет случая, где условие не выполнено");
-  } else if (dynamic_cast<const TContainerAlgBlock*>(Block) &&
-             !dynamic_cast<const TRootAlgBlock*>(Block)) {
-    if (!W.Zero && !dynamic_cast<const TUntilAlgBlock*>(Block))
-      Gaps.push_back(Name + ": нет случая, где цикл не выполняется ни разу");
-    if (!W.Several)
-      Gaps.push_back(Name + ": нет случая, где цикл выполняется несколько раз");
   }
-  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(Block)) {
-    CollectGaps(If->GetYesBranch(), Ways, Gaps);
-    CollectGaps(If->GetNoBranch(), Ways, Gaps);
-    return;
-  }
+  if (Kind == TWayKind::Loop && !W.Zero)
+    Gaps.push_back(Name + ": нет случая, где цикл не выполняется ни разу");
+  if ((Kind == TWayKind::Loop || Kind == TWayKind::LoopOnce) && !W.Several)
+    Gaps.push_back(Name + ": нет случая, где цикл выполняется несколько раз");
   for (int I = 0; I < Block->GetBlockCount(); ++I)
     CollectGaps(Block->GetBlocks(I), Ways, Gaps);
 }

@@ -154,6 +154,19 @@ TEST(ConstructorForm, PaletteClickInsertsNextToTheSelection) {
   EXPECT_EQ(C.Alg.GetSelectedBlockCount(), 2);
 }
 
+TEST(ConstructorForm, PaletteClickWithASequenceSelectedAddsToItsEnd) {
+  TConstructor C;
+  TPaletteFrame& P = *C.Form.Palette;
+  C.Alg.SelectBlock(C.Loop->GetBody(), true);
+  QTest::mouseClick(P.sbIO, Qt::LeftButton);
+  // Into the sequence, never beside it into the loop.
+  EXPECT_EQ(C.Loop->GetBlockCount(), 1);
+  EXPECT_EQ(ClassNames(C.Loop->GetBody()),
+            (std::vector<std::string>{"TBasicAlgBlock", "TIOAlgBlock"}));
+  ASSERT_EQ(C.Alg.GetSelectedBlockCount(), 1);
+  EXPECT_EQ(C.Alg.GetSelectedBlocksProperty(0), C.Loop->GetBody()->GetBlocks(1));
+}
+
 TEST(ConstructorForm, PaletteDragStartsAfterFourPixelsAndDropsACopy) {
   TConstructor C;
   TPaletteFrame& P = *C.Form.Palette;

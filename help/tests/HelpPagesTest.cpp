@@ -283,3 +283,32 @@ TEST(HelpPagesTest, ExamplesTakeTheirInputOutputAndErrorBlocks) {
   EXPECT_THROW(ParseHelpExamples("<pre class=\"out\">1</pre>", "p.html"), Exception);
   EXPECT_THROW(ParseHelpExamples("<pre class=\"alg\">", "p.html"), Exception);
 }
+
+TEST(HelpPagesTest, EveryBlockKindHasItsTopicAndItsNameInTheCharts) {
+  std::set<std::string> Topics;
+  for (const TPage& P : Pages()) {
+    Topics.insert(P.Name);
+    static const std::regex Anchor("<a name=\"([^\"]+)\">");
+    for (auto It = std::sregex_iterator(P.Html.begin(), P.Html.end(), Anchor);
+         It != std::sregex_iterator(); ++It)
+      Topics.insert(P.Name + "#" + (*It)[1].str());
+  }
+  std::set<std::string> Own;
+  for (int I = 0; I < AlgBlockKindCount; ++I) {
+    const TAlgBlockKindInfo& Info = AlgBlockKindInfo(AlgBlockKindAt(I));
+    SCOPED_TRACE(Info.Name);
+    EXPECT_TRUE(Topics.count(Info.HelpTopic)) << Info.HelpTopic << " is in no page";
+    if (!Info.Placed)
+      continue;
+    // A block a user places has a section of its own, and the charts of the
+    // pages name it as "algtool show" does.
+    EXPECT_TRUE(Own.insert(Info.HelpTopic).second) << Info.HelpTopic;
+    TAlgorithm Alg;
+    BuildHelpChart(Alg, std::string(Info.Name) + ": X=1\n", "test");
+    ASSERT_EQ(Alg.GetRoot()->GetBody()->GetBlockCount(), 1);
+    const TAlgBlock* Block = Alg.GetRoot()->GetBody()->GetBlocks(0);
+    EXPECT_EQ(Block->GetClass(), Info.Class);
+    EXPECT_EQ(Algtool::DescribeBlock(Block), std::string(Info.Name) + ": X=1");
+  }
+  EXPECT_EQ(Own.size(), 6u);
+}
