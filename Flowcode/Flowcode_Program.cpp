@@ -4,10 +4,10 @@
 #include "Flowcode_Pascal.h"
 #include "Flowcode_Python.h"
 
-#include "Corekit/Conditions.h"
 #include "Corekit/SysUtils.h"
+#include "Flowlang/Flowlang_Messages.h"
+#include "Flowlang/Flowlang_Statement.h"
 #include "Flowmodel/Flowmodel_Main.h"
-#include "Flowrun/Flowrun_Processors.h"
 
 #include <cmath>
 
@@ -67,29 +67,6 @@ const TAlgBlock* TProgramText::GetLineBlock(int Line) const {
 }
 
 namespace {
-
-// The machine's messages, as its processors raise them.
-std::string SyntaxErrorInLine(const std::string& Line) {
-  return Format("Синтаксическая ошибка в строке \"%s\".", Line.c_str());
-}
-const char* const SyntaxError = "Синтаксическая ошибка.";
-const char* const NoCondition = "Неверное условие.";
-
-const std::string InputWord = "ввод";
-const std::string OutputWord = "вывод";
-
-// The drawing commands of the canvas and what each draws.
-const std::pair<const char*, const char*> DrawingWords[] = {
-    {"тчк", "точка"},         {"отр", "отрезок"}, {"крг", "круг"},
-    {"мну", "многоугольник"}, {"дуг", "дуга"},    {"зкр", "заливка"}};
-
-const char* DrawingOf(const std::string& S) {
-  const std::string Word = LowerCaseRu(S.substr(0, 6));
-  for (const auto& [W, What] : DrawingWords)
-    if (Word == W)
-      return What;
-  return nullptr;
-}
 
 // A whole number a double holds exactly and that stays exact when added up.
 bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
@@ -194,62 +171,46 @@ private:
 
   void Computation(const TAlgBlock* B) {
     for (const std::string& Line : B->GetText().Lines()) {
-      if (Trim(Line).empty())
-        continue;
-      char Letter;
-      std::string Text;
+      const TStatement S = ReadComputationLine(Line);
       TCodeExpr E;
-      if (ReadAssignment(Line, Letter, Text)) {
-        const std::string Var(1, Letter);
-        if (!Read(Text, Line, E))
+      if (S.Kind == TStatementKind::Assignment) {
+        if (!Read(S.Exprs[0].Text, Line, E))
           continue;
+        const std::string Var(1, S.Var);
         FVars.insert(Var);
         FStyle.Assign(FSink, Var, FStyle.Value(E));
-      } else if (const char* What = DrawingOf(AlgRemoveBlanks(Line))) {
-        FStyle.Comment(FSink, std::string("рисунок (") + What + "): " + Trim(Line));
-      } else {
-        Fail(Line, SyntaxErrorInLine(Line));
+      } else if (S.Kind == TStatementKind::Drawing) {
+        FStyle.Comment(FSink, std::string("рисунок (") + S.Command->What + "): " + Trim(Line));
+      } else if (S.Kind == TStatementKind::Invalid) {
+        Fail(Line, S.Error);
       }
     }
   }
 
   void InputOutput(const TAlgBlock* B) {
     for (const std::string& Line : B->GetText().Lines()) {
-      const std::string S = AlgRemoveBlanks(Line);
-      if (S.empty())
-        continue;
-      const bool Input = StartsWithWord(S, InputWord);
-      if (!Input && !StartsWithWord(S, OutputWord)) {
-        Fail(Line, SyntaxErrorInLine(Line));
-        continue;
-      }
-      const std::string Rest = S.substr((Input ? InputWord : OutputWord).size());
-      if (Rest.empty()) {
-        Fail(Line, SyntaxErrorInLine(Line));
-        continue;
-      }
-      const std::vector<std::string> Items = SplitAtCommas(Rest);
-      if (Input) {
-        for (const std::string& Item : Items) {
-          if (Item.size() != 1 || !IsLatinChar(Item[0])) {
-            Fail(Line, SyntaxErrorInLine(Line));
-            break;
-          }
-          const std::string Var = UpperCase(Item);
+      const TStatement S = ReadInputOutputLine(Line);
+      if (S.Kind == TStatementKind::Invalid) {
+        Fail(Line, S.Error);
+      } else if (S.Kind == TStatementKind::Input) {
+        for (size_t I = 0; I < S.ValidInputItems; ++I) {
+          const std::string Var = UpperCase(S.Items[I].Text);
           FVars.insert(Var);
           FStyle.Input(FSink, Var);
         }
-        continue;
+        if (S.ValidInputItems < S.Items.size())
+          Fail(Line, SyntaxErrorInLineText(Line));
+      } else if (S.Kind == TStatementKind::Output) {
+        std::vector<std::string> Values;
+        for (const TExprText& Item : S.Exprs) {
+          TCodeExpr E;
+          if (!Read(Item.Text, Line, E))
+            break;
+          Values.push_back(FStyle.Printed(E));
+        }
+        if (Values.size() == S.Exprs.size())
+          FStyle.Output(FSink, Values);
       }
-      std::vector<std::string> Values;
-      for (const std::string& Item : Items) {
-        TCodeExpr E;
-        if (!Read(Item, Line, E))
-          break;
-        Values.push_back(FStyle.Printed(E));
-      }
-      if (Values.size() == Items.size())
-        FStyle.Output(FSink, Values);
     }
   }
 
@@ -257,22 +218,20 @@ private:
   // values; false with the line and the message of its failure.
   bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error) {
     if (B->GetText().GetCount() == 0) {
-      Error = NoCondition;
+      Error = NoConditionText();
       return false;
     }
     Line = B->GetText().Get(0);
-    std::string Left, Right, Op;
-    try {
-      SplitCondition(Line, Left, Right, Op);
-    } catch (const Exception&) {
-      Error = Format("Неверное условие \"%s\".", Line.c_str());
+    const TStatement S = Deskbay::ReadCondition(Line);
+    if (S.Kind == TStatementKind::Invalid) {
+      Error = S.Error;
       return false;
     }
     TCodeExpr L, R;
-    if (!ReadQuietly(Left, L, Error) || !ReadQuietly(Right, R, Error))
+    if (!ReadQuietly(S.Exprs[0].Text, L, Error) || !ReadQuietly(S.Exprs[1].Text, R, Error))
       return false;
     C.Left = FStyle.Value(L);
-    C.Op = Op;
+    C.Op = S.Op;
     C.Right = FStyle.Value(R);
     return true;
   }
@@ -340,14 +299,16 @@ private:
     FStyle.EndRepeat(FSink, C);
   }
 
-  // Whether some line below B may give Var a new value.
+  // Whether some line below B may give Var a new value. Deliberately wider
+  // than the statements: any line of any block that begins "Var=" or names
+  // Var after the input word counts, even one the machine refuses.
   static bool Assigns(const TAlgBlock* B, const std::string& Var) {
     for (const std::string& Line : B->GetText().Lines()) {
       const std::string S = AlgRemoveBlanks(Line);
       if (S.size() >= 2 && S[1] == '=' && UpperCase(S.substr(0, 1)) == Var)
         return true;
-      if (StartsWithWord(S, InputWord))
-        for (const std::string& Item : SplitAtCommas(S.substr(InputWord.size())))
+      if (StartsWithWord(S, InputWord()))
+        for (const std::string& Item : SplitAtCommas(S.substr(InputWord().size())))
           if (UpperCase(Item) == Var)
             return true;
     }
@@ -363,33 +324,21 @@ private:
 
   void For(const TForAlgBlock* B) {
     if (B->GetText().GetCount() == 0) {
-      Fail(std::string(), SyntaxError);
+      Fail(std::string(), MissingCountingLoop().Error);
       return;
     }
     const std::string& Line = B->GetText().Get(0);
-    const std::string S = AlgRemoveBlanks(Line);
-    if (S.size() < 2) {
-      Fail(Line, SyntaxError);
-      return;
-    }
-    if (!IsLatinChar(S[0]) || S[1] != '=') {
-      Fail(Line, SyntaxErrorInLine(Line));
-      return;
-    }
-    if (S.size() == 2) {
-      Fail(Line, SyntaxError);
-      return;
-    }
-    const std::vector<std::string> Parts = SplitAtCommas(S.substr(2));
-    if (Parts.size() != 3) {
-      Fail(Line, SyntaxErrorInLine(Line));
+    const TStatement S = ReadCountingLoop(Line);
+    if (S.Kind == TStatementKind::Invalid) {
+      Fail(Line, S.Error);
       return;
     }
     TCodeExpr Start, End, Step;
-    if (!Read(Parts[0], Line, Start) || !Read(Parts[1], Line, End) || !Read(Parts[2], Line, Step))
+    if (!Read(S.Exprs[0].Text, Line, Start) || !Read(S.Exprs[1].Text, Line, End) ||
+        !Read(S.Exprs[2].Text, Line, Step))
       return;
     TCodeForLoop L;
-    L.Var = std::string(1, static_cast<char>(S[0] & ~0x20));
+    L.Var = std::string(1, S.Var);
     FVars.insert(L.Var);
     long double StartValue;
     L.Plain = IsSmallWholeLiteral(Start, StartValue) && IsSmallWholeLiteral(Step, L.StepValue) &&

@@ -6,7 +6,7 @@
 // the text uses. The generator (Flowcode_Program) decides what the
 // algorithm means; the styles only decide how it is written.
 
-#include "Flowcode_Expression.h"
+#include "Flowlang/Flowlang_Expression.h"
 
 #include <set>
 #include <string>

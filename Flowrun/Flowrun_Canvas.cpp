@@ -2,6 +2,8 @@
 
 #include "Flowrun_Processors.h"
 
+#include "Flowlang/Flowlang_Statement.h"
+
 #include "Corekit/Geometry.h"
 #include "Corekit/VisualUtils.h"
 
@@ -22,72 +24,39 @@ static_assert(PictureSide == TAlgCanvas::GetCanvasHeight() * TAlgCanvas::GetCanv
 constexpr int64_t MinPixel = -2048, MaxPixel = 2047;
 constexpr int MaxRadius = 127;
 
-enum class TCommand { Point, Segment, Circle, Polygon, Arc, Fill };
-
-struct TCommandWord {
-  const char* Word; // small letters
-  TCommand Command;
-};
-
-constexpr TCommandWord CommandWords[] = {
-    {"тчк", TCommand::Point},   {"отр", TCommand::Segment}, {"крг", TCommand::Circle},
-    {"мну", TCommand::Polygon}, {"дуг", TCommand::Arc},     {"зкр", TCommand::Fill},
-};
-
-// Reads the arguments of one command from left to right; every failure
-// names the line as the user wrote it.
-// A line is read as text, or compiled (the expressions are compiled in the
-// order they are read, values stand in for them and nothing is drawn), or
-// run from its compiled expressions: the same checks in the same order, so
-// the same errors at the same moment.
-enum class TReadMode { Text, Compile, Compiled };
-
+// Gives the arguments of one command from left to right, with the checks
+// of each value; every failure names the line as the user wrote it. The
+// values come from the expressions of a compiled line, or from the texts of
+// a statement read just now; where a statement's form breaks, its
+// expressions end, and the next value asked for is the syntax error. So a
+// line raises the same errors at the same moment however it runs.
 class TArgReader {
 public:
-  TArgReader(TAlgMachine& Machine, const std::string& Line, std::string_view Args,
-             TReadMode Mode = TReadMode::Text, std::vector<TAlgExpression>* Program = nullptr)
-      : FMachine(Machine), FLine(Line), FArgs(Args), FMode(Mode), FProgram(Program) {}
-  bool Draws() const { return FMode != TReadMode::Compile; }
+  TArgReader(TAlgMachine& Machine, const std::string& Line, const std::vector<TAlgExpression>& Code)
+      : FMachine(Machine), FLine(Line), FCode(&Code), FCount(Code.size()),
+        FPolygonPoints(Code.size() >= 2 ? (Code.size() - 2) / 2 : 0) {}
+  TArgReader(TAlgMachine& Machine, const TStatement& S)
+      : FMachine(Machine), FLine(S.Line), FTexts(&S.Exprs), FCount(S.Exprs.size()),
+        FPolygonPoints(S.PolygonPoints) {}
 
-  bool Next(char C) const { return FPos < FArgs.size() && FArgs[FPos] == C; }
+  // The points a polygon's arguments begin.
+  size_t PolygonPoints() const { return FPolygonPoints; }
 
-  void Expect(char C) {
-    if (!Next(C))
-      FMachine.RaiseSyntaxError(FLine);
-    ++FPos;
+  // The next argument.
+  double Value() {
+    if (FIndex == FCount)
+      SyntaxError();
+    const size_t I = FIndex++;
+    if (FCode)
+      return FMachine.GetStorage().Evaluate((*FCode)[I]);
+    return FMachine.GetStorage().Evaluate((*FTexts)[I].Text);
   }
 
-  // Up to the next Terminator (0: the end of the arguments), which is
-  // consumed; the text before it is an expression.
-  double ValueUpTo(char Terminator) {
-    if (FMode == TReadMode::Compiled) {
-      // The compiled expression is the text the compiling pass found up to
-      // this terminator: no need to look for it again.
-      const TAlgExpression& Expr = (*FProgram)[FIndex++];
-      FPos += Expr.Text.size() + (Terminator ? 1 : 0);
-      return FMachine.GetStorage().Evaluate(Expr);
-    }
-    size_t End = FArgs.size();
-    if (Terminator) {
-      End = FArgs.find(Terminator, FPos);
-      if (End == std::string::npos)
-        FMachine.RaiseSyntaxError(FLine);
-    }
-    const size_t Begin = FPos;
-    FPos = Terminator ? End + 1 : End;
-    const std::string Expr(FArgs.substr(Begin, End - Begin));
-    if (FMode == TReadMode::Compile) {
-      FMachine.GetStorage().Compile(Expr, FProgram->emplace_back());
-      return 1; // a value every check lets through
-    }
-    return FMachine.GetStorage().Evaluate(Expr);
-  }
-
-  int IntegerUpTo(char Terminator) {
-    const double Value = ValueUpTo(Terminator);
-    const long double Rounded = RoundHalfEven(static_cast<long double>(Value));
+  int Integer() {
+    const double V = Value();
+    const long double Rounded = RoundHalfEven(static_cast<long double>(V));
     if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
-      throw Exception(Format("Ошибка округления числа %g.", Value));
+      throw Exception(Format("Ошибка округления числа %g.", V));
     // A whole number in int's range is exact as a double, whose conversion
     // needs no switch of the x87 rounding mode.
     return static_cast<int>(static_cast<double>(Rounded));
@@ -102,9 +71,8 @@ public:
   // A logical point in parentheses; Logical receives it as written, the
   // result is its pixel.
   TPoint Point(TPoint* Logical = nullptr) {
-    Expect('(');
-    const int X = IntegerUpTo(',');
-    const int Y = IntegerUpTo(')');
+    const int X = Integer();
+    const int Y = Integer();
     // In 64 bits: the range check must see the true pixel of a huge value.
     const int64_t Scale = TAlgCanvas::GetCanvasScale();
     const int64_t PX = Scale * X;
@@ -116,8 +84,8 @@ public:
     return {int32_t(PX), int32_t(PY)};
   }
 
-  TColor ColorUpTo(char Terminator) {
-    const int Index = IntegerUpTo(Terminator);
+  TColor Color() {
+    const int Index = Integer();
     CheckRange(Index, 0, 15);
     return TAlgCanvas::Palette[size_t(Index)];
   }
@@ -127,10 +95,10 @@ public:
 private:
   TAlgMachine& FMachine;
   const std::string& FLine;
-  std::string_view FArgs;
-  size_t FPos = 0;
-  TReadMode FMode;
-  std::vector<TAlgExpression>* FProgram;
+  const std::vector<TAlgExpression>* FCode = nullptr;
+  const std::vector<TExprText>* FTexts = nullptr;
+  size_t FCount;
+  size_t FPolygonPoints;
   size_t FIndex = 0;
 };
 
@@ -147,16 +115,9 @@ void SetBrush(TCanvas& C, TColor Color) {
 
 // The closing ",pen,fill" of a filled shape. The pen is set before the fill
 // colour is read, as an error there leaves it; the brush once both are read.
-// False when the arguments are only read (nothing is drawn).
-bool PenThenBrush(TArgReader& Args, TCanvas& C) {
-  const TColor Pen = Args.ColorUpTo(',');
-  if (Args.Draws())
-    SetPen(C, Pen);
-  const TColor Brush = Args.ColorUpTo(0);
-  if (!Args.Draws())
-    return false;
-  SetBrush(C, Brush);
-  return true;
+void PenThenBrush(TArgReader& Args, TCanvas& C) {
+  SetPen(C, Args.Color());
+  SetBrush(C, Args.Color());
 }
 
 } // namespace
@@ -171,122 +132,78 @@ TPoint TAlgCanvas::LogToPhys(TPoint P) {
   return {GetCanvasScale() * P.X, PictureSide - 1 - GetCanvasScale() * P.Y};
 }
 
-namespace {
-
-const TCommandWord* FindCommand(const std::string& S) {
-  // Each command word is three Cyrillic letters, six bytes of UTF-8.
-  const std::string Word = LowerCaseRu(S.substr(0, 6));
-  for (const TCommandWord& W : CommandWords)
-    if (Word == W.Word)
-      return &W;
-  return nullptr;
-}
-
-} // namespace
-
 bool TAlgCanvas::ExecLine(const std::string& Line) {
-  const std::string S = AlgRemoveBlanks(Line);
-  const TCommandWord* Found = FindCommand(S);
-  if (!Found)
+  TStatement S;
+  if (!ReadDrawing(Line, S))
     return false;
-  const std::string Args = S.substr(6);
-  TArgReader Reader(*GetMachine(), Line, Args);
-  Perform(static_cast<int>(Found->Command), &Reader);
+  TArgReader Reader(*GetMachine(), S);
+  Perform(static_cast<int>(S.Command->Command), &Reader);
   Changed();
   return true;
 }
 
-bool TAlgCanvas::CompileLine(const std::string& Line, TCompiledBlock::TLine& Out) {
-  const std::string S = AlgRemoveBlanks(Line);
-  const TCommandWord* Found = FindCommand(S);
-  if (!Found)
+bool TAlgCanvas::CompileStatement(const TStatement& S, TCompiledBlock::TLine& Out) {
+  // A line whose form is wrong stays text: it fails when it runs, as it did.
+  if (S.Kind != TStatementKind::Drawing || !S.FormIsRight)
     return false;
-  Out.Text = S.substr(6);
   Out.Items.clear();
-  TArgReader Reader(*GetMachine(), Line, Out.Text, TReadMode::Compile, &Out.Items);
-  try {
-    Perform(static_cast<int>(Found->Command), &Reader);
-  } catch (const Exception&) {
-    // A line whose form is wrong stays text: it fails when it runs, as it did.
-    Out.Items.clear();
-    return false;
-  }
+  for (const TExprText& Arg : S.Exprs)
+    GetMachine()->GetStorage().Compile(Arg.Text, Out.Items.emplace_back());
   Out.Kind = TCompiledBlock::lkDraw;
-  Out.Target = static_cast<int>(Found->Command);
+  Out.Target = static_cast<int>(S.Command->Command);
   return true;
 }
 
 void TAlgCanvas::ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line) {
-  TArgReader Reader(*GetMachine(), Line, L.Text, TReadMode::Compiled,
-                    const_cast<std::vector<TAlgExpression>*>(&L.Items));
+  TArgReader Reader(*GetMachine(), Line, L.Items);
   Perform(L.Target, &Reader);
   Changed();
 }
 
 void TAlgCanvas::Perform(int Command, void* Reader) {
   TArgReader& Args = *static_cast<TArgReader*>(Reader);
-  const bool Draw = Args.Draws();
   TCanvas& C = GetCanvas();
-  switch (static_cast<TCommand>(Command)) {
-  case TCommand::Point: {
+  switch (static_cast<TDrawCommand>(Command)) {
+  case TDrawCommand::Point: {
     const TPoint P = Args.Point();
-    Args.Expect(',');
-    {
-      const TColor Color = Args.ColorUpTo(0);
-      if (Draw)
-        C.SetPixel(P.X, P.Y, Color);
-    }
+    const TColor Color = Args.Color();
+    C.SetPixel(P.X, P.Y, Color);
     break;
   }
-  case TCommand::Segment: {
+  case TDrawCommand::Segment: {
     const TPoint P1 = Args.Point();
-    Args.Expect('-');
     const TPoint P2 = Args.Point();
-    Args.Expect(',');
-    const TColor Color = Args.ColorUpTo(0);
-    if (Draw) {
-      SetPen(C, Color);
-      C.MoveTo(P1.X, P1.Y);
-      LineInclusive(C, P2.X, P2.Y);
-    }
+    const TColor Color = Args.Color();
+    SetPen(C, Color);
+    C.MoveTo(P1.X, P1.Y);
+    LineInclusive(C, P2.X, P2.Y);
     break;
   }
-  case TCommand::Circle: {
+  case TDrawCommand::Circle: {
     const TPoint P = Args.Point();
-    Args.Expect(',');
-    const int Units = Args.IntegerUpTo(',');
+    const int Units = Args.Integer();
     TArgReader::CheckRange(Units, 1, MaxRadius);
-    if (!PenThenBrush(Args, C))
-      break;
+    PenThenBrush(Args, C);
     const int R = GetCanvasScale() * Units;
     C.Ellipse(P.X - R, P.Y - R, P.X + R + 1, P.Y + R + 1);
     break;
   }
-  case TCommand::Polygon: {
+  case TDrawCommand::Polygon: {
     std::vector<TPoint> Points{Args.Point()};
-    while (Args.Next('-')) {
-      Args.Expect('-');
+    while (Points.size() < Args.PolygonPoints())
       Points.push_back(Args.Point());
-    }
-    if (!Args.Next(',') || Points.size() < 2)
+    if (Points.size() < 2)
       Args.SyntaxError();
-    Args.Expect(',');
-    if (!PenThenBrush(Args, C))
-      break;
+    PenThenBrush(Args, C);
     C.Polygon(Points);
     break;
   }
-  case TCommand::Arc: {
+  case TDrawCommand::Arc: {
     TPoint L1, L2, L3;
     TPoint P1 = Args.Point(&L1);
-    Args.Expect('-');
     const TPoint P2 = Args.Point(&L2);
-    Args.Expect('-');
     TPoint P3 = Args.Point(&L3);
-    Args.Expect(',');
-    const TColor Color = Args.ColorUpTo(0);
-    if (!Draw)
-      break;
+    const TColor Color = Args.Color();
     SetPen(C, Color);
     TPoint Centre;
     int R;
@@ -298,12 +215,9 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     }
     break;
   }
-  case TCommand::Fill: {
+  case TDrawCommand::Fill: {
     const TPoint P = Args.Point();
-    Args.Expect(',');
-    const TColor Brush = Args.ColorUpTo(0);
-    if (!Draw)
-      break;
+    const TColor Brush = Args.Color();
     SetBrush(C, Brush);
     C.FloodFill(P.X, P.Y, FPicture.GetPixel(P.X, P.Y), TFillStyle::fsSurface);
     break;

@@ -11,7 +11,10 @@
 
 namespace Deskbay {
 
-// Commands (the word in any case, spaces anywhere, coordinates logical):
+struct TStatement;
+
+// Commands (the word in any case, spaces anywhere, coordinates logical;
+// the line language reads them, see Flowlang_Statement):
 //   тчк(x,y),c                      a pixel
 //   отр(x1,y1)-(x2,y2),c            a segment, both ends included
 //   крг(x,y),r,outline,fill         a circle of r units
@@ -46,11 +49,13 @@ public:
   // Logical (0, 0) is the bottom-left pixel; y grows upwards.
   static TPoint LogToPhys(TPoint P);
 
+  // Reads a drawing command (ReadDrawing) and runs it.
   bool ExecLine(const std::string& Line) override;
   // Compiles a drawing command into Out (lkDraw, its expressions in the
-  // order they are read); false, Out's kind untouched, for a line that is
-  // no drawing command or whose form is wrong.
-  bool CompileLine(const std::string& Line, TCompiledBlock::TLine& Out);
+  // order they are read, its command in Target); false, Out's kind
+  // untouched, for a statement that is no drawing command or whose form is
+  // wrong.
+  bool CompileStatement(const TStatement& S, TCompiledBlock::TLine& Out);
   // Runs a line compiled by CompileLine; Line is its text, for the errors.
   void ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line);
 

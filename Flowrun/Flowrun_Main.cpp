@@ -3,6 +3,8 @@
 #include "Flowrun_Canvas.h"
 #include "Flowrun_Processors.h"
 
+#include "Flowlang/Flowlang_Messages.h"
+
 #include "Corekit/InteractionHooks.h"
 
 #include <algorithm>
@@ -218,11 +220,11 @@ void TAlgMachine::CheckDeviceIndex(int Index) const {
 }
 
 void TAlgMachine::RaiseSyntaxError() const {
-  throw Exception("Синтаксическая ошибка.");
+  throw Exception(SyntaxErrorText());
 }
 
 void TAlgMachine::RaiseSyntaxError(const std::string& Line) const {
-  throw Exception(Format("Синтаксическая ошибка в строке \"%s\".", Line.c_str()));
+  throw Exception(SyntaxErrorInLineText(Line));
 }
 
 void TAlgMachine::RaiseAbortByUser() const {

@@ -69,8 +69,8 @@ struct TCompiledBlock {
 
   // A computation or input/output block: each line, an assignment or an
   // output statement compiled, anything else read as text each time.
-  // lkDraw: a drawing command, its expressions in Items, its arguments
-  // without blanks in Text and its command in Target.
+  // lkDraw: a drawing command, its expressions in Items and its command in
+  // Target.
   enum TLineKind : std::uint8_t { lkSkip, lkAssign, lkOutput, lkText, lkDraw };
   struct TLine {
     TLineKind Kind = lkSkip;

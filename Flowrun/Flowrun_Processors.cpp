@@ -4,6 +4,8 @@
 
 #include "Flowrun_Values.h"
 
+#include "Flowlang/Flowlang_Messages.h"
+
 #include "Corekit/Conditions.h"
 #include "Corekit/InteractionHooks.h"
 
@@ -31,101 +33,98 @@ template <class T> T* CurrentAs(TAlgMachine* M) {
   return B;
 }
 
+[[gnu::cold]] [[gnu::noinline]] void CompileCondition(TVarStorage& Storage, const TAlgBlock* B,
+                                                      TCompiledBlock& C) {
+  C.HasCondition = B->GetText().GetCount() > 0;
+  if (C.HasCondition)
+    Storage.CompileCondition(ReadCondition(B->GetText().Get(0)), C.Condition);
+  C.Compiled = true;
+}
+
 // The condition of a branch or condition loop: its first line, as written.
 bool EvaluateFirstLine(TAlgMachine* M, const TAlgBlock* B) {
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    C.HasCondition = B->GetText().GetCount() > 0;
-    if (C.HasCondition)
-      Storage.CompileCondition(B->GetText().Get(0), C.Condition);
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileCondition(Storage, B, C);
   if (!C.HasCondition)
-    throw Exception("Неверное условие.");
+    throw Exception(NoConditionText());
   return Storage.EvaluateCondition(C.Condition);
 }
 
-bool IsBlank(char C) {
-  return static_cast<unsigned char>(C) <= 32;
+// Compiling a block's lines happens once per block and text; it stays out
+// of the processors' own code, which runs at every step.
+
+// The arithmetic unit is the first device, so an assignment never reaches
+// another; every other line goes to the devices as before.
+[[gnu::cold]] [[gnu::noinline]] void
+CompileComputation(TAlgMachine* M, const std::vector<std::string>& Lines, TCompiledBlock& C) {
+  TVarStorage& Storage = M->GetStorage();
+  C.Lines.resize(Lines.size());
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    TCompiledBlock::TLine& L = C.Lines[I];
+    const TStatement S = ReadComputationLine(Lines[I]);
+    if (S.Kind == TStatementKind::Empty) {
+      L.Kind = TCompiledBlock::lkSkip;
+    } else if (S.Kind == TStatementKind::Assignment) {
+      L.Kind = TCompiledBlock::lkAssign;
+      L.Target = Storage.GetSlot(std::string_view(&S.Var, 1));
+      Storage.Compile(S.Exprs[0].Text, L.Expr);
+    } else if (!M->GetCanvas().CompileStatement(S, L)) {
+      L.Kind = TCompiledBlock::lkText;
+    }
+  }
+  C.Compiled = true;
 }
 
-bool IsModWord(std::string_view S, size_t At) {
-  return At + 3 <= S.size() && SameText(S.substr(At, 3), "MOD");
+// Output statements are compiled; input statements wait for the user
+// anyway and are read as text, as are lines that raise a syntax error.
+[[gnu::cold]] [[gnu::noinline]] void
+CompileInputOutput(TVarStorage& Storage, const std::vector<std::string>& Lines, TCompiledBlock& C) {
+  C.Lines.resize(Lines.size());
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    TCompiledBlock::TLine& L = C.Lines[I];
+    const TStatement S = ReadInputOutputLine(Lines[I]);
+    L.Kind = TCompiledBlock::lkText;
+    L.Text = Lines[I];
+    L.Items.clear();
+    if (S.Kind == TStatementKind::Empty) {
+      L.Kind = TCompiledBlock::lkSkip;
+    } else if (S.Kind == TStatementKind::Output) {
+      L.Kind = TCompiledBlock::lkOutput;
+      for (const TExprText& Item : S.Exprs)
+        Storage.Compile(Item.Text, L.Items.emplace_back());
+    }
+  }
+  C.Compiled = true;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void CompileCountingLoop(TVarStorage& Storage, const TAlgBlock* B,
+                                                         TCompiledBlock& C) {
+  const TStatement S =
+      B->GetText().GetCount() > 0 ? ReadCountingLoop(B->GetText().Get(0)) : MissingCountingLoop();
+  if (S.Kind == TStatementKind::CountingLoop) {
+    C.HeaderError = TCompiledBlock::heNone;
+    C.Var = Storage.GetSlot(std::string_view(&S.Var, 1));
+    Storage.Compile(S.Exprs[0].Text, C.Start);
+    Storage.Compile(S.Exprs[1].Text, C.End);
+    Storage.Compile(S.Exprs[2].Text, C.Step);
+  } else {
+    // The short header's message names no line.
+    C.HeaderError =
+        S.Error == SyntaxErrorText() ? TCompiledBlock::heSyntax : TCompiledBlock::heSyntaxInLine;
+  }
+  C.Compiled = true;
 }
 
 } // namespace
 
-// An assignment V=expression, read the way the arithmetic unit reads it:
-// the variable's upper-case letter and the expression's text.
-bool ReadAssignment(const std::string& Line, char& Letter, std::string& Expr) {
-  const std::string S = AlgRemoveBlanks(Line);
-  if (S.size() < 3 || S[1] != '=' || !IsLatinChar(S[0]))
-    return false;
-  Letter = static_cast<char>(S[0] & ~0x20);
-  Expr = S.substr(2);
-  return true;
-}
-
-// Splits S at every comma; empty items are kept.
-std::vector<std::string> SplitAtCommas(const std::string& S) {
-  std::vector<std::string> Items;
-  size_t Start = 0;
-  for (;;) {
-    const size_t Comma = S.find(',', Start);
-    Items.push_back(
-        S.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start));
-    if (Comma == std::string::npos)
-      return Items;
-    Start = Comma + 1;
-  }
-}
-
-// Whether S begins with LowerWord (small letters), ignoring case.
-bool StartsWithWord(const std::string& S, const std::string& LowerWord) {
-  return LowerCaseRu(S.substr(0, LowerWord.size())) == LowerWord;
-}
-
-std::string AlgRemoveBlanks(std::string_view Line) {
-  std::string Result;
-  Result.reserve(Line.size());
-  size_t I = 0;
-  while (I < Line.size()) {
-    if (!IsBlank(Line[I])) {
-      size_t End = I + 1;
-      while (End < Line.size() && !IsBlank(Line[End]))
-        ++End;
-      Result.append(Line.substr(I, End - I));
-      I = End;
-      continue;
-    }
-    size_t Word = I;
-    while (Word < Line.size() && IsBlank(Line[Word]))
-      ++Word;
-    size_t After = Word + 3;
-    if (!Result.empty() && IsModWord(Line, Word) && After < Line.size() && IsBlank(Line[After])) {
-      while (After < Line.size() && IsBlank(Line[After]))
-        ++After;
-      if (After < Line.size()) {
-        Result += ' ';
-        Result.append(Line.substr(Word, 3));
-        Result += ' ';
-        I = After;
-        continue;
-      }
-    }
-    I = Word;
-  }
-  return Result;
-}
-
 bool TALU::ExecLine(const std::string& Line) {
-  char Letter;
-  std::string Expr;
-  if (!ReadAssignment(Line, Letter, Expr))
+  TStatement S;
+  if (!ReadAssignment(Line, S))
     return false;
-  const double Value = GetMachine()->GetStorage().Evaluate(Expr);
-  GetMachine()->GetStorage().SetVars(std::string_view(&Letter, 1), Value);
+  const double Value = GetMachine()->GetStorage().Evaluate(S.Exprs[0].Text);
+  GetMachine()->GetStorage().SetVars(std::string_view(&S.Var, 1), Value);
   return true;
 }
 
@@ -134,26 +133,8 @@ void TBasicAlgBlockProcessor::Process(TAlgMachine* M) const {
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
   const std::vector<std::string>& Lines = B->GetText().Lines();
-  if (!C.Compiled) {
-    // The arithmetic unit is the first device, so an assignment never
-    // reaches another; every other line goes to the devices as before.
-    C.Lines.resize(Lines.size());
-    for (size_t I = 0; I < Lines.size(); ++I) {
-      TCompiledBlock::TLine& L = C.Lines[I];
-      char Letter;
-      std::string Expr;
-      if (Trim(Lines[I]).empty()) {
-        L.Kind = TCompiledBlock::lkSkip;
-      } else if (ReadAssignment(Lines[I], Letter, Expr)) {
-        L.Kind = TCompiledBlock::lkAssign;
-        L.Target = Storage.GetSlot(std::string_view(&Letter, 1));
-        Storage.Compile(Expr, L.Expr);
-      } else if (!M->GetCanvas().CompileLine(Lines[I], L)) {
-        L.Kind = TCompiledBlock::lkText;
-      }
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileComputation(M, Lines, C);
   for (size_t I = 0; I < C.Lines.size(); ++I) {
     const TCompiledBlock::TLine& L = C.Lines[I];
     if (L.Kind == TCompiledBlock::lkAssign)
@@ -183,33 +164,18 @@ void TIfAlgBlockProcessor::Process(TAlgMachine* M) const {
 
 namespace {
 
-const std::string InputWord = "ввод";
-const std::string OutputWord = "вывод";
-
 // One line of an input/output block, read from its text.
 void ExecIOLine(TAlgMachine* M, const std::string& Line) {
-  const std::string S = AlgRemoveBlanks(Line);
-  if (S.empty())
+  const TStatement S = ReadInputOutputLine(Line);
+  if (S.Kind == TStatementKind::Empty)
     return;
-  bool Input;
-  std::string Rest;
-  if (StartsWithWord(S, InputWord)) {
-    Input = true;
-    Rest = S.substr(InputWord.size());
-  } else if (StartsWithWord(S, OutputWord)) {
-    Input = false;
-    Rest = S.substr(OutputWord.size());
-  } else {
+  if (S.Kind == TStatementKind::Invalid)
     M->RaiseSyntaxError(Line);
-  }
-  if (Rest.empty())
-    M->RaiseSyntaxError(Line);
-  const std::vector<std::string> Items = SplitAtCommas(Rest);
-  if (Input) {
-    for (const std::string& Item : Items) {
-      if (Item.size() != 1 || !IsLatinChar(Item[0]))
+  if (S.Kind == TStatementKind::Input) {
+    for (size_t I = 0; I < S.Items.size(); ++I) {
+      if (I == S.ValidInputItems)
         M->RaiseSyntaxError(Line);
-      const std::string Name = UpperCase(Item);
+      const std::string Name = UpperCase(S.Items[I].Text);
       M->TriggerComponentNotifications();
       std::string Value;
       TInputStringOptions Options;
@@ -221,8 +187,8 @@ void ExecIOLine(TAlgMachine* M, const std::string& Line) {
     }
   } else {
     std::string Joined;
-    for (const std::string& Item : Items) {
-      Joined += AlgFormatValue(M->GetStorage().Evaluate(Item));
+    for (const TExprText& Item : S.Exprs) {
+      Joined += AlgFormatValue(M->GetStorage().Evaluate(Item.Text));
       Joined += ' ';
     }
     Joined.pop_back();
@@ -236,28 +202,8 @@ void TIOAlgBlockProcessor::Process(TAlgMachine* M) const {
   TIOAlgBlock* B = CurrentAs<TIOAlgBlock>(M);
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    // Output statements are compiled; input statements wait for the user
-    // anyway and are read as text, as are lines that raise a syntax error.
-    const std::vector<std::string>& Lines = B->GetText().Lines();
-    C.Lines.resize(Lines.size());
-    for (size_t I = 0; I < Lines.size(); ++I) {
-      TCompiledBlock::TLine& L = C.Lines[I];
-      const std::string S = AlgRemoveBlanks(Lines[I]);
-      L.Kind = TCompiledBlock::lkText;
-      L.Text = Lines[I];
-      L.Items.clear();
-      if (S.empty()) {
-        L.Kind = TCompiledBlock::lkSkip;
-      } else if (!StartsWithWord(S, InputWord) && StartsWithWord(S, OutputWord) &&
-                 S.size() > OutputWord.size()) {
-        L.Kind = TCompiledBlock::lkOutput;
-        for (const std::string& Item : SplitAtCommas(S.substr(OutputWord.size())))
-          Storage.Compile(Item, L.Items.emplace_back());
-      }
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileInputOutput(Storage, B->GetText().Lines(), C);
   // Lines come from the compiled form, which keeps its own copy of each:
   // an input statement lets the host run while it asks.
   for (const TCompiledBlock::TLine& L : C.Lines) {
@@ -290,30 +236,8 @@ void TForAlgBlockProcessor::Process(TAlgMachine* M) const {
   TForAlgBlock* B = CurrentAs<TForAlgBlock>(M);
   TCompiledBlock& C = M->GetCompiledBlock(B);
   TVarStorage& Storage = M->GetStorage();
-  if (!C.Compiled) {
-    C.HeaderError = TCompiledBlock::heSyntax;
-    if (B->GetText().GetCount() > 0) {
-      const std::string S = AlgRemoveBlanks(B->GetText().Get(0));
-      std::vector<std::string> Parts;
-      if (S.size() < 2)
-        C.HeaderError = TCompiledBlock::heSyntax;
-      else if (!IsLatinChar(S[0]) || S[1] != '=')
-        C.HeaderError = TCompiledBlock::heSyntaxInLine;
-      else if (S.size() == 2)
-        C.HeaderError = TCompiledBlock::heSyntax;
-      else if ((Parts = SplitAtCommas(S.substr(2))).size() != 3)
-        C.HeaderError = TCompiledBlock::heSyntaxInLine;
-      else {
-        C.HeaderError = TCompiledBlock::heNone;
-        const char Letter = static_cast<char>(S[0] & ~0x20);
-        C.Var = Storage.GetSlot(std::string_view(&Letter, 1));
-        Storage.Compile(Parts[0], C.Start);
-        Storage.Compile(Parts[1], C.End);
-        Storage.Compile(Parts[2], C.Step);
-      }
-    }
-    C.Compiled = true;
-  }
+  if (!C.Compiled)
+    CompileCountingLoop(Storage, B, C);
   if (C.HeaderError == TCompiledBlock::heSyntax)
     M->RaiseSyntaxError();
   if (C.HeaderError == TCompiledBlock::heSyntaxInLine)

@@ -1,5 +1,8 @@
 #include "Flowrun_VarStorage.h"
 
+#include "Flowlang/Flowlang_Messages.h"
+#include "Flowlang/Flowlang_Statement.h"
+
 #include "Corekit/Conditions.h"
 #include "Corekit/SysUtils.h"
 
@@ -27,37 +30,12 @@ int CompareText(std::string_view A, std::string_view B) {
   return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
 }
 
-const char* ParseErrorText(int Code) {
-  switch (Code) {
-  case 1:
-    return "Слишком сложное выражение.";
-  case 2:
-    return "Аргумент выходит за допустимый диапазон.";
-  case 3:
-    return "Ожидалось выражение.";
-  case 4:
-    return "Ожидался оператор.";
-  case 5:
-    return "Ожидалась \"(\".";
-  case 6:
-    return "Ожидался оператор или \")\".";
-  case 7:
-    return "Неверное число.";
-  default:
-    return ""; // a math error has no words of its own
-  }
-}
-
 [[noreturn]] void RaiseEvaluationError(const std::string& Expr, const std::string& Reason) {
-  throw Exception(Format("Ошибка при вычислении \"%s\".\r\n%s", Expr.c_str(), Reason.c_str()));
-}
-
-std::string UndefinedVariableText(std::string_view Name) {
-  return Format("Переменная \"%.*s\" не определена.", static_cast<int>(Name.size()), Name.data());
+  throw Exception(EvaluationErrorText(Expr, Reason));
 }
 
 [[noreturn]] void RaiseBadCondition(const std::string& Cond) {
-  throw Exception(Format("Неверное условие \"%s\".", Cond.c_str()));
+  throw Exception(BadConditionText(Cond));
 }
 
 } // namespace
@@ -155,15 +133,12 @@ double TVarStorage::Evaluate(const std::string& Expr) {
 }
 
 bool TVarStorage::EvaluateCondition(const std::string& Cond) {
-  std::string Left, Right, Op;
-  try {
-    SplitCondition(Cond, Left, Right, Op);
-  } catch (const Exception&) {
+  const TStatement S = ReadCondition(Cond);
+  if (S.Kind != TStatementKind::Condition)
     RaiseBadCondition(Cond);
-  }
-  const long double A = Evaluate(Left);
-  const long double B = Evaluate(Right);
-  return CompareExtended(A, B, Op);
+  const long double A = Evaluate(S.Exprs[0].Text);
+  const long double B = Evaluate(S.Exprs[1].Text);
+  return CompareExtended(A, B, S.Op);
 }
 
 void TVarStorage::ParserGetVar(TObject*, std::string_view VarName, long double& Value,
@@ -205,18 +180,17 @@ void TVarStorage::Compile(const std::string& Expr, TAlgExpression& Out) {
 }
 
 void TVarStorage::CompileCondition(const std::string& Cond, TAlgCondition& Out) {
-  Out.Text = Cond;
-  std::string Left, Right, Op;
-  try {
-    SplitCondition(Cond, Left, Right, Op);
-  } catch (const Exception&) {
-    Out.Splits = false;
+  CompileCondition(ReadCondition(Cond), Out);
+}
+
+void TVarStorage::CompileCondition(const TStatement& Cond, TAlgCondition& Out) {
+  Out.Text = Cond.Line;
+  Out.Splits = Cond.Kind == TStatementKind::Condition;
+  if (!Out.Splits)
     return;
-  }
-  Out.Splits = true;
-  Compile(Left, Out.Left);
-  Compile(Right, Out.Right);
-  Out.Op = CompareOpFromText(Op);
+  Compile(Cond.Exprs[0].Text, Out.Left);
+  Compile(Cond.Exprs[1].Text, Out.Right);
+  Out.Op = CompareOpFromText(Cond.Op);
 }
 
 bool TVarStorage::EvaluateCondition(const TAlgCondition& Cond) {

@@ -19,6 +19,8 @@
 
 namespace Deskbay {
 
+struct TStatement;
+
 class FLOWRUN_API TVarInfo : public TObject {
 public:
   TVarInfo(std::string_view Name, double Value) : FName(Name), FValue(Value) {}
@@ -91,6 +93,8 @@ public:
   // text: the same value, the same error with the same text.
   void Compile(const std::string& Expr, TAlgExpression& Out);
   void CompileCondition(const std::string& Cond, TAlgCondition& Out);
+  // A condition the line language has read (ReadCondition).
+  void CompileCondition(const TStatement& Cond, TAlgCondition& Out);
   double Evaluate(const TAlgExpression& Expr) {
     const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
     // Stored values are doubles; see Evaluate of a text.

@@ -5,8 +5,8 @@
 
 #include "CodeRunner.h"
 
-#include "Flowcode/Flowcode_Expression.h"
 #include "Flowcode/Flowcode_Program.h"
+#include "Flowlang/Flowlang_Expression.h"
 
 #include "Flowmodel/Flowmodel_Main.h"
 

@@ -207,3 +207,44 @@ TEST(Processors, InputShowsTheStateBeforeAsking) {
   EXPECT_TRUE(Watcher.Seen);
   R.Machine.GetStorage().RemoveListener(&Watcher);
 }
+
+TEST(Processors, TheMachineRefusesALineAsTheLineLanguageReadsIt) {
+  // Whatever the line language calls invalid, the machine stops on with the
+  // same message, at that block.
+  const auto RunOne = [](const TAlgBlockClass& Class, const std::string& Line) {
+    TAlgorithm Alg;
+    Add(Alg.GetRoot()->GetBody(), Class, {Line});
+    TRun R(Alg);
+    return R.RunToEnd();
+  };
+  for (const char* Line : {"X=", "1=2", "S+", "ЖЖ=1", "Вывод X", "тч(1,1),1"}) {
+    const TStatement S = ReadComputationLine(Line);
+    ASSERT_EQ(S.Kind, TStatementKind::Invalid) << Line;
+    EXPECT_EQ(RunOne(TBasicAlgBlock::Class, Line), S.Error) << Line;
+  }
+  for (const char* Line : {"Вывод", "Ввод  ", "Печать A", "A=1"}) {
+    const TStatement S = ReadInputOutputLine(Line);
+    ASSERT_EQ(S.Kind, TStatementKind::Invalid) << Line;
+    EXPECT_EQ(RunOne(TIOAlgBlock::Class, Line), S.Error) << Line;
+  }
+  for (const char* Line : {"A=>B", "A==B", "A", "<B", "A<"}) {
+    const TStatement S = ReadCondition(Line);
+    ASSERT_EQ(S.Kind, TStatementKind::Invalid) << Line;
+    EXPECT_EQ(RunOne(TIfAlgBlock::Class, Line), S.Error) << Line;
+    EXPECT_EQ(RunOne(TWhileAlgBlock::Class, Line), S.Error) << Line;
+  }
+  for (const char* Line : {"I", "I=", "I=1,3", "1=1,2,3", "I=1,2,3,4"}) {
+    const TStatement S = ReadCountingLoop(Line);
+    ASSERT_EQ(S.Kind, TStatementKind::Invalid) << Line;
+    EXPECT_EQ(RunOne(TForAlgBlock::Class, Line), S.Error) << Line;
+  }
+  // An input line asks the names before its first bad item, then stops.
+  TScriptedInput Input;
+  Input.Answers = {"4"};
+  TAlgorithm Alg;
+  Add(Alg.GetRoot()->GetBody(), TIOAlgBlock::Class, {"Ввод A, 1, B"});
+  TRun R(Alg);
+  EXPECT_EQ(R.RunToEnd(), "Синтаксическая ошибка в строке \"Ввод A, 1, B\".");
+  EXPECT_EQ(R.Var("A"), 4);
+  EXPECT_EQ(Input.Prompts.size(), 1u);
+}

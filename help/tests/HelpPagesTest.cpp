@@ -117,6 +117,8 @@ std::vector<std::string> InterpreterSources() {
     if (Entry.path().extension() == ".cpp" && Entry.path().stem() != "Flowrun_Explain" &&
         Entry.path().stem() != "Flowrun_Debugger")
       Files.push_back(Entry.path().string());
+  // The messages of the line language, which the interpreter raises.
+  Files.push_back(SOURCE_DIR "/Flowlang/Flowlang_Messages.cpp");
   Files.push_back(SOURCE_DIR "/Corekit/Parser.cpp");
   Files.push_back(SOURCE_DIR "/Corekit/Conditions.cpp");
   return Files;

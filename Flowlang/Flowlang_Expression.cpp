@@ -1,7 +1,10 @@
-#include "Flowcode_Expression.h"
+#include "Flowlang_Expression.h"
 
+#include "Flowlang_Messages.h"
+
+#include "Corekit/Conditions.h"
+#include "Corekit/Parser.h"
 #include "Corekit/SysUtils.h"
-#include "Flowrun/Flowrun_VarStorage.h"
 
 #include <cfloat>
 #include <cmath>
@@ -12,38 +15,60 @@ namespace Deskbay {
 
 namespace {
 
-// The interpreter's verdict on Text: its message when it refuses the text
-// whatever the variables hold, empty when it reads it. Every one-letter
-// variable has a value, so only longer names are undefined; a math error
-// (empty reason) depends on the values and is no verdict.
-TVarStorage& Storage() {
-  thread_local TVarStorage Storage;
-  if (Storage.GetVarCount() == 0)
-    for (char C = 'A'; C <= 'Z'; ++C)
-      Storage.SetVars(std::string_view(&C, 1), 1.0);
-  return Storage;
+// What the interpreter's storage makes of Text when every one-letter
+// variable holds 1: nothing (it reads and computes it), or the message it
+// raises. Only longer names are undefined; a math error and a result beyond
+// the range of double give the first line with an empty reason.
+bool EvaluationFails(const std::string& Text, std::string& Message) {
+  thread_local TMathParser Parser;
+  thread_local int LastParseError = 0;
+  thread_local bool Ready = false;
+  if (!Ready) {
+    Parser.SetOnGetVar([](TObject*, std::string_view Name, long double& Value, bool& Found) {
+      if (Name.size() != 1 || !IsLatinChar(Name[0]))
+        throw Exception(UndefinedVariableText(Name));
+      Value = 1.0;
+      Found = true;
+    });
+    Parser.SetOnParseError([](TObject*, int Code) { LastParseError = Code; });
+    Ready = true;
+  }
+  Parser.SetParseString(Text);
+  LastParseError = 0;
+  try {
+    Parser.Parse();
+  } catch (const Exception& E) {
+    Message = EvaluationErrorText(Text, E.Message());
+    return true;
+  }
+  if (Parser.GetHasError()) {
+    Message = EvaluationErrorText(Text, ParseErrorText(LastParseError));
+    return true;
+  }
+  if (std::fabs(Parser.GetResultValue()) > static_cast<long double>(DBL_MAX)) {
+    Message = EvaluationErrorText(Text, std::string());
+    return true;
+  }
+  return false;
 }
 
+// The interpreter's verdict on Text: its message when it refuses the text
+// whatever the variables hold, empty when it reads it. A math error (empty
+// reason) depends on the values and is no verdict.
 std::string RefusalOf(const std::string& Text) {
-  try {
-    Storage().Evaluate(Text);
-  } catch (const Exception& E) {
-    const std::string& M = E.Message();
-    const size_t Break = M.find("\r\n");
-    if (Break != std::string::npos && Break + 2 < M.size())
-      return M.substr(0, Break) + "\n" + M.substr(Break + 2);
-  }
+  std::string M;
+  if (!EvaluationFails(Text, M))
+    return std::string();
+  const size_t Break = M.find("\r\n");
+  if (Break != std::string::npos && Break + 2 < M.size())
+    return M.substr(0, Break) + "\n" + M.substr(Break + 2);
   return std::string();
 }
 
 // Whether Text, which holds no variable, fails when it is evaluated.
 bool FailsAlways(const std::string& Text) {
-  try {
-    Storage().Evaluate(Text);
-  } catch (const Exception&) {
-    return true;
-  }
-  return false;
+  std::string M;
+  return EvaluationFails(Text, M);
 }
 
 bool IsDigit(char C) {
@@ -296,7 +321,7 @@ TCodeExprReading ReadCodeExpression(const std::string& Text) {
     // Unreadable here although the interpreter read it cannot happen; the
     // program then fails at this place rather than compute something else.
     R.AlwaysFails = true;
-    R.Error = Format("Ошибка при вычислении \"%s\".", Text.c_str());
+    R.Error = EvaluationFailedText(Text);
     R.Root = TCodeExpr();
   }
   return R;

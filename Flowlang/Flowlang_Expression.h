@@ -1,12 +1,13 @@
 #pragma once
 
-// An expression of an algorithm read as a tree, for printing it in another
-// language. The text is first evaluated by the interpreter's own storage
-// (every one-letter variable given a value), so a text the interpreter
-// refuses is known with the interpreter's own message; a text it accepts is
-// then read by the same grammar into the tree.
+// An expression of a block line read as a tree, for whatever works on the
+// program's text rather than runs it (the code generator, checks of a line).
+// The text is first evaluated by the interpreter's own parser (every
+// one-letter variable given a value), so a text the interpreter refuses is
+// known with the interpreter's own message; a text it accepts is then read
+// by the same grammar into the tree. Evaluating stays the parser's.
 
-#include "FlowcodeExport.h"
+#include "FlowlangExport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +34,9 @@ struct TCodeExpr {
   std::string Text;
   long double Value = 0;
   std::vector<TCodeExpr> Args;
-  // Where the node stands in the text it was read from: [Start, End).
+  // Where the node stands in the text it was read from: [Start, End). A
+  // statement's expression is read from its own text; add the expression's
+  // Start in its line (TExprText) for the place in the line as read.
   size_t Start = 0, End = 0;
 };
 
@@ -51,11 +54,11 @@ struct TCodeExprReading {
   TCodeExpr Root; // valid unless Refused or AlwaysFails
 };
 
-FLOWCODE_API TCodeExprReading ReadCodeExpression(const std::string& Text);
+FLOWLANG_API TCodeExprReading ReadCodeExpression(const std::string& Text);
 
 // Whether the value of E is certain to be a finite double without
 // rounding and without an error, whatever its variables hold: a variable, a
 // number exact in a double, or either negated or in parentheses.
-FLOWCODE_API bool IsStoredAsIs(const TCodeExpr& E);
+FLOWLANG_API bool IsStoredAsIs(const TCodeExpr& E);
 
 } // namespace Deskbay
