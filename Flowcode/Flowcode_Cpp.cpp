@@ -58,14 +58,18 @@ std::string as_text(long double x) {
 const char* const HelperReadNumber =
     R"(// Читает число со стандартного ввода; пустые строки пропускаются.
 long double read_number(const std::string& name) {
-    const char* const blanks = " \t\r\n\v\f";
     std::string text;
     while (text.empty()) {
         std::cerr << "Введите значение " << name << ": " << std::flush;
         if (!std::getline(std::cin, text))
             fail("Выполнение прервано пользователем.");
-        const size_t first = text.find_first_not_of(blanks);
-        text = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+        // Пробелы и управляющие знаки по краям не считаются.
+        size_t first = 0, last = text.size();
+        while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+            first++;
+        while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+            last--;
+        text = text.substr(first, last - first);
     }
     // Знак, цифры с точкой или без, порядок после E.
     size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
@@ -89,8 +93,15 @@ long double read_number(const std::string& name) {
     }
     const double value = std::strtold(text.c_str(), nullptr);
     std::feclearexcept(FE_ALL_EXCEPT);
-    if (digits == 0 || i != text.size() || std::isinf(value))
-        fail("\"" + text + "\" не является числом.");
+    if (digits == 0 || i != text.size() || std::isinf(value)) {
+        // Не больше 40 знаков текста, дальше - многоточие.
+        size_t end = 0;
+        for (int chars = 0; end < text.size() && chars < 40; chars++)
+            do
+                end++;
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+        fail("\"" + text.substr(0, end) + (end < text.size() ? "…" : "") + "\" не является числом.");
+    }
     return value;
 })";
 
@@ -104,13 +115,20 @@ long double power(long double base, long double exponent) {
 
 const char* const HelperModulo =
     R"(// MOD: остаток от деления округлённых целых, со знаком делимого.
+// Округление - прибавлением и вычитанием 2^63 (половина - к чётному).
+long double nearest_whole(long double x) {
+    const long double big = 0x1p63L;
+    if (!(std::fabs(x) < big))
+        return x;
+    return x >= 0 ? (x + big) - big : -((big - x) - big);
+}
+
 long double modulo(long double a, long double b) {
-    a = std::nearbyint(a); // половина - к чётному
-    b = std::nearbyint(b);
+    a = nearest_whole(a);
+    b = nearest_whole(b);
     if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L))
         fail("Ошибка при вычислении: остаток не определён.");
-    const long long x = static_cast<long long>(a), y = static_cast<long long>(b);
-    return y == -1 ? 0 : x % y;
+    return b == -1 ? 0 : std::fmod(a, b);
 })";
 
 const char* const HelperRounded =
@@ -205,6 +223,13 @@ public:
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ");");
   }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if (" + Var + " == unset)");
+    S.Indent();
+    S.Line("fail(" + Quote(Message) + ");");
+    S.Outdent();
+  }
   void Comment(TCodeSink& S, const std::string& Text) override {
     std::string T = CommentText(Text);
     // A backslash at the end would continue the comment on the next line.
@@ -286,12 +311,17 @@ public:
       L.push_back("");
       AppendLines(L, Text);
     }
+    if (!MaybeUnset().empty()) {
+      L.push_back("");
+      L.push_back("// Значение переменной, которой ещё ничего не присвоено: больше любого числа double.");
+      L.push_back("const long double unset = 1e4000L;");
+    }
     L.push_back("");
     L.push_back("int main() {");
     if (!Vars.empty()) {
       std::string D;
       for (const std::string& V : Vars)
-        D += (D.empty() ? "" : ", ") + V + " = 0";
+        D += (D.empty() ? "" : ", ") + V + (MaybeUnset().count(V) ? " = unset" : " = 0");
       L.push_back(IndentUnit() + "long double " + D + ";");
       L.push_back("");
     }
@@ -303,7 +333,8 @@ protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
     bool Whole;
     std::string T = NormalNumber(E.Text, Whole);
-    if (Whole && !Real)
+    // An int holds nine digits for sure; a longer whole number is a real.
+    if (Whole && !Real && T.size() <= 9)
       return T;
     if (T.find_first_of(".eE") == std::string::npos)
       T += ".0";

@@ -15,6 +15,14 @@ begin
   Halt(1);
 end;)";
 
+const char* const HelperComputationFailed =
+    R"({ Деление на ноль и другие ошибки вычисления в самом Pascal - как у исполнителя. }
+procedure ComputationFailed(ErrorCode: Longint; Address: CodePointer; Frame: Pointer);
+begin
+  if ErrorCode in [200, 205, 206, 207, 208, 215] then
+    Fail('Ошибка при вычислении.');
+end;)";
+
 const char* const HelperNumber =
     R"({ Вычисленное значение, каким его хранит переменная: число Double. }
 function Number(X: Extended): Extended;
@@ -28,12 +36,16 @@ begin
 end;)";
 
 const char* const HelperAsText =
-    R"({ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
+    R"({ Цифры числа double, округлённые один раз, как их округляет исполнитель, даёт библиотека C. }
+function strfromd(Text: PChar; Size: SizeUInt; Format: PChar; X: Double): LongInt; cdecl; external 'c';
+
+{ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
 function AsText(X: Extended): AnsiString;
 var
   D: Double;
+  Buffer: array[0..39] of Char;
   S, Digits, Sign: AnsiString;
-  Exponent, Code: Integer;
+  Exponent, Code, First: Integer;
 begin
   D := Number(X);
   if D = 0 then
@@ -41,9 +53,14 @@ begin
     AsText := '0';
     Exit;
   end;
-  Str(D:17, S); { ' 1.234567890E+003' }
-  Val(Copy(S, Pos('E', S) + 1, 5), Exponent, Code);
-  Digits := S[2] + Copy(S, 4, 9);
+  strfromd(@Buffer[0], SizeOf(Buffer), '%.9e', D); { '-1.234567890e+03' }
+  S := PChar(@Buffer[0]);
+  Val(Copy(S, Pos('e', S) + 1, 6), Exponent, Code);
+  if D < 0 then
+    First := 2
+  else
+    First := 1;
+  Digits := S[First] + Copy(S, First + 2, 9);
   while (Length(Digits) > 1) and (Digits[Length(Digits)] = '0') do
     Delete(Digits, Length(Digits), 1);
   if D < 0 then
@@ -79,7 +96,8 @@ var
   X: Extended;
   D: Double;
   Code: Word;
-  I: Integer;
+  I, Start, Digits: Integer;
+  Point: Boolean;
 begin
   repeat
     Write(StdErr, 'Введите значение ', Name, ': ');
@@ -91,14 +109,50 @@ begin
     while (Length(Line) > 0) and (Line[Length(Line)] <= ' ') do
       Delete(Line, Length(Line), 1);
   until Line <> '';
-  Code := 0;
-  for I := 1 to Length(Line) do
-    if not (Line[I] in ['0'..'9', '.', 'e', 'E', '+', '-']) then
-      Code := I;
-  if Code = 0 then
+  { Знак, цифры 0-9 с точкой или без, порядок после E - и больше ничего. }
+  I := 1;
+  if (I <= Length(Line)) and (Line[I] in ['+', '-']) then
+    Inc(I);
+  Digits := 0;
+  Point := False;
+  while (I <= Length(Line)) and ((Line[I] in ['0'..'9']) or ((Line[I] = '.') and not Point)) do
+  begin
+    if Line[I] = '.' then
+      Point := True
+    else
+      Inc(Digits);
+    Inc(I);
+  end;
+  if (Digits > 0) and (I <= Length(Line)) and (Line[I] in ['e', 'E']) then
+  begin
+    Inc(I);
+    if (I <= Length(Line)) and (Line[I] in ['+', '-']) then
+      Inc(I);
+    Start := I;
+    while (I <= Length(Line)) and (Line[I] in ['0'..'9']) do
+      Inc(I);
+    if I = Start then
+      Digits := 0;
+  end;
+  Code := 1;
+  if (Digits > 0) and (I > Length(Line)) then
     Val(Line, X, Code);
   if (Code <> 0) or (Abs(X) > MaxDouble) then
+  begin
+    { Не больше 40 знаков текста, дальше - многоточие. }
+    I := 1;
+    Digits := 0;
+    while (I <= Length(Line)) and (Digits < 40) do
+    begin
+      Inc(I);
+      while (I <= Length(Line)) and (Ord(Line[I]) and $C0 = $80) do
+        Inc(I);
+      Inc(Digits);
+    end;
+    if I <= Length(Line) then
+      Line := Copy(Line, 1, I - 1) + '…';
     Fail('"' + Line + '" не является числом.');
+  end;
   D := X;
   ReadNumber := D;
 end;)";
@@ -121,6 +175,10 @@ function Modulo(A, B: Extended): Extended;
 var
   X, Y: Int64;
 begin
+  { Int64 держит числа от -2^63 до 2^63 - 1. }
+  if (A < -9223372036854775808.0) or (A >= 9223372036854775807.5) or
+     (B < -9223372036854775808.0) or (B >= 9223372036854775807.5) then
+    Fail('Ошибка при вычислении: остаток не определён.');
   X := Round(A); { половина - к чётному }
   Y := Round(B);
   if Y = 0 then
@@ -162,6 +220,11 @@ begin
     Fail('Ошибка при вычислении: аргумент функции вне допустимого диапазона.');
   InRange := X;
 end;)";
+
+const char* const HelperTrigonometry =
+    R"({ SIN и COS считает математическая библиотека C: точно и при больших аргументах. }
+function sinl(X: Extended): Extended; cdecl; external 'm';
+function cosl(X: Extended): Extended; cdecl; external 'm';)";
 
 std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + C.Op + " " + C.Right;
@@ -217,6 +280,13 @@ public:
   void Comment(TCodeSink& S, const std::string& Text) override {
     S.Line("// " + CommentText(Text));
   }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if " + Var + " = Unset then");
+    S.Indent();
+    S.Line("Fail(" + Quote(Message) + ");");
+    S.Outdent();
+  }
 
   void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("if " + ConditionText(C) + " then");
@@ -271,6 +341,12 @@ public:
       L.push_back("");
       AppendLines(L, HelperMaxDouble);
     }
+    if (!MaybeUnset().empty()) {
+      L.push_back("");
+      L.push_back("const");
+      L.push_back(IndentUnit() + "{ Значение переменной, которой ещё ничего не присвоено: больше любого Double. }");
+      L.push_back(IndentUnit() + "Unset: Extended = 1E4000;");
+    }
     if (!Vars.empty()) {
       std::string D;
       for (const std::string& V : Vars)
@@ -280,11 +356,13 @@ public:
       L.push_back(IndentUnit() + D + ": Extended;");
     }
     const std::pair<TCodeHelper, const char*> Helpers[] = {
-        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
-        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
-        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::AddStep, HelperAddStep}};
+        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Fail, HelperComputationFailed},
+        {TCodeHelper::Number, HelperNumber},   {TCodeHelper::AsText, HelperAsText},
+        {TCodeHelper::ReadNumber, HelperReadNumber}, {TCodeHelper::Power, HelperPower},
+        {TCodeHelper::Modulo, HelperModulo},   {TCodeHelper::Rounded, HelperRounded},
+        {TCodeHelper::Truncated, HelperTruncated}, {TCodeHelper::InRange, HelperInRange},
+        {TCodeHelper::AddStep, HelperAddStep},
+        {TCodeHelper::Trigonometry, HelperTrigonometry}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -293,6 +371,16 @@ public:
     }
     L.push_back("");
     L.push_back("begin");
+    // A failed operation of Pascal's own ends in the interpreter's words,
+    // not in a run-time error.
+    if (Uses(TCodeHelper::Fail))
+      L.push_back(IndentUnit() + "ErrorProc := @ComputationFailed;");
+    if (!MaybeUnset().empty()) {
+      std::string D;
+      for (const std::string& V : MaybeUnset())
+        D += (D.empty() ? "" : " ") + V + " := Unset;";
+      L.push_back(IndentUnit() + D);
+    }
     return L;
   }
   std::vector<std::string> Epilogue() override { return {"end."}; }
@@ -319,7 +407,9 @@ protected:
     }
     if (Name == "SIN" || Name == "COS" || Name == "EXP") {
       Use(TCodeHelper::InRange);
-      const std::string Pascal = Name == "SIN" ? "Sin" : Name == "COS" ? "Cos" : "Exp";
+      if (Name != "EXP")
+        Use(TCodeHelper::Trigonometry);
+      const std::string Pascal = Name == "SIN" ? "sinl" : Name == "COS" ? "cosl" : "Exp";
       return Pascal + "(InRange(" + Arg + ", " + (Name == "EXP" ? "11356" : "9E18") + "))";
     }
     static const std::pair<const char*, const char*> Names[] = {

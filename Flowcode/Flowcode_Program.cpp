@@ -9,6 +9,7 @@
 #include "Flowlang/Flowlang_Statement.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Deskbay {
@@ -133,7 +134,43 @@ private:
   TCodeStyle& FStyle;
   TCodeSink FSink;
   std::set<std::string> FVars;
+  // The variables certain to hold a value where the next line runs.
+  std::set<std::string> FSet;
   std::map<const TAlgBlock*, std::pair<int, int>> FBlockLines;
+
+  static void VarsOf(const TCodeExpr& E, std::vector<std::string>& Vars) {
+    if (E.Kind == TCodeExpr::ekVariable &&
+        std::find(Vars.begin(), Vars.end(), E.Text) == Vars.end())
+      Vars.push_back(E.Text);
+    for (const TCodeExpr& A : E.Args)
+      VarsOf(A, Vars);
+  }
+
+  // Where E (written Text in the line) reads a variable that may have no
+  // value yet, the program stops as the interpreter does; past the check
+  // the variable surely has one.
+  void CheckSet(const TCodeExpr& E, const std::string& Text) {
+    std::vector<std::string> Vars;
+    VarsOf(E, Vars);
+    for (const std::string& V : Vars) {
+      if (FSet.count(V))
+        continue;
+      std::string Message = EvaluationErrorText(Text, UndefinedVariableText(V));
+      Message.erase(Message.find('\r'), 1);
+      FStyle.CheckDefined(FSink, V, Message);
+      FStyle.NoteMaybeUnset(V);
+      FSet.insert(V);
+    }
+  }
+
+  static std::set<std::string> Common(const std::set<std::string>& A,
+                                      const std::set<std::string>& B) {
+    std::set<std::string> R;
+    for (const std::string& V : A)
+      if (B.count(V))
+        R.insert(V);
+    return R;
+  }
 
   void Fail(const std::string& Line, const std::string& Message) {
     if (!Line.empty())
@@ -176,8 +213,10 @@ private:
       if (S.Kind == TStatementKind::Assignment) {
         if (!Read(S.Exprs[0].Text, Line, E))
           continue;
+        CheckSet(E, S.Exprs[0].Text);
         const std::string Var(1, S.Var);
         FVars.insert(Var);
+        FSet.insert(Var);
         FStyle.Assign(FSink, Var, FStyle.Value(E));
       } else if (S.Kind == TStatementKind::Drawing) {
         FStyle.Comment(FSink, std::string("рисунок (") + S.Command->What + "): " + Trim(Line));
@@ -196,6 +235,7 @@ private:
         for (size_t I = 0; I < S.ValidInputItems; ++I) {
           const std::string Var = UpperCase(S.Items[I].Text);
           FVars.insert(Var);
+          FSet.insert(Var);
           FStyle.Input(FSink, Var);
         }
         if (S.ValidInputItems < S.Items.size())
@@ -206,6 +246,7 @@ private:
           TCodeExpr E;
           if (!Read(Item.Text, Line, E))
             break;
+          CheckSet(E, Item.Text);
           Values.push_back(FStyle.Printed(E));
         }
         if (Values.size() == S.Exprs.size())
@@ -216,7 +257,13 @@ private:
 
   // The first line of a branch or condition loop as a comparison of two
   // values; false with the line and the message of its failure.
-  bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error) {
+  struct TSides {
+    TCodeExpr Left, Right;
+    std::string LeftText, RightText;
+  };
+
+  bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error,
+                     TSides& Sides) {
     if (B->GetText().GetCount() == 0) {
       Error = NoConditionText();
       return false;
@@ -227,9 +274,12 @@ private:
       Error = S.Error;
       return false;
     }
-    TCodeExpr L, R;
+    TCodeExpr& L = Sides.Left;
+    TCodeExpr& R = Sides.Right;
     if (!ReadQuietly(S.Exprs[0].Text, L, Error) || !ReadQuietly(S.Exprs[1].Text, R, Error))
       return false;
+    Sides.LeftText = S.Exprs[0].Text;
+    Sides.RightText = S.Exprs[1].Text;
     C.Left = FStyle.Value(L);
     C.Op = S.Op;
     C.Right = FStyle.Value(R);
@@ -237,10 +287,18 @@ private:
   }
 
   // The condition, or its failure written in its place.
+  void CheckSet(const TSides& Sides) {
+    CheckSet(Sides.Left, Sides.LeftText);
+    CheckSet(Sides.Right, Sides.RightText);
+  }
+
   bool Condition(const TAlgBlock* B, TCodeCondition& C) {
     std::string Line, Error;
-    if (ReadCondition(B, C, Line, Error))
+    TSides Sides;
+    if (ReadCondition(B, C, Line, Error, Sides)) {
+      CheckSet(Sides);
       return true;
+    }
     Fail(Line, Error);
     return false;
   }
@@ -263,17 +321,24 @@ private:
       // better than an empty "yes".
       C.Op = TCodeStyle::NegatedOp(C.Op);
       FStyle.BeginIf(FSink, C);
+      const std::set<std::string> Before = FSet;
       FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+      FSet = Before;
       return;
     }
     FStyle.BeginIf(FSink, C);
+    const std::set<std::string> Before = FSet;
     const bool EmptyYes = Sequence(B->GetYesBranch());
     if (IsEmpty(B->GetNoBranch())) {
       FStyle.EndIf(FSink, EmptyYes);
+      FSet = Before;
       return;
     }
+    const std::set<std::string> AfterYes = FSet;
+    FSet = Before;
     FStyle.Else(FSink, EmptyYes);
     FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+    FSet = Common(AfterYes, FSet);
   }
 
   void While(const TWhileAlgBlock* B) {
@@ -281,13 +346,16 @@ private:
     if (!Condition(B, C))
       return;
     FStyle.BeginWhile(FSink, C);
+    const std::set<std::string> Before = FSet;
     FStyle.EndWhile(FSink, Sequence(B->GetBody()));
+    FSet = Before;
   }
 
   void Until(const TUntilAlgBlock* B) {
     TCodeCondition C;
     std::string Line, Error;
-    if (!ReadCondition(B, C, Line, Error)) {
+    TSides Sides;
+    if (!ReadCondition(B, C, Line, Error, Sides)) {
       // The body runs once before the condition is first read.
       Sequence(B->GetBody());
       Fail(Line, Error);
@@ -296,6 +364,8 @@ private:
     FStyle.Comment(FSink, "повторять, пока " + Line);
     FStyle.BeginRepeat(FSink);
     Sequence(B->GetBody());
+    // The condition is read after every pass of the body.
+    CheckSet(Sides);
     FStyle.EndRepeat(FSink, C);
   }
 
@@ -337,9 +407,14 @@ private:
     if (!Read(S.Exprs[0].Text, Line, Start) || !Read(S.Exprs[1].Text, Line, End) ||
         !Read(S.Exprs[2].Text, Line, Step))
       return;
+    // The start is read first, then the end and the step.
+    CheckSet(Start, S.Exprs[0].Text);
+    CheckSet(End, S.Exprs[1].Text);
+    CheckSet(Step, S.Exprs[2].Text);
     TCodeForLoop L;
     L.Var = std::string(1, S.Var);
     FVars.insert(L.Var);
+    FSet.insert(L.Var);
     long double StartValue;
     L.Plain = IsSmallWholeLiteral(Start, StartValue) && IsSmallWholeLiteral(Step, L.StepValue) &&
               IsStoredAsIs(End) && !Assigns(B->GetBody(), L.Var);
@@ -348,7 +423,9 @@ private:
     L.Step = FStyle.Value(Step);
     FStyle.Comment(FSink, Line);
     FStyle.BeginFor(FSink, L);
+    const std::set<std::string> Before = FSet;
     FStyle.EndFor(FSink, L, Sequence(B->GetBody()));
+    FSet = Before;
   }
 };
 

@@ -13,6 +13,16 @@ const char* const HelperFail = R"(def fail(message):
     # Останавливает программу: сообщение идёт в поток ошибок, код выхода 1.
     sys.exit(message))";
 
+const char* const HelperComputationFailed = R"(def computation_failed(kind, error, trace):
+    # Деление на ноль и другие ошибки вычисления в самом Python - как у исполнителя.
+    if issubclass(kind, (ArithmeticError, ValueError)):
+        print("Ошибка при вычислении.", file=sys.stderr)
+    else:
+        sys.__excepthook__(kind, error, trace)
+
+
+sys.excepthook = computation_failed)";
+
 const char* const HelperNumber = R"(def number(x):
     # Вычисленное значение, каким его хранит переменная; слишком большое - ошибка.
     x = float(x)
@@ -45,11 +55,14 @@ const char* const HelperReadNumber = R"(def read_number(name):
         line = sys.stdin.readline()
         if not line:
             fail("Выполнение прервано пользователем.")
-        text = line.strip()
+        # Пробелы и управляющие знаки по краям не считаются.
+        text = line.strip("".join(map(chr, range(33))))
         if text:
             break
-    if not re.fullmatch(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?", text) or math.isinf(float(text)):
-        fail(f'"{text}" не является числом.')
+    # Только цифры 0-9: знак, цифры с точкой или без, порядок после E.
+    if not re.fullmatch(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?", text) or math.isinf(float(text)):
+        shown = text[:40] + ("…" if len(text) > 40 else "")
+        fail(f'"{shown}" не является числом.')
     return float(text))";
 
 const char* const HelperPower = R"(def power(base, exponent):
@@ -163,6 +176,13 @@ public:
     S.Line("fail(" + Quote(Message) + ")");
   }
   void Comment(TCodeSink& S, const std::string& Text) override { S.Line("# " + CommentText(Text)); }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if " + Var + " is None:");
+    S.Indent();
+    S.Line("fail(" + Quote(Message) + ")");
+    S.Outdent();
+  }
 
   void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("if " + ConditionText(C) + ":");
@@ -215,7 +235,13 @@ public:
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
+    const bool Computes = UsesFailingHelper() || FMathFunctions;
     std::vector<std::string> L{"#!/usr/bin/env python3"};
+    if (Computes) {
+      L.push_back("# Python считает в 64-битных числах float, исполнитель - в 80-битных: может");
+      L.push_back("# отличаться не только последняя цифра, но и ветвь условия или число");
+      L.push_back("# повторений цикла, где сравниваются дробные значения.");
+    }
     const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
                            Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
                            Uses(TCodeHelper::Truncated);
@@ -238,16 +264,33 @@ public:
       L.push_back("");
       AppendLines(L, Text);
     }
+    if (Computes) {
+      L.push_back("");
+      L.push_back("");
+      AppendLines(L, HelperComputationFailed);
+    }
     L.push_back("");
     L.push_back("");
+    if (!MaybeUnset().empty()) {
+      std::string D;
+      for (const std::string& V : MaybeUnset())
+        D += V + " = ";
+      L.push_back(D + "None  # ещё не заданы");
+    }
     return L;
   }
   std::vector<std::string> Epilogue() override { return {}; }
 
 protected:
-  std::string NumberText(const TCodeExpr& E, bool) override {
+  std::string NumberText(const TCodeExpr& E, bool Real) override {
+    // Python's integers would be exact beyond the precision of the
+    // interpreter's numbers: a long whole number, and the left one of an
+    // operation on whole numbers, is written as a float.
     bool Whole;
-    return NormalNumber(E.Text, Whole);
+    std::string T = NormalNumber(E.Text, Whole);
+    if ((Real || T.size() > 9) && T.find_first_of(".eE") == std::string::npos)
+      T += ".0";
+    return T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
     if (Name == "ABS")
@@ -291,7 +334,7 @@ protected:
       return KeptAsIs(E.Args[0]);
     return IsStoredAsIs(E);
   }
-  bool NeedsRealOperand(const TCodeExpr&) const override { return false; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
 
 private:
   bool FMathFunctions = false;

@@ -53,7 +53,8 @@ enum class TCodeHelper {
   Truncated,
   Square,
   InRange, // a function's argument within its limits
-  AddStep  // the counting loop's next value, added as the variable holds it
+  AddStep, // the counting loop's next value, added as the variable holds it
+  Trigonometry // SIN and COS of the C library, where the language's own lose digits
 };
 
 // A comparison of two values already written in the language.
@@ -95,6 +96,9 @@ public:
   virtual void Output(TCodeSink& S, const std::vector<std::string>& Items) = 0;
   virtual void Fail(TCodeSink& S, const std::string& Message) = 0;
   virtual void Comment(TCodeSink& S, const std::string& Text) = 0;
+  // Stops with Message when Var has not been given a value yet; the
+  // variable then starts out as the language's "no value".
+  virtual void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) = 0;
 
   virtual void BeginIf(TCodeSink& S, const TCodeCondition& C) = 0;
   virtual void Else(TCodeSink& S, bool EmptyYes) = 0;
@@ -113,6 +117,10 @@ public:
   virtual std::vector<std::string> Epilogue() = 0;
 
   void Use(TCodeHelper H) { FUsed.insert(H); }
+  // The variables some statement may read before they are set.
+  const std::set<std::string>& MaybeUnset() const { return FMaybeUnset; }
+  void NoteMaybeUnset(const std::string& Var) { FMaybeUnset.insert(Var); }
+
   bool Uses(TCodeHelper H) const { return FUsed.count(H) != 0; }
   // Whether a helper that may stop the program is used (then Fail is).
   bool UsesFailingHelper() const;
@@ -147,6 +155,7 @@ protected:
 
 private:
   std::set<TCodeHelper> FUsed;
+  std::set<std::string> FMaybeUnset;
 
   std::string ExprText(const TCodeExpr& E, bool Real);
 };
