@@ -138,24 +138,29 @@ private:
   std::set<std::string> FSet;
   std::map<const TAlgBlock*, std::pair<int, int>> FBlockLines;
 
-  static void VarsOf(const TCodeExpr& E, std::vector<std::string>& Vars) {
+  // The variables E reads, in the order they are read, each with its name
+  // as first written in Text.
+  static void VarsOf(const TCodeExpr& E, const std::string& Text,
+                     std::vector<std::pair<std::string, std::string>>& Vars) {
     if (E.Kind == TCodeExpr::ekVariable &&
-        std::find(Vars.begin(), Vars.end(), E.Text) == Vars.end())
-      Vars.push_back(E.Text);
+        std::none_of(Vars.begin(), Vars.end(), [&E](const auto& V) { return V.first == E.Text; }))
+      Vars.emplace_back(E.Text, E.End > E.Start && E.End <= Text.size()
+                                    ? Text.substr(E.Start, E.End - E.Start)
+                                    : E.Text);
     for (const TCodeExpr& A : E.Args)
-      VarsOf(A, Vars);
+      VarsOf(A, Text, Vars);
   }
 
   // Where E (written Text in the line) reads a variable that may have no
   // value yet, the program stops as the interpreter does; past the check
   // the variable surely has one.
   void CheckSet(const TCodeExpr& E, const std::string& Text) {
-    std::vector<std::string> Vars;
-    VarsOf(E, Vars);
-    for (const std::string& V : Vars) {
+    std::vector<std::pair<std::string, std::string>> Vars;
+    VarsOf(E, Text, Vars);
+    for (const auto& [V, Written] : Vars) {
       if (FSet.count(V))
         continue;
-      std::string Message = EvaluationErrorText(Text, UndefinedVariableText(V));
+      std::string Message = EvaluationErrorText(Text, UndefinedVariableText(Written));
       Message.erase(Message.find('\r'), 1);
       FStyle.CheckDefined(FSink, V, Message);
       FStyle.NoteMaybeUnset(V);
