@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -242,6 +243,81 @@ std::vector<TCase> RandomCases(int Count) {
   return Cases;
 }
 
+TAlgBlock* MainOf(TAlgorithm& A) {
+  return A.GetRoot()->GetBody();
+}
+TAlgBlock* BodyOf(TAlgBlock* Loop) {
+  return static_cast<TContainerAlgBlock*>(Loop)->GetBody();
+}
+
+TCase Directed(const std::string& Name, const std::string& Input,
+               const std::function<void(TAlgBlock*)>& Make) {
+  TCase C;
+  C.Name = Name;
+  C.Alg = std::make_unique<TAlgorithm>();
+  Make(MainOf(*C.Alg));
+  C.Input = Input;
+  C.Expected = RunInterpreter(*C.Alg, C.Input);
+  return C;
+}
+
+void Lines(TAlgBlock* Main, const std::vector<std::string>& Computed,
+           const std::vector<std::string>& Printed) {
+  if (!Computed.empty())
+    TBasicAlgBlock::Class.CreateWithLines(Main, Computed);
+  for (const std::string& P : Printed)
+    TIOAlgBlock::Class.CreateWithLines(Main, {"Вывод " + P});
+}
+
+// The cases where a faithful program is easiest to get wrong.
+std::vector<TCase> DirectedCases() {
+  std::vector<TCase> Cases;
+  // A sum without its start, a value set on one path only, a loop that
+  // never runs: the interpreter stops where the value is read.
+  Cases.push_back(Directed("sum without S=0", "", [](TAlgBlock* M) {
+    TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(M, {"I=1,3,1"});
+    TBasicAlgBlock::Class.CreateWithLines(BodyOf(F), {"S=S+I"});
+    Lines(M, {}, {"S"});
+  }));
+  for (const char* In : {"1\n", "-1\n"})
+    Cases.push_back(Directed(std::string("set in one arm, input ") + In, In, [](TAlgBlock* M) {
+      TIOAlgBlock::Class.CreateWithLines(M, {"Ввод N"});
+      auto* If = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(M, {"N>0"}));
+      TBasicAlgBlock::Class.CreateWithLines(If->GetYesBranch(), {"A=N*2"});
+      Lines(M, {}, {"a+1"});
+    }));
+  Cases.push_back(Directed("loop that never runs", "", [](TAlgBlock* M) {
+    TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(M, {"I=5,1,1"});
+    TBasicAlgBlock::Class.CreateWithLines(BodyOf(F), {"B=I"});
+    Lines(M, {}, {"I", "B"});
+  }));
+  // Whole numbers beyond an int and beyond a double's exact range.
+  Cases.push_back(Directed("long whole numbers", "", [](TAlgBlock* M) {
+    Lines(M, {"A=9007199254740993"},
+          {"2000000000+2000000000", "2147483647+1", "3000000000*4000000000",
+           "A-9007199254740992", "123456789012345678*10"});
+  }));
+  // Ten digits beside a rounding tie; SIN and COS far from zero.
+  Cases.push_back(Directed("rounding and large angles", "", [](TAlgBlock* M) {
+    Lines(M, {},
+          {"1.1776968085", "12345678905", "0.12345678905, 99999999995", "COS(1E12)", "COS(1E18)",
+           "SIN(1E15), SIN(-9E18)"});
+  }));
+  // Typed input the interpreter refuses, and some it takes.
+  for (const char* In : {".", "e5", ".e1", "1e+", "١٢", "１", "+.5", "5.", "1e-400", "1e400",
+                         "12345678901234567890123456789012345678901234567890", " \t-7 "})
+    Cases.push_back(Directed(std::string("typed ") + In, std::string(In) + "\n", [](TAlgBlock* M) {
+      TIOAlgBlock::Class.CreateWithLines(M, {"Ввод X", "Вывод X"});
+    }));
+  // Failures of the language's own arithmetic.
+  for (const char* Line : {"1/0", "1E19 MOD 3", "5 MOD 0", "LN(0)+A", "SQRT(A-5)", "EXP(A*1000)",
+                           "(A-1)^0.5", "A/(A-1)"})
+    Cases.push_back(Directed(std::string("failing ") + Line, "", [Line](TAlgBlock* M) {
+      Lines(M, {"A=1"}, {"2", Line});
+    }));
+  return Cases;
+}
+
 class DifferentialTest : public ::testing::TestWithParam<TCodeLanguage> {
 protected:
   void SetUp() override {
@@ -259,6 +335,11 @@ TEST_P(DifferentialTest, ExamplesPrintWhatTheInterpreterPrints) {
   EXPECT_EQ(std::count_if(Cases.begin(), Cases.end(),
                           [](const TCase& C) { return C.Expected.StepLimit; }),
             1);
+  ExpectSameRuns(Cases, GetParam());
+}
+
+TEST_P(DifferentialTest, DirectedCasesPrintWhatTheInterpreterPrints) {
+  std::vector<TCase> Cases = DirectedCases();
   ExpectSameRuns(Cases, GetParam());
 }
 
