@@ -208,18 +208,33 @@ public:
     S.Line(Var + " = " + Value + ";");
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line("std::cin >> " + Var + ";");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ");");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : " << ' ' << ") + I;
+      S.Line("std::cout << " + L + " << '\\n';");
+      return;
+    }
     // The whole line is made before anything is printed: an item that fails
     // leaves no part of it behind.
-    std::string L;
     for (const std::string& I : Items)
       L += (L.empty() ? "" : " + \" \" + ") + std::string("as_text(") + I + ")";
     S.Line("std::cout << " + L + " << '\\n';");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      S.Line("std::cerr << " + Quote(Message) + " << '\\n';");
+      S.Line("return 1;");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ");");
   }
@@ -262,6 +277,18 @@ public:
     S.Line("} while (" + ConditionText(C) + ");");
   }
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson()) {
+      if (!L.Counted) {
+        Comment(S, "цикл с параметром " + L.Var + " через while: " + L.WhyNot);
+        S.Line(L.Var + " = " + L.Start + ";");
+        S.Line("while (" + L.Var + " <= " + L.End + ") {");
+      } else {
+        S.Line("for (" + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " + L.Var +
+               (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
+      }
+      S.Indent();
+      return;
+    }
     std::string Next;
     if (!L.Plain) {
       Use(TCodeHelper::AddStep);
@@ -278,9 +305,29 @@ public:
     S.Line("for (" + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " + Next + ") {");
     S.Indent();
   }
-  void EndFor(TCodeSink& S, const TCodeForLoop&, bool) override { Close(S); }
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+    if (Lesson() && !L.Counted)
+      S.Line(L.Var + " = " + L.Var + " + " + L.Step + ";");
+    Close(S);
+  }
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Lesson()) {
+      std::vector<std::string> L{"// Числа печатаются так, как их печатает C++, с 15 значащими цифрами."};
+      if (FMath)
+        L.push_back("#include <cmath>");
+      L.push_back("#include <iostream>");
+      L.push_back("");
+      L.push_back("int main() {");
+      L.push_back(IndentUnit() + "std::cout.precision(15);");
+      if (!Vars.empty()) {
+        std::string D;
+        for (const std::string& V : Vars)
+          D += (D.empty() ? "" : ", ") + V;
+        L.push_back(IndentUnit() + "double " + D + ";");
+      }
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
@@ -338,9 +385,19 @@ protected:
       return T;
     if (T.find_first_of(".eE") == std::string::npos)
       T += ".0";
-    return T + "L";
+    return Lesson() ? T : T + "L";
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Lesson()) {
+      FMath = true;
+      if (Name == "ROUND")
+        return "std::nearbyint(" + Arg + ")"; // half to even, as the interpreter rounds
+      if (Name == "SQR")
+        return "std::pow(" + Arg + ", 2)";
+      if (Name == "LN")
+        return "std::log(" + Arg + ")";
+      return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
+    }
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "rounded(" + Arg + ")";
@@ -365,10 +422,18 @@ protected:
     return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson()) {
+      FMath = true;
+      return "std::pow(" + Base + ", " + Exponent + ")";
+    }
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson()) {
+      FMath = true;
+      return "std::fmod(" + A + ", " + B + ")";
+    }
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
@@ -378,6 +443,8 @@ protected:
   bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
 
 private:
+  bool FMath = false;
+
   static void Close(TCodeSink& S) {
     S.Outdent();
     S.Line("}");

@@ -262,18 +262,33 @@ public:
     S.Line(Var + " := " + Value + ";");
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line("readln(" + Var + ");");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " := ReadNumber(" + Quote(Var) + ");");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : ", ' ', ") + I;
+      S.Line("writeln(" + L + ");");
+      return;
+    }
     // The whole line is made before anything is written: an item that
     // fails leaves no part of it behind.
-    std::string L;
     for (const std::string& I : Items)
       L += (L.empty() ? "" : " + ' ' + ") + std::string("AsText(") + I + ")";
     S.Line("WriteLn(" + L + ");");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      S.Line("writeln(StdErr, " + Quote(Message) + ");");
+      S.Line("Halt(1);");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("Fail(" + Quote(Message) + ");");
   }
@@ -314,13 +329,36 @@ public:
     S.Outdent();
     S.Line("until " + ConditionText(Stop) + ";");
   }
+  // Pascal's own loop: a whole counter by one, to an end read once.
+  static bool OwnLoop(const TCodeForLoop& L) {
+    return L.Counted && L.StepValue == 1 && (L.EndWhole || L.StartValue >= 0);
+  }
+
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson() && OwnLoop(L)) {
+      FCounters.insert(L.Var);
+      S.Line("for " + L.Var + " := " + L.Start + " to " +
+             (L.EndWhole ? L.End : "Trunc(" + L.End + ")") + " do");
+      Open(S);
+      return;
+    }
+    if (Lesson()) {
+      FRealCounters.insert(L.Var);
+      Comment(S, "цикл с параметром " + L.Var + " через while: " +
+                     (L.WhyNot.empty() ? "шаг for в Pascal только 1" : L.WhyNot));
+    }
     S.Line(L.Var + " := " + L.Start + ";");
     S.Line("while " + L.Var + " <= " + L.End + " do");
     Open(S);
   }
   void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
-    if (L.Plain && L.StepValue < 0) {
+    if (Lesson() && OwnLoop(L)) {
+      Close(S);
+      return;
+    }
+    if (Lesson()) {
+      S.Line(L.Var + " := " + L.Var + " + " + L.Step + ";");
+    } else if (L.Plain && L.StepValue < 0) {
       S.Line(L.Var + " := " + L.Var + " - " + L.Step.substr(1) + ";");
     } else if (L.Plain) {
       S.Line(L.Var + " := " + L.Var + " + " + L.Step + ";");
@@ -332,6 +370,25 @@ public:
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Lesson()) {
+      std::vector<std::string> L{"{ Числа печатаются так, как их печатает Pascal. }",
+                                 "program Algorithm;"};
+      if (FMathUnit)
+        L.push_back("uses Math;");
+      std::string Reals, Wholes;
+      for (const std::string& V : Vars) {
+        std::string& D = FCounters.count(V) && !FRealCounters.count(V) ? Wholes : Reals;
+        D += (D.empty() ? "" : ", ") + V;
+      }
+      if (!Vars.empty())
+        L.push_back("var");
+      if (!Reals.empty())
+        L.push_back(IndentUnit() + Reals + ": Real;");
+      if (!Wholes.empty())
+        L.push_back(IndentUnit() + Wholes + ": Int64;");
+      L.push_back("begin");
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
@@ -397,6 +454,10 @@ protected:
     return Real ? "Extended(" + T + ")" : T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Lesson() && (Name == "ROUND" || Name == "TRUNC"))
+      return (Name == "ROUND" ? "Round(" : "Trunc(") + Arg + ")";
+    if (Lesson() && (Name == "SIN" || Name == "COS" || Name == "EXP"))
+      return (Name == "SIN" ? "Sin(" : Name == "COS" ? "Cos(" : "Exp(") + Arg + ")";
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "Rounded(" + Arg + ")";
@@ -421,10 +482,16 @@ protected:
     return Name + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson()) {
+      FMathUnit = true;
+      return "Power(" + Base + ", " + Exponent + ")";
+    }
     Use(TCodeHelper::Power);
     return "Power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson())
+      return WholeOperand(A) + " mod " + WholeOperand(B);
     Use(TCodeHelper::Modulo);
     return "Modulo(" + A + ", " + B + ")";
   }
@@ -434,6 +501,16 @@ protected:
   bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
 
 private:
+  bool FMathUnit = false;
+  std::set<std::string> FCounters, FRealCounters;
+
+  // An operand of mod: a whole counter or number as it is, else rounded.
+  std::string WholeOperand(const std::string& A) const {
+    if (FCounters.count(A) || (!A.empty() && A.find_first_not_of("0123456789") == std::string::npos))
+      return A;
+    return "Round(" + A + ")";
+  }
+
   static void Open(TCodeSink& S) {
     S.Line("begin");
     S.Indent();

@@ -10,6 +10,7 @@
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace Deskbay {
@@ -32,6 +33,19 @@ const char* CodeLanguageName(TCodeLanguage Language) {
   default:
     return "cpp";
   }
+}
+
+bool CodeStyleFromName(std::string_view Name, TCodeStyleKind& Style) {
+  for (TCodeStyleKind S : {TCodeStyleKind::Exact, TCodeStyleKind::Lesson})
+    if (Name == CodeStyleName(S)) {
+      Style = S;
+      return true;
+    }
+  return false;
+}
+
+const char* CodeStyleName(TCodeStyleKind Style) {
+  return Style == TCodeStyleKind::Lesson ? "lesson" : "exact";
 }
 
 const char* CodeLanguageExtension(TCodeLanguage Language) {
@@ -86,9 +100,39 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
+// Whether Text names the one-letter variable Var (in either case) as a
+// word of its own. Deliberately wide: a name inside a quoted text counts.
+bool MentionsVar(const std::string& Text, char Var) {
+  const auto IsWordChar = [](char C) {
+    return std::isalnum(static_cast<unsigned char>(C)) || C == '_' ||
+           static_cast<unsigned char>(C) >= 0x80;
+  };
+  for (size_t I = 0; I < Text.size(); ++I)
+    if (std::toupper(static_cast<unsigned char>(Text[I])) == Var &&
+        (I == 0 || !IsWordChar(Text[I - 1])) && (I + 1 == Text.size() || !IsWordChar(Text[I + 1])))
+      return true;
+  return false;
+}
+
+// The blocks under B, B among them, in every sequence and branch.
+void CollectBlocks(const TAlgBlock* B, std::vector<const TAlgBlock*>& Out) {
+  Out.push_back(B);
+  for (int I = 0; I < B->GetBlockCount(); ++I)
+    CollectBlocks(B->GetBlocks(I), Out);
+  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(B)) {
+    CollectBlocks(If->GetYesBranch(), Out);
+    CollectBlocks(If->GetNoBranch(), Out);
+  } else if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B)) {
+    CollectBlocks(C->GetBody(), Out);
+  }
+}
+
 class TGenerator {
 public:
-  explicit TGenerator(TCodeStyle& Style) : FStyle(Style), FSink(Style.IndentUnit()) {}
+  TGenerator(TCodeStyle& Style, const TAlgorithm& Alg)
+      : FStyle(Style), FSink(Style.IndentUnit()) {
+    CollectBlocks(Alg.GetRoot(), FAllBlocks);
+  }
 
   TCodeSink& GetSink() { return FSink; }
   const std::set<std::string>& GetVars() const { return FVars; }
@@ -134,6 +178,7 @@ private:
   TCodeStyle& FStyle;
   TCodeSink FSink;
   std::set<std::string> FVars;
+  std::vector<const TAlgBlock*> FAllBlocks;
   // The variables certain to hold a value where the next line runs.
   std::set<std::string> FSet;
   std::map<const TAlgBlock*, std::pair<int, int>> FBlockLines;
@@ -155,6 +200,8 @@ private:
   // value yet, the program stops as the interpreter does; past the check
   // the variable surely has one.
   void CheckSet(const TCodeExpr& E, const std::string& Text) {
+    if (FStyle.Lesson())
+      return;
     std::vector<std::pair<std::string, std::string>> Vars;
     VarsOf(E, Text, Vars);
     for (const auto& [V, Written] : Vars) {
@@ -397,6 +444,45 @@ private:
     return false;
   }
 
+  // Whether a block outside Loop names Var.
+  bool ReadElsewhere(const TAlgBlock* Loop, char Var) const {
+    std::vector<const TAlgBlock*> Inside;
+    CollectBlocks(Loop, Inside);
+    for (const TAlgBlock* B : FAllBlocks) {
+      if (std::find(Inside.begin(), Inside.end(), B) != Inside.end())
+        continue;
+      for (const std::string& Line : B->GetText().Lines())
+        if (MentionsVar(Line, Var))
+          return true;
+    }
+    return false;
+  }
+
+  // For the lesson text: whether the language's own counting loop means
+  // what the interpreter does, and why not.
+  void Counting(const TForAlgBlock* B, const TCodeExpr& Start, const TCodeExpr& End,
+                const TCodeExpr& Step, TCodeForLoop& L) {
+    std::vector<std::pair<std::string, std::string>> EndVars;
+    VarsOf(End, std::string(), EndVars);
+    VarsOf(Step, std::string(), EndVars);
+    bool EndChanges = false;
+    for (const auto& V : EndVars)
+      EndChanges = EndChanges || Assigns(B->GetBody(), V.first);
+    if (!IsSmallWholeLiteral(Start, L.StartValue) || !IsSmallWholeLiteral(Step, L.StepValue) ||
+        L.StepValue == 0)
+      L.WhyNot = "начало или шаг не целое число";
+    else if (L.StepValue < 0)
+      L.WhyNot = "шаг отрицательный, а цикл идёт, пока " + L.Var + " не больше конца";
+    else if (Assigns(B->GetBody(), L.Var))
+      L.WhyNot = "тело цикла меняет переменную " + L.Var;
+    else if (EndChanges)
+      L.WhyNot = "тело цикла меняет конец или шаг";
+    else if (ReadElsewhere(B, L.Var[0]))
+      L.WhyNot = "значение " + L.Var + " нужно и после цикла";
+    L.Counted = L.WhyNot.empty();
+    L.EndWhole = IsSmallWholeLiteral(End, L.EndValue);
+  }
+
   void For(const TForAlgBlock* B) {
     if (B->GetText().GetCount() == 0) {
       Fail(std::string(), MissingCountingLoop().Error);
@@ -426,7 +512,10 @@ private:
     L.Start = FStyle.Value(Start);
     L.End = FStyle.Value(End);
     L.Step = FStyle.Value(Step);
-    FStyle.Comment(FSink, Line);
+    if (FStyle.Lesson())
+      Counting(B, Start, End, Step, L);
+    else
+      FStyle.Comment(FSink, Line);
     FStyle.BeginFor(FSink, L);
     const std::set<std::string> Before = FSet;
     FStyle.EndFor(FSink, L, Sequence(B->GetBody()));
@@ -447,9 +536,11 @@ std::unique_ptr<TCodeStyle> MakeStyle(TCodeLanguage Language) {
 
 } // namespace
 
-TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language) {
+TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language,
+                            TCodeStyleKind Kind) {
   const std::unique_ptr<TCodeStyle> Style = MakeStyle(Language);
-  TGenerator G(*Style);
+  Style->SetLesson(Kind == TCodeStyleKind::Lesson);
+  TGenerator G(*Style, Alg);
   if (Language != TCodeLanguage::Python)
     G.GetSink().Indent();
   G.Block(Alg.GetRoot());

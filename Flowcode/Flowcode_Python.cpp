@@ -162,16 +162,31 @@ public:
     S.Line(Var + " = " + Value);
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line(Var + " = float(input())");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ")");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
     std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : ", ") + I;
+      S.Line("print(" + L + ")");
+      return;
+    }
     for (const std::string& I : Items)
       L += (L.empty() ? "" : ", ") + std::string("as_text(") + I + ")";
     S.Line("print(" + L + ")");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      FExits = true;
+      S.Line("sys.exit(" + Quote(Message) + ")");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ")");
   }
@@ -214,12 +229,42 @@ public:
     S.Outdent();
     S.Outdent();
   }
+  // Python's range: whole numbers from the start, before the end.
+  static bool Ranged(const TCodeForLoop& L) {
+    return L.Counted && (L.EndWhole || L.StartValue >= 0);
+  }
+  static std::string Whole(long double V) { return std::to_string(static_cast<long long>(V)); }
+
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson() && Ranged(L)) {
+      std::string End;
+      if (L.EndWhole)
+        End = Whole(L.EndValue + 1);
+      else
+        End = "int(" + L.End + ") + 1";
+      const std::string Step = L.StepValue == 1 ? "" : ", " + Whole(L.StepValue);
+      const std::string From = L.StartValue == 0 && Step.empty() ? "" : Whole(L.StartValue) + ", ";
+      S.Line("for " + L.Var + " in range(" + From + End + Step + "):");
+      S.Indent();
+      return;
+    }
+    if (Lesson())
+      Comment(S, "цикл с параметром " + L.Var + " через while: " +
+                     (L.WhyNot.empty() ? "конец не целое число" : L.WhyNot));
     S.Line(L.Var + " = " + L.Start);
     S.Line("while " + L.Var + " <= " + L.End + ":");
     S.Indent();
   }
-  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool Empty) override {
+    if (Lesson() && Ranged(L)) {
+      End(S, Empty);
+      return;
+    }
+    if (Lesson()) {
+      S.Line(L.Var + " = " + L.Var + " + " + L.Step);
+      S.Outdent();
+      return;
+    }
     // The step closes the body, so the body is never empty here.
     if (L.Plain && L.StepValue < 0)
       S.Line(L.Var + " -= " + L.Step.substr(1));
@@ -231,6 +276,14 @@ public:
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
+    if (Lesson()) {
+      std::vector<std::string> L{"# Числа печатаются так, как их печатает Python."};
+      if (FMathFunctions)
+        L.push_back("import math");
+      if (FExits)
+        L.push_back("import sys");
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
@@ -283,6 +336,10 @@ public:
 
 protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
+    if (Lesson()) {
+      bool Whole;
+      return NormalNumber(E.Text, Whole);
+    }
     // Python's integers would be exact beyond the precision of the
     // interpreter's numbers: a long whole number, and the left one of an
     // operation on whole numbers, is written as a float.
@@ -295,6 +352,16 @@ protected:
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
     if (Name == "ABS")
       return "abs(" + Arg + ")";
+    if (Lesson() && Name == "ROUND")
+      return "round(" + Arg + ")";
+    if (Lesson() && Name == "TRUNC") {
+      FMathFunctions = true;
+      return "math.trunc(" + Arg + ")";
+    }
+    if (Lesson() && Name != "SQR") {
+      FMathFunctions = true;
+      return "math." + LowerCaseRu(Name == "LN" ? std::string("LOG") : Name) + "(" + Arg + ")";
+    }
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "rounded(" + Arg + ")";
@@ -316,10 +383,15 @@ protected:
     return "math." + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson())
+      return (IsAtom(Base) ? Base : "(" + Base + ")") + " ** " +
+             (IsAtom(Exponent) ? Exponent : "(" + Exponent + ")");
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson())
+      return (IsAtom(A) ? A : "(" + A + ")") + " % " + (IsAtom(B) ? B : "(" + B + ")");
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
@@ -334,10 +406,11 @@ protected:
       return KeptAsIs(E.Args[0]);
     return IsStoredAsIs(E);
   }
-  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return !Lesson() && IsIntegral(E); }
 
 private:
   bool FMathFunctions = false;
+  bool FExits = false;
 
   static void End(TCodeSink& S, bool Empty) {
     if (Empty)

@@ -72,7 +72,16 @@ struct TCodeForLoop {
   std::string Var;
   std::string Start, End, Step; // values written in the language
   bool Plain = false;
-  long double StepValue = 1; // when Plain
+  long double StepValue = 1; // when Plain or Counted
+  // For the lesson text: the start and step are whole numbers, and neither
+  // the variable nor the end's variables change in the body, nor is the
+  // variable read outside the loop, so the language's own counting loop
+  // means the same where the language can spell it. Why not, otherwise.
+  bool Counted = false;
+  std::string WhyNot;
+  long double StartValue = 0;
+  bool EndWhole = false; // the end is a whole number as written
+  long double EndValue = 0;
 };
 
 class TCodeStyle {
@@ -80,6 +89,11 @@ public:
   virtual ~TCodeStyle() = default;
 
   virtual std::string IndentUnit() const = 0;
+
+  // The lesson text: the algorithm's statements the plain way of the
+  // language, without the checks and helpers of the faithful text.
+  bool Lesson() const { return FLesson; }
+  void SetLesson(bool Lesson) { FLesson = Lesson; }
 
   // The expression written in the language, shape and parentheses kept.
   std::string Expr(const TCodeExpr& E);
@@ -154,6 +168,7 @@ protected:
   static void AppendLines(std::vector<std::string>& L, const std::string& Text);
 
 private:
+  bool FLesson = false;
   std::set<TCodeHelper> FUsed;
   std::set<std::string> FMaybeUnset;
 
