@@ -313,7 +313,8 @@ public:
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
     if (Lesson()) {
-      std::vector<std::string> L{"// Числа печатаются так, как их печатает C++, с 15 значащими цифрами."};
+      std::vector<std::string> L{
+          "// Числа печатаются так, как их печатает C++, с 15 значащими цифрами."};
       if (FMath)
         L.push_back("#include <cmath>");
       L.push_back("#include <iostream>");
@@ -360,7 +361,8 @@ public:
     }
     if (!MaybeUnset().empty()) {
       L.push_back("");
-      L.push_back("// Значение переменной, которой ещё ничего не присвоено: больше любого числа double.");
+      L.push_back(
+          "// Значение переменной, которой ещё ничего не присвоено: больше любого числа double.");
       L.push_back("const long double unset = 1e4000L;");
     }
     L.push_back("");

@@ -401,7 +401,9 @@ public:
     if (!MaybeUnset().empty()) {
       L.push_back("");
       L.push_back("const");
-      L.push_back(IndentUnit() + "{ Значение переменной, которой ещё ничего не присвоено: больше любого Double. }");
+      L.push_back(
+          IndentUnit() +
+          "{ Значение переменной, которой ещё ничего не присвоено: больше любого Double. }");
       L.push_back(IndentUnit() + "Unset: Extended = 1E4000;");
     }
     if (!Vars.empty()) {
@@ -413,11 +415,16 @@ public:
       L.push_back(IndentUnit() + D + ": Extended;");
     }
     const std::pair<TCodeHelper, const char*> Helpers[] = {
-        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Fail, HelperComputationFailed},
-        {TCodeHelper::Number, HelperNumber},   {TCodeHelper::AsText, HelperAsText},
-        {TCodeHelper::ReadNumber, HelperReadNumber}, {TCodeHelper::Power, HelperPower},
-        {TCodeHelper::Modulo, HelperModulo},   {TCodeHelper::Rounded, HelperRounded},
-        {TCodeHelper::Truncated, HelperTruncated}, {TCodeHelper::InRange, HelperInRange},
+        {TCodeHelper::Fail, HelperFail},
+        {TCodeHelper::Fail, HelperComputationFailed},
+        {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},
+        {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},
+        {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded},
+        {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange},
         {TCodeHelper::AddStep, HelperAddStep},
         {TCodeHelper::Trigonometry, HelperTrigonometry}};
     for (const auto& [H, Text] : Helpers) {
@@ -506,7 +513,8 @@ private:
 
   // An operand of mod: a whole counter or number as it is, else rounded.
   std::string WholeOperand(const std::string& A) const {
-    if (FCounters.count(A) || (!A.empty() && A.find_first_not_of("0123456789") == std::string::npos))
+    if (FCounters.count(A) ||
+        (!A.empty() && A.find_first_not_of("0123456789") == std::string::npos))
       return A;
     return "Round(" + A + ")";
   }

@@ -129,8 +129,7 @@ void CollectBlocks(const TAlgBlock* B, std::vector<const TAlgBlock*>& Out) {
 
 class TGenerator {
 public:
-  TGenerator(TCodeStyle& Style, const TAlgorithm& Alg)
-      : FStyle(Style), FSink(Style.IndentUnit()) {
+  TGenerator(TCodeStyle& Style, const TAlgorithm& Alg) : FStyle(Style), FSink(Style.IndentUnit()) {
     CollectBlocks(Alg.GetRoot(), FAllBlocks);
   }
 
@@ -536,8 +535,7 @@ std::unique_ptr<TCodeStyle> MakeStyle(TCodeLanguage Language) {
 
 } // namespace
 
-TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language,
-                            TCodeStyleKind Kind) {
+TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language, TCodeStyleKind Kind) {
   const std::unique_ptr<TCodeStyle> Style = MakeStyle(Language);
   Style->SetLesson(Kind == TCodeStyleKind::Lesson);
   TGenerator G(*Style, Alg);

@@ -190,7 +190,10 @@ public:
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ")");
   }
-  void Comment(TCodeSink& S, const std::string& Text) override { S.Line("# " + CommentText(Text)); }
+  void Comment(TCodeSink& S, const std::string& Text) override {
+    ++FComments;
+    S.Line("# " + CommentText(Text));
+  }
   void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
     Use(TCodeHelper::Fail);
     S.Line("if " + Var + " is None:");
@@ -201,24 +204,22 @@ public:
 
   void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("if " + ConditionText(C) + ":");
-    S.Indent();
+    Open(S);
   }
-  void Else(TCodeSink& S, bool EmptyYes) override {
-    if (EmptyYes)
-      S.Line("pass");
-    S.Outdent();
+  void Else(TCodeSink& S, bool) override {
+    Close(S);
     S.Line("else:");
-    S.Indent();
+    Open(S);
   }
-  void EndIf(TCodeSink& S, bool EmptyLast) override { End(S, EmptyLast); }
+  void EndIf(TCodeSink& S, bool) override { Close(S); }
   void BeginWhile(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("while " + ConditionText(C) + ":");
-    S.Indent();
+    Open(S);
   }
-  void EndWhile(TCodeSink& S, bool EmptyBody) override { End(S, EmptyBody); }
+  void EndWhile(TCodeSink& S, bool) override { Close(S); }
   void BeginRepeat(TCodeSink& S) override {
     S.Line("while True:");
-    S.Indent();
+    Open(S);
   }
   void EndRepeat(TCodeSink& S, const TCodeCondition& C) override {
     TCodeCondition Stop = C;
@@ -227,7 +228,7 @@ public:
     S.Indent();
     S.Line("break");
     S.Outdent();
-    S.Outdent();
+    Close(S);
   }
   // Python's range: whole numbers from the start, before the end.
   static bool Ranged(const TCodeForLoop& L) {
@@ -245,24 +246,24 @@ public:
       const std::string Step = L.StepValue == 1 ? "" : ", " + Whole(L.StepValue);
       const std::string From = L.StartValue == 0 && Step.empty() ? "" : Whole(L.StartValue) + ", ";
       S.Line("for " + L.Var + " in range(" + From + End + Step + "):");
-      S.Indent();
+      Open(S);
       return;
     }
     if (Lesson())
-      Comment(S, "цикл с параметром " + L.Var + " через while: " +
-                     (L.WhyNot.empty() ? "конец не целое число" : L.WhyNot));
+      Comment(S, "цикл с параметром " + L.Var +
+                     " через while: " + (L.WhyNot.empty() ? "конец не целое число" : L.WhyNot));
     S.Line(L.Var + " = " + L.Start);
     S.Line("while " + L.Var + " <= " + L.End + ":");
-    S.Indent();
+    Open(S);
   }
-  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool Empty) override {
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
     if (Lesson() && Ranged(L)) {
-      End(S, Empty);
+      Close(S);
       return;
     }
     if (Lesson()) {
       S.Line(L.Var + " = " + L.Var + " + " + L.Step);
-      S.Outdent();
+      Close(S);
       return;
     }
     // The step closes the body, so the body is never empty here.
@@ -272,7 +273,7 @@ public:
       S.Line(L.Var + " += " + L.Step);
     else
       S.Line(L.Var + " = " + L.Var + " + " + L.Step);
-    S.Outdent();
+    Close(S);
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
@@ -337,8 +338,13 @@ public:
 protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
     if (Lesson()) {
+      // Beyond 15 digits Python's integers would be more exact than the
+      // interpreter's numbers.
       bool Whole;
-      return NormalNumber(E.Text, Whole);
+      std::string T = NormalNumber(E.Text, Whole);
+      if (T.size() > 15 && T.find_first_of(".eE") == std::string::npos)
+        T += ".0";
+      return T;
     }
     // Python's integers would be exact beyond the precision of the
     // interpreter's numbers: a long whole number, and the left one of an
@@ -412,9 +418,20 @@ private:
   bool FMathFunctions = false;
   bool FExits = false;
 
-  static void End(TCodeSink& S, bool Empty) {
-    if (Empty)
+  // Comment lines do not count as a body: a block of drawings alone (or
+  // of nothing) needs a statement.
+  int FComments = 0;
+  std::vector<int> FOpen;
+  int Statements(TCodeSink& S) const { return S.GetLineCount() - FComments; }
+  void Open(TCodeSink& S) {
+    FOpen.push_back(Statements(S));
+    S.Indent();
+  }
+  void Close(TCodeSink& S) {
+    if (!FOpen.empty() && FOpen.back() == Statements(S))
       S.Line("pass");
+    if (!FOpen.empty())
+      FOpen.pop_back();
     S.Outdent();
   }
 };

@@ -52,8 +52,8 @@ enum class TCodeHelper {
   Rounded,
   Truncated,
   Square,
-  InRange, // a function's argument within its limits
-  AddStep, // the counting loop's next value, added as the variable holds it
+  InRange,     // a function's argument within its limits
+  AddStep,     // the counting loop's next value, added as the variable holds it
   Trigonometry // SIN and COS of the C library, where the language's own lose digits
 };
 

@@ -22,11 +22,10 @@ const char* const Numbers[] = {"0",   "1",      "2",   "3",   "5",    "7",      
 // Now and then: whole numbers beyond an int and beyond a double's exact
 // range, values a digit from a rounding tie of the printed ten, and
 // arguments where SIN and COS need a careful reduction.
-const char* const RareNumbers[] = {"2000000000",       "2147483647",   "3000000000",
-                                   "4000000000",       "9007199254740993", "9007199254740992",
-                                   "12345678905",      "1.1776968085", "0.12345678905",
-                                   "2.0000000005",     "99999999995",  "1E12",
-                                   "1E18",             "1E19",         "123456789012345678"};
+const char* const RareNumbers[] = {
+    "2000000000",       "2147483647",  "3000000000",   "4000000000",    "9007199254740993",
+    "9007199254740992", "12345678905", "1.1776968085", "0.12345678905", "2.0000000005",
+    "99999999995",      "1E12",        "1E18",         "1E19",          "123456789012345678"};
 
 const char* const Functions[] = {"ABS",   "ATAN", "COS",  "EXP", "LN",
                                  "ROUND", "SIN",  "SQRT", "SQR", "TRUNC"};
@@ -68,16 +67,17 @@ private:
   }
 
   std::string Number() {
-    return Chance(8) ? RareNumbers[Below(std::size(RareNumbers))] : Numbers[Below(std::size(Numbers))];
+    return Chance(8) ? RareNumbers[Below(std::size(RareNumbers))]
+                     : Numbers[Below(std::size(Numbers))];
   }
 
   std::string InputValue() {
     static const char* const Values[] = {"3", "-2", "0", "7.5", "1e3", "0.1", "  4  ", "12"};
     // Now and then what only looks like a number, or no number at all,
     // which stops the run; or a number written oddly, which does not.
-    static const char* const Odd[] = {".",     "e5",   ".e1",    "1e+",   "١٢",    "１",
-                                      "abc",   "1,5",  "+.5",    "5.",    "-0",    "1e-400",
-                                      "1e400", "\t7", "0x10",   "inf",   "1e5e5", "--1"};
+    static const char* const Odd[] = {".",     "e5",  ".e1",  "1e+", "١٢",    "１",
+                                      "abc",   "1,5", "+.5",  "5.",  "-0",    "1e-400",
+                                      "1e400", "\t7", "0x10", "inf", "1e5e5", "--1"};
     return Chance(3) ? Odd[Below(std::size(Odd))] : Values[Below(std::size(Values))];
   }
 
