@@ -283,8 +283,10 @@ public:
         S.Line(L.Var + " = " + L.Start + ";");
         S.Line("while (" + L.Var + " <= " + L.End + ") {");
       } else {
-        S.Line("for (" + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " + L.Var +
-               (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
+        // A whole counter, named nowhere else, declared in the loop.
+        FCounters.insert(L.Var);
+        S.Line("for (long long " + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " +
+               L.Var + (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
       }
       S.Indent();
       return;
@@ -321,12 +323,12 @@ public:
       L.push_back("");
       L.push_back("int main() {");
       L.push_back(IndentUnit() + "std::cout.precision(15);");
-      if (!Vars.empty()) {
-        std::string D;
-        for (const std::string& V : Vars)
+      std::string D;
+      for (const std::string& V : Vars)
+        if (!FCounters.count(V))
           D += (D.empty() ? "" : ", ") + V;
+      if (!D.empty())
         L.push_back(IndentUnit() + "double " + D + ";");
-      }
       return L;
     }
     if (Uses(TCodeHelper::AsText))
@@ -442,10 +444,41 @@ protected:
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
+  bool NeedsRealOperand(const TCodeExpr& E) const override {
+    // In the lesson text a whole counter divided by a whole number would
+    // divide as integers.
+    return IsIntegral(E) || (Lesson() && E.Kind == TCodeExpr::ekDivide && WholeTyped(E.Args[0]) &&
+                             WholeTyped(E.Args[1]));
+  }
+  std::string RealVariableText(const std::string& Var) override {
+    return FCounters.count(Var) ? "double(" + Var + ")" : Var;
+  }
 
 private:
   bool FMath = false;
+  std::set<std::string> FCounters; // of the lesson text's own counting loops
+
+  // Whether C++ computes E as a whole number: whole literals and counters
+  // and their sums, differences and products (a quotient is made real).
+  bool WholeTyped(const TCodeExpr& E) const {
+    switch (E.Kind) {
+    case TCodeExpr::ekNumber: {
+      bool Whole;
+      return NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText writes it
+    }
+    case TCodeExpr::ekVariable:
+      return FCounters.count(E.Text) != 0;
+    case TCodeExpr::ekNegate:
+    case TCodeExpr::ekParens:
+      return WholeTyped(E.Args[0]);
+    case TCodeExpr::ekAdd:
+    case TCodeExpr::ekSubtract:
+    case TCodeExpr::ekMultiply:
+      return WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]);
+    default:
+      return false;
+    }
+  }
 
   static void Close(TCodeSink& S) {
     S.Outdent();

@@ -149,6 +149,8 @@ protected:
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   virtual std::string NumberHelperText(const std::string& Value) = 0;
+  // A variable where a real is needed (a whole counter converted).
+  virtual std::string RealVariableText(const std::string& Var) { return Var; }
   // Whether the language holds E's value exactly as a variable keeps it
   // without the Number helper.
   virtual bool KeptAsIs(const TCodeExpr& E) const { return IsStoredAsIs(E); }

@@ -497,7 +497,9 @@ TEST(ProgramTextTest, TheLessonTextIsWhatATeacherWrites) {
   EXPECT_TRUE(Contains(Pas.GetText(), "  I: Int64;\n"));
   EXPECT_TRUE(Contains(Pas.GetText(), "  for I := 1 to Trunc(N) do\n"));
   EXPECT_TRUE(Contains(Pas.GetText(), "  writeln(S);\n"));
-  EXPECT_TRUE(Contains(Cpp.GetText(), "    for (I = 1; I <= N; I++) {\n        S = S + I * I;\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(),
+                       "    for (long long I = 1; I <= N; I++) {\n        S = S + I * I;\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(), "    double N, S;\n"));
   EXPECT_TRUE(Contains(Cpp.GetText(), "    std::cout << S << '\\n';\n"));
   // One comment line at the top says whose number format it is.
   for (const TProgramText* P : {&Py, &Pas, &Cpp})
@@ -530,6 +532,17 @@ TEST(ProgramTextTest, TheLessonTextSaysWhyACountingLoopIsAWhileLoop) {
   TBasicAlgBlock::Class.CreateWithLines(Body(W), {"отр(I,0)-(I,5),1"});
   EXPECT_TRUE(Contains(GenerateProgram(D, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText(),
                        "    pass\n"));
+}
+
+TEST(ProgramTextTest, TheLessonTextDividesWholeCountersAsReals) {
+  TAlgorithm A;
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"S=0"});
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,4,1"});
+  TAlgBlock* G = TForAlgBlock::Class.CreateWithLines(Body(F), {"J=1,3,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(G), {"S=S+1/I+(I+1)/J+I*J/2"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод S"});
+  const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText();
+  EXPECT_TRUE(Contains(Cpp, "S = S + 1.0 / I + (double(I) + 1) / J + double(I) * J / 2;")) << Cpp;
 }
 
 TEST(ProgramTextTest, StyleNames) {
