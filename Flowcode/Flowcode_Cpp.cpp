@@ -58,14 +58,18 @@ std::string as_text(long double x) {
 const char* const HelperReadNumber =
     R"(// Читает число со стандартного ввода; пустые строки пропускаются.
 long double read_number(const std::string& name) {
-    const char* const blanks = " \t\r\n\v\f";
     std::string text;
     while (text.empty()) {
         std::cerr << "Введите значение " << name << ": " << std::flush;
         if (!std::getline(std::cin, text))
             fail("Выполнение прервано пользователем.");
-        const size_t first = text.find_first_not_of(blanks);
-        text = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+        // Пробелы и управляющие знаки по краям не считаются.
+        size_t first = 0, last = text.size();
+        while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+            first++;
+        while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+            last--;
+        text = text.substr(first, last - first);
     }
     // Знак, цифры с точкой или без, порядок после E.
     size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
@@ -89,8 +93,15 @@ long double read_number(const std::string& name) {
     }
     const double value = std::strtold(text.c_str(), nullptr);
     std::feclearexcept(FE_ALL_EXCEPT);
-    if (digits == 0 || i != text.size() || std::isinf(value))
-        fail("\"" + text + "\" не является числом.");
+    if (digits == 0 || i != text.size() || std::isinf(value)) {
+        // Не больше 40 знаков текста, дальше - многоточие.
+        size_t end = 0;
+        for (int chars = 0; end < text.size() && chars < 40; chars++)
+            do
+                end++;
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+        fail("\"" + text.substr(0, end) + (end < text.size() ? "…" : "") + "\" не является числом.");
+    }
     return value;
 })";
 
@@ -104,13 +115,20 @@ long double power(long double base, long double exponent) {
 
 const char* const HelperModulo =
     R"(// MOD: остаток от деления округлённых целых, со знаком делимого.
+// Округление - прибавлением и вычитанием 2^63 (половина - к чётному).
+long double nearest_whole(long double x) {
+    const long double big = 0x1p63L;
+    if (!(std::fabs(x) < big))
+        return x;
+    return x >= 0 ? (x + big) - big : -((big - x) - big);
+}
+
 long double modulo(long double a, long double b) {
-    a = std::nearbyint(a); // половина - к чётному
-    b = std::nearbyint(b);
+    a = nearest_whole(a);
+    b = nearest_whole(b);
     if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L))
         fail("Ошибка при вычислении: остаток не определён.");
-    const long long x = static_cast<long long>(a), y = static_cast<long long>(b);
-    return y == -1 ? 0 : x % y;
+    return b == -1 ? 0 : std::fmod(a, b);
 })";
 
 const char* const HelperRounded =
@@ -190,20 +208,42 @@ public:
     S.Line(Var + " = " + Value + ";");
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line("std::cin >> " + Var + ";");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ");");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : " << ' ' << ") + I;
+      S.Line("std::cout << " + L + " << '\\n';");
+      return;
+    }
     // The whole line is made before anything is printed: an item that fails
     // leaves no part of it behind.
-    std::string L;
     for (const std::string& I : Items)
       L += (L.empty() ? "" : " + \" \" + ") + std::string("as_text(") + I + ")";
     S.Line("std::cout << " + L + " << '\\n';");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      S.Line("std::cerr << " + Quote(Message) + " << '\\n';");
+      S.Line("return 1;");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ");");
+  }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if (" + Var + " == unset)");
+    S.Indent();
+    S.Line("fail(" + Quote(Message) + ");");
+    S.Outdent();
   }
   void Comment(TCodeSink& S, const std::string& Text) override {
     std::string T = CommentText(Text);
@@ -237,6 +277,20 @@ public:
     S.Line("} while (" + ConditionText(C) + ");");
   }
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson()) {
+      if (!L.Counted) {
+        Comment(S, "цикл с параметром " + L.Var + " через while: " + L.WhyNot);
+        S.Line(L.Var + " = " + L.Start + ";");
+        S.Line("while (" + L.Var + " <= " + L.End + ") {");
+      } else {
+        // A whole counter, named nowhere else, declared in the loop.
+        FCounters.insert(L.Var);
+        S.Line("for (long long " + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " +
+               L.Var + (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
+      }
+      S.Indent();
+      return;
+    }
     std::string Next;
     if (!L.Plain) {
       Use(TCodeHelper::AddStep);
@@ -253,9 +307,30 @@ public:
     S.Line("for (" + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " + Next + ") {");
     S.Indent();
   }
-  void EndFor(TCodeSink& S, const TCodeForLoop&, bool) override { Close(S); }
+  void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+    if (Lesson() && !L.Counted)
+      S.Line(L.Var + " = " + L.Var + " + " + L.Step + ";");
+    Close(S);
+  }
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Lesson()) {
+      std::vector<std::string> L{
+          "// Числа печатаются так, как их печатает C++, с 15 значащими цифрами."};
+      if (FMath)
+        L.push_back("#include <cmath>");
+      L.push_back("#include <iostream>");
+      L.push_back("");
+      L.push_back("int main() {");
+      L.push_back(IndentUnit() + "std::cout.precision(15);");
+      std::string D;
+      for (const std::string& V : Vars)
+        if (!FCounters.count(V))
+          D += (D.empty() ? "" : ", ") + V;
+      if (!D.empty())
+        L.push_back(IndentUnit() + "double " + D + ";");
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
@@ -286,12 +361,18 @@ public:
       L.push_back("");
       AppendLines(L, Text);
     }
+    if (!MaybeUnset().empty()) {
+      L.push_back("");
+      L.push_back(
+          "// Значение переменной, которой ещё ничего не присвоено: больше любого числа double.");
+      L.push_back("const long double unset = 1e4000L;");
+    }
     L.push_back("");
     L.push_back("int main() {");
     if (!Vars.empty()) {
       std::string D;
       for (const std::string& V : Vars)
-        D += (D.empty() ? "" : ", ") + V + " = 0";
+        D += (D.empty() ? "" : ", ") + V + (MaybeUnset().count(V) ? " = unset" : " = 0");
       L.push_back(IndentUnit() + "long double " + D + ";");
       L.push_back("");
     }
@@ -303,13 +384,24 @@ protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
     bool Whole;
     std::string T = NormalNumber(E.Text, Whole);
-    if (Whole && !Real)
+    // An int holds nine digits for sure; a longer whole number is a real.
+    if (Whole && !Real && T.size() <= 9)
       return T;
     if (T.find_first_of(".eE") == std::string::npos)
       T += ".0";
-    return T + "L";
+    return Lesson() ? T : T + "L";
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Lesson()) {
+      FMath = true;
+      if (Name == "ROUND")
+        return "std::nearbyint(" + Arg + ")"; // half to even, as the interpreter rounds
+      if (Name == "SQR")
+        return "std::pow(" + Arg + ", 2)";
+      if (Name == "LN")
+        return "std::log(" + Arg + ")";
+      return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
+    }
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "rounded(" + Arg + ")";
@@ -334,19 +426,60 @@ protected:
     return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson()) {
+      FMath = true;
+      return "std::pow(" + Base + ", " + Exponent + ")";
+    }
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson()) {
+      FMath = true;
+      return "std::fmod(" + A + ", " + B + ")";
+    }
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
   std::string NumberHelperText(const std::string& Value) override {
     return "number(" + Value + ")";
   }
-  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsIntegral(E); }
+  bool NeedsRealOperand(const TCodeExpr& E) const override {
+    // In the lesson text a whole counter divided by a whole number would
+    // divide as integers.
+    return IsIntegral(E) || (Lesson() && E.Kind == TCodeExpr::ekDivide && WholeTyped(E.Args[0]) &&
+                             WholeTyped(E.Args[1]));
+  }
+  std::string RealVariableText(const std::string& Var) override {
+    return FCounters.count(Var) ? "double(" + Var + ")" : Var;
+  }
 
 private:
+  bool FMath = false;
+  std::set<std::string> FCounters; // of the lesson text's own counting loops
+
+  // Whether C++ computes E as a whole number: whole literals and counters
+  // and their sums, differences and products (a quotient is made real).
+  bool WholeTyped(const TCodeExpr& E) const {
+    switch (E.Kind) {
+    case TCodeExpr::ekNumber: {
+      bool Whole;
+      return NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText writes it
+    }
+    case TCodeExpr::ekVariable:
+      return FCounters.count(E.Text) != 0;
+    case TCodeExpr::ekNegate:
+    case TCodeExpr::ekParens:
+      return WholeTyped(E.Args[0]);
+    case TCodeExpr::ekAdd:
+    case TCodeExpr::ekSubtract:
+    case TCodeExpr::ekMultiply:
+      return WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]);
+    default:
+      return false;
+    }
+  }
+
   static void Close(TCodeSink& S) {
     S.Outdent();
     S.Line("}");

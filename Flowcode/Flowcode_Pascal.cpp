@@ -15,6 +15,14 @@ begin
   Halt(1);
 end;)";
 
+const char* const HelperComputationFailed =
+    R"({ Деление на ноль и другие ошибки вычисления в самом Pascal - как у исполнителя. }
+procedure ComputationFailed(ErrorCode: Longint; Address: CodePointer; Frame: Pointer);
+begin
+  if ErrorCode in [200, 205, 206, 207, 208, 215] then
+    Fail('Ошибка при вычислении.');
+end;)";
+
 const char* const HelperNumber =
     R"({ Вычисленное значение, каким его хранит переменная: число Double. }
 function Number(X: Extended): Extended;
@@ -28,12 +36,16 @@ begin
 end;)";
 
 const char* const HelperAsText =
-    R"({ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
+    R"({ Цифры числа double, округлённые один раз, как их округляет исполнитель, даёт библиотека C. }
+function strfromd(Text: PChar; Size: SizeUInt; Format: PChar; X: Double): LongInt; cdecl; external 'c';
+
+{ Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
 function AsText(X: Extended): AnsiString;
 var
   D: Double;
+  Buffer: array[0..39] of Char;
   S, Digits, Sign: AnsiString;
-  Exponent, Code: Integer;
+  Exponent, Code, First: Integer;
 begin
   D := Number(X);
   if D = 0 then
@@ -41,9 +53,14 @@ begin
     AsText := '0';
     Exit;
   end;
-  Str(D:17, S); { ' 1.234567890E+003' }
-  Val(Copy(S, Pos('E', S) + 1, 5), Exponent, Code);
-  Digits := S[2] + Copy(S, 4, 9);
+  strfromd(@Buffer[0], SizeOf(Buffer), '%.9e', D); { '-1.234567890e+03' }
+  S := PChar(@Buffer[0]);
+  Val(Copy(S, Pos('e', S) + 1, 6), Exponent, Code);
+  if D < 0 then
+    First := 2
+  else
+    First := 1;
+  Digits := S[First] + Copy(S, First + 2, 9);
   while (Length(Digits) > 1) and (Digits[Length(Digits)] = '0') do
     Delete(Digits, Length(Digits), 1);
   if D < 0 then
@@ -79,7 +96,8 @@ var
   X: Extended;
   D: Double;
   Code: Word;
-  I: Integer;
+  I, Start, Digits: Integer;
+  Point: Boolean;
 begin
   repeat
     Write(StdErr, 'Введите значение ', Name, ': ');
@@ -91,14 +109,50 @@ begin
     while (Length(Line) > 0) and (Line[Length(Line)] <= ' ') do
       Delete(Line, Length(Line), 1);
   until Line <> '';
-  Code := 0;
-  for I := 1 to Length(Line) do
-    if not (Line[I] in ['0'..'9', '.', 'e', 'E', '+', '-']) then
-      Code := I;
-  if Code = 0 then
+  { Знак, цифры 0-9 с точкой или без, порядок после E - и больше ничего. }
+  I := 1;
+  if (I <= Length(Line)) and (Line[I] in ['+', '-']) then
+    Inc(I);
+  Digits := 0;
+  Point := False;
+  while (I <= Length(Line)) and ((Line[I] in ['0'..'9']) or ((Line[I] = '.') and not Point)) do
+  begin
+    if Line[I] = '.' then
+      Point := True
+    else
+      Inc(Digits);
+    Inc(I);
+  end;
+  if (Digits > 0) and (I <= Length(Line)) and (Line[I] in ['e', 'E']) then
+  begin
+    Inc(I);
+    if (I <= Length(Line)) and (Line[I] in ['+', '-']) then
+      Inc(I);
+    Start := I;
+    while (I <= Length(Line)) and (Line[I] in ['0'..'9']) do
+      Inc(I);
+    if I = Start then
+      Digits := 0;
+  end;
+  Code := 1;
+  if (Digits > 0) and (I > Length(Line)) then
     Val(Line, X, Code);
   if (Code <> 0) or (Abs(X) > MaxDouble) then
+  begin
+    { Не больше 40 знаков текста, дальше - многоточие. }
+    I := 1;
+    Digits := 0;
+    while (I <= Length(Line)) and (Digits < 40) do
+    begin
+      Inc(I);
+      while (I <= Length(Line)) and (Ord(Line[I]) and $C0 = $80) do
+        Inc(I);
+      Inc(Digits);
+    end;
+    if I <= Length(Line) then
+      Line := Copy(Line, 1, I - 1) + '…';
     Fail('"' + Line + '" не является числом.');
+  end;
   D := X;
   ReadNumber := D;
 end;)";
@@ -121,6 +175,10 @@ function Modulo(A, B: Extended): Extended;
 var
   X, Y: Int64;
 begin
+  { Int64 держит числа от -2^63 до 2^63 - 1. }
+  if (A < -9223372036854775808.0) or (A >= 9223372036854775807.5) or
+     (B < -9223372036854775808.0) or (B >= 9223372036854775807.5) then
+    Fail('Ошибка при вычислении: остаток не определён.');
   X := Round(A); { половина - к чётному }
   Y := Round(B);
   if Y = 0 then
@@ -163,6 +221,11 @@ begin
   InRange := X;
 end;)";
 
+const char* const HelperTrigonometry =
+    R"({ SIN и COS считает математическая библиотека C: точно и при больших аргументах. }
+function sinl(X: Extended): Extended; cdecl; external 'm';
+function cosl(X: Extended): Extended; cdecl; external 'm';)";
+
 std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + C.Op + " " + C.Right;
 }
@@ -199,23 +262,45 @@ public:
     S.Line(Var + " := " + Value + ";");
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line("readln(" + Var + ");");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " := ReadNumber(" + Quote(Var) + ");");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
+    std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : ", ' ', ") + I;
+      S.Line("writeln(" + L + ");");
+      return;
+    }
     // The whole line is made before anything is written: an item that
     // fails leaves no part of it behind.
-    std::string L;
     for (const std::string& I : Items)
       L += (L.empty() ? "" : " + ' ' + ") + std::string("AsText(") + I + ")";
     S.Line("WriteLn(" + L + ");");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      S.Line("writeln(StdErr, " + Quote(Message) + ");");
+      S.Line("Halt(1);");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("Fail(" + Quote(Message) + ");");
   }
   void Comment(TCodeSink& S, const std::string& Text) override {
     S.Line("// " + CommentText(Text));
+  }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if " + Var + " = Unset then");
+    S.Indent();
+    S.Line("Fail(" + Quote(Message) + ");");
+    S.Outdent();
   }
 
   void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
@@ -244,13 +329,36 @@ public:
     S.Outdent();
     S.Line("until " + ConditionText(Stop) + ";");
   }
+  // Pascal's own loop: a whole counter by one, to an end read once.
+  static bool OwnLoop(const TCodeForLoop& L) {
+    return L.Counted && L.StepValue == 1 && (L.EndWhole || L.StartValue >= 0);
+  }
+
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson() && OwnLoop(L)) {
+      FCounters.insert(L.Var);
+      S.Line("for " + L.Var + " := " + L.Start + " to " +
+             (L.EndWhole ? L.End : "Trunc(" + L.End + ")") + " do");
+      Open(S);
+      return;
+    }
+    if (Lesson()) {
+      FRealCounters.insert(L.Var);
+      Comment(S, "цикл с параметром " + L.Var + " через while: " +
+                     (L.WhyNot.empty() ? "шаг for в Pascal только 1" : L.WhyNot));
+    }
     S.Line(L.Var + " := " + L.Start + ";");
     S.Line("while " + L.Var + " <= " + L.End + " do");
     Open(S);
   }
   void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
-    if (L.Plain && L.StepValue < 0) {
+    if (Lesson() && OwnLoop(L)) {
+      Close(S);
+      return;
+    }
+    if (Lesson()) {
+      S.Line(L.Var + " := " + L.Var + " + " + L.Step + ";");
+    } else if (L.Plain && L.StepValue < 0) {
       S.Line(L.Var + " := " + L.Var + " - " + L.Step.substr(1) + ";");
     } else if (L.Plain) {
       S.Line(L.Var + " := " + L.Var + " + " + L.Step + ";");
@@ -262,6 +370,25 @@ public:
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
+    if (Lesson()) {
+      std::vector<std::string> L{"{ Числа печатаются так, как их печатает Pascal. }",
+                                 "program Algorithm;"};
+      if (FMathUnit)
+        L.push_back("uses Math;");
+      std::string Reals, Wholes;
+      for (const std::string& V : Vars) {
+        std::string& D = FCounters.count(V) && !FRealCounters.count(V) ? Wholes : Reals;
+        D += (D.empty() ? "" : ", ") + V;
+      }
+      if (!Vars.empty())
+        L.push_back("var");
+      if (!Reals.empty())
+        L.push_back(IndentUnit() + Reals + ": Real;");
+      if (!Wholes.empty())
+        L.push_back(IndentUnit() + Wholes + ": Int64;");
+      L.push_back("begin");
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
@@ -270,6 +397,14 @@ public:
     if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber)) {
       L.push_back("");
       AppendLines(L, HelperMaxDouble);
+    }
+    if (!MaybeUnset().empty()) {
+      L.push_back("");
+      L.push_back("const");
+      L.push_back(
+          IndentUnit() +
+          "{ Значение переменной, которой ещё ничего не присвоено: больше любого Double. }");
+      L.push_back(IndentUnit() + "Unset: Extended = 1E4000;");
     }
     if (!Vars.empty()) {
       std::string D;
@@ -280,11 +415,18 @@ public:
       L.push_back(IndentUnit() + D + ": Extended;");
     }
     const std::pair<TCodeHelper, const char*> Helpers[] = {
-        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
-        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
-        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::AddStep, HelperAddStep}};
+        {TCodeHelper::Fail, HelperFail},
+        {TCodeHelper::Fail, HelperComputationFailed},
+        {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},
+        {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},
+        {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded},
+        {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange},
+        {TCodeHelper::AddStep, HelperAddStep},
+        {TCodeHelper::Trigonometry, HelperTrigonometry}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -293,6 +435,16 @@ public:
     }
     L.push_back("");
     L.push_back("begin");
+    // A failed operation of Pascal's own ends in the interpreter's words,
+    // not in a run-time error.
+    if (Uses(TCodeHelper::Fail))
+      L.push_back(IndentUnit() + "ErrorProc := @ComputationFailed;");
+    if (!MaybeUnset().empty()) {
+      std::string D;
+      for (const std::string& V : MaybeUnset())
+        D += (D.empty() ? "" : " ") + V + " := Unset;";
+      L.push_back(IndentUnit() + D);
+    }
     return L;
   }
   std::vector<std::string> Epilogue() override { return {"end."}; }
@@ -309,6 +461,10 @@ protected:
     return Real ? "Extended(" + T + ")" : T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
+    if (Lesson() && (Name == "ROUND" || Name == "TRUNC"))
+      return (Name == "ROUND" ? "Round(" : "Trunc(") + Arg + ")";
+    if (Lesson() && (Name == "SIN" || Name == "COS" || Name == "EXP"))
+      return (Name == "SIN" ? "Sin(" : Name == "COS" ? "Cos(" : "Exp(") + Arg + ")";
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "Rounded(" + Arg + ")";
@@ -319,7 +475,9 @@ protected:
     }
     if (Name == "SIN" || Name == "COS" || Name == "EXP") {
       Use(TCodeHelper::InRange);
-      const std::string Pascal = Name == "SIN" ? "Sin" : Name == "COS" ? "Cos" : "Exp";
+      if (Name != "EXP")
+        Use(TCodeHelper::Trigonometry);
+      const std::string Pascal = Name == "SIN" ? "sinl" : Name == "COS" ? "cosl" : "Exp";
       return Pascal + "(InRange(" + Arg + ", " + (Name == "EXP" ? "11356" : "9E18") + "))";
     }
     static const std::pair<const char*, const char*> Names[] = {
@@ -331,10 +489,16 @@ protected:
     return Name + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson()) {
+      FMathUnit = true;
+      return "Power(" + Base + ", " + Exponent + ")";
+    }
     Use(TCodeHelper::Power);
     return "Power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson())
+      return WholeOperand(A) + " mod " + WholeOperand(B);
     Use(TCodeHelper::Modulo);
     return "Modulo(" + A + ", " + B + ")";
   }
@@ -344,6 +508,17 @@ protected:
   bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
 
 private:
+  bool FMathUnit = false;
+  std::set<std::string> FCounters, FRealCounters;
+
+  // An operand of mod: a whole counter or number as it is, else rounded.
+  std::string WholeOperand(const std::string& A) const {
+    if (FCounters.count(A) ||
+        (!A.empty() && A.find_first_not_of("0123456789") == std::string::npos))
+      return A;
+    return "Round(" + A + ")";
+  }
+
   static void Open(TCodeSink& S) {
     S.Line("begin");
     S.Indent();

@@ -9,6 +9,8 @@
 #include "Flowlang/Flowlang_Statement.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace Deskbay {
@@ -31,6 +33,19 @@ const char* CodeLanguageName(TCodeLanguage Language) {
   default:
     return "cpp";
   }
+}
+
+bool CodeStyleFromName(std::string_view Name, TCodeStyleKind& Style) {
+  for (TCodeStyleKind S : {TCodeStyleKind::Exact, TCodeStyleKind::Lesson})
+    if (Name == CodeStyleName(S)) {
+      Style = S;
+      return true;
+    }
+  return false;
+}
+
+const char* CodeStyleName(TCodeStyleKind Style) {
+  return Style == TCodeStyleKind::Lesson ? "lesson" : "exact";
 }
 
 const char* CodeLanguageExtension(TCodeLanguage Language) {
@@ -85,9 +100,38 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
+// Whether Text names the one-letter variable Var (in either case) as a
+// word of its own. Deliberately wide: a name inside a quoted text counts.
+bool MentionsVar(const std::string& Text, char Var) {
+  const auto IsWordChar = [](char C) {
+    return std::isalnum(static_cast<unsigned char>(C)) || C == '_' ||
+           static_cast<unsigned char>(C) >= 0x80;
+  };
+  for (size_t I = 0; I < Text.size(); ++I)
+    if (std::toupper(static_cast<unsigned char>(Text[I])) == Var &&
+        (I == 0 || !IsWordChar(Text[I - 1])) && (I + 1 == Text.size() || !IsWordChar(Text[I + 1])))
+      return true;
+  return false;
+}
+
+// The blocks under B, B among them, in every sequence and branch.
+void CollectBlocks(const TAlgBlock* B, std::vector<const TAlgBlock*>& Out) {
+  Out.push_back(B);
+  for (int I = 0; I < B->GetBlockCount(); ++I)
+    CollectBlocks(B->GetBlocks(I), Out);
+  if (const auto* If = dynamic_cast<const TIfAlgBlock*>(B)) {
+    CollectBlocks(If->GetYesBranch(), Out);
+    CollectBlocks(If->GetNoBranch(), Out);
+  } else if (const auto* C = dynamic_cast<const TContainerAlgBlock*>(B)) {
+    CollectBlocks(C->GetBody(), Out);
+  }
+}
+
 class TGenerator {
 public:
-  explicit TGenerator(TCodeStyle& Style) : FStyle(Style), FSink(Style.IndentUnit()) {}
+  TGenerator(TCodeStyle& Style, const TAlgorithm& Alg) : FStyle(Style), FSink(Style.IndentUnit()) {
+    CollectBlocks(Alg.GetRoot(), FAllBlocks);
+  }
 
   TCodeSink& GetSink() { return FSink; }
   const std::set<std::string>& GetVars() const { return FVars; }
@@ -133,7 +177,51 @@ private:
   TCodeStyle& FStyle;
   TCodeSink FSink;
   std::set<std::string> FVars;
+  std::vector<const TAlgBlock*> FAllBlocks;
+  // The variables certain to hold a value where the next line runs.
+  std::set<std::string> FSet;
   std::map<const TAlgBlock*, std::pair<int, int>> FBlockLines;
+
+  // The variables E reads, in the order they are read, each with its name
+  // as first written in Text.
+  static void VarsOf(const TCodeExpr& E, const std::string& Text,
+                     std::vector<std::pair<std::string, std::string>>& Vars) {
+    if (E.Kind == TCodeExpr::ekVariable &&
+        std::none_of(Vars.begin(), Vars.end(), [&E](const auto& V) { return V.first == E.Text; }))
+      Vars.emplace_back(E.Text, E.End > E.Start && E.End <= Text.size()
+                                    ? Text.substr(E.Start, E.End - E.Start)
+                                    : E.Text);
+    for (const TCodeExpr& A : E.Args)
+      VarsOf(A, Text, Vars);
+  }
+
+  // Where E (written Text in the line) reads a variable that may have no
+  // value yet, the program stops as the interpreter does; past the check
+  // the variable surely has one.
+  void CheckSet(const TCodeExpr& E, const std::string& Text) {
+    if (FStyle.Lesson())
+      return;
+    std::vector<std::pair<std::string, std::string>> Vars;
+    VarsOf(E, Text, Vars);
+    for (const auto& [V, Written] : Vars) {
+      if (FSet.count(V))
+        continue;
+      std::string Message = EvaluationErrorText(Text, UndefinedVariableText(Written));
+      Message.erase(Message.find('\r'), 1);
+      FStyle.CheckDefined(FSink, V, Message);
+      FStyle.NoteMaybeUnset(V);
+      FSet.insert(V);
+    }
+  }
+
+  static std::set<std::string> Common(const std::set<std::string>& A,
+                                      const std::set<std::string>& B) {
+    std::set<std::string> R;
+    for (const std::string& V : A)
+      if (B.count(V))
+        R.insert(V);
+    return R;
+  }
 
   void Fail(const std::string& Line, const std::string& Message) {
     if (!Line.empty())
@@ -176,8 +264,10 @@ private:
       if (S.Kind == TStatementKind::Assignment) {
         if (!Read(S.Exprs[0].Text, Line, E))
           continue;
+        CheckSet(E, S.Exprs[0].Text);
         const std::string Var(1, S.Var);
         FVars.insert(Var);
+        FSet.insert(Var);
         FStyle.Assign(FSink, Var, FStyle.Value(E));
       } else if (S.Kind == TStatementKind::Drawing) {
         FStyle.Comment(FSink, std::string("рисунок (") + S.Command->What + "): " + Trim(Line));
@@ -196,6 +286,7 @@ private:
         for (size_t I = 0; I < S.ValidInputItems; ++I) {
           const std::string Var = UpperCase(S.Items[I].Text);
           FVars.insert(Var);
+          FSet.insert(Var);
           FStyle.Input(FSink, Var);
         }
         if (S.ValidInputItems < S.Items.size())
@@ -206,6 +297,7 @@ private:
           TCodeExpr E;
           if (!Read(Item.Text, Line, E))
             break;
+          CheckSet(E, Item.Text);
           Values.push_back(FStyle.Printed(E));
         }
         if (Values.size() == S.Exprs.size())
@@ -216,7 +308,13 @@ private:
 
   // The first line of a branch or condition loop as a comparison of two
   // values; false with the line and the message of its failure.
-  bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error) {
+  struct TSides {
+    TCodeExpr Left, Right;
+    std::string LeftText, RightText;
+  };
+
+  bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error,
+                     TSides& Sides) {
     if (B->GetText().GetCount() == 0) {
       Error = NoConditionText();
       return false;
@@ -227,9 +325,12 @@ private:
       Error = S.Error;
       return false;
     }
-    TCodeExpr L, R;
+    TCodeExpr& L = Sides.Left;
+    TCodeExpr& R = Sides.Right;
     if (!ReadQuietly(S.Exprs[0].Text, L, Error) || !ReadQuietly(S.Exprs[1].Text, R, Error))
       return false;
+    Sides.LeftText = S.Exprs[0].Text;
+    Sides.RightText = S.Exprs[1].Text;
     C.Left = FStyle.Value(L);
     C.Op = S.Op;
     C.Right = FStyle.Value(R);
@@ -237,10 +338,18 @@ private:
   }
 
   // The condition, or its failure written in its place.
+  void CheckSet(const TSides& Sides) {
+    CheckSet(Sides.Left, Sides.LeftText);
+    CheckSet(Sides.Right, Sides.RightText);
+  }
+
   bool Condition(const TAlgBlock* B, TCodeCondition& C) {
     std::string Line, Error;
-    if (ReadCondition(B, C, Line, Error))
+    TSides Sides;
+    if (ReadCondition(B, C, Line, Error, Sides)) {
+      CheckSet(Sides);
       return true;
+    }
     Fail(Line, Error);
     return false;
   }
@@ -263,17 +372,24 @@ private:
       // better than an empty "yes".
       C.Op = TCodeStyle::NegatedOp(C.Op);
       FStyle.BeginIf(FSink, C);
+      const std::set<std::string> Before = FSet;
       FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+      FSet = Before;
       return;
     }
     FStyle.BeginIf(FSink, C);
+    const std::set<std::string> Before = FSet;
     const bool EmptyYes = Sequence(B->GetYesBranch());
     if (IsEmpty(B->GetNoBranch())) {
       FStyle.EndIf(FSink, EmptyYes);
+      FSet = Before;
       return;
     }
+    const std::set<std::string> AfterYes = FSet;
+    FSet = Before;
     FStyle.Else(FSink, EmptyYes);
     FStyle.EndIf(FSink, Sequence(B->GetNoBranch()));
+    FSet = Common(AfterYes, FSet);
   }
 
   void While(const TWhileAlgBlock* B) {
@@ -281,13 +397,16 @@ private:
     if (!Condition(B, C))
       return;
     FStyle.BeginWhile(FSink, C);
+    const std::set<std::string> Before = FSet;
     FStyle.EndWhile(FSink, Sequence(B->GetBody()));
+    FSet = Before;
   }
 
   void Until(const TUntilAlgBlock* B) {
     TCodeCondition C;
     std::string Line, Error;
-    if (!ReadCondition(B, C, Line, Error)) {
+    TSides Sides;
+    if (!ReadCondition(B, C, Line, Error, Sides)) {
       // The body runs once before the condition is first read.
       Sequence(B->GetBody());
       Fail(Line, Error);
@@ -296,6 +415,8 @@ private:
     FStyle.Comment(FSink, "повторять, пока " + Line);
     FStyle.BeginRepeat(FSink);
     Sequence(B->GetBody());
+    // The condition is read after every pass of the body.
+    CheckSet(Sides);
     FStyle.EndRepeat(FSink, C);
   }
 
@@ -319,6 +440,45 @@ private:
     return false;
   }
 
+  // Whether a block outside Loop names Var.
+  bool ReadElsewhere(const TAlgBlock* Loop, char Var) const {
+    std::vector<const TAlgBlock*> Inside;
+    CollectBlocks(Loop, Inside);
+    for (const TAlgBlock* B : FAllBlocks) {
+      if (std::find(Inside.begin(), Inside.end(), B) != Inside.end())
+        continue;
+      for (const std::string& Line : B->GetText().Lines())
+        if (MentionsVar(Line, Var))
+          return true;
+    }
+    return false;
+  }
+
+  // For the lesson text: whether the language's own counting loop means
+  // what the interpreter does, and why not.
+  void Counting(const TForAlgBlock* B, const TCodeExpr& Start, const TCodeExpr& End,
+                const TCodeExpr& Step, TCodeForLoop& L) {
+    std::vector<std::pair<std::string, std::string>> EndVars;
+    VarsOf(End, std::string(), EndVars);
+    VarsOf(Step, std::string(), EndVars);
+    bool EndChanges = false;
+    for (const auto& V : EndVars)
+      EndChanges = EndChanges || Assigns(B->GetBody(), V.first);
+    if (!IsSmallWholeLiteral(Start, L.StartValue) || !IsSmallWholeLiteral(Step, L.StepValue) ||
+        L.StepValue == 0)
+      L.WhyNot = "начало или шаг не целое число";
+    else if (L.StepValue < 0)
+      L.WhyNot = "шаг отрицательный, а цикл идёт, пока " + L.Var + " не больше конца";
+    else if (Assigns(B->GetBody(), L.Var))
+      L.WhyNot = "тело цикла меняет переменную " + L.Var;
+    else if (EndChanges)
+      L.WhyNot = "тело цикла меняет конец или шаг";
+    else if (ReadElsewhere(B, L.Var[0]))
+      L.WhyNot = "значение " + L.Var + " нужно и после цикла";
+    L.Counted = L.WhyNot.empty();
+    L.EndWhole = IsSmallWholeLiteral(End, L.EndValue);
+  }
+
   void For(const TForAlgBlock* B) {
     if (B->GetText().GetCount() == 0) {
       Fail(std::string(), MissingCountingLoop().Error);
@@ -334,18 +494,28 @@ private:
     if (!Read(S.Exprs[0].Text, Line, Start) || !Read(S.Exprs[1].Text, Line, End) ||
         !Read(S.Exprs[2].Text, Line, Step))
       return;
+    // The start is read first, then the end and the step.
+    CheckSet(Start, S.Exprs[0].Text);
+    CheckSet(End, S.Exprs[1].Text);
+    CheckSet(Step, S.Exprs[2].Text);
     TCodeForLoop L;
     L.Var = std::string(1, S.Var);
     FVars.insert(L.Var);
+    FSet.insert(L.Var);
     long double StartValue;
     L.Plain = IsSmallWholeLiteral(Start, StartValue) && IsSmallWholeLiteral(Step, L.StepValue) &&
               IsStoredAsIs(End) && !Assigns(B->GetBody(), L.Var);
     L.Start = FStyle.Value(Start);
     L.End = FStyle.Value(End);
     L.Step = FStyle.Value(Step);
-    FStyle.Comment(FSink, Line);
+    if (FStyle.Lesson())
+      Counting(B, Start, End, Step, L);
+    else
+      FStyle.Comment(FSink, Line);
     FStyle.BeginFor(FSink, L);
+    const std::set<std::string> Before = FSet;
     FStyle.EndFor(FSink, L, Sequence(B->GetBody()));
+    FSet = Before;
   }
 };
 
@@ -362,9 +532,10 @@ std::unique_ptr<TCodeStyle> MakeStyle(TCodeLanguage Language) {
 
 } // namespace
 
-TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language) {
+TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language, TCodeStyleKind Kind) {
   const std::unique_ptr<TCodeStyle> Style = MakeStyle(Language);
-  TGenerator G(*Style);
+  Style->SetLesson(Kind == TCodeStyleKind::Lesson);
+  TGenerator G(*Style, Alg);
   if (Language != TCodeLanguage::Python)
     G.GetSink().Indent();
   G.Block(Alg.GetRoot());

@@ -29,6 +29,15 @@ class TAlgBlock;
 
 enum class TCodeLanguage { Python, Pascal, Cpp };
 
+// Exact: prints byte for byte what the interpreter prints and fails where
+// it fails, with its message. Lesson: the program a teacher writes on the
+// board, numbers in the language's own format.
+enum class TCodeStyleKind { Exact, Lesson };
+
+// "exact" or "lesson"; false for any other name.
+FLOWCODE_API bool CodeStyleFromName(std::string_view Name, TCodeStyleKind& Style);
+FLOWCODE_API const char* CodeStyleName(TCodeStyleKind Style);
+
 // "python", "pascal" or "cpp"; false for any other name.
 FLOWCODE_API bool CodeLanguageFromName(std::string_view Name, TCodeLanguage& Language);
 FLOWCODE_API const char* CodeLanguageName(TCodeLanguage Language);
@@ -49,7 +58,8 @@ public:
   const TAlgBlock* GetLineBlock(int Line) const;
 
 private:
-  friend FLOWCODE_API TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language);
+  friend FLOWCODE_API TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language,
+                                                   TCodeStyleKind Style);
 
   std::vector<std::string> FLines;
   std::vector<const TAlgBlock*> FOwners;
@@ -57,6 +67,7 @@ private:
 };
 
 // The program text of Alg. Never raises for what the algorithm holds.
-FLOWCODE_API TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language);
+FLOWCODE_API TProgramText GenerateProgram(const TAlgorithm& Alg, TCodeLanguage Language,
+                                          TCodeStyleKind Style = TCodeStyleKind::Exact);
 
 } // namespace Deskbay

@@ -13,6 +13,16 @@ const char* const HelperFail = R"(def fail(message):
     # Останавливает программу: сообщение идёт в поток ошибок, код выхода 1.
     sys.exit(message))";
 
+const char* const HelperComputationFailed = R"(def computation_failed(kind, error, trace):
+    # Деление на ноль и другие ошибки вычисления в самом Python - как у исполнителя.
+    if issubclass(kind, (ArithmeticError, ValueError)):
+        print("Ошибка при вычислении.", file=sys.stderr)
+    else:
+        sys.__excepthook__(kind, error, trace)
+
+
+sys.excepthook = computation_failed)";
+
 const char* const HelperNumber = R"(def number(x):
     # Вычисленное значение, каким его хранит переменная; слишком большое - ошибка.
     x = float(x)
@@ -45,11 +55,14 @@ const char* const HelperReadNumber = R"(def read_number(name):
         line = sys.stdin.readline()
         if not line:
             fail("Выполнение прервано пользователем.")
-        text = line.strip()
+        # Пробелы и управляющие знаки по краям не считаются.
+        text = line.strip("".join(map(chr, range(33))))
         if text:
             break
-    if not re.fullmatch(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?", text) or math.isinf(float(text)):
-        fail(f'"{text}" не является числом.')
+    # Только цифры 0-9: знак, цифры с точкой или без, порядок после E.
+    if not re.fullmatch(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?", text) or math.isinf(float(text)):
+        shown = text[:40] + ("…" if len(text) > 40 else "")
+        fail(f'"{shown}" не является числом.')
     return float(text))";
 
 const char* const HelperPower = R"(def power(base, exponent):
@@ -149,41 +162,64 @@ public:
     S.Line(Var + " = " + Value);
   }
   void Input(TCodeSink& S, const std::string& Var) override {
+    if (Lesson()) {
+      S.Line(Var + " = float(input())");
+      return;
+    }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ")");
   }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
     std::string L;
+    if (Lesson()) {
+      for (const std::string& I : Items)
+        L += (L.empty() ? "" : ", ") + I;
+      S.Line("print(" + L + ")");
+      return;
+    }
     for (const std::string& I : Items)
       L += (L.empty() ? "" : ", ") + std::string("as_text(") + I + ")";
     S.Line("print(" + L + ")");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
+    if (Lesson()) {
+      FExits = true;
+      S.Line("sys.exit(" + Quote(Message) + ")");
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("fail(" + Quote(Message) + ")");
   }
-  void Comment(TCodeSink& S, const std::string& Text) override { S.Line("# " + CommentText(Text)); }
+  void Comment(TCodeSink& S, const std::string& Text) override {
+    ++FComments;
+    S.Line("# " + CommentText(Text));
+  }
+  void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    Use(TCodeHelper::Fail);
+    S.Line("if " + Var + " is None:");
+    S.Indent();
+    S.Line("fail(" + Quote(Message) + ")");
+    S.Outdent();
+  }
 
   void BeginIf(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("if " + ConditionText(C) + ":");
-    S.Indent();
+    Open(S);
   }
-  void Else(TCodeSink& S, bool EmptyYes) override {
-    if (EmptyYes)
-      S.Line("pass");
-    S.Outdent();
+  void Else(TCodeSink& S, bool) override {
+    Close(S);
     S.Line("else:");
-    S.Indent();
+    Open(S);
   }
-  void EndIf(TCodeSink& S, bool EmptyLast) override { End(S, EmptyLast); }
+  void EndIf(TCodeSink& S, bool) override { Close(S); }
   void BeginWhile(TCodeSink& S, const TCodeCondition& C) override {
     S.Line("while " + ConditionText(C) + ":");
-    S.Indent();
+    Open(S);
   }
-  void EndWhile(TCodeSink& S, bool EmptyBody) override { End(S, EmptyBody); }
+  void EndWhile(TCodeSink& S, bool) override { Close(S); }
   void BeginRepeat(TCodeSink& S) override {
     S.Line("while True:");
-    S.Indent();
+    Open(S);
   }
   void EndRepeat(TCodeSink& S, const TCodeCondition& C) override {
     TCodeCondition Stop = C;
@@ -192,14 +228,44 @@ public:
     S.Indent();
     S.Line("break");
     S.Outdent();
-    S.Outdent();
+    Close(S);
   }
+  // Python's range: whole numbers from the start, before the end.
+  static bool Ranged(const TCodeForLoop& L) {
+    return L.Counted && (L.EndWhole || L.StartValue >= 0);
+  }
+  static std::string Whole(long double V) { return std::to_string(static_cast<long long>(V)); }
+
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
+    if (Lesson() && Ranged(L)) {
+      std::string End;
+      if (L.EndWhole)
+        End = Whole(L.EndValue + 1);
+      else
+        End = "int(" + L.End + ") + 1";
+      const std::string Step = L.StepValue == 1 ? "" : ", " + Whole(L.StepValue);
+      const std::string From = L.StartValue == 0 && Step.empty() ? "" : Whole(L.StartValue) + ", ";
+      S.Line("for " + L.Var + " in range(" + From + End + Step + "):");
+      Open(S);
+      return;
+    }
+    if (Lesson())
+      Comment(S, "цикл с параметром " + L.Var +
+                     " через while: " + (L.WhyNot.empty() ? "конец не целое число" : L.WhyNot));
     S.Line(L.Var + " = " + L.Start);
     S.Line("while " + L.Var + " <= " + L.End + ":");
-    S.Indent();
+    Open(S);
   }
   void EndFor(TCodeSink& S, const TCodeForLoop& L, bool) override {
+    if (Lesson() && Ranged(L)) {
+      Close(S);
+      return;
+    }
+    if (Lesson()) {
+      S.Line(L.Var + " = " + L.Var + " + " + L.Step);
+      Close(S);
+      return;
+    }
     // The step closes the body, so the body is never empty here.
     if (L.Plain && L.StepValue < 0)
       S.Line(L.Var + " -= " + L.Step.substr(1));
@@ -207,15 +273,29 @@ public:
       S.Line(L.Var + " += " + L.Step);
     else
       S.Line(L.Var + " = " + L.Var + " + " + L.Step);
-    S.Outdent();
+    Close(S);
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
+    if (Lesson()) {
+      std::vector<std::string> L{"# Числа печатаются так, как их печатает Python."};
+      if (FMathFunctions)
+        L.push_back("import math");
+      if (FExits)
+        L.push_back("import sys");
+      return L;
+    }
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
+    const bool Computes = UsesFailingHelper() || FMathFunctions;
     std::vector<std::string> L{"#!/usr/bin/env python3"};
+    if (Computes) {
+      L.push_back("# Python считает в 64-битных числах float, исполнитель - в 80-битных: может");
+      L.push_back("# отличаться не только последняя цифра, но и ветвь условия или число");
+      L.push_back("# повторений цикла, где сравниваются дробные значения.");
+    }
     const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
                            Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
                            Uses(TCodeHelper::Truncated);
@@ -238,20 +318,56 @@ public:
       L.push_back("");
       AppendLines(L, Text);
     }
+    if (Computes) {
+      L.push_back("");
+      L.push_back("");
+      AppendLines(L, HelperComputationFailed);
+    }
     L.push_back("");
     L.push_back("");
+    if (!MaybeUnset().empty()) {
+      std::string D;
+      for (const std::string& V : MaybeUnset())
+        D += V + " = ";
+      L.push_back(D + "None  # ещё не заданы");
+    }
     return L;
   }
   std::vector<std::string> Epilogue() override { return {}; }
 
 protected:
-  std::string NumberText(const TCodeExpr& E, bool) override {
+  std::string NumberText(const TCodeExpr& E, bool Real) override {
+    if (Lesson()) {
+      // Beyond 15 digits Python's integers would be more exact than the
+      // interpreter's numbers.
+      bool Whole;
+      std::string T = NormalNumber(E.Text, Whole);
+      if (T.size() > 15 && T.find_first_of(".eE") == std::string::npos)
+        T += ".0";
+      return T;
+    }
+    // Python's integers would be exact beyond the precision of the
+    // interpreter's numbers: a long whole number, and the left one of an
+    // operation on whole numbers, is written as a float.
     bool Whole;
-    return NormalNumber(E.Text, Whole);
+    std::string T = NormalNumber(E.Text, Whole);
+    if ((Real || T.size() > 9) && T.find_first_of(".eE") == std::string::npos)
+      T += ".0";
+    return T;
   }
   std::string FunctionText(const std::string& Name, const std::string& Arg) override {
     if (Name == "ABS")
       return "abs(" + Arg + ")";
+    if (Lesson() && Name == "ROUND")
+      return "round(" + Arg + ")";
+    if (Lesson() && Name == "TRUNC") {
+      FMathFunctions = true;
+      return "math.trunc(" + Arg + ")";
+    }
+    if (Lesson() && Name != "SQR") {
+      FMathFunctions = true;
+      return "math." + LowerCaseRu(Name == "LN" ? std::string("LOG") : Name) + "(" + Arg + ")";
+    }
     if (Name == "ROUND") {
       Use(TCodeHelper::Rounded);
       return "rounded(" + Arg + ")";
@@ -273,10 +389,15 @@ protected:
     return "math." + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+    if (Lesson())
+      return (IsAtom(Base) ? Base : "(" + Base + ")") + " ** " +
+             (IsAtom(Exponent) ? Exponent : "(" + Exponent + ")");
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const std::string& A, const std::string& B) override {
+    if (Lesson())
+      return (IsAtom(A) ? A : "(" + A + ")") + " % " + (IsAtom(B) ? B : "(" + B + ")");
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
@@ -291,14 +412,26 @@ protected:
       return KeptAsIs(E.Args[0]);
     return IsStoredAsIs(E);
   }
-  bool NeedsRealOperand(const TCodeExpr&) const override { return false; }
+  bool NeedsRealOperand(const TCodeExpr& E) const override { return !Lesson() && IsIntegral(E); }
 
 private:
   bool FMathFunctions = false;
+  bool FExits = false;
 
-  static void End(TCodeSink& S, bool Empty) {
-    if (Empty)
+  // Comment lines do not count as a body: a block of drawings alone (or
+  // of nothing) needs a statement.
+  int FComments = 0;
+  std::vector<int> FOpen;
+  int Statements(TCodeSink& S) const { return S.GetLineCount() - FComments; }
+  void Open(TCodeSink& S) {
+    FOpen.push_back(Statements(S));
+    S.Indent();
+  }
+  void Close(TCodeSink& S) {
+    if (!FOpen.empty() && FOpen.back() == Statements(S))
       S.Line("pass");
+    if (!FOpen.empty())
+      FOpen.pop_back();
     S.Outdent();
   }
 };

@@ -76,7 +76,7 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
   case TCodeExpr::ekNumber:
     return NumberText(E, Real);
   case TCodeExpr::ekVariable:
-    return E.Text;
+    return Real ? RealVariableText(E.Text) : E.Text;
   case TCodeExpr::ekNegate:
     return "-" + ExprText(E.Args[0], Real);
   case TCodeExpr::ekParens:
@@ -92,20 +92,30 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
     // products overflowing), two constants perhaps folded in a smaller
     // type; the left one written as a real of the interpreter's precision
     // keeps the arithmetic in it.
-    const bool LeftReal = NeedsRealOperand(E);
-    return ExprText(E.Args[0], LeftReal) + OperatorText(E.Kind) + ExprText(E.Args[1], false);
+    const bool LeftReal = Real || NeedsRealOperand(E);
+    std::string Left = ExprText(E.Args[0], LeftReal), Right = ExprText(E.Args[1], false);
+    // MOD binds tighter than * and /; an operator of the language need not.
+    if (E.Kind == TCodeExpr::ekMultiply || E.Kind == TCodeExpr::ekDivide) {
+      if (E.Args[0].Kind == TCodeExpr::ekMod)
+        Left = "(" + Left + ")";
+      if (E.Args[1].Kind == TCodeExpr::ekMod)
+        Right = "(" + Right + ")";
+    }
+    return Left + OperatorText(E.Kind) + Right;
   }
   }
 }
 
 std::string TCodeStyle::Value(const TCodeExpr& E) {
-  if (KeptAsIs(E))
+  if (FLesson || KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
   return NumberHelperText(Expr(E));
 }
 
 std::string TCodeStyle::Printed(const TCodeExpr& E) {
+  if (FLesson)
+    return Expr(E);
   Use(TCodeHelper::AsText);
   return Expr(E);
 }

@@ -52,8 +52,9 @@ enum class TCodeHelper {
   Rounded,
   Truncated,
   Square,
-  InRange, // a function's argument within its limits
-  AddStep  // the counting loop's next value, added as the variable holds it
+  InRange,     // a function's argument within its limits
+  AddStep,     // the counting loop's next value, added as the variable holds it
+  Trigonometry // SIN and COS of the C library, where the language's own lose digits
 };
 
 // A comparison of two values already written in the language.
@@ -71,7 +72,16 @@ struct TCodeForLoop {
   std::string Var;
   std::string Start, End, Step; // values written in the language
   bool Plain = false;
-  long double StepValue = 1; // when Plain
+  long double StepValue = 1; // when Plain or Counted
+  // For the lesson text: the start and step are whole numbers, and neither
+  // the variable nor the end's variables change in the body, nor is the
+  // variable read outside the loop, so the language's own counting loop
+  // means the same where the language can spell it. Why not, otherwise.
+  bool Counted = false;
+  std::string WhyNot;
+  long double StartValue = 0;
+  bool EndWhole = false; // the end is a whole number as written
+  long double EndValue = 0;
 };
 
 class TCodeStyle {
@@ -79,6 +89,11 @@ public:
   virtual ~TCodeStyle() = default;
 
   virtual std::string IndentUnit() const = 0;
+
+  // The lesson text: the algorithm's statements the plain way of the
+  // language, without the checks and helpers of the faithful text.
+  bool Lesson() const { return FLesson; }
+  void SetLesson(bool Lesson) { FLesson = Lesson; }
 
   // The expression written in the language, shape and parentheses kept.
   std::string Expr(const TCodeExpr& E);
@@ -95,6 +110,9 @@ public:
   virtual void Output(TCodeSink& S, const std::vector<std::string>& Items) = 0;
   virtual void Fail(TCodeSink& S, const std::string& Message) = 0;
   virtual void Comment(TCodeSink& S, const std::string& Text) = 0;
+  // Stops with Message when Var has not been given a value yet; the
+  // variable then starts out as the language's "no value".
+  virtual void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) = 0;
 
   virtual void BeginIf(TCodeSink& S, const TCodeCondition& C) = 0;
   virtual void Else(TCodeSink& S, bool EmptyYes) = 0;
@@ -113,6 +131,10 @@ public:
   virtual std::vector<std::string> Epilogue() = 0;
 
   void Use(TCodeHelper H) { FUsed.insert(H); }
+  // The variables some statement may read before they are set.
+  const std::set<std::string>& MaybeUnset() const { return FMaybeUnset; }
+  void NoteMaybeUnset(const std::string& Var) { FMaybeUnset.insert(Var); }
+
   bool Uses(TCodeHelper H) const { return FUsed.count(H) != 0; }
   // Whether a helper that may stop the program is used (then Fail is).
   bool UsesFailingHelper() const;
@@ -127,6 +149,8 @@ protected:
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   virtual std::string NumberHelperText(const std::string& Value) = 0;
+  // A variable where a real is needed (a whole counter converted).
+  virtual std::string RealVariableText(const std::string& Var) { return Var; }
   // Whether the language holds E's value exactly as a variable keeps it
   // without the Number helper.
   virtual bool KeptAsIs(const TCodeExpr& E) const { return IsStoredAsIs(E); }
@@ -146,7 +170,9 @@ protected:
   static void AppendLines(std::vector<std::string>& L, const std::string& Text);
 
 private:
+  bool FLesson = false;
   std::set<TCodeHelper> FUsed;
+  std::set<std::string> FMaybeUnset;
 
   std::string ExprText(const TCodeExpr& E, bool Real);
 };

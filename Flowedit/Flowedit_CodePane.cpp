@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -41,8 +42,19 @@ TCodePane::TCodePane(QWidget* Parent) : QWidget(Parent) {
   cbLanguage->addItem(QStringLiteral("Pascal"), static_cast<int>(TCodeLanguage::Pascal));
   cbLanguage->addItem(QStringLiteral("C++"), static_cast<int>(TCodeLanguage::Cpp));
   cbLanguage->setToolTip(QStringLiteral("Язык программы"));
+  cbLanguage->setAccessibleName(QStringLiteral("Язык программы"));
   connect(cbLanguage, &QComboBox::currentIndexChanged, this, [this](int Index) {
     SetLanguage(static_cast<TCodeLanguage>(cbLanguage->itemData(Index).toInt()));
+  });
+
+  cbStyle = new QComboBox(this);
+  cbStyle->addItem(QStringLiteral("Для урока"), static_cast<int>(TCodeStyleKind::Lesson));
+  cbStyle->addItem(QStringLiteral("Точная"), static_cast<int>(TCodeStyleKind::Exact));
+  cbStyle->setToolTip(QStringLiteral("Для урока — программа, как её пишут на доске; точная — "
+                                     "печатает то же, что исполнитель, и так же останавливается"));
+  cbStyle->setAccessibleName(QStringLiteral("Вид программы"));
+  connect(cbStyle, &QComboBox::currentIndexChanged, this, [this](int Index) {
+    SetStyle(static_cast<TCodeStyleKind>(cbStyle->itemData(Index).toInt()));
   });
 
   memCode = new QPlainTextEdit(this);
@@ -55,7 +67,11 @@ TCodePane::TCodePane(QWidget* Parent) : QWidget(Parent) {
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(2, 2, 2, 2);
   Layout->setSpacing(2);
-  Layout->addWidget(cbLanguage);
+  auto* Choices = new QHBoxLayout;
+  Choices->setSpacing(2);
+  Choices->addWidget(cbLanguage, 1);
+  Choices->addWidget(cbStyle, 1);
+  Layout->addLayout(Choices);
   Layout->addWidget(memCode, 1);
 
   FRegenerateTimer.setSingleShot(true);
@@ -100,6 +116,19 @@ void TCodePane::SetLanguage(TCodeLanguage Language) {
   UpdateMarks(true);
   if (OnLanguageChange)
     OnLanguageChange(Language);
+}
+
+void TCodePane::SetStyle(TCodeStyleKind Style) {
+  const int Index = cbStyle->findData(static_cast<int>(Style));
+  if (cbStyle->currentIndex() != Index)
+    cbStyle->setCurrentIndex(Index); // comes back here through the signal
+  if (Style == FStyle)
+    return;
+  FStyle = Style;
+  Regenerate();
+  UpdateMarks(true);
+  if (OnStyleChange)
+    OnStyleChange(Style);
 }
 
 void TCodePane::SetRunningBlock(const TAlgBlock* Block) {
@@ -151,7 +180,7 @@ void TCodePane::AlgSelChange(TObject*) {
 
 void TCodePane::Regenerate() {
   FRegenerateTimer.stop();
-  FProgram = FAlgorithm ? GenerateProgram(*FAlgorithm, FLanguage) : TProgramText();
+  FProgram = FAlgorithm ? GenerateProgram(*FAlgorithm, FLanguage, FStyle) : TProgramText();
   ++FRegenerationCount;
   const QString Text = QString::fromStdString(FProgram->GetText());
   if (Text != memCode->toPlainText()) {
@@ -204,9 +233,9 @@ void TCodePane::ScrollToLines(const std::vector<TCodeLineRange>& Ranges) {
 }
 
 void SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
-                     const std::string& FileName) {
+                     const std::string& FileName, TCodeStyleKind Style) {
   try {
-    const std::string Bytes = ProgramFileBytes(GenerateProgram(Algorithm, Language));
+    const std::string Bytes = ProgramFileBytes(GenerateProgram(Algorithm, Language, Style));
     SaveFileAtomically(FileName, [&](TStream& S) { S.WriteBuffer(Bytes.data(), Bytes.size()); });
   } catch (const std::exception& E) {
     throw Exception("Не удалось сохранить программу в файл \"" + VisibleText(FileName) + "\".\n" +
@@ -215,7 +244,7 @@ void SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
 }
 
 bool SaveProgramTextAs(QWidget* Parent, TAlgorithm& Algorithm, TCodeLanguage Language,
-                       const std::string& AlgorithmFileName) {
+                       const std::string& AlgorithmFileName, TCodeStyleKind Style) {
   QFileDialog Dialog(Parent, QStringLiteral("Сохранить программу как"));
   Dialog.setAcceptMode(QFileDialog::AcceptSave);
   Dialog.setFileMode(QFileDialog::AnyFile);
@@ -226,7 +255,7 @@ bool SaveProgramTextAs(QWidget* Parent, TAlgorithm& Algorithm, TCodeLanguage Lan
   if (!ExecFileDialogUsingWorkingDir(Dialog, AlgorithmFileName) || Dialog.selectedFiles().isEmpty())
     return false;
   const std::string FileName = QFile::encodeName(Dialog.selectedFiles().front()).toStdString();
-  SaveProgramText(Algorithm, Language, FileName);
+  SaveProgramText(Algorithm, Language, FileName, Style);
   return true;
 }
 

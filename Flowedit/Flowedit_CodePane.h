@@ -33,6 +33,8 @@ public:
   ~TCodePane() override;
 
   QComboBox* cbLanguage;
+  // Beside the language: the lesson text (the default) or the exact one.
+  QComboBox* cbStyle;
   QPlainTextEdit* memCode;
 
   TAlgorithm* GetAlgorithm() const { return FAlgorithm; }
@@ -43,6 +45,11 @@ public:
   void SetLanguage(TCodeLanguage Language);
   // Called when the language changes (by the combo box or SetLanguage).
   std::function<void(TCodeLanguage)> OnLanguageChange;
+
+  TCodeStyleKind GetStyle() const { return FStyle; }
+  void SetStyle(TCodeStyleKind Style);
+  // Called when the style changes (by the combo box or SetStyle).
+  std::function<void(TCodeStyleKind)> OnStyleChange;
 
   // The block about to run (nullptr: none); only compared, never followed.
   const TAlgBlock* GetRunningBlock() const { return FRunningBlock; }
@@ -72,6 +79,7 @@ private:
 
   TAlgorithm* FAlgorithm = nullptr;
   TCodeLanguage FLanguage = TCodeLanguage::Python;
+  TCodeStyleKind FStyle = TCodeStyleKind::Lesson;
   const TAlgBlock* FRunningBlock = nullptr;
   std::optional<TProgramText> FProgram; // empty: to be made
   std::vector<TCodeLineRange> FSelectedLines, FRunningLines;
@@ -85,10 +93,12 @@ private:
 // extension) and writes the program of Algorithm in Language there through
 // the safe writer. False when cancelled; a failure raises, naming the file.
 FLOWEDIT_API bool SaveProgramTextAs(QWidget* Parent, TAlgorithm& Algorithm, TCodeLanguage Language,
-                                    const std::string& AlgorithmFileName);
+                                    const std::string& AlgorithmFileName,
+                                    TCodeStyleKind Style = TCodeStyleKind::Exact);
 // The writing part: the program of Algorithm in Language into FileName; a
 // failure raises as above and leaves an existing file as it was.
 FLOWEDIT_API void SaveProgramText(const TAlgorithm& Algorithm, TCodeLanguage Language,
-                                  const std::string& FileName);
+                                  const std::string& FileName,
+                                  TCodeStyleKind Style = TCodeStyleKind::Exact);
 
 } // namespace Deskbay

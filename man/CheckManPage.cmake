@@ -10,7 +10,7 @@ if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
 endif()
 get_filename_component(name ${PAGE} NAME_WE)
 if(name STREQUAL "algtool")
-  set(words run check show new resave render code --lang --max-steps --trace --vars --canvas --format
+  set(words run check show new resave render code --lang --style exact lesson --max-steps --trace --vars --canvas --format
     --jobs --version --help "=== " "steps n")
 else()
   set(words --version --help F1 F2 F8 F9)

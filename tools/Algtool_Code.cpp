@@ -12,7 +12,7 @@ namespace Deskbay::Algtool {
 void WriteAlgorithmCode(const TCodeOptions& Options, std::ostream& Out) {
   TAlgorithm Alg;
   LoadAlgorithmFile(Alg, Options.FileName);
-  const std::string Text = GenerateProgram(Alg, Options.Language).GetText();
+  const std::string Text = GenerateProgram(Alg, Options.Language, Options.Style).GetText();
   if (Options.OutFileName.empty()) {
     Out << Text << std::flush;
     return;

@@ -13,6 +13,7 @@ namespace Deskbay::Algtool {
 struct TCodeOptions {
   std::string FileName;
   TCodeLanguage Language = TCodeLanguage::Python;
+  TCodeStyleKind Style = TCodeStyleKind::Exact;
   std::string OutFileName; // empty: standard output
 };
 

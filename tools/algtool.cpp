@@ -59,8 +59,10 @@ const char* const Usage =
     "  algtool render ФАЙЛ -o РИСУНОК.svg|.png|.pdf [--scale 100|200]\n"
     "      нарисовать блок-схему: формат по расширению имени рисунка,\n"
     "      --scale — масштаб рисунка PNG в процентах\n"
-    "  algtool code ФАЙЛ --lang python|pascal|cpp [-o ПРОГРАММА]\n"
-    "      записать алгоритм как программу на Python, Pascal или C++\n"
+    "  algtool code ФАЙЛ --lang python|pascal|cpp [--style exact|lesson] [-o ПРОГРАММА]\n"
+    "      записать алгоритм как программу на Python, Pascal или C++;\n"
+    "      exact (по умолчанию) печатает то же, что исполнитель, и так же\n"
+    "      останавливается, lesson — программа, как её пишут на уроке\n"
     "  algtool --version | --help\n"
     "      показать версию или эту справку\n";
 
@@ -155,6 +157,9 @@ int Code(TConsole& C, const std::vector<std::string>& Args) {
       if (++I == Args.size() || !CodeLanguageFromName(Args[I], Options.Language))
         return UsageError(C, "после --lang нужен язык: python, pascal или cpp.");
       HasLanguage = true;
+    } else if (A == "--style") {
+      if (++I == Args.size() || !CodeStyleFromName(Args[I], Options.Style))
+        return UsageError(C, "после --style нужен вид текста: exact или lesson.");
     } else if (A == "-o") {
       if (++I == Args.size() || Args[I].empty())
         return UsageError(C, "после -o нужно имя файла программы.");

@@ -61,15 +61,24 @@ namespace {
 // One C++ program as a part of the batch: its includes left to the batch,
 // everything else in namespace Name, main renamed.
 std::string AsBatchPart(const std::string& Text, const std::string& Name) {
-  std::string Body;
-  std::istringstream Lines(Text);
-  for (std::string L; std::getline(Lines, L);) {
+  std::vector<std::string> Lines;
+  std::istringstream In(Text);
+  for (std::string L; std::getline(In, L);) {
     if (L.rfind("#include", 0) == 0)
       continue;
     if (L == "int main() {")
-      L = "void run() {";
-    Body += L + '\n';
+      L = "int run() {";
+    Lines.push_back(L);
   }
+  // main may end without a return; run may not.
+  for (size_t I = Lines.size(); I-- > 0;)
+    if (Lines[I] == "}") {
+      Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(I), "    return 0;");
+      break;
+    }
+  std::string Body;
+  for (const std::string& L : Lines)
+    Body += L + '\n';
   return "namespace " + Name + " {\n" + Body + "} // namespace " + Name + "\n";
 }
 
@@ -114,7 +123,7 @@ TProgramBatch::TProgramBatch(TCodeLanguage Language, const std::vector<std::stri
       for (size_t I = First; I < std::min(Texts.size(), First + CppPartSize); ++I) {
         const std::string Name = "p" + std::to_string(I);
         Source += AsBatchPart(Texts[I], Name);
-        Dispatch += "  case " + std::to_string(I) + ": " + Name + "::run(); return 0;\n";
+        Dispatch += "  case " + std::to_string(I) + ": return " + Name + "::run();\n";
       }
       Source += Dispatch + "  }\n  return 2;\n}\n";
       WriteFileBytes(FDir.Path(Part + ".cpp"), Source);

@@ -383,13 +383,18 @@ TEST(ProgramTextTest, LoopsAreTheLanguagesOwn) {
 
   const std::string Py = GenerateProgram(A, TCodeLanguage::Python).GetText();
   EXPECT_TRUE(Contains(Py, "I = 1\nwhile I <= N:\n    S = number(S + 1 / (I * I))\n    I += 1\n"));
-  EXPECT_TRUE(Contains(Py, "while True:\n    P = number(P * 2)\n    if P > N:\n        break\n"));
+  // P has no value before the loop: the program stops as the interpreter does.
+  EXPECT_TRUE(Contains(Py, "while True:\n    if P is None:\n        fail(\"Ошибка при вычислении "
+                           "\\\"P*2\\\".\\nПеременная \\\"P\\\" не определена.\")\n"
+                           "    P = number(P * 2)\n    if P > N:\n        break\n"));
   EXPECT_TRUE(Contains(Py, "X = X + 0.1"));
 
   const std::string Pas = GenerateProgram(A, TCodeLanguage::Pascal).GetText();
   EXPECT_TRUE(Contains(Pas, "  I := 1;\n  while I <= N do\n  begin\n"));
   EXPECT_TRUE(Contains(Pas, "    I := I + 1;\n  end;\n"));
-  EXPECT_TRUE(Contains(Pas, "  repeat\n    P := Number(P * 2);\n  until P > N;\n"));
+  EXPECT_TRUE(Contains(Pas, "  repeat\n    if P = Unset then\n      Fail('Ошибка при вычислении "
+                            "\"P*2\".'#10'Переменная \"P\" не определена.');\n"
+                            "    P := Number(P * 2);\n  until P > N;\n"));
 }
 
 TEST(ProgramTextTest, OnlyTheHelpersTheProgramUses) {
@@ -460,3 +465,92 @@ TEST(ProgramTextTest, BlocksKnowTheirLinesAndLinesTheirBlocks) {
 }
 
 } // namespace
+
+namespace {
+
+int LineCount(const TProgramText& P) {
+  return static_cast<int>(P.GetLines().size());
+}
+
+// Input N, S=0, a counting loop summing squares, output S.
+void SumOfSquares(TAlgorithm& A) {
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод N"});
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"S=0"});
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,N,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(F), {"S=S+I*I"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод S"});
+}
+
+} // namespace
+
+TEST(ProgramTextTest, TheLessonTextIsWhatATeacherWrites) {
+  TAlgorithm A;
+  SumOfSquares(A);
+  const TProgramText Py = GenerateProgram(A, TCodeLanguage::Python, TCodeStyleKind::Lesson);
+  const TProgramText Pas = GenerateProgram(A, TCodeLanguage::Pascal, TCodeStyleKind::Lesson);
+  const TProgramText Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson);
+  EXPECT_LE(LineCount(Py), 10) << Py.GetText();
+  EXPECT_LE(LineCount(Pas), 16) << Pas.GetText();
+  EXPECT_LE(LineCount(Cpp), 16) << Cpp.GetText();
+  EXPECT_TRUE(Contains(Py.GetText(), "N = float(input())\nS = 0\nfor I in range(1, int(N) + 1):\n"
+                                     "    S = S + I * I\nprint(S)\n"));
+  EXPECT_TRUE(Contains(Pas.GetText(), "  I: Int64;\n"));
+  EXPECT_TRUE(Contains(Pas.GetText(), "  for I := 1 to Trunc(N) do\n"));
+  EXPECT_TRUE(Contains(Pas.GetText(), "  writeln(S);\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(),
+                       "    for (long long I = 1; I <= N; I++) {\n        S = S + I * I;\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(), "    double N, S;\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(), "    std::cout << S << '\\n';\n"));
+  // One comment line at the top says whose number format it is.
+  for (const TProgramText* P : {&Py, &Pas, &Cpp})
+    EXPECT_TRUE(Contains(P->GetLines()[0], "Числа печатаются так, как их печатает"));
+  // The blocks still know their lines.
+  int First, Last;
+  EXPECT_TRUE(Py.GetBlockLines(Main(A)->GetBlocks(2), First, Last));
+  EXPECT_EQ(Py.GetLines()[static_cast<size_t>(First)].rfind("for I in range", 0), 0u);
+}
+
+TEST(ProgramTextTest, TheLessonTextSaysWhyACountingLoopIsAWhileLoop) {
+  TAlgorithm A;
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,10,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(F), {"I=I+1"});
+  TAlgBlock* G = TForAlgBlock::Class.CreateWithLines(Main(A), {"X=0,1,0.5"});
+  TIOAlgBlock::Class.CreateWithLines(Body(G), {"Вывод X"});
+  TAlgBlock* H = TForAlgBlock::Class.CreateWithLines(Main(A), {"K=1,3,1"});
+  TIOAlgBlock::Class.CreateWithLines(Body(H), {"Вывод K"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод K"});
+  for (TCodeLanguage L : {TCodeLanguage::Python, TCodeLanguage::Pascal, TCodeLanguage::Cpp}) {
+    const std::string T = GenerateProgram(A, L, TCodeStyleKind::Lesson).GetText();
+    EXPECT_TRUE(Contains(T, "через while: тело цикла меняет переменную I")) << T;
+    EXPECT_TRUE(Contains(T, "через while: начало или шаг не целое число")) << T;
+    // K is printed after its loop, where it holds the first value beyond the end.
+    EXPECT_TRUE(Contains(T, "через while: значение K нужно и после цикла")) << T;
+  }
+  // A loop of drawings alone still has a body in Python.
+  TAlgorithm D;
+  TAlgBlock* W = TForAlgBlock::Class.CreateWithLines(Main(D), {"I=1,3,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(W), {"отр(I,0)-(I,5),1"});
+  EXPECT_TRUE(Contains(GenerateProgram(D, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText(),
+                       "    pass\n"));
+}
+
+TEST(ProgramTextTest, TheLessonTextDividesWholeCountersAsReals) {
+  TAlgorithm A;
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"S=0"});
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,4,1"});
+  TAlgBlock* G = TForAlgBlock::Class.CreateWithLines(Body(F), {"J=1,3,1"});
+  TBasicAlgBlock::Class.CreateWithLines(Body(G), {"S=S+1/I+(I+1)/J+I*J/2"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод S"});
+  const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText();
+  EXPECT_TRUE(Contains(Cpp, "S = S + 1.0 / I + (double(I) + 1) / J + double(I) * J / 2;")) << Cpp;
+}
+
+TEST(ProgramTextTest, StyleNames) {
+  TCodeStyleKind S = TCodeStyleKind::Exact;
+  EXPECT_TRUE(CodeStyleFromName("lesson", S));
+  EXPECT_EQ(S, TCodeStyleKind::Lesson);
+  EXPECT_TRUE(CodeStyleFromName("exact", S));
+  EXPECT_EQ(S, TCodeStyleKind::Exact);
+  EXPECT_FALSE(CodeStyleFromName("Lesson", S));
+  EXPECT_STREQ(CodeStyleName(TCodeStyleKind::Lesson), "lesson");
+}

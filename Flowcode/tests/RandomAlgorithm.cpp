@@ -19,6 +19,14 @@ const char* const Numbers[] = {"0",   "1",      "2",   "3",   "5",    "7",      
                                "12",  "0.5",    "2.5", "0.1", "1.25", "3.7",    ".5",
                                "1e2", "2.5E-3", "100", "4",   "9",    "1000000"};
 
+// Now and then: whole numbers beyond an int and beyond a double's exact
+// range, values a digit from a rounding tie of the printed ten, and
+// arguments where SIN and COS need a careful reduction.
+const char* const RareNumbers[] = {
+    "2000000000",       "2147483647",  "3000000000",   "4000000000",    "9007199254740993",
+    "9007199254740992", "12345678905", "1.1776968085", "0.12345678905", "2.0000000005",
+    "99999999995",      "1E12",        "1E18",         "1E19",          "123456789012345678"};
+
 const char* const Functions[] = {"ABS",   "ATAN", "COS",  "EXP", "LN",
                                  "ROUND", "SIN",  "SQRT", "SQR", "TRUNC"};
 
@@ -29,9 +37,13 @@ public:
   void Fill(TAlgorithm& Alg, std::string& Input) {
     TAlgBlock* Root = Alg.GetRoot()->GetBody();
     // Every variable has a value before anything reads it.
+    // In some algorithms one variable is left without a value, so that
+    // some paths read it unset.
+    const int Unset = Chance(30) ? Below(6) : -1;
     std::vector<std::string> Init;
     for (const char* V = Assignable; *V; ++V)
-      Init.push_back(std::string(1, *V) + "=" + Number());
+      if (V - Assignable != Unset)
+        Init.push_back(std::string(1, *V) + "=" + Number());
     for (const char* Loops : {ForVars, WhileVars, UntilVars})
       for (const char* V = Loops; *V; ++V)
         Init.push_back(std::string(1, *V) + "=0");
@@ -54,12 +66,19 @@ private:
     return B;
   }
 
-  std::string Number() { return Numbers[Below(std::size(Numbers))]; }
+  std::string Number() {
+    return Chance(8) ? RareNumbers[Below(std::size(RareNumbers))]
+                     : Numbers[Below(std::size(Numbers))];
+  }
 
   std::string InputValue() {
     static const char* const Values[] = {"3", "-2", "0", "7.5", "1e3", "0.1", "  4  ", "12"};
-    // Now and then no number at all, which stops the run.
-    return Chance(2) ? "abc" : Values[Below(std::size(Values))];
+    // Now and then what only looks like a number, or no number at all,
+    // which stops the run; or a number written oddly, which does not.
+    static const char* const Odd[] = {".",     "e5",  ".e1",  "1e+", "١٢",    "１",
+                                      "abc",   "1,5", "+.5",  "5.",  "-0",    "1e-400",
+                                      "1e400", "\t7", "0x10", "inf", "1e5e5", "--1"};
+    return Chance(3) ? Odd[Below(std::size(Odd))] : Values[Below(std::size(Values))];
   }
 
   // A variable as the pupil might write it, in either case.
@@ -78,6 +97,9 @@ private:
       return Leaf();
     switch (Below(10)) {
     case 0:
+      if (Chance(10))
+        return Expression(Depth - 1) + " / 0";
+      [[fallthrough]];
     case 1:
     case 2:
     case 3: {

@@ -11,6 +11,7 @@
 #include "Flowedit/Flowedit_Constructor.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
+#include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
 
@@ -19,6 +20,7 @@
 #include <QTest>
 
 #include <iostream>
+#include <string>
 
 using namespace Deskbay;
 
@@ -50,7 +52,7 @@ void Save(QWidget& W, const QString& Dir, const char* Name) {
 int main(int argc, char** argv) {
   QApplication App(argc, argv);
   if (argc < 2) {
-    std::cerr << "usage: FloweditCodePaneShot OUTDIR\n";
+    std::cerr << "usage: FloweditCodePaneShot OUTDIR [PRIME_COUNT.alg]\n";
     return 2;
   }
   const QString Dir = QString::fromLocal8Bit(argv[1]);
@@ -77,6 +79,28 @@ int main(int argc, char** argv) {
     Save(Form, Dir, "constructor-pascal.png");
     Form.GetCodePane()->SetLanguage(TCodeLanguage::Cpp);
     Save(Form, Dir, "constructor-cpp.png");
+  }
+
+  // The prime count of examples/ in both styles, when its file is given.
+  if (argc >= 3) {
+    TAlgorithm Primes;
+    LoadAlgorithmFile(Primes, argv[2]);
+    TAlgConstructorForm Form;
+    Form.setWindowTitle(QStringLiteral("prime_count"));
+    Form.resize(1100, 700);
+    Form.SetAlgorithm(&Primes);
+    Form.SetCodePaneVisible(true);
+    Form.move(20, 20);
+    Form.show();
+    if (!QTest::qWaitForWindowExposed(&Form))
+      std::cerr << "window not shown\n";
+    for (TCodeLanguage L : {TCodeLanguage::Python, TCodeLanguage::Pascal, TCodeLanguage::Cpp}) {
+      Form.GetCodePane()->SetLanguage(L);
+      Form.GetCodePane()->SetStyle(TCodeStyleKind::Lesson);
+      Save(Form, Dir, ("primes-lesson-" + std::string(CodeLanguageName(L)) + ".png").c_str());
+      Form.GetCodePane()->SetStyle(TCodeStyleKind::Exact);
+      Save(Form, Dir, ("primes-exact-" + std::string(CodeLanguageName(L)) + ".png").c_str());
+    }
   }
 
   TAlgMachine Machine;

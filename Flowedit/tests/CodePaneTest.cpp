@@ -34,7 +34,7 @@ struct TPaneForm {
   TCodePane& Pane() { return *Form.GetCodePane(); }
   QString Shown() { return Pane().memCode->toPlainText(); }
   QString Expected(TCodeLanguage L) {
-    return QString::fromStdString(GenerateProgram(Alg, L).GetText());
+    return QString::fromStdString(GenerateProgram(Alg, L, Pane().GetStyle()).GetText());
   }
   TCodeLineRange LinesOf(const TAlgBlock* Block) {
     TCodeLineRange R;
@@ -98,6 +98,33 @@ TEST(CodePane, ShowsTheProgramInTheLanguageChosen) {
   EXPECT_EQ(F.Shown(), F.Expected(TCodeLanguage::Cpp));
   EXPECT_EQ(Told, (std::vector<TCodeLanguage>{TCodeLanguage::Pascal, TCodeLanguage::Cpp}));
   EXPECT_TRUE(F.Pane().memCode->isReadOnly());
+}
+
+TEST(CodePane, ShowsTheLessonTextUnlessTheExactOneIsChosen) {
+  TPaneForm F;
+  EXPECT_EQ(F.Pane().GetStyle(), TCodeStyleKind::Lesson);
+  EXPECT_EQ(F.Shown(),
+            QString::fromStdString(
+                GenerateProgram(F.Alg, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText()));
+  // Beside the language, named for a screen reader and reached by Tab.
+  EXPECT_EQ(F.Pane().cbStyle->accessibleName(), "Вид программы");
+  EXPECT_EQ(F.Pane().cbLanguage->accessibleName(), "Язык программы");
+  EXPECT_TRUE(F.Pane().cbStyle->focusPolicy() & Qt::TabFocus);
+  std::vector<TCodeStyleKind> Told;
+  F.Pane().OnStyleChange = [&](TCodeStyleKind S) { Told.push_back(S); };
+  F.Pane().cbStyle->setCurrentIndex(1);
+  EXPECT_EQ(F.Pane().GetStyle(), TCodeStyleKind::Exact);
+  EXPECT_EQ(F.Shown(),
+            QString::fromStdString(
+                GenerateProgram(F.Alg, TCodeLanguage::Python, TCodeStyleKind::Exact).GetText()));
+  F.Pane().SetLanguage(TCodeLanguage::Pascal);
+  EXPECT_EQ(F.Shown(), F.Expected(TCodeLanguage::Pascal));
+  F.Pane().SetStyle(TCodeStyleKind::Lesson);
+  EXPECT_EQ(F.Pane().cbStyle->currentText(), "Для урока");
+  EXPECT_EQ(Told, (std::vector<TCodeStyleKind>{TCodeStyleKind::Exact, TCodeStyleKind::Lesson}));
+  // The lines still follow the blocks.
+  const TCodeLineRange R = F.LinesOf(F.X);
+  EXPECT_EQ(F.Pane().GetProgram().GetLineBlock(R.First), F.X);
 }
 
 TEST(CodePane, TypingIntoABlockUpdatesTheTextOnceForTheBurst) {

@@ -38,6 +38,21 @@ TEST(AlgtoolCodeTest, WritesTheProgramTextOfEachLanguage) {
   }
 }
 
+TEST(AlgtoolCodeTest, TheStyleIsExactUnlessLessonIsAskedFor) {
+  TAlgorithm Alg;
+  Algtool::LoadAlgorithmFile(Alg, Example);
+  for (TCodeLanguage L : {TCodeLanguage::Python, TCodeLanguage::Pascal, TCodeLanguage::Cpp}) {
+    for (TCodeStyleKind S : {TCodeStyleKind::Exact, TCodeStyleKind::Lesson}) {
+      const TProcessResult Out = RunProcess(
+          Tool, {"code", Example, "--style", CodeStyleName(S), "--lang", CodeLanguageName(L)});
+      EXPECT_EQ(Out.ExitStatus, 0) << Out.Err;
+      EXPECT_EQ(Out.Out, GenerateProgram(Alg, L, S).GetText());
+    }
+  }
+  EXPECT_NE(GenerateProgram(Alg, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText(),
+            GenerateProgram(Alg, TCodeLanguage::Cpp).GetText());
+}
+
 TEST(AlgtoolCodeTest, ADamagedFileIsAnErrorAndNothingIsWritten) {
   TTempDir Dir;
   const std::string Damaged = Dir.Path("damaged.alg");
@@ -58,6 +73,8 @@ TEST(AlgtoolCodeTest, WrongArgumentsAreUsageErrors) {
       {"code", Example, Example, "--lang", "cpp"},
       {"code", Example, "--lang", "cpp", "-o"},
       {"code", Example, "--lang", "cpp", "--fast"},
+      {"code", Example, "--lang", "cpp", "--style"},
+      {"code", Example, "--lang", "cpp", "--style", "pretty"},
   };
   for (const auto& Args : Wrong) {
     const TProcessResult R = RunProcess(Tool, Args);
