@@ -27,23 +27,27 @@ std::string ErrorText(const std::exception_ptr& Error) {
 
 // In the window an answer that is no number ("2,5") does not end the run:
 // the question is asked again with the reason (and, for a comma, the hint
-// to use the point) until a number or Cancel comes. Installed while the
-// machine's code runs, over whatever asks the user; a test case's answers
-// and the step back's recorded ones are installed above it and never ask.
+// to use the point) until a number or Cancel comes; Cancel is the pupil
+// stopping the run, as Stop and F2 are, and raises Stopped. Installed while
+// the machine's code runs, over whatever asks the user; a test case's
+// answers and the step back's recorded ones are installed above it and
+// never ask.
 class TNumberAnswers : public IInputProvider {
 public:
-  TNumberAnswers() : FScope(this) {}
+  explicit TNumberAnswers(bool& Stopped) : FStopped(Stopped), FScope(this) {}
   bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
                    const TInputStringOptions& Options) override {
     IInputProvider* Host = FScope.GetPrevious();
-    if (!Host)
-      return false;
     TInputStringOptions Checked = Options;
     Checked.Check = AlgInputRefusal;
-    return Host->InputString(Caption, Prompt, Value, Checked);
+    if (Host && Host->InputString(Caption, Prompt, Value, Checked))
+      return true;
+    FStopped = true;
+    return false;
   }
 
 private:
+  bool& FStopped;
   TInputProviderScope FScope;
 };
 
@@ -73,7 +77,7 @@ const char* RunStateName(TRunState State) {
 // goes back to what it was unless a close came meanwhile.
 class TAlgRunController::TBusyBracket {
 public:
-  explicit TBusyBracket(TAlgRunController& Owner) : FOwner(Owner) {
+  explicit TBusyBracket(TAlgRunController& Owner) : FOwner(Owner), FAnswers(Owner.FStopHeld) {
     FOwner.FResume = FOwner.FState;
     FOwner.FState = TRunState::WaitingForInput;
   }
