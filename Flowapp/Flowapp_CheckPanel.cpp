@@ -147,24 +147,35 @@ void TCheckPanel::BeginCheck(const std::string& TestsName, int Total) {
   FTestsName = std::filesystem::path(TestsName).filename().string();
   FTotal = Total;
   FSelected = -1;
+  FStopped = false;
   tblCases->setRowCount(0);
   ShowCase(-1);
   ShowSummary();
 }
 
 void TCheckPanel::AddResult(const TCaseResult& Result) {
-  FResults.push_back(Result);
-  const int Row = tblCases->rowCount();
-  tblCases->insertRow(Row);
-  tblCases->setItem(Row, 0, Item(CellText(Result.CaseName)));
-  QTableWidgetItem* Verdict = Item(Result.Passed() ? "пройден" : "не пройден");
-  Verdict->setForeground(Result.Passed() ? PassedColor : FailedColor);
-  tblCases->setItem(Row, 1, Verdict);
-  const QString Description = Q(PupilDescription(Result));
-  QTableWidgetItem* Reason = Item(Description);
-  Reason->setToolTip(Description);
-  tblCases->setItem(Row, 2, Reason);
-  if (Row == 0)
+  AddResults({Result});
+}
+
+void TCheckPanel::AddResults(const std::vector<TCaseResult>& Results) {
+  if (Results.empty())
+    return;
+  const int FirstRow = tblCases->rowCount();
+  tblCases->setRowCount(FirstRow + static_cast<int>(Results.size()));
+  for (size_t I = 0; I < Results.size(); ++I) {
+    const TCaseResult& Result = Results[I];
+    const int Row = FirstRow + static_cast<int>(I);
+    FResults.push_back(Result);
+    tblCases->setItem(Row, 0, Item(CellText(Result.CaseName)));
+    QTableWidgetItem* Verdict = Item(Result.Passed() ? "пройден" : "не пройден");
+    Verdict->setForeground(Result.Passed() ? PassedColor : FailedColor);
+    tblCases->setItem(Row, 1, Verdict);
+    const QString Description = Q(PupilDescription(Result));
+    QTableWidgetItem* Reason = Item(Description);
+    Reason->setToolTip(Description);
+    tblCases->setItem(Row, 2, Reason);
+  }
+  if (FirstRow == 0)
     tblCases->resizeColumnToContents(1);
   ShowSummary();
   if (!GetComplete() || FSelected >= 0)
@@ -181,11 +192,20 @@ void TCheckPanel::AddResult(const TCaseResult& Result) {
   SelectCase(First == FResults.end() ? -1 : static_cast<int>(First - FResults.begin()));
 }
 
+void TCheckPanel::StopCheck() {
+  FStopped = true;
+  ShowSummary();
+}
+
 void TCheckPanel::ShowSummary() {
   const int Count = static_cast<int>(FResults.size());
   const QString Tests = FTestsName.empty() ? QString() : " — тесты «" + Q(FTestsName) + "»";
   if (!GetComplete()) {
-    lblSummary->setText(QString("Проверка: %1 из %2...").arg(Count).arg(FTotal) + Tests);
+    lblSummary->setText((FStopped ? QString("Проверка остановлена: проверено %1 из %2")
+                                  : QString("Проверка: %1 из %2..."))
+                            .arg(Count)
+                            .arg(FTotal) +
+                        Tests);
     lblSummary->setStyleSheet(QString());
     return;
   }

@@ -38,6 +38,10 @@ public:
   // The next case's result, in the order of the file. The last one ends
   // the check: the summary is shown and the first failed case selected.
   void AddResult(const TCaseResult& Result);
+  // Several results at once, as AddResult adds each.
+  void AddResults(const std::vector<TCaseResult>& Results);
+  // The check was stopped before every case was in: the summary says so.
+  void StopCheck();
   const std::vector<TCaseResult>& GetResults() const { return FResults; }
   // All cases are in.
   bool GetComplete() const { return static_cast<int>(FResults.size()) >= FTotal; }
@@ -76,6 +80,7 @@ private:
   std::string FTestsName;
   int FTotal = 0;
   int FSelected = -1;
+  bool FStopped = false;
 };
 
 } // namespace Deskbay

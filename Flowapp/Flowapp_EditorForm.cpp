@@ -47,15 +47,12 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <set>
 
 namespace Deskbay {
 
@@ -83,21 +80,6 @@ public:
 
 const TAlgEditorFormClass AlgEditorFormClass("TAlgEditorForm");
 
-// While a dialog of anyone's is open (a question, a file dialog, another
-// window's input), a Run waits: the machine never steps inside a loop that
-// other code is waiting in. It looks again this often, in milliseconds.
-constexpr int HeldRunRetryMs = 50;
-
-std::string ErrorText(const std::exception_ptr& Error) {
-  try {
-    std::rethrow_exception(Error);
-  } catch (const std::exception& E) {
-    return E.what();
-  } catch (...) {
-    return "Неизвестная ошибка.";
-  }
-}
-
 } // namespace
 
 const TEditorFormClass& TAlgEditorForm::StaticClass() {
@@ -122,33 +104,10 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
   MainLayout->setContentsMargins(0, 0, 0, 0);
   Layout->addWidget(pnlMain, 1);
 
-  FSliceTimer = new QTimer(this);
-  FSliceTimer->setSingleShot(true);
-  connect(FSliceTimer, &QTimer::timeout, this, &TAlgEditorForm::RunSlice);
-  FCloseTimer = new QTimer(this);
-  FCloseTimer->setSingleShot(true);
-  connect(FCloseTimer, &QTimer::timeout, this, [this] {
-    if (FBusy || QApplication::activeModalWidget()) {
-      CloseIfAsked();
-      return;
-    }
-    const bool Main = FCloseMainAfterRun;
-    if (!FCloseAfterRun && !Main)
-      return;
-    FCloseAfterRun = FCloseMainAfterRun = false;
-    if (Main && MainForm)
-      MainForm->close();
-    else
-      close();
-  });
-
-  FSlowTimer = new QTimer(this);
-  connect(FSlowTimer, &QTimer::timeout, this, &TAlgEditorForm::SlowTick);
-
   FAlgorithm = std::make_unique<TAlgorithm>();
   FHistory = std::make_unique<TAlgHistory>(*FAlgorithm);
-  FSession = std::make_unique<TAlgDebugSession>(*FAlgorithm);
-  FSession->OnMachineChange = [this](TAlgMachine* Machine) { MachineChanged(Machine); };
+  FRun = std::make_unique<TAlgRunController>(*FAlgorithm, static_cast<IRunHost&>(*this));
+  GetSession().OnMachineChange = [this](TAlgMachine* Machine) { MachineChanged(Machine); };
   LoadDebuggerSettings();
 
   CreateActions();
@@ -172,16 +131,7 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
 TAlgEditorForm::~TAlgEditorForm() {
   // A Run between slices ends with the window (the machine's code is never
   // on the stack here: close requests wait until it has left).
-  FSliceTimer->stop();
-  FSlowTimer->stop();
-  if (FInRun) {
-    FInRun = false;
-    try {
-      GetMachine()->EndModifyComponents();
-    } catch (...) {
-      // Nobody is left to hear of the run's last changes.
-    }
-  }
+  FRun->Shutdown();
   try {
     SetRunning(false);
   } catch (...) {
@@ -189,8 +139,8 @@ TAlgEditorForm::~TAlgEditorForm() {
     // not needed any more.
   }
   FreeChildView();
-  FSession->OnMachineChange = nullptr;
-  FSession.reset();
+  GetSession().OnMachineChange = nullptr;
+  FRun.reset();
   FHistory.reset();
   FAlgorithm.reset();
 }
@@ -235,9 +185,7 @@ void TAlgEditorForm::CreateActions() {
            &TAlgEditorForm::AlgStepBackExecute, &TAlgEditorForm::AlgRunUpdate);
   AlgStepBack->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
   AlgStepBack->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
-  AlgStepBack->OnUpdate = [this](TAction& A) {
-    A.setEnabled(!FInRun && !FBusy && GetRunning() && FSession->CanStepBack());
-  };
+  AlgStepBack->OnUpdate = [this](TAction& A) { A.setEnabled(FRun->CanStepBack()); };
 
   auto Button = [this](TAction* Action, const char* Name) {
     auto* B = new QToolButton(tbrAlg);
@@ -338,7 +286,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocView->addAction(ViewProgram);
   mnuDocRun = new QMenu("В&ыполнение", this);
   mnuDocRun->setObjectName("mnuDocRun");
-  auto CanBreak = [this] { return !FInRun && BreakpointBlock() != nullptr; };
+  auto CanBreak = [this] { return !FRun->InRun() && BreakpointBlock() != nullptr; };
   AlgBreakpoint =
       Make("AlgBreakpoint", "&Точка останова",
            "Поставить или снять точку останова: «Выполнить» останавливается перед этим блоком",
@@ -480,18 +428,6 @@ void TAlgEditorForm::AlgBreakpointConditionExecute() {
 }
 
 void TAlgEditorForm::ShowBreakpoints() {
-  // A deleted block's breakpoint goes with it (its address may come back
-  // as another block's).
-  std::set<const TAlgBlock*> Present;
-  std::vector<const TAlgBlock*> Pending = {FAlgorithm->GetRoot()};
-  while (!Pending.empty()) {
-    const TAlgBlock* B = Pending.back();
-    Pending.pop_back();
-    Present.insert(B);
-    for (int I = 0; I < B->GetBlockCount(); ++I)
-      Pending.push_back(B->GetBlocks(I));
-  }
-  GetBreakpoints().RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
   if (auto* Debugger = dynamic_cast<TFlowjoggerForm*>(FChildView)) {
     Debugger->SetBreakpoints(GetBreakpoints().GetMarks());
   } else if (FChildView) {
@@ -585,11 +521,9 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
   // A typing run in the text box ends with the view that held it.
   if (FHistory)
     FHistory->CloseTypingRun();
-  StopSlowRun();
   // The view leaves the machine before the machine goes.
   FreeChildView();
-  FSession->Reset();
-  FRunMode = false;
+  GetSession().Reset();
   try {
     FAlgorithm->BeginModify();
     try {
@@ -607,7 +541,7 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       }
       TFlowjoggerForm* Debugger = nullptr;
       if (Running) {
-        FSession->Start();
+        GetSession().Start();
         FChildView = Debugger = new TFlowjoggerForm(nullptr);
       } else {
         FChildView = new TAlgConstructorForm(nullptr);
@@ -669,17 +603,19 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       throw;
     }
     FAlgorithm->EndModify();
-    FRunMode = Running;
   } catch (...) {
     FreeChildView();
-    FSession->Reset();
+    GetSession().Reset();
     throw;
   }
 }
 
 void TAlgEditorForm::SetRunning(bool Value) {
-  if (Value != GetRunning())
-    InternalSetRunning(Value);
+  FRun->SetRunMode(Value);
+}
+
+void TAlgEditorForm::SwitchView(bool Running) {
+  InternalSetRunning(Running);
 }
 
 TFlowjoggerForm* TAlgEditorForm::Debugger() const {
@@ -694,7 +630,7 @@ void TAlgEditorForm::MachineChanged(TAlgMachine* Machine) {
 }
 
 bool TAlgEditorForm::MachineReady() const {
-  return GetMachine() && FSession->GetState() == TDebugState::Paused;
+  return GetMachine() && GetSession().GetState() == TDebugState::Paused;
 }
 
 void TAlgEditorForm::Sync() {
@@ -711,109 +647,38 @@ void TAlgEditorForm::InteractionNotify(TObject*) {
   Sync();
 }
 
-void TAlgEditorForm::EnsureReadyMachine() {
-  if (GetRunning() && MachineReady())
-    return;
-  // None yet, or one whose run is over: a fresh machine from the beginning.
-  InternalSetRunning(true);
-  FRunStatus = TAlgRunStatus();
-}
-
 void TAlgEditorForm::ShowStatus() {
   if (TFlowjoggerForm* View = Debugger())
-    View->ShowRunStatus(FRunStatus);
+    View->ShowRunStatus(GetRunStatus());
   // The run's state changed without any input: the shell's own commands
   // (Save, Close, the Edit menu) are brought up to date too.
   if (MainForm)
     MainForm->RequestActionUpdate();
 }
 
-void TAlgEditorForm::AlgRunExecute() {
-  if (FInRun || FBusy)
-    return;
-  // During a slow run: the rest at full speed.
-  StopSlowRun();
-  EnsureReadyMachine();
-  FInRun = true;
-  FStopAsked = false;
-  FRunStatus.Phase = rpRunning;
-  ShowChangedVars(false);
-  // One component bracket for the whole run, as the machine's own Run
-  // keeps it; the views hear of the changes when the pacer says they are
-  // due and when the run ends.
-  GetMachine()->BeginModifyComponents();
-  FPacer.BeginRun();
+void TAlgEditorForm::ShowProgress() {
   ShowStatus();
+  if (GetSlowRun())
+    ShowVarOrigin("");
+}
+
+void TAlgEditorForm::StateChanged() {
   UpdateActions();
-  RunSlice();
 }
 
-void TAlgEditorForm::RunSlice() {
-  if (!FInRun || FBusy)
-    return;
-  if (QApplication::activeModalWidget()) {
-    FSliceTimer->start(HeldRunRetryMs);
-    return;
-  }
-  std::string Error;
-  bool Raised = false;
-  TSliceEnd End = TSliceEnd::Budget;
-  FBusy = true;
-  try {
-    FPacer.RunSlice(
-        [this, &End] {
-          End = FSession->Advance();
-          return End == TSliceEnd::Budget;
-        },
-        [this] { return FStopAsked; });
-  } catch (...) {
-    Error = ErrorText(std::current_exception());
-    Raised = true;
-  }
-  FBusy = false;
-  FRunStatus.Steps = FSession->GetStepNumber();
-  if (FStopAsked) {
-    // Asked while the slice waited in the input dialog, which the stop
-    // cancelled: the machine's abort error is the stop itself.
-    StopRun();
-  } else if (Raised) {
-    EndRun(rpError, Error);
-  } else if (End == TSliceEnd::Failed) {
-    EndRun(rpError, FSession->GetErrorMessage());
-  } else if (End == TSliceEnd::Done) {
-    EndRun(rpDone, "");
-  } else if (End == TSliceEnd::Breakpoint) {
-    // Stopped before a breakpoint's block: stepping from here, as after F8.
-    EndRun(rpStepping, "");
-  } else {
-    if (FPacer.ViewsDue()) {
-      FPacer.ViewsShown();
-      try {
-        // The frames follow, and the window shows the block the run is on.
-        GetMachine()->TriggerComponentNotifications();
-      } catch (...) {
-        EndRun(rpError, ErrorText(std::current_exception()));
-        return;
-      }
-      ShowStatus();
-    }
-    FSliceTimer->start(0);
-  }
-  CloseIfAsked();
+bool TAlgEditorForm::DialogOpen() const {
+  return QApplication::activeModalWidget() != nullptr;
 }
 
-void TAlgEditorForm::StopRun() {
-  if (!FInRun)
-    return;
-  if (FBusy) {
-    // The slice waits in the input dialog: cancelling it ends the step, and
-    // the slice ends the run once it has left the machine.
-    FStopAsked = true;
-    CancelInput();
-    return;
-  }
-  FSession->Stop();
-  EndRun(rpStopped, "");
+void TAlgEditorForm::Close(bool MainWindow) {
+  if (MainWindow && MainForm)
+    MainForm->close();
+  else
+    close();
+}
+
+void TAlgEditorForm::AlgRunExecute() {
+  FRun->Run();
 }
 
 void TAlgEditorForm::CancelInput() {
@@ -821,34 +686,15 @@ void TAlgEditorForm::CancelInput() {
     Input->reject();
 }
 
-void TAlgEditorForm::EndRun(TAlgRunPhase Phase, const std::string& Error) {
-  FSliceTimer->stop();
-  FInRun = false;
-  FStopAsked = false;
-  std::string Message = Error;
-  try {
-    GetMachine()->EndModifyComponents();
-  } catch (...) {
-    if (Phase != rpError) {
-      Message = ErrorText(std::current_exception());
-      Phase = rpError;
-    }
-  }
-  ShowRunOutcome(Phase, Message);
-}
-
-void TAlgEditorForm::ShowRunOutcome(TAlgRunPhase Phase, const std::string& Error) {
-  FRunStatus.Phase = Phase;
-  FRunStatus.Steps = FSession->GetStepNumber();
-  FRunStatus.Error = Phase == rpError ? Error : std::string();
+void TAlgEditorForm::ShowOutcome(TAlgRunPhase Phase, const std::string& Error) {
   Sync();
   ShowStatus();
   if (TFlowjoggerForm* View = Debugger()) {
     // Beside the message: the values the failing line read and what the
     // message leaves out; at a breakpoint, why its condition failed.
-    std::string Explanation = FSession->GetBreakReason();
-    if (FSession->GetState() == TDebugState::Failed && !FSession->GetStoppedByUser())
-      Explanation = FSession->GetErrorExplanation().Text();
+    std::string Explanation = GetSession().GetBreakReason();
+    if (GetSession().GetState() == TDebugState::Failed && !GetSession().GetStoppedByUser())
+      Explanation = GetSession().GetErrorExplanation().Text();
     View->ShowExplanation(Explanation);
     ShowVarOrigin(View->WatchesFrame->SelectedName());
   }
@@ -859,7 +705,7 @@ void TAlgEditorForm::ShowRunOutcome(TAlgRunPhase Phase, const std::string& Error
 
 void TAlgEditorForm::ShowChangedVars(bool AfterStep) {
   if (TFlowjoggerForm* View = Debugger())
-    View->WatchesFrame->SetChangedNames(AfterStep ? FSession->GetChangedVars()
+    View->WatchesFrame->SetChangedNames(AfterStep ? GetSession().GetChangedVars()
                                                   : std::vector<std::string>());
 }
 
@@ -869,7 +715,7 @@ void TAlgEditorForm::ShowVarOrigin(const std::string& Name) {
     return;
   TVarOrigin Origin;
   // While a run goes the origin would cost a replay at every update.
-  if (Name.empty() || FInRun || FSlowRun || !FSession->GetVarOrigin(Name, Origin)) {
+  if (Name.empty() || GetInRun() || GetSlowRun() || !GetSession().GetVarOrigin(Name, Origin)) {
     View->SetOriginBlock(nullptr);
     View->WatchesFrame->ShowNote("");
     return;
@@ -880,62 +726,12 @@ void TAlgEditorForm::ShowVarOrigin(const std::string& Name) {
              static_cast<long long>(Origin.Step)));
 }
 
-void TAlgEditorForm::CloseIfAsked() {
-  if (!FCloseAfterRun && !FCloseMainAfterRun)
-    return;
-  // Once the machine's code and every dialog have left the stack, so that
-  // no box goes with the window under it.
-  FCloseTimer->start(FBusy || QApplication::activeModalWidget() ? HeldRunRetryMs : 0);
-}
-
 void TAlgEditorForm::AlgRunUpdate(TAction& Action) {
-  Action.setEnabled(!FInRun && !FBusy);
+  Action.setEnabled(FRun->CanRun());
 }
 
 void TAlgEditorForm::AlgStepExecute() {
-  if (FInRun || FBusy)
-    return;
-  // F8 during a slow run pauses it: single steps from here.
-  if (PauseSlowRun())
-    return;
-  EnsureReadyMachine();
-  StepAndShow();
-}
-
-void TAlgEditorForm::StepAndShow() {
-  std::string Error;
-  bool Raised = false;
-  FBusy = true;
-  FStopAsked = false;
-  try {
-    FSession->StepOne();
-  } catch (...) {
-    Error = ErrorText(std::current_exception());
-    Raised = true;
-  }
-  FBusy = false;
-  TAlgRunPhase Phase = FSlowRun ? rpRunning : rpStepping;
-  if (Raised) {
-    Phase = rpError;
-  } else if (FSession->GetState() == TDebugState::Failed) {
-    Phase = rpError;
-    Error = FSession->GetErrorMessage();
-  } else if (FSession->GetState() == TDebugState::Done) {
-    Phase = rpDone;
-  }
-  if (FStopAsked) {
-    // A close came while the step waited in its input dialog, which it
-    // cancelled: the run is over, as Stop ends it.
-    FStopAsked = false;
-    FSession->Stop();
-    Phase = rpStopped;
-    Error.clear();
-  }
-  if (Phase != rpRunning)
-    StopSlowRun();
-  ShowChangedVars(Phase != rpStopped);
-  ShowRunOutcome(Phase, Error);
-  CloseIfAsked();
+  FRun->Step();
 }
 
 void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
@@ -943,45 +739,7 @@ void TAlgEditorForm::AlgStepUpdate(TAction& Action) {
 }
 
 void TAlgEditorForm::AlgSlowRunExecute() {
-  if (FInRun || FBusy)
-    return;
-  // Shift+F9 again pauses it.
-  if (PauseSlowRun())
-    return;
-  EnsureReadyMachine();
-  FSlowRun = true;
-  FSlowPass = FSession->GetStepNumber() > 0;
-  FRunStatus.Phase = rpRunning;
-  ShowStatus();
-  ShowVarOrigin("");
-  FSlowTimer->start(1000 / FSlowSpeed);
-  UpdateActions();
-}
-
-void TAlgEditorForm::SlowTick() {
-  // A step that waits in its input dialog, or anybody's dialog: the next
-  // tick looks again.
-  if (!FSlowRun || FBusy || FInRun || QApplication::activeModalWidget())
-    return;
-  if (!FSlowPass && FSession->BreakpointHolds()) {
-    PauseSlowRun();
-    return;
-  }
-  FSlowPass = false;
-  StepAndShow();
-}
-
-bool TAlgEditorForm::PauseSlowRun() {
-  if (!FSlowRun)
-    return false;
-  StopSlowRun();
-  ShowRunOutcome(rpStepping, "");
-  return true;
-}
-
-void TAlgEditorForm::StopSlowRun() {
-  FSlowTimer->stop();
-  FSlowRun = false;
+  FRun->SlowRun();
 }
 
 void TAlgEditorForm::SetSlowSpeed(int StepsPerSecond) {
@@ -989,48 +747,15 @@ void TAlgEditorForm::SetSlowSpeed(int StepsPerSecond) {
   if (sldSpeed->value() != FSlowSpeed)
     sldSpeed->setValue(FSlowSpeed);
   lblSpeed->setText(QString("%1 шаг/с").arg(FSlowSpeed));
-  FSlowTimer->setInterval(1000 / FSlowSpeed);
+  FRun->SetSlowSpeed(FSlowSpeed);
 }
 
 void TAlgEditorForm::AlgStepBackExecute() {
-  if (FInRun || FBusy || !GetRunning())
-    return;
-  StopSlowRun();
-  if (!FSession->CanStepBack())
-    return;
-  FBusy = true;
-  try {
-    FSession->StepBack();
-  } catch (...) {
-    FBusy = false;
-    throw;
-  }
-  FBusy = false;
-  ShowChangedVars(true);
-  ShowRunOutcome(FSession->GetState() == TDebugState::Failed ? rpError : rpStepping,
-                 FSession->GetErrorMessage());
+  FRun->StepBack();
 }
 
 void TAlgEditorForm::StartDebugAt(int64_t Steps, std::unique_ptr<IInputProvider> Script) {
-  if (FInRun || FBusy)
-    return;
-  if (!GetRunning())
-    InternalSetRunning(true);
-  StopSlowRun();
-  FRunStatus = TAlgRunStatus();
-  FBusy = true;
-  try {
-    FSession->StartAt(Steps, std::move(Script));
-  } catch (...) {
-    FBusy = false;
-    throw;
-  }
-  FBusy = false;
-  ShowChangedVars(true);
-  ShowRunOutcome(FSession->GetState() == TDebugState::Failed ? rpError
-                 : FSession->GetState() == TDebugState::Done ? rpDone
-                                                             : rpStepping,
-                 FSession->GetErrorMessage());
+  FRun->StartDebugAt(Steps, std::move(Script));
 }
 
 void TAlgEditorForm::LoadDebuggerSettings() {
@@ -1067,32 +792,21 @@ void TAlgEditorForm::SaveDebuggerSettings() {
 }
 
 void TAlgEditorForm::AlgStopExecute() {
-  if (FInRun) {
-    StopRun();
+  const bool ToEditing = FRun->GetState() == TRunState::Stepping;
+  FRun->Stop();
+  if (!ToEditing || GetRunning() || FAlgorithm->GetSelectedBlockCount() != 1)
     return;
-  }
-  if (FBusy || !GetRunning())
-    return;
-  if (FSlowRun) {
-    // F2 ends a slow run as it ends a Run.
-    StopSlowRun();
-    FSession->Stop();
-    ShowChangedVars(false);
-    ShowRunOutcome(rpStopped, "");
-    return;
-  }
-  SetRunning(false);
-  if (FAlgorithm->GetSelectedBlockCount() == 1)
-    if (auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView))
-      try {
-        Constructor->memBlock->setFocus(Qt::OtherFocusReason);
-      } catch (...) {
-        // Focus comes back with the window.
-      }
+  // Back to editing: the text box of the selected block takes the keys.
+  if (auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView))
+    try {
+      Constructor->memBlock->setFocus(Qt::OtherFocusReason);
+    } catch (...) {
+      // Focus comes back with the window.
+    }
 }
 
 void TAlgEditorForm::AlgStopUpdate(TAction& Action) {
-  Action.setEnabled(GetRunning());
+  Action.setEnabled(FRun->CanStop());
 }
 
 bool TAlgEditorForm::SelectionPresent() {
@@ -1207,16 +921,13 @@ void TAlgEditorForm::LoadStream(TStream& Stream) {
 }
 
 void TAlgEditorForm::closeEvent(QCloseEvent* Event) {
-  if (FBusy) {
-    // The machine waits in the input dialog below us: the dialog is
-    // cancelled, the run ends, and the window closes once it has left.
-    FStopAsked = true;
-    FCloseAfterRun = true;
-    CancelInput();
+  // While the machine waits in the input dialog below us the close is
+  // held: the dialog is cancelled, the run ends, and the window closes once
+  // it has left. Otherwise a run or a check ends as F2 ends it.
+  if (!FRun->RequestClose(false)) {
     Event->ignore();
     return;
   }
-  StopRun();
   TEditorForm::closeEvent(Event);
 }
 
@@ -1232,15 +943,9 @@ bool TAlgEditorForm::eventFilter(QObject* Watched, QEvent* Event) {
       return true;
     }
   }
-  if (Watched == MainForm && Event->type() == QEvent::Close) {
-    if (FBusy) {
-      FStopAsked = true;
-      FCloseMainAfterRun = true;
-      CancelInput();
-      Event->ignore();
-      return true;
-    }
-    StopRun();
+  if (Watched == MainForm && Event->type() == QEvent::Close && !FRun->RequestClose(true)) {
+    Event->ignore();
+    return true;
   }
   return TEditorForm::eventFilter(Watched, Event);
 }
@@ -1251,11 +956,11 @@ void TAlgEditorForm::CreateCheckActions(const TMakeAction& Make) {
   AlgCheck = Make("AlgCheck", "Про&верить",
                   "Проверить алгоритм на тестах учителя: все случаи подряд, итог под схемой",
                   {QKeySequence("Ctrl+F9")}, &TAlgEditorForm::AlgCheckExecute,
-                  [this] { return FChildView && !FInRun && !FBusy && !FChecking; });
+                  [this] { return FChildView && FRun->CanCheck(); });
   AlgCheck->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   FileChooseTests = Make("FileChooseTests", "Выбрать &тесты...",
                          "Выбрать файл тестов, по которому «Проверить» проверяет этот алгоритм", {},
-                         &TAlgEditorForm::FileChooseTestsExecute, [this] { return !FBusy; });
+                         &TAlgEditorForm::FileChooseTestsExecute, [this] { return !FRun->Busy(); });
   mnuDocRun->addSeparator();
   mnuDocRun->addAction(AlgCheck);
   mnuDocFile->insertAction(FilePrint, FileChooseTests);
@@ -1284,14 +989,9 @@ void TAlgEditorForm::CreateCheckPanel() {
     });
   };
   pnlCheck->OnClose = [this] {
-    FCheckTimer->stop();
-    FChecking = false;
-    FCaseRun.reset();
-    UpdateActions();
+    if (FRun->Checking())
+      FRun->Stop();
   };
-  FCheckTimer = new QTimer(this);
-  FCheckTimer->setSingleShot(true);
-  connect(FCheckTimer, &QTimer::timeout, this, &TAlgEditorForm::CheckNextCase);
 }
 
 std::string TAlgEditorForm::GetTestFileName() const {
@@ -1316,7 +1016,7 @@ void TAlgEditorForm::FileChooseTestsExecute() {
 }
 
 void TAlgEditorForm::AlgCheckExecute() {
-  if (FChecking || FInRun || FBusy)
+  if (!FRun->CanCheck())
     return;
   const std::string FileName = GetTestFileName();
   if (FileName.empty()) {
@@ -1331,87 +1031,32 @@ void TAlgEditorForm::AlgCheckExecute() {
                     ". Выберите файл тестов: «Файл» → «Выбрать тесты...».");
   }
   // A mistake in the file is reported with its name and line.
-  FCheckTests = ReadTestFile(FileName);
-  FChecking = true;
-  FCheckNext = 0;
-  FCaseRun.reset();
-  FCheckCopy.reset();
+  TTestFile Tests = ReadTestFile(FileName);
   if (!pnlCheck->isVisible()) {
     pnlCheck->show();
     const int Height = splCheck->height();
     splCheck->setSizes({Height * 3 / 5, Height - Height * 3 / 5});
   }
-  pnlCheck->BeginCheck(FileName, static_cast<int>(FCheckTests.Cases.size()));
-  FCheckTimer->start(0);
+  FRun->StartCheck(std::move(Tests));
+}
+
+void TAlgEditorForm::CheckBegun(const TTestFile& Tests) {
+  pnlCheck->BeginCheck(Tests.FileName, static_cast<int>(Tests.Cases.size()));
+}
+
+void TAlgEditorForm::CasesChecked(const std::vector<TCaseResult>& Results) {
+  pnlCheck->AddResults(Results);
+}
+
+void TAlgEditorForm::CheckEnded(bool Stopped) {
+  if (Stopped)
+    pnlCheck->StopCheck();
   UpdateActions();
 }
 
-void TAlgEditorForm::CheckNextCase() {
-  if (!FChecking || FCheckNext >= FCheckTests.Cases.size()) {
-    FChecking = false;
-    FCaseRun.reset();
-    return;
-  }
-  // Nothing runs inside another's dialog or a step of the window's own.
-  if (FBusy || QApplication::activeModalWidget()) {
-    FCheckTimer->start(HeldRunRetryMs);
-    return;
-  }
-  if (!FCheckCopy || FAlgorithm->GetVersion() != FCheckVersion) {
-    if (FCheckCopy) {
-      // Edited since the cases started: every case on the chart as it is now.
-      FCheckNext = 0;
-      pnlCheck->BeginCheck(FCheckTests.FileName, static_cast<int>(FCheckTests.Cases.size()));
-    }
-    FCaseRun.reset();
-    FCheckVersion = FAlgorithm->GetVersion();
-    FCheckCopy = std::make_unique<TAlgorithm>();
-    FCheckCopy->GetRoot()->Assign(FAlgorithm->GetRoot());
-  }
-  const TTestCase& Case = FCheckTests.Cases[FCheckNext];
-  TCaseResult Result;
-  bool Decided = false;
-  try {
-    if (!FCaseRun)
-      FCaseRun = std::make_unique<TCaseRun>(*FCheckCopy, Case);
-    // A slice of the event loop's time, as a Run takes: a case that runs
-    // long (an endless loop up to its step limit) goes on at the next turn,
-    // and the window answers meanwhile.
-    const auto End = std::chrono::steady_clock::now() +
-                     std::chrono::microseconds(TAlgRunPacer::SliceMicroseconds);
-    while (!(Decided = FCaseRun->Run(4096)) && std::chrono::steady_clock::now() < End) {
-    }
-    if (Decided)
-      Result = FCaseRun->GetResult();
-  } catch (const std::exception& E) {
-    // Not the algorithm's error (those are in the result) but the host's,
-    // such as memory running out: this case fails, the rest go on.
-    Result = TCaseResult();
-    Result.CaseName = Case.Name;
-    Result.Hidden = Case.Hidden;
-    Result.Weight = Case.Weight;
-    Result.Failure = TCaseFailure::Error;
-    Result.Reason = E.what();
-    Decided = true;
-  }
-  if (!Decided) {
-    FCheckTimer->start(0);
-    return;
-  }
-  FCaseRun.reset();
-  if (++FCheckNext >= FCheckTests.Cases.size())
-    FChecking = false;
-  else
-    FCheckTimer->start(0);
-  pnlCheck->AddResult(Result);
-  if (!FChecking)
-    UpdateActions();
-}
-
 void TAlgEditorForm::DebugCase(const TCaseResult& Case) {
-  if (Case.Hidden || Case.Passed() || Case.StopStep < 0 || FBusy)
+  if (Case.Hidden || Case.Passed() || Case.StopStep < 0 || FRun->Busy())
     return;
-  StopRun();
   // A fresh machine from the beginning, the case answering its own
   // questions as the check did; stepping back and on reuses them.
   StartDebugAt(Case.StopStep, std::make_unique<TCaseAnswerList>(Case.Answers));
@@ -1419,7 +1064,6 @@ void TAlgEditorForm::DebugCase(const TCaseResult& Case) {
     // What stays true as the pupil steps on: which case, and what went wrong.
     View->ShowExplanation("Отладка случая " + CheckQuoted(Case.CaseName) + ": " +
                           PupilDescription(Case) + ".");
-  CloseIfAsked();
 }
 
 } // namespace Deskbay

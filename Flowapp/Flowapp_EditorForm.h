@@ -2,11 +2,14 @@
 
 // The algorithm document window: one algorithm, edited in the constructor
 // form, or run and stepped on a machine that the debugger form follows.
-// A Run goes in slices from the event loop (TAlgRunPacer), so the window
-// stays responsive: the views follow the run, and Stop, F2, close requests
-// and signals end it as ordinary events.
+// What the run is doing is the run controller's (TAlgRunController): a Run
+// and the check go in slices from the event loop, so the window stays
+// responsive; the views follow the run, and Stop, F2, close requests and
+// signals end it as ordinary events. The window shows what the controller
+// tells it (IRunHost).
 
 #include "FlowappExport.h"
+#include "Flowapp_RunController.h"
 #include "Flowapp_RunPacer.h"
 
 #include "Flowcheck/Flowcheck_TestFile.h"
@@ -37,14 +40,12 @@ class QPlainTextEdit;
 class QSlider;
 class QSplitter;
 class QMenu;
-class QTimer;
 class QToolBar;
 class QToolButton;
 
 namespace Deskbay {
 
 class TAlgHistory;
-class TCaseRun;
 class TAlgMachine;
 class TAlgorithm;
 class TCheckPanel;
@@ -54,7 +55,7 @@ struct TCaseResult;
 // run moved on, and the window shows where.
 using IOnInteractionNotify = IOnNotify;
 
-class FLOWAPP_API TAlgEditorForm : public TEditorForm {
+class FLOWAPP_API TAlgEditorForm : public TEditorForm, private IRunHost {
   Q_OBJECT
 public:
   TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner = nullptr);
@@ -90,7 +91,7 @@ public:
   void SaveStream(TStream& Stream) override;
 
   // Run mode: the debugger's view follows the session's machine.
-  bool GetRunning() const { return FRunMode; }
+  bool GetRunning() const { return FRun->InRunMode(); }
   void SetRunning(bool Value);
   bool MachineReady() const;
   // Shows the machine's current block, red after an error. Run mode only.
@@ -111,7 +112,7 @@ public:
   // speed of the slider (1 to 50 steps a second), the views following each
   // step; it stops at breakpoints as Run does.
   void AlgSlowRunExecute();
-  bool GetSlowRun() const { return FSlowRun; }
+  bool GetSlowRun() const { return FRun->InSlowRun(); }
   int GetSlowSpeed() const { return FSlowSpeed; }
   void SetSlowSpeed(int StepsPerSecond);
   // "Шаг назад" (Shift+F8): the run as it was one step earlier, back to the
@@ -151,25 +152,27 @@ public:
   // condition typed in the language holds (empty: always). A condition
   // that cannot be computed stops the run and says why.
   void AlgBreakpointConditionExecute();
-  TAlgBreakpoints& GetBreakpoints() { return FSession->GetBreakpoints(); }
+  TAlgBreakpoints& GetBreakpoints() { return FRun->GetSession().GetBreakpoints(); }
   // The machine, the breakpoints and the history of this document's run.
-  TAlgDebugSession& GetSession() const { return *FSession; }
+  TAlgDebugSession& GetSession() const { return FRun->GetSession(); }
+  // What the run is doing; every command of the run goes through it.
+  TAlgRunController& GetRunController() const { return *FRun; }
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
-  TAlgMachine* GetMachine() const { return FSession->GetMachine(); }
+  TAlgMachine* GetMachine() const { return FRun->GetSession().GetMachine(); }
   // The constructor form in edit mode, the debugger form in run mode.
   TAlgForm* GetChildView() const { return FChildView; }
   // True from Run until the run ends; the machine steps in slices meanwhile.
-  bool GetInRun() const { return FInRun; }
+  bool GetInRun() const { return FRun->InRun(); }
   // How the run stands, as the debugger's status line shows it.
-  const TAlgRunStatus& GetRunStatus() const { return FRunStatus; }
-  TAlgRunPacer& GetRunPacer() { return FPacer; }
+  const TAlgRunStatus& GetRunStatus() const { return FRun->GetRunStatus(); }
+  TAlgRunPacer& GetRunPacer() { return FRun->GetPacer(); }
 
   // Checking by the teacher's tests. "Проверить" (Ctrl+F9) reads the test
-  // file and runs its cases one by one from the event loop, each on a
-  // machine of its own at full speed, into the panel below the chart; the
-  // window's own run is left alone. Without a test file, or with a broken
-  // one, it says so and checks nothing.
+  // file and runs its cases one after another in slices of the event loop's
+  // time, each on a machine of its own at full speed, into the panel below
+  // the chart; Stop, F2 and the panel's close button end it. Without a test
+  // file, or with a broken one, it says so and checks nothing.
   void AlgCheckExecute();
   // "Выбрать тесты...": a test file for this document, remembered while the
   // window lives (never in the file).
@@ -179,7 +182,7 @@ public:
   // document's file; empty when there is none.
   std::string GetTestFileName() const;
   // Cases are still being checked.
-  bool GetChecking() const { return FChecking; }
+  bool GetChecking() const { return FRun->Checking(); }
   // Starts the debugger on a failed case: a fresh machine given the case's
   // answers by themselves, stopped after the case's StopStep steps, before
   // the block that printed the first wrong line (or failed, or met the
@@ -234,42 +237,33 @@ private:
   void FreeChildView();
   // Runs a command; an error goes to the shell's error display.
   void Command(const std::function<void()>& Body);
-  // A fresh machine in run mode unless the current one can go on.
-  void EnsureReadyMachine();
-  // One slice of the Run, from the event loop.
-  void RunSlice();
-  // Ends the Run in progress as F2 does: the machine stops with the user's
-  // abort error, the status says "Остановлено"; no message.
-  void StopRun();
-  // Closes the Run's bracket, shows where it ended and, after an error,
-  // passes the error on to the shell's error display.
-  void EndRun(TAlgRunPhase Phase, const std::string& Error);
-  // Shows how the run or step ended: the status line, the block, the
-  // commands, the marks of the debugger, and the error in its box.
-  void ShowRunOutcome(TAlgRunPhase Phase, const std::string& Error);
-  // One step of F8 or of the slow run, its outcome shown.
-  void StepAndShow();
-  void SlowTick();
-  void StopSlowRun();
-  // Ends a slow run where it stands, as single steps; false when none went.
-  bool PauseSlowRun();
   // The session replaced its machine (nullptr: it went).
   void MachineChanged(TAlgMachine* Machine);
-  // Marks the variables the last step changed, and where the selected one
-  // got its value.
-  void ShowChangedVars(bool AfterStep);
+  // Where the selected variable got its value.
   void ShowVarOrigin(const std::string& Name);
+
+  // What the run controller asks of the window.
+  void SwitchView(bool Running) override;
+  // Shows how the run or step ended: the status line, the block, the
+  // commands, the marks of the debugger, and the error in its box.
+  void ShowOutcome(TAlgRunPhase Phase, const std::string& Error) override;
+  void ShowProgress() override;
+  // Marks the variables the last step changed.
+  void ShowChangedVars(bool AfterStep) override;
+  void StateChanged() override;
+  bool DialogOpen() const override;
+  void Close(bool MainWindow) override;
+  void CheckBegun(const TTestFile& Tests) override;
+  void CasesChecked(const std::vector<TCaseResult>& Results) override;
+  void CheckEnded(bool Stopped) override;
   TFlowjoggerForm* Debugger() const;
   // The debugger's panel width and the slow run's speed, kept in the
   // settings between sessions.
   void LoadDebuggerSettings();
   void SaveDebuggerSettings();
   // Cancels the input dialog the machine waits in, if it does.
-  void CancelInput();
+  void CancelInput() override;
   void ShowStatus();
-  // After code of the machine has left the stack: a close asked for while it
-  // ran is honoured now.
-  void CloseIfAsked();
 
   // How CreateDocumentMenus makes a command of the window's menus.
   using TMakeAction =
@@ -278,20 +272,13 @@ private:
                              std::function<bool()> Enabled)>;
   void CreateCheckActions(const TMakeAction& Make);
   void CreateCheckPanel();
-  // One case of the check in progress, from the event loop.
-  void CheckNextCase();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
   std::unique_ptr<TAlgHistory> FHistory;
-  std::unique_ptr<TAlgDebugSession> FSession;
-  bool FRunMode = false;
+  std::unique_ptr<TAlgRunController> FRun;
   int FZoom = 100;
-  // The slow run: its timer, whether it goes, its speed, and whether its
-  // next step passes the breakpoint the run stands at.
-  QTimer* FSlowTimer;
-  bool FSlowRun = false;
+  // The slow run's speed, as the slider and the settings hold it.
   int FSlowSpeed = 5;
-  bool FSlowPass = false;
   int FPanelWidth = TFlowjoggerForm::DefaultPanelWidth;
   int FSavedPanelWidth = 0, FSavedSlowSpeed = 0;
   bool FCodeVisible = false;
@@ -302,33 +289,8 @@ private:
   bool FClipboardHasBlocks = false;
   TAlgForm* FChildView = nullptr;
   TNotifyAdapter<TAlgEditorForm> FInteractionNotify;
-  TAlgRunPacer FPacer;
-  TAlgRunStatus FRunStatus;
-  QTimer* FSliceTimer;
-  // Honours a held close request; a timer of the window, so that nothing
-  // is left pending when the program ends first.
-  QTimer* FCloseTimer;
-  bool FInRun = false;
-  // The machine's code is on the stack (a step, or a slice), which may wait
-  // in the input dialog: nothing may free the machine or the window now.
-  bool FBusy = false;
-  bool FStopAsked = false;
-  // Close requests that came while the machine was busy; honoured after.
-  bool FCloseAfterRun = false;
-  bool FCloseMainAfterRun = false;
-  // The check in progress: its tests, the next case, the algorithm's
-  // version it began on (an edit between cases starts it again).
+  // The test file chosen for this document.
   std::string FChosenTests;
-  TTestFile FCheckTests;
-  size_t FCheckNext = 0;
-  uint64_t FCheckVersion = 0;
-  // The chart as it was when the cases started, and the case going on it
-  // in slices of the event loop's time: editing meanwhile changes nothing
-  // under a running case.
-  std::unique_ptr<TAlgorithm> FCheckCopy;
-  std::unique_ptr<TCaseRun> FCaseRun;
-  bool FChecking = false;
-  QTimer* FCheckTimer;
 };
 
 } // namespace Deskbay

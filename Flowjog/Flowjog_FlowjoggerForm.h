@@ -10,6 +10,7 @@
 #include "FlowjogExport.h"
 #include "Flowjog_CanvasFrame.h"
 #include "Flowjog_ConsoleFrame.h"
+#include "Flowjog_RunStatus.h"
 #include "Flowjog_WatchFrame.h"
 
 #include "Flowedit/Flowedit_frmAlg.h"
@@ -25,15 +26,6 @@ namespace Deskbay {
 
 class TAlgBlock;
 class TAlgMachine;
-
-// Where a run stands, as the status line tells it.
-enum TAlgRunPhase { rpStepping, rpRunning, rpDone, rpError, rpStopped };
-
-struct TAlgRunStatus {
-  TAlgRunPhase Phase = rpStepping;
-  std::int64_t Steps = 0; // completed steps
-  std::string Error;      // the error's text, rpError only
-};
 
 // "Выполнение завершено. Шагов: 12"; after an error, the error's text on a
 // line of its own.

@@ -7,6 +7,8 @@
 #include "Corekit/SysUtils.h"
 
 #include <cstring>
+#include <set>
+#include <vector>
 
 namespace Deskbay {
 
@@ -38,6 +40,21 @@ void TAlgBreakpoints::RemoveUnless(const std::function<bool(const TAlgBlock*)>& 
       It = FPoints.erase(It);
     }
   Refilter();
+}
+
+void TAlgBreakpoints::RemoveAbsent(const TAlgorithm& Alg) {
+  if (FPoints.empty())
+    return;
+  std::set<const TAlgBlock*> Present;
+  std::vector<const TAlgBlock*> Pending = {Alg.GetRoot()};
+  while (!Pending.empty()) {
+    const TAlgBlock* B = Pending.back();
+    Pending.pop_back();
+    Present.insert(B);
+    for (int I = 0; I < B->GetBlockCount(); ++I)
+      Pending.push_back(B->GetBlocks(I));
+  }
+  RemoveUnless([&Present](const TAlgBlock* B) { return Present.count(B) > 0; });
 }
 
 void TAlgBreakpoints::Clear() {
@@ -145,9 +162,18 @@ bool SameValue(double A, double B) {
 
 } // namespace
 
-TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg) : FAlg(Alg) {}
+TAlgDebugSession::TAlgDebugSession(TAlgorithm& Alg)
+    : FAlg(Alg), FContentNotify(this, &TAlgDebugSession::ContentChanged) {
+  FAlg.AddListener(&FContentNotify);
+}
 
-TAlgDebugSession::~TAlgDebugSession() = default;
+TAlgDebugSession::~TAlgDebugSession() {
+  FAlg.RemoveListener(&FContentNotify);
+}
+
+void TAlgDebugSession::ContentChanged(TObject*) {
+  FBreakpoints.RemoveAbsent(FAlg);
+}
 
 void TAlgDebugSession::NewMachine() {
   FBreakpoints.ForgetCompiled();
@@ -208,6 +234,10 @@ TAlgBlock* TAlgDebugSession::GetNextBlock() const {
 
 bool TAlgDebugSession::DoStep() {
   TRecorder Recorder(*this);
+  return StepRecorded();
+}
+
+bool TAlgDebugSession::StepRecorded() {
   try {
     FMachine->Step();
   } catch (const Exception& E) {
@@ -278,28 +308,38 @@ void TAlgDebugSession::RecomputeOrigins() {
 }
 
 TSliceEnd TAlgDebugSession::Advance() {
+  return Advance(1);
+}
+
+TSliceEnd TAlgDebugSession::Advance(int64_t MaxSteps) {
   if (FState == TDebugState::Idle || !FMachine)
     Start();
   if (FState == TDebugState::Done)
     return TSliceEnd::Done;
   if (FState == TDebugState::Failed)
     return TSliceEnd::Failed;
-  // Going on from a pause: the block it stood at passes, and why it stopped
-  // no longer holds. Otherwise the filter first, inline: most steps end the
-  // breakpoint test there.
-  if (FPastBreakpoint) {
-    FPastBreakpoint = false;
-    FBreakReason.clear();
-  } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.MayHave(FMachine->GetCurrentBlock()) &&
-             FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
-    FPastBreakpoint = true;
-    return TSliceEnd::Breakpoint;
+  // One recorder for all the steps: installing it costs as much as a step.
+  TRecorder Recorder(*this);
+  for (int64_t I = 0; I < MaxSteps; ++I) {
+    // Going on from a pause: the block it stood at passes, and why it
+    // stopped no longer holds. Otherwise the filter first, inline: most
+    // steps end the breakpoint test there.
+    if (FPastBreakpoint) {
+      FPastBreakpoint = false;
+      FBreakReason.clear();
+    } else if (FBreakpoints.GetCount() > 0 && FBreakpoints.MayHave(FMachine->GetCurrentBlock()) &&
+               FBreakpoints.ShouldStop(*FMachine, FBreakReason)) {
+      FPastBreakpoint = true;
+      return TSliceEnd::Breakpoint;
+    }
+    FOriginsValid = false;
+    FChangedValid = false;
+    if (!StepRecorded())
+      return TSliceEnd::Failed;
+    if (FState == TDebugState::Done)
+      return TSliceEnd::Done;
   }
-  FOriginsValid = false;
-  FChangedValid = false;
-  if (!DoStep())
-    return TSliceEnd::Failed;
-  return FState == TDebugState::Done ? TSliceEnd::Done : TSliceEnd::Budget;
+  return TSliceEnd::Budget;
 }
 
 bool TAlgDebugSession::BreakpointHolds() {

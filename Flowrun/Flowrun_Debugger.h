@@ -11,6 +11,7 @@
 #include "Flowrun_VarStorage.h"
 
 #include "Corekit/InteractionHooks.h"
+#include "Corekit/MiscUtils_Versioning.h"
 
 #include <array>
 #include <chrono>
@@ -43,6 +44,9 @@ public:
   std::map<const TAlgBlock*, bool> GetMarks() const;
   // Forgets the breakpoints of blocks that Keep says are gone.
   void RemoveUnless(const std::function<bool(const TAlgBlock*)>& Keep);
+  // Forgets the breakpoints of blocks no longer in Alg (a deleted block's
+  // address may come back as another block's).
+  void RemoveAbsent(const TAlgorithm& Alg);
   // Cheap first test for the run loop: false means surely no breakpoint.
   bool MayHave(const TAlgBlock* Block) const { return FFilter[FilterIndex(Block)]; }
   // Whether a run stops before Machine's next block: a breakpoint there
@@ -100,6 +104,8 @@ struct TVarOrigin {
   int64_t Step = 0;
 };
 
+// The breakpoints follow the algorithm's content: a block deleted takes its
+// breakpoint with it. The algorithm outlives the session.
 class FLOWRUN_API TAlgDebugSession {
 public:
   explicit TAlgDebugSession(TAlgorithm& Alg);
@@ -131,6 +137,8 @@ public:
   // slices: Budget means "go on". Stops before a block with a breakpoint
   // that holds, except the one the run stands at after a pause.
   TSliceEnd Advance();
+  // The same for up to MaxSteps steps at once (Budget: all of them went).
+  TSliceEnd Advance(int64_t MaxSteps);
   // Whether a breakpoint at the next block holds now (for a host stepping
   // one step at a time); GetBreakReason says why when its condition
   // could not be evaluated.
@@ -176,13 +184,17 @@ private:
   void NewMachine();
   // One machine step with the recorder in place; false on an error.
   bool DoStep();
+  // The same with a recorder already in place.
+  bool StepRecorded();
   void Replay(int64_t Steps);
   // DoStep noting what it changed (FChanged) and where it came from.
   bool StepTracked();
   // Replays the run to where it is, step by step with origins.
   void RecomputeOrigins();
+  void ContentChanged(TObject* Sender);
 
   TAlgorithm& FAlg;
+  TNotifyAdapter<TAlgDebugSession> FContentNotify;
   TAlgBreakpoints FBreakpoints;
   std::unique_ptr<TAlgMachine> FMachine;
   TDebugState FState = TDebugState::Idle;

@@ -3,7 +3,8 @@
 // the bare machine, one F8 on a 100-block algorithm up to the repainted
 // debugger, and the start up to the first painted window with one untitled
 // algorithm; "Проверить" on 20 cases of an example task up to the shown
-// results.
+// results, and on 100,000 cases against the checker alone as "algtool
+// check" runs it (goal: the window at most twice as long).
 
 #include "Flowapp/Flowapp_CheckPanel.h"
 #include "Flowapp/Flowapp_EditorForm.h"
@@ -13,6 +14,8 @@
 #include "Corekit/ui/QtHooks.h"
 #include "Environment/ErrorDisplay.h"
 #include "Environment/Main.h"
+#include "Flowcheck/Flowcheck_Check.h"
+#include "Flowcheck/Flowcheck_TestFile.h"
 #include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Main.h"
@@ -214,6 +217,69 @@ void BM_CheckTwentyCasesIntoPanel(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_CheckTwentyCasesIntoPanel)->Unit(benchmark::kMillisecond);
+
+// The example task on 100,000 cases of 1 to 20 numbers each.
+const int ManyCases = 100000;
+
+std::string ManyCasesText() {
+  std::string Text;
+  Text.reserve(ManyCases * 80);
+  for (int I = 0; I < ManyCases; ++I) {
+    const int N = I % 20 + 1;
+    Text += "=== случай " + std::to_string(I) + "\n< " + std::to_string(N) + "\n";
+    for (int K = 1; K <= N; ++K)
+      Text += "< " + std::to_string(K) + "\n";
+    Text += "> " + std::to_string(N * (N + 1) / 2) + " " +
+            (N % 2 ? std::to_string((N + 1) / 2) : std::to_string(N / 2) + ".5") + "\n";
+  }
+  return Text;
+}
+
+// What "algtool check TESTS average.alg --jobs 1" does: the file loaded and
+// every case on a fresh machine, no window.
+void BM_CheckManyCasesAsAlgtool(benchmark::State& State) {
+  const TTestFile Tests = ParseTestFile(ManyCasesText(), "many.tests");
+  for (auto _ : State) {
+    const TFileResult Result = CheckFile(Tests, EXAMPLES_DIR "/average.alg");
+    if (Result.Cases.size() != size_t(ManyCases) || !Result.Cases.back().Passed()) {
+      State.SkipWithError("the check did not pass every case");
+      break;
+    }
+  }
+  State.counters["cases/s"] = benchmark::Counter(double(ManyCases) * double(State.iterations()),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CheckManyCasesAsAlgtool)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Ctrl+F9 on the same cases up to the painted panel with every row: the
+// cases in slices of the event loop's time, the rows ten times a second.
+void BM_CheckManyCasesIntoPanel(benchmark::State& State) {
+  TGuiHooks Hooks;
+  TShell Shell;
+  Shell.Start();
+  TAlgEditorForm* W = Shell.Window();
+  LoadAlgorithmFile(W->GetAlgorithm(), EXAMPLES_DIR "/average.alg");
+  const std::string Tests = Shell.Home() + "/many.tests";
+  std::ofstream(Tests) << ManyCasesText();
+  W->SetChosenTestFile(Tests);
+  W->show();
+  QApplication::processEvents();
+  for (auto _ : State) {
+    W->UpdateActions();
+    W->AlgCheck->trigger();
+    while (W->GetChecking())
+      QCoreApplication::processEvents();
+    W->repaint();
+    const std::vector<TCaseResult>& Results = W->pnlCheck->GetResults();
+    if (W->pnlCheck->tblCases->rowCount() != ManyCases || !Results.back().Passed()) {
+      State.SkipWithError("the check did not pass every case");
+      break;
+    }
+  }
+  State.counters["cases/s"] = benchmark::Counter(double(ManyCases) * double(State.iterations()),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CheckManyCasesIntoPanel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // From nothing to the main window with one painted untitled algorithm.
 void BM_StartToFirstPaintedWindow(benchmark::State& State) {

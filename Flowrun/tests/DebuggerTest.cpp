@@ -358,3 +358,56 @@ TEST(Debugger, SteppingBackThroughAFullConsoleBringsBackTheLinesItDropped) {
   EXPECT_EQ(StateOf(S), Recorded[0]);
   EXPECT_EQ(Input.Captions.size(), 2u) << "once a run: stepping back asks nothing";
 }
+
+// The session follows the algorithm's content: a deleted block takes its
+// breakpoint with it, and so do the blocks inside a deleted loop; the
+// breakpoints of blocks still there stay as they were.
+TEST(Debugger, BreakpointsOfDeletedBlocksGoWithTheirBlocks) {
+  TLoopAlg A;
+  TAlgDebugSession S(A.Alg);
+  TAlgBlock* First = A.Alg.GetRoot()->GetBody()->GetBlocks(0);
+  S.GetBreakpoints().Set(First);
+  S.GetBreakpoints().Set(A.Sum, "I=2");
+  S.GetBreakpoints().Set(A.Loop->GetBody()->GetBlocks(1));
+  ASSERT_EQ(S.GetBreakpoints().GetCount(), 3);
+  {
+    TModifyGuard Guard(A.Alg);
+    A.Loop->Free();
+  }
+  EXPECT_EQ(S.GetBreakpoints().GetCount(), 1);
+  EXPECT_TRUE(S.GetBreakpoints().Has(First));
+  // An edit that deletes nothing keeps them.
+  {
+    TModifyGuard Guard(A.Alg);
+    First->GetText().Add("");
+  }
+  EXPECT_TRUE(S.GetBreakpoints().Has(First));
+}
+
+// Several steps at once stop where single ones would: before a breakpoint
+// (and past it the next time), at the end; the answer is asked once.
+TEST(Debugger, AdvancingManyStepsAtOnceStopsWhereSingleStepsWould) {
+  TLoopAlg One, Many;
+  TScriptedInput Input;
+  Input.Answers = {"3", "3"};
+  TAlgDebugSession A(One.Alg), B(Many.Alg);
+  A.GetBreakpoints().Set(One.Sum, "I=2");
+  B.GetBreakpoints().Set(Many.Sum, "I=2");
+  TSliceEnd EndA = TSliceEnd::Budget;
+  while ((EndA = A.Advance()) == TSliceEnd::Budget) {
+  }
+  TSliceEnd EndB = TSliceEnd::Budget;
+  while ((EndB = B.Advance(7)) == TSliceEnd::Budget) {
+  }
+  EXPECT_EQ(EndA, TSliceEnd::Breakpoint);
+  EXPECT_EQ(EndB, TSliceEnd::Breakpoint);
+  EXPECT_EQ(B.GetStepNumber(), A.GetStepNumber());
+  EXPECT_EQ(B.GetNextBlock(), Many.Sum);
+  EXPECT_EQ(B.Advance(1000), TSliceEnd::Done);
+  while (A.Advance() == TSliceEnd::Budget) {
+  }
+  EXPECT_EQ(B.GetStepNumber(), A.GetStepNumber());
+  EXPECT_EQ(B.GetMachine()->GetStorage().GetVars("S"), 6);
+  EXPECT_EQ(B.GetRecordedInputCount(), 1);
+  EXPECT_EQ(B.Advance(5), TSliceEnd::Done);
+}
