@@ -275,7 +275,9 @@ void TAlgMachine::RunFusedPasses(const TFusedLoop& F, int64_t MaxSteps, int64_t&
   TVarStorage& Storage = *FStorage;
   TAlgBlock* const Loop = F.Loop;
   TAlgBlock* const Body = static_cast<TForAlgBlock*>(Loop)->GetBody();
-  while (Done < MaxSteps && !CurrentThreadAbortRequested()) {
+  // The abort poll comes once a step, as in Step, and only for a step made
+  // here; the steps this leaves to the generic path poll there.
+  while (Done < MaxSteps) {
     // The loop's step, as its processor makes it; the header's parts have
     // no effect but failing, which the processor reports.
     double Start, End, Step;
@@ -287,6 +289,8 @@ void TAlgMachine::RunFusedPasses(const TFusedLoop& F, int64_t MaxSteps, int64_t&
     const double V = FJumpedBack ? Storage.GetSlotValue(C.Var) + Step : Start;
     if (!(V <= End))
       return;
+    if (CurrentThreadAbortRequested())
+      RaiseAbortByUser();
     Storage.SetSlotValue(C.Var, V);
     FBlockStack.push_back(Loop);
     FJumpedBack = false;
@@ -295,8 +299,10 @@ void TAlgMachine::RunFusedPasses(const TFusedLoop& F, int64_t MaxSteps, int64_t&
     ++Done;
     for (size_t Index = 0; Index < F.Body.size(); ++Index) {
       const TFusedLoop::TBodyBlock& K = F.Body[Index];
-      if (Done == MaxSteps || CurrentThreadAbortRequested())
+      if (Done == MaxSteps)
         return;
+      if (CurrentThreadAbortRequested())
+        RaiseAbortByUser();
       FLastProcessedBlock = K.Block;
       const std::vector<std::string>& Lines = K.Block->GetText().Lines();
       for (size_t I = 0; I < K.Compiled->Lines.size(); ++I) {
