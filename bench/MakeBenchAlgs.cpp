@@ -78,6 +78,7 @@ void Points(TAlgorithm& A) {
 
 void PlainSum(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
+  TBasicAlgBlock::Class.CreateWithLines(R, {"S=0"});
   TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"I=1,3000000,1"});
   TBasicAlgBlock::Class.CreateWithLines(Body(For), {"S=S+I"});
 }
@@ -85,6 +86,7 @@ void PlainSum(TAlgorithm& A) {
 // 100,000,000 steps without output: two a pass.
 void Long(TAlgorithm& A) {
   TAlgBlock* R = A.GetRoot()->GetBody();
+  TBasicAlgBlock::Class.CreateWithLines(R, {"S=0"});
   TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"I=1,49999999,1"});
   TBasicAlgBlock::Class.CreateWithLines(Body(For), {"S=S+I MOD 3"});
 }
