@@ -3,7 +3,9 @@
 #include "Flowrun_Main.h"
 
 #include "Corekit/SysUtils.h"
+
 #include "Flowmodel/Flowmodel_Describe.h"
+#include <algorithm>
 
 namespace Deskbay {
 
@@ -33,11 +35,11 @@ TRunOutcome DriveMachine(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps
 
 TMachineDriver::TMachineDriver(TAlgMachine& Machine, TAlgorithm& Alg, int64_t MaxSteps,
                                TRunObserver* Observer)
-    : FMachine(Machine), FAlg(Alg), FLimit(MaxSteps) {
+    : FMachine(Machine), FAlg(Alg), FLimit(MaxSteps), FMaxSteps(MaxSteps) {
   if (MaxSteps >= 0)
     FChain.Add(&FLimit);
   FChain.Add(Observer);
-  FWatcher = FChain.IsEmpty() ? nullptr : &FChain;
+  FWatcher = Observer ? &FChain : nullptr;
 }
 
 bool TMachineDriver::Run(int64_t Steps) {
@@ -54,7 +56,7 @@ bool TMachineDriver::Run(int64_t Steps) {
     // Nobody listens to the components while the run goes on, and per-step
     // notices would only cost.
     TAlgComponentGuard Components(Machine);
-    for (int64_t N = 0; N < Steps && Machine.GetState() == amsReady; ++N) {
+    for (int64_t N = 0; N < Steps && Machine.GetState() == amsReady;) {
       if (Watcher) {
         TRunEnd End = TRunEnd::Stopped;
         if (Watcher->StopBefore(Machine, FOutcome.Steps + 1, End)) {
@@ -71,9 +73,28 @@ bool TMachineDriver::Run(int64_t Steps) {
         }
         Watcher->AfterStep(Machine);
       } else {
-        Machine.Step();
+        // Only the step limit watches: the steps up to it in one go.
+        if (FMaxSteps >= 0 && FOutcome.Steps >= FMaxSteps) {
+          FOutcome.End = TRunEnd::StepLimit;
+          FEnded = true;
+          break;
+        }
+        int64_t Budget = Steps - N;
+        if (FMaxSteps >= 0)
+          Budget = std::min(Budget, FMaxSteps - FOutcome.Steps);
+        int64_t Done = 0;
+        try {
+          Machine.StepMany(Budget, Done);
+        } catch (...) {
+          FOutcome.Steps += Done;
+          throw;
+        }
+        FOutcome.Steps += Done;
+        N += Done;
+        continue;
       }
       ++FOutcome.Steps;
+      ++N;
     }
     if (Machine.GetState() != amsReady)
       FEnded = true;

@@ -105,7 +105,8 @@ private:
   TAlgorithm& FAlg;
   TStepLimitObserver FLimit;
   TRunObserverChain FChain;
-  TRunObserver* FWatcher;
+  TRunObserver* FWatcher; // the chain when an observer besides the limit is given
+  int64_t FMaxSteps;
   TRunOutcome FOutcome;
   bool FStarted = false;
   bool FEnded = false;

@@ -66,6 +66,11 @@ struct TCompiledBlock {
   std::uint64_t Stamp = 0; // of the text it was made from; 0 is never given
   const TAlgBlockProcessor* Processor = nullptr;
   bool Compiled = false; // the processor has filled in its part
+  // Known with the processor: the block's SkipOnJumpOutside, and whether
+  // it is a sequence the built-in processor serves (the step enters it
+  // without a call).
+  bool SkipOnJumpOutside = false;
+  bool PlainSequence = false;
 
   // A computation or input/output block: each line, an assignment or an
   // output statement compiled, anything else read as text each time.
@@ -130,14 +135,23 @@ public:
 
   void InitComplete();
   void SetCurrentBlock(TAlgBlock* Block) {
-    if (Block != FCurrentBlock)
-      ChangeCurrentBlock(Block);
+    if (Block == FCurrentBlock)
+      return;
+    if (FState == amsReady)
+      FCurrentBlock = Block;
+    else
+      ChangeCurrentBlock(Block); // raises the state error
   }
   TAlgBlock* GetCurrentBlock() const { return FCurrentBlock; }
   void PushBlock(TAlgBlock* Block) { FBlockStack.push_back(Block); }
   // Processes one counted block with the sequences around it and stops on
   // the next counted block.
   void Step();
+  // Makes at most MaxSteps steps, each exactly as Step makes it, while the
+  // state stays amsReady; Done counts the steps completed, also when one
+  // fails. A counting loop whose body is computation blocks of compiled
+  // lines runs its passes here without the generic step.
+  void StepMany(int64_t MaxSteps, int64_t& Done);
   // Steps while the state is amsReady, inside one component bracket.
   void Run();
   bool ExecLine(const std::string& Line);
@@ -186,6 +200,11 @@ public:
 private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
+  void ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled);
+  struct TFusedLoop;
+  bool PrepareFusedLoop(TFusedLoop& Loop);
+  void RunFusedPasses(const TFusedLoop& Loop, int64_t MaxSteps, int64_t& Done);
+  [[gnu::noinline]] void PrepareBlock(const TAlgBlock* Block, TCompiledBlock& Compiled);
   void StepBlocks(); // the blocks of one step, up to the next counted one
   void ChangeCurrentBlock(TAlgBlock* Block);
   [[noreturn]] void RaiseStateError(TAlgMachineState Expected) const;

@@ -111,6 +111,17 @@ public:
             Cond.Right.Code.Evaluate(FSlotValues.data()).Status == TEvalStatus::Undefined);
   }
 
+  // Evaluate without raising: false where Evaluate would raise.
+  bool TryEvaluate(const TAlgExpression& Expr, double& Value) const {
+    const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
+    if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)
+      return false;
+    Value = static_cast<double>(R.Value);
+    return true;
+  }
+  // Whether the slot's variable has a value (GetSlotValue reads it directly).
+  bool SlotHasValue(int Slot) const { return FSlotValues[static_cast<size_t>(Slot)] != nullptr; }
+
   int GetSlot(std::string_view Name);
   // GetVars and SetVars of the slot's name (upper-cased).
   double GetSlotValue(int Slot) const {

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The interpreter beside python3 on the same work, both as whole processes
-# (start, load, run, print), best of 5 runs each, measured in one go:
-#   - the million-pass sum: "algtool run examples/million_sum.alg" against a
-#     plain for loop inside a function;
-#   - the prime count below 20000 by trial division: examples/prime_count.alg
-#     against the same nested loops in python3.
-# Prints the times, their ratio and the interpreter's counted steps per
-# second (wall clock and CPU time; on a loaded machine the CPU time is the
-# steadier figure).
+# (start, load, run, print), in turns (algtool, python3, algtool, ...) and
+# the median of 5 runs each, all in one go:
+#   - the sum of 1..5,000,000;
+#   - the primes below 50,000 by trial division;
+#   - a 1500 x 1500 nested loop with MOD;
+#   - a fractional loop with SQRT;
+# then the drawing loops beside the bare sum with as many passes: one
+# segment a pass, one point a pass, their steps per second and their share
+# of the sum's; and the start-up of "algtool run" on a one-block algorithm.
+# The ratios are python3's time over algtool's (above 1: algtool is ahead)
+# and the drawing loop's speed over the sum's.
 #   bench/versus_python.sh [BUILD_DIR]   (default build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,19 +18,22 @@ dir="${1:-build-release}"
 tool="$dir/bin/algtool"
 # The interpreter itself, not a wrapper that picks one (its start would count).
 python=$(python3 -c 'import sys; print(sys.executable)')
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$dir/bin/make_bench_algs" "$work"
 
-sum_py='
+cat >"$work/sum.py" <<'PY'
 def main():
     s = 0
-    for i in range(1, 1000001):
+    for i in range(1, 5000001):
         s = s + i
     print(s)
 main()
-'
-primes_py='
+PY
+cat >"$work/primes.py" <<'PY'
 def main():
     c = 0
-    for n in range(2, 20000):
+    for n in range(2, 50000):
         p = 1
         d = 2
         while d * d <= n:
@@ -39,38 +45,69 @@ def main():
             c = c + 1
     print(c)
 main()
-'
+PY
+cat >"$work/nested_mod.py" <<'PY'
+def main():
+    s = 0
+    for i in range(1, 1501):
+        for j in range(1, 1501):
+            s = s + (i * j) % 7
+    print(s)
+main()
+PY
+cat >"$work/roots.py" <<'PY'
+import math
+def main():
+    s = 0.0
+    x = 0.0
+    while x < 500000:
+        s = s + math.sqrt(x)
+        x = x + 0.25
+    print(s)
+main()
+PY
 
-# best_of CMD...: prints "WALL CPU" in milliseconds, the best of 5 runs each.
-best_of() {
-  local best_wall="" best_cpu="" t wall user sys cpu
-  for _ in 1 2 3 4 5; do
-    t=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null; } 2>&1 )
-    read -r wall user sys <<<"$t"
-    wall=$(awk -v w="$wall" 'BEGIN { printf "%d", w * 1000 }')
-    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s) * 1000 }')
-    if [ -z "$best_wall" ] || [ "$wall" -lt "$best_wall" ]; then best_wall=$wall; fi
-    if [ -z "$best_cpu" ] || [ "$cpu" -lt "$best_cpu" ]; then best_cpu=$cpu; fi
+# seconds CMD...: the wall time of one run, in seconds.
+seconds() {
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 </dev/null || true
+  t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# pair NAME A_CMD... -- B_CMD...: the medians of A and B run in turns.
+pair() {
+  local name=$1; shift
+  local a=() b=() at=() bt=() i
+  while [ "$1" != "--" ]; do a+=("$1"); shift; done
+  shift
+  b=("$@")
+  for i in 1 2 3 4 5; do
+    at+=("$(seconds "${a[@]}")")
+    bt+=("$(seconds "${b[@]}")")
   done
-  echo "$best_wall $best_cpu"
+  echo "$name $(median "${at[@]}") $(median "${bt[@]}")"
 }
 
-# compare NAME STEPS ALG PYTHON_SOURCE
-compare() {
-  local name=$1 steps=$2 alg=$3 py=$4 a p
-  a=$(best_of "$tool" run "$alg")
-  p=$(best_of "$python" -c "$py")
-  read -r a_wall a_cpu <<<"$a"
-  read -r p_wall p_cpu <<<"$p"
-  awk -v n="$name" -v s="$steps" -v aw="$a_wall" -v ac="$a_cpu" -v pw="$p_wall" -v pc="$p_cpu" 'BEGIN {
-    printf "%s\n", n
-    printf "  algtool run: %5d ms wall, %5d ms CPU  (%.1f / %.1f million steps/s)\n", aw, ac, s / (aw > 0 ? aw : 1) / 1000, s / (ac > 0 ? ac : 1) / 1000
-    printf "  python3:     %5d ms wall, %5d ms CPU\n", pw, pc
-    printf "  algtool / python3: %.2f wall, %.2f CPU\n", aw / (pw > 0 ? pw : 1), ac / (pc > 0 ? pc : 1)
-  }'
-}
+echo "algtool run against python3 (median of 5 wall seconds; ratio python3 / algtool, goal >= 1.5)"
+for loop in sum primes nested_mod roots; do
+  read -r name a p < <(pair "$loop" "$tool" run "$work/$loop.alg" -- "$python" "$work/$loop.py")
+  awk -v n="$name" -v a="$a" -v p="$p" 'BEGIN {
+    printf "  %-11s algtool %6.3f s  python3 %6.3f s  ratio %.2f\n", n, a, p, p / a }'
+done
 
-# Counted steps: the root, S=0, a loop test and a body pass per number, the
-# last test and the output; for the primes, as "algtool run --trace" counts them.
-compare "million-pass sum" 2000004 examples/million_sum.alg "$sum_py"
-compare "prime count below 20000" 1003819 examples/prime_count.alg "$primes_py"
+# Steps of the drawing loops: the loop test and the body each pass, the
+# last test. 3,000,000 passes each.
+steps=6000001
+echo "drawing against summing (steps per second; goal: segment >= 0.5 and >= 8 M/s, point >= 0.8)"
+for shape in segments points; do
+  read -r name d s < <(pair "$shape" "$tool" run "$work/$shape.alg" -- "$tool" run "$work/plain_sum.alg")
+  awk -v n="$name" -v d="$d" -v s="$s" -v k="$steps" 'BEGIN {
+    printf "  %-9s %5.1f M steps/s  sum %5.1f M steps/s  share %.2f\n", n, k / d / 1e6, k / s / 1e6, s / d }'
+done
+
+echo "start-up of algtool run (one block; median of 5) beside python3 -c pass"
+read -r name a p < <(pair start "$tool" run examples/table_of_squares.alg -- "$python" -c pass)
+awk -v a="$a" -v p="$p" 'BEGIN { printf "  algtool run %.1f ms  python3 %.1f ms\n", a * 1000, p * 1000 }'
