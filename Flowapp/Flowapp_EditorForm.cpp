@@ -119,6 +119,7 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
     FClipboardHasBlocks = ClipboardHoldsBlocks();
     UpdateActions();
   });
+  CreateForm();
   InternalSetRunning(false);
   setWindowState(windowState() | Qt::WindowMaximized);
 
@@ -139,6 +140,8 @@ TAlgEditorForm::~TAlgEditorForm() {
     // not needed any more.
   }
   FreeChildView();
+  delete FForm;
+  FForm = nullptr;
   GetSession().OnMachineChange = nullptr;
   FRun.reset();
   FHistory.reset();
@@ -478,15 +481,13 @@ void TAlgEditorForm::ShowBreakpoints() {
 }
 
 void TAlgEditorForm::ViewProgramExecute() {
-  FCodeVisible = !FCodeVisible;
-  if (FChildView)
-    FChildView->SetCodePaneVisible(FCodeVisible);
-  ViewProgram->setChecked(FCodeVisible);
+  FForm->SetCodePaneVisible(!FForm->IsCodePaneVisible());
+  ViewProgram->setChecked(FForm->IsCodePaneVisible());
 }
 
 void TAlgEditorForm::FileSaveProgramExecute() {
-  // FCodeLanguage follows the pane's choice.
-  SaveProgramTextAs(this, *FAlgorithm, FCodeLanguage, GetHasFileName() ? GetFileName() : "");
+  SaveProgramTextAs(this, *FAlgorithm, FForm->GetCodePane()->GetLanguage(),
+                    GetHasFileName() ? GetFileName() : "");
 }
 
 void TAlgEditorForm::FilePrintExecute() {
@@ -551,19 +552,24 @@ void TAlgEditorForm::FreeChildView() {
   FChildView = nullptr;
 }
 
+void TAlgEditorForm::CreateForm() {
+  // The chart, its scroll box, the splitter and the code pane live as long
+  // as the window; Run and Stop change only the form over them.
+  FForm = new TAlgForm(pnlMain);
+  FForm->setObjectName("AlgHostForm");
+  pnlMain->layout()->addWidget(FForm);
+  FForm->SetAlgorithm(FAlgorithm.get());
+  TAlgEditor* Editor = FForm->AlgEditor;
+  Editor->OnZoomChange = [this](TAlgEditor&) { ZoomChanged(); };
+  connect(Editor, &QWidget::customContextMenuRequested, this,
+          [this](QPoint Pos) { Command([this, Pos] { ChartContextMenu(Pos); }); });
+}
+
 void TAlgEditorForm::InternalSetRunning(bool Running) {
-  // The view's zoom and scroll position stay through the switch.
-  int ScrollX = 0, ScrollY = 0;
-  const bool KeepScroll = FChildView != nullptr;
-  if (FChildView) {
-    ScrollX = FChildView->sbxAlg->GetHorzPosition();
-    ScrollY = FChildView->sbxAlg->GetVertPosition();
-    FCodeSplitter = FChildView->splCode->saveState();
-  }
-  // A typing run in the text box ends with the view that held it.
+  // A typing run in the text box ends with the form that held it.
   if (FHistory)
     FHistory->CloseTypingRun();
-  // The view leaves the machine before the machine goes.
+  // The form leaves the machine before the machine goes.
   FreeChildView();
   GetSession().Reset();
   try {
@@ -581,15 +587,14 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
         }
         FAlgorithm->GetColorScheme().Assign(Scheme);
       }
-      TFlowjoggerForm* Debugger = nullptr;
+      TAlgEditor* Editor = FForm->AlgEditor;
+      // The chart's own context menu is editing's.
+      Editor->setContextMenuPolicy(Running ? Qt::DefaultContextMenu : Qt::CustomContextMenu);
       if (Running) {
         GetSession().Start();
-        FChildView = Debugger = new TFlowjoggerForm(nullptr);
-      } else {
-        FChildView = new TAlgConstructorForm(nullptr);
-      }
-      FChildView->SetAlgorithm(FAlgorithm.get());
-      if (Running) {
+        auto* Debugger = new TFlowjoggerForm(*FForm);
+        FChildView = Debugger;
+        Debugger->SetAlgorithm(FAlgorithm.get());
         Debugger->SetMachine(GetMachine());
         Debugger->SetPanelWidth(FPanelWidth);
         Debugger->OnPanelWidthChanged = [this](TFlowjoggerForm&, int Width) {
@@ -598,45 +603,18 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
         Debugger->WatchesFrame->OnSelectVariable = [this](TWatchFrame&, const std::string& Name) {
           ShowVarOrigin(Name);
         };
+      } else {
+        auto* Constructor = new TAlgConstructorForm(*FForm);
+        FChildView = Constructor;
+        Constructor->SetAlgorithm(FAlgorithm.get());
+        Constructor->memBlock->installEventFilter(this);
       }
-      FChildView->setParent(pnlMain, Qt::Widget);
-      pnlMain->layout()->addWidget(FChildView);
-      TAlgEditor* Editor = FChildView->AlgEditor;
-      Editor->OnZoomChange = [this](TAlgEditor&) { ZoomChanged(); };
-      if (FZoom != 100)
-        Editor->SetZoom(FZoom);
-      TCodePane* Code = FChildView->GetCodePane();
-      Code->SetLanguage(FCodeLanguage);
-      Code->OnLanguageChange = [this](TCodeLanguage Language) { FCodeLanguage = Language; };
-      if (!FCodeSplitter.isEmpty())
-        FChildView->splCode->restoreState(FCodeSplitter);
-      FChildView->SetCodePaneVisible(FCodeVisible);
       ShowBreakpoints();
-      if (!Running) {
-        Editor->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(Editor, &QWidget::customContextMenuRequested, this,
-                [this](QPoint Pos) { Command([this, Pos] { ChartContextMenu(Pos); }); });
-        if (auto* Constructor = dynamic_cast<TAlgConstructorForm*>(FChildView))
-          Constructor->memBlock->installEventFilter(this);
-      }
-      FChildView->show();
-      if (KeepScroll) {
-        // Once the new view is laid out in the window.
-        QPointer<TAlgForm> View = FChildView;
-        QMetaObject::invokeMethod(
-            this,
-            [View, ScrollX, ScrollY] {
-              if (View) {
-                View->sbxAlg->SetHorzPosition(ScrollX);
-                View->sbxAlg->SetVertPosition(ScrollY);
-              }
-            },
-            Qt::QueuedConnection);
-      }
+      FChildView->ShowOverHost();
       if (!Running && FAlgorithm->GetSelectedBlockCount() == 1)
-        FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
+        Editor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
       try {
-        FChildView->AlgEditor->setFocus(Qt::OtherFocusReason);
+        Editor->setFocus(Qt::OtherFocusReason);
       } catch (...) {
         // A window that cannot take the focus yet gets it when activated.
       }

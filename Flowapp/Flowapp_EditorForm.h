@@ -160,8 +160,13 @@ public:
 
   TAlgorithm& GetAlgorithm() const { return *FAlgorithm; }
   TAlgMachine* GetMachine() const { return FRun->GetSession().GetMachine(); }
-  // The constructor form in edit mode, the debugger form in run mode.
+  // The constructor form in edit mode, the debugger form in run mode;
+  // both are made over GetForm(), whose chart they share.
   TAlgForm* GetChildView() const { return FChildView; }
+  // The chart, its scroll box, splitter and code pane: one for the
+  // window's whole life, so its zoom, scroll position, splitter and the
+  // pane's language stay through Run, Step and Stop.
+  TAlgForm* GetForm() const { return FForm; }
   // True from Run until the run ends; the machine steps in slices meanwhile.
   bool GetInRun() const { return FRun->InRun(); }
   // How the run stands, as the debugger's status line shows it.
@@ -233,6 +238,7 @@ private:
   void ChartContextMenu(QPoint Pos);
   // The text box of the constructor form while it has the focus.
   QPlainTextEdit* FocusedTextBox() const;
+  void CreateForm();
   void InternalSetRunning(bool Running);
   void FreeChildView();
   // Runs a command; an error goes to the shell's error display.
@@ -279,12 +285,10 @@ private:
   int FSlowSpeed = 5;
   int FPanelWidth = TFlowjoggerForm::DefaultPanelWidth;
   int FSavedPanelWidth = 0, FSavedSlowSpeed = 0;
-  bool FCodeVisible = false;
-  TCodeLanguage FCodeLanguage = TCodeLanguage::Python;
-  QByteArray FCodeSplitter;
   // The clipboard holds blocks; followed through its change signal, so
   // the commands' updates never ask the clipboard itself.
   bool FClipboardHasBlocks = false;
+  TAlgForm* FForm = nullptr;
   TAlgForm* FChildView = nullptr;
   TNotifyAdapter<TAlgEditorForm> FInteractionNotify;
   // The test file chosen for this document.

@@ -15,6 +15,15 @@ namespace Deskbay {
 
 TAlgConstructorForm::TAlgConstructorForm(QWidget* Parent) : TAlgForm(Parent) {
   resize(438, 375);
+  CreatePanel();
+}
+
+TAlgConstructorForm::TAlgConstructorForm(TAlgForm& Host) : TAlgForm(Host) {
+  AlgEditor->SetEditable(true);
+  CreatePanel();
+}
+
+void TAlgConstructorForm::CreatePanel() {
   setAttribute(Qt::WA_AlwaysShowToolTips);
 
   memBlock = new QPlainTextEdit(pnlControls);
@@ -44,6 +53,8 @@ TAlgConstructorForm::TAlgConstructorForm(QWidget* Parent) : TAlgForm(Parent) {
 
 TAlgConstructorForm::~TAlgConstructorForm() {
   TAlgConstructorForm::SetAlgorithm(nullptr);
+  // The host's chart outlives the form: typing on it reaches nobody.
+  AlgEditor->OnKeyPress = nullptr;
 }
 
 void TAlgConstructorForm::SetAlgorithm(TAlgorithm* Algorithm) {

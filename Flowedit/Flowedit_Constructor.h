@@ -1,7 +1,8 @@
 #pragma once
 
 // The constructor form: the algorithm form with a text box that edits the
-// selected block's lines and the block palette beside the flowchart.
+// selected block's lines and the block palette beside the flowchart. Made
+// over a host form, it edits on the host's chart.
 
 #include "FloweditExport.h"
 #include "Flowedit_frmAlg.h"
@@ -19,6 +20,8 @@ class FLOWEDIT_API TAlgConstructorForm : public TAlgForm {
   Q_OBJECT
 public:
   explicit TAlgConstructorForm(QWidget* Parent = nullptr);
+  // Over Host's chart, which becomes editable.
+  explicit TAlgConstructorForm(TAlgForm& Host);
   ~TAlgConstructorForm() override;
 
   QPlainTextEdit* memBlock;
@@ -39,6 +42,7 @@ public:
   void AlgEditorKeyPress(QString& Text);
 
 private:
+  void CreatePanel();
   TAlgBlock* SingleSelectedBlock() const;
   void AttachTextBox(bool Attach);
 

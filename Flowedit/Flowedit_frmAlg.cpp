@@ -49,9 +49,7 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   splCode->setStretchFactor(0, 3);
   splCode->setStretchFactor(1, 2);
 
-  pnlControls = new QFrame(this);
-  pnlControls->setFrameShape(QFrame::StyledPanel);
-  pnlControls->setFixedWidth(201);
+  CreatePanel(this);
 
   auto* Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
@@ -60,7 +58,48 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   Layout->addWidget(pnlControls);
 }
 
+TAlgForm::TAlgForm(TAlgForm& Host)
+    : QWidget(nullptr), sbxAlg(Host.sbxAlg), AlgEditor(Host.AlgEditor), splCode(Host.splCode),
+      FCodePane(Host.FCodePane), FHost(&Host) {
+  setObjectName(QStringLiteral("AlgForm"));
+  setFont(DefaultUiFont());
+  // As wide as the panel, as high as the host: the panel stands where the
+  // host's own stood.
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+  CreatePanel(this);
+  auto* Layout = new QHBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  Layout->addWidget(pnlControls);
+
+  delete Host.FGuest;
+  Host.FGuest = this;
+}
+
+void TAlgForm::ShowOverHost() {
+  if (!FHost || parentWidget() == FHost)
+    return;
+  // Built whole before it joins the host's layout, which then measures it
+  // as it is.
+  setParent(FHost, Qt::Widget);
+  FHost->pnlControls->hide();
+  FHost->layout()->addWidget(this);
+  show();
+}
+
+void TAlgForm::CreatePanel(QWidget* Parent) {
+  pnlControls = new QFrame(Parent);
+  pnlControls->setFrameShape(QFrame::StyledPanel);
+  pnlControls->setFixedWidth(201);
+}
+
 TAlgForm::~TAlgForm() {
+  if (FHost) {
+    FHost->FGuest = nullptr;
+    FHost->pnlControls->show();
+    return;
+  }
+  delete FGuest;
   TAlgForm::SetAlgorithm(nullptr);
   FCodePane->SetAlgorithm(nullptr);
 }
@@ -69,6 +108,8 @@ void TAlgForm::SetAlgorithm(TAlgorithm* Algorithm) {
   if (Algorithm == FAlgorithm)
     return;
   FAlgorithm = Algorithm;
+  if (FHost)
+    return;
   AlgEditor->SetAlgorithm(Algorithm);
   if (IsCodePaneVisible())
     FCodePane->SetAlgorithm(Algorithm);
@@ -79,6 +120,10 @@ bool TAlgForm::IsCodePaneVisible() const {
 }
 
 void TAlgForm::SetCodePaneVisible(bool Value) {
+  if (FHost) {
+    FHost->SetCodePaneVisible(Value);
+    return;
+  }
   if (Value == IsCodePaneVisible())
     return;
   // Hidden, the pane lets go of the algorithm: no text is made for nobody.

@@ -29,6 +29,15 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   // The client area: the flowchart 280 wide beside the 209-wide panel, and
   // as high as the panel's contents.
   resize(489, 443);
+  CreatePanel();
+}
+
+TFlowjoggerForm::TFlowjoggerForm(TAlgForm& Host) : TAlgForm(Host) {
+  setObjectName(QStringLiteral("FlowjoggerForm"));
+  CreatePanel();
+}
+
+void TFlowjoggerForm::CreatePanel() {
   AlgEditor->SetEditable(false);
   pnlControls->setFixedWidth(DefaultPanelWidth);
 
@@ -163,6 +172,14 @@ TFlowjoggerForm::~TFlowjoggerForm() {
       Current->SetSelected(true);
     }
   SetMachine(nullptr);
+  if (GetHost()) {
+    // The breakpoints are the host's owner's; the run's marks go with it.
+    TChartMarkers Markers;
+    Markers.Breakpoints = AlgEditor->GetMarkers().Breakpoints;
+    AlgEditor->SetMarkers(Markers);
+    GetCodePane()->SetRunningBlock(nullptr);
+    AlgEditor->SetEditable(true);
+  }
 }
 
 void TFlowjoggerForm::SetMachine(TAlgMachine* Machine) {

@@ -5,7 +5,8 @@
 // the variables, the output console and the drawing canvas. Its owner gives
 // it the algorithm and the machine and calls SelectCurrentBlock whenever the
 // machine has moved on; the frames follow the machine's objects by themselves.
-// A status line above them says how the run stands.
+// A status line above them says how the run stands. Made over a host form,
+// it follows the run on the host's chart, read-only while it lives.
 
 #include "FlowjogExport.h"
 #include "Flowjog_CanvasFrame.h"
@@ -35,8 +36,10 @@ class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
   Q_OBJECT
 public:
   explicit TFlowjoggerForm(QWidget* Parent = nullptr);
+  explicit TFlowjoggerForm(TAlgForm& Host);
   // Selects the block the machine stands on, alone, and detaches the
-  // frames from the machine before the algorithm goes.
+  // frames from the machine before the algorithm goes; a host's chart is
+  // left without the run's marks and editable again.
   ~TFlowjoggerForm() override;
 
   // Follows Machine (not owned; nullptr for none): its storage, console and
@@ -88,6 +91,8 @@ protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+  void CreatePanel();
+
   TAlgMachine* FMachine = nullptr;
   // Where a drag of the sizer started: the pointer's global x, the width.
   int FSizeStartX = 0, FSizeStartWidth = 0;

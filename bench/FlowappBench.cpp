@@ -179,7 +179,7 @@ void BM_StepKeyTo100BlockDebugger(benchmark::State& State) {
     const TAlgMachine* Before = W->GetMachine();
     const TAlgBlock* Current = Before ? Before->GetCurrentBlock() : nullptr;
     QTest::keyClick(W, Qt::Key_F8);
-    W->GetChildView()->repaint();
+    W->GetForm()->repaint();
     W->UpdateActions();
     if (!W->GetMachine() || W->GetMachine()->GetCurrentBlock() == Current) {
       State.SkipWithError("F8 did not step");

@@ -1,11 +1,14 @@
 // The debugger in the algorithm window: the slow run, the step back with the
 // answers reused, the changed variables and a value's origin, an error's
-// explanation, a breakpoint condition that cannot be computed, and the
-// panel's width kept in the settings.
+// explanation, a breakpoint condition that cannot be computed, the panel's
+// width kept in the settings, and the one chart that Run and Stop keep.
 
 #include "FlowappTestUtils.h"
 
 #include "Corekit/IniFiles.h"
+#include "Corekit/ui/AdvScrollBox.h"
+#include "Flowedit/Flowedit_CodePane.h"
+#include "Flowedit/Flowedit_Constructor.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 #include "Flowmodel/Flowmodel_Main.h"
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QSplitter>
 #include <QTableWidget>
 
 using namespace Deskbay;
@@ -283,4 +287,77 @@ TEST_F(DebuggerWindowTest, TheZoomStaysThroughRunStepAndStop) {
   EXPECT_EQ(View(W)->AlgEditor->GetZoom(), Larger);
   W->ViewZoomNormal->trigger();
   EXPECT_EQ(View(W)->AlgEditor->GetZoom(), 100);
+}
+
+// Run and Stop change only the panel beside the chart: the chart, its scroll
+// box, the splitter and the code pane are the same objects throughout, and
+// so keep their zoom, scroll position, sizes and language by themselves.
+TEST_F(DebuggerWindowTest, RunAndStopKeepTheOneChartAndSwapOnlyThePanel) {
+  TAlgEditorForm* W = Window();
+  std::vector<std::vector<std::string>> Blocks;
+  for (int I = 0; I < 40; ++I)
+    Blocks.push_back({"A=" + std::to_string(I)});
+  AddBlocks(W->GetAlgorithm(), Blocks);
+  W->resize(700, 400);
+  W->UpdateActions();
+  W->ViewProgram->trigger();
+  TAlgForm* Form = W->GetForm();
+  ASSERT_NE(Form, nullptr);
+  ASSERT_TRUE(Form->IsCodePaneVisible());
+  TAlgEditor* Editor = Form->AlgEditor;
+  TAdvScrollBox* Box = Form->sbxAlg;
+  QSplitter* Splitter = Form->splCode;
+  TCodePane* Code = Form->GetCodePane();
+  auto* Constructor = dynamic_cast<TAlgConstructorForm*>(W->GetChildView());
+  ASSERT_NE(Constructor, nullptr);
+  EXPECT_EQ(Constructor->AlgEditor, Editor);
+  EXPECT_FALSE(Form->pnlControls->isVisible()) << "the constructor's panel stands in its place";
+  EXPECT_TRUE(Constructor->memBlock->isVisible());
+
+  W->SetZoom(150);
+  Code->SetLanguage(TCodeLanguage::Pascal);
+  Splitter->setSizes({300, 250});
+  QCoreApplication::processEvents();
+  const QList<int> Sizes = Splitter->sizes();
+  Box->SetVertPosition(120);
+  const int Scroll = Box->GetVertPosition();
+  ASSERT_GT(Scroll, 0) << "the chart is taller than the window";
+
+  W->AlgStep->trigger();
+  ASSERT_TRUE(W->GetRunning());
+  TFlowjoggerForm* D = View(W);
+  ASSERT_NE(D, nullptr);
+  EXPECT_EQ(W->GetForm(), Form);
+  EXPECT_EQ(D->AlgEditor, Editor);
+  EXPECT_EQ(D->GetCodePane(), Code);
+  EXPECT_FALSE(Editor->GetEditable());
+  EXPECT_TRUE(D->WatchesFrame->isVisible());
+  EXPECT_EQ(W->findChildren<TAlgConstructorForm*>().size(), 0);
+  EXPECT_EQ(Editor->GetZoom(), 150);
+  EXPECT_EQ(Box->GetVertPosition(), Scroll);
+  EXPECT_EQ(Code->GetLanguage(), TCodeLanguage::Pascal);
+  EXPECT_NE(Editor->GetMarkers().Next, nullptr);
+  W->AlgStep->trigger();
+  ASSERT_NE(Code->GetRunningBlock(), nullptr);
+
+  W->AlgStop->trigger();
+  ASSERT_FALSE(W->GetRunning());
+  QCoreApplication::processEvents();
+  Constructor = dynamic_cast<TAlgConstructorForm*>(W->GetChildView());
+  ASSERT_NE(Constructor, nullptr);
+  EXPECT_EQ(W->findChildren<TFlowjoggerForm*>().size(), 0);
+  EXPECT_EQ(Constructor->AlgEditor, Editor);
+  EXPECT_EQ(Form->sbxAlg, Box);
+  EXPECT_EQ(Form->GetCodePane(), Code);
+  EXPECT_TRUE(Editor->GetEditable());
+  EXPECT_EQ(Editor->GetZoom(), 150);
+  EXPECT_EQ(W->GetZoom(), 150);
+  EXPECT_EQ(Box->GetVertPosition(), Scroll);
+  EXPECT_EQ(Splitter->sizes(), Sizes);
+  EXPECT_EQ(Code->GetLanguage(), TCodeLanguage::Pascal);
+  EXPECT_TRUE(Form->IsCodePaneVisible());
+  // The run's marks go with the run.
+  EXPECT_EQ(Editor->GetMarkers().Next, nullptr);
+  EXPECT_EQ(Editor->GetMarkers().Error, nullptr);
+  EXPECT_EQ(Code->GetRunningBlock(), nullptr);
 }

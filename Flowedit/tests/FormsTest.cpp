@@ -266,3 +266,33 @@ TEST(AlgForm, ShowsItsAlgorithmCentredAndLetsGoOfItFirst) {
   Alg->UnselectAll();
   SUCCEED();
 }
+
+// Over a host the constructor edits on the host's chart; going, it lets go
+// of the chart's keys and of the selection, and the chart stays.
+TEST(ConstructorForm, OverAHostItTypesOnTheHostsChartUntilItGoes) {
+  TAlgorithm Alg;
+  TAlgBlock* A = AddBlock(Alg.GetRoot()->GetBody(), TBasicAlgBlock::Class, "A=1");
+  TAlgForm Host;
+  Host.SetAlgorithm(&Alg);
+  Host.AlgEditor->SetEditable(false);
+  Host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Host));
+  auto Over = std::make_unique<TAlgConstructorForm>(Host);
+  Over->SetAlgorithm(&Alg);
+  Over->ShowOverHost();
+  EXPECT_EQ(Over->AlgEditor, Host.AlgEditor);
+  EXPECT_TRUE(Host.AlgEditor->GetEditable()) << "the constructor edits";
+  EXPECT_TRUE(Host.pnlControls->isHidden());
+  EXPECT_EQ(Over->memBlock->window(), &Host);
+  ClickBlock(*Host.AlgEditor, A);
+  QTest::keyClicks(Host.AlgEditor, "+2");
+  EXPECT_EQ(A->GetText().Lines(), (std::vector<std::string>{"A=1+2"}));
+
+  Over.reset();
+  EXPECT_FALSE(Host.pnlControls->isHidden());
+  EXPECT_EQ(Host.AlgEditor->GetAlgorithm(), &Alg);
+  EXPECT_EQ(Alg.GetAspects(1)->GetListenerCount(), 1) << "only the chart hears the selection";
+  Host.AlgEditor->setFocus();
+  QTest::keyClicks(Host.AlgEditor, "7");
+  EXPECT_EQ(A->GetText().Lines(), (std::vector<std::string>{"A=1+2"}));
+}

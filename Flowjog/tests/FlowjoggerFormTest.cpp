@@ -1,6 +1,8 @@
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
+#include "Flowedit/Flowedit_CodePane.h"
+#include "Flowedit/Flowedit_Editor.h"
 #include "Flowedit/tests/EditorTestUtils.h"
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Main.h"
@@ -355,4 +357,47 @@ TEST(FlowjoggerForm, GoingLeavesTheBlockTheRunStoodOnSelected) {
   std::vector<TAlgBlock*> Sel;
   R.Alg.GetSelectedBlocks(Sel);
   EXPECT_EQ(Sel, std::vector<TAlgBlock*>{Stood});
+}
+
+// Over a host the form's panel stands in place of the host's, on the host's
+// chart, read-only while it lives; going, it leaves the chart as editing
+// finds it: editable, with the breakpoints but none of the run's marks.
+TEST(FlowjoggerForm, OverAHostItSharesTheChartAndLeavesItAsItWas) {
+  TLoopRun R;
+  TAlgForm Host;
+  Host.SetAlgorithm(&R.Alg);
+  Host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Host));
+  const int ChartWidth = Host.sbxAlg->width();
+  {
+    TFlowjoggerForm Over(Host);
+    Over.SetAlgorithm(&R.Alg);
+    Over.ShowOverHost();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Over.GetHost(), &Host);
+    EXPECT_EQ(Over.AlgEditor, Host.AlgEditor);
+    EXPECT_EQ(Over.sbxAlg, Host.sbxAlg);
+    EXPECT_EQ(Over.GetCodePane(), Host.GetCodePane());
+    EXPECT_FALSE(Host.AlgEditor->GetEditable());
+    EXPECT_TRUE(Host.pnlControls->isHidden());
+    EXPECT_EQ(Over.geometry(), QRect(ChartWidth - 8, 0, 209, Host.height()))
+        << "the wider panel narrows the chart";
+    EXPECT_EQ(Host.AlgEditor->GetAlgorithm(), &R.Alg);
+
+    Over.SetMachine(&R.Machine);
+    R.Machine.Step();
+    Over.SelectCurrentBlock();
+    Over.SetErrorBlock(R.Last);
+    Over.SetOriginBlock(R.First);
+    Over.SetBreakpoints({{R.Print, false}});
+    ASSERT_NE(Host.AlgEditor->GetMarkers().Next, nullptr);
+  }
+  EXPECT_TRUE(Host.AlgEditor->GetEditable());
+  EXPECT_FALSE(Host.pnlControls->isHidden());
+  EXPECT_EQ(Host.AlgEditor->GetAlgorithm(), &R.Alg) << "the chart still shows the algorithm";
+  TChartMarkers Left;
+  Left.Breakpoints = {{R.Print, false}};
+  EXPECT_EQ(Host.AlgEditor->GetMarkers(), Left);
+  EXPECT_EQ(Host.GetCodePane()->GetRunningBlock(), nullptr);
+  EXPECT_EQ(ListenerCount(R.Machine.GetStorage()), 0);
 }
