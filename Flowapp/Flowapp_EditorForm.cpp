@@ -486,8 +486,10 @@ void TAlgEditorForm::ViewProgramExecute() {
 }
 
 void TAlgEditorForm::FileSaveProgramExecute() {
-  SaveProgramTextAs(this, *FAlgorithm, FForm->GetCodePane()->GetLanguage(),
-                    GetHasFileName() ? GetFileName() : "");
+  // The program as the pane shows it: its language and its style.
+  const TCodePane* Pane = FForm->GetCodePane();
+  SaveProgramTextAs(this, *FAlgorithm, Pane->GetLanguage(), GetHasFileName() ? GetFileName() : "",
+                    Pane->GetStyle());
 }
 
 void TAlgEditorForm::FilePrintExecute() {
