@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -114,6 +115,8 @@ THelpForm::THelpForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
     B->setObjectName(Name);
     B->setText(Text);
     B->setToolTip(Tip);
+    // Named by what it does, not by its arrow.
+    B->setAccessibleName(Tip);
     B->setAutoRaise(true);
     Bar->addWidget(B);
     return B;
@@ -122,9 +125,12 @@ THelpForm::THelpForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
   btnForward = MakeButton("btnForward", "▶", "Вперёд");
   btnContents = MakeButton("btnContents", "Содержание", "Содержание и указатель");
   Bar->addStretch();
-  Bar->addWidget(new QLabel("Найти:", this));
+  auto* SearchLabel = new QLabel("&Найти:", this);
+  Bar->addWidget(SearchLabel);
   edtSearch = new QLineEdit(this);
   edtSearch->setObjectName("edtSearch");
+  edtSearch->setAccessibleName("Найти в справке");
+  SearchLabel->setBuddy(edtSearch);
   edtSearch->setPlaceholderText("слова для поиска");
   edtSearch->setClearButtonEnabled(true);
   edtSearch->setMinimumWidth(220);
@@ -164,6 +170,10 @@ THelpForm::THelpForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
   connect(lstResults, &QListWidget::currentRowChanged, this, &THelpForm::ShowHit);
   btnBack->setEnabled(false);
   btnForward->setEnabled(false);
+  // Escape closes the help, as it closes a dialog.
+  auto* Escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  Escape->setContext(Qt::WindowShortcut);
+  connect(Escape, &QShortcut::activated, this, &QWidget::close);
   ShowTopic(QString());
 }
 

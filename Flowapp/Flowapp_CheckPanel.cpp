@@ -4,6 +4,7 @@
 #include "Flowcheck/Flowcheck_Text.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -103,6 +104,16 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
   tblCases = MakeTable(Split, "tblCases", {"Случай", "Итог", "Пояснение"});
   tblCases->installEventFilter(this);
   tblCases->setToolTip("Двойной щелчок по непройденному случаю — отладка с его вводом");
+  // The verdict's column fits the longer verdict whatever the first rows
+  // say, without measuring every row of a large check.
+  {
+    const QFontMetrics Metrics(tblCases->font());
+    const int Text =
+        std::max(Metrics.horizontalAdvance("не пройден"),
+                 tblCases->horizontalHeader()->fontMetrics().horizontalAdvance("Итог"));
+    tblCases->setColumnWidth(
+        1, Text + 2 * tblCases->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16);
+  }
   connect(tblCases, &QTableWidget::currentCellChanged, this,
           [this](int Row, int, int, int) { ShowCase(Row); });
   connect(tblCases, &QTableWidget::cellDoubleClicked, this,
@@ -175,8 +186,6 @@ void TCheckPanel::AddResults(const std::vector<TCaseResult>& Results) {
     Reason->setToolTip(Description);
     tblCases->setItem(Row, 2, Reason);
   }
-  if (FirstRow == 0)
-    tblCases->resizeColumnToContents(1);
   ShowSummary();
   if (!GetComplete() || FSelected >= 0)
     return;

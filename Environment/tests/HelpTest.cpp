@@ -3,10 +3,14 @@
 
 #include "Environment/Environment_Help.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -115,6 +119,20 @@ TEST(HelpTest, DrawingPicturesAreThoseTheBuildDrew) {
     const QImage Picture = Image.value<QImage>();
     EXPECT_EQ(Picture.size(), QSize(181, 181)) << Name;
   }
+}
+
+TEST(HelpTest, EscapeClosesTheWindowAndItsControlsHaveNames) {
+  THelpForm* Help = ShowHelp();
+  ASSERT_TRUE(Help);
+  EXPECT_EQ(Help->btnBack->accessibleName(), "Назад");
+  EXPECT_EQ(Help->btnForward->accessibleName(), "Вперёд");
+  EXPECT_EQ(Help->edtSearch->accessibleName(), "Найти в справке");
+  QPointer<THelpForm> Alive(Help);
+  Help->activateWindow();
+  QApplication::setActiveWindow(Help);
+  QTest::keyClick(Help->edtSearch, Qt::Key_Escape);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(!Alive || !Alive->isVisible());
 }
 
 TEST(HelpTest, ShowHelpKeepsOneWindow) {

@@ -18,6 +18,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -319,3 +321,21 @@ TEST_F(CheckPanelTest, AnEndlessLoopKeepsTheWindowAliveAndAnEditStartsTheCheckOv
 }
 
 } // namespace
+
+TEST_F(CheckPanelTest, TheVerdictColumnFitsBothVerdictsWhateverTheFirstRowsSay) {
+  TCheckPanel Panel;
+  Panel.resize(1280, 200);
+  Panel.BeginCheck("t.tests", 3);
+  TCaseResult Passed;
+  Passed.CaseName = "1";
+  Panel.AddResults({Passed, Passed});
+  TCaseResult Failed;
+  Failed.CaseName = "2";
+  Failed.Failure = TCaseFailure::OutputLine;
+  Failed.Reason = "строка 1";
+  Panel.AddResults({Failed});
+  const QFontMetrics Metrics(Panel.tblCases->font());
+  EXPECT_GE(Panel.tblCases->columnWidth(1), Metrics.horizontalAdvance("не пройден") + 8);
+  EXPECT_GE(Panel.tblCases->columnWidth(1),
+            Panel.tblCases->horizontalHeader()->fontMetrics().horizontalAdvance("Итог"));
+}

@@ -31,6 +31,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 
 namespace Deskbay::Testing {
 namespace {
@@ -81,6 +83,54 @@ TEST_F(EditingTest, TheActiveWindowsMenusJoinTheStripAndLeaveWithIt) {
   for (QAction* A : Shell->tbrMenu->actions())
     Views += A->text().remove('&') == "Вид";
   EXPECT_EQ(Views, FirstMerged ? 1 : 0);
+}
+
+// The help's table of every command and key names each command as its menu
+// on the strip says it, with an algorithm window's commands merged in, and
+// the keys the command answers to.
+TEST_F(EditingTest, EveryCommandTheHelpNamesIsInItsMenuWithItsKeys) {
+  StartShell();
+  Shell->FormActivated(AlgWindow());
+  std::ifstream Page(HELP_PAGES_DIR "/editor.html");
+  const std::string Html((std::istreambuf_iterator<char>(Page)), std::istreambuf_iterator<char>());
+  const size_t Table = Html.find("<a name=\"keys\">");
+  ASSERT_NE(Table, std::string::npos);
+  const std::string Rows = Html.substr(Table, Html.find("</table>", Table) - Table);
+  auto Plain = [](QString Text) { return Text.remove('&').trimmed(); };
+  auto Split = [](const std::string& Text, const char* Separator) {
+    return QString::fromStdString(Text).split(Separator, Qt::SkipEmptyParts);
+  };
+  const std::regex Row("<tr><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)</td></tr>");
+  int Checked = 0;
+  for (std::sregex_iterator It(Rows.begin(), Rows.end(), Row), End; It != End; ++It) {
+    const std::string MenuTitle = (*It)[1], Commands = (*It)[2], Keys = (*It)[3];
+    SCOPED_TRACE(MenuTitle + " > " + Commands);
+    if (MenuTitle == "схема")
+      continue; // keys of the chart itself, no menu
+    QMenu* Menu = nullptr;
+    for (QAction* A : Shell->tbrMenu->actions())
+      if (A->menu() && Plain(A->text()).toStdString() == MenuTitle)
+        Menu = A->menu();
+    ASSERT_NE(Menu, nullptr) << "no menu " << MenuTitle << " on the strip";
+    const QStringList Names = Split(Commands, ", ");
+    const QStringList KeyLists = Split(Keys, ", ");
+    for (int K = 0; K < Names.size(); ++K) {
+      QAction* Command = nullptr;
+      for (QAction* A : Menu->actions())
+        if (Plain(A->text()) == Names[K])
+          Command = A;
+      ASSERT_NE(Command, nullptr) << "no command " << Names[K].toStdString();
+      ++Checked;
+      // One key per command where the row lists one each, else all for the one.
+      const QStringList Own = Names.size() == KeyLists.size()
+                                  ? QStringList{KeyLists[K]}
+                                  : (Names.size() == 1 ? KeyLists : QStringList{});
+      for (const QString& Key : Own)
+        EXPECT_TRUE(Command->shortcuts().contains(QKeySequence(Key)))
+            << Names[K].toStdString() << " does not answer " << Key.toStdString();
+    }
+  }
+  EXPECT_GT(Checked, 25);
 }
 
 TEST_F(EditingTest, UndoAndRedoFollowTheSavedPointAndRestWhileRunning) {
