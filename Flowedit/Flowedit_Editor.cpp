@@ -530,19 +530,23 @@ void TAlgEditor::keyPressEvent(QKeyEvent* Event) {
   QWidget::keyPressEvent(Event);
 }
 
+void TAlgEditor::WheelZoom(int AngleDelta, QPoint At) {
+  if (AngleDelta == 0)
+    return;
+  const int Target = AngleDelta > 0 ? FZoom + 1 : FZoom - 1;
+  for (int I = 0; I < static_cast<int>(std::size(ZoomSteps)); ++I) {
+    const int Z = ZoomSteps[AngleDelta > 0 ? I : std::size(ZoomSteps) - 1 - I];
+    if (AngleDelta > 0 ? Z >= Target : Z <= Target) {
+      SetZoom(Z, At);
+      return;
+    }
+  }
+}
+
 void TAlgEditor::wheelEvent(QWheelEvent* Event) {
   const int D = Event->angleDelta().y();
   if (Event->modifiers() & Qt::ControlModifier) {
-    if (D != 0) {
-      const int Target = D > 0 ? FZoom + 1 : FZoom - 1;
-      for (int I = 0; I < static_cast<int>(std::size(ZoomSteps)); ++I) {
-        const int Z = ZoomSteps[D > 0 ? I : std::size(ZoomSteps) - 1 - I];
-        if (D > 0 ? Z >= Target : Z <= Target) {
-          SetZoom(Z, Event->position().toPoint());
-          break;
-        }
-      }
-    }
+    WheelZoom(D, Event->position().toPoint());
     Event->accept();
     return;
   }

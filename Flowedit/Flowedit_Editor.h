@@ -109,6 +109,10 @@ public:
   // coordinates) stays where it is on the screen when the box can scroll.
   void SetZoom(int Percent);
   void SetZoom(int Percent, QPoint Anchor);
+  // One wheel turn with Ctrl: the next zoom step up (AngleDelta > 0) or
+  // down, the point At (client coordinates, inside the chart or not) kept
+  // where it is as far as the scroll box allows.
+  void WheelZoom(int AngleDelta, QPoint At);
   void ZoomIn();
   void ZoomOut();
 

@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QSplitter>
+#include <QWheelEvent>
 
 namespace Deskbay {
 
@@ -40,6 +41,8 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   AlgEditor->SetColor(EditorColor);
   AlgEditor->SetEditable(true);
   sbxAlg->OnResize = [this](TAdvScrollBox&) { sbxAlgResize(); };
+  sbxAlg->viewport()->installEventFilter(this);
+  sbxAlg->GetArea()->installEventFilter(this);
 
   FCodePane = new TCodePane(splCode);
   FCodePane->setMinimumWidth(120);
@@ -56,6 +59,20 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   Layout->setSpacing(0);
   Layout->addWidget(splCode, 1);
   Layout->addWidget(pnlControls);
+}
+
+bool TAlgForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Wheel &&
+      (Watched == sbxAlg->viewport() || Watched == sbxAlg->GetArea())) {
+    auto* Wheel = static_cast<QWheelEvent*>(Event);
+    if (Wheel->modifiers() & Qt::ControlModifier) {
+      const QPoint At =
+          AlgEditor->mapFrom(static_cast<QWidget*>(Watched), Wheel->position().toPoint());
+      AlgEditor->WheelZoom(Wheel->angleDelta().y(), At);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(Watched, Event);
 }
 
 TAlgForm::TAlgForm(TAlgForm& Host)

@@ -59,6 +59,9 @@ protected:
   // time over a host.
   explicit TAlgForm(TAlgForm& Host);
   void sbxAlgResize();
+  // Ctrl+wheel over the chart's whole box, its empty green included, zooms
+  // as it does over the chart.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   void CreatePanel(QWidget* Parent);

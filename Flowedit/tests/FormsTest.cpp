@@ -6,9 +6,11 @@
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Corekit/ui/AdvSpeedButton.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using namespace Deskbay;
@@ -265,6 +267,32 @@ TEST(AlgForm, ShowsItsAlgorithmCentredAndLetsGoOfItFirst) {
   delete Form;
   Alg->UnselectAll();
   SUCCEED();
+}
+
+TEST(AlgForm, CtrlWheelZoomsOverTheEmptyGreenToo) {
+  TAlgorithm Alg;
+  TAlgForm Form;
+  Form.resize(700, 500);
+  Form.SetAlgorithm(&Alg);
+  Form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+  TAlgEditor& E = *Form.AlgEditor;
+  QWidget* Viewport = Form.sbxAlg->viewport();
+  // A point of the box left of the chart: the empty green.
+  const QPoint Empty(2, Viewport->height() / 2);
+  ASSERT_FALSE(E.geometry().contains(E.parentWidget()->mapFrom(Viewport, Empty)));
+  auto Turn = [&](int Delta, Qt::KeyboardModifiers Mods) {
+    QWheelEvent Wheel(QPointF(Empty), QPointF(Viewport->mapToGlobal(Empty)), QPoint(),
+                      QPoint(0, Delta), Qt::NoButton, Mods, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Viewport, &Wheel);
+  };
+  const int Before = E.GetZoom();
+  Turn(120, Qt::ControlModifier);
+  EXPECT_GT(E.GetZoom(), Before);
+  Turn(-120, Qt::ControlModifier);
+  EXPECT_EQ(E.GetZoom(), Before);
+  Turn(-120, Qt::NoModifier); // without Ctrl the box scrolls as before
+  EXPECT_EQ(E.GetZoom(), Before);
 }
 
 // Over a host the constructor edits on the host's chart; going, it lets go
