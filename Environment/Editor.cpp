@@ -2,6 +2,7 @@
 
 #include "Environment_Documents.h"
 #include "Environment_Shell.h"
+#include "Environment_WindowList.h"
 #include "ErrorDisplay.h"
 
 #include "Corekit/VisualUtils.h"
@@ -250,7 +251,9 @@ void TEditorForm::UpdateWindowCaption() {
 bool TEditorForm::QueryClose() {
   if (!GetModified() || !CanSave())
     return true;
-  EnsureVisibility();
+  // The document asked about comes to the front, so the pupil sees which
+  // one the question names (at Выход each unsaved one in turn).
+  GetShell().GetWindowList().Select(this);
   switch (YesNoCancel("Подтверждение",
                       Format("Сохранить изменения в \"%s\"?", VisibleText(FFileName).c_str()))) {
   case mrYes:

@@ -234,6 +234,7 @@ TEST_F(EditorTest, CloseAllStopsAtTheFirstCancelAndClosesNothing) {
     Docs.back()->SetModified(true);
   }
   std::string Asked;
+  std::vector<TBasicForm*> InFront;
   {
     TModalAnswers Answers({"&Нет", "Отмена", "&Нет"});
     Answers.Prepare = [&](QWidget* Dialog) {
@@ -241,12 +242,15 @@ TEST_F(EditorTest, CloseAllStopsAtTheFirstCancelAndClosesNothing) {
         if (L->text().startsWith("Сохранить"))
           Asked += L->text().toStdString() + "\n";
       EXPECT_EQ(Dialog->windowTitle().toStdString(), "Подтверждение");
+      // The document the question names is the one in front.
+      InFront.push_back(Shell->GetWindowList().GetActive());
     };
     EXPECT_FALSE(Shell->CloseAll());
     EXPECT_EQ(Answers.Asked(), 2);
   }
   EXPECT_EQ(Asked, "Сохранить изменения в \"Безымянный1.txt\"?\n"
                    "Сохранить изменения в \"Безымянный2.txt\"?\n");
+  EXPECT_EQ(InFront, (std::vector<TBasicForm*>{Docs[0], Docs[1]}));
   EXPECT_EQ(Shell->GetEditorCount(), 3);
 
   // Unchanged documents go without a question.
