@@ -193,9 +193,9 @@ void TMainForm::CreateActions() {
   namespace Id = ShellIds;
   ActionList = new TActionList(this);
   // The shell's keys work from every document window, not only the strip.
-  auto Make = [this](TActionSpec Spec) {
-    Spec.KeyContext = Qt::ApplicationShortcut;
-    return MakeAction(this, *ActionList, Spec, Spec.Keys.isEmpty() ? nullptr : this);
+  auto Make = [this](TActionInfo Info) {
+    Info.KeyContext = Qt::ApplicationShortcut;
+    return MakeAction(this, *ActionList, Info, Info.Keys.isEmpty() ? nullptr : this);
   };
   auto Always = [] { return true; };
   auto OnActive = [this](bool (TBasicForm::*Can)()) {

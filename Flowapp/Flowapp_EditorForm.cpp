@@ -231,12 +231,12 @@ void TAlgEditorForm::CreateActions() {
   UpdateActions();
 }
 
-TAction* TAlgEditorForm::AddCommand(TActionSpec Spec) {
+TAction* TAlgEditorForm::AddCommand(TActionInfo Info) {
   // Every command of the window goes through Command: an error is shown,
   // and the commands are brought up to date after it.
-  if (Spec.Execute)
-    Spec.Execute = [this, Execute = std::move(Spec.Execute)] { Command(Execute); };
-  return MakeAction(this, *ActionList, Spec, this);
+  if (Info.Execute)
+    Info.Execute = [this, Execute = std::move(Info.Execute)] { Command(Execute); };
+  return MakeAction(this, *ActionList, Info, this);
 }
 
 void TAlgEditorForm::CreateDocumentMenus() {

@@ -271,9 +271,9 @@ private:
   void CancelInput() override;
   void ShowStatus();
 
-  // A command of the window as Spec describes it: its keys work in the
+  // A command of the window as Info describes it: its keys work in the
   // window, and it runs through Command.
-  TAction* AddCommand(TActionSpec Spec);
+  TAction* AddCommand(TActionInfo Info);
   void CreateCheckActions();
   void CreateCheckPanel();
 

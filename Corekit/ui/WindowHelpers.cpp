@@ -54,25 +54,25 @@ void UpdateAllActions(const TActionList& List) {
     List.GetActions(I)->Update();
 }
 
-TAction* MakeAction(QObject* Owner, TActionList& List, const TActionSpec& Spec,
+TAction* MakeAction(QObject* Owner, TActionList& List, const TActionInfo& Info,
                     QWidget* ShortcutOwner) {
-  auto* Action = new TAction(Spec.Icon, Spec.Caption, Owner);
-  Action->setObjectName(QString::fromUtf8(Spec.Id));
-  const bool TwoParts = Spec.Hint.contains('|');
-  Action->setToolTip(TwoParts ? Spec.Hint.section('|', 0, 0) : Spec.Hint);
-  Action->setStatusTip(TwoParts ? Spec.Hint.section('|', 1) : Spec.Hint);
-  if (!Spec.Keys.isEmpty()) {
-    Action->setShortcuts(Spec.Keys);
-    Action->setShortcutContext(Spec.KeyContext);
+  auto* Action = new TAction(Info.Icon, Info.Caption, Owner);
+  Action->setObjectName(QString::fromUtf8(Info.Id));
+  const bool TwoParts = Info.Hint.contains('|');
+  Action->setToolTip(TwoParts ? Info.Hint.section('|', 0, 0) : Info.Hint);
+  Action->setStatusTip(TwoParts ? Info.Hint.section('|', 1) : Info.Hint);
+  if (!Info.Keys.isEmpty()) {
+    Action->setShortcuts(Info.Keys);
+    Action->setShortcutContext(Info.KeyContext);
   }
-  if (Spec.Category)
-    Action->setProperty("category", QString::fromUtf8(Spec.Category));
-  if (Spec.Update)
-    Action->OnUpdate = Spec.Update;
-  else if (Spec.Enabled)
-    Action->OnUpdate = [Enabled = Spec.Enabled](TAction& A) { A.setEnabled(Enabled()); };
-  if (Spec.Execute)
-    QObject::connect(Action, &QAction::triggered, Action, [Execute = Spec.Execute] { Execute(); });
+  if (Info.Category)
+    Action->setProperty("category", QString::fromUtf8(Info.Category));
+  if (Info.Update)
+    Action->OnUpdate = Info.Update;
+  else if (Info.Enabled)
+    Action->OnUpdate = [Enabled = Info.Enabled](TAction& A) { A.setEnabled(Enabled()); };
+  if (Info.Execute)
+    QObject::connect(Action, &QAction::triggered, Action, [Execute = Info.Execute] { Execute(); });
   if (ShortcutOwner)
     ShortcutOwner->addAction(Action);
   List.Add(Action);

@@ -57,7 +57,7 @@ COREKITUI_API void UpdateAllActions(const TActionList& List);
 
 // One command as a window offers it, in one description: MakeAction turns
 // it into the action the menus, tool bars and keys share.
-struct TActionSpec {
+struct TActionInfo {
   // The action's object name, by which menus are merged and tests find it.
   const char* Id = "";
   QString Caption{};
@@ -77,9 +77,9 @@ struct TActionSpec {
   std::function<void(TAction&)> Update{};
 };
 
-// The action Spec describes, a child of Owner, added to List; with
+// The action Info describes, a child of Owner, added to List; with
 // ShortcutOwner its keys work wherever that widget's do (added to it).
-COREKITUI_API TAction* MakeAction(QObject* Owner, TActionList& List, const TActionSpec& Spec,
+COREKITUI_API TAction* MakeAction(QObject* Owner, TActionList& List, const TActionInfo& Info,
                                   QWidget* ShortcutOwner = nullptr);
 
 // The folder a pupil's documents belong in: the desktop's documents folder
