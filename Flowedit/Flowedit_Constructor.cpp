@@ -4,6 +4,7 @@
 #include "Flowedit_framePalette.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
+#include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
@@ -115,27 +116,9 @@ void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
     return;
   TAlgBlock* Anchor =
       Alg->GetSelectedBlockCount() == 1 ? Alg->GetSelectedBlocksProperty(0) : Alg->GetRoot();
-  TAlgBlock* Parent = nullptr;
+  TCompoundAlgBlock* Parent = nullptr;
   int Index = 0;
-  switch (Anchor->GetKind()) {
-  case TAlgBlockKind::Root: // the end of its body
-    Parent = AlgBodyOf(Anchor);
-    Index = Parent->GetBlockCount();
-    break;
-  case TAlgBlockKind::Sequence: // its end
-    Parent = Anchor;
-    Index = Parent->GetBlockCount();
-    break;
-  case TAlgBlockKind::Computation:
-  case TAlgBlockKind::InputOutput:
-  case TAlgBlockKind::Branch:
-  case TAlgBlockKind::WhileLoop:
-  case TAlgBlockKind::UntilLoop:
-  case TAlgBlockKind::ForLoop: // after it
-    Parent = Anchor->GetParent();
-    Index = Anchor->GetIndex() + 1;
-    break;
-  }
+  AlgPlaceAfter(Anchor, Parent, Index);
   TAlgBlock* Copy;
   {
     TModifyGuard Guard(Alg);

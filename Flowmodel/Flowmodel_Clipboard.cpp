@@ -54,21 +54,14 @@ std::vector<uint8_t> AlgBlocksToBytes(const std::vector<TAlgBlock*>& Blocks) {
   return Stream.GetBytes();
 }
 
-void AlgPastePlace(const TAlgorithm& Algorithm, TCompoundAlgBlock*& Target, int& Index) {
-  Target = Algorithm.GetRoot()->GetBody();
-  Index = Target->GetBlockCount();
-  std::vector<TAlgBlock*> Selected;
-  Algorithm.GetSelectedBlocks(Selected);
-  if (Selected.empty())
-    return;
-  TAlgBlock* Last = *std::max_element(
-      Selected.begin(), Selected.end(),
-      [](const TAlgBlock* A, const TAlgBlock* B) { return A->GetIndex() < B->GetIndex(); });
-  switch (Last->GetKind()) {
+void AlgPlaceAfter(TAlgBlock* Anchor, TCompoundAlgBlock*& Target, int& Index) {
+  switch (Anchor->GetKind()) {
   case TAlgBlockKind::Root: // the end of its body
+    Target = AlgBodyOf(Anchor);
+    Index = Target->GetBlockCount();
     break;
-  case TAlgBlockKind::Sequence:
-    Target = static_cast<TCompoundAlgBlock*>(Last);
+  case TAlgBlockKind::Sequence: // its end
+    Target = static_cast<TCompoundAlgBlock*>(Anchor);
     Index = Target->GetBlockCount();
     break;
   case TAlgBlockKind::Computation:
@@ -78,10 +71,22 @@ void AlgPastePlace(const TAlgorithm& Algorithm, TCompoundAlgBlock*& Target, int&
   case TAlgBlockKind::UntilLoop:
   case TAlgBlockKind::ForLoop:
     // Every block but the root and the sequences lies in a sequence.
-    Target = static_cast<TCompoundAlgBlock*>(Last->GetParent());
-    Index = Last->GetIndex() + 1;
+    Target = static_cast<TCompoundAlgBlock*>(Anchor->GetParent());
+    Index = Anchor->GetIndex() + 1;
     break;
   }
+}
+
+void AlgPastePlace(const TAlgorithm& Algorithm, TCompoundAlgBlock*& Target, int& Index) {
+  std::vector<TAlgBlock*> Selected;
+  Algorithm.GetSelectedBlocks(Selected);
+  TAlgBlock* Last = Selected.empty()
+                        ? Algorithm.GetRoot()
+                        : *std::max_element(Selected.begin(), Selected.end(),
+                                            [](const TAlgBlock* A, const TAlgBlock* B) {
+                                              return A->GetIndex() < B->GetIndex();
+                                            });
+  AlgPlaceAfter(Last, Target, Index);
 }
 
 std::vector<TAlgBlock*> AlgPasteBytes(TAlgorithm& Algorithm, const std::vector<uint8_t>& Bytes) {

@@ -28,6 +28,11 @@ FLOWMODEL_API std::vector<TAlgBlock*> AlgBlocksToCopy(const TAlgorithm& Algorith
 // Blocks (all of one sequence, in order) as clipboard bytes.
 FLOWMODEL_API std::vector<uint8_t> AlgBlocksToBytes(const std::vector<TAlgBlock*>& Blocks);
 
+// Where a block placed after Anchor goes: after it in its sequence, or at
+// the end of Anchor when it is a sequence, or of its body when it is the
+// root. A paste and a palette click both place blocks so.
+FLOWMODEL_API void AlgPlaceAfter(TAlgBlock* Anchor, TCompoundAlgBlock*& Target, int& Index);
+
 // Where a paste into Algorithm goes: after the last selected block in its
 // sequence, at the end of a selected sequence or of the root's body, or at
 // the end of the body when nothing is selected.

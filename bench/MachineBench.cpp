@@ -2,6 +2,8 @@
 // block (each pass is two counted steps: the loop test and the body), and a
 // trial-division prime count with nested loops, MOD and branches.
 
+#include "PrimeCount.h"
+
 #include "Flowrun/Flowrun_Main.h"
 
 #include <benchmark/benchmark.h>
@@ -52,23 +54,9 @@ int64_t RunCounting(TAlgorithm& Alg, TAlgMachine& M) {
   return Steps;
 }
 
-TAlgBlock* Body(TAlgBlock* Loop) {
-  return static_cast<TContainerAlgBlock*>(Loop)->GetBody();
-}
-
 void BM_PrimeCountRun(benchmark::State& State) {
   TAlgorithm Alg;
-  TAlgBlock* R = Alg.GetRoot()->GetBody();
-  TBasicAlgBlock::Class.CreateWithLines(R, {"C=0"});
-  TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"N=2,19999,1"});
-  TBasicAlgBlock::Class.CreateWithLines(Body(For), {"P=1", "D=2"});
-  TAlgBlock* While = TWhileAlgBlock::Class.CreateWithLines(Body(For), {"D*D<=N"});
-  auto* Divides =
-      static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(While), {"N MOD D=0"}));
-  TBasicAlgBlock::Class.CreateWithLines(Divides->GetYesBranch(), {"P=0", "D=N"});
-  TBasicAlgBlock::Class.CreateWithLines(Body(While), {"D=D+1"});
-  auto* Prime = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(For), {"P=1"}));
-  TBasicAlgBlock::Class.CreateWithLines(Prime->GetYesBranch(), {"C=C+1"});
+  Bench::BuildPrimeCount(Alg, 20000, false);
   int64_t Steps = 0;
   for (auto _ : State) {
     TAlgMachine M;

@@ -6,6 +6,7 @@
 
 #include "Algtool_Files.h"
 #include "Algtool_Output.h"
+#include "PrimeCount.h"
 
 #include <iostream>
 #include <string>
@@ -29,18 +30,7 @@ void Sum(TAlgorithm& A) {
 
 // The primes below 50,000 by trial division.
 void Primes(TAlgorithm& A) {
-  TAlgBlock* R = A.GetRoot()->GetBody();
-  TBasicAlgBlock::Class.CreateWithLines(R, {"C=0"});
-  TAlgBlock* For = TForAlgBlock::Class.CreateWithLines(R, {"N=2,49999,1"});
-  TBasicAlgBlock::Class.CreateWithLines(Body(For), {"P=1", "D=2"});
-  TAlgBlock* While = TWhileAlgBlock::Class.CreateWithLines(Body(For), {"D*D<=N"});
-  auto* Divides =
-      static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(While), {"N MOD D=0"}));
-  TBasicAlgBlock::Class.CreateWithLines(Divides->GetYesBranch(), {"P=0", "D=N"});
-  TBasicAlgBlock::Class.CreateWithLines(Body(While), {"D=D+1"});
-  auto* Prime = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Body(For), {"P=1"}));
-  TBasicAlgBlock::Class.CreateWithLines(Prime->GetYesBranch(), {"C=C+1"});
-  TIOAlgBlock::Class.CreateWithLines(R, {"Вывод C"});
+  Bench::BuildPrimeCount(A, 50000, true);
 }
 
 // 1500 x 1500 passes of a sum of remainders.
