@@ -42,7 +42,10 @@ TCodePane::TCodePane(QWidget* Parent) : QWidget(Parent) {
   cbLanguage->addItem(QStringLiteral("Pascal"), static_cast<int>(TCodeLanguage::Pascal));
   cbLanguage->addItem(QStringLiteral("C++"), static_cast<int>(TCodeLanguage::Cpp));
   cbLanguage->setToolTip(QStringLiteral("Язык программы"));
+  // On Linux a screen reader hears a combo box's value as its name; what it
+  // chooses goes into the description too.
   cbLanguage->setAccessibleName(QStringLiteral("Язык программы"));
+  cbLanguage->setAccessibleDescription(QStringLiteral("Язык программы"));
   connect(cbLanguage, &QComboBox::currentIndexChanged, this, [this](int Index) {
     SetLanguage(static_cast<TCodeLanguage>(cbLanguage->itemData(Index).toInt()));
   });
@@ -53,6 +56,7 @@ TCodePane::TCodePane(QWidget* Parent) : QWidget(Parent) {
   cbStyle->setToolTip(QStringLiteral("Для урока — программа, как её пишут на доске; точная — "
                                      "печатает то же, что исполнитель, и так же останавливается"));
   cbStyle->setAccessibleName(QStringLiteral("Вид программы"));
+  cbStyle->setAccessibleDescription(QStringLiteral("Вид программы"));
   connect(cbStyle, &QComboBox::currentIndexChanged, this, [this](int Index) {
     SetStyle(static_cast<TCodeStyleKind>(cbStyle->itemData(Index).toInt()));
   });

@@ -109,6 +109,8 @@ TEST(CodePane, ShowsTheLessonTextUnlessTheExactOneIsChosen) {
   // Beside the language, named for a screen reader and reached by Tab.
   EXPECT_EQ(F.Pane().cbStyle->accessibleName(), "Вид программы");
   EXPECT_EQ(F.Pane().cbLanguage->accessibleName(), "Язык программы");
+  EXPECT_EQ(F.Pane().cbStyle->accessibleDescription(), "Вид программы");
+  EXPECT_EQ(F.Pane().cbLanguage->accessibleDescription(), "Язык программы");
   EXPECT_TRUE(F.Pane().cbStyle->focusPolicy() & Qt::TabFocus);
   std::vector<TCodeStyleKind> Told;
   F.Pane().OnStyleChange = [&](TCodeStyleKind S) { Told.push_back(S); };
