@@ -19,16 +19,17 @@ const char* const HelperFail =
 const char* const HelperNumber =
     R"(// Вычисленное значение, каким его хранит переменная: число double.
 // Деление на ноль, недопустимый аргумент и слишком большое число - ошибка.
-long double number(long double x) {
+// Сообщение об ошибке называет выражение, как его называет исполнитель.
+long double number(long double x, const char* expression) {
     if (std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW) || !(std::fabs(x) <= DBL_MAX))
-        fail("Ошибка при вычислении.");
+        fail(std::string("Ошибка при вычислении \"") + expression + "\".");
     return static_cast<double>(x);
 })";
 
 const char* const HelperAsText =
     R"(// Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей.
-std::string as_text(long double x) {
-    const double value = static_cast<double>(number(x));
+std::string as_text(long double x, const char* expression) {
+    const double value = static_cast<double>(number(x, expression));
     if (value == 0)
         return "0";
     char buffer[32];
@@ -53,6 +54,14 @@ std::string as_text(long double x) {
     if (digits.size() <= whole)
         return sign + digits + std::string(whole - digits.size(), '0');
     return sign + digits.substr(0, whole) + "." + digits.substr(whole);
+})";
+
+const char* const HelperJoined = R"(// Значения строки вывода через пробел.
+std::string joined(std::initializer_list<std::string> items) {
+    std::string line;
+    for (const std::string& item : items)
+        line += (line.empty() ? "" : " ") + item;
+    return line;
 })";
 
 const char* const HelperReadNumber =
@@ -108,8 +117,10 @@ long double read_number(const std::string& name) {
 const char* const HelperPower =
     R"(// Степень: только положительное основание и не слишком большой результат.
 long double power(long double base, long double exponent) {
-    if (!(base > 0) || !(std::fabs(std::log(base) * exponent) <= 11356))
-        fail("Ошибка при вычислении: степень не определена.");
+    if (!(base > 0) || !(std::fabs(std::log(base) * exponent) <= 11356)) {
+        std::feraiseexcept(FE_INVALID); // степень не определена
+        return NAN;
+    }
     return std::pow(base, exponent);
 })";
 
@@ -126,30 +137,38 @@ long double nearest_whole(long double x) {
 long double modulo(long double a, long double b) {
     a = nearest_whole(a);
     b = nearest_whole(b);
-    if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L))
-        fail("Ошибка при вычислении: остаток не определён.");
+    if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L)) {
+        std::feraiseexcept(FE_INVALID); // остаток не определён
+        return NAN;
+    }
     return b == -1 ? 0 : std::fmod(a, b);
 })";
 
 const char* const HelperRounded =
     R"(// ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9.
 long double rounded(long double x) {
-    if (!(x >= -1e9L && x <= 1e9L))
-        fail("Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.");
+    if (!(x >= -1e9L && x <= 1e9L)) {
+        std::feraiseexcept(FE_INVALID); // аргумент вне допустимого диапазона
+        return NAN;
+    }
     return std::nearbyint(x);
 })";
 
 const char* const HelperTruncated = R"(// TRUNC: целая часть; аргумент от -1E9 до 1E9.
 long double truncated(long double x) {
-    if (!(x >= -1e9L && x <= 1e9L))
-        fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.");
+    if (!(x >= -1e9L && x <= 1e9L)) {
+        std::feraiseexcept(FE_INVALID); // аргумент вне допустимого диапазона
+        return NAN;
+    }
     return std::trunc(x);
 })";
 
 const char* const HelperSquare = R"(// SQR: квадрат числа.
 long double sqr(long double x) {
-    if (!(x >= -1e2466L && x <= 1e2466L))
-        fail("Ошибка при вычислении: аргумент SQR вне допустимого диапазона.");
+    if (!(x >= -1e2466L && x <= 1e2466L)) {
+        std::feraiseexcept(FE_INVALID); // аргумент вне допустимого диапазона
+        return NAN;
+    }
     return x * x;
 })";
 
@@ -161,8 +180,10 @@ long double add_step(double value, double step) {
 
 const char* const HelperInRange = R"(// Аргумент функции в её пределах: от -limit до limit.
 long double in_range(long double x, long double limit) {
-    if (!(x >= -limit && x <= limit))
-        fail("Ошибка при вычислении: аргумент функции вне допустимого диапазона.");
+    if (!(x >= -limit && x <= limit)) {
+        std::feraiseexcept(FE_INVALID); // аргумент вне допустимого диапазона
+        return NAN;
+    }
     return x;
 })";
 
@@ -224,10 +245,16 @@ public:
       return;
     }
     // The whole line is made before anything is printed: an item that fails
-    // leaves no part of it behind.
+    // leaves no part of it behind. The items of a braced list are computed
+    // in order, so the first that fails is the one named.
+    if (Items.size() == 1) {
+      S.Line("std::cout << " + Items[0] + " << '\\n';");
+      return;
+    }
+    Use(TCodeHelper::Joined);
     for (const std::string& I : Items)
-      L += (L.empty() ? "" : " + \" \" + ") + std::string("as_text(") + I + ")";
-    S.Line("std::cout << " + L + " << '\\n';");
+      L += (L.empty() ? "" : ", ") + I;
+    S.Line("std::cout << joined({" + L + "}) << '\\n';");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
     if (Lesson()) {
@@ -350,7 +377,8 @@ public:
     L.push_back("#include <string>");
     const std::pair<TCodeHelper, const char*> Helpers[] = {
         {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
-        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::Joined, HelperJoined},
+        {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
         {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
         {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::Square, HelperSquare},
@@ -441,8 +469,11 @@ protected:
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
-  std::string NumberHelperText(const std::string& Value) override {
-    return "number(" + Value + ")";
+  std::string NumberHelperText(const std::string& Value, const std::string& Source) override {
+    return "number(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string AsTextHelperText(const std::string& Value, const std::string& Source) override {
+    return "as_text(" + Value + ", " + Quote(Source) + ")";
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override {
     // In the lesson text a whole counter divided by a whole number would

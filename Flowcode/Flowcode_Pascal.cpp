@@ -25,12 +25,15 @@ end;)";
 
 const char* const HelperNumber =
     R"({ Вычисленное значение, каким его хранит переменная: число Double. }
-function Number(X: Extended): Extended;
+{ Не число (деление на ноль, недопустимый аргумент) и слишком большое число - ошибка, }
+{ и сообщение называет выражение, как его называет исполнитель. }
+function Number(X: Extended; const Expression: AnsiString): Extended;
 var
   D: Double;
 begin
-  if not (Abs(X) <= MaxDouble) then
-    Fail('Ошибка при вычислении: слишком большое число.');
+  { Сравнения с не-числом в Free Pascal ненадёжны: IsNan - отдельно. }
+  if IsNan(X) or (Abs(X) > MaxDouble) then
+    Fail('Ошибка при вычислении "' + Expression + '".');
   D := X;
   Number := D;
 end;)";
@@ -40,14 +43,14 @@ const char* const HelperAsText =
 function strfromd(Text: PChar; Size: SizeUInt; Format: PChar; X: Double): LongInt; cdecl; external 'c';
 
 { Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей. }
-function AsText(X: Extended): AnsiString;
+function AsText(X: Extended; const Expression: AnsiString): AnsiString;
 var
   D: Double;
   Buffer: array[0..39] of Char;
   S, Digits, Sign: AnsiString;
   Exponent, Code, First: Integer;
 begin
-  D := Number(X);
+  D := Number(X, Expression);
   if D = 0 then
   begin
     AsText := '0';
@@ -164,9 +167,10 @@ function powl(X, Y: Extended): Extended; cdecl; external 'm';
 { Степень: только положительное основание и не слишком большой результат. }
 function Power(Base, Exponent: Extended): Extended;
 begin
-  if (Base <= 0) or (Abs(Ln(Base) * Exponent) > 11356) then
-    Fail('Ошибка при вычислении: степень не определена.');
-  Power := powl(Base, Exponent);
+  if IsNan(Base) or IsNan(Exponent) or (Base <= 0) or (Abs(Ln(Base) * Exponent) > 11356) then
+    Power := NaN
+  else
+    Power := powl(Base, Exponent);
 end;)";
 
 const char* const HelperModulo =
@@ -176,14 +180,17 @@ var
   X, Y: Int64;
 begin
   { Int64 держит числа от -2^63 до 2^63 - 1. }
-  if (A < -9223372036854775808.0) or (A >= 9223372036854775807.5) or
+  if IsNan(A) or IsNan(B) or (A < -9223372036854775808.0) or (A >= 9223372036854775807.5) or
      (B < -9223372036854775808.0) or (B >= 9223372036854775807.5) then
-    Fail('Ошибка при вычислении: остаток не определён.');
+  begin
+    Modulo := NaN;
+    Exit;
+  end;
   X := Round(A); { половина - к чётному }
   Y := Round(B);
   if Y = 0 then
-    Fail('Ошибка при вычислении: остаток от деления на ноль.');
-  if Y = -1 then
+    Modulo := NaN
+  else if Y = -1 then
     Modulo := 0
   else
     Modulo := X mod Y;
@@ -193,17 +200,19 @@ const char* const HelperRounded =
     R"({ ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9. }
 function Rounded(X: Extended): Extended;
 begin
-  if Abs(X) > 1E9 then
-    Fail('Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.');
-  Rounded := Round(X);
+  if IsNan(X) or (Abs(X) > 1E9) then
+    Rounded := NaN
+  else
+    Rounded := Round(X);
 end;)";
 
 const char* const HelperTruncated = R"({ TRUNC: целая часть; аргумент от -1E9 до 1E9. }
 function Truncated(X: Extended): Extended;
 begin
-  if Abs(X) > 1E9 then
-    Fail('Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.');
-  Truncated := Trunc(X);
+  if IsNan(X) or (Abs(X) > 1E9) then
+    Truncated := NaN
+  else
+    Truncated := Trunc(X);
 end;)";
 
 const char* const HelperAddStep =
@@ -216,9 +225,29 @@ end;)";
 const char* const HelperInRange = R"({ Аргумент функции в её пределах: от -Limit до Limit. }
 function InRange(X, Limit: Extended): Extended;
 begin
-  if Abs(X) > Limit then
-    Fail('Ошибка при вычислении: аргумент функции вне допустимого диапазона.');
-  InRange := X;
+  if IsNan(X) or (Abs(X) > Limit) then
+    InRange := NaN
+  else
+    InRange := X;
+end;)";
+
+const char* const HelperDivide =
+    R"({ Частное; деление на ноль даёт не число, и его не пропустит Number. }
+function Divide(A, B: Extended): Extended;
+begin
+  if B = 0 then
+    Divide := NaN
+  else
+    Divide := A / B;
+end;)";
+
+const char* const HelperLogarithm = R"({ LN: логарифм; только у положительного числа. }
+function Logarithm(X: Extended): Extended;
+begin
+  if IsNan(X) or (X <= 0) then
+    Logarithm := NaN
+  else
+    Logarithm := Ln(X);
 end;)";
 
 const char* const HelperTrigonometry =
@@ -278,10 +307,17 @@ public:
       return;
     }
     // The whole line is made before anything is written: an item that
-    // fails leaves no part of it behind.
-    for (const std::string& I : Items)
-      L += (L.empty() ? "" : " + ' ' + ") + std::string("AsText(") + I + ")";
-    S.Line("WriteLn(" + L + ");");
+    // fails leaves no part of it behind. One item after the other, so the
+    // first that fails is the one named.
+    if (Items.size() == 1) {
+      S.Line("WriteLn(" + Items[0] + ");");
+      return;
+    }
+    Use(TCodeHelper::Joined);
+    S.Line("Printed := " + Items[0] + ";");
+    for (size_t I = 1; I < Items.size(); ++I)
+      S.Line("Printed := Printed + ' ' + " + Items[I] + ";");
+    S.Line("WriteLn(Printed);");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
     if (Lesson()) {
@@ -394,6 +430,10 @@ public:
     if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
     std::vector<std::string> L{"program Algorithm;"};
+    // The FPU's exceptions masked: a failed operation gives a value that
+    // Number refuses, naming its expression.
+    if (Uses(TCodeHelper::Number) || UsesFailingHelper())
+      L.push_back("uses Math;");
     if (Uses(TCodeHelper::Number) || Uses(TCodeHelper::ReadNumber)) {
       L.push_back("");
       AppendLines(L, HelperMaxDouble);
@@ -414,6 +454,13 @@ public:
       L.push_back("var");
       L.push_back(IndentUnit() + D + ": Extended;");
     }
+    if (Uses(TCodeHelper::Joined)) {
+      if (Vars.empty()) {
+        L.push_back("");
+        L.push_back("var");
+      }
+      L.push_back(IndentUnit() + "Printed: AnsiString; { строка вывода }");
+    }
     const std::pair<TCodeHelper, const char*> Helpers[] = {
         {TCodeHelper::Fail, HelperFail},
         {TCodeHelper::Fail, HelperComputationFailed},
@@ -425,6 +472,8 @@ public:
         {TCodeHelper::Rounded, HelperRounded},
         {TCodeHelper::Truncated, HelperTruncated},
         {TCodeHelper::InRange, HelperInRange},
+        {TCodeHelper::Divide, HelperDivide},
+        {TCodeHelper::Logarithm, HelperLogarithm},
         {TCodeHelper::AddStep, HelperAddStep},
         {TCodeHelper::Trigonometry, HelperTrigonometry}};
     for (const auto& [H, Text] : Helpers) {
@@ -439,6 +488,9 @@ public:
     // not in a run-time error.
     if (Uses(TCodeHelper::Fail))
       L.push_back(IndentUnit() + "ErrorProc := @ComputationFailed;");
+    if (Uses(TCodeHelper::Number))
+      L.push_back(IndentUnit() + "SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, "
+                                 "exOverflow, exUnderflow, exPrecision]);");
     if (!MaybeUnset().empty()) {
       std::string D;
       for (const std::string& V : MaybeUnset())
@@ -480,6 +532,10 @@ protected:
       const std::string Pascal = Name == "SIN" ? "sinl" : Name == "COS" ? "cosl" : "Exp";
       return Pascal + "(InRange(" + Arg + ", " + (Name == "EXP" ? "11356" : "9E18") + "))";
     }
+    if (!Lesson() && Name == "LN") {
+      Use(TCodeHelper::Logarithm);
+      return "Logarithm(" + Arg + ")";
+    }
     static const std::pair<const char*, const char*> Names[] = {
         {"ABS", "Abs"}, {"ATAN", "ArcTan"}, {"COS", "Cos"},   {"EXP", "Exp"},
         {"LN", "Ln"},   {"SIN", "Sin"},     {"SQRT", "Sqrt"}, {"SQR", "Sqr"}};
@@ -502,8 +558,17 @@ protected:
     Use(TCodeHelper::Modulo);
     return "Modulo(" + A + ", " + B + ")";
   }
-  std::string NumberHelperText(const std::string& Value) override {
-    return "Number(" + Value + ")";
+  std::string NumberHelperText(const std::string& Value, const std::string& Source) override {
+    return "Number(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string AsTextHelperText(const std::string& Value, const std::string& Source) override {
+    return "AsText(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string DivideText(const std::string& Left, const std::string& Right) override {
+    if (Lesson())
+      return Left + " / " + Right;
+    Use(TCodeHelper::Divide);
+    return "Divide(" + Left + ", " + Right + ")";
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
 

@@ -248,6 +248,15 @@ private:
     return true;
   }
 
+  // The failure of a line whose earlier expressions are computed before
+  // the failing one is: each of them may stop the program first.
+  void FailAfter(const std::vector<std::pair<TCodeExpr, std::string>>& Before,
+                 const std::string& Line, const std::string& Error) {
+    for (const auto& [E, Text] : Before)
+      FStyle.EvaluateOnly(FSink, E, Text);
+    Fail(Line, Error);
+  }
+
   // The expression read, or its failure written in its place.
   bool Read(const std::string& Text, const std::string& Line, TCodeExpr& E) {
     std::string Error;
@@ -268,7 +277,7 @@ private:
         const std::string Var(1, S.Var);
         FVars.insert(Var);
         FSet.insert(Var);
-        FStyle.Assign(FSink, Var, FStyle.Value(E));
+        FStyle.Assign(FSink, Var, FStyle.Value(E, S.Exprs[0].Text));
       } else if (S.Kind == TStatementKind::Drawing) {
         FStyle.Comment(FSink, std::string("рисунок (") + S.Command->What + "): " + Trim(Line));
       } else if (S.Kind == TStatementKind::Invalid) {
@@ -293,12 +302,18 @@ private:
           Fail(Line, SyntaxErrorInLineText(Line));
       } else if (S.Kind == TStatementKind::Output) {
         std::vector<std::string> Values;
+        std::vector<std::pair<TCodeExpr, std::string>> Before;
         for (const TExprText& Item : S.Exprs) {
           TCodeExpr E;
-          if (!Read(Item.Text, Line, E))
+          std::string Error;
+          if (!ReadQuietly(Item.Text, E, Error)) {
+            // The items before are computed first, and may fail first.
+            FailAfter(Before, Line, Error);
             break;
+          }
           CheckSet(E, Item.Text);
-          Values.push_back(FStyle.Printed(E));
+          Values.push_back(FStyle.Printed(E, Item.Text));
+          Before.emplace_back(std::move(E), Item.Text);
         }
         if (Values.size() == S.Exprs.size())
           FStyle.Output(FSink, Values);
@@ -311,6 +326,7 @@ private:
   struct TSides {
     TCodeExpr Left, Right;
     std::string LeftText, RightText;
+    bool LeftRead = false; // the left side was read when the right failed
   };
 
   bool ReadCondition(const TAlgBlock* B, TCodeCondition& C, std::string& Line, std::string& Error,
@@ -327,13 +343,17 @@ private:
     }
     TCodeExpr& L = Sides.Left;
     TCodeExpr& R = Sides.Right;
-    if (!ReadQuietly(S.Exprs[0].Text, L, Error) || !ReadQuietly(S.Exprs[1].Text, R, Error))
-      return false;
     Sides.LeftText = S.Exprs[0].Text;
+    if (!ReadQuietly(S.Exprs[0].Text, L, Error))
+      return false;
+    if (!ReadQuietly(S.Exprs[1].Text, R, Error)) {
+      Sides.LeftRead = true;
+      return false;
+    }
     Sides.RightText = S.Exprs[1].Text;
-    C.Left = FStyle.Value(L);
+    C.Left = FStyle.Value(L, S.Exprs[0].Text);
     C.Op = S.Op;
-    C.Right = FStyle.Value(R);
+    C.Right = FStyle.Value(R, S.Exprs[1].Text);
     return true;
   }
 
@@ -350,8 +370,19 @@ private:
       CheckSet(Sides);
       return true;
     }
-    Fail(Line, Error);
+    FailCondition(Sides, Line, Error);
     return false;
+  }
+
+  // A condition that cannot be computed: its left side is computed first
+  // when only the right one fails.
+  void FailCondition(const TSides& Sides, const std::string& Line, const std::string& Error) {
+    if (!Sides.LeftRead) {
+      Fail(Line, Error);
+      return;
+    }
+    CheckSet(Sides.Left, Sides.LeftText);
+    FailAfter({{Sides.Left, Sides.LeftText}}, Line, Error);
   }
 
   // Writes the blocks of a sequence; true when they made no line.
@@ -409,7 +440,7 @@ private:
     if (!ReadCondition(B, C, Line, Error, Sides)) {
       // The body runs once before the condition is first read.
       Sequence(B->GetBody());
-      Fail(Line, Error);
+      FailCondition(Sides, Line, Error);
       return;
     }
     FStyle.Comment(FSink, "повторять, пока " + Line);
@@ -490,14 +521,20 @@ private:
       Fail(Line, S.Error);
       return;
     }
-    TCodeExpr Start, End, Step;
-    if (!Read(S.Exprs[0].Text, Line, Start) || !Read(S.Exprs[1].Text, Line, End) ||
-        !Read(S.Exprs[2].Text, Line, Step))
-      return;
-    // The start is read first, then the end and the step.
-    CheckSet(Start, S.Exprs[0].Text);
-    CheckSet(End, S.Exprs[1].Text);
-    CheckSet(Step, S.Exprs[2].Text);
+    // The start is computed first, then the end and the step: a part that
+    // cannot be read fails after the parts before it.
+    TCodeExpr Parts[3];
+    std::vector<std::pair<TCodeExpr, std::string>> Read;
+    for (size_t I = 0; I < 3; ++I) {
+      std::string Error;
+      if (!ReadQuietly(S.Exprs[I].Text, Parts[I], Error)) {
+        FailAfter(Read, Line, Error);
+        return;
+      }
+      CheckSet(Parts[I], S.Exprs[I].Text);
+      Read.emplace_back(Parts[I], S.Exprs[I].Text);
+    }
+    const TCodeExpr &Start = Parts[0], &End = Parts[1], &Step = Parts[2];
     TCodeForLoop L;
     L.Var = std::string(1, S.Var);
     FVars.insert(L.Var);
@@ -505,9 +542,9 @@ private:
     long double StartValue;
     L.Plain = IsSmallWholeLiteral(Start, StartValue) && IsSmallWholeLiteral(Step, L.StepValue) &&
               IsStoredAsIs(End) && !Assigns(B->GetBody(), L.Var);
-    L.Start = FStyle.Value(Start);
-    L.End = FStyle.Value(End);
-    L.Step = FStyle.Value(Step);
+    L.Start = FStyle.Value(Start, S.Exprs[0].Text);
+    L.End = FStyle.Value(End, S.Exprs[1].Text);
+    L.Step = FStyle.Value(Step, S.Exprs[2].Text);
     if (FStyle.Lesson())
       Counting(B, Start, End, Step, L);
     else

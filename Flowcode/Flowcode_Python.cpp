@@ -23,16 +23,18 @@ const char* const HelperComputationFailed = R"(def computation_failed(kind, erro
 
 sys.excepthook = computation_failed)";
 
-const char* const HelperNumber = R"(def number(x):
-    # Вычисленное значение, каким его хранит переменная; слишком большое - ошибка.
+const char* const HelperNumber = R"(def number(x, expression):
+    # Вычисленное значение, каким его хранит переменная. Не число (деление на
+    # ноль, недопустимый аргумент) и слишком большое число - ошибка, и
+    # сообщение называет выражение, как его называет исполнитель.
     x = float(x)
     if not math.isfinite(x):
-        fail("Ошибка при вычислении: слишком большое число.")
+        fail(f'Ошибка при вычислении "{expression}".')
     return x)";
 
-const char* const HelperAsText = R"(def as_text(x):
+const char* const HelperAsText = R"(def as_text(x, expression):
     # Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей.
-    x = number(x)
+    x = number(x, expression)
     if x == 0:
         return "0"
     mantissa, exponent = f"{x:.9e}".split("e")
@@ -67,35 +69,63 @@ const char* const HelperReadNumber = R"(def read_number(name):
 
 const char* const HelperPower = R"(def power(base, exponent):
     # Степень: только положительное основание и не слишком большой результат.
-    if base <= 0 or abs(math.log(base) * exponent) > 11356:
-        fail("Ошибка при вычислении: степень не определена.")
-    return base ** exponent)";
+    if not (base > 0 and abs(math.log(base) * exponent) <= 11356):
+        return math.nan
+    try:
+        return base ** exponent
+    except OverflowError:
+        return math.inf)";
 
 const char* const HelperModulo = R"(def modulo(a, b):
     # MOD: остаток от деления округлённых целых, со знаком делимого.
+    if not (-2**63 <= a < 2**63 and -2**63 <= b < 2**63):
+        return math.nan
     a, b = round(a), round(b)
     if b == 0 or not (-2**63 <= a < 2**63 and -2**63 <= b < 2**63):
-        fail("Ошибка при вычислении: остаток не определён.")
+        return math.nan
     r = abs(a) % abs(b)
     return -r if a < 0 else r)";
 
 const char* const HelperRounded = R"(def rounded(x):
     # ROUND: ближайшее целое, половина - к чётному; аргумент от -1E9 до 1E9.
     if not -1e9 <= x <= 1e9:
-        fail("Ошибка при вычислении: аргумент ROUND вне допустимого диапазона.")
+        return math.nan
     return round(x))";
 
 const char* const HelperTruncated = R"(def truncated(x):
     # TRUNC: целая часть; аргумент от -1E9 до 1E9.
     if not -1e9 <= x <= 1e9:
-        fail("Ошибка при вычислении: аргумент TRUNC вне допустимого диапазона.")
+        return math.nan
     return math.trunc(x))";
 
 const char* const HelperInRange = R"(def in_range(x, limit):
     # Аргумент функции в её пределах: от -limit до limit.
     if not -limit <= x <= limit:
-        fail("Ошибка при вычислении: аргумент функции вне допустимого диапазона.")
+        return math.nan
     return x)";
+
+const char* const HelperDivide = R"(def divide(a, b):
+    # Частное; деление на ноль даёт не число, и его не пропустит number.
+    return a / b if b != 0 else math.nan)";
+
+const char* const HelperSquare = R"(def square(x):
+    # SQR: квадрат числа; слишком большой - бесконечность, её не пропустит number.
+    return x * x)";
+
+const char* const HelperRoot = R"(def root(x):
+    # SQRT: корень; у отрицательного числа его нет.
+    return math.sqrt(x) if x >= 0 else math.nan)";
+
+const char* const HelperLogarithm = R"(def logarithm(x):
+    # LN: логарифм; только у положительного числа.
+    return math.log(x) if x > 0 else math.nan)";
+
+const char* const HelperExponent = R"(def exponent(x):
+    # EXP: слишком большое значение - бесконечность, её не пропустит number.
+    try:
+        return math.exp(x)
+    except OverflowError:
+        return math.inf)";
 
 std::string PythonOp(const std::string& Op) {
   if (Op == "=")
@@ -178,7 +208,7 @@ public:
       return;
     }
     for (const std::string& I : Items)
-      L += (L.empty() ? "" : ", ") + std::string("as_text(") + I + ")";
+      L += (L.empty() ? "" : ", ") + I;
     S.Line("print(" + L + ")");
   }
   void Fail(TCodeSink& S, const std::string& Message) override {
@@ -298,7 +328,7 @@ public:
     }
     const bool NeedsMath = FMathFunctions || Uses(TCodeHelper::Number) ||
                            Uses(TCodeHelper::ReadNumber) || Uses(TCodeHelper::Power) ||
-                           Uses(TCodeHelper::Truncated);
+                           Uses(TCodeHelper::Truncated) || UsesFailingHelper();
     if (NeedsMath)
       L.push_back("import math");
     if (Uses(TCodeHelper::ReadNumber))
@@ -310,7 +340,9 @@ public:
         {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
         {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
         {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::InRange, HelperInRange}};
+        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::Divide, HelperDivide},
+        {TCodeHelper::Square, HelperSquare},   {TCodeHelper::Root, HelperRoot},
+        {TCodeHelper::Logarithm, HelperLogarithm}, {TCodeHelper::Exponent, HelperExponent}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))
         continue;
@@ -376,16 +408,28 @@ protected:
       Use(TCodeHelper::Truncated);
       return "truncated(" + Arg + ")";
     }
-    if (Name == "SQR")
-      return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
-    FMathFunctions = true;
-    if (Name == "SIN" || Name == "COS" || Name == "EXP") {
-      Use(TCodeHelper::InRange);
-      return "math." + LowerCaseRu(Name) + "(in_range(" + Arg + ", " +
-             (Name == "EXP" ? "11356" : "9e18") + "))";
+    if (Name == "SQR") {
+      Use(TCodeHelper::Square);
+      return "square(" + Arg + ")";
     }
-    if (Name == "LN")
-      return "math.log(" + Arg + ")";
+    FMathFunctions = true;
+    if (Name == "EXP") {
+      Use(TCodeHelper::InRange);
+      Use(TCodeHelper::Exponent);
+      return "exponent(in_range(" + Arg + ", 11356))";
+    }
+    if (Name == "SIN" || Name == "COS") {
+      Use(TCodeHelper::InRange);
+      return "math." + LowerCaseRu(Name) + "(in_range(" + Arg + ", 9e18))";
+    }
+    if (Name == "LN") {
+      Use(TCodeHelper::Logarithm);
+      return "logarithm(" + Arg + ")";
+    }
+    if (Name == "SQRT") {
+      Use(TCodeHelper::Root);
+      return "root(" + Arg + ")";
+    }
     return "math." + LowerCaseRu(Name) + "(" + Arg + ")";
   }
   std::string PowerText(const std::string& Base, const std::string& Exponent) override {
@@ -401,8 +445,18 @@ protected:
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
-  std::string NumberHelperText(const std::string& Value) override {
-    return "number(" + Value + ")";
+  std::string NumberHelperText(const std::string& Value, const std::string& Source) override {
+    return "number(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string AsTextHelperText(const std::string& Value, const std::string& Source) override {
+    return "as_text(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string StatementEnd() const override { return std::string(); }
+  std::string DivideText(const std::string& Left, const std::string& Right) override {
+    if (Lesson())
+      return Left + " / " + Right;
+    Use(TCodeHelper::Divide);
+    return "divide(" + Left + ", " + Right + ")";
   }
   // A float literal already is the double nearest the number.
   bool KeptAsIs(const TCodeExpr& E) const override {

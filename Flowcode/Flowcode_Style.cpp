@@ -101,28 +101,38 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
       if (E.Args[1].Kind == TCodeExpr::ekMod)
         Right = "(" + Right + ")";
     }
+    if (E.Kind == TCodeExpr::ekDivide)
+      return DivideText(Left, Right);
     return Left + OperatorText(E.Kind) + Right;
   }
   }
 }
 
-std::string TCodeStyle::Value(const TCodeExpr& E) {
+std::string TCodeStyle::Value(const TCodeExpr& E, const std::string& Source) {
   if (FLesson || KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
-  return NumberHelperText(Expr(E));
+  return NumberHelperText(Expr(E), Source);
 }
 
-std::string TCodeStyle::Printed(const TCodeExpr& E) {
+void TCodeStyle::EvaluateOnly(TCodeSink& S, const TCodeExpr& E, const std::string& Source) {
+  if (FLesson || KeptAsIs(E))
+    return;
+  Use(TCodeHelper::Number);
+  S.Line(NumberHelperText(Expr(E), Source) + StatementEnd());
+}
+
+std::string TCodeStyle::Printed(const TCodeExpr& E, const std::string& Source) {
   if (FLesson)
     return Expr(E);
   Use(TCodeHelper::AsText);
-  return Expr(E);
+  return AsTextHelperText(Expr(E), Source);
 }
 
 bool TCodeStyle::UsesFailingHelper() const {
   for (TCodeHelper H : FUsed)
-    if (H != TCodeHelper::Fail && H != TCodeHelper::AsText && H != TCodeHelper::AddStep)
+    if (H != TCodeHelper::Fail && H != TCodeHelper::AsText && H != TCodeHelper::Joined &&
+        H != TCodeHelper::AddStep)
       return true;
   return Uses(TCodeHelper::AsText); // through Number
 }

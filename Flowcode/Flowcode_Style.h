@@ -46,6 +46,7 @@ enum class TCodeHelper {
   Fail,   // stop with a message and exit status 1
   Number, // a computed value checked and kept as a variable keeps it
   AsText, // a value as the interpreter prints it
+  Joined, // the items of an output line
   ReadNumber,
   Power,
   Modulo,
@@ -54,7 +55,13 @@ enum class TCodeHelper {
   Square,
   InRange,     // a function's argument within its limits
   AddStep,     // the counting loop's next value, added as the variable holds it
-  Trigonometry // SIN and COS of the C library, where the language's own lose digits
+  Trigonometry, // SIN and COS of the C library, where the language's own lose digits
+  // Operations that would fail by themselves give a value the Number
+  // helper refuses instead, so the failure is reported with its expression.
+  Divide,
+  Root,
+  Logarithm,
+  Exponent
 };
 
 // A comparison of two values already written in the language.
@@ -99,9 +106,15 @@ public:
   std::string Expr(const TCodeExpr& E);
   // The expression as a value an algorithm keeps: checked and rounded
   // through the Number helper unless it is certain to be exact already.
-  std::string Value(const TCodeExpr& E);
-  // Value of E printed by the output helper, which checks it itself.
-  std::string Printed(const TCodeExpr& E);
+  // Source is the expression as the interpreter names it when it fails.
+  std::string Value(const TCodeExpr& E, const std::string& Source);
+  // A statement that only computes E and stops where it fails, as the
+  // interpreter computes a value it then has no use for (an item before one
+  // that always fails); nothing in the lesson text or where E cannot fail.
+  void EvaluateOnly(TCodeSink& S, const TCodeExpr& E, const std::string& Source);
+  // E as an output item: in the faithful text through the output helper,
+  // which checks it itself.
+  std::string Printed(const TCodeExpr& E, const std::string& Source);
 
   virtual std::string Quote(const std::string& Text) const = 0;
 
@@ -148,7 +161,16 @@ protected:
   virtual std::string FunctionText(const std::string& Name, const std::string& Arg) = 0;
   virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
-  virtual std::string NumberHelperText(const std::string& Value) = 0;
+  // The Number and output helpers over Value; Source as for Value.
+  virtual std::string NumberHelperText(const std::string& Value, const std::string& Source) = 0;
+  virtual std::string AsTextHelperText(const std::string& Value, const std::string& Source) = 0;
+  // What ends a statement: ";" or nothing.
+  virtual std::string StatementEnd() const { return ";"; }
+  // A quotient: the language's operator unless it would fail by itself
+  // (then a helper that gives a value the Number helper refuses).
+  virtual std::string DivideText(const std::string& Left, const std::string& Right) {
+    return Left + " / " + Right;
+  }
   // A variable where a real is needed (a whole counter converted).
   virtual std::string RealVariableText(const std::string& Var) { return Var; }
   // Whether the language holds E's value exactly as a variable keeps it
