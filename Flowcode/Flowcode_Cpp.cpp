@@ -376,12 +376,17 @@ public:
     L.push_back("#include <iostream>");
     L.push_back("#include <string>");
     const std::pair<TCodeHelper, const char*> Helpers[] = {
-        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
-        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::Joined, HelperJoined},
+        {TCodeHelper::Fail, HelperFail},
+        {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},
+        {TCodeHelper::Joined, HelperJoined},
         {TCodeHelper::ReadNumber, HelperReadNumber},
-        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::Square, HelperSquare},
+        {TCodeHelper::Power, HelperPower},
+        {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded},
+        {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange},
+        {TCodeHelper::Square, HelperSquare},
         {TCodeHelper::AddStep, HelperAddStep}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))

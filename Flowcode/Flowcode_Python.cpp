@@ -336,12 +336,12 @@ public:
     if (Uses(TCodeHelper::Fail))
       L.push_back("import sys");
     const std::pair<TCodeHelper, const char*> Helpers[] = {
-        {TCodeHelper::Fail, HelperFail},       {TCodeHelper::Number, HelperNumber},
-        {TCodeHelper::AsText, HelperAsText},   {TCodeHelper::ReadNumber, HelperReadNumber},
-        {TCodeHelper::Power, HelperPower},     {TCodeHelper::Modulo, HelperModulo},
-        {TCodeHelper::Rounded, HelperRounded}, {TCodeHelper::Truncated, HelperTruncated},
-        {TCodeHelper::InRange, HelperInRange}, {TCodeHelper::Divide, HelperDivide},
-        {TCodeHelper::Square, HelperSquare},   {TCodeHelper::Root, HelperRoot},
+        {TCodeHelper::Fail, HelperFail},           {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::AsText, HelperAsText},       {TCodeHelper::ReadNumber, HelperReadNumber},
+        {TCodeHelper::Power, HelperPower},         {TCodeHelper::Modulo, HelperModulo},
+        {TCodeHelper::Rounded, HelperRounded},     {TCodeHelper::Truncated, HelperTruncated},
+        {TCodeHelper::InRange, HelperInRange},     {TCodeHelper::Divide, HelperDivide},
+        {TCodeHelper::Square, HelperSquare},       {TCodeHelper::Root, HelperRoot},
         {TCodeHelper::Logarithm, HelperLogarithm}, {TCodeHelper::Exponent, HelperExponent}};
     for (const auto& [H, Text] : Helpers) {
       if (!Uses(H))

@@ -53,8 +53,8 @@ enum class TCodeHelper {
   Rounded,
   Truncated,
   Square,
-  InRange,     // a function's argument within its limits
-  AddStep,     // the counting loop's next value, added as the variable holds it
+  InRange,      // a function's argument within its limits
+  AddStep,      // the counting loop's next value, added as the variable holds it
   Trigonometry, // SIN and COS of the C library, where the language's own lose digits
   // Operations that would fail by themselves give a value the Number
   // helper refuses instead, so the failure is reported with its expression.
