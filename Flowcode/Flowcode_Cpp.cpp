@@ -141,7 +141,9 @@ long double modulo(long double a, long double b) {
         std::feraiseexcept(FE_INVALID); // остаток не определён
         return NAN;
     }
-    return b == -1 ? 0 : std::fmod(a, b);
+    // Whole numbers of 64-bit range: the processor's integer division, with
+    // the dividend's sign as the interpreter's MOD has it.
+    return b == -1 ? 0 : static_cast<long double>(static_cast<long long>(a) % static_cast<long long>(b));
 })";
 
 const char* const HelperRounded =
