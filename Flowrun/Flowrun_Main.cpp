@@ -1,4 +1,5 @@
 #include "Flowrun_Main.h"
+#include "Flowrun_StepProgram.h"
 
 #include "Flowrun_Canvas.h"
 #include "Flowrun_Processors.h"
@@ -144,26 +145,6 @@ void TAlgMachine::ProcessCurrentBlock() {
   ProcessBlock(FCurrentBlock, Compiled);
 }
 
-inline void TAlgMachine::ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled) {
-  FLastProcessedBlock = Block;
-  if (Compiled.PlainSequence) {
-    // What the sequence's processor does, without the call.
-    FCurrentBlock = Block->GetBlockCount() ? Block->GetBlocks(0) : nullptr;
-    FJumpedBack = false;
-    return;
-  }
-  FProcessing = {Block, &Compiled};
-  try {
-    Compiled.Processor->Process(this);
-  } catch (...) {
-    FProcessing = {};
-    FJumpedBack = false;
-    throw;
-  }
-  FProcessing = {};
-  FJumpedBack = false;
-}
-
 void TAlgMachine::Step() {
   CheckState(amsReady);
   try {
@@ -183,8 +164,7 @@ void TAlgMachine::Step() {
   }
 }
 
-void TAlgMachine::StepBlocks() {
-  bool Processed = false;
+void TAlgMachine::StepBlocks(bool Processed) {
   for (;;) {
     if (TAlgBlock* Block = FCurrentBlock) {
       // One lookup of the block's compiled form serves the step's test and
@@ -217,20 +197,7 @@ void TAlgMachine::StepBlocks() {
 
 // --- the fused counting loop ---
 
-// A counting loop whose every pass is its own step and one step for each
-// computation block of its body, all of whose lines are compiled.
-struct TAlgMachine::TFusedLoop {
-  TAlgBlock* Loop = nullptr;
-  const TCompiledBlock* Header = nullptr;
-  struct TBodyBlock {
-    TAlgBlock* Block;
-    const TCompiledBlock* Compiled;
-  };
-  std::vector<TBodyBlock> Body;
-};
-
-bool TAlgMachine::PrepareFusedLoop(TFusedLoop& F) {
-  TAlgBlock* B = FCurrentBlock;
+bool TAlgMachine::PrepareFusedLoop(TFusedLoop& F, TAlgBlock* B) {
   if (!B || B->GetClass() != &TForAlgBlock::Class)
     return false;
   F.Loop = nullptr;
@@ -330,11 +297,27 @@ void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
   CheckState(amsReady);
   const auto Steps = [&] {
     TFusedLoop Loop;
+    // Built at the first step it can make, for this call only: between
+    // calls the algorithm may change.
+    std::unique_ptr<TStepProgram> Program;
     while (Done < MaxSteps && FState == amsReady) {
-      if (PrepareFusedLoop(Loop)) {
+      if (PrepareFusedLoop(Loop, FCurrentBlock)) {
         RunFusedPasses(Loop, MaxSteps, Done);
         if (Done == MaxSteps)
           break;
+      }
+      if (!Program && FCurrentBlock) {
+        TAlgBlock* Root = FCurrentBlock;
+        while (Root->GetParent())
+          Root = Root->GetParent();
+        Program = std::make_unique<TStepProgram>();
+        BuildStepProgram(*Program, Root);
+      }
+      if (Program) {
+        const int64_t Before = Done;
+        RunStepProgram(*Program, MaxSteps, Done);
+        if (Done > Before || FState != amsReady)
+          continue;
       }
       if (CurrentThreadAbortRequested())
         RaiseAbortByUser();

@@ -22,6 +22,7 @@ namespace Deskbay {
 
 class TAlgMachine;
 class TAlgCanvas;
+struct TStepProgram;
 
 enum TAlgMachineState { amsInit, amsReady, amsDone, amsError };
 
@@ -201,11 +202,30 @@ private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
   void ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled);
-  struct TFusedLoop;
-  bool PrepareFusedLoop(TFusedLoop& Loop);
+  // A counting loop whose every pass is its own step and one step for each
+  // computation block of its body, all of whose lines are compiled.
+  struct TFusedLoop {
+    TAlgBlock* Loop = nullptr;
+    const TCompiledBlock* Header = nullptr;
+    struct TBodyBlock {
+      TAlgBlock* Block;
+      const TCompiledBlock* Compiled;
+    };
+    std::vector<TBodyBlock> Body;
+  };
+  bool PrepareFusedLoop(TFusedLoop& Loop, TAlgBlock* B);
   void RunFusedPasses(const TFusedLoop& Loop, int64_t MaxSteps, int64_t& Done);
+  // Flowrun_StepProgram.cpp: the tree of Root compiled ahead, and steps made
+  // over it from a step boundary to a step boundary, each as StepBlocks
+  // makes it; no step made where the current block is not one it can start
+  // from. Before a counting loop that RunFusedPasses takes it returns too.
+  void BuildStepProgram(TStepProgram& Program, TAlgBlock* Root);
+  void RunStepProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done);
   [[gnu::noinline]] void PrepareBlock(const TAlgBlock* Block, TCompiledBlock& Compiled);
-  void StepBlocks(); // the blocks of one step, up to the next counted one
+  // The blocks of one step, up to the next counted one; Processed: the
+  // step's counted block is processed already, only the way to the next
+  // one is left.
+  void StepBlocks(bool Processed = false);
   void ChangeCurrentBlock(TAlgBlock* Block);
   [[noreturn]] void RaiseStateError(TAlgMachineState Expected) const;
   TCompiledBlock& LookUpCompiledBlock(const TAlgBlock* Block);
@@ -239,6 +259,26 @@ private:
   TRecent FRecentTable[RecentSize];
   TRecent FProcessing; // the block being processed, while it is
 };
+
+inline void TAlgMachine::ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled) {
+  FLastProcessedBlock = Block;
+  if (Compiled.PlainSequence) {
+    // What the sequence's processor does, without the call.
+    FCurrentBlock = Block->GetBlockCount() ? Block->GetBlocks(0) : nullptr;
+    FJumpedBack = false;
+    return;
+  }
+  FProcessing = {Block, &Compiled};
+  try {
+    Compiled.Processor->Process(this);
+  } catch (...) {
+    FProcessing = {};
+    FJumpedBack = false;
+    throw;
+  }
+  FProcessing = {};
+  FJumpedBack = false;
+}
 
 // The machine's component bracket (storage, console, devices) for one scope.
 class TAlgComponentGuard : public TBracketGuard<TAlgMachine> {

@@ -119,6 +119,21 @@ CompileInputOutput(TVarStorage& Storage, const std::vector<std::string>& Lines, 
 
 } // namespace
 
+void CompileBlockAhead(TAlgMachine* M, const TAlgBlock* B, TCompiledBlock& C) {
+  if (C.Compiled)
+    return;
+  const TAlgBlockClass* Class = B->GetClass();
+  if (Class == &TBasicAlgBlock::Class)
+    CompileComputation(M, B->GetText().Lines(), C);
+  else if (Class == &TIOAlgBlock::Class)
+    CompileInputOutput(M->GetStorage(), B->GetText().Lines(), C);
+  else if (Class == &TIfAlgBlock::Class || Class == &TWhileAlgBlock::Class ||
+           Class == &TUntilAlgBlock::Class)
+    CompileCondition(M->GetStorage(), B, C);
+  else if (Class == &TForAlgBlock::Class)
+    CompileCountingLoop(M->GetStorage(), B, C);
+}
+
 bool TALU::ExecLine(const std::string& Line) {
   TStatement S;
   if (!ReadAssignment(Line, S))

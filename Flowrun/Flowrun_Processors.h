@@ -31,6 +31,12 @@ DESKBAY_PROCESSOR(TUntilAlgBlockProcessor)
 
 #undef DESKBAY_PROCESSOR
 
+// Compiles what Block's processor compiles the first time it runs (its lines,
+// condition or header), without running it: for a machine that runs compiled
+// blocks directly. Nothing is evaluated and nothing a run shows changes.
+FLOWRUN_API void CompileBlockAhead(TAlgMachine* Machine, const TAlgBlock* Block,
+                                   TCompiledBlock& Compiled);
+
 // Executes V=expression lines, V a Latin letter.
 class FLOWRUN_API TALU : public TAlgDevice {
 public:

@@ -1,4 +1,5 @@
-// Counting loops the machine runs pass after pass in one go (StepMany) must
+// Whole slices of steps the machine makes in one go (StepMany: counting loops
+// pass after pass, everything else over its step program) must
 // leave everything exactly as the generic steps, one Step at a time, do:
 // values to the bit, output, pixels, step counts, the failing block and its
 // message, and the state a step limit stops in.
@@ -29,6 +30,7 @@ public:
     const int Items = 1 + Pick(2);
     for (int I = 0; I < Items; ++I)
       Loop(R, 0);
+    Blocks(R, 0);
     if (Pick(2) == 0)
       TIOAlgBlock::Class.CreateWithLines(R, {"Вывод S, A"});
   }
@@ -62,24 +64,67 @@ private:
     return H;
   }
 
-  void Loop(TAlgBlock* Parent, int Depth) {
-    auto* For = static_cast<TForAlgBlock*>(TForAlgBlock::Class.CreateWithLines(Parent, {Header()}));
-    const int Items = 1 + Pick(3);
+  std::string Condition() {
+    static const char* const Conditions[] = {"S<-1E9", "I<3",       "A<B",       "S MOD 2=0",
+                                             "J<=I",   "1/(I-3)>0", "Q>1",       "B<>0",
+                                             "A>=S",   "",          "I MOD 3=1", "S>"};
+    return From(Conditions);
+  }
+
+  // A few blocks of any kind into Parent: computations, output, branches
+  // and the three loops, nested up to a depth.
+  void Blocks(TAlgBlock* Parent, int Depth) {
+    const int Items = Pick(4);
     for (int I = 0; I < Items; ++I) {
-      const int Kind = Pick(10);
-      if (Kind == 0 && Depth < 2) {
-        Loop(For->GetBody(), Depth + 1);
+      const int Kind = Pick(Depth < 3 ? 14 : 8);
+      if (Kind == 0 && Depth < 3) {
+        Loop(Parent, Depth + 1);
       } else if (Kind == 1) {
-        TIOAlgBlock::Class.CreateWithLines(For->GetBody(), {"Вывод I"});
-      } else if (Kind == 2) {
-        TWhileAlgBlock::Class.CreateWithLines(For->GetBody(), {"S<-1E9"});
+        TIOAlgBlock::Class.CreateWithLines(Parent, {Pick(2) ? "Вывод I" : "Вывод S, A/(B-3)"});
+      } else if (Kind == 8) {
+        auto* If = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(
+            Parent, Pick(8) ? std::vector<std::string>{Condition()} : std::vector<std::string>{}));
+        Blocks(If->GetYesBranch(), Depth + 1);
+        Blocks(If->GetNoBranch(), Depth + 1);
+      } else if (Kind == 9) {
+        // A condition loop that ends: its body counts its variable up.
+        auto* W = static_cast<TWhileAlgBlock*>(
+            TWhileAlgBlock::Class.CreateWithLines(Parent, {Pick(3) ? "K<4" : Condition()}));
+        TBasicAlgBlock::Class.CreateWithLines(W->GetBody(), {"K=K+1"});
+        Blocks(W->GetBody(), Depth + 1);
+      } else if (Kind == 10) {
+        auto* U = static_cast<TUntilAlgBlock*>(
+            TUntilAlgBlock::Class.CreateWithLines(Parent, {Pick(3) ? "L<3" : Condition()}));
+        Blocks(U->GetBody(), Depth + 1);
+        TBasicAlgBlock::Class.CreateWithLines(U->GetBody(), {"L=L+1"});
+      } else if (Kind == 11) {
+        TBasicAlgBlock::Class.CreateWithLines(Parent, {"K=0", "L=0"});
+      } else if (Kind == 12) {
+        TIOAlgBlock::Class.CreateWithLines(Parent, {});
       } else {
         std::vector<std::string> Lines;
         const int Count = 1 + Pick(3);
         for (int L = 0; L < Count; ++L)
           Lines.push_back(Line());
-        TBasicAlgBlock::Class.CreateWithLines(For->GetBody(), Lines);
+        TBasicAlgBlock::Class.CreateWithLines(Parent, Lines);
       }
+    }
+  }
+
+  void Loop(TAlgBlock* Parent, int Depth) {
+    auto* For = static_cast<TForAlgBlock*>(TForAlgBlock::Class.CreateWithLines(Parent, {Header()}));
+    if (Pick(3) == 0) {
+      Blocks(For->GetBody(), Depth);
+      return;
+    }
+    // Mostly computations only, which the fused loop takes.
+    const int Items = 1 + Pick(3);
+    for (int I = 0; I < Items; ++I) {
+      std::vector<std::string> Lines;
+      const int Count = 1 + Pick(3);
+      for (int L = 0; L < Count; ++L)
+        Lines.push_back(Line());
+      TBasicAlgBlock::Class.CreateWithLines(For->GetBody(), Lines);
     }
   }
 
