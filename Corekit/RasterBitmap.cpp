@@ -245,34 +245,50 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
     Last = std::min<int64_t>(N, Major0 + 1);
   }
   if (N < (int64_t(1) << 30)) {
-    // The same offsets as the division below, kept step by step: Offset is
-    // (2*I*M + N) div 2N and Rem its remainder, and M <= N, so each step
-    // carries at most once. The products stay below 2^62.
-    const int64_t W = FBitmap.GetWidth(), H = FBitmap.GetHeight();
+    // The steps whose minor coordinate is inside too, found from the
+    // offsets: Offset(I) = (2*I*M + N) div 2N grows with I, so they are one
+    // run, and the loop below tests nothing. Offsets never exceed M.
+    const int64_t MinorExtent = XMajor ? FBitmap.GetHeight() : FBitmap.GetWidth();
+    int64_t OffLo = SMinor > 0 ? -Minor0 : Minor0 - MinorExtent + 1;
+    int64_t OffHi = SMinor > 0 ? MinorExtent - 1 - Minor0 : Minor0;
+    OffLo = std::max<int64_t>(OffLo, 0);
+    OffHi = std::min<int64_t>(OffHi, M);
+    if (OffHi < OffLo)
+      return;
+    const int64_t TwoN = 2 * N, TwoM = 2 * M;
+    if (M > 0) {
+      // Offset(I) >= OffLo from I = ceil((2N*OffLo - N) / 2M); Offset(I) <= OffHi
+      // before I = ceil((2N*(OffHi + 1) - N) / 2M). The products stay below 2^62.
+      if (OffLo > 0)
+        First = std::max(First, (TwoN * OffLo - N + TwoM - 1) / TwoM);
+      Last = std::min(Last, (TwoN * (OffHi + 1) - N + TwoM - 1) / TwoM);
+    }
+    if (First >= Last)
+      return;
+    // The same offsets kept step by step: Offset and its remainder Rem, and
+    // M <= N, so each step carries at most once.
+    const int64_t W = FBitmap.GetWidth();
     TColor* Pixels = FBitmap.FPixels.data();
     const TColor Value = Color & ColorMask;
-    const int64_t TwoN = 2 * N, TwoM = 2 * M;
     const int64_t Num = 2 * First * M + N;
-    int64_t Offset = Num / TwoN, Rem = Num % TwoN;
-    // The major coordinate stays inside the bitmap from First to Last; the
-    // minor one is tested. Index is the pixel's place in the rows while the
-    // minor coordinate is inside.
-    int64_t Minor = Minor0 + SMinor * Offset;
+    const int64_t Offset = Num / TwoN;
+    int64_t Rem = Num % TwoN;
+    const int64_t Minor = Minor0 + SMinor * Offset;
     const int64_t Major = Major0 + SMajor * First;
-    const int64_t MinorExtent = XMajor ? H : W;
     const int64_t MajorStride = XMajor ? SMajor : SMajor * W;
     const int64_t MinorStride = XMajor ? SMinor * W : SMinor;
     int64_t Index = XMajor ? Minor * W + Major : Major * W + Minor;
+    // Without a branch (the carries of a slope follow no pattern a
+    // processor could predict) and with short chains from step to step:
+    // Due is the remainder less 2N, so a step carries where it reaches 0.
+    int64_t Due = Rem - TwoN;
+    const int64_t CarryStride = MajorStride + MinorStride;
     for (int64_t I = First; I < Last; ++I) {
-      if (Minor >= 0 && Minor < MinorExtent)
-        Pixels[Index] = Value;
-      Index += MajorStride;
-      Rem += TwoM;
-      if (Rem >= TwoN) {
-        Rem -= TwoN;
-        Minor += SMinor;
-        Index += MinorStride;
-      }
+      Pixels[Index] = Value;
+      Due += TwoM;
+      const bool Carry = Due >= 0;
+      Index += Carry ? CarryStride : MajorStride;
+      Due = Carry ? Due - TwoN : Due;
     }
     return;
   }

@@ -54,6 +54,14 @@ public:
 
   int Integer() {
     const double V = Value();
+    // Well inside int's range, halves to even by the double arithmetic's
+    // own rounding: adding and taking away 2^52 leaves the nearest whole
+    // number, with no call and no x87 instruction.
+    if (std::fabs(V) <= 2147483647.0) {
+      constexpr double Big = 0x1p52;
+      const double R = V >= 0 ? (V + Big) - Big : -((-V + Big) - Big);
+      return static_cast<int>(R);
+    }
     const long double Rounded = RoundHalfEven(static_cast<long double>(V));
     if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
       throw Exception(Format("Ошибка округления числа %g.", V));
