@@ -310,8 +310,13 @@ void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
         TAlgBlock* Root = FCurrentBlock;
         while (Root->GetParent())
           Root = Root->GetParent();
-        Program = std::make_unique<TStepProgram>();
-        BuildStepProgram(*Program, Root);
+        // Laying out the tree costs about a step a block: only for a slice
+        // of at least as many steps as the chart has blocks.
+        const TAlgorithm* Alg = Root->GetAlgorithm();
+        if (!Alg || MaxSteps - Done >= int64_t(Alg->GetBlockCount())) {
+          Program = std::make_unique<TStepProgram>();
+          BuildStepProgram(*Program, Root);
+        }
       }
       if (Program) {
         const int64_t Before = Done;

@@ -207,8 +207,8 @@ TEST(FusedLoop, RandomAlgorithmsRunAsStepByStep) {
     TRandomAlgorithm(unsigned(I)).Build(Alg);
     // A limit far beyond most runs (a loop may reset another's variable and
     // never end), one that may stop inside a pass, and slices of a host.
-    const int64_t MaxSteps = I % 3 == 0 ? 20000 : I % 97;
-    const int64_t Slice = I % 2 ? INT64_MAX : 1 + I % 7;
+    const int64_t MaxSteps = I % 3 == 0 ? 20000 : I % 3 == 1 ? I % 97 : 100 + I % 400;
+    const int64_t Slice = I % 2 ? INT64_MAX : I % 4 == 0 ? 1 + I % 7 : 60 + I % 150;
     TAlgMachine Generic, Driven;
     int64_t GenericSteps = 0, DrivenSteps = 0;
     const std::string A = RunGeneric(Alg, Generic, MaxSteps, GenericSteps);
