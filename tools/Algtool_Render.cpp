@@ -1,74 +1,61 @@
 #include "Algtool_Render.h"
 
 #include "Algtool_Files.h"
+#include "Algtool_Paint.h"
 
-#include "Flowedit/Flowedit_Export.h"
+#include "Corekit/SysUtils.h"
 
-#include <QFile>
-#include <QGuiApplication>
+#include <dlfcn.h>
 
 #include <filesystem>
-#include <memory>
 
 namespace Deskbay::Algtool {
 
 namespace {
 
-// Qt's notes on its surroundings (no XDG_RUNTIME_DIR on a server, say)
-// are nothing to the user of a command-line tool, whose failures come as
-// errors of their own; only Qt's critical and fatal messages pass.
-QtMessageHandler QtNotes = nullptr;
-
-void KeepSeriousMessages(QtMsgType Type, const QMessageLogContext& Context,
-                         const QString& Message) {
-  if (QtNotes && (Type == QtCriticalMsg || Type == QtFatalMsg))
-    QtNotes(Type, Context, Message);
+#ifdef DESKBAY_ALGTOOL_PAINTS
+// The painting module, loaded once and kept (Qt is not made to be unloaded).
+// Found as the tool's own libraries are: beside it in a build, in its
+// private library folder installed.
+TDeskbayAlgtoolPaint PaintFunction(const std::string& FileName) {
+  static TDeskbayAlgtoolPaint Paint = nullptr;
+  if (Paint)
+    return Paint;
+  void* Module = dlopen(AlgtoolPaintModule, RTLD_NOW | RTLD_LOCAL);
+  if (Module)
+    Paint = reinterpret_cast<TDeskbayAlgtoolPaint>(dlsym(Module, AlgtoolPaintFunction));
+  if (!Paint) {
+    const char* Why = dlerror();
+    throw Exception(Format("Рисунок \"%s\" не записан: не загружается модуль рисования %s (%s).",
+                           FileName.c_str(), AlgtoolPaintModule, Why ? Why : "нет функции"));
+  }
+  return Paint;
 }
-
-// Qt's painting for the length of one picture: the offscreen platform,
-// whatever QT_QPA_PLATFORM says (the tool runs on servers without a
-// display), and the fonts the desktop program measures and draws with.
-// A Qt application made by someone else (a test's) is used as it is.
-class TOffscreenPainting {
-public:
-  TOffscreenPainting() {
-    if (QCoreApplication::instance())
-      return;
-    QtNotes = qInstallMessageHandler(KeepSeriousMessages);
-    FApp = std::make_unique<QGuiApplication>(FArgc, FArgv);
-  }
-  ~TOffscreenPainting() {
-    if (!FApp)
-      return;
-    FApp.reset();
-    qInstallMessageHandler(QtNotes);
-  }
-  TOffscreenPainting(const TOffscreenPainting&) = delete;
-  TOffscreenPainting& operator=(const TOffscreenPainting&) = delete;
-
-private:
-  // Qt keeps references to them for the application's life.
-  char FName[8] = "algtool";
-  char FPlatformOption[10] = "-platform";
-  char FPlatform[10] = "offscreen";
-  char* FArgv[4] = {FName, FPlatformOption, FPlatform, nullptr};
-  int FArgc = 3;
-  std::unique_ptr<QGuiApplication> FApp;
-};
+#endif
 
 } // namespace
 
 void WriteAlgorithmPicture(TAlgorithm& Alg, const std::string& FileName, int Percent,
                            const std::string& Header) {
-  const TChartFormat Format = std::filesystem::path(FileName).extension().empty()
-                                  ? TChartFormat::Svg
-                                  : ChartFormatOf(FileName);
-  if (Format == TChartFormat::Svg) {
+  const std::string Ext = LowerCaseRu(std::filesystem::path(FileName).extension().string());
+  if (Ext.empty() || Ext == ".svg") {
     RenderAlgorithmSvg(Alg, FileName);
     return;
   }
-  TOffscreenPainting Painting;
-  ExportChart(Alg, FileName, Format, Percent, QFile::decodeName(QByteArray::fromStdString(Header)));
+  if (Ext != ".png" && Ext != ".pdf")
+    throw Exception(
+        Format("Неизвестный формат рисунка \"%s\": годятся .svg, .png и .pdf.", FileName.c_str()));
+#ifdef DESKBAY_ALGTOOL_PAINTS
+  std::string Error;
+  if (!PaintFunction(FileName)(Alg, FileName, Percent, Header, Error))
+    throw Exception(Error);
+#else
+  (void)Percent;
+  (void)Header;
+  throw Exception(Format("Рисунок \"%s\" не записан: эта сборка algtool пишет только SVG "
+                         "(PNG и PDF рисует сборка с графическим интерфейсом).",
+                         FileName.c_str()));
+#endif
 }
 
 } // namespace Deskbay::Algtool
