@@ -6,6 +6,7 @@
 #include "Corekit/InteractionHooks.h"
 #include "Corekit/SysUtils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -253,6 +254,24 @@ bool TAlgDebugSession::StepRecorded() {
   return true;
 }
 
+bool TAlgDebugSession::StepsRecorded(int64_t MaxSteps) {
+  int64_t Done = 0;
+  try {
+    FMachine->StepMany(MaxSteps, Done);
+  } catch (const Exception& E) {
+    FSteps += Done;
+    FState = TDebugState::Failed;
+    FRawError = E.Message();
+    FError = MessageLines(FRawError);
+    FErrorBlock = FMachine->GetCurrentBlock();
+    return false;
+  }
+  FSteps += Done;
+  if (FMachine->GetState() == amsDone)
+    FState = TDebugState::Done;
+  return true;
+}
+
 bool TAlgDebugSession::StepTracked() {
   const TAlgBlock* Block = FMachine->GetCurrentBlock();
   const int64_t Number = FSteps + 1;
@@ -334,8 +353,16 @@ TSliceEnd TAlgDebugSession::Advance(int64_t MaxSteps) {
     }
     FOriginsValid = false;
     FChangedValid = false;
-    if (!StepRecorded())
+    if (FBreakpoints.GetCount() == 0) {
+      // Nothing to test before each step: the rest at once.
+      const int64_t Before = FSteps;
+      const bool Ok = StepsRecorded(MaxSteps - I);
+      I += FSteps - Before - 1;
+      if (!Ok)
+        return TSliceEnd::Failed;
+    } else if (!StepRecorded()) {
       return TSliceEnd::Failed;
+    }
     if (FState == TDebugState::Done)
       return TSliceEnd::Done;
   }
@@ -354,12 +381,15 @@ TSliceEnd TAlgDebugSession::RunSlice(int64_t MaxSteps, std::chrono::nanoseconds 
   if (FState == TDebugState::Idle || !FMachine)
     Start();
   TAlgComponentGuard Components(*FMachine);
-  for (int64_t N = 0; N < MaxSteps; ++N) {
-    if ((N & 1023) == 1023 && std::chrono::steady_clock::now() >= Deadline)
+  // The clock read once every 1024 steps.
+  for (int64_t N = 0; N < MaxSteps;) {
+    if (N > 0 && std::chrono::steady_clock::now() >= Deadline)
       return TSliceEnd::Budget;
-    const TSliceEnd End = Advance();
+    const int64_t Chunk = std::min<int64_t>(1024, MaxSteps - N);
+    const TSliceEnd End = Advance(Chunk);
     if (End != TSliceEnd::Budget)
       return End;
+    N += Chunk;
   }
   return TSliceEnd::Budget;
 }
@@ -398,8 +428,10 @@ void TAlgDebugSession::Replay(int64_t Steps) {
   FOriginsValid = false;
   {
     TAlgComponentGuard Components(*FMachine);
-    while (FSteps + 1 < Steps && FState == TDebugState::Paused)
-      DoStep();
+    if (FSteps + 1 < Steps && FState == TDebugState::Paused) {
+      TRecorder Recorder(*this);
+      StepsRecorded(Steps - 1 - FSteps);
+    }
     // The last step with its changes noted, so the views can mark them.
     if (FSteps < Steps && FState == TDebugState::Paused)
       StepTracked();

@@ -186,6 +186,9 @@ private:
   bool DoStep();
   // The same with a recorder already in place.
   bool StepRecorded();
+  // Up to MaxSteps steps at once (StepMany), a recorder in place; false on
+  // an error, the steps before it counted.
+  bool StepsRecorded(int64_t MaxSteps);
   void Replay(int64_t Steps);
   // DoStep noting what it changed (FChanged) and where it came from.
   bool StepTracked();

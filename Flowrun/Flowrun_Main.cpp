@@ -297,27 +297,15 @@ void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
   CheckState(amsReady);
   const auto Steps = [&] {
     TFusedLoop Loop;
-    // Built at the first step it can make, for this call only: between
-    // calls the algorithm may change.
-    std::unique_ptr<TStepProgram> Program;
+    TStepProgram* Program = nullptr;
     while (Done < MaxSteps && FState == amsReady) {
       if (PrepareFusedLoop(Loop, FCurrentBlock)) {
         RunFusedPasses(Loop, MaxSteps, Done);
         if (Done == MaxSteps)
           break;
       }
-      if (!Program && FCurrentBlock) {
-        TAlgBlock* Root = FCurrentBlock;
-        while (Root->GetParent())
-          Root = Root->GetParent();
-        // Laying out the tree costs about a step a block: only for a slice
-        // of at least as many steps as the chart has blocks.
-        const TAlgorithm* Alg = Root->GetAlgorithm();
-        if (!Alg || MaxSteps - Done >= int64_t(Alg->GetBlockCount())) {
-          Program = std::make_unique<TStepProgram>();
-          BuildStepProgram(*Program, Root);
-        }
-      }
+      if (!Program && FCurrentBlock)
+        Program = StepProgramFor(FCurrentBlock, MaxSteps - Done);
       if (Program) {
         const int64_t Before = Done;
         RunStepProgram(*Program, MaxSteps, Done);
@@ -347,8 +335,9 @@ void TAlgMachine::Run() {
   if (FState != amsReady)
     return;
   TAlgComponentGuard Components(*this);
+  int64_t Done = 0;
   while (FState == amsReady)
-    Step();
+    StepMany(INT64_MAX, Done);
 }
 
 bool TAlgMachine::ExecLine(const std::string& Line) {

@@ -153,7 +153,8 @@ public:
   // fails. A counting loop whose body is computation blocks of compiled
   // lines runs its passes here without the generic step.
   void StepMany(int64_t MaxSteps, int64_t& Done);
-  // Steps while the state is amsReady, inside one component bracket.
+  // Steps while the state is amsReady, inside one component bracket (as
+  // StepMany makes them).
   void Run();
   bool ExecLine(const std::string& Line);
 
@@ -220,6 +221,10 @@ private:
   // makes it; no step made where the current block is not one it can start
   // from. Before a counting loop that RunFusedPasses takes it returns too.
   void BuildStepProgram(TStepProgram& Program, TAlgBlock* Root);
+  // The program of Block's algorithm, kept while the algorithm's version
+  // stays (its blocks and texts the same); null while laying it out would
+  // cost more than the slices asked for so far (Budget: this one's steps).
+  TStepProgram* StepProgramFor(TAlgBlock* Block, int64_t Budget);
   void RunStepProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done);
   [[gnu::noinline]] void PrepareBlock(const TAlgBlock* Block, TCompiledBlock& Compiled);
   // The blocks of one step, up to the next counted one; Processed: the
@@ -258,6 +263,10 @@ private:
   }
   TRecent FRecentTable[RecentSize];
   TRecent FProcessing; // the block being processed, while it is
+  std::unique_ptr<TStepProgram> FProgram;
+  const TAlgorithm* FProgramAlgorithm = nullptr;
+  std::uint64_t FProgramVersion = 0;
+  std::int64_t FProgramCredit = 0; // steps asked for since it was last out of date
 };
 
 inline void TAlgMachine::ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled) {

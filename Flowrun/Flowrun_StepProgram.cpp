@@ -105,6 +105,32 @@ void TAlgMachine::BuildStepProgram(TStepProgram& P, TAlgBlock* Root) {
   }
 }
 
+TStepProgram* TAlgMachine::StepProgramFor(TAlgBlock* Block, int64_t Budget) {
+  const TAlgorithm* Alg = Block->GetAlgorithm();
+  if (!Alg) {
+    // Blocks of no algorithm: laid out for this call.
+    TAlgBlock* Root = Block;
+    while (Root->GetParent())
+      Root = Root->GetParent();
+    FProgram = std::make_unique<TStepProgram>();
+    FProgramAlgorithm = nullptr;
+    BuildStepProgram(*FProgram, Root);
+    return FProgram.get();
+  }
+  if (FProgram && FProgramAlgorithm == Alg && FProgramVersion == Alg->GetVersion())
+    return FProgram.get();
+  // Laying out costs about a step a block.
+  FProgramCredit += Budget;
+  if (FProgramCredit < Alg->GetBlockCount())
+    return nullptr;
+  FProgramCredit = 0;
+  FProgram = std::make_unique<TStepProgram>();
+  FProgramAlgorithm = Alg;
+  FProgramVersion = Alg->GetVersion();
+  BuildStepProgram(*FProgram, Alg->GetRoot());
+  return FProgram.get();
+}
+
 // Every move here is the one StepBlocks and the processors make, in the
 // same order, so that the machine's state is theirs after every step and
 // wherever a line fails: the current and last processed blocks, the block
