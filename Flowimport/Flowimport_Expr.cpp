@@ -33,7 +33,20 @@ TPiece TPiece::Negate(const TPiece& A) {
   return P;
 }
 
-TPiece TPiece::Binary(char Op, const TPiece& L, const TPiece& R) {
+namespace {
+
+// Around a negation, the parentheses of a power's or MOD's operand say
+// nothing: the language binds the sign tighter than both.
+const TPiece& WithoutParensOfNegation(const TPiece& P) {
+  return P.Shape == TPiece::psParens && P.Args->Shape == TPiece::psNegate ? *P.Args : P;
+}
+
+} // namespace
+
+TPiece TPiece::Binary(char Op, const TPiece& InL, const TPiece& InR) {
+  const bool Tight = Op == '^' || Op == 'M';
+  const TPiece& L = Tight ? WithoutParensOfNegation(InL) : InL;
+  const TPiece& R = Tight ? WithoutParensOfNegation(InR) : InR;
   // The grammar of the language: a sum of products; a product's left
   // operand a product or less, its right operand a power; MOD between
   // powers; a power's base a signed operand, its exponent a power.
