@@ -177,7 +177,32 @@ void FinishImportNodes(TImportNodes& Nodes, TNameMap& Names, const std::string& 
   Check(Nodes, FileName);
 }
 
-void BuildImportedBlocks(const TImportNodes& Nodes, TAlgBlock* Sequence) {
+namespace {
+
+// A new block, or the import's error where the algorithm holds no more.
+TAlgBlock* NewBlock(const TAlgBlockClass& Class, TAlgBlock* Parent, int Line, int Column,
+                    const std::string& FileName) {
+  try {
+    return Class.Create(Parent);
+  } catch (const EImportError&) {
+    throw;
+  } catch (const Exception&) {
+    throw EImportError(FileName, Line, Column,
+                       Format("здесь блоков становится больше %d, а столько алгоритм не вмещает.",
+                              AlgMaxBlockCount),
+                       "Разбейте программу на части.");
+  }
+}
+
+} // namespace
+
+TAlgBlock* CreateImportedBlock(const TAlgBlockClass& Class, TAlgBlock* Parent, int Line,
+                               int Column, const std::string& FileName) {
+  return NewBlock(Class, Parent, Line, Column, FileName);
+}
+
+void BuildImportedBlocks(const TImportNodes& Nodes, TAlgBlock* Sequence,
+                         const std::string& FileName) {
   TAlgBlock* Last = nullptr;
   for (const TImportNode& N : Nodes) {
     const TAlgBlockClass* Class = nullptr;
@@ -213,15 +238,15 @@ void BuildImportedBlocks(const TImportNodes& Nodes, TAlgBlock* Sequence) {
       Last->GetText().SetLines(Lines);
       continue;
     }
-    TAlgBlock* B = Class->Create(Sequence);
+    TAlgBlock* B = NewBlock(*Class, Sequence, N.Line, N.Column, FileName);
     B->GetText().SetLines({N.Text});
     Last = Simple ? B : nullptr;
     if (N.Kind == TImportNode::nkIf) {
       auto* If = static_cast<TIfAlgBlock*>(B);
-      BuildImportedBlocks(N.Body, If->GetYesBranch());
-      BuildImportedBlocks(N.Else, If->GetNoBranch());
+      BuildImportedBlocks(N.Body, If->GetYesBranch(), FileName);
+      BuildImportedBlocks(N.Else, If->GetNoBranch(), FileName);
     } else if (TCompoundAlgBlock* Body = AlgBodyOf(B)) {
-      BuildImportedBlocks(N.Body, Body);
+      BuildImportedBlocks(N.Body, Body, FileName);
     }
   }
 }

@@ -20,6 +20,7 @@
 namespace Deskbay {
 
 class TAlgBlock;
+class TAlgBlockClass;
 
 struct FLOWIMPORT_API TImportNode {
   enum TKind {
@@ -49,7 +50,14 @@ using TImportNodes = std::vector<TImportNode>;
 FLOWIMPORT_API void FinishImportNodes(TImportNodes& Nodes, TNameMap& Names,
                                       const std::string& FileName);
 
-// Appends the finished statements to Sequence as blocks.
-FLOWIMPORT_API void BuildImportedBlocks(const TImportNodes& Nodes, TAlgBlock* Sequence);
+// Appends the finished statements to Sequence as blocks. More blocks than an
+// algorithm holds raises EImportError at the statement that is one too many.
+FLOWIMPORT_API void BuildImportedBlocks(const TImportNodes& Nodes, TAlgBlock* Sequence,
+                                        const std::string& FileName);
+
+// A block of Class below Parent, or EImportError at Line and Column when
+// the algorithm holds no more.
+FLOWIMPORT_API TAlgBlock* CreateImportedBlock(const TAlgBlockClass& Class, TAlgBlock* Parent,
+                                              int Line, int Column, const std::string& FileName);
 
 } // namespace Deskbay

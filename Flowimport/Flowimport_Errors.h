@@ -37,6 +37,11 @@ FLOWIMPORT_API std::string SourceDisplayName(const std::string& FileName);
 constexpr size_t MaxImportLineBytes = 10000;
 // The deepest nesting of statements, and of parentheses in an expression.
 constexpr int MaxImportNesting = 100;
+// The most statements (lines of a program, tokens of Pascal's) one text
+// may hold: far beyond a program for a lesson, and a bound on the memory an
+// import takes.
+constexpr size_t MaxImportStatements = 50000;
+constexpr size_t MaxImportTokens = 500000;
 
 // Refuses a text that is no program text before any reading: bytes that
 // are not UTF-8, NUL and other control characters (tabs, line ends and a

@@ -27,6 +27,10 @@ std::vector<TToken> LexPascal(std::string_view Text, const std::string& FileName
   int LineNo = 1;
   const auto Column = [&](size_t At) { return ColumnOf(Text.substr(LineStart), At - LineStart); };
   const auto Push = [&](TToken::TKind Kind, std::string T, int Line, int Col) {
+    if (Tokens.size() >= MaxImportTokens)
+      throw EImportError(FileName, Line, Col,
+                         Format("в программе больше %zu слов и знаков — это не программа для урока.",
+                                MaxImportTokens));
     TToken Tok;
     Tok.Kind = Kind;
     Tok.Text = std::move(T);
@@ -818,6 +822,11 @@ private:
 
   // Expressions, by Pascal's precedence: a sign applies to the first
   // factor of its term, which gives the same value.
+  void LongCheck(const TPiece& P) {
+    if (P.Text.size() > MaxImportLineBytes)
+      C.Fail(Format("выражение длиннее %zu знаков.", MaxImportLineBytes));
+  }
+
   TPiece Expression(int Depth) {
     Deeper(Depth);
     TPiece Left = Term(Depth, true);
@@ -827,6 +836,7 @@ private:
           return Left;
         const char Op = C.Next().Text[0];
         Left = TPiece::Binary(Op, Left, Term(Depth, false));
+        LongCheck(Left);
         continue;
       }
       if (C.IsWord("or") || C.IsWord("xor"))
@@ -849,9 +859,11 @@ private:
       if (C.IsOp("*") || C.IsOp("/")) {
         const char Op = C.Next().Text[0];
         Left = TPiece::Binary(Op, Left, Factor(Depth));
+        LongCheck(Left);
       } else if (C.IsWord("mod")) {
         C.Next();
         Left = TPiece::Binary('M', ModOperand(Left), ModOperand(Factor(Depth)));
+        LongCheck(Left);
       } else if (C.IsWord("div")) {
         C.Next();
         Left = TPiece::Call("TRUNC", TPiece::Binary('/', Left, Factor(Depth)));

@@ -61,7 +61,7 @@ TImportReport ImportProgram(TAlgorithm& Alg, std::string_view Text, TImportForm 
   FinishImportNodes(Nodes, Names, FileName);
   if (Nodes.empty())
     throw EImportError(FileName, 0, 0, "в программе нет ни одного оператора.");
-  BuildImportedBlocks(Nodes, Alg.GetRoot()->GetBody());
+  BuildImportedBlocks(Nodes, Alg.GetRoot()->GetBody(), FileName);
   Report.Names = Names.Report();
   return Report;
 }

@@ -29,7 +29,7 @@ struct FLOWIMPORT_API TImportReport {
 };
 
 // The largest program text read, in bytes.
-constexpr long long MaxProgramTextBytes = 16 * 1024 * 1024;
+constexpr long long MaxProgramTextBytes = 1024 * 1024;
 
 // Fills Alg, a new algorithm, from Text. FileName names the source in
 // messages ("-": standard input). Raises EImportError; the caller then

@@ -73,6 +73,12 @@ private:
   }
 
   void EndLine() {
+    if (FLines.size() >= MaxImportStatements)
+      throw EImportError(FFileName, FLineNo, 1,
+                         Format("в программе больше %zu строк — это не программа для урока.",
+                                MaxImportStatements));
+    if (FCurrent.Tokens.size() > MaxImportTokens / 100)
+      throw EImportError(FFileName, FCurrent.Line, 1, "оператор слишком длинный.");
     if (!FCurrent.Tokens.empty())
       FLines.push_back(std::move(FCurrent));
     FCurrent = TPyLine();
@@ -102,6 +108,10 @@ private:
       L.Line = FLineNo;
       L.IsComment = true;
       L.Comment = Trim(FText.substr(FPos + 1, End - FPos - 1));
+      if (FLines.size() >= MaxImportStatements)
+        throw EImportError(FFileName, FLineNo, 1,
+                           Format("в программе больше %zu строк — это не программа для урока.",
+                                  MaxImportStatements));
       FLines.push_back(std::move(L));
       FPos = End;
       if (FPos < FText.size())
@@ -885,9 +895,10 @@ private:
     long long StopValue;
     if (Step > 0) {
       std::string End;
-      if (S.Op == '+' && S.Right->IsNumber() && S.Right->Text == "1" &&
-          S.Left->Shape == TPiece::psCall && S.Left->Func == "TRUNC")
-        End = S.Left->Args->Text; // int(N) + 1: to N
+      if (S.Op == '+' && S.Right->IsNumber() && S.Right->Text == "1")
+        // N + 1: to N; int(N) + 1 also, the counter being whole.
+        End = S.Left->Shape == TPiece::psCall && S.Left->Func == "TRUNC" ? S.Left->Args->Text
+                                                                           : S.Left->Text;
       else if (WholeValue(Stop, StopValue))
         End = WholeText(StopValue - 1);
       else
@@ -924,6 +935,13 @@ private:
       Fail(C.Peek(), Format("выражение вложено глубже %d уровней.", MaxImportNesting));
   }
 
+  // A line of a block is read whole by the machine; an expression longer
+  // than a program line is no expression of a lesson.
+  void LongCheck(TTokenCursor& C, const TPiece& P) {
+    if (P.Text.size() > MaxImportLineBytes)
+      Fail(C.Peek(), Format("выражение длиннее %zu знаков.", MaxImportLineBytes));
+  }
+
   TPiece Expression(TTokenCursor& C, int Depth) {
     Deeper(C, Depth);
     TPiece Left = Term(C, Depth);
@@ -931,6 +949,7 @@ private:
       if (C.IsOp("+") || C.IsOp("-")) {
         const char Op = C.Next().Text[0];
         Left = TPiece::Binary(Op, Left, Term(C, Depth));
+        LongCheck(C, Left);
         continue;
       }
       const TToken& T = C.Peek();
@@ -977,6 +996,7 @@ private:
       if (Op.Text == "*" || Op.Text == "/") {
         C.Next();
         Left = TPiece::Binary(Op.Text[0], Left, Unary(C, Depth));
+        LongCheck(C, Left);
       } else if (Op.Text == "%") {
         C.Next();
         Left = Modulo(Op, Left, Unary(C, Depth));

@@ -1,5 +1,6 @@
 #include "Flowimport_Text.h"
 
+#include "Flowimport_Chart.h"
 #include "Flowimport_Errors.h"
 
 #include "Corekit/SysUtils.h"
@@ -151,7 +152,8 @@ void ImportChartText(TAlgorithm& Alg, std::string_view Text, const std::string& 
     std::string Rest = Colon == std::string::npos ? "" : L.Body.substr(Colon + 1);
     if (!Rest.empty() && Rest[0] == ' ')
       Rest.erase(0, 1);
-    TAlgBlock* B = AlgBlockKindInfo(Kind).Class->Create(Open[Level]);
+    TAlgBlock* B =
+        CreateImportedBlock(*AlgBlockKindInfo(Kind).Class, Open[Level], L.No, Column, FileName);
     B->GetText().SetLines(SplitLines(Rest));
     if (TCompoundAlgBlock* Body = AlgBodyOf(B))
       Open.push_back(Body);
