@@ -196,8 +196,8 @@ TAlgBlock* NewBlock(const TAlgBlockClass& Class, TAlgBlock* Parent, int Line, in
 
 } // namespace
 
-TAlgBlock* CreateImportedBlock(const TAlgBlockClass& Class, TAlgBlock* Parent, int Line,
-                               int Column, const std::string& FileName) {
+TAlgBlock* CreateImportedBlock(const TAlgBlockClass& Class, TAlgBlock* Parent, int Line, int Column,
+                               const std::string& FileName) {
   return NewBlock(Class, Parent, Line, Column, FileName);
 }
 

@@ -37,7 +37,7 @@ struct FLOWIMPORT_API TImportNode {
   };
   TKind Kind = nkAssign;
   std::string Text;
-  std::string Var, Value;                 // nkAssign
+  std::string Var, Value;                  // nkAssign
   std::string CondLeft, CondOp, CondRight; // nkWhile
   std::vector<TImportNode> Body, Else;
   int Line = 0, Column = 0;

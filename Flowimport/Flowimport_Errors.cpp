@@ -6,8 +6,9 @@ namespace {
 
 std::string ImportMessage(const std::string& FileName, int Line, int Column,
                           const std::string& What, const std::string& Hint) {
-  std::string M = FileName == "-" ? std::string("Стандартный ввод")
-                                  : Format("Файл \"%s\"", FileName.c_str());
+  std::string M = FileName == "-"    ? std::string("Стандартный ввод")
+                  : FileName.empty() ? std::string("Текст из буфера обмена")
+                                     : Format("Файл \"%s\"", FileName.c_str());
   if (Line > 0)
     M += Format(", строка %d, столбец %d", Line, Column);
   M += ": " + What;
@@ -57,7 +58,9 @@ EImportError::EImportError(const std::string& FileName, int Line, int Column,
       FWhat(What), FHint(Hint) {}
 
 std::string SourceDisplayName(const std::string& FileName) {
-  return FileName == "-" ? std::string("стандартный ввод") : FileName;
+  return FileName == "-"    ? std::string("стандартный ввод")
+         : FileName.empty() ? std::string("текст из буфера обмена")
+                            : FileName;
 }
 
 int ColumnOf(std::string_view Line, size_t Offset) {
@@ -80,9 +83,9 @@ void CheckSourceText(std::string_view Text, const std::string& FileName) {
       continue;
     }
     if (I - LineStart >= MaxImportLineBytes)
-      throw EImportError(FileName, LineNo, 1,
-                         Format("строка длиннее %zu байт — это не текст программы.",
-                                MaxImportLineBytes));
+      throw EImportError(
+          FileName, LineNo, 1,
+          Format("строка длиннее %zu байт — это не текст программы.", MaxImportLineBytes));
     const auto U = static_cast<unsigned char>(C);
     if ((U < 0x20 && C != '\t' && C != '\r' && C != '\f') || U == 0x7F) {
       const std::string_view Line = Text.substr(LineStart, I - LineStart);

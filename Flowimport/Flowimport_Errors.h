@@ -1,6 +1,7 @@
 #pragma once
 
-// Why a program text cannot become a chart: the file, the line and the
+// Why a program text cannot become a chart: the file (standard input for
+// "-", the clipboard's text for an empty name), the line and the
 // column (1-based, in characters), what the language of the blocks cannot
 // say there, and a hint where one exists. An import that raises one has
 // changed nothing.
@@ -29,8 +30,8 @@ private:
   std::string FWhat, FHint;
 };
 
-// How a source is named in messages: the file's name, or "стандартный ввод"
-// for "-".
+// How a source is named in messages: the file's name, "стандартный ввод"
+// for "-", "текст из буфера обмена" for an empty name (a paste).
 FLOWIMPORT_API std::string SourceDisplayName(const std::string& FileName);
 
 // The longest line a program text may have, in bytes.

@@ -28,9 +28,10 @@ std::vector<TToken> LexPascal(std::string_view Text, const std::string& FileName
   const auto Column = [&](size_t At) { return ColumnOf(Text.substr(LineStart), At - LineStart); };
   const auto Push = [&](TToken::TKind Kind, std::string T, int Line, int Col) {
     if (Tokens.size() >= MaxImportTokens)
-      throw EImportError(FileName, Line, Col,
-                         Format("в программе больше %zu слов и знаков — это не программа для урока.",
-                                MaxImportTokens));
+      throw EImportError(
+          FileName, Line, Col,
+          Format("в программе больше %zu слов и знаков — это не программа для урока.",
+                 MaxImportTokens));
     TToken Tok;
     Tok.Kind = Kind;
     Tok.Text = std::move(T);
@@ -260,10 +261,10 @@ private:
   TToken FEnd;
 };
 
-const char* const Helpers[] = {"addstep", "astext",    "computationfailed", "cosl",
-                               "fail",    "inrange",   "modulo",            "number",
-                               "power",   "readnumber", "rounded",          "truncated",
-                               "powl",    "sinl",      "strfromd"};
+const char* const Helpers[] = {
+    "addstep", "astext", "computationfailed", "cosl",    "fail",      "inrange", "modulo",
+    "number",  "power",  "readnumber",        "rounded", "truncated", "powl",    "sinl",
+    "strfromd"};
 
 bool IsHelper(const std::string& Name) {
   const std::string L = Lower(Name);
@@ -272,11 +273,11 @@ bool IsHelper(const std::string& Name) {
 }
 
 const char* const Keywords[] = {
-    "and",   "array", "begin",  "case", "const", "div",    "do",    "downto",    "else",
-    "end",   "file",  "for",    "function", "goto", "if",  "in",    "label",     "mod",
-    "nil",   "not",   "of",     "or",   "packed", "procedure", "program", "record", "repeat",
-    "set",   "then",  "to",     "type", "until", "var",   "while", "with",      "xor",
-    "shl",   "shr",   "uses",   "exit", "break", "continue"};
+    "and", "array", "begin", "case",     "const",  "div",       "do",      "downto", "else",
+    "end", "file",  "for",   "function", "goto",   "if",        "in",      "label",  "mod",
+    "nil", "not",   "of",    "or",       "packed", "procedure", "program", "record", "repeat",
+    "set", "then",  "to",    "type",     "until",  "var",       "while",   "with",   "xor",
+    "shl", "shr",   "uses",  "exit",     "break",  "continue"};
 
 bool IsKeyword(const std::string& Name) {
   const std::string L = Lower(Name);
@@ -558,8 +559,9 @@ private:
       Assignment(Nodes);
       return;
     }
-    C.Fail(T, IsKeyword(T.Text) ? "\"" + T.Text + "\" здесь быть не может."
-                                : "вызова " + T.Text + " в языке алгоритмов нет.",
+    C.Fail(T,
+           IsKeyword(T.Text) ? "\"" + T.Text + "\" здесь быть не может."
+                             : "вызова " + T.Text + " в языке алгоритмов нет.",
            "В алгоритме бывают присваивания, ввод, вывод, ветвления и циклы.");
   }
 
@@ -637,8 +639,8 @@ private:
             if (C.TakeOp(":"))
               Expression(0);
           }
-          if (C.IsOp("+") && C.Peek(1).Kind == TToken::tkString &&
-              Trim(C.Peek(1).Text).empty() && C.IsOp("+", 2)) {
+          if (C.IsOp("+") && C.Peek(1).Kind == TToken::tkString && Trim(C.Peek(1).Text).empty() &&
+              C.IsOp("+", 2)) {
             C.Next();
             C.Next();
             C.Next();
@@ -772,8 +774,8 @@ private:
         ++Depth;
       else if (T.Text == ")" && --Depth == 0)
         return false;
-      else if (Depth == 1 && (T.Text == "<" || T.Text == ">" || T.Text == "=" ||
-                              T.Text == "<>" || T.Text == "<=" || T.Text == ">="))
+      else if (Depth == 1 && (T.Text == "<" || T.Text == ">" || T.Text == "=" || T.Text == "<>" ||
+                              T.Text == "<=" || T.Text == ">="))
         return true;
     }
   }
@@ -794,8 +796,8 @@ private:
       K.Left = Expression(0);
       const TToken Op = C.Next();
       static const char* const Ops[] = {"<", ">", "<=", ">=", "=", "<>"};
-      if (Op.Kind != TToken::tkOp ||
-          std::none_of(std::begin(Ops), std::end(Ops), [&Op](const char* O) { return Op.Text == O; }))
+      if (Op.Kind != TToken::tkOp || std::none_of(std::begin(Ops), std::end(Ops),
+                                                  [&Op](const char* O) { return Op.Text == O; }))
         C.Fail(Op, std::string("условие ") + Where + " должно быть сравнением двух чисел.",
                "Например: A > 0 или N <> 0.");
       K.Op = Op.Text;
@@ -892,10 +894,10 @@ private:
         C.Fail(Name, Format("у %s здесь должно быть %zu значения.", Name.Text.c_str(), N));
     };
     static const std::pair<const char*, const char*> Same[] = {
-        {"sqrt", "SQRT"},    {"abs", "ABS"},   {"round", "ROUND"}, {"rounded", "ROUND"},
-        {"trunc", "TRUNC"},  {"truncated", "TRUNC"}, {"sin", "SIN"}, {"sinl", "SIN"},
-        {"cos", "COS"},      {"cosl", "COS"},  {"arctan", "ATAN"}, {"exp", "EXP"},
-        {"ln", "LN"},        {"sqr", "SQR"},   {"int", "TRUNC"}};
+        {"sqrt", "SQRT"},   {"abs", "ABS"},         {"round", "ROUND"}, {"rounded", "ROUND"},
+        {"trunc", "TRUNC"}, {"truncated", "TRUNC"}, {"sin", "SIN"},     {"sinl", "SIN"},
+        {"cos", "COS"},     {"cosl", "COS"},        {"arctan", "ATAN"}, {"exp", "EXP"},
+        {"ln", "LN"},       {"sqr", "SQR"},         {"int", "TRUNC"}};
     for (const auto& [Pas, Lang] : Same)
       if (W == Pas) {
         Need(1);

@@ -8,6 +8,7 @@
 
 #include "Corekit/Streams.h"
 #include "Corekit/SysUtils.h"
+#include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <unistd.h>
@@ -84,6 +85,20 @@ std::string ReadProgramSource(const std::string& FileName) {
                              MaxProgramTextBytes));
     Text.append(Buffer, static_cast<size_t>(N));
   }
+}
+
+TImportedBlocks ImportProgramAsBlocks(std::string_view Text, const std::string& FileName) {
+  TAlgorithm Alg;
+  TImportedBlocks Result;
+  Result.Names = ImportProgram(Alg, Text, GuessImportForm(Text), FileName).Names;
+  std::vector<TAlgBlock*> Blocks;
+  TAlgBlock* Body = Alg.GetRoot()->GetBody();
+  for (int I = 0; I < Body->GetBlockCount(); ++I)
+    Blocks.push_back(Body->GetBlocks(I));
+  if (Blocks.empty())
+    throw EImportError(FileName, 0, 0, "в тексте нет ни одного блока.");
+  Result.Bytes = AlgBlocksToBytes(Blocks);
+  return Result;
 }
 
 TImportForm GuessImportForm(std::string_view Text) {

@@ -8,6 +8,7 @@
 
 #include "FlowimportExport.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,17 @@ FLOWIMPORT_API TImportReport ImportProgram(TAlgorithm& Alg, std::string_view Tex
 // of at most MaxProgramTextBytes (a folder, a FIFO or a device is refused
 // with the file's name and the reason).
 FLOWIMPORT_API std::string ReadProgramSource(const std::string& FileName);
+
+struct FLOWIMPORT_API TImportedBlocks {
+  std::vector<uint8_t> Bytes; // as the clipboard carries blocks (AlgBlocksToBytes)
+  std::vector<std::string> Names;
+};
+
+// Text (of the form GuessImportForm finds) as blocks to paste: the bytes
+// AlgPasteBytes inserts in one step. FileName names the source in messages
+// (empty: the clipboard's text). Raises EImportError.
+FLOWIMPORT_API TImportedBlocks ImportProgramAsBlocks(std::string_view Text,
+                                                     const std::string& FileName);
 
 // The form a text without a name most likely is in: the text form when its
 // first line names a kind of block, Pascal when it has the look of it

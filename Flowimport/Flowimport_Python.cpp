@@ -87,7 +87,8 @@ private:
 
   void StartLine() {
     int Indent = 0;
-    while (FPos < FText.size() && (FText[FPos] == ' ' || FText[FPos] == '\t' || FText[FPos] == '\f')) {
+    while (FPos < FText.size() &&
+           (FText[FPos] == ' ' || FText[FPos] == '\t' || FText[FPos] == '\f')) {
       Indent = FText[FPos] == '\t' ? (Indent / 8 + 1) * 8 : FText[FPos] == ' ' ? Indent + 1 : 0;
       ++FPos;
     }
@@ -276,9 +277,9 @@ private:
   }
 };
 
-const char* const Helpers[] = {"fail",    "number",    "as_text",  "read_number",
-                               "power",   "modulo",    "rounded",  "truncated",
-                               "in_range", "computation_failed"};
+const char* const Helpers[] = {
+    "fail",   "number",  "as_text",   "read_number", "power",
+    "modulo", "rounded", "truncated", "in_range",    "computation_failed"};
 
 bool IsHelper(const std::string& Name) {
   return std::any_of(std::begin(Helpers), std::end(Helpers),
@@ -544,8 +545,8 @@ private:
     const size_t Start = C.GetPosition();
     if (C.TakeWord("map") && C.TakeOp("(") && (C.TakeWord("float") || C.TakeWord("int")) &&
         C.TakeOp(",") && C.TakeWord("input") && C.TakeOp("(") &&
-        (C.Peek().Kind != TToken::tkString || (C.Next(), true)) && C.TakeOp(")") &&
-        C.TakeOp(".") && C.TakeWord("split") && C.TakeOp("(") && C.TakeOp(")") && C.TakeOp(")"))
+        (C.Peek().Kind != TToken::tkString || (C.Next(), true)) && C.TakeOp(")") && C.TakeOp(".") &&
+        C.TakeWord("split") && C.TakeOp("(") && C.TakeOp(")") && C.TakeOp(")"))
       return true;
     C.SetPosition(Start);
     return false;
@@ -580,7 +581,8 @@ private:
            "Запишите каждое присваивание отдельно.");
     }
     if (Op.Text == "=" && C.IsWord("None"))
-      Fail(C.Peek(), "значения None в языке алгоритмов нет: переменная без значения просто не задана.");
+      Fail(C.Peek(),
+           "значения None в языке алгоритмов нет: переменная без значения просто не задана.");
     if (Op.Text == "=") {
       bool Input = false;
       if (Targets.size() > 1 && TakeMapInput(C)) {
@@ -724,7 +726,9 @@ private:
            L.Tokens[3].Text == "None" && L.Tokens[4].Text == ":";
   }
 
-  static bool IsBreak(const TImportNodes& Body) { return Body.size() == 1 && Body[0].Value == "break"; }
+  static bool IsBreak(const TImportNodes& Body) {
+    return Body.size() == 1 && Body[0].Value == "break";
+  }
 
   void If(TTokenCursor& C, const TPyLine& L, TImportNodes& Nodes, int Depth) {
     if (IsNoneCheck(L)) {
@@ -744,8 +748,7 @@ private:
       if (C.IsOp(":") && C.Peek(1).Kind == TToken::tkEnd && Code < FLines.size() &&
           FLines[Code].Indent > L.Indent && FLines[Code].Tokens.size() == 1 &&
           FLines[Code].Tokens[0].Text == "break" &&
-          (NextCode(Code + 1) == FLines.size() ||
-           FLines[NextCode(Code + 1)].Indent <= L.Indent)) {
+          (NextCode(Code + 1) == FLines.size() || FLines[NextCode(Code + 1)].Indent <= L.Indent)) {
         Break = true;
         FI = Code + 1;
       } else {
@@ -898,7 +901,7 @@ private:
       if (S.Op == '+' && S.Right->IsNumber() && S.Right->Text == "1")
         // N + 1: to N; int(N) + 1 also, the counter being whole.
         End = S.Left->Shape == TPiece::psCall && S.Left->Func == "TRUNC" ? S.Left->Args->Text
-                                                                           : S.Left->Text;
+                                                                         : S.Left->Text;
       else if (WholeValue(Stop, StopValue))
         End = WholeText(StopValue - 1);
       else
@@ -953,8 +956,8 @@ private:
         continue;
       }
       const TToken& T = C.Peek();
-      if (T.Kind == TToken::tkOp && (T.Text == "|" || T.Text == "&" || T.Text == "^" ||
-                                     T.Text == "<<" || T.Text == ">>"))
+      if (T.Kind == TToken::tkOp &&
+          (T.Text == "|" || T.Text == "&" || T.Text == "^" || T.Text == "<<" || T.Text == ">>"))
         Fail(T, "поразрядных операций в языке алгоритмов нет.",
              T.Text == "^" ? "Степень в Python пишется **." : "");
       if (C.IsWord("if"))
@@ -980,8 +983,9 @@ private:
     for (const TPiece* P : {&L, &R}) {
       const TPiece& U = P->Unwrapped();
       if (U.IsNegativeNumber() || (U.IsNumber() && !U.IsWholeNumber()))
-        Fail(Op, std::string(What) + " с дробным или отрицательным числом значит в Python не то, "
-                                     "что MOD и деление в языке алгоритмов.",
+        Fail(Op,
+             std::string(What) + " с дробным или отрицательным числом значит в Python не то, "
+                                 "что MOD и деление в языке алгоритмов.",
              "MOD округляет числа до целых и берёт знак делимого.");
     }
   }
@@ -1059,20 +1063,20 @@ private:
         Fail(Name, Format("у %s здесь должно быть %zu значения.", Full.c_str(), N));
     };
     static const std::pair<const char*, const char*> Same[] = {
-        {"math.sqrt", "SQRT"}, {"sqrt", "SQRT"},     {"abs", "ABS"},       {"math.fabs", "ABS"},
-        {"fabs", "ABS"},       {"round", "ROUND"},   {"rounded", "ROUND"}, {"int", "TRUNC"},
-        {"math.trunc", "TRUNC"}, {"trunc", "TRUNC"}, {"truncated", "TRUNC"}, {"math.sin", "SIN"},
-        {"sin", "SIN"},        {"math.cos", "COS"},  {"cos", "COS"},       {"math.exp", "EXP"},
-        {"exp", "EXP"},        {"math.atan", "ATAN"}, {"atan", "ATAN"},    {"math.log", "LN"},
-        {"log", "LN"}};
+        {"math.sqrt", "SQRT"}, {"sqrt", "SQRT"},       {"abs", "ABS"},
+        {"math.fabs", "ABS"},  {"fabs", "ABS"},        {"round", "ROUND"},
+        {"rounded", "ROUND"},  {"int", "TRUNC"},       {"math.trunc", "TRUNC"},
+        {"trunc", "TRUNC"},    {"truncated", "TRUNC"}, {"math.sin", "SIN"},
+        {"sin", "SIN"},        {"math.cos", "COS"},    {"cos", "COS"},
+        {"math.exp", "EXP"},   {"exp", "EXP"},         {"math.atan", "ATAN"},
+        {"atan", "ATAN"},      {"math.log", "LN"},     {"log", "LN"}};
     for (const auto& [Py, Lang] : Same)
       if (Full == Py) {
         if (std::string(Py) == "round" && Args.size() == 2)
           Fail(Name, "округления до знаков после точки в языке алгоритмов нет.",
                "ROUND округляет до целого.");
         if (std::string(Lang) == "LN" && Args.size() == 2)
-          Fail(Name, "логарифма по основанию в языке алгоритмов нет.",
-               "Поделите: LN(X)/LN(B).");
+          Fail(Name, "логарифма по основанию в языке алгоритмов нет.", "Поделите: LN(X)/LN(B).");
         Need(1);
         return TPiece::Call(Lang, Args[0]);
       }

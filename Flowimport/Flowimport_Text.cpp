@@ -13,10 +13,10 @@ namespace Deskbay {
 
 namespace {
 
-const TAlgBlockKind AllKinds[] = {
-    TAlgBlockKind::Root,      TAlgBlockKind::Sequence,  TAlgBlockKind::Computation,
-    TAlgBlockKind::InputOutput, TAlgBlockKind::Branch,  TAlgBlockKind::WhileLoop,
-    TAlgBlockKind::UntilLoop, TAlgBlockKind::ForLoop};
+const TAlgBlockKind AllKinds[] = {TAlgBlockKind::Root,        TAlgBlockKind::Sequence,
+                                  TAlgBlockKind::Computation, TAlgBlockKind::InputOutput,
+                                  TAlgBlockKind::Branch,      TAlgBlockKind::WhileLoop,
+                                  TAlgBlockKind::UntilLoop,   TAlgBlockKind::ForLoop};
 
 // The kind a line's words before its colon name, or false.
 bool KindNamed(std::string_view Name, TAlgBlockKind& Kind) {

@@ -66,7 +66,8 @@ std::string CanonicalNumber(const std::string& Text) {
     Mantissa.erase(0, 1);
   if (Mantissa.size() > 1 && Mantissa.back() == '.')
     Mantissa.pop_back();
-  if (Exponent.empty() && Mantissa.size() > 2 && Mantissa.compare(Mantissa.size() - 2, 2, ".0") == 0)
+  if (Exponent.empty() && Mantissa.size() > 2 &&
+      Mantissa.compare(Mantissa.size() - 2, 2, ".0") == 0)
     Mantissa.erase(Mantissa.size() - 2);
   return Mantissa + Exponent;
 }

@@ -138,36 +138,37 @@ TEST(PythonImport, CommentsDropExceptDrawing) {
 }
 
 TEST(PascalImport, StatementsDeclarationsAndLoops) {
-  EXPECT_EQ(Chart("program Sum;\n"
-                  "uses Math;\n"
-                  "const Eps = 0.001;\n"
-                  "var n, i: Integer; s, a, b: Real;\n"
-                  "begin\n"
-                  "  { сумма }\n"
-                  "  readln(n); read(a, b);\n"
-                  "  s := 0;\n"
-                  "  for i := 1 to n do\n"
-                  "    s := s + i * i;\n"
-                  "  for i := 10 downto 1 do writeln(i:5);\n"
-                  "  while s > 100 do s := s div 2;\n"
-                  "  repeat\n"
-                  "    n := n - 1;\n"
-                  "    write(n, ' ');\n"
-                  "    writeln(s)\n"
-                  "  until n <= 0;\n"
-                  "  writeln(sqrt(abs(a)) / 2, ' ', -a * 2, ' ', round(a) mod 3, ' ', Power(a, 2));\n"
-                  "  writeln(sin(a) + cos(a) + arctan(a) + exp(a) + ln(a) + sqr(a) + trunc(a))\n"
-                  "end.\n",
-                  Pas),
-            "Ввод-вывод: Ввод N, A, B\n"
-            "Блок вычислений: S=0\n"
-            "Цикл с параметром: I=1,N,1\n  Блок вычислений: S=S+I*I\n"
-            "Блок вычислений: I=10\n"
-            "Цикл с предусловием: I>=1\n  Ввод-вывод: Вывод I\n  Блок вычислений: I=I-1\n"
-            "Цикл с предусловием: S>100\n  Блок вычислений: S=TRUNC(S/2)\n"
-            "Цикл с постусловием: N>0\n  Блок вычислений: N=N-1\n  Ввод-вывод: Вывод N, S\n"
-            "Ввод-вывод: Вывод SQRT(ABS(A))/2, -A*2, A MOD 3, A^2 | "
-            "Вывод SIN(A)+COS(A)+ATAN(A)+EXP(A)+LN(A)+SQR(A)+TRUNC(A)\n");
+  EXPECT_EQ(
+      Chart("program Sum;\n"
+            "uses Math;\n"
+            "const Eps = 0.001;\n"
+            "var n, i: Integer; s, a, b: Real;\n"
+            "begin\n"
+            "  { сумма }\n"
+            "  readln(n); read(a, b);\n"
+            "  s := 0;\n"
+            "  for i := 1 to n do\n"
+            "    s := s + i * i;\n"
+            "  for i := 10 downto 1 do writeln(i:5);\n"
+            "  while s > 100 do s := s div 2;\n"
+            "  repeat\n"
+            "    n := n - 1;\n"
+            "    write(n, ' ');\n"
+            "    writeln(s)\n"
+            "  until n <= 0;\n"
+            "  writeln(sqrt(abs(a)) / 2, ' ', -a * 2, ' ', round(a) mod 3, ' ', Power(a, 2));\n"
+            "  writeln(sin(a) + cos(a) + arctan(a) + exp(a) + ln(a) + sqr(a) + trunc(a))\n"
+            "end.\n",
+            Pas),
+      "Ввод-вывод: Ввод N, A, B\n"
+      "Блок вычислений: S=0\n"
+      "Цикл с параметром: I=1,N,1\n  Блок вычислений: S=S+I*I\n"
+      "Блок вычислений: I=10\n"
+      "Цикл с предусловием: I>=1\n  Ввод-вывод: Вывод I\n  Блок вычислений: I=I-1\n"
+      "Цикл с предусловием: S>100\n  Блок вычислений: S=TRUNC(S/2)\n"
+      "Цикл с постусловием: N>0\n  Блок вычислений: N=N-1\n  Ввод-вывод: Вывод N, S\n"
+      "Ввод-вывод: Вывод SQRT(ABS(A))/2, -A*2, A MOD 3, A^2 | "
+      "Вывод SIN(A)+COS(A)+ATAN(A)+EXP(A)+LN(A)+SQR(A)+TRUNC(A)\n");
 }
 
 TEST(PascalImport, BranchesAndStatementsAlone) {
@@ -324,8 +325,8 @@ TEST(ImportHostile, DeepNestingIsRefusedWithoutRecursingDeep) {
 }
 
 TEST(ImportHostile, OnlyRegularFilesOfBoundedSizeAreRead) {
-  const std::string Dir = std::filesystem::temp_directory_path() /
-                          ("flowimport-" + std::to_string(::getpid()));
+  const std::string Dir =
+      std::filesystem::temp_directory_path() / ("flowimport-" + std::to_string(::getpid()));
   std::filesystem::create_directories(Dir);
   const std::string Fifo = Dir + "/fifo.py";
   ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);

@@ -139,8 +139,8 @@ TPiece Canonical(const TCodeExpr& E, bool SqrAsPower) {
     break;
   }
   static const std::pair<TCodeExpr::TKind, char> Ops[] = {
-      {TCodeExpr::ekAdd, '+'},      {TCodeExpr::ekSubtract, '-'}, {TCodeExpr::ekMultiply, '*'},
-      {TCodeExpr::ekDivide, '/'},   {TCodeExpr::ekPower, '^'},    {TCodeExpr::ekMod, 'M'}};
+      {TCodeExpr::ekAdd, '+'},    {TCodeExpr::ekSubtract, '-'}, {TCodeExpr::ekMultiply, '*'},
+      {TCodeExpr::ekDivide, '/'}, {TCodeExpr::ekPower, '^'},    {TCodeExpr::ekMod, 'M'}};
   char Op = '+';
   for (const auto& [K, O] : Ops)
     if (K == E.Kind)
@@ -250,8 +250,8 @@ bool Canonicalise(TAlgBlock* Seq, bool SqrAsPower) {
       if (!Canonicalise(Body, SqrAsPower))
         return false;
     }
-    const bool Simple = B->GetKind() == TAlgBlockKind::Computation ||
-                        B->GetKind() == TAlgBlockKind::InputOutput;
+    const bool Simple =
+        B->GetKind() == TAlgBlockKind::Computation || B->GetKind() == TAlgBlockKind::InputOutput;
     if (Simple && I > 0 && Seq->GetBlocks(I - 1)->GetKind() == B->GetKind()) {
       TAlgBlock* Prev = Seq->GetBlocks(I - 1);
       std::vector<std::string> Lines = Prev->GetText().Lines();

@@ -84,8 +84,7 @@ TEST(AlgtoolImportTest, StandardInputAndTheTextForm) {
   const TProcessResult Shown = RunProcess(Tool, {"show", Dir.Path("a.alg")});
   EXPECT_EQ(Shown.Out, "Алгоритм: начало\n  Блок вычислений: X=2\n  Ввод-вывод: Вывод X*X\n");
   WriteFileBytes(Dir.Path("a.txt"), Shown.Out);
-  ASSERT_EQ(RunProcess(Tool, {"import", Dir.Path("a.txt"), "-o", Dir.Path("b.alg")}).ExitStatus,
-            0);
+  ASSERT_EQ(RunProcess(Tool, {"import", Dir.Path("a.txt"), "-o", Dir.Path("b.alg")}).ExitStatus, 0);
   ASSERT_EQ(RunProcess(Tool, {"resave", Dir.Path("a.alg"), Dir.Path("c.alg")}).ExitStatus, 0);
   EXPECT_EQ(ReadFileBytes(Dir.Path("b.alg")), ReadFileBytes(Dir.Path("c.alg")));
 }
@@ -101,17 +100,20 @@ TEST(AlgtoolImportTest, ARefusalNamesThePlaceAndWritesNothing) {
             std::string::npos)
       << R.Err;
   EXPECT_EQ(ReadFileBytes(Out), "old");
-  const TProcessResult Folder = RunProcess(Tool, {"import", Dir.Path(""), "--from", "python",
-                                                  "-o", Dir.Path("x.alg")});
+  const TProcessResult Folder =
+      RunProcess(Tool, {"import", Dir.Path(""), "--from", "python", "-o", Dir.Path("x.alg")});
   EXPECT_EQ(Folder.ExitStatus, 1);
   EXPECT_FALSE(std::filesystem::exists(Dir.Path("x.alg")));
 }
 
 TEST(AlgtoolImportTest, WrongArgumentsAreUsageErrors) {
-  for (const std::vector<std::string>& Args :
-       {std::vector<std::string>{"import"}, {"import", "a.py"}, {"import", "a.c", "-o", "b.alg"},
-        {"import", "-", "-o", "b.alg"}, {"import", "a.py", "--from", "basic", "-o", "b.alg"},
-        {"import", "a.py", "b.py", "-o", "c.alg"}, {"import", "a.py", "-o"}}) {
+  for (const std::vector<std::string>& Args : {std::vector<std::string>{"import"},
+                                               {"import", "a.py"},
+                                               {"import", "a.c", "-o", "b.alg"},
+                                               {"import", "-", "-o", "b.alg"},
+                                               {"import", "a.py", "--from", "basic", "-o", "b.alg"},
+                                               {"import", "a.py", "b.py", "-o", "c.alg"},
+                                               {"import", "a.py", "-o"}}) {
     const TProcessResult R = RunProcess(Tool, Args);
     EXPECT_EQ(R.ExitStatus, 2) << Args.size();
     EXPECT_NE(R.Err.find("algtool: "), std::string::npos) << R.Err;
