@@ -3,8 +3,8 @@
 #include "Flowapp_ChartOutput.h"
 #include "Flowapp_CheckPanel.h"
 #include "Flowapp_Clipboard.h"
-#include "Flowapp_ProgramImport.h"
 #include "Flowapp_Images.h"
+#include "Flowapp_ProgramImport.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/Environment_MenuMerger.h"
