@@ -659,16 +659,16 @@ private:
     // write(…) and the writeln that ends its line are one output.
     while (!Line) {
       const size_t Back = C.GetPosition();
-      if (C.TakeOp(";") && C.IsWord("writeln")) {
-        C.Next();
-        Read();
-        Line = true;
-        break;
-      }
-      if (C.IsWord("write") && (C.SetPosition(C.GetPosition()), true)) {
-        C.Next();
-        Read();
-        continue;
+      if (C.TakeOp(";")) {
+        if (C.TakeWord("writeln")) {
+          Read();
+          Line = true;
+          break;
+        }
+        if (C.TakeWord("write")) {
+          Read();
+          continue;
+        }
       }
       C.SetPosition(Back);
       C.Fail(T, "write без writeln: вывод в языке алгоритмов печатает строку целиком.",
@@ -737,8 +737,10 @@ private:
     TImportNode N = At(Word, TImportNode::nkFor);
     Body(N.Body, Depth);
     // The counter is whole: to Trunc(N) means up to N.
-    if (End.Shape == TPiece::psCall && End.Func == "TRUNC")
-      End = *End.Args;
+    if (End.Shape == TPiece::psCall && End.Func == "TRUNC") {
+      const TPiece Inner = *End.Args; // a copy: End owns what it points to
+      End = Inner;
+    }
     if (!Down) {
       N.Text = V.Text + "=" + Start.Text + "," + End.Text + ",1";
       Nodes.push_back(std::move(N));
