@@ -766,10 +766,9 @@ private:
   // Whether the parenthesis at the cursor holds a comparison of its own.
   bool ParenthesisedCondition() const {
     int Depth = 0;
-    for (size_t K = 0;; ++K) {
-      const TToken& T = C.Peek(K);
-      if (T.Kind == TToken::tkEnd)
-        return false;
+    const std::vector<TToken>& Tokens = C.Tokens();
+    for (size_t K = C.GetPosition(); K < Tokens.size(); ++K) {
+      const TToken& T = Tokens[K];
       if (T.Kind != TToken::tkOp)
         continue;
       if (T.Text == "(")
@@ -780,6 +779,7 @@ private:
                               T.Text == "<=" || T.Text == ">="))
         return true;
     }
+    return false;
   }
 
   std::vector<TCond> Conditions(bool AllowAnd, const char* Where) {
@@ -790,7 +790,7 @@ private:
                "Переверните сравнение: вместо not (A < B) напишите A >= B.");
       if (C.IsOp("(") && ParenthesisedCondition()) {
         C.Next();
-        ++Parens;
+        Deeper(++Parens);
         continue;
       }
       TCond K;

@@ -304,6 +304,11 @@ public:
       if (!L.IsComment && L.Tokens.size() >= 2 && L.Tokens[0].Text == "def" &&
           IsHelper(L.Tokens[1].Text))
         FExact = true;
+    FNextCode.resize(FLines.size());
+    for (size_t I = FLines.size(); I-- > 0;)
+      FNextCode[I] = !FLines[I].IsComment    ? I
+                     : I + 1 < FLines.size() ? FNextCode[I + 1]
+                                             : FLines.size();
   }
 
   TImportNodes Program() {
@@ -318,6 +323,9 @@ private:
   const std::string& FFileName;
   TNameMap& FNames;
   size_t FI = 0;
+  // For each line, the first line from it on that is not a comment: worked
+  // out once, so runs of comments cost nothing to look past.
+  std::vector<size_t> FNextCode;
   bool FExact = false; // the text a chart was written as, with its helpers
 
   [[noreturn]] void Fail(const TToken& At, const std::string& What,
@@ -327,9 +335,7 @@ private:
 
   // The next line that is not a comment, from FI on.
   size_t NextCode(size_t From) const {
-    while (From < FLines.size() && FLines[From].IsComment)
-      ++From;
-    return From;
+    return From < FNextCode.size() ? FNextCode[From] : FLines.size();
   }
 
   TImportNodes Block(int Indent, int Depth) {
