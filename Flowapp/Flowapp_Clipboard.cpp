@@ -1,5 +1,6 @@
 #include "Flowapp_Clipboard.h"
 
+#include "Flowimport/Flowimport_Program.h"
 #include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Describe.h"
 #include "Flowmodel/Flowmodel_Main.h"
@@ -28,12 +29,24 @@ bool ClipboardHoldsBlocks() {
   return Data && Data->hasFormat(AlgBlocksMimeType);
 }
 
-void PasteBlocksFromClipboard(TAlgorithm& Algorithm) {
+bool ClipboardHoldsBlocksOrText() {
   const QMimeData* Data = QGuiApplication::clipboard()->mimeData();
-  if (!Data || !Data->hasFormat(AlgBlocksMimeType))
-    return;
-  const QByteArray Raw = Data->data(AlgBlocksMimeType);
-  AlgPasteBytes(Algorithm, std::vector<uint8_t>(Raw.begin(), Raw.end()));
+  return Data &&
+         (Data->hasFormat(AlgBlocksMimeType) || (Data->hasText() && !Data->text().isEmpty()));
+}
+
+std::vector<std::string> PasteBlocksFromClipboard(TAlgorithm& Algorithm) {
+  const QMimeData* Data = QGuiApplication::clipboard()->mimeData();
+  if (Data && Data->hasFormat(AlgBlocksMimeType)) {
+    const QByteArray Raw = Data->data(AlgBlocksMimeType);
+    AlgPasteBytes(Algorithm, std::vector<uint8_t>(Raw.begin(), Raw.end()));
+    return {};
+  }
+  if (!Data || !Data->hasText())
+    return {};
+  const TImportedBlocks Blocks = ImportProgramAsBlocks(Data->text().toStdString(), "");
+  AlgPasteBytes(Algorithm, Blocks.Bytes);
+  return Blocks.Names;
 }
 
 } // namespace Deskbay

@@ -4,6 +4,7 @@
 #include "Flowapp_CheckPanel.h"
 #include "Flowapp_Clipboard.h"
 #include "Flowapp_Images.h"
+#include "Flowapp_ProgramImport.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/Environment_MenuMerger.h"
@@ -114,9 +115,9 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
 
   CreateActions();
   CreateCheckPanel();
-  FClipboardHasBlocks = ClipboardHoldsBlocks();
+  FClipboardHasBlocks = ClipboardHoldsBlocksOrText();
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
-    FClipboardHasBlocks = ClipboardHoldsBlocks();
+    FClipboardHasBlocks = ClipboardHoldsBlocksOrText();
     UpdateActions();
   });
   CreateForm();
@@ -302,6 +303,11 @@ void TAlgEditorForm::CreateDocumentMenus() {
                   .Execute = [this] { ViewProgramExecute(); },
                   .Enabled = HasView});
   ViewProgram->setCheckable(true);
+  FileOpenProgram =
+      AddCommand({.Id = "FileOpenProgram",
+                  .Caption = "Открыть про&грамму...",
+                  .Hint = "Открыть программу на Python или Pascal как новую блок-схему",
+                  .Execute = [this] { OpenProgramFromDialog(*this); }});
   FileSaveProgram = AddCommand({.Id = "FileSaveProgram",
                                 .Caption = "Сохранить п&рограмму как...",
                                 .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
@@ -312,7 +318,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocFile = new QMenu("&Файл", this);
   mnuDocFile->setObjectName(Id::MenuFile);
   SetMergeGroup(mnuDocFile, Id::GroupFileExport);
-  mnuDocFile->addActions({FileSaveProgram, FileExportPicture, FilePrint});
+  mnuDocFile->addActions({FileOpenProgram, FileSaveProgram, FileExportPicture, FilePrint});
   mnuDocEdit = new QMenu("&Правка", this);
   mnuDocEdit->setObjectName(Id::MenuEdit);
   SetMergeGroup(mnuDocEdit, Id::GroupEditUndo);
@@ -883,7 +889,7 @@ void TAlgEditorForm::Paste() {
   if (GetRunning())
     return;
   try {
-    PasteBlocksFromClipboard(*FAlgorithm);
+    ShowImportedNames(this, PasteBlocksFromClipboard(*FAlgorithm));
   } catch (const std::exception& E) {
     ShowException(E);
     return;

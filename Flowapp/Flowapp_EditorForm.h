@@ -203,7 +203,8 @@ public:
   TActionList* ActionList;
   TAction *AlgRun, *AlgStop, *AlgStep, *AlgSlowRun, *AlgStepBack;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
-      *FilePrint, *ViewProgram, *FileSaveProgram, *AlgBreakpoint, *AlgBreakpointCondition;
+      *FilePrint, *ViewProgram, *FileOpenProgram, *FileSaveProgram, *AlgBreakpoint,
+      *AlgBreakpointCondition;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;

@@ -298,6 +298,23 @@ public:
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " := ReadNumber(" + Quote(Var) + ");");
   }
+  void InputLine(TCodeSink& S, const std::vector<std::string>& Vars) override {
+    if (Vars.size() == 1) {
+      Input(S, Vars[0]);
+      return;
+    }
+    std::string L;
+    for (const std::string& Var : Vars) {
+      if (Lesson()) {
+        L += (L.empty() ? "" : ", ") + Var;
+      } else {
+        Use(TCodeHelper::ReadNumber);
+        L += (L.empty() ? "" : " ") + Var + " := ReadNumber(" + Quote(Var) + ");";
+      }
+    }
+    // Numbers are read past line ends, one after the other.
+    S.Line(Lesson() ? "readln(" + L + ");" : L);
+  }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
     std::string L;
     if (Lesson()) {

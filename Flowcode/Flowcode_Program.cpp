@@ -292,12 +292,15 @@ private:
       if (S.Kind == TStatementKind::Invalid) {
         Fail(Line, S.Error);
       } else if (S.Kind == TStatementKind::Input) {
+        std::vector<std::string> Vars;
         for (size_t I = 0; I < S.ValidInputItems; ++I) {
           const std::string Var = UpperCase(S.Items[I].Text);
           FVars.insert(Var);
           FSet.insert(Var);
-          FStyle.Input(FSink, Var);
+          Vars.push_back(Var);
         }
+        if (!Vars.empty())
+          FStyle.InputLine(FSink, Vars);
         if (S.ValidInputItems < S.Items.size())
           Fail(Line, SyntaxErrorInLineText(Line));
       } else if (S.Kind == TStatementKind::Output) {

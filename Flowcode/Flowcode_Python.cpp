@@ -199,6 +199,25 @@ public:
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ")");
   }
+  void InputLine(TCodeSink& S, const std::vector<std::string>& Vars) override {
+    if (Vars.size() == 1) {
+      Input(S, Vars[0]);
+      return;
+    }
+    // A tuple is read left to right: one value a line, in order.
+    std::string Names, Values;
+    for (const std::string& Var : Vars) {
+      Names += (Names.empty() ? "" : ", ") + Var;
+      Values += Values.empty() ? "" : ", ";
+      if (Lesson()) {
+        Values += "float(input())";
+      } else {
+        Use(TCodeHelper::ReadNumber);
+        Values += "read_number(" + Quote(Var) + ")";
+      }
+    }
+    S.Line(Names + " = " + Values);
+  }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
     std::string L;
     if (Lesson()) {

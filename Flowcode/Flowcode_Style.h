@@ -120,6 +120,13 @@ public:
 
   virtual void Assign(TCodeSink& S, const std::string& Var, const std::string& Value) = 0;
   virtual void Input(TCodeSink& S, const std::string& Var) = 0;
+  // The variables one input line asks for, in order. A language that can
+  // keep them on one line of text does, so the text still tells one line
+  // naming two variables from two lines naming one each.
+  virtual void InputLine(TCodeSink& S, const std::vector<std::string>& Vars) {
+    for (const std::string& Var : Vars)
+      Input(S, Var);
+  }
   virtual void Output(TCodeSink& S, const std::vector<std::string>& Items) = 0;
   virtual void Fail(TCodeSink& S, const std::string& Message) = 0;
   virtual void Comment(TCodeSink& S, const std::string& Text) = 0;

@@ -7,6 +7,7 @@
 #include "Algtool_CheckReport.h"
 #include "Algtool_Code.h"
 #include "Algtool_Files.h"
+#include "Algtool_Import.h"
 #include "Algtool_Output.h"
 #include "Algtool_Render.h"
 #include "Algtool_Run.h"
@@ -63,6 +64,10 @@ const char* const Usage =
     "      записать алгоритм как программу на Python, Pascal или C++;\n"
     "      exact (по умолчанию) печатает то же, что исполнитель, и так же\n"
     "      останавливается, lesson — программа, как её пишут на уроке\n"
+    "  algtool import ПРОГРАММА -o ФАЙЛ [--from python|pascal|text]\n"
+    "      сделать блок-схему из программы на Python или Pascal или из текста\n"
+    "      блоков, как его печатает show; вид по расширению (.py, .pas, .txt)\n"
+    "      или --from, \"-\" — стандартный вход; замены имён — в поток ошибок\n"
     "  algtool --version | --help\n"
     "      показать версию или эту справку\n";
 
@@ -177,6 +182,39 @@ int Code(TConsole& C, const std::vector<std::string>& Args) {
   if (!HasLanguage)
     return UsageError(C, "команде code нужен язык: --lang python, pascal или cpp.");
   WriteAlgorithmCode(Options, C.Out.Stream());
+  return 0;
+}
+
+int Import(TConsole& C, const std::vector<std::string>& Args) {
+  TImportOptions Options;
+  bool HasForm = false;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    if (A == "--from") {
+      if (++I == Args.size() || !ImportFormFromName(Args[I], Options.Form))
+        return UsageError(C, "после --from нужен вид текста: python, pascal или text.");
+      HasForm = true;
+    } else if (A == "-o") {
+      if (++I == Args.size() || Args[I].empty())
+        return UsageError(C, "после -o нужно имя файла алгоритма.");
+      Options.OutFileName = Args[I];
+    } else if (A.size() > 1 && A[0] == '-') {
+      return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
+    } else if (Options.FileName.empty()) {
+      Options.FileName = A;
+    } else {
+      return UsageError(C, "команде import нужен один файл программы.");
+    }
+  }
+  if (Options.FileName.empty())
+    return UsageError(C, "команде import нужен файл программы (или \"-\").");
+  if (Options.OutFileName.empty())
+    return UsageError(C, "команде import нужно имя файла алгоритма: -o ФАЙЛ.");
+  if (!HasForm && !ImportFormFromFileName(Options.FileName, Options.Form))
+    return UsageError(C, "по имени файла не понять, что это за текст: укажите --from python, "
+                         "pascal или text.");
+  for (const std::string& Line : ImportAlgorithmFile(Options))
+    C.Err.Stream() << VisibleText(Line) << '\n';
   return 0;
 }
 
@@ -384,6 +422,8 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
       return Code(C, Args);
     if (Command == "render")
       return Render(C, Args);
+    if (Command == "import")
+      return Import(C, Args);
     if (Command == "show" && Args.size() == 1)
       return Show(C, Args[0]);
     if (Command == "new" && Args.size() == 1)
