@@ -262,9 +262,9 @@ private:
 };
 
 const char* const Helpers[] = {
-    "addstep", "astext", "computationfailed", "cosl",    "fail",      "inrange", "modulo",
-    "number",  "power",  "readnumber",        "rounded", "truncated", "powl",    "sinl",
-    "strfromd"};
+    "addstep",  "astext", "computationfailed", "cosl",    "fail",      "inrange", "modulo",
+    "number",   "power",  "readnumber",        "rounded", "truncated", "powl",    "sinl",
+    "strfromd", "divide", "logarithm"};
 
 bool IsHelper(const std::string& Name) {
   const std::string L = Lower(Name);
@@ -297,6 +297,10 @@ public:
   TPasReader(const std::vector<TToken>& Tokens, const std::string& FileName, TNameMap& Names)
       : C(Tokens, FileName), FFileName(FileName), FNames(Names) {}
 
+private:
+  std::vector<std::string> FPrinted; // the values of the output line being made up
+
+public:
   TImportNodes Program() {
     bool Whole = false;
     if (C.IsWord("program") || C.IsWord("uses") || C.IsWord("var") || C.IsWord("const") ||
@@ -537,6 +541,21 @@ private:
       Write(Nodes);
       return;
     }
+    // The text a chart was written as: the FPU's exceptions masked, and a
+    // value computed only to stop where the chart's line would, before a
+    // part that always fails (the failing line says it).
+    if ((W == "setexceptionmask" || W == "number") && C.IsOp("(", 1)) {
+      C.Next();
+      int Depth = 0;
+      do {
+        const TToken P = C.Next();
+        if (P.Kind == TToken::tkOp && P.Text == "(")
+          ++Depth;
+        else if (P.Kind == TToken::tkOp && P.Text == ")")
+          --Depth;
+      } while (!C.AtEnd() && Depth > 0);
+      return;
+    }
     if (W == "fail" || W == "halt") {
       C.Next();
       if (C.TakeOp("(")) {
@@ -582,6 +601,21 @@ private:
         C.Next();
       return;
     }
+    // An output line of several values is made up in Printed, value after
+    // value, and written by WriteLn(Printed).
+    if (W == "printed") {
+      if (C.IsWord("printed")) {
+        C.Next();
+        C.ExpectOp("+", "здесь нужен знак +.");
+        if (C.Peek().Kind == TToken::tkString)
+          C.Next();
+        C.ExpectOp("+", "здесь нужен знак +.");
+      } else {
+        FPrinted.clear();
+      }
+      FPrinted.push_back(Expression(0).Text);
+      return;
+    }
     if (C.IsWord("unset") && (C.IsOp(";", 1) || C.IsWord("end", 1)))
       return C.Next(), void();
     TImportNode N = At(Target, TImportNode::nkAssign);
@@ -619,6 +653,14 @@ private:
         while (!C.AtEnd() && !C.TakeOp(")"))
           C.Next();
         N.Kind = TImportNode::nkStop;
+        return;
+      }
+      if (C.IsWord("printed") && C.IsOp(")", 1)) {
+        C.Next();
+        C.Next();
+        for (const std::string& Item : FPrinted)
+          Items += (Items.empty() ? "" : ", ") + Item;
+        FPrinted.clear();
         return;
       }
       do {
@@ -921,6 +963,14 @@ private:
       Need(2);
       return TPiece::Binary('M', Args[0], Args[1]);
     }
+    if (W == "divide") {
+      Need(2);
+      return TPiece::Binary('/', Args[0], Args[1]);
+    }
+    if (W == "logarithm") {
+      Need(1);
+      return TPiece::Call("LN", Args[0]);
+    }
     if (W == "addstep") {
       Need(2);
       TPiece P = TPiece::Call("ADDSTEP", Args[1]);
@@ -968,10 +1018,18 @@ private:
     if (C.IsOp("(")) {
       C.Next();
       std::vector<TPiece> Args;
+      const std::string W = Lower(T.Text);
       if (!C.IsOp(")"))
-        do
+        do {
+          // The checked value's expression as the chart wrote it, for the
+          // message of its failure.
+          if (Args.size() == 1 && C.Peek().Kind == TToken::tkString &&
+              (W == "number" || W == "astext")) {
+            C.Next();
+            continue;
+          }
           Args.push_back(Expression(Depth + 1));
-        while (C.TakeOp(","));
+        } while (C.TakeOp(","));
       C.ExpectOp(")", "здесь нужна закрывающая скобка после параметров.");
       return Call(T, std::move(Args));
     }

@@ -279,7 +279,8 @@ private:
 
 const char* const Helpers[] = {
     "fail",   "number",  "as_text",   "read_number", "power",
-    "modulo", "rounded", "truncated", "in_range",    "computation_failed"};
+    "modulo", "rounded", "truncated", "in_range",    "divide",
+    "square", "root",    "logarithm", "exponent",    "computation_failed"};
 
 bool IsHelper(const std::string& Name) {
   return std::any_of(std::begin(Helpers), std::end(Helpers),
@@ -486,6 +487,13 @@ private:
         N.Line = First.Line;
         N.Column = First.Column;
         Nodes.push_back(std::move(N));
+        while (!C.AtEnd())
+          C.Next();
+        return;
+      }
+      // A value the text computes only to stop where the chart's line
+      // would, before a part that always fails: the failing line says it.
+      if (FExact && W == "number" && C.IsOp("(", 1)) {
         while (!C.AtEnd())
           C.Next();
         return;
@@ -1054,8 +1062,15 @@ private:
     do {
       if (C.Peek().Kind == TToken::tkName && C.IsOp("=", 1))
         Fail(C.Peek(), "именованных параметров в языке алгоритмов нет.");
-      if (C.Peek().Kind == TToken::tkString)
+      if (C.Peek().Kind == TToken::tkString) {
+        // The checked value's expression as the chart wrote it, for the
+        // message of its failure.
+        if (FExact && Args.size() == 1 && (Name.Text == "number" || Name.Text == "as_text")) {
+          C.Next();
+          continue;
+        }
         Fail(C.Peek(), "текста в языке алгоритмов нет: значения только числа.");
+      }
       Args.push_back(Expression(C, Depth + 1));
     } while (C.TakeOp(","));
     if (!C.TakeOp(")"))
@@ -1102,6 +1117,18 @@ private:
       Need(2);
       return TPiece::Binary('M', Args[0], Args[1]);
     }
+    if (FExact && Full == "divide") {
+      Need(2);
+      return TPiece::Binary('/', Args[0], Args[1]);
+    }
+    static const std::pair<const char*, const char*> Helped[] = {
+        {"square", "SQR"}, {"root", "SQRT"}, {"logarithm", "LN"}, {"exponent", "EXP"}};
+    if (FExact)
+      for (const auto& [Py, Lang] : Helped)
+        if (Full == Py) {
+          Need(1);
+          return TPiece::Call(Lang, Args[0]);
+        }
     if (Full == "input")
       Fail(Name, "input() бывает только справа от = в присваивании.",
            "Например: X = float(input()).");
