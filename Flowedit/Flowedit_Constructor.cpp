@@ -132,9 +132,8 @@ namespace {
 // The place in a line of UTF-16 code units of the byte at Offset of its
 // UTF-8 text.
 int Utf16Offset(const std::string& Line, size_t Offset) {
-  return static_cast<int>(QString::fromUtf8(Line.data(), static_cast<qsizetype>(
-                                                             std::min(Offset, Line.size())))
-                              .size());
+  return static_cast<int>(
+      QString::fromUtf8(Line.data(), static_cast<qsizetype>(std::min(Offset, Line.size()))).size());
 }
 
 } // namespace

@@ -85,8 +85,8 @@ void DrawBadge(QPainter& Painter, const QRect& R) {
 } // namespace
 
 TAlgLineCheck& EditorLineCheck(TAlgEditor& Editor) {
-  auto* Holder = Editor.findChild<TLineCheckHolder*>(QStringLiteral("LineCheck"),
-                                                     Qt::FindDirectChildrenOnly);
+  auto* Holder =
+      Editor.findChild<TLineCheckHolder*>(QStringLiteral("LineCheck"), Qt::FindDirectChildrenOnly);
   if (!Holder)
     Holder = new TLineCheckHolder(&Editor);
   return Holder->Check;

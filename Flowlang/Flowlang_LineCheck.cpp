@@ -15,9 +15,8 @@ bool ExpressionFails(const std::string& Text, std::string& Message) {
   const TCodeExprReading R = ReadCodeExpression(Text);
   if (R.Refused) {
     const size_t Break = R.Error.find('\n');
-    Message = Break == std::string::npos
-                  ? R.Error
-                  : EvaluationErrorText(Text, R.Error.substr(Break + 1));
+    Message =
+        Break == std::string::npos ? R.Error : EvaluationErrorText(Text, R.Error.substr(Break + 1));
     return true;
   }
   if (R.AlwaysFails) {

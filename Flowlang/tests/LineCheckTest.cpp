@@ -88,11 +88,11 @@ TEST(LineCheck, WhatDependsOnValuesIsNoProblem) {
   const std::pair<TLineRole, const char*> Good[] = {
       {TLineRole::Computation, ""},
       {TLineRole::Computation, "   "},
-      {TLineRole::Computation, "X = A / B"},         // B may be 0 only at run time
-      {TLineRole::Computation, "X=SQRT(A-5)"},       // A may be small
-      {TLineRole::Computation, "Y = Q"},             // Q may have no value
-      {TLineRole::Computation, "Y = A MOD 3"},       // MOD between blanks
-      {TLineRole::Computation, "тчк(100,100),20"},   // ranges are checked at run time
+      {TLineRole::Computation, "X = A / B"},       // B may be 0 only at run time
+      {TLineRole::Computation, "X=SQRT(A-5)"},     // A may be small
+      {TLineRole::Computation, "Y = Q"},           // Q may have no value
+      {TLineRole::Computation, "Y = A MOD 3"},     // MOD between blanks
+      {TLineRole::Computation, "тчк(100,100),20"}, // ranges are checked at run time
       {TLineRole::Computation, "мну(1,1)-(5,1)-(3,4),0,2"},
       {TLineRole::InputOutput, "Ввод A, b"},
       {TLineRole::InputOutput, "Вывод A, 1/B"},
