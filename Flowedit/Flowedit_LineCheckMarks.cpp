@@ -50,7 +50,8 @@ QRect BadgeRect(const TAlgEditor& Editor, const TAlgBlock& Block, const TComposi
     const TRect Box = Region->GetBox();
     Corner = Root->PhysToLog(Image.SelfToGlobal({Box.Right, Box.Top}));
   } else {
-    Corner = Root->PhysToLog(Image.SelfToGlobal({0, 0})) + TPoint{Image.GetSize().X, 0};
+    // The image's top-right corner: its logical (0, 0) is its origin.
+    Corner = Root->PhysToLog(Image.SelfToGlobal(Image.GetOrigin() + TPoint{Image.GetSize().X, 0}));
   }
   const QPoint C = Editor.ChartToClient(Corner);
   const int Radius = std::max(6, 8 * Editor.GetZoom() / 100);

@@ -127,6 +127,28 @@ TEST(LineCheckMarks, TheChartBadgesTheBlockAndItsTooltipIsTheRunsMessage) {
   EXPECT_TRUE(E.ToolTipAt(E.BlockClientRect(F.Sum).center()).isEmpty());
 }
 
+TEST(LineCheckMarks, EveryKindsBadgeSitsOnItsShapesCornerInsideTheChart) {
+  TMarkedForm F;
+  TAlgEditor& E = F.Editor();
+  TAlgBlock* While = AddBlock(F.Body, TWhileAlgBlock::Class, "S<");
+  TAlgBlock* Until = AddBlock(F.Body, TUntilAlgBlock::Class, "S<");
+  TAlgBlock* For = AddBlock(F.Body, TForAlgBlock::Class, "I=1,");
+  F.Input->GetText().SetText("д N");
+  F.Sum->GetText().SetText("S=S+");
+  F.Branch->GetText().SetText("S>");
+  for (TAlgBlock* B : {F.Input, F.Sum, F.Branch, While, Until, For}) {
+    const QRect Badge = LineCheckBadgeRect(E, B);
+    ASSERT_FALSE(Badge.isNull()) << B->GetText().Get(0);
+    EXPECT_TRUE(E.rect().contains(Badge.center())) << B->GetText().Get(0);
+    // A box or a parallelogram: the shape itself is under the badge's
+    // inner side (a diamond's corner of its box is empty).
+    TPoint P;
+    if (B == F.Input || B == F.Sum) {
+      EXPECT_EQ(E.GetBlockAt(Badge.center() + QPoint(-4, 4), P), B) << B->GetText().Get(0);
+    }
+  }
+}
+
 TEST(LineCheckMarks, PaintingRereadsOnlyTheBlockTypedInAndForgetsDeletedOnes) {
   TMarkedForm F;
   TAlgEditor& E = F.Editor();
