@@ -55,7 +55,15 @@ QRect BadgeRect(const TAlgEditor& Editor, const TAlgBlock& Block, const TComposi
   }
   const QPoint C = Editor.ChartToClient(Corner);
   const int Radius = std::max(6, 8 * Editor.GetZoom() / 100);
-  return QRect(C.x() - Radius, C.y() - Radius, 2 * Radius + 1, 2 * Radius + 1);
+  QRect R(C.x() - Radius, C.y() - Radius, 2 * Radius + 1, 2 * Radius + 1);
+  // The control is as large as the picture: a corner at its edge (the widest
+  // block) keeps the whole badge inside it.
+  const QRect Room = Editor.rect();
+  if (R.right() > Room.right())
+    R.moveRight(Room.right());
+  if (R.top() < Room.top())
+    R.moveTop(Room.top());
+  return R;
 }
 
 const TCompositeImage* ImageOf(const TAlgEditor& Editor, const TAlgBlock* Block) {

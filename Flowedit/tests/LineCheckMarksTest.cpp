@@ -139,7 +139,7 @@ TEST(LineCheckMarks, EveryKindsBadgeSitsOnItsShapesCornerInsideTheChart) {
   for (TAlgBlock* B : {F.Input, F.Sum, F.Branch, While, Until, For}) {
     const QRect Badge = LineCheckBadgeRect(E, B);
     ASSERT_FALSE(Badge.isNull()) << B->GetText().Get(0);
-    EXPECT_TRUE(E.rect().contains(Badge.center())) << B->GetText().Get(0);
+    EXPECT_TRUE(E.rect().contains(Badge)) << B->GetText().Get(0) << ": wholly on the chart";
     // A box or a parallelogram: the shape itself is under the badge's
     // inner side (a diamond's corner of its box is empty).
     TPoint P;
