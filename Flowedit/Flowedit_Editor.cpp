@@ -360,7 +360,8 @@ QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
     Image = Block->GetImage();
   if (!FImage || !Image)
     return {};
-  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal({0, 0}));
+  // The picture's top-left corner: its logical (0, 0), which is its origin.
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->GetOrigin()));
   const QPoint A = ChartToClient(TL);
   const QPoint B = ChartToClient(TL + Image->GetSize());
   return QRect(A, B - QPoint(1, 1));

@@ -149,6 +149,24 @@ TEST(LineCheckMarks, EveryKindsBadgeSitsOnItsShapesCornerInsideTheChart) {
   }
 }
 
+// The place the markers and badges are drawn at: a loop's or a branch's
+// picture reaches left of its condition, and its place covers all of it.
+TEST(LineCheckMarks, ABlocksPlaceCoversItsWholePictureWhateverItsOrigin) {
+  TMarkedForm F;
+  TAlgEditor& E = F.Editor();
+  auto* Loop = static_cast<TContainerAlgBlock*>(AddBlock(F.Body, TWhileAlgBlock::Class, "S<N"));
+  TAlgBlock* Inner = AddBlock(Loop->GetBody(), TBasicAlgBlock::Class, "S=S+1");
+  auto* Branch = static_cast<TIfAlgBlock*>(F.Branch);
+  TAlgBlock* Yes = AddBlock(Branch->GetYesBranch(), TBasicAlgBlock::Class, "S=1");
+  TAlgBlock* No = AddBlock(Branch->GetNoBranch(), TBasicAlgBlock::Class, "S=2");
+  for (auto [Outer, Part] : {std::pair<TAlgBlock*, TAlgBlock*>{Loop, Inner}, {Branch, Yes},
+                             {Branch, No}}) {
+    const QRect O = E.BlockClientRect(Outer), P = E.BlockClientRect(Part);
+    EXPECT_TRUE(O.contains(P)) << Outer->GetText().Get(0) << " " << Part->GetText().Get(0);
+    EXPECT_TRUE(E.rect().contains(O)) << Outer->GetText().Get(0);
+  }
+}
+
 TEST(LineCheckMarks, PaintingRereadsOnlyTheBlockTypedInAndForgetsDeletedOnes) {
   TMarkedForm F;
   TAlgEditor& E = F.Editor();
