@@ -1,6 +1,7 @@
 #include "Flowedit_Constructor.h"
 
 #include "Flowedit_Editor.h"
+#include "Flowedit_LineCheckMarks.h"
 #include "Flowedit_framePalette.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
@@ -140,8 +141,11 @@ int Utf16Offset(const std::string& Line, size_t Offset) {
 
 void TAlgConstructorForm::ShowLineProblems() {
   TAlgBlock* Block = SingleSelectedBlock();
-  const std::vector<TLineProblem> Problems =
-      Block ? AlgBlockLineProblems(*Block) : std::vector<TLineProblem>();
+  // The chart's verdicts: read again only when the block's text changed, so
+  // moving the cursor costs nothing and the chart's paint finds them ready.
+  static const std::vector<TLineProblem> None;
+  const std::vector<TLineProblem>& Problems =
+      Block ? EditorLineCheck(*AlgEditor).Problems(*Block) : None;
   QList<QTextEdit::ExtraSelection> Marks;
   QTextDocument* Doc = memBlock->document();
   for (const TLineProblem& P : Problems) {
