@@ -159,8 +159,8 @@ TEST(LineCheckMarks, ABlocksPlaceCoversItsWholePictureWhateverItsOrigin) {
   auto* Branch = static_cast<TIfAlgBlock*>(F.Branch);
   TAlgBlock* Yes = AddBlock(Branch->GetYesBranch(), TBasicAlgBlock::Class, "S=1");
   TAlgBlock* No = AddBlock(Branch->GetNoBranch(), TBasicAlgBlock::Class, "S=2");
-  for (auto [Outer, Part] : {std::pair<TAlgBlock*, TAlgBlock*>{Loop, Inner}, {Branch, Yes},
-                             {Branch, No}}) {
+  for (auto [Outer, Part] :
+       {std::pair<TAlgBlock*, TAlgBlock*>{Loop, Inner}, {Branch, Yes}, {Branch, No}}) {
     const QRect O = E.BlockClientRect(Outer), P = E.BlockClientRect(Part);
     EXPECT_TRUE(O.contains(P)) << Outer->GetText().Get(0) << " " << Part->GetText().Get(0);
     EXPECT_TRUE(E.rect().contains(O)) << Outer->GetText().Get(0);
