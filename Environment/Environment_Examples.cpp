@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Deskbay {
 
@@ -104,10 +105,15 @@ TExamplesForm::TExamplesForm(const std::string& Folder, QWidget* Parent)
   lblFolder->setObjectName(QStringLiteral("lblFolder"));
   lblFolder->setTextFormat(Qt::PlainText);
   lblFolder->setWordWrap(true);
-  lblFolder->setText(FExamples.empty() ? QStringLiteral("В папке \"%1\" нет примеров.")
-                                             .arg(QString::fromStdString(VisibleText(Folder)))
-                                       : QStringLiteral("Примеры из папки \"%1\":")
-                                             .arg(QString::fromStdString(VisibleText(Folder))));
+  // The folder as the user knows it: without "bin/.." of the installed layout.
+  std::string Shown = Folder;
+  if (char* Real = realpath(Folder.c_str(), nullptr)) {
+    Shown = Real;
+    free(Real);
+  }
+  const QString Name = QString::fromStdString(VisibleText(Shown));
+  lblFolder->setText(FExamples.empty() ? QStringLiteral("В папке \"%1\" нет примеров.").arg(Name)
+                                       : QStringLiteral("Примеры из папки \"%1\":").arg(Name));
 
   lvExamples = new QListWidget(this);
   lvExamples->setObjectName(QStringLiteral("lvExamples"));
