@@ -2,6 +2,7 @@
 
 #include "DesktopPanel.h"
 #include "Environment_Apps.h"
+#include "Environment_Examples.h"
 #include "Environment_Help.h"
 #include "Environment_Modules.h"
 #include "Environment_New.h"
@@ -338,7 +339,7 @@ void TMainForm::CreateActions() {
   FileExamples = Make({.Id = Id::FileExamples,
                        .Caption = "&Примеры...",
                        .Hint = "Примеры|Открыть один из примеров алгоритмов",
-                       .Execute = [this] { OpenFromDialog(ExampleAlgorithmsDir(FHomeDir) + "/"); },
+                       .Execute = [this] { OpenExample(); },
                        .Enabled = Always});
   HelpAbout = Make({.Id = Id::HelpAbout,
                     .Caption = "&О программе...",
@@ -630,6 +631,17 @@ void TMainForm::FileNewExecute() {
 void TMainForm::FileOpenExecute() {
   TEditorForm* Active = ActiveEditor();
   OpenFromDialog(Active && Active->GetHasFileName() ? Active->GetFileName() : std::string());
+}
+
+void TMainForm::OpenExample() {
+  const std::string Folder = FindExamplesFolder(ExampleAlgorithmsDir(FHomeDir));
+  TExamplesForm Gallery(Folder, this);
+  if (Gallery.exec() != QDialog::Accepted)
+    return;
+  if (Gallery.GetOtherFileWanted())
+    OpenFromDialog(Folder + "/");
+  else if (const std::string Path = Gallery.SelectedPath(); !Path.empty())
+    OpenFiles({Path});
 }
 
 void TMainForm::OpenFromDialog(const std::string& StartBeside) {

@@ -211,6 +211,8 @@ public:
   // The Open dialog, started in the folder of StartBeside (a file's name,
   // or a folder's with a trailing "/"), else where dialogs start.
   void OpenFromDialog(const std::string& StartBeside);
+  // "Файл" > "Примеры...": the examples' gallery, then the chosen example.
+  void OpenExample();
   void FileSaveExecute();
   void FileSaveAsExecute();
   void FileSaveAllExecute();

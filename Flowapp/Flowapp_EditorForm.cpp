@@ -5,6 +5,7 @@
 #include "Flowapp_Clipboard.h"
 #include "Flowapp_Images.h"
 #include "Flowapp_ProgramImport.h"
+#include "Flowapp_RunErrorBox.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/Environment_MenuMerger.h"
@@ -726,8 +727,15 @@ void TAlgEditorForm::ShowOutcome(TAlgRunPhase Phase, const std::string& Error) {
     ShowVarOrigin(View->WatchesFrame->SelectedName());
   }
   UpdateActions();
-  if (Phase == rpError)
-    ShowErrorMessage(Error);
+  if (Phase == rpError) {
+    // The box explains what the panel explains, when the error is the
+    // session's own (not one of the window's).
+    const TAlgDebugSession& Session = GetSession();
+    const bool Explained = Session.GetState() == TDebugState::Failed &&
+                           !Session.GetStoppedByUser() && Session.GetErrorMessage() == Error;
+    ShowErrorMessage(
+        RunErrorBoxText(Error, Explained ? Session.GetErrorExplanation() : TErrorExplanation()));
+  }
 }
 
 void TAlgEditorForm::ShowChangedVars(bool AfterStep) {

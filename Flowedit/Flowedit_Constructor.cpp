@@ -1,15 +1,19 @@
 #include "Flowedit_Constructor.h"
 
 #include "Flowedit_Editor.h"
+#include "Flowedit_LineCheckMarks.h"
 #include "Flowedit_framePalette.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
 #include "Flowmodel/Flowmodel_Clipboard.h"
+#include "Flowmodel/Flowmodel_LineCheck.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 namespace Deskbay {
@@ -34,7 +38,19 @@ void TAlgConstructorForm::CreatePanel() {
   memBlock->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memBlock->setTabChangesFocus(true);
   pnlSpacing = new QFrame(pnlControls);
-  pnlSpacing->setFixedHeight(41);
+  // At least the room it always had; a long message makes it taller.
+  pnlSpacing->setMinimumHeight(41);
+  lblLineProblem = new QLabel(pnlSpacing);
+  lblLineProblem->setObjectName(QStringLiteral("lblLineProblem"));
+  lblLineProblem->setAccessibleName(QStringLiteral("Ошибка в строке блока"));
+  lblLineProblem->setWordWrap(true);
+  lblLineProblem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblLineProblem->setTextFormat(Qt::PlainText);
+  lblLineProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* ProblemRow = new QVBoxLayout(pnlSpacing);
+  ProblemRow->setContentsMargins(2, 2, 2, 0);
+  ProblemRow->addWidget(lblLineProblem);
+  connect(memBlock, &QPlainTextEdit::cursorPositionChanged, this, [this] { ShowLineProblems(); });
   Palette = new TPaletteFrame(pnlControls);
 
   auto* Column = new QVBoxLayout(pnlControls);
@@ -103,11 +119,72 @@ void TAlgConstructorForm::SetupBlockEditor() {
   } else {
     memBlock->clear();
   }
+  ShowLineProblems();
 }
 
 void TAlgConstructorForm::memBlockChange() {
   if (TAlgBlock* Block = SingleSelectedBlock())
     Block->GetText().SetText(memBlock->toPlainText().toStdString());
+  ShowLineProblems();
+}
+
+namespace {
+
+// The place in a line of UTF-16 code units of the byte at Offset of its
+// UTF-8 text.
+int Utf16Offset(const std::string& Line, size_t Offset) {
+  return static_cast<int>(
+      QString::fromUtf8(Line.data(), static_cast<qsizetype>(std::min(Offset, Line.size()))).size());
+}
+
+} // namespace
+
+void TAlgConstructorForm::ShowLineProblems() {
+  TAlgBlock* Block = SingleSelectedBlock();
+  // The chart's verdicts: read again only when the block's text changed, so
+  // moving the cursor costs nothing and the chart's paint finds them ready.
+  static const std::vector<TLineProblem> None;
+  const std::vector<TLineProblem>& Problems =
+      Block ? EditorLineCheck(*AlgEditor).Problems(*Block) : None;
+  QList<QTextEdit::ExtraSelection> Marks;
+  QTextDocument* Doc = memBlock->document();
+  for (const TLineProblem& P : Problems) {
+    const QTextBlock Line = Doc->findBlockByNumber(static_cast<int>(P.Line));
+    if (!Line.isValid() || P.Missing)
+      continue;
+    const std::string Text = Line.text().toStdString();
+    QTextEdit::ExtraSelection Mark;
+    Mark.cursor = QTextCursor(Line);
+    const int From = Utf16Offset(Text, P.Start), To = Utf16Offset(Text, P.End);
+    if (To > From) {
+      Mark.cursor.setPosition(Line.position() + From);
+      Mark.cursor.setPosition(Line.position() + To, QTextCursor::KeepAnchor);
+      Mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+      Mark.format.setUnderlineColor(QColor(0xE0, 0x00, 0x00));
+    } else {
+      // Nothing to underline (an empty condition): the whole line is tinted
+      // and the message below says what is missing.
+      Mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+      Mark.format.setBackground(QColor(0xFF, 0xE0, 0xE0));
+    }
+    Marks << Mark;
+  }
+  memBlock->setExtraSelections(Marks);
+
+  const TLineProblem* Shown = Problems.empty() ? nullptr : &Problems.front();
+  const size_t CursorLine = static_cast<size_t>(memBlock->textCursor().blockNumber());
+  for (const TLineProblem& P : Problems)
+    if (P.Line == CursorLine && !P.Missing)
+      Shown = &P;
+  QString Text;
+  if (Shown) {
+    Text = QString::fromStdString(ProblemOneLine(Shown->Message));
+    if (!Shown->Missing && Block->GetText().GetCount() > 1)
+      Text = QStringLiteral("Строка %1: %2").arg(Shown->Line + 1).arg(Text);
+  }
+  lblLineProblem->setText(Text);
+  lblLineProblem->setToolTip(Text);
+  memBlock->setAccessibleDescription(Text);
 }
 
 void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {

@@ -9,6 +9,7 @@
 
 #include "Corekit/MiscUtils_Versioning.h"
 
+class QLabel;
 class QPlainTextEdit;
 
 namespace Deskbay {
@@ -26,6 +27,8 @@ public:
 
   QPlainTextEdit* memBlock;
   QFrame* pnlSpacing;
+  // Under the text box: what keeps a line of the block from running.
+  QLabel* lblLineProblem;
   TPaletteFrame* Palette;
 
   void SetAlgorithm(TAlgorithm* Algorithm) override;
@@ -40,6 +43,10 @@ public:
   void PaletteBlockClick(TPaletteFrame& Sender, TAlgBlock* Block);
   // A character typed on the flowchart goes on in the text box.
   void AlgEditorKeyPress(QString& Text);
+  // Marks the lines of the text box the machine cannot run (a wavy
+  // underline under the part in question) and says why under the box: the
+  // problem of the cursor's line, else the first.
+  void ShowLineProblems();
 
 private:
   void CreatePanel();

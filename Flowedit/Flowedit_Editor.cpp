@@ -1,4 +1,5 @@
 #include "Flowedit_Editor.h"
+#include "Flowedit_LineCheckMarks.h"
 
 #include "Corekit/ui/QtCanvas.h"
 #include "Corekit/ui/WindowHelpers.h"
@@ -280,7 +281,12 @@ TAlgBlock* TAlgEditor::GetBlockAt(QPoint Client, TPoint& P) {
 QString TAlgEditor::ToolTipAt(QPoint Client) {
   TPoint P;
   TAlgBlock* Block = GetBlockAt(Client, P);
-  return Block ? QString::fromStdString(Block->GetCutTextHint()) : QString();
+  if (!Block)
+    return {};
+  // What keeps the block from running first, then its whole text if cut.
+  const QString Problems = LineCheckToolTip(*this, Block);
+  const QString Cut = QString::fromStdString(Block->GetCutTextHint());
+  return Problems.isEmpty() || Cut.isEmpty() ? Problems + Cut : Problems + "\n\n" + Cut;
 }
 
 bool TAlgEditor::event(QEvent* Event) {
@@ -354,7 +360,8 @@ QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
     Image = Block->GetImage();
   if (!FImage || !Image)
     return {};
-  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal({0, 0}));
+  // The picture's top-left corner: its logical (0, 0), which is its origin.
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->GetOrigin()));
   const QPoint A = ChartToClient(TL);
   const QPoint B = ChartToClient(TL + Image->GetSize());
   return QRect(A, B - QPoint(1, 1));
@@ -421,6 +428,7 @@ void TAlgEditor::paintEvent(QPaintEvent* Event) {
   FImage->Display(Canvas, {0, 0}, {From.X, From.Y, To.X, To.Y});
   Painter.resetTransform();
   PaintMarkers(Painter);
+  PaintLineCheckMarks(Painter, *this);
 }
 
 // --- mouse and keys ---

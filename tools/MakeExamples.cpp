@@ -8,6 +8,7 @@
 #include "Algtool_Files.h"
 #include "Algtool_Output.h"
 
+#include "Corekit/Streams.h"
 #include "Corekit/SysUtils.h"
 
 #include <iostream>
@@ -146,24 +147,47 @@ void AverageMistake(TAlgorithm& A) {
   TIOAlgBlock::Class.CreateWithLines(R, {"Вывод S, S/I"});
 }
 
+// Each example with the title and the one line of what it teaches that the
+// examples' gallery shows (index.txt, in this order).
 struct TExample {
   const char* Name;
   void (*Build)(TAlgorithm&);
+  const char* Title;
+  const char* Lesson;
 };
 
 const TExample Examples[] = {
-    {"sum_of_series", SumOfSeries},
-    {"maximum_of_inputs", MaximumOfInputs},
-    {"table_of_squares", TableOfSquares},
-    {"gcd", GreatestCommonDivisor},
-    {"powers_of_two", PowersOfTwo},
-    {"drawing", Drawing},
-    {"endless_loop", EndlessLoop},
-    {"million_sum", MillionSum},
-    {"average", Average},
-    {"average_mistake", AverageMistake},
-    {"prime_count", PrimeCount},
+    {"table_of_squares", TableOfSquares, "Таблица квадратов и кубов",
+     "Цикл со счётчиком: на каждом шаге одна строка таблицы."},
+    {"sum_of_series", SumOfSeries, "Сумма ряда",
+     "Накопление суммы в цикле со счётчиком: 1/1² + 1/2² + … + 1/N²."},
+    {"maximum_of_inputs", MaximumOfInputs, "Наибольшее из введённых чисел",
+     "Ввод в цикле и ветвление: запомнить наибольшее из N чисел."},
+    {"gcd", GreatestCommonDivisor, "Наибольший общий делитель",
+     "Алгоритм Евклида: цикл с предусловием и ветвление внутри него."},
+    {"powers_of_two", PowersOfTwo, "Степени двойки",
+     "Цикл с постусловием: тело выполняется раньше проверки условия."},
+    {"average", Average, "Среднее арифметическое",
+     "Сумма и среднее N чисел; при N = 0 деление на ноль. Есть тесты учителя."},
+    {"average_mistake", AverageMistake, "Среднее с ошибкой",
+     "То же задание с ошибкой ученика: тесты учителя её находят."},
+    {"prime_count", PrimeCount, "Сколько простых чисел",
+     "Вложенные циклы, MOD в условии и два ветвления."},
+    {"drawing", Drawing, "Дом в саду",
+     "Команды рисования: многоугольники, окружность и отрезки в цикле."},
+    {"endless_loop", EndlessLoop, "Бесконечный цикл",
+     "Условие всегда истинно: как остановить выполнение."},
+    {"million_sum", MillionSum, "Сумма миллиона чисел",
+     "Миллион шагов цикла: как быстро работает машина."},
 };
+
+// The gallery's index: "file | title | lesson", one example a line.
+std::string IndexText() {
+  std::string Text = "# Примеры алгоритмов: файл | название | чему учит пример.\n";
+  for (const TExample& E : Examples)
+    Text += std::string(E.Name) + ".alg | " + E.Title + " | " + E.Lesson + "\n";
+  return Text;
+}
 
 } // namespace
 
@@ -178,6 +202,9 @@ int main(int argc, char** argv) {
       E.Build(Alg);
       Algtool::SaveAlgorithmFile(Alg, std::string(argv[1]) + "/" + E.Name + ".alg");
     }
+    const std::string Index = IndexText();
+    SaveFileAtomically(std::string(argv[1]) + "/index.txt",
+                       [&](TStream& S) { S.WriteBuffer(Index.data(), Index.size()); });
   } catch (const Exception& E) {
     std::cerr << Algtool::ErrorLines(E.Message()) << '\n';
     return 1;

@@ -10,12 +10,15 @@
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
+#include "Environment/Environment_Examples.h"
 #include "Environment/Environment_Help.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -197,6 +200,28 @@ TEST_F(EditorFormTest, HelpFromTheTextBoxOpensAtTheSelectedBlocksKind) {
   EXPECT_TRUE(QFileInfo(QString::fromStdString(ExampleAlgorithmsDir(FlowappDir)) + "/drawing.alg")
                   .exists());
   Help->close();
+}
+
+// Файл > Примеры... shows the gallery; Enter on an example opens it.
+TEST_F(EditorFormTest, TheExamplesGalleryOpensTheChosenExample) {
+  StartShell();
+  const int Before = Shell->GetEditorCount();
+  std::string Chosen;
+  TModalAnswers Answers({[&](QWidget* Modal) {
+    auto* Gallery = qobject_cast<TExamplesForm*>(Modal);
+    ASSERT_NE(Gallery, nullptr);
+    EXPECT_GE(Gallery->lvExamples->count(), 11);
+    Gallery->lvExamples->setCurrentRow(3);
+    Chosen = Gallery->SelectedPath();
+    QTest::keyClick(Gallery->lvExamples, Qt::Key_Return);
+  }});
+  Shell->FileExamples->trigger();
+  ASSERT_EQ(Answers.Asked(), 1);
+  ASSERT_EQ(Shell->GetEditorCount(), Before + 1);
+  TAlgEditorForm* W = AlgWindow(Before);
+  EXPECT_EQ(W->GetFileName(), Chosen);
+  EXPECT_EQ(Chosen, ExampleAlgorithmsDir(FlowappDir) + "/gcd.alg");
+  EXPECT_GT(W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount(), 0);
 }
 
 } // namespace

@@ -32,6 +32,11 @@ constexpr TColor Blue = 0xFF0000, White = 0xFFFFFF, Aqua = 0xFFFF00, Lime = 0x00
                  Red = 0x0000FF, Black = 0x000000;
 const std::string AbortMessage = "Выполнение прервано пользователем.";
 
+// An error box's text up to its first blank line: the machine's message.
+std::string FirstParagraph(const std::string& Text) {
+  return Text.substr(0, Text.find("\n\n"));
+}
+
 // Counts the machine's interaction notices: each is one update of the views.
 class TViewCount : public IOnNotify {
 public:
@@ -183,6 +188,30 @@ TEST_F(RunTest, StepEntersRunModeWithTheRootInGreenAndStepsOn) {
   EXPECT_EQ(W->GetMachine()->GetState(), amsDone);
 }
 
+TEST_F(RunTest, TheErrorBoxExplainsWhatThePanelExplains) {
+  StartShell();
+  TAlgEditorForm* W = AlgWindow();
+  AddBlocks(W->GetAlgorithm(), {{"N=5"}, {"X=1/(N-N)"}});
+  W->AlgRun->trigger();
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0], "Ошибка при вычислении \"1/(N-N)\".\n\n"
+                       "N = 5\nДеление на ноль: делитель \"(N-N)\" равен 0.");
+  W->AlgStop->trigger();
+
+  // A Russian letter in a name: the hint comes first under the message.
+  TCompoundAlgBlock* Body = W->GetAlgorithm().GetRoot()->GetBody();
+  while (Body->GetBlockCount() > 0)
+    Body->GetBlocks(0)->Free();
+  AddBlocks(W->GetAlgorithm(), {{"A=1", "X=A+\xD0\x92"}}); // a Cyrillic В
+  W->AlgRun->trigger();
+  ASSERT_EQ(Errors.size(), 2u);
+  const std::string& Box = Errors[1];
+  const size_t Hint = Box.find("В имени");
+  ASSERT_NE(Hint, std::string::npos) << Box;
+  EXPECT_EQ(Box.rfind("\n\n", Hint), Box.find("\n\n")) << "right under the message: " << Box;
+  W->AlgStop->trigger();
+}
+
 TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   StartShell();
   TAlgEditorForm* W = AlgWindow();
@@ -196,7 +225,8 @@ TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
   EXPECT_EQ(ErrorMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(1));
   EXPECT_EQ(NextMarked(W), nullptr);
-  EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[0]);
+  // The box says what the status line says, and explains it under it.
+  EXPECT_TRUE(Status(W).starts_with("Ошибка. Шагов: 2\n" + FirstParagraph(Errors[0]))) << Status(W);
   Update(W);
   EXPECT_TRUE(W->AlgRun->isEnabled());
   EXPECT_TRUE(W->AlgStep->isEnabled());
@@ -214,7 +244,7 @@ TEST_F(RunTest, AnErrorPaintsTheBlockRedSaysSoAndStopRestoresTheEditView) {
   EXPECT_EQ(Errors.size(), 2u) << "the error of a step is shown as well";
   EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
   EXPECT_EQ(ErrorMarked(W), Alg.GetRoot()->GetBody()->GetBlocks(1));
-  EXPECT_EQ(Status(W), "Ошибка. Шагов: 2\n" + Errors[1]);
+  EXPECT_TRUE(Status(W).starts_with("Ошибка. Шагов: 2\n" + FirstParagraph(Errors[1]))) << Status(W);
 
   // Stop: default colours, the constructor form, the focus in the text box
   // because exactly one block is selected.

@@ -386,7 +386,8 @@ TEST(AlgEditor, ZoomKeepsClicksDropsAndMakeVisibleInFlowchartCoordinates) {
 TEST(AlgEditor, AConditionCutShortShowsWholeAsATooltip) {
   TSample S;
   TAlgEditor& E = *S.Editor;
-  const std::string Long = "L<1 and a condition far too long for its diamond";
+  // A condition that runs, so the tooltip is the text alone.
+  const std::string Long = "L < A + B + C + D + E + F + G + H + I + J + K + M";
   S.Loop->GetText().SetLines({Long});
   QApplication::processEvents();
   const QPoint OnLoop = ClientOf(E, ChartPointOf(E, S.Loop));
