@@ -69,6 +69,8 @@ TChartStop AlgCursorAfterChange(const TAlgorithm& Algorithm, const std::vector<T
                                 const TChartStop& Cursor) {
   if (Stops.empty())
     return {};
+  if (Cursor.Empty() && Algorithm.GetSelectedBlockCount() == 0)
+    return {};
   if (!Cursor.Empty() && AlgFindStop(Stops, Cursor) >= 0)
     return Cursor;
   if (Algorithm.GetSelectedBlockCount() > 0) {
@@ -150,21 +152,20 @@ std::vector<TAlgBlockKind> AlgInsertableKinds() {
 
 bool AlgInsertPlace(const TAlgorithm& Algorithm, const TChartStop& Cursor,
                     TCompoundAlgBlock*& Target, int& Index) {
+  // The cursor leaves the selection when it goes onto a place, so a
+  // selection is newer than the place.
+  if (Algorithm.GetSelectedBlockCount() > 1)
+    return false;
+  if (Algorithm.GetSelectedBlockCount() == 1) {
+    AlgPlaceAfter(Algorithm.GetSelectedBlocksProperty(0), Target, Index);
+    return true;
+  }
   if (Cursor.IsPlace() && Cursor.Sequence->GetAlgorithm() == &Algorithm) {
     Target = Cursor.Sequence;
     Index = std::clamp(Cursor.Index, 0, Target->GetBlockCount());
     return true;
   }
-  TAlgBlock* Anchor = nullptr;
-  if (Algorithm.GetSelectedBlockCount() == 1)
-    Anchor = Algorithm.GetSelectedBlocksProperty(0);
-  else if (Cursor.IsBlock() && Algorithm.BlockSelected(Cursor.Block))
-    Anchor = Cursor.Block;
-  else if (Algorithm.GetSelectedBlockCount() > 1)
-    return false;
-  else
-    Anchor = Algorithm.GetRoot();
-  AlgPlaceAfter(Anchor, Target, Index);
+  AlgPlaceAfter(Algorithm.GetRoot(), Target, Index);
   return true;
 }
 

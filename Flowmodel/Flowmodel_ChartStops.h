@@ -50,8 +50,8 @@ FLOWMODEL_API int AlgFindStop(const std::vector<TChartStop>& Stops, const TChart
 // Where the cursor stands after the chart changed: where it stood while that
 // stop still exists; else on the first selected block; else on its
 // sequence's nearest place while the sequence exists; else the first stop.
-// Pointers of the old cursor are compared, never followed. Empty only when
-// Stops is.
+// A cursor not yet placed stays so while nothing is selected. Pointers of
+// the old cursor are compared, never followed.
 FLOWMODEL_API TChartStop AlgCursorAfterChange(const TAlgorithm& Algorithm,
                                               const std::vector<TChartStop>& Stops,
                                               const TChartStop& Cursor);
@@ -70,10 +70,10 @@ FLOWMODEL_API TPoint AlgPlacePoint(const TChartStop& Place);
 // The kinds a user inserts, in the order the insert list numbers them (1 to
 // 6): statements, input/output, branch, the three loops.
 FLOWMODEL_API std::vector<TAlgBlockKind> AlgInsertableKinds();
-// Where an insertion at the cursor goes: the place under it; else after the
-// one selected block, or after the block under the cursor; else at the end
-// of the algorithm. False when several blocks are selected and the cursor
-// is on none of them: there is no one place.
+// Where an insertion at the cursor goes: after the one selected block (a
+// sequence: at its end); with nothing selected, the place under the
+// cursor, else the end of the algorithm. False when several blocks are
+// selected: there is no one place.
 FLOWMODEL_API bool AlgInsertPlace(const TAlgorithm& Algorithm, const TChartStop& Cursor,
                                   TCompoundAlgBlock*& Target, int& Index);
 // A new empty block of Kind at Index of Target, alone selected, in one

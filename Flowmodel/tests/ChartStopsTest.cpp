@@ -117,6 +117,8 @@ TEST(ChartStops, CursorSurvivesEditsOrFallsBackToSelectionOrPlace) {
   Stops = AlgChartStops(C.Alg);
   EXPECT_EQ(AlgCursorAfterChange(C.Alg, Stops, TChartStop::At(Gone)), TChartStop::At(C.A));
   EXPECT_EQ(AlgCursorAfterChange(C.Alg, {}, TChartStop::At(C.A)), TChartStop{});
+  C.Alg.UnselectAll();
+  EXPECT_EQ(AlgCursorAfterChange(C.Alg, Stops, {}), TChartStop{}) << "not placed yet";
 }
 
 TEST(ChartStops, InsertionGoesToThePlaceOrAfterTheSelectedBlock) {
@@ -130,14 +132,21 @@ TEST(ChartStops, InsertionGoesToThePlaceOrAfterTheSelectedBlock) {
   ASSERT_TRUE(AlgInsertPlace(C.Alg, TChartStop::At(C.X), T, I));
   EXPECT_EQ(T, C.If->GetYesBranch());
   EXPECT_EQ(I, 1);
+  // A selection made after the cursor went onto a place wins.
+  ASSERT_TRUE(AlgInsertPlace(C.Alg, TChartStop::Place(Body(C.Alg), 0), T, I));
+  EXPECT_EQ(T, C.If->GetYesBranch());
   C.Alg.UnselectAll();
-  ASSERT_TRUE(AlgInsertPlace(C.Alg, {}, T, I));
-  EXPECT_EQ(T, Body(C.Alg));
-  EXPECT_EQ(I, 3);
+  C.If->GetNoBranch()->SetSelected(true);
+  ASSERT_TRUE(AlgInsertPlace(C.Alg, TChartStop::Place(Body(C.Alg), 0), T, I));
+  EXPECT_EQ(T, C.If->GetNoBranch()) << "a selected sequence: at its end";
+  C.Alg.UnselectAll();
+  for (const TChartStop& Cursor : {TChartStop{}, TChartStop::At(C.X)}) {
+    ASSERT_TRUE(AlgInsertPlace(C.Alg, Cursor, T, I));
+    EXPECT_EQ(T, Body(C.Alg));
+    EXPECT_EQ(I, 3);
+  }
   AlgSelectRange(C.Alg, C.A, C.For);
-  EXPECT_FALSE(AlgInsertPlace(C.Alg, {}, T, I)) << "three selected, cursor on none";
-  ASSERT_TRUE(AlgInsertPlace(C.Alg, TChartStop::At(C.If), T, I));
-  EXPECT_EQ(I, 2);
+  EXPECT_FALSE(AlgInsertPlace(C.Alg, TChartStop::At(C.If), T, I)) << "three selected";
 
   // The six kinds in the list's order, each inserted alone selected, one step.
   std::vector<std::string> Names;
