@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include <ranges>
+#include <utility>
 
 namespace Deskbay {
 
@@ -23,6 +24,8 @@ TChartNode TChartNode::Of(const TChartStop& Stop) {
 }
 
 namespace {
+
+TChartEventSink GEventSink = &QAccessible::updateAccessibility;
 
 // An item of the chart's tree: everything it says comes from the chart's
 // accessibility, which knows whether the item is still there.
@@ -145,6 +148,10 @@ QAccessibleInterface* ChartFactory(const QString&, QObject* Object) {
 
 } // namespace
 
+TChartEventSink SetChartEventSink(TChartEventSink Sink) {
+  return std::exchange(GEventSink, Sink ? Sink : &QAccessible::updateAccessibility);
+}
+
 void InstallChartAccessibleFactory() {
   static const bool Installed = [] {
     QAccessible::installFactory(&ChartFactory);
@@ -166,6 +173,7 @@ void TChartAccessibility::Clear() {
   }
   FItems.clear();
   FNodes.clear();
+  FGone.clear();
   FSelected.clear();
   FDescriptions.clear();
   FFocus = {};
@@ -225,22 +233,52 @@ void TChartAccessibility::Build(std::map<TChartNode, TInfo>& Nodes) const {
 void TChartAccessibility::Send(const TChartNode& Node, QAccessible::Event Type) {
   if (QAccessibleInterface* I = Node.Type == TChartNode::Chart ? ChartInterface() : Interface(Node)) {
     QAccessibleEvent E(I, Type);
-    QAccessible::updateAccessibility(&E);
+    GEventSink(&E);
   }
 }
 
+std::set<TChartNode> TChartAccessibility::SelectedNodes() const {
+  std::set<TChartNode> Selected;
+  if (TAlgorithm* Alg = FEditor.GetAlgorithm())
+    for (int I = 0; I < Alg->GetSelectedBlockCount(); ++I) {
+      const TChartNode N{TChartNode::Block, Alg->GetSelectedBlocksProperty(I), 0};
+      if (FNodes.count(N))
+        Selected.insert(N);
+    }
+  return Selected;
+}
+
+std::map<TChartNode, QString> TChartAccessibility::RunDescriptions() const {
+  std::map<TChartNode, QString> Descriptions;
+  for (const TChartNode& N : FNodes | std::views::keys)
+    if (N.Type == TChartNode::Block) {
+      const QString D = FEditor.RunDescription(static_cast<const TAlgBlock*>(N.Ptr));
+      if (!D.isEmpty())
+        Descriptions[N] = D;
+    }
+  return Descriptions;
+}
+
+void TChartAccessibility::Start() {
+  Build(FNodes);
+  FSelected = SelectedNodes();
+  FDescriptions = RunDescriptions();
+  FFocus = CursorNode();
+  FHadFocus = FEditor.hasFocus();
+}
+
 void TChartAccessibility::Refresh() {
-  if (!QAccessible::isActive()) {
-    // Nobody listens: nothing kept, nothing sent.
-    if (!FItems.empty() || !FNodes.empty())
-      Clear();
+  // Until somebody asks for the chart's items there is nothing to tell.
+  if (FNodes.empty())
     return;
-  }
   std::map<TChartNode, TInfo> Nodes;
   Build(Nodes);
-  const bool First = FNodes.empty();
 
-  // Items gone: told while they still answer with their last parent.
+  // Items gone: told while they still answer with their last parent and
+  // name; nothing of them is followed any more.
+  for (const TChartNode& N : FNodes | std::views::keys)
+    if (!Nodes.count(N))
+      FGone.insert(N);
   for (auto It = FItems.begin(); It != FItems.end();) {
     if (Nodes.count(It->first)) {
       ++It;
@@ -248,7 +286,7 @@ void TChartAccessibility::Refresh() {
     }
     QAccessibleInterface* I = QAccessible::accessibleInterface(It->second);
     QAccessibleEvent E(I, QAccessible::ObjectDestroyed);
-    QAccessible::updateAccessibility(&E);
+    GEventSink(&E);
     static_cast<TChartItemAccessible*>(I)->Orphan();
     QAccessible::deleteAccessibleInterface(It->second);
     It = FItems.erase(It);
@@ -264,22 +302,16 @@ void TChartAccessibility::Refresh() {
       Renamed.push_back(Node);
   }
   FNodes = std::move(Nodes);
-  if (!First)
-    for (const TChartNode& N : Created)
-      Send(N, QAccessible::ObjectCreated);
-  if (!Created.empty() && !First)
+  FGone.clear();
+  for (const TChartNode& N : Created)
+    Send(N, QAccessible::ObjectCreated);
+  if (!Created.empty())
     Send(TChartNode{}, QAccessible::ObjectReorder);
   for (const TChartNode& N : Renamed)
     Send(N, QAccessible::NameChanged);
 
   // Selection.
-  std::set<TChartNode> Selected;
-  if (TAlgorithm* Alg = FEditor.GetAlgorithm())
-    for (int I = 0; I < Alg->GetSelectedBlockCount(); ++I) {
-      const TChartNode N{TChartNode::Block, Alg->GetSelectedBlocksProperty(I), 0};
-      if (FNodes.count(N))
-        Selected.insert(N);
-    }
+  std::set<TChartNode> Selected = SelectedNodes();
   if (Selected != FSelected) {
     QAccessible::State Changed;
     Changed.selected = true;
@@ -287,26 +319,20 @@ void TChartAccessibility::Refresh() {
       if (!Selected.count(N) && FNodes.count(N))
         if (QAccessibleInterface* I = Interface(N)) {
           QAccessibleStateChangeEvent E(I, Changed);
-          QAccessible::updateAccessibility(&E);
+          GEventSink(&E);
         }
     for (const TChartNode& N : Selected)
       if (!FSelected.count(N))
         if (QAccessibleInterface* I = Interface(N)) {
           QAccessibleStateChangeEvent E(I, Changed);
-          QAccessible::updateAccessibility(&E);
+          GEventSink(&E);
         }
     FSelected = std::move(Selected);
     Send(TChartNode{}, QAccessible::SelectionWithin);
   }
 
   // Run descriptions.
-  std::map<TChartNode, QString> Descriptions;
-  for (const TChartNode& N : FNodes | std::views::keys)
-    if (N.Type == TChartNode::Block) {
-      const QString D = FEditor.RunDescription(static_cast<const TAlgBlock*>(N.Ptr));
-      if (!D.isEmpty())
-        Descriptions[N] = D;
-    }
+  std::map<TChartNode, QString> Descriptions = RunDescriptions();
   for (const auto& [N, D] : Descriptions)
     if (!FDescriptions.count(N) || FDescriptions[N] != D)
       Send(N, QAccessible::DescriptionChanged);
@@ -324,7 +350,7 @@ void TChartAccessibility::Refresh() {
         QAccessible::State Changed;
         Changed.focused = true;
         QAccessibleStateChangeEvent E(I, Changed);
-        QAccessible::updateAccessibility(&E);
+        GEventSink(&E);
       }
     Send(Focus, QAccessible::Focus);
   }
@@ -339,8 +365,8 @@ QAccessibleInterface* TChartAccessibility::ChartInterface() const {
 QAccessibleInterface* TChartAccessibility::Interface(const TChartNode& Node) {
   if (Node.Type == TChartNode::Chart)
     return ChartInterface();
-  if (FNodes.empty() && QAccessible::isActive())
-    Refresh();
+  if (FNodes.empty())
+    Start();
   if (!FNodes.count(Node))
     return nullptr;
   if (const auto It = FItems.find(Node); It != FItems.end())
@@ -351,8 +377,8 @@ QAccessibleInterface* TChartAccessibility::Interface(const TChartNode& Node) {
 }
 
 std::vector<TChartNode> TChartAccessibility::Children(const TChartNode& Node) const {
-  if (FNodes.empty() && QAccessible::isActive())
-    const_cast<TChartAccessibility*>(this)->Refresh();
+  if (FNodes.empty())
+    const_cast<TChartAccessibility*>(this)->Start();
   const auto It = FNodes.find(Node);
   return It == FNodes.end() ? std::vector<TChartNode>{} : It->second.Children;
 }
@@ -368,7 +394,7 @@ QString TChartAccessibility::Name(const TChartNode& Node) const {
 }
 
 QString TChartAccessibility::Description(const TChartNode& Node) const {
-  if (!FNodes.count(Node))
+  if (!FNodes.count(Node) || FGone.count(Node))
     return {};
   switch (Node.Type) {
   case TChartNode::Place:
@@ -385,7 +411,7 @@ QString TChartAccessibility::Description(const TChartNode& Node) const {
 
 QAccessible::State TChartAccessibility::State(const TChartNode& Node) const {
   QAccessible::State S;
-  if (!FNodes.count(Node))
+  if (!FNodes.count(Node) || FGone.count(Node))
     return S;
   S.focusable = true;
   S.selectable = Node.Type == TChartNode::Block;
@@ -410,7 +436,7 @@ QAccessible::State TChartAccessibility::State(const TChartNode& Node) const {
 }
 
 QRect TChartAccessibility::ScreenRect(const TChartNode& Node) const {
-  if (!FNodes.count(Node))
+  if (!FNodes.count(Node) || FGone.count(Node))
     return {};
   QRect R;
   switch (Node.Type) {

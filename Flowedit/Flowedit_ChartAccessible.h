@@ -13,7 +13,8 @@
 // last laid out and tells assistive technology what changed since the last
 // look (items gone and new, names, selection, focus, descriptions). The
 // items' pointers are compared with that tree and followed only while they
-// are in it. Without an active assistive technology nothing is built.
+// are in it. Nothing is built before somebody (assistive technology) asks
+// for the chart's items, so without one the chart costs nothing more.
 
 #include "FloweditExport.h"
 
@@ -83,16 +84,29 @@ private:
     QString Name;
   };
   void Build(std::map<TChartNode, TInfo>& Nodes) const;
+  // The first look, when somebody first asks for the items: nothing told.
+  void Start();
+  std::set<TChartNode> SelectedNodes() const;
+  std::map<TChartNode, QString> RunDescriptions() const;
   void Send(const TChartNode& Node, QAccessible::Event Type);
 
   TAlgEditor& FEditor;
   std::map<TChartNode, TInfo> FNodes;
   std::map<TChartNode, QAccessible::Id> FItems;
+  // While Refresh tells of items gone: those whose pointers are stale.
+  std::set<TChartNode> FGone;
   std::set<TChartNode> FSelected;
   std::map<TChartNode, QString> FDescriptions;
   TChartNode FFocus;
   bool FHadFocus = false;
 };
+
+// Where the chart's events go: QAccessible::updateAccessibility, or a
+// test's recorder (Qt hands events to an update handler only while a
+// platform bridge is active). Gives back the previous sink; nullptr
+// restores Qt's.
+using TChartEventSink = void (*)(QAccessibleEvent* Event);
+FLOWEDIT_API TChartEventSink SetChartEventSink(TChartEventSink Sink);
 
 // Makes the chart's interface for every TAlgEditor; called by the editor.
 FLOWEDIT_API void InstallChartAccessibleFactory();

@@ -32,6 +32,7 @@ TInsertBlockDialog::TInsertBlockDialog(QWidget* Parent) : QDialog(Parent) {
     Item->setData(Qt::UserRole, static_cast<int>(Kinds[I]));
   }
   lstKinds->setCurrentRow(0);
+  lstKinds->installEventFilter(this);
   Label->setBuddy(lstKinds);
   lstKinds->setMinimumHeight(lstKinds->sizeHintForRow(0) * int(Kinds.size()) +
                              2 * lstKinds->frameWidth() + 4);
@@ -54,18 +55,31 @@ void TInsertBlockDialog::Choose(int Row) {
   accept();
 }
 
-void TInsertBlockDialog::keyPressEvent(QKeyEvent* Event) {
-  const QString Text = Event->text();
+bool TInsertBlockDialog::ChooseByKey(const QKeyEvent& Event) {
+  const QString Text = Event.text();
   if (Text.size() == 1 && Text[0] >= QLatin1Char('1') &&
       Text[0].unicode() < QLatin1Char('1').unicode() + lstKinds->count()) {
     Choose(Text[0].unicode() - QLatin1Char('1').unicode());
-    return;
+    return true;
   }
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+  if (Event.key() == Qt::Key_Return || Event.key() == Qt::Key_Enter) {
     Choose(lstKinds->currentRow());
-    return;
+    return true;
   }
-  QDialog::keyPressEvent(Event);
+  return false;
+}
+
+bool TInsertBlockDialog::eventFilter(QObject* Watched, QEvent* Event) {
+  // Before the list's own search by typed letters.
+  if (Watched == lstKinds && Event->type() == QEvent::KeyPress &&
+      ChooseByKey(*static_cast<QKeyEvent*>(Event)))
+    return true;
+  return QDialog::eventFilter(Watched, Event);
+}
+
+void TInsertBlockDialog::keyPressEvent(QKeyEvent* Event) {
+  if (!ChooseByKey(*Event))
+    QDialog::keyPressEvent(Event);
 }
 
 TAlgConstructorForm::TAlgConstructorForm(QWidget* Parent) : TAlgForm(Parent) {

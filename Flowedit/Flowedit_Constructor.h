@@ -34,9 +34,11 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   void Choose(int Row);
+  bool ChooseByKey(const QKeyEvent& Event);
   std::optional<TAlgBlockKind> FChosen;
 };
 

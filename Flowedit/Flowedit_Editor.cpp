@@ -92,7 +92,7 @@ void TAlgEditor::SetAlgorithm(TAlgorithm* Algorithm) {
   FDropPlace = {};
   FRunNext = FRunError = nullptr;
   FRunErrorMessage.clear();
-  FAccessibility->Clear();
+  // The items of the old chart go, the new chart's come, as after any edit.
   UpdateImage();
 }
 
