@@ -106,7 +106,9 @@ private:
 class TChartAccessible : public QAccessibleWidget {
 public:
   explicit TChartAccessible(TAlgEditor* Editor)
-      : QAccessibleWidget(Editor, QAccessible::Tree), FEditor(Editor) {}
+      : QAccessibleWidget(Editor, QAccessible::Tree), FEditor(Editor) {
+    Access().Start();
+  }
 
   int childCount() const override {
     return int(Access().Children(TChartNode{}).size());
@@ -260,6 +262,8 @@ std::map<TChartNode, QString> TChartAccessibility::RunDescriptions() const {
 }
 
 void TChartAccessibility::Start() {
+  if (!FNodes.empty())
+    return;
   Build(FNodes);
   FSelected = SelectedNodes();
   FDescriptions = RunDescriptions();

@@ -13,8 +13,9 @@
 // last laid out and tells assistive technology what changed since the last
 // look (items gone and new, names, selection, focus, descriptions). The
 // items' pointers are compared with that tree and followed only while they
-// are in it. Nothing is built before somebody (assistive technology) asks
-// for the chart's items, so without one the chart costs nothing more.
+// are in it. Nothing is built before assistive technology asks for the
+// chart's interface (Qt asks only while a bridge is active), so without one
+// the chart costs nothing more.
 
 #include "FloweditExport.h"
 
@@ -59,8 +60,12 @@ public:
   // changed; the editor calls it after each layout, cursor move, focus
   // change and run description.
   void Refresh();
-  // Forgets everything (another algorithm, or the editor going).
+  // Forgets everything (the editor going).
   void Clear();
+  // The first look, when assistive technology first asks for the chart:
+  // nothing is told, from now on every change is. Does nothing the second
+  // time.
+  void Start();
 
   // The interface of an item of the tree as last seen; nullptr when it is
   // not there.
@@ -84,8 +89,6 @@ private:
     QString Name;
   };
   void Build(std::map<TChartNode, TInfo>& Nodes) const;
-  // The first look, when somebody first asks for the items: nothing told.
-  void Start();
   std::set<TChartNode> SelectedNodes() const;
   std::map<TChartNode, QString> RunDescriptions() const;
   void Send(const TChartNode& Node, QAccessible::Event Type);

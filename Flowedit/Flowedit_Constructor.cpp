@@ -126,6 +126,14 @@ void TAlgConstructorForm::CreatePanel() {
     else
       InsertBlockDialog();
   };
+  ChainTabOrder();
+  SetupBlockEditor();
+}
+
+void TAlgConstructorForm::ChainTabOrder() {
+  // Over a host the chart is in the host's window only once shown there.
+  if (AlgEditor->window() != memBlock->window())
+    return;
   // Tab goes from the chart to the text box, then along the palette.
   QWidget* Previous = memBlock;
   setTabOrder(AlgEditor, memBlock);
@@ -133,7 +141,11 @@ void TAlgConstructorForm::CreatePanel() {
     setTabOrder(Previous, Button);
     Previous = Button;
   }
-  SetupBlockEditor();
+}
+
+void TAlgConstructorForm::showEvent(QShowEvent* Event) {
+  TAlgForm::showEvent(Event);
+  ChainTabOrder();
 }
 
 TAlgConstructorForm::~TAlgConstructorForm() {

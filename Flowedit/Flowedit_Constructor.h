@@ -77,8 +77,12 @@ public:
   // Escape and Ctrl+Enter in the text box give the focus back to the chart.
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
+protected:
+  void showEvent(QShowEvent* Event) override;
+
 private:
   void CreatePanel();
+  void ChainTabOrder();
   TAlgBlock* SingleSelectedBlock() const;
   void AttachTextBox(bool Attach);
   // After an insertion: the block in view, its text box ready for typing.

@@ -584,7 +584,9 @@ void TAlgEditor::PaintInsertionMarker(QPainter& Painter, const TChartStop& Place
   // A bar across the arrow with a triangle at each end pointing at it: the
   // shape says "here", whatever the colours.
   const QPointF C = QRectF(R).center();
-  const double W = R.width() / 2.0, H = R.height() / 2.0;
+  // An arm at the chart's edge narrows the marker, so it is seen whole.
+  const double W = std::max(4.0, std::min({R.width() / 2.0, C.x() - 1, width() - C.x() - 2})),
+               H = R.height() / 2.0;
   Painter.save();
   Painter.setRenderHint(QPainter::Antialiasing, true);
   Painter.setPen(QPen(Qt::black, 1));
@@ -1015,15 +1017,16 @@ void TAlgEditor::dragMoveEvent(QDragMoveEvent* Event) {
   TPoint P;
   TCompoundAlgBlock* Target;
   if (!Source || !CanAccept(Source, Drag, P, Target)) {
-    // Nothing would happen here: no marker, and the pointer says so.
+    // Nothing would happen here: no marker, and the pointer says so. The
+    // answer holds for this one point, so every move is asked again.
     SetDropPlace({});
-    Event->ignore();
+    Event->ignore(QRect(Event->position().toPoint(), QSize(1, 1)));
     return;
   }
   SetDropPlace(TChartStop::Place(Target, Target->GetNewBlockIndexAt(P)));
   const bool Copy = Drag->GetKeepSources() || (Event->modifiers() & Qt::ShiftModifier);
   Event->setDropAction(Copy ? Qt::CopyAction : Qt::MoveAction);
-  Event->accept();
+  Event->accept(QRect(Event->position().toPoint(), QSize(1, 1)));
 }
 
 void TAlgEditor::dropEvent(QDropEvent* Event) {
