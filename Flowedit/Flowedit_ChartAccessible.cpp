@@ -107,7 +107,10 @@ class TChartAccessible : public QAccessibleWidget {
 public:
   explicit TChartAccessible(TAlgEditor* Editor)
       : QAccessibleWidget(Editor, QAccessible::Tree), FEditor(Editor) {
-    Access().Start();
+    // Qt makes the interface for any event of the widget, listened to or
+    // not; only with a bridge active is the chart followed from here on.
+    if (QAccessible::isActive())
+      Access().Start();
   }
 
   int childCount() const override {

@@ -13,9 +13,9 @@
 // last laid out and tells assistive technology what changed since the last
 // look (items gone and new, names, selection, focus, descriptions). The
 // items' pointers are compared with that tree and followed only while they
-// are in it. Nothing is built before assistive technology asks for the
-// chart's interface (Qt asks only while a bridge is active), so without one
-// the chart costs nothing more.
+// are in it. Nothing is built before the chart's interface is made while a
+// platform bridge is active, or its items are asked for, so without
+// assistive technology the chart costs nothing more.
 
 #include "FloweditExport.h"
 
@@ -60,6 +60,9 @@ public:
   // changed; the editor calls it after each layout, cursor move, focus
   // change and run description.
   void Refresh();
+  // The next Refresh tells the focus of the cursor's item even when it
+  // stayed (the chart took the focus back).
+  void TellFocusAgain() { FHadFocus = false; }
   // Forgets everything (the editor going).
   void Clear();
   // The first look, when assistive technology first asks for the chart:

@@ -568,7 +568,11 @@ QString TAlgEditor::RunDescription(const TAlgBlock* Block) const {
 void TAlgEditor::focusInEvent(QFocusEvent* Event) {
   QWidget::focusInEvent(Event);
   update();
-  FAccessibility->Refresh();
+  // Qt tells of the chart's own focus after this handler; the cursor's item
+  // is told after that, so a screen reader ends on the stop, not the chart.
+  FAccessibility->TellFocusAgain();
+  QMetaObject::invokeMethod(
+      this, [this] { FAccessibility->Refresh(); }, Qt::QueuedConnection);
 }
 
 void TAlgEditor::focusOutEvent(QFocusEvent* Event) {

@@ -123,6 +123,12 @@ class KeysSession(OnDesktop.Session):
             if not poll(10, lambda: self.xdisplay.prop(self.xdisplay.root,
                                                        "_NET_SUPPORTING_WM_CHECK"), 0.05):
                 raise Fail("openbox did not take the screen")
+        # A Russian layout beside the Latin one, as on a pupil's desktop: the
+        # Cyrillic letters have keys of their own, so typing them needs no
+        # change of the key map while the program reads keys.
+        if shutil.which("setxkbmap"):
+            subprocess.run(["setxkbmap", "-layout", "us,ru"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
         # The accessibility bus of this session, for the program and the
         # listener alike.
         for k in ("DBUS_SESSION_BUS_ADDRESS",):
