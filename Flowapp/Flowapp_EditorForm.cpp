@@ -28,10 +28,10 @@
 #include "Corekit/ui/QtBitmap.h"
 #include "Corekit/ui/WindowHelpers.h"
 #include "Corekit/ui/dlgInputString.h"
+#include "Flowmodel/Flowmodel_ChartStops.h"
 #include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_History.h"
-#include "Flowmodel/Flowmodel_ChartStops.h"
 #include "Flowmodel/Flowmodel_Main.h"
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Main.h"
@@ -343,17 +343,17 @@ void TAlgEditorForm::CreateDocumentMenus() {
     const QString Name = QString::fromUtf8(AlgBlockKindInfo(Kind).Name);
     static const char* const Ids[] = {"EditInsertBlock1", "EditInsertBlock2", "EditInsertBlock3",
                                       "EditInsertBlock4", "EditInsertBlock5", "EditInsertBlock6"};
-    mnuInsertKind->addAction(AddCommand(
-        {.Id = I < std::size(Ids) ? Ids[I] : "EditInsertBlockKind",
-         .Caption = QStringLiteral("&%1 %2").arg(I + 1).arg(Name),
-         .Hint = "Добавить блок «" + Name + "» в место под курсором блок-схемы",
-         .Keys = {QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + int(I)))},
-         .Execute =
-             [Constructor, Kind] {
-               if (TAlgConstructorForm* C = Constructor())
-                 C->InsertBlock(Kind);
-             },
-         .Enabled = CanInsert}));
+    mnuInsertKind->addAction(
+        AddCommand({.Id = I < std::size(Ids) ? Ids[I] : "EditInsertBlockKind",
+                    .Caption = QStringLiteral("&%1 %2").arg(I + 1).arg(Name),
+                    .Hint = "Добавить блок «" + Name + "» в место под курсором блок-схемы",
+                    .Keys = {QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + int(I)))},
+                    .Execute =
+                        [Constructor, Kind] {
+                          if (TAlgConstructorForm* C = Constructor())
+                            C->InsertBlock(Kind);
+                        },
+                    .Enabled = CanInsert}));
   }
   mnuDocView = new QMenu("&Вид", this);
   mnuDocView->setObjectName(Id::MenuView);

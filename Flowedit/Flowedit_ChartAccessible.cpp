@@ -37,9 +37,7 @@ public:
 
   bool isValid() const override { return FOwner && FEditor && FOwner->Contains(FNode); }
   QObject* object() const override { return nullptr; }
-  QWindow* window() const override {
-    return FEditor ? FEditor->window()->windowHandle() : nullptr;
-  }
+  QWindow* window() const override { return FEditor ? FEditor->window()->windowHandle() : nullptr; }
   QAccessibleInterface* childAt(int X, int Y) const override {
     if (!isValid())
       return nullptr;
@@ -60,9 +58,7 @@ public:
     const std::vector<TChartNode> C = FOwner->Children(FNode);
     return Index >= 0 && Index < int(C.size()) ? FOwner->Interface(C[size_t(Index)]) : nullptr;
   }
-  int childCount() const override {
-    return isValid() ? int(FOwner->Children(FNode).size()) : 0;
-  }
+  int childCount() const override { return isValid() ? int(FOwner->Children(FNode).size()) : 0; }
   int indexOfChild(const QAccessibleInterface* Child) const override {
     if (!isValid() || !Child)
       return -1;
@@ -113,9 +109,7 @@ public:
       Access().Start();
   }
 
-  int childCount() const override {
-    return int(Access().Children(TChartNode{}).size());
-  }
+  int childCount() const override { return int(Access().Children(TChartNode{}).size()); }
   QAccessibleInterface* child(int Index) const override {
     const std::vector<TChartNode> C = Access().Children(TChartNode{});
     return Index >= 0 && Index < int(C.size()) ? Access().Interface(C[size_t(Index)]) : nullptr;
@@ -236,7 +230,8 @@ void TChartAccessibility::Build(std::map<TChartNode, TInfo>& Nodes) const {
 }
 
 void TChartAccessibility::Send(const TChartNode& Node, QAccessible::Event Type) {
-  if (QAccessibleInterface* I = Node.Type == TChartNode::Chart ? ChartInterface() : Interface(Node)) {
+  if (QAccessibleInterface* I =
+          Node.Type == TChartNode::Chart ? ChartInterface() : Interface(Node)) {
     QAccessibleEvent E(I, Type);
     GEventSink(&E);
   }
@@ -322,17 +317,21 @@ void TChartAccessibility::Refresh() {
   if (Selected != FSelected) {
     QAccessible::State Changed;
     Changed.selected = true;
+    // The state for those who read states, the selection events for the
+    // bridge (which passes on only some states).
     for (const TChartNode& N : FSelected)
       if (!Selected.count(N) && FNodes.count(N))
         if (QAccessibleInterface* I = Interface(N)) {
           QAccessibleStateChangeEvent E(I, Changed);
           GEventSink(&E);
+          Send(N, QAccessible::SelectionRemove);
         }
     for (const TChartNode& N : Selected)
       if (!FSelected.count(N))
         if (QAccessibleInterface* I = Interface(N)) {
           QAccessibleStateChangeEvent E(I, Changed);
           GEventSink(&E);
+          Send(N, QAccessible::SelectionAdd);
         }
     FSelected = std::move(Selected);
     Send(TChartNode{}, QAccessible::SelectionWithin);
@@ -451,7 +450,8 @@ QRect TChartAccessibility::ScreenRect(const TChartNode& Node) const {
     R = FEditor.rect();
     break;
   case TChartNode::Block:
-    R = FEditor.StopClientRect(TChartStop::At(static_cast<TAlgBlock*>(const_cast<void*>(Node.Ptr))));
+    R = FEditor.StopClientRect(
+        TChartStop::At(static_cast<TAlgBlock*>(const_cast<void*>(Node.Ptr))));
     break;
   case TChartNode::Place:
     R = FEditor.StopClientRect(TChartStop::Place(

@@ -372,7 +372,10 @@ QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
     Image = Block->GetImage();
   if (!FImage || !Image)
     return {};
-  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal({0, 0}));
+  // The picture's top-left corner is its logical (0, 0); its physical (0, 0)
+  // lies on the block's line, right of the corner for a block drawn left of
+  // that line (input/output, loop headers).
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->LogToPhys({0, 0})));
   const QPoint A = ChartToClient(TL);
   const QPoint B = ChartToClient(TL + Image->GetSize());
   return QRect(A, B - QPoint(1, 1));
@@ -469,8 +472,8 @@ void TAlgEditor::SetCursor(const TChartStop& Stop) {
       ~TDone() { Flag = false; }
     } Done{FSettingCursor};
     TModifyGuard Guard(FAlgorithm);
-    const bool Alone = Stop.IsBlock() && FAlgorithm->GetSelectedBlockCount() == 1 &&
-                       Stop.Block->GetSelected();
+    const bool Alone =
+        Stop.IsBlock() && FAlgorithm->GetSelectedBlockCount() == 1 && Stop.Block->GetSelected();
     if (!Alone) {
       FAlgorithm->UnselectAll();
       if (Stop.IsBlock())
@@ -996,8 +999,8 @@ void TAlgEditor::KeepAt(TCompoundAlgBlock* Target, TPoint At, QPoint OnScreen) {
   QScrollArea* Box = GetScrollBox();
   if (!Box || !FImage || !Target || Target->GetAlgorithm() != FAlgorithm || !Target->GetImage())
     return;
-  const QPoint Now =
-      mapTo(Box->viewport(), ChartToClient(FImage->PhysToLog(Target->GetImage()->SelfToGlobal(At))));
+  const QPoint Now = mapTo(Box->viewport(),
+                           ChartToClient(FImage->PhysToLog(Target->GetImage()->SelfToGlobal(At))));
   const QPoint Shift = OnScreen - Now;
   const QSize View = Box->viewport()->size();
   // A chart narrower than the box moves inside it, a wider one scrolls.

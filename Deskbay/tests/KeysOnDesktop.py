@@ -69,6 +69,7 @@ def said(e):
     except Exception as x:
         out.write(f"{e.type} (unreadable: {x})\n")
 for kind in ("focus:", "object:state-changed:focused", "object:state-changed:selected",
+             "object:selection-changed", "object:active-descendant-changed",
              "object:children-changed", "object:property-change:accessible-name"):
     pyatspi.Registry.registerEventListener(said, kind)
 print("listening", flush=True)
@@ -299,7 +300,7 @@ class KeysSession(OnDesktop.Session):
         with open(self.heard_file) as f:
             heard = f.read().splitlines()
         wanted = ['focus:', '"Ввод-вывод: Ввод N"', '"Место для блока"',
-                  'object:children-changed:add', 'object:state-changed:selected 1']
+                  'object:children-changed:add', 'object:state-changed:selected 1 table cell']
         missing = [w for w in wanted if not any(w in line for line in heard)]
         return not missing, (f"{len(heard)} events heard"
                              + (f"; never heard {missing}" if missing else

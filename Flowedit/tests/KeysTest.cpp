@@ -12,8 +12,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include <memory>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace Deskbay;
 using namespace Deskbay::Testing;
@@ -92,8 +92,8 @@ TEST(ChartKeys, CursorWalksTheStopsInDrawingOrderAndSelectsBlocks) {
   std::vector<std::string> Seen{K.Cursor()};
   while (K.Editor().MoveCursor(1))
     Seen.push_back(K.Cursor());
-  EXPECT_EQ(Seen, (std::vector<std::string>{"@0", "A=1", "@1", "B=2", "@2", "I=1,3,1",
-                                            "@body/0", "X=I", "@body/1", "@3"}));
+  EXPECT_EQ(Seen, (std::vector<std::string>{"@0", "A=1", "@1", "B=2", "@2", "I=1,3,1", "@body/0",
+                                            "X=I", "@body/1", "@3"}));
   K.Key(Qt::Key_Down);
   EXPECT_EQ(K.Cursor(), "@3") << "the last stop stays";
   K.Key(Qt::Key_Home);
@@ -274,7 +274,28 @@ TEST(ChartKeys, DragShowsItsPlaceRefusesEmptySpaceAndKeepsTheDropUnderThePointer
   EXPECT_TRUE(E.hasFocus());
   // The point of the arm that was under the pointer is under it still.
   const TCompositeImage* Arm = If->GetNoBranch()->GetImage();
-  const QPoint Now = E.mapTo(W.Box.viewport(), E.ChartToClient(E.GetImage()->PhysToLog(
-                                                   Arm->SelfToGlobal(Phys))));
+  const QPoint Now =
+      E.mapTo(W.Box.viewport(), E.ChartToClient(E.GetImage()->PhysToLog(Arm->SelfToGlobal(Phys))));
   EXPECT_LE((Now - OnScreen).manhattanLength(), 2);
+}
+
+TEST(ChartKeys, ABlocksRectCoversItsOwnShapeWhateverSideOfItsLineItIsDrawn) {
+  TEditorWindow W(QSize(500, 400));
+  TAlgBlock* IO = AddBlock(W.Body(), TIOAlgBlock::Class, "Ввод N");
+  auto* For = static_cast<TContainerAlgBlock*>(AddBlock(W.Body(), TForAlgBlock::Class, "I=1,N,1"));
+  AddBlock(For->GetBody(), TBasicAlgBlock::Class, "S=S+I");
+  TAlgEditor& E = *W.Editor;
+  for (TAlgBlock* B : {IO, static_cast<TAlgBlock*>(For)}) {
+    const QRect R = E.BlockClientRect(B);
+    ASSERT_FALSE(R.isEmpty());
+    int Hits = 0, Outside = 0;
+    for (int Y = 0; Y < E.height(); ++Y)
+      for (int X = 0; X < E.width(); ++X)
+        if (BlockAtChart(E, E.ClientToChart(QPoint(X, Y))) == B) {
+          ++Hits;
+          Outside += !R.contains(X, Y);
+        }
+    EXPECT_GT(Hits, 100);
+    EXPECT_EQ(Outside, 0) << B->GetText().Get(0) << " hit outside its rectangle";
+  }
 }

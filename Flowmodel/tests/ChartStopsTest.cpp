@@ -56,10 +56,9 @@ struct TChart {
 
 TEST(ChartStops, DrawingOrderWithPlacesAroundEveryBlockAndInEmptyArms) {
   TChart C;
-  EXPECT_EQ(C.Words(),
-            (std::vector<std::string>{"@root/0", "A=1", "@root/1", "A<B", "@A<B.да/0", "X=1",
-                                      "@A<B.да/1", "@A<B.нет/0", "@root/2", "I=1,N,1",
-                                      "@I=1,N,1/0", "@root/3"}));
+  EXPECT_EQ(C.Words(), (std::vector<std::string>{"@root/0", "A=1", "@root/1", "A<B", "@A<B.да/0",
+                                                 "X=1", "@A<B.да/1", "@A<B.нет/0", "@root/2",
+                                                 "I=1,N,1", "@I=1,N,1/0", "@root/3"}));
   TAlgorithm Empty;
   const auto Stops = AlgChartStops(Empty);
   ASSERT_EQ(Stops.size(), 1u);
