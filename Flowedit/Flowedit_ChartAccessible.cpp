@@ -109,26 +109,29 @@ public:
       Access().Start();
   }
 
-  int childCount() const override { return int(Access().Children(TChartNode{}).size()); }
+  // The editor going: from now on the chart has no items.
+  void Detach() { FEditor = nullptr; }
+
+  int childCount() const override { return int(Items().size()); }
   QAccessibleInterface* child(int Index) const override {
-    const std::vector<TChartNode> C = Access().Children(TChartNode{});
+    const std::vector<TChartNode> C = Items();
     return Index >= 0 && Index < int(C.size()) ? Access().Interface(C[size_t(Index)]) : nullptr;
   }
   int indexOfChild(const QAccessibleInterface* Child) const override {
-    const std::vector<TChartNode> C = Access().Children(TChartNode{});
+    const std::vector<TChartNode> C = Items();
     for (size_t I = 0; I < C.size(); ++I)
       if (Access().Interface(C[I]) == Child)
         return int(I);
     return -1;
   }
   QAccessibleInterface* childAt(int X, int Y) const override {
-    for (const TChartNode& C : Access().Children(TChartNode{}))
+    for (const TChartNode& C : Items())
       if (Access().ScreenRect(C).contains(X, Y))
         return Access().Interface(C);
     return nullptr;
   }
   QAccessibleInterface* focusChild() const override {
-    if (!FEditor->hasFocus())
+    if (!FEditor || !FEditor->hasFocus())
       return nullptr;
     const TChartNode N = Access().CursorNode();
     return N.Type == TChartNode::Chart ? nullptr : Access().Interface(N);
@@ -136,6 +139,9 @@ public:
 
 private:
   TChartAccessibility& Access() const { return FEditor->GetAccessibility(); }
+  std::vector<TChartNode> Items() const {
+    return FEditor ? Access().Children(TChartNode{}) : std::vector<TChartNode>{};
+  }
   TAlgEditor* FEditor;
 };
 
@@ -149,6 +155,11 @@ QAccessibleInterface* ChartFactory(const QString&, QObject* Object) {
 
 TChartEventSink SetChartEventSink(TChartEventSink Sink) {
   return std::exchange(GEventSink, Sink ? Sink : &QAccessible::updateAccessibility);
+}
+
+void DetachChartAccessible(TAlgEditor* Editor) {
+  if (auto* Chart = dynamic_cast<TChartAccessible*>(QAccessible::queryAccessibleInterface(Editor)))
+    Chart->Detach();
 }
 
 void InstallChartAccessibleFactory() {

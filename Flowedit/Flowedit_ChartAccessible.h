@@ -114,6 +114,10 @@ private:
 using TChartEventSink = void (*)(QAccessibleEvent* Event);
 FLOWEDIT_API TChartEventSink SetChartEventSink(TChartEventSink Sink);
 
+// The editor is going: its interface, which Qt frees only after the
+// editor's own part is gone, answers no more items.
+FLOWEDIT_API void DetachChartAccessible(TAlgEditor* Editor);
+
 // Makes the chart's interface for every TAlgEditor; called by the editor.
 FLOWEDIT_API void InstallChartAccessibleFactory();
 

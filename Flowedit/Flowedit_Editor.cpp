@@ -67,6 +67,7 @@ TAlgEditor::~TAlgEditor() {
   FDestroying = true;
   SetAlgorithm(nullptr);
   FAccessibility->Clear();
+  DetachChartAccessible(this);
 }
 
 void TAlgEditor::SetAlgorithm(TAlgorithm* Algorithm) {
