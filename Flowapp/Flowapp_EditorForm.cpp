@@ -30,6 +30,7 @@
 #include "Corekit/ui/QtBitmap.h"
 #include "Corekit/ui/WindowHelpers.h"
 #include "Corekit/ui/dlgInputString.h"
+#include "Flowmodel/Flowmodel_ChartStops.h"
 #include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_History.h"
@@ -324,6 +325,43 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocEdit->setObjectName(Id::MenuEdit);
   SetMergeGroup(mnuDocEdit, Id::GroupEditUndo);
   mnuDocEdit->addActions({EditUndo, EditRedo});
+  // Blocks by keyboard: at the chart's cursor, as the palette places them.
+  auto Constructor = [this]() -> TAlgConstructorForm* {
+    return GetRunning() ? nullptr : dynamic_cast<TAlgConstructorForm*>(FChildView);
+  };
+  auto CanInsert = [Constructor] { return Constructor() != nullptr; };
+  mnuDocEdit->addSeparator();
+  mnuDocEdit->addAction(AddCommand(
+      {.Id = "EditInsertBlock",
+       .Caption = "&Добавить блок...",
+       .Hint = "Добавить блок в место под курсором блок-схемы или после выделенного блока|"
+               "Добавить блок: список видов (цифра выбирает); Alt+1 … Alt+6 добавляют сразу",
+       .Keys = {QKeySequence(Qt::Key_Insert)},
+       .Execute =
+           [Constructor] {
+             if (TAlgConstructorForm* C = Constructor())
+               C->InsertBlockDialog();
+           },
+       .Enabled = CanInsert}));
+  QMenu* mnuInsertKind = mnuDocEdit->addMenu("Добавить блок &вида");
+  const std::vector<TAlgBlockKind> Kinds = AlgInsertableKinds();
+  for (size_t I = 0; I < Kinds.size(); ++I) {
+    const TAlgBlockKind Kind = Kinds[I];
+    const QString Name = QString::fromUtf8(AlgBlockKindInfo(Kind).Name);
+    static const char* const Ids[] = {"EditInsertBlock1", "EditInsertBlock2", "EditInsertBlock3",
+                                      "EditInsertBlock4", "EditInsertBlock5", "EditInsertBlock6"};
+    mnuInsertKind->addAction(
+        AddCommand({.Id = I < std::size(Ids) ? Ids[I] : "EditInsertBlockKind",
+                    .Caption = QStringLiteral("&%1 %2").arg(I + 1).arg(Name),
+                    .Hint = "Добавить блок «" + Name + "» в место под курсором блок-схемы",
+                    .Keys = {QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + int(I)))},
+                    .Execute =
+                        [Constructor, Kind] {
+                          if (TAlgConstructorForm* C = Constructor())
+                            C->InsertBlock(Kind);
+                        },
+                    .Enabled = CanInsert}));
+  }
   mnuDocView = new QMenu("&Вид", this);
   mnuDocView->setObjectName(Id::MenuView);
   mnuDocView->addActions({ViewZoomIn, ViewZoomOut, ViewZoomNormal});

@@ -5,18 +5,85 @@
 #include "Flowedit_framePalette.h"
 
 #include "Corekit/ui/AdvScrollBox.h"
+#include "Corekit/ui/AdvSpeedButton.h"
+#include "Flowmodel/Flowmodel_ChartStops.h"
 #include "Flowmodel/Flowmodel_Clipboard.h"
 #include "Flowmodel/Flowmodel_LineCheck.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 namespace Deskbay {
+
+TInsertBlockDialog::TInsertBlockDialog(QWidget* Parent) : QDialog(Parent) {
+  setWindowTitle("Добавить блок");
+  auto* Label = new QLabel("&Какой блок добавить (цифра или Enter):", this);
+  lstKinds = new QListWidget(this);
+  lstKinds->setAccessibleName("Какой блок добавить");
+  const std::vector<TAlgBlockKind> Kinds = AlgInsertableKinds();
+  for (size_t I = 0; I < Kinds.size(); ++I) {
+    auto* Item = new QListWidgetItem(
+        QStringLiteral("%1  %2").arg(I + 1).arg(QString::fromUtf8(AlgBlockKindInfo(Kinds[I]).Name)),
+        lstKinds);
+    Item->setData(Qt::UserRole, static_cast<int>(Kinds[I]));
+  }
+  lstKinds->setCurrentRow(0);
+  lstKinds->installEventFilter(this);
+  Label->setBuddy(lstKinds);
+  lstKinds->setMinimumHeight(lstKinds->sizeHintForRow(0) * int(Kinds.size()) +
+                             2 * lstKinds->frameWidth() + 4);
+  auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(Buttons, &QDialogButtonBox::accepted, this, [this] { Choose(lstKinds->currentRow()); });
+  connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(lstKinds, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* Item) { Choose(lstKinds->row(Item)); });
+  auto* Column = new QVBoxLayout(this);
+  Column->addWidget(Label);
+  Column->addWidget(lstKinds);
+  Column->addWidget(Buttons);
+  lstKinds->setFocus();
+}
+
+void TInsertBlockDialog::Choose(int Row) {
+  if (Row < 0 || Row >= lstKinds->count())
+    return;
+  FChosen = static_cast<TAlgBlockKind>(lstKinds->item(Row)->data(Qt::UserRole).toInt());
+  accept();
+}
+
+bool TInsertBlockDialog::ChooseByKey(const QKeyEvent& Event) {
+  const QString Text = Event.text();
+  if (Text.size() == 1 && Text[0] >= QLatin1Char('1') &&
+      Text[0].unicode() < QLatin1Char('1').unicode() + lstKinds->count()) {
+    Choose(Text[0].unicode() - QLatin1Char('1').unicode());
+    return true;
+  }
+  if (Event.key() == Qt::Key_Return || Event.key() == Qt::Key_Enter) {
+    Choose(lstKinds->currentRow());
+    return true;
+  }
+  return false;
+}
+
+bool TInsertBlockDialog::eventFilter(QObject* Watched, QEvent* Event) {
+  // Before the list's own search by typed letters.
+  if (Watched == lstKinds && Event->type() == QEvent::KeyPress &&
+      ChooseByKey(*static_cast<QKeyEvent*>(Event)))
+    return true;
+  return QDialog::eventFilter(Watched, Event);
+}
+
+void TInsertBlockDialog::keyPressEvent(QKeyEvent* Event) {
+  if (!ChooseByKey(*Event))
+    QDialog::keyPressEvent(Event);
+}
 
 TAlgConstructorForm::TAlgConstructorForm(QWidget* Parent) : TAlgForm(Parent) {
   resize(438, 375);
@@ -37,6 +104,8 @@ void TAlgConstructorForm::CreatePanel() {
   memBlock->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memBlock->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memBlock->setTabChangesFocus(true);
+  memBlock->setAccessibleName("Текст блока");
+  memBlock->installEventFilter(this);
   pnlSpacing = new QFrame(pnlControls);
   // At least the room it always had; a long message makes it taller.
   pnlSpacing->setMinimumHeight(41);
@@ -65,13 +134,41 @@ void TAlgConstructorForm::CreatePanel() {
     PaletteBlockClick(Sender, Block);
   };
   AlgEditor->OnKeyPress = [this](TAlgEditor&, QString& Text) { AlgEditorKeyPress(Text); };
+  AlgEditor->OnEditRequest = [this](TAlgEditor&) { EditBlockText(); };
+  AlgEditor->OnInsertRequest = [this](TAlgEditor&, std::optional<TAlgBlockKind> Kind) {
+    if (Kind)
+      InsertBlock(*Kind);
+    else
+      InsertBlockDialog();
+  };
+  ChainTabOrder();
   SetupBlockEditor();
+}
+
+void TAlgConstructorForm::ChainTabOrder() {
+  // Over a host the chart is in the host's window only once shown there.
+  if (AlgEditor->window() != memBlock->window())
+    return;
+  // Tab goes from the chart to the text box, then along the palette.
+  QWidget* Previous = memBlock;
+  setTabOrder(AlgEditor, memBlock);
+  for (TAdvSpeedButton* Button : Palette->GetButtons()) {
+    setTabOrder(Previous, Button);
+    Previous = Button;
+  }
+}
+
+void TAlgConstructorForm::showEvent(QShowEvent* Event) {
+  TAlgForm::showEvent(Event);
+  ChainTabOrder();
 }
 
 TAlgConstructorForm::~TAlgConstructorForm() {
   TAlgConstructorForm::SetAlgorithm(nullptr);
   // The host's chart outlives the form: typing on it reaches nobody.
   AlgEditor->OnKeyPress = nullptr;
+  AlgEditor->OnEditRequest = nullptr;
+  AlgEditor->OnInsertRequest = nullptr;
 }
 
 void TAlgConstructorForm::SetAlgorithm(TAlgorithm* Algorithm) {
@@ -189,13 +286,11 @@ void TAlgConstructorForm::ShowLineProblems() {
 
 void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
   TAlgorithm* Alg = GetAlgorithm();
-  if (!Alg || Alg->GetSelectedBlockCount() > 1)
-    return;
-  TAlgBlock* Anchor =
-      Alg->GetSelectedBlockCount() == 1 ? Alg->GetSelectedBlocksProperty(0) : Alg->GetRoot();
   TCompoundAlgBlock* Parent = nullptr;
   int Index = 0;
-  AlgPlaceAfter(Anchor, Parent, Index);
+  if (!Alg || !AlgEditor->GetEditable() ||
+      !AlgInsertPlace(*Alg, AlgEditor->GetCursor(), Parent, Index))
+    return;
   TAlgBlock* Copy;
   {
     TModifyGuard Guard(Alg);
@@ -203,7 +298,66 @@ void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
     Copy = Block->CreateCopy(Parent, Index);
     Copy->SetSelected(true);
   }
-  AlgEditor->MakeVisible(Copy);
+  Inserted(Copy);
+}
+
+void TAlgConstructorForm::InsertBlock(TAlgBlockKind Kind) {
+  TAlgorithm* Alg = GetAlgorithm();
+  TCompoundAlgBlock* Parent = nullptr;
+  int Index = 0;
+  if (!Alg || !AlgEditor->GetEditable() ||
+      !AlgInsertPlace(*Alg, AlgEditor->GetCursor(), Parent, Index))
+    return;
+  Inserted(AlgInsertNewBlock(*Alg, Kind, Parent, Index));
+}
+
+void TAlgConstructorForm::InsertBlockDialog() {
+  if (!GetAlgorithm() || !AlgEditor->GetEditable())
+    return;
+  TInsertBlockDialog Dialog(window());
+  if (Dialog.exec() == QDialog::Accepted && Dialog.GetChosen())
+    InsertBlock(*Dialog.GetChosen());
+}
+
+void TAlgConstructorForm::Inserted(TAlgBlock* Block) {
+  AlgEditor->SetCursor(TChartStop::At(Block));
+  AlgEditor->MakeVisible(Block);
+  if (memBlock->isEnabled()) {
+    memBlock->setFocus(Qt::OtherFocusReason);
+    memBlock->moveCursor(QTextCursor::End);
+  }
+}
+
+void TAlgConstructorForm::EditBlockText() {
+  if (AlgEditor->GetCursor().IsPlace()) {
+    InsertBlockDialog();
+    return;
+  }
+  if (!SingleSelectedBlock())
+    return;
+  memBlock->setFocus(Qt::OtherFocusReason);
+  memBlock->moveCursor(QTextCursor::End);
+}
+
+bool TAlgConstructorForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == memBlock &&
+      (Event->type() == QEvent::KeyPress || Event->type() == QEvent::ShortcutOverride)) {
+    const auto* Key = static_cast<QKeyEvent*>(Event);
+    const Qt::KeyboardModifiers Mods = Key->modifiers() & ~Qt::KeypadModifier;
+    const bool Back = (Key->key() == Qt::Key_Escape && Mods == Qt::NoModifier) ||
+                      ((Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter) &&
+                       Mods == Qt::ControlModifier);
+    if (Back && Event->type() == QEvent::ShortcutOverride) {
+      // Ours before any command of the window bound to the same key.
+      Event->accept();
+      return true;
+    }
+    if (Back) {
+      AlgEditor->setFocus(Qt::OtherFocusReason);
+      return true;
+    }
+  }
+  return TAlgForm::eventFilter(Watched, Event);
 }
 
 void TAlgConstructorForm::AlgEditorKeyPress(QString& Text) {

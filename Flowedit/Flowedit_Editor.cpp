@@ -1,6 +1,8 @@
 #include "Flowedit_Editor.h"
 #include "Flowedit_LineCheckMarks.h"
 
+#include "Flowedit_ChartAccessible.h"
+
 #include "Corekit/ui/QtCanvas.h"
 #include "Corekit/ui/WindowHelpers.h"
 #include "Flowmodel/Flowmodel_Main.h"
@@ -9,6 +11,7 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -45,7 +48,12 @@ constexpr int ScrollTimerInterval = 100;
 
 } // namespace
 
-TAlgEditor::TAlgEditor(QWidget* Parent) : QWidget(Parent) {
+TAlgEditor::TAlgEditor(QWidget* Parent)
+    : QWidget(Parent), FAccessibility(std::make_unique<TChartAccessibility>(*this)) {
+  InstallChartAccessibleFactory();
+  setAccessibleName("Блок-схема");
+  setAccessibleDescription("Стрелки вверх и вниз переходят по блокам и местам для блоков, "
+                           "Insert добавляет блок, Enter правит текст блока");
   setFocusPolicy(Qt::StrongFocus);
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -59,6 +67,8 @@ TAlgEditor::~TAlgEditor() {
   FScrollTimer.stop();
   FDestroying = true;
   SetAlgorithm(nullptr);
+  FAccessibility->Clear();
+  DetachChartAccessible(this);
 }
 
 void TAlgEditor::SetAlgorithm(TAlgorithm* Algorithm) {
@@ -79,6 +89,12 @@ void TAlgEditor::SetAlgorithm(TAlgorithm* Algorithm) {
   FDragPending = false;
   FMarkers = {};
   FMarkerImages.clear();
+  FCursor = {};
+  FRangeAnchor = nullptr;
+  FDropPlace = {};
+  FRunNext = FRunError = nullptr;
+  FRunErrorMessage.clear();
+  // The items of the old chart go, the new chart's come, as after any edit.
   UpdateImage();
 }
 
@@ -95,6 +111,7 @@ void TAlgEditor::UpdateImage() {
       ApplySize();
       if (FAutoCenter && size() != Before)
         Center();
+      FollowChart();
     } catch (...) {
       FImage.reset();
       ValidateMarkers();
@@ -103,8 +120,10 @@ void TAlgEditor::UpdateImage() {
       throw;
     }
   }
-  if (!FDestroying)
+  if (!FDestroying) {
     update();
+    FAccessibility->Refresh();
+  }
 }
 
 bool TAlgEditor::NewVersion() {
@@ -360,8 +379,10 @@ QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
     Image = Block->GetImage();
   if (!FImage || !Image)
     return {};
-  // The picture's top-left corner: its logical (0, 0), which is its origin.
-  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->GetOrigin()));
+  // The picture's top-left corner is its logical (0, 0); its physical (0, 0)
+  // lies on the block's line, right of the corner for a block drawn left of
+  // that line (input/output, loop headers).
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->LogToPhys({0, 0})));
   const QPoint A = ChartToClient(TL);
   const QPoint B = ChartToClient(TL + Image->GetSize());
   return QRect(A, B - QPoint(1, 1));
@@ -410,6 +431,225 @@ void TAlgEditor::PaintMarkers(QPainter& Painter) const {
   Painter.restore();
 }
 
+// --- the keyboard cursor ---
+
+std::vector<TChartStop> TAlgEditor::GetStops() const {
+  return FAlgorithm ? AlgChartStops(*FAlgorithm) : std::vector<TChartStop>{};
+}
+
+void TAlgEditor::FollowChart() {
+  if (!FAlgorithm)
+    return;
+  const std::vector<TChartStop> Stops = GetStops();
+  FCursor = AlgCursorAfterChange(*FAlgorithm, Stops, FCursor);
+  if (!FDropPlace.Empty() && AlgFindStop(Stops, FDropPlace) < 0)
+    FDropPlace = {};
+  if (FRangeAnchor && (AlgFindStop(Stops, TChartStop::At(FRangeAnchor)) < 0 ||
+                       !FAlgorithm->BlockSelected(FRangeAnchor)))
+    FRangeAnchor = nullptr;
+  FollowSelection();
+}
+
+void TAlgEditor::FollowSelection() {
+  if (FSettingCursor || !FAlgorithm || FAlgorithm->GetSelectedBlockCount() == 0)
+    return;
+  if (FCursor.IsBlock() && FAlgorithm->BlockSelected(FCursor.Block))
+    return;
+  // A selection made otherwise (a click, a paste, an insertion) takes the
+  // cursor to its first block that is a stop.
+  const std::vector<TChartStop> Stops = GetStops();
+  for (int I = 0; I < FAlgorithm->GetSelectedBlockCount(); ++I) {
+    const TChartStop S = TChartStop::At(FAlgorithm->GetSelectedBlocksProperty(I));
+    if (AlgFindStop(Stops, S) >= 0) {
+      FCursor = S;
+      return;
+    }
+  }
+}
+
+void TAlgEditor::SetCursor(const TChartStop& Stop) {
+  if (!FAlgorithm || AlgFindStop(GetStops(), Stop) < 0)
+    return;
+  FCursor = Stop;
+  FRangeAnchor = nullptr;
+  if (FEditable) {
+    FSettingCursor = true;
+    struct TDone {
+      bool& Flag;
+      ~TDone() { Flag = false; }
+    } Done{FSettingCursor};
+    TModifyGuard Guard(FAlgorithm);
+    const bool Alone =
+        Stop.IsBlock() && FAlgorithm->GetSelectedBlockCount() == 1 && Stop.Block->GetSelected();
+    if (!Alone) {
+      FAlgorithm->UnselectAll();
+      if (Stop.IsBlock())
+        Stop.Block->SetSelected(true);
+    }
+  }
+  ShowCursor();
+}
+
+void TAlgEditor::ExtendSelection(int Delta) {
+  if (!FCursor.IsBlock())
+    return;
+  TAlgBlock* Next = AlgSiblingBlock(FCursor.Block, Delta);
+  if (!Next)
+    return;
+  TAlgBlock* Anchor = FRangeAnchor && FAlgorithm->BlockSelected(FRangeAnchor) &&
+                              FRangeAnchor->GetParent() == Next->GetParent()
+                          ? FRangeAnchor
+                          : FCursor.Block;
+  FCursor = TChartStop::At(Next);
+  FRangeAnchor = Anchor;
+  {
+    FSettingCursor = true;
+    struct TDone {
+      bool& Flag;
+      ~TDone() { Flag = false; }
+    } Done{FSettingCursor};
+    TModifyGuard Guard(FAlgorithm);
+    AlgSelectRange(*FAlgorithm, Anchor, Next);
+  }
+  ShowCursor();
+}
+
+void TAlgEditor::ShowCursor() {
+  if (QScrollArea* Box = GetScrollBox()) {
+    const QRect R = StopClientRect(FCursor).translated(pos());
+    if (!R.isEmpty())
+      Box->ensureVisible(R.center().x(), R.center().y(), std::min(R.width() / 2 + 20, 200),
+                         std::min(R.height() / 2 + 20, 150));
+  }
+  update();
+  FAccessibility->Refresh();
+}
+
+bool TAlgEditor::MoveCursor(int Delta) {
+  const std::vector<TChartStop> Stops = GetStops();
+  if (Stops.empty())
+    return false;
+  const int At = AlgFindStop(Stops, FCursor);
+  const int To = At < 0 ? 0 : std::clamp(At + Delta, 0, static_cast<int>(Stops.size()) - 1);
+  if (To == At)
+    return false;
+  SetCursor(Stops[static_cast<size_t>(To)]);
+  return true;
+}
+
+QPoint TAlgEditor::PlaceClientPoint(const TChartStop& Place) const {
+  if (!FImage || !Place.IsPlace() || Place.Sequence->GetAlgorithm() != FAlgorithm ||
+      !Place.Sequence->GetImage())
+    return {};
+  const TCompositeImage* Image = Place.Sequence->GetImage();
+  return ChartToClient(FImage->PhysToLog(Image->SelfToGlobal(AlgPlacePoint(Place))));
+}
+
+QRect TAlgEditor::StopClientRect(const TChartStop& Stop) const {
+  if (Stop.IsBlock())
+    return BlockClientRect(Stop.Block);
+  if (!Stop.IsPlace() || !FImage || !Stop.Sequence->GetImage())
+    return {};
+  const QPoint C = PlaceClientPoint(Stop);
+  const int W = std::max(20, 20 * FZoom / 100), H = std::max(7, 7 * FZoom / 100);
+  return QRect(C - QPoint(W, H), QSize(2 * W + 1, 2 * H + 1));
+}
+
+void TAlgEditor::SetRunDescriptions(const TAlgBlock* Next, const TAlgBlock* Error,
+                                    const QString& Message) {
+  FRunNext = Next;
+  FRunError = Error;
+  FRunErrorMessage = Message;
+  FAccessibility->Refresh();
+}
+
+QString TAlgEditor::RunDescription(const TAlgBlock* Block) const {
+  if (!Block)
+    return {};
+  if (Block == FRunError)
+    return FRunErrorMessage.isEmpty()
+               ? QString(ChartErrorDescription)
+               : QString(ChartErrorDescription) + QStringLiteral(": ") + FRunErrorMessage;
+  if (Block == FRunNext)
+    return ChartNextDescription;
+  return {};
+}
+
+void TAlgEditor::focusInEvent(QFocusEvent* Event) {
+  QWidget::focusInEvent(Event);
+  update();
+  // Qt tells of the chart's own focus after this handler; the cursor's item
+  // is told after that, so a screen reader ends on the stop, not the chart.
+  FAccessibility->TellFocusAgain();
+  QMetaObject::invokeMethod(
+      this, [this] { FAccessibility->Refresh(); }, Qt::QueuedConnection);
+}
+
+void TAlgEditor::focusOutEvent(QFocusEvent* Event) {
+  QWidget::focusOutEvent(Event);
+  update();
+  FAccessibility->Refresh();
+}
+
+void TAlgEditor::PaintInsertionMarker(QPainter& Painter, const TChartStop& Place) const {
+  const QRect R = StopClientRect(Place);
+  if (R.isEmpty())
+    return;
+  // A bar across the arrow with a triangle at each end pointing at it: the
+  // shape says "here", whatever the colours.
+  const QPointF C = QRectF(R).center();
+  // An arm at the chart's edge narrows the marker, so it is seen whole.
+  const double W = std::max(4.0, std::min({R.width() / 2.0, C.x() - 1, width() - C.x() - 2})),
+               H = R.height() / 2.0;
+  Painter.save();
+  Painter.setRenderHint(QPainter::Antialiasing, true);
+  Painter.setPen(QPen(Qt::black, 1));
+  Painter.setBrush(QColor(0xF0, 0x80, 0x00));
+  Painter.drawRoundedRect(QRectF(C.x() - W * 0.6, C.y() - H * 0.35, W * 1.2, H * 0.7), 2, 2);
+  Painter.setBrush(Qt::black);
+  for (const double Side : {-1.0, 1.0}) {
+    const QPointF Tip(C.x() + Side * W * 0.6, C.y());
+    const QPointF Back(C.x() + Side * W, C.y());
+    Painter.drawPolygon(QPolygonF({Tip, Back + QPointF(0, -H), Back + QPointF(0, H)}));
+  }
+  Painter.restore();
+}
+
+void TAlgEditor::PaintCursor(QPainter& Painter) const {
+  if (!FDropPlace.Empty())
+    PaintInsertionMarker(Painter, FDropPlace);
+  if (!hasFocus())
+    return;
+  if (FCursor.Empty()) {
+    // Not yet on a stop: the whole chart shows the focus.
+    Painter.save();
+    Painter.setBrush(Qt::NoBrush);
+    Painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    Painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    Painter.restore();
+    return;
+  }
+  if (FCursor.IsPlace()) {
+    if (FDropPlace != FCursor)
+      PaintInsertionMarker(Painter, FCursor);
+    return;
+  }
+  const QRect R = BlockClientRect(FCursor.Block);
+  if (R.isEmpty())
+    return;
+  // A dashed frame, white under black, seen on any colour.
+  const int M = std::max(5, 6 * FZoom / 100);
+  const QRect Frame = R.adjusted(-M, -M, M, M) & rect().adjusted(1, 1, -2, -2);
+  Painter.save();
+  Painter.setBrush(Qt::NoBrush);
+  Painter.setPen(QPen(Qt::white, 2));
+  Painter.drawRect(Frame);
+  QPen Dash(Qt::black, 2, Qt::DashLine);
+  Painter.setPen(Dash);
+  Painter.drawRect(Frame);
+  Painter.restore();
+}
+
 // --- painting ---
 
 void TAlgEditor::paintEvent(QPaintEvent* Event) {
@@ -429,6 +669,7 @@ void TAlgEditor::paintEvent(QPaintEvent* Event) {
   Painter.resetTransform();
   PaintMarkers(Painter);
   PaintLineCheckMarks(Painter, *this);
+  PaintCursor(Painter);
 }
 
 // --- mouse and keys ---
@@ -502,9 +743,60 @@ bool TAlgEditor::HandleKey(QKeyEvent& Event) {
       break;
     }
   }
-  if (!FAlgorithm || !FEditable)
+  if (!FAlgorithm)
     return false;
+  const bool Shift = Mods & Qt::ShiftModifier, Alt = Mods & Qt::AltModifier;
   switch (Event.key()) {
+  case Qt::Key_Down:
+  case Qt::Key_Up: {
+    const int Delta = Event.key() == Qt::Key_Down ? 1 : -1;
+    if (Ctrl)
+      return false;
+    if (Alt && FEditable) {
+      if (AlgMoveSelection(*FAlgorithm, Delta) && FCursor.IsBlock())
+        ShowCursor();
+      return true;
+    }
+    if (Shift && FEditable) {
+      ExtendSelection(Delta);
+      return true;
+    }
+    if (!Shift && !Alt)
+      MoveCursor(Delta);
+    return true;
+  }
+  case Qt::Key_Home:
+  case Qt::Key_End:
+    if (Mods & ~Qt::KeypadModifier)
+      return false;
+    if (const std::vector<TChartStop> Stops = GetStops(); !Stops.empty())
+      SetCursor(Event.key() == Qt::Key_Home ? Stops.front() : Stops.back());
+    return true;
+  default:
+    break;
+  }
+  if (!FEditable)
+    return false;
+  if (Alt && !Ctrl && Event.key() >= Qt::Key_1 && Event.key() <= Qt::Key_6) {
+    const std::vector<TAlgBlockKind> Kinds = AlgInsertableKinds();
+    const size_t I = static_cast<size_t>(Event.key() - Qt::Key_1);
+    if (I < Kinds.size() && OnInsertRequest)
+      OnInsertRequest(*this, Kinds[I]);
+    return true;
+  }
+  switch (Event.key()) {
+  case Qt::Key_Insert:
+    if (Mods & ~Qt::KeypadModifier)
+      return false;
+    if (OnInsertRequest)
+      OnInsertRequest(*this, std::nullopt);
+    return true;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    if (Ctrl || Alt || !OnEditRequest)
+      return false;
+    OnEditRequest(*this);
+    return true;
   case Qt::Key_Escape:
     if (Mods & Qt::ShiftModifier)
       FAlgorithm->UnselectAll();
@@ -690,18 +982,66 @@ void TAlgEditor::dragEnterEvent(QDragEnterEvent* Event) {
     Event->ignore();
 }
 
+TChartStop TAlgEditor::DropPlaceAt(TDragObject* Source) {
+  TAlgDragObject* Drag;
+  TPoint P;
+  TCompoundAlgBlock* Target;
+  if (!Source || !CanAccept(Source, Drag, P, Target))
+    return {};
+  return TChartStop::Place(Target, Target->GetNewBlockIndexAt(P));
+}
+
+void TAlgEditor::SetDropPlace(const TChartStop& Place) {
+  if (Place == FDropPlace)
+    return;
+  FDropPlace = Place;
+  update();
+}
+
+void TAlgEditor::dragLeaveEvent(QDragLeaveEvent* Event) {
+  QWidget::dragLeaveEvent(Event);
+  SetDropPlace({});
+}
+
+void TAlgEditor::KeepAt(TCompoundAlgBlock* Target, TPoint At, QPoint OnScreen) {
+  QScrollArea* Box = GetScrollBox();
+  if (!Box || !FImage || !Target || Target->GetAlgorithm() != FAlgorithm || !Target->GetImage())
+    return;
+  const QPoint Now = mapTo(Box->viewport(),
+                           ChartToClient(FImage->PhysToLog(Target->GetImage()->SelfToGlobal(At))));
+  const QPoint Shift = OnScreen - Now;
+  const QSize View = Box->viewport()->size();
+  // A chart narrower than the box moves inside it, a wider one scrolls.
+  QPoint Place = pos();
+  int ScrollX = Box->horizontalScrollBar()->value(), ScrollY = Box->verticalScrollBar()->value();
+  if (width() <= View.width())
+    Place.setX(std::clamp(Place.x() + Shift.x(), 0, View.width() - width()));
+  else
+    ScrollX -= Shift.x();
+  if (height() <= View.height())
+    Place.setY(std::clamp(Place.y() + Shift.y(), 0, View.height() - height()));
+  else
+    ScrollY -= Shift.y();
+  move(Place);
+  SetScrollPositions(ScrollX, ScrollY);
+}
+
 void TAlgEditor::dragMoveEvent(QDragMoveEvent* Event) {
   TDragObject* Source = TDragMimeData::DragObjectOf(Event->mimeData());
   TAlgDragObject* Drag;
   TPoint P;
   TCompoundAlgBlock* Target;
   if (!Source || !CanAccept(Source, Drag, P, Target)) {
-    Event->ignore();
+    // Nothing would happen here: no marker, and the pointer says so. The
+    // answer holds for this one point, so every move is asked again.
+    SetDropPlace({});
+    Event->ignore(QRect(Event->position().toPoint(), QSize(1, 1)));
     return;
   }
+  SetDropPlace(TChartStop::Place(Target, Target->GetNewBlockIndexAt(P)));
   const bool Copy = Drag->GetKeepSources() || (Event->modifiers() & Qt::ShiftModifier);
   Event->setDropAction(Copy ? Qt::CopyAction : Qt::MoveAction);
-  Event->accept();
+  Event->accept(QRect(Event->position().toPoint(), QSize(1, 1)));
 }
 
 void TAlgEditor::dropEvent(QDropEvent* Event) {
@@ -709,6 +1049,7 @@ void TAlgEditor::dropEvent(QDropEvent* Event) {
   TAlgDragObject* Drag;
   TPoint P;
   TCompoundAlgBlock* Target;
+  SetDropPlace({});
   if (!Source || !CanAccept(Source, Drag, P, Target)) {
     Event->ignore();
     return;
@@ -716,7 +1057,14 @@ void TAlgEditor::dropEvent(QDropEvent* Event) {
   const bool Shift = Event->modifiers() & Qt::ShiftModifier;
   Event->setDropAction(Drag->GetKeepSources() || Shift ? Qt::CopyAction : Qt::MoveAction);
   Event->accept();
+  QScrollArea* Box = GetScrollBox();
+  const QPoint OnScreen =
+      Box ? mapTo(Box->viewport(), Event->position().toPoint()) : Event->position().toPoint();
   DragDrop(Source, Shift);
+  // The dropped block, selected, takes what is typed next; the chart keeps
+  // the place of the drop under the pointer.
+  KeepAt(Target, P, OnScreen);
+  setFocus(Qt::OtherFocusReason);
 }
 
 void TAlgEditor::ScrollTimerHandler() {

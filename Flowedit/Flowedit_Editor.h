@@ -21,6 +21,7 @@
 
 #include "Corekit/MiscUtils_Versioning.h"
 #include "Corekit/VisualUtils.h"
+#include "Flowmodel/Flowmodel_ChartStops.h"
 #include "Flowmodel/Flowmodel_Markers.h"
 
 #include <QPoint>
@@ -32,6 +33,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QPainter;
 class QScrollArea;
@@ -41,6 +44,7 @@ namespace Deskbay {
 class TAlgBlock;
 class TAlgorithm;
 class TCompoundAlgBlock;
+class TChartAccessibility;
 
 // One listener interface per notice the editor hears.
 class FLOWEDIT_API IOnAlgChange : public IOnNotify {};
@@ -141,6 +145,42 @@ public:
   // A typed character the control did not use itself.
   std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
 
+  // The keyboard cursor (Flowmodel_ChartStops): a block, which is then
+  // selected as a click selects it, or a place, shown with the insertion
+  // marker while the control has the focus; nothing selected then. It
+  // follows the selection made otherwise and survives edits. Down, Up,
+  // Home and End move it; Shift with Down or Up extends the selection along
+  // its sequence, Alt with them moves the selected blocks.
+  const TChartStop& GetCursor() const { return FCursor; }
+  void SetCursor(const TChartStop& Stop);
+  // Delta stops on (negative: back), as far as the chart goes; false when
+  // the cursor stays.
+  bool MoveCursor(int Delta);
+  // The stops in drawing order, from the algorithm as it is now.
+  std::vector<TChartStop> GetStops() const;
+  // Where the insertion marker of a drag stands now; empty without one.
+  const TChartStop& GetDropPlace() const { return FDropPlace; }
+  // Where a place is shown in client coordinates (the middle of its arrow).
+  QPoint PlaceClientPoint(const TChartStop& Place) const;
+  // Where a stop lies in client coordinates: a block's picture, a small box
+  // around a place's marker; empty without a picture.
+  QRect StopClientRect(const TChartStop& Stop) const;
+
+  // Enter on the chart: the block under the cursor is to be edited.
+  std::function<void(TAlgEditor&)> OnEditRequest;
+  // Insert on the chart (Kind empty: ask which), Alt+1 ... Alt+6 (the
+  // kinds in the insert list's order).
+  std::function<void(TAlgEditor&, std::optional<TAlgBlockKind> Kind)> OnInsertRequest;
+
+  // What a run says about blocks, for a screen reader: the block that runs
+  // next ("выполняется следующим") and the block an error stopped at
+  // ("ошибка" and Message). nullptr: none. Pointers are compared with the
+  // chart's blocks, never followed otherwise.
+  void SetRunDescriptions(const TAlgBlock* Next, const TAlgBlock* Error, const QString& Message);
+  // The accessible description a run gives Block; empty outside a run.
+  QString RunDescription(const TAlgBlock* Block) const;
+  TChartAccessibility& GetAccessibility() const { return *FAccessibility; }
+
 protected:
   bool event(QEvent* Event) override;
   void paintEvent(QPaintEvent* Event) override;
@@ -152,6 +192,9 @@ protected:
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dragMoveEvent(QDragMoveEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
+  void dragLeaveEvent(QDragLeaveEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
 
 private:
   // The control's size for the picture at the current zoom.
@@ -162,6 +205,23 @@ private:
   // Drops the markers' blocks that the current picture does not show.
   void ValidateMarkers();
   void PaintMarkers(QPainter& Painter) const;
+  // The keyboard cursor's focus frame or place, and a drag's place.
+  void PaintCursor(QPainter& Painter) const;
+  void PaintInsertionMarker(QPainter& Painter, const TChartStop& Place) const;
+  // The cursor after a change of the chart or of the selection.
+  void FollowChart();
+  void FollowSelection();
+  // Keeps the point At of Target's physical coordinates where OnScreen
+  // (the box's viewport) shows it, as far as the box allows.
+  void KeepAt(TCompoundAlgBlock* Target, TPoint At, QPoint OnScreen);
+  // The place a drop at the pointer goes to; empty where none.
+  TChartStop DropPlaceAt(TDragObject* Source);
+  void SetDropPlace(const TChartStop& Place);
+  // Shift with Down or Up: the selection from where it started to the next
+  // block of the sequence.
+  void ExtendSelection(int Delta);
+  // Scrolls the cursor's stop into view and tells who follows it.
+  void ShowCursor();
   // A picture of the blocks being dragged, to follow the pointer.
   QPixmap DragPicture(const TAlgDragObject& Drag) const;
 
@@ -182,6 +242,15 @@ private:
   // A press on a selected block that may become a drag.
   bool FDragPending = false;
   QPoint FDragStartPos;
+  TChartStop FCursor;
+  // The block a Shift-extended selection started from.
+  TAlgBlock* FRangeAnchor = nullptr;
+  TChartStop FDropPlace;
+  bool FSettingCursor = false;
+  const TAlgBlock* FRunNext = nullptr;
+  const TAlgBlock* FRunError = nullptr;
+  QString FRunErrorMessage;
+  std::unique_ptr<TChartAccessibility> FAccessibility;
 
   class TChangeAdapter : public IOnAlgChange {
   public:

@@ -7,6 +7,7 @@
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -102,6 +103,11 @@ TPaletteFrame::TPaletteFrame(QWidget* Parent)
     Whole |= Button->geometry();
     Button->SetFlat(true);
     Button->setToolTip(QString::fromUtf8(Kind->Palette.Hint));
+    // Reached with Tab, named by its kind; Space or Enter places the kind.
+    Button->setFocusPolicy(Qt::TabFocus);
+    Button->setAccessibleName(QString::fromUtf8(Kind->Name));
+    Button->setAccessibleDescription("Добавить блок в место под курсором блок-схемы");
+    Button->installEventFilter(this);
     Button->SetTag(Kind->Class->Create(Body));
     Button->OnClick = [this](TAdvSpeedButton& B) { sbBasicClick(B); };
     Button->OnMouseDown = [this](TAdvSpeedButton& B, QMouseEvent& E) { sbBasicMouseDown(B, E); };
@@ -160,6 +166,20 @@ void TPaletteFrame::PaintButtons() {
     Buttons[I]->setIcon(QIcon(Picture));
     Buttons[I]->setIconSize(Shown);
   }
+}
+
+bool TPaletteFrame::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::KeyPress) {
+    const auto* Key = static_cast<QKeyEvent*>(Event);
+    if ((Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter) &&
+        !(Key->modifiers() & ~Qt::KeypadModifier))
+      for (TAdvSpeedButton* Button : FButtons)
+        if (Button == Watched) {
+          DoBlockClick(PrototypeOf(*Button));
+          return true;
+        }
+  }
+  return QFrame::eventFilter(Watched, Event);
 }
 
 void TPaletteFrame::DoBlockClick(TAlgBlock* Block) {

@@ -2,7 +2,8 @@
 
 // The block palette: one button per kind of block a user places, where the
 // kind's description puts it. A click reports the button's prototype block;
-// a drag carries the prototype to an editor, which drops a copy of it.
+// a drag carries the prototype to an editor, which drops a copy of it. The
+// buttons take the focus with Tab; Space or Enter on one is its click.
 
 #include "FloweditExport.h"
 
@@ -55,8 +56,12 @@ public:
   // LabelLineHeight high at the picture scale.
   int GetPictureFontHeight() const { return FPictureFontHeight; }
 
+  // The buttons in their order (Tab's order too).
+  const std::vector<TAdvSpeedButton*>& GetButtons() const { return FButtons; }
+
 protected:
   virtual void DoBlockClick(TAlgBlock* Block);
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   void sbBasicClick(TAdvSpeedButton& Sender);

@@ -235,6 +235,12 @@ void TAlgBlock::MoveTo(TAlgBlock* NewParent, int Index) {
   Changed();
 }
 
+void TAlgBlock::MoveInParent(int Index) {
+  Assert(FParent != nullptr, "MoveInParent: the block has no parent.");
+  Assert(Index >= 0 && Index < FParent->GetBlockCount(), "MoveInParent: index out of range.");
+  MoveTo(FParent, Index);
+}
+
 void TAlgBlock::Assign(const TAlgBlock* Source) {
   if (Source != this)
     FText.Assign(Source->FText);

@@ -181,6 +181,9 @@ public:
   // belong to another algorithm: the copy is counted there).
   TAlgBlock* CreateCopy(TAlgBlock* NewParent) const;
   TAlgBlock* CreateCopy(TAlgBlock* NewParent, int Index) const;
+  // Moves the block to Index of its own parent (counted without it), the
+  // same block with everything below it.
+  void MoveInParent(int Index);
 
   // Copies content, never identity or position.
   virtual void Assign(const TAlgBlock* Source);

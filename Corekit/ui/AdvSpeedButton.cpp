@@ -34,7 +34,9 @@ void TAdvSpeedButton::BeginDrag() {
   // and click at the next release.
   setDown(false);
   const QPixmap Picture = icon().pixmap(iconSize());
-  const Qt::DropAction Action = ExecDrag(this, std::move(Object), Picture);
+  // The picture hangs below and right of the pointer, as a chart's own
+  // drag does, so the insertion marker where the drop goes stays in sight.
+  const Qt::DropAction Action = ExecDrag(this, std::move(Object), Picture, QPoint(-12, -12));
   setDown(false);
   if (OnEndDrag)
     OnEndDrag(*this, Action != Qt::IgnoreAction);

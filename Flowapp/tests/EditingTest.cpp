@@ -68,7 +68,9 @@ TEST_F(EditingTest, TheActiveWindowsMenusJoinTheStripAndLeaveWithIt) {
   EXPECT_FALSE(Holds(Shell->mnuEdit, First->EditUndo));
   EXPECT_FALSE(Holds(Shell->tbrMenu, First->mnuDocView->menuAction()));
   EXPECT_FALSE(Holds(Shell->tbrMain, First->EditRedo));
-  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + 3) << "undo, redo, a separator";
+  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + 6)
+      << "undo, redo, a separator, and after another one the insertion of a block and the "
+         "submenu of its kinds";
 
   // The window closes: its commands go; the window activated after it
   // brings its own.
@@ -78,7 +80,7 @@ TEST_F(EditingTest, TheActiveWindowsMenusJoinTheStripAndLeaveWithIt) {
   if (!FirstMerged) {
     EXPECT_EQ(Shell->GetMergedWindow(), nullptr);
   }
-  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + (FirstMerged ? 3 : 0));
+  EXPECT_EQ(Shell->mnuEdit->actions().size(), EditItems + (FirstMerged ? 6 : 0));
   int Views = 0;
   for (QAction* A : Shell->tbrMenu->actions())
     Views += A->text().remove('&') == "Вид";
