@@ -325,8 +325,8 @@ void TAlgEditor::ValidateMarkers() {
   if (FImage)
     Stack.push_back(FImage.get());
   auto Marked = [this](const void* Data) {
-    return Data && (Data == FMarkers.Next || Data == FMarkers.Error ||
-                    Data == FMarkers.Stopped || Data == FMarkers.Origin ||
+    return Data && (Data == FMarkers.Next || Data == FMarkers.Error || Data == FMarkers.Stopped ||
+                    Data == FMarkers.Origin ||
                     FMarkers.Breakpoints.count(static_cast<const TAlgBlock*>(Data)) > 0);
   };
   while (!Stack.empty()) {

@@ -17,8 +17,8 @@ namespace Deskbay {
 namespace {
 
 // The corners of a block's own shape in the coordinates its image was drawn
-// in, found from the box the drawing covers (right and bottom exclusive): the rendering draws the slanted sides of input and output and
-// of the counting loop's header 20 units wide.
+// in, found from the box the drawing covers (right and bottom exclusive): the rendering draws the
+// slanted sides of input and output and of the counting loop's header 20 units wide.
 std::vector<TPoint> OwnShape(const TAlgBlock& Block, const TCompositeImage& Image) {
   const TPoint O = Image.GetOrigin(), S = Image.GetSize();
   const TRect Box{O.X, O.Y, O.X + S.X, O.Y + S.Y};
@@ -131,8 +131,8 @@ void PaintChartMarkers(QPainter& Painter, const TAlgEditor& Editor) {
   const int Width = std::max(2, 3 * Zoom / 100);
   const double Gap = Width / 2.0 + 0.5;
   const double BadgeRadius = std::max(6.0, 8.0 * Zoom / 100);
-  const QRectF Inside = QRectF(Editor.rect()).adjusted(Width / 2.0, Width / 2.0, -Width / 2.0,
-                                                        -Width / 2.0);
+  const QRectF Inside =
+      QRectF(Editor.rect()).adjusted(Width / 2.0, Width / 2.0, -Width / 2.0, -Width / 2.0);
   auto Frame = [&](const TAlgBlock* Block, const TFrameStyle& Style) -> QRectF {
     const QPolygonF Outline = BlockClientOutline(Editor, Block);
     if (Outline.isEmpty())

@@ -55,9 +55,7 @@ struct TChartMarkers {
   std::map<const TAlgBlock*, bool> Breakpoints;
   TMarkerColors Colors;
 
-  bool Empty() const {
-    return !Next && !Error && !Stopped && !Origin && Breakpoints.empty();
-  }
+  bool Empty() const { return !Next && !Error && !Stopped && !Origin && Breakpoints.empty(); }
   bool operator==(const TChartMarkers&) const = default;
 };
 

@@ -81,8 +81,8 @@ TEST(MarkerPainter, FramesGoAroundEachBlocksOwnShape) {
         for (int DY = -1; DY <= 1; ++DY)
           for (int DX = -1; DX <= 1; ++DX)
             Dark = Dark || IsDark(Plain.pixelColor(int(P.x()) + DX, int(P.y()) + DY));
-        EXPECT_TRUE(Dark) << BlockKindName(Block) << " corner " << P.x() << ", " << P.y()
-                          << " at " << Zoom;
+        EXPECT_TRUE(Dark) << BlockKindName(Block) << " corner " << P.x() << ", " << P.y() << " at "
+                          << Zoom;
       }
       TChartMarkers M;
       M.Next = Block; // the solid frame; its arrow lies beyond the frame
