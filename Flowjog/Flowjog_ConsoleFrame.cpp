@@ -59,6 +59,8 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
 
   memConsole = new QPlainTextEdit(this);
   memConsole->setObjectName(QStringLiteral("memConsole"));
+  memConsole->setAccessibleName(QStringLiteral("Окно вывода"));
+  memConsole->setTabChangesFocus(true);
   QFont Fixed = FixedUiFont();
   Fixed.setPixelSize(11);
   memConsole->setFont(Fixed);

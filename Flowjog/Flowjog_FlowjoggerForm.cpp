@@ -7,6 +7,8 @@
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Main.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -21,6 +23,29 @@ namespace {
 
 constexpr int PanelSizerWidth = 4;
 constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the grid box
+
+// The status line to a screen reader: a status bar whose name is the last
+// announcement (what is to be heard) and whose description is the line as
+// shown.
+class TStatusLineAccessible : public QAccessibleWidget {
+public:
+  explicit TStatusLineAccessible(QWidget* W) : QAccessibleWidget(W, QAccessible::StatusBar) {}
+  QString text(QAccessible::Text T) const override {
+    const auto* Label = static_cast<QLabel*>(widget());
+    if (T == QAccessible::Name)
+      return Label->accessibleName().isEmpty() ? Label->text() : Label->accessibleName();
+    if (T == QAccessible::Description)
+      return Label->text();
+    return QAccessibleWidget::text(T);
+  }
+};
+
+QAccessibleInterface* StatusLineFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName == QLatin1String("QLabel") &&
+      Object->objectName() == QLatin1String("lblStatus") && Object->isWidgetType())
+    return new TStatusLineAccessible(static_cast<QWidget*>(Object));
+  return nullptr;
+}
 
 } // namespace
 
@@ -45,6 +70,11 @@ void TFlowjoggerForm::CreatePanel() {
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
 
+  static const bool FactoryInstalled = [] {
+    QAccessible::installFactory(StatusLineFactory);
+    return true;
+  }();
+  (void)FactoryInstalled;
   lblStatus = new QLabel(pnlControls);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   QFont Bold = DefaultUiFont();
@@ -208,10 +238,17 @@ void TFlowjoggerForm::SelectCurrentBlock() {
     return;
   TAlgBlock* Current = FMachine->GetCurrentBlock();
   TChartMarkers Markers = AlgEditor->GetMarkers();
-  // A run that failed or was stopped stands on the block that failed: red.
+  // A run that failed stands on the block that failed; one the pupil
+  // stopped on the block it was stopped before, with a mark of its own:
+  // stopping is no error.
+  Markers.Next = Markers.Stopped = nullptr;
   if (FMachine->GetState() == amsError) {
-    Markers.Next = nullptr;
-    Markers.Error = Current;
+    if (FPhase == rpStopped) {
+      Markers.Stopped = Current;
+      if (Markers.Error == Current)
+        Markers.Error = nullptr;
+    } else
+      Markers.Error = Current;
   } else
     Markers.Next = Current;
   AlgEditor->SetMarkers(Markers);
@@ -270,8 +307,30 @@ std::string AlgRunStatusText(const TAlgRunStatus& Status) {
 
 void TFlowjoggerForm::ShowRunStatus(const TAlgRunStatus& Status) {
   lblStatus->setText(QString::fromStdString(AlgRunStatusText(Status)));
-  // An error stands out as its block does.
-  lblStatus->setStyleSheet(Status.Phase == rpError ? QStringLiteral("color: #c00000;") : QString());
+  // An error stands out as its block does; its word says it too.
+  lblStatus->setStyleSheet(Status.Phase != rpError ? QString()
+                           : FHighContrast         ? QStringLiteral("color: #ff40ff;")
+                                                   : QStringLiteral("color: #c00000;"));
+  if ((Status.Phase == rpStopped) != (FPhase == rpStopped)) {
+    FPhase = Status.Phase;
+    SelectCurrentBlock();
+  }
+  FPhase = Status.Phase;
+}
+
+void TFlowjoggerForm::Announce(const std::string& Text) {
+  lblStatus->setAccessibleName(QString::fromStdString(Text));
+}
+
+void TFlowjoggerForm::SetHighContrast(bool Value) {
+  FHighContrast = Value;
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Colors = Value ? TMarkerColors::HighContrast() : TMarkerColors();
+  AlgEditor->SetMarkers(Markers);
+  if (Value)
+    WatchesFrame->SetChangedColors(QColor(0xFF, 0xFF, 0x00), QColor(0x00, 0x00, 0x00));
+  else
+    WatchesFrame->SetChangedColors(QColor(0xC0, 0x00, 0x00), QColor(0xFF, 0xE4, 0xE4));
 }
 
 void TFlowjoggerForm::FormResize() {

@@ -82,24 +82,23 @@ void TRunAnnouncer::Begin(const TAlgDebugSession& Session) {
 }
 
 TRunAnnouncement TRunAnnouncer::End(TAlgDebugSession& Session, TAnnouncedEvent Event,
-                                    const std::string& Status) {
+                                    bool SingleStep, const std::string& Status) {
   TRunAnnouncement A;
   A.Event = Event;
   A.Status = Status;
   TAlgMachine* Machine = Session.GetMachine();
-  const bool OneStep = Machine && Machine == FMachine && Session.GetStepNumber() == FSteps + 1;
+  const bool OneStep = SingleStep && Machine && Machine == FMachine;
   if (Event == TAnnouncedEvent::Pause) {
     const TAlgBlock* Next = Session.GetNextBlock();
     A.Block = Next ? DescribeBlock(Next) : std::string();
-  } else if (Event != TAnnouncedEvent::StepBack &&
-             (OneStep || (Event == TAnnouncedEvent::Error && Machine == FMachine &&
-                          Session.GetStepNumber() == FSteps))) {
-    // A single step, or the one that failed (its number is the next one).
+  } else if (OneStep && Event != TAnnouncedEvent::StepBack) {
+    // The step made, or the one that failed (its number is the next one
+    // either way).
     A.Step = FSteps + 1;
     A.Block = FBlock;
   }
   if (Machine && Machine == FMachine && Event != TAnnouncedEvent::StepBack) {
-    if (OneStep || A.Step > 0)
+    if (A.Step > 0)
       for (const std::string& Name : Session.GetChangedVars())
         if (Machine->GetStorage().VarExists(Name))
           A.Changed.emplace_back(Name, AlgFormatValue(Machine->GetStorage().GetVars(Name)));

@@ -53,11 +53,15 @@ FLOWRUN_API std::string RunAnnouncementText(const TRunAnnouncement& A);
 
 // Gathers an announcement from a session: Begin before a step or a run
 // remembers the block about to run and the output so far; End after it
-// fills in what happened.
+// fills in what happened. SingleStep: what ended was one step (F8, a slow
+// run's tick), whose block and changed variables are told; after a Run only
+// the output and the status are, since the session would have to replay
+// the run to know the last step's changes.
 class FLOWRUN_API TRunAnnouncer {
 public:
   void Begin(const TAlgDebugSession& Session);
-  TRunAnnouncement End(TAlgDebugSession& Session, TAnnouncedEvent Event, const std::string& Status);
+  TRunAnnouncement End(TAlgDebugSession& Session, TAnnouncedEvent Event, bool SingleStep,
+                       const std::string& Status);
 
 private:
   TAlgMachine* FMachine = nullptr;

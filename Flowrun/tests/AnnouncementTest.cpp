@@ -35,7 +35,7 @@ std::vector<std::string> StepThrough(TAlgDebugSession& S, TRunAnnouncer& Announc
                               : S.GetState() == TDebugState::Failed ? TAnnouncedEvent::Error
                                                                     : TAnnouncedEvent::Step;
     Said.push_back(
-        RunAnnouncementText(Announcer.End(S, E, Over ? "Выполнение завершено. Шагов: 9" : "")));
+        RunAnnouncementText(Announcer.End(S, E, true, Over ? "Выполнение завершено. Шагов: 9" : "")));
     if (Over)
       break;
   }
@@ -114,7 +114,7 @@ TEST(RunAnnouncement, AFailedStepNamesItsBlockAndTheError) {
   Announcer.Begin(S);
   S.StepOne();
   ASSERT_EQ(S.GetState(), TDebugState::Failed);
-  const TRunAnnouncement A = Announcer.End(S, TAnnouncedEvent::Error, "Ошибка. Шагов: 3");
+  const TRunAnnouncement A = Announcer.End(S, TAnnouncedEvent::Error, true, "Ошибка. Шагов: 3");
   EXPECT_EQ(RunAnnouncementText(A), "Шаг 3: Блок вычислений: B=A/(A-1). Ошибка. Шагов: 3");
 
   // A whole run announced at its end: only the lines it printed, the last
@@ -126,6 +126,6 @@ TEST(RunAnnouncement, AFailedStepNamesItsBlockAndTheError) {
   R.Start();
   Announcer.Begin(R);
   EXPECT_EQ(R.RunSlice(10000, std::chrono::seconds(10)), TSliceEnd::Done);
-  EXPECT_EQ(RunAnnouncementText(Announcer.End(R, TAnnouncedEvent::Finish, "Готово")),
+  EXPECT_EQ(RunAnnouncementText(Announcer.End(R, TAnnouncedEvent::Finish, false, "Готово")),
             "вывод, последние 5 строк из 12: 8; 9; 10; 11; 12. Готово");
 }
