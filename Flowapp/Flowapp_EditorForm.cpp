@@ -36,24 +36,23 @@
 #include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
-#include <QCheckBox>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTableWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -774,11 +773,19 @@ void TAlgEditorForm::SetRunTabOrder() {
   TFlowjoggerForm* View = Debugger();
   if (!View)
     return;
-  std::vector<QWidget*> Chain = {View->AlgEditor, View->WatchesFrame->lvWatch,
-                                 View->ConsoleFrame->memConsole, View->CanvasFrame->pbxCanvas,
-                                 View->CanvasFrame->cbGrid, pnlCheck->tblCases,
-                                 pnlCheck->tblLines, pnlCheck->btnDebug, pnlCheck->btnClose,
-                                 tbRun, tbStep, tbStop, sldSpeed};
+  std::vector<QWidget*> Chain = {View->AlgEditor,
+                                 View->WatchesFrame->lvWatch,
+                                 View->ConsoleFrame->memConsole,
+                                 View->CanvasFrame->pbxCanvas,
+                                 View->CanvasFrame->cbGrid,
+                                 pnlCheck->tblCases,
+                                 pnlCheck->tblLines,
+                                 pnlCheck->btnDebug,
+                                 pnlCheck->btnClose,
+                                 tbRun,
+                                 tbStep,
+                                 tbStop,
+                                 sldSpeed};
   for (size_t I = 1; I < Chain.size(); ++I)
     QWidget::setTabOrder(Chain[I - 1], Chain[I]);
 }
@@ -786,9 +793,9 @@ void TAlgEditorForm::SetRunTabOrder() {
 void TAlgEditorForm::ShowStopButton() {
   // After the run has ended Stop only leaves the debugger: no red, and
   // the button says where it leads.
-  const bool Over = FRun->GetState() == TRunState::Stepping &&
-                    (GetSession().GetState() == TDebugState::Done ||
-                     GetSession().GetState() == TDebugState::Failed);
+  const bool Over =
+      FRun->GetState() == TRunState::Stepping && (GetSession().GetState() == TDebugState::Done ||
+                                                  GetSession().GetState() == TDebugState::Failed);
   static const QIcon EditIcon = [] {
     QPixmap Pixmap(16, 16);
     Pixmap.fill(Qt::transparent);

@@ -66,8 +66,8 @@ namespace {
 // "1 отрезок", "3 отрезка", "5 отрезков": the Russian plural of a count.
 std::string Counted(int64_t N, const char* One, const char* Few, const char* Many) {
   const int64_t Tens = N % 100, Units = N % 10;
-  const char* Word = (Tens >= 11 && Tens <= 14) ? Many
-                     : Units == 1               ? One
+  const char* Word = (Tens >= 11 && Tens <= 14)   ? Many
+                     : Units == 1                 ? One
                      : (Units >= 2 && Units <= 4) ? Few
                                                   : Many;
   return std::to_string(N) + " " + Word;
@@ -75,9 +75,9 @@ std::string Counted(int64_t N, const char* One, const char* Few, const char* Man
 
 // The palette's colours by index, as TAlgCanvas::Palette holds them.
 constexpr const char* PaletteNames[16] = {
-    "чёрный",  "синий",       "зелёный",      "бирюзовый",    "красный", "пурпурный",
-    "бордовый", "серый",      "светло-серый", "голубой",      "ярко-зелёный",
-    "ярко-голубой", "оранжевый", "сиреневый", "жёлтый", "белый"};
+    "чёрный",    "синий",     "зелёный",      "бирюзовый", "красный",      "пурпурный",
+    "бордовый",  "серый",     "светло-серый", "голубой",   "ярко-зелёный", "ярко-голубой",
+    "оранжевый", "сиреневый", "жёлтый",       "белый"};
 
 } // namespace
 

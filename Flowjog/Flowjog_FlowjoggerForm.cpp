@@ -41,8 +41,8 @@ public:
 };
 
 QAccessibleInterface* StatusLineFactory(const QString& ClassName, QObject* Object) {
-  if (ClassName == QLatin1String("QLabel") &&
-      Object->objectName() == QLatin1String("lblStatus") && Object->isWidgetType())
+  if (ClassName == QLatin1String("QLabel") && Object->objectName() == QLatin1String("lblStatus") &&
+      Object->isWidgetType())
     return new TStatusLineAccessible(static_cast<QWidget*>(Object));
   return nullptr;
 }

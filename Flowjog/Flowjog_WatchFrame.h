@@ -14,8 +14,8 @@
 
 #include <functional>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;

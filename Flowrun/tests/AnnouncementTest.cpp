@@ -34,8 +34,8 @@ std::vector<std::string> StepThrough(TAlgDebugSession& S, TRunAnnouncer& Announc
     const TAnnouncedEvent E = S.GetState() == TDebugState::Done     ? TAnnouncedEvent::Finish
                               : S.GetState() == TDebugState::Failed ? TAnnouncedEvent::Error
                                                                     : TAnnouncedEvent::Step;
-    Said.push_back(
-        RunAnnouncementText(Announcer.End(S, E, true, Over ? "Выполнение завершено. Шагов: 9" : "")));
+    Said.push_back(RunAnnouncementText(
+        Announcer.End(S, E, true, Over ? "Выполнение завершено. Шагов: 9" : "")));
     if (Over)
       break;
   }
