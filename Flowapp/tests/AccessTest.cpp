@@ -8,6 +8,7 @@
 
 #include "Corekit/IniFiles.h"
 #include "Corekit/Streams.h"
+#include "Environment/Environment_MenuKeys.h"
 #include "Flowapp/Flowapp_CheckPanel.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowjog/Flowjog_FlowjoggerForm.h"
@@ -17,7 +18,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -201,4 +205,71 @@ TEST_F(AccessTest, HighContrastIsKeptInTheSettingsAndNeverInTheFile) {
   W->ViewHighContrast->trigger();
   EXPECT_EQ(W->GetShell().GetSettings()->ReadString("View", "HighContrast", ""), "0");
   EXPECT_EQ(W->GetAlgorithm().GetColorScheme().GetPenColor(), RGBColor(0, 0, 0));
+}
+
+TEST(MenuKeys, TheUnderlinedLetterIsOneKeyOnEitherLayout) {
+  const std::vector<QString> Titles = {"&Файл", "&Правка", "&Вид", "В&ыполнение", "&Окно", "&?"};
+  const std::vector<std::tuple<int, int, int>> Keys = {{Qt::Key_A, 0x0424, 0},
+                                                       {Qt::Key_G, 0x041F, 1},
+                                                       {Qt::Key_D, 0x0412, 2},
+                                                       {Qt::Key_S, 0x042B, 3},
+                                                       {Qt::Key_J, 0x041E, 4}};
+  for (const auto& [Latin, Cyrillic, Menu] : Keys) {
+    EXPECT_EQ(MnemonicMenuIndex(Titles, Latin), Menu) << Latin;
+    EXPECT_EQ(MnemonicMenuIndex(Titles, Cyrillic), Menu) << Cyrillic;
+  }
+  EXPECT_EQ(MnemonicMenuIndex(Titles, Qt::Key_Z), -1);
+  EXPECT_EQ(MnemonicMenuIndex(Titles, Qt::Key_F10), -1);
+  EXPECT_EQ(MnemonicMenuIndex({"Сохранить &&всё", "&Сохранить"}, 0x0421), 1) << "&& is no mark";
+}
+
+TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
+  TAlgEditorForm* W = Window();
+  Shell->FormActivated(W);
+  W->GetForm()->AlgEditor->setFocus();
+  auto Key = [](QEvent::Type Type, int K, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
+    QKeyEvent Event(Type, K, Mods);
+    QApplication::sendEvent(QApplication::focusWidget(), &Event);
+  };
+  auto MenuTitled = [this](const QString& Title) -> QMenu* {
+    for (QAction* A : Shell->tbrMenu->actions())
+      if (A->menu() && A->text() == Title)
+        return A->menu();
+    return nullptr;
+  };
+  Key(QEvent::KeyPress, Qt::Key_F10);
+  EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  QTest::qWait(20);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  // Alt alone: press and release.
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
+  QApplication::activePopupWidget()->close();
+  QTest::qWait(20);
+
+  // Alt with another key first is no Alt alone.
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  Key(QEvent::KeyPress, Qt::Key_Z, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  // Alt+Ы on a Russian layout and Alt+S on a Latin one: the window's own
+  // menu on the strip.
+  QMenu* Run = MenuTitled("В&ыполнение");
+  ASSERT_NE(Run, nullptr);
+  Key(QEvent::KeyPress, 0x042B, Qt::AltModifier);
+  EXPECT_EQ(QApplication::activePopupWidget(), Run);
+  QApplication::activePopupWidget()->close();
+  QTest::qWait(20);
+  Key(QEvent::KeyPress, Qt::Key_S, Qt::AltModifier);
+  EXPECT_EQ(QApplication::activePopupWidget(), Run);
+  QApplication::activePopupWidget()->close();
+  QTest::qWait(20);
+
+  EXPECT_EQ(Shell->FileSaveAs->shortcut(), QKeySequence("Ctrl+Shift+S"));
+  EXPECT_EQ(Shell->FileClose->shortcut(), QKeySequence("Ctrl+W"));
+  EXPECT_EQ(Shell->FileExit->shortcut(), QKeySequence("Ctrl+Q"));
 }
