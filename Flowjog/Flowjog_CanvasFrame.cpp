@@ -47,6 +47,8 @@ TAlgCanvasFrame::TAlgCanvasFrame(QWidget* Parent) : QWidget(Parent) {
   cbGrid = new QCheckBox(QStringLiteral("Показать сетку"), this);
   cbGrid->setObjectName(QStringLiteral("cbGrid"));
   cbGrid->setGeometry(0, 144, 121, 17);
+  // As wide and high as its text in the desktop's font.
+  cbGrid->resize(cbGrid->sizeHint().expandedTo(QSize(121, 17)));
   cbGrid->setChecked(false);
   connect(cbGrid, &QCheckBox::clicked, this, [this] { cbGridClick(); });
 }

@@ -50,7 +50,7 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
 
   lblConsole = new QLabel(QStringLiteral(" Окно вывода"), this);
   lblConsole->setObjectName(QStringLiteral("lblConsole"));
-  lblConsole->setFixedHeight(20);
+  lblConsole->setFixedHeight(qRound(20 * UiFontScale()));
   QFont Caption = DefaultUiFont();
   Caption.setBold(true);
   lblConsole->setFont(Caption);
@@ -62,7 +62,8 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
   memConsole->setAccessibleName(QStringLiteral("Окно вывода"));
   memConsole->setTabChangesFocus(true);
   QFont Fixed = FixedUiFont();
-  Fixed.setPixelSize(11);
+  // The console's lines at the interface's size: the list is narrow.
+  Fixed.setPixelSize(qRound(11 * UiFontScale()));
   memConsole->setFont(Fixed);
   memConsole->setReadOnly(true);
   memConsole->setLineWrapMode(QPlainTextEdit::NoWrap);

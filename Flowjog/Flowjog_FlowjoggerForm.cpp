@@ -24,6 +24,18 @@ namespace {
 constexpr int PanelSizerWidth = 4;
 constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the grid box
 
+// The grid box's top under a picture grown by Grown pixels: below the
+// labels, which are a line of the interface's font high.
+int GridBoxTop(int Grown) {
+  return 200 + Grown + qRound(13 * (UiFontScale() - 1));
+}
+
+// The canvas frame's height: the grid box at its own height, the usual
+// margin under it.
+int CanvasHeight(int Grown) {
+  return std::max(CanvasFrameHeight + Grown + qRound(32 * (UiFontScale() - 1)), 0);
+}
+
 // The status line to a screen reader: a status bar whose name is the last
 // announcement (what is to be heard) and whose description is the line as
 // shown.
@@ -97,27 +109,29 @@ void TFlowjoggerForm::CreatePanel() {
 
   WatchesFrame = new TWatchFrame(pnlControls);
   WatchesFrame->setObjectName(QStringLiteral("WatchesFrame"));
-  WatchesFrame->setFixedHeight(97);
+  // Heights for the usual font, grown with a larger desktop font.
+  const double Scale = UiFontScale();
+  WatchesFrame->setFixedHeight(qRound(97 * Scale));
   Layout->addWidget(WatchesFrame);
 
   ConsoleFrame = new TAlgConsoleFrame(pnlControls);
   ConsoleFrame->setObjectName(QStringLiteral("ConsoleFrame"));
-  ConsoleFrame->setFixedHeight(91);
+  ConsoleFrame->setFixedHeight(qRound(91 * Scale));
   Layout->addWidget(ConsoleFrame);
 
   lblCanvas = new QLabel(QStringLiteral(" Окно графики"), pnlControls);
   lblCanvas->setObjectName(QStringLiteral("lblCanvas"));
   lblCanvas->setFont(Bold);
-  lblCanvas->setFixedHeight(20);
+  lblCanvas->setFixedHeight(qRound(20 * Scale));
   lblCanvas->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(lblCanvas);
 
   CanvasFrame = new TAlgCanvasFrame(pnlControls);
   CanvasFrame->setObjectName(QStringLiteral("CanvasFrame"));
-  CanvasFrame->setFixedHeight(CanvasFrameHeight);
+  CanvasFrame->setFixedHeight(CanvasHeight(0));
   // The whole picture, one pixel per pixel, with room for the labels.
   CanvasFrame->pbxCanvas->setGeometry(17, 0, 181, 181);
-  CanvasFrame->cbGrid->move(16, 200);
+  CanvasFrame->cbGrid->move(16, GridBoxTop(0));
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
 
@@ -140,9 +154,9 @@ void TFlowjoggerForm::SetPanelWidth(int Width) {
   const int Picture = TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1;
   const int Magnification = CanvasMagnification(Width - (DefaultPanelWidth - Picture), Picture);
   const int Grown = Picture * (Magnification - 1);
-  CanvasFrame->setFixedHeight(CanvasFrameHeight + Grown);
+  CanvasFrame->setFixedHeight(CanvasHeight(Grown));
   CanvasFrame->pbxCanvas->setGeometry(17, 0, Picture + Grown, Picture + Grown);
-  CanvasFrame->cbGrid->move(16, 200 + Grown);
+  CanvasFrame->cbGrid->move(16, GridBoxTop(Grown));
   CanvasFrame->SetMagnification(Magnification);
 }
 

@@ -55,7 +55,7 @@ TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
 
   pnlVarCaption = new QLabel(QStringLiteral(" Переменные"), this);
   pnlVarCaption->setObjectName(QStringLiteral("pnlVarCaption"));
-  pnlVarCaption->setFixedHeight(20);
+  pnlVarCaption->setFixedHeight(qRound(20 * UiFontScale()));
   pnlVarCaption->setFont(CaptionFont());
   pnlVarCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(pnlVarCaption);
