@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -28,6 +29,12 @@ constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the 
 // labels, which are a line of the interface's font high.
 int GridBoxTop(int Grown) {
   return 200 + Grown + qRound(13 * (UiFontScale() - 1));
+}
+
+// Where the picture starts in the canvas frame: right of the vertical
+// axis's labels ("20"), 17 pixels at the usual font.
+int CanvasLeft(const QWidget& Frame) {
+  return std::max(17, QFontMetrics(Frame.font()).horizontalAdvance(QStringLiteral("20")) + 2);
 }
 
 // The canvas frame's height: the grid box at its own height, the usual
@@ -130,7 +137,7 @@ void TFlowjoggerForm::CreatePanel() {
   CanvasFrame->setObjectName(QStringLiteral("CanvasFrame"));
   CanvasFrame->setFixedHeight(CanvasHeight(0));
   // The whole picture, one pixel per pixel, with room for the labels.
-  CanvasFrame->pbxCanvas->setGeometry(17, 0, 181, 181);
+  CanvasFrame->pbxCanvas->setGeometry(CanvasLeft(*CanvasFrame), 0, 181, 181);
   CanvasFrame->cbGrid->move(16, GridBoxTop(0));
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
@@ -155,7 +162,8 @@ void TFlowjoggerForm::SetPanelWidth(int Width) {
   const int Magnification = CanvasMagnification(Width - (DefaultPanelWidth - Picture), Picture);
   const int Grown = Picture * (Magnification - 1);
   CanvasFrame->setFixedHeight(CanvasHeight(Grown));
-  CanvasFrame->pbxCanvas->setGeometry(17, 0, Picture + Grown, Picture + Grown);
+  CanvasFrame->pbxCanvas->setGeometry(CanvasLeft(*CanvasFrame), 0, Picture + Grown,
+                                      Picture + Grown);
   CanvasFrame->cbGrid->move(16, GridBoxTop(Grown));
   CanvasFrame->SetMagnification(Magnification);
 }
