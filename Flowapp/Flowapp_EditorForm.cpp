@@ -556,8 +556,12 @@ void TAlgEditorForm::Command(const std::function<void()>& Body) {
 void TAlgEditorForm::UpdateActions() {
   UpdateAllActions(*ActionList);
   // QToolButton takes the action's texts; the Run button keeps its own.
-  tbRun->setText("Выполнить");
-  tbRun->setToolTip("Выполнить");
+  // Set only when they differ: each change is an event a screen reader
+  // hears.
+  if (tbRun->text() != "Выполнить")
+    tbRun->setText("Выполнить");
+  if (tbRun->toolTip() != "Выполнить")
+    tbRun->setToolTip("Выполнить");
   ShowStopButton();
 }
 
@@ -809,16 +813,18 @@ void TAlgEditorForm::ShowStopButton() {
     P.drawLine(QPointF(3, 13), QPointF(6, 12));
     return QIcon(Pixmap);
   }();
+  const QString Text = Over ? QString("К редактированию") : AlgStop->text();
+  if (tbStop->text() == Text && tbStop->accessibleName() == Text)
+    return;
   if (Over) {
     tbStop->setIcon(EditIcon);
-    tbStop->setText("К редактированию");
     tbStop->setToolTip("Выполнение окончено: вернуться к редактированию (F2)");
   } else {
     tbStop->setIcon(AlgStop->icon());
-    tbStop->setText(AlgStop->text());
     tbStop->setToolTip(AlgStop->toolTip());
   }
-  tbStop->setAccessibleName(tbStop->text());
+  tbStop->setText(Text);
+  tbStop->setAccessibleName(Text);
 }
 
 void TAlgEditorForm::ShowChangedVars(bool AfterStep) {

@@ -96,6 +96,9 @@ void TFlowjoggerForm::CreatePanel() {
   (void)FactoryInstalled;
   lblStatus = new QLabel(pnlControls);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  // Named until the first announcement, so the line's own text changes
+  // are no name changes: only announcements are heard.
+  lblStatus->setAccessibleName(QStringLiteral("Строка состояния"));
   QFont Bold = DefaultUiFont();
   Bold.setBold(true);
   lblStatus->setFont(Bold);
