@@ -68,6 +68,7 @@ QTableWidget* MakeTable(QWidget* Parent, const char* Name, const QStringList& He
   T->horizontalHeader()->setStretchLastSection(true);
   // Tab goes on to the next control; the arrows move through the rows.
   T->setTabKeyNavigation(false);
+  T->setStyleSheet(QStringLiteral("QTableWidget:focus { border: 2px solid palette(highlight); }"));
   return T;
 }
 

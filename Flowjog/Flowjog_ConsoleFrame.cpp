@@ -61,6 +61,9 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
   memConsole->setObjectName(QStringLiteral("memConsole"));
   memConsole->setAccessibleName(QStringLiteral("Окно вывода"));
   memConsole->setTabChangesFocus(true);
+  // Read-only, it shows no caret: the focus is its frame.
+  memConsole->setStyleSheet(
+      QStringLiteral("QPlainTextEdit:focus { border: 2px solid palette(highlight); }"));
   QFont Fixed = FixedUiFont();
   // The console's lines at the interface's size: the list is narrow.
   Fixed.setPixelSize(qRound(11 * UiFontScale()));

@@ -65,6 +65,9 @@ TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
   lvWatch->setAccessibleName(QStringLiteral("Переменные"));
   // Tab leaves the list for the next control; arrows move along its rows.
   lvWatch->setTabKeyNavigation(false);
+  // The focus is seen on the list as a whole, not only on a cell.
+  lvWatch->setStyleSheet(
+      QStringLiteral("QTableWidget:focus { border: 2px solid palette(highlight); }"));
   lvWatch->horizontalHeader()->hide();
   lvWatch->verticalHeader()->hide();
   lvWatch->horizontalHeader()->setSectionsClickable(false);
