@@ -14,6 +14,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -72,7 +74,7 @@ TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   setObjectName(QStringLiteral("FlowjoggerForm"));
   // The client area: the flowchart 280 wide beside the 209-wide panel, and
   // as high as the panel's contents.
-  resize(489, 443);
+  resize(489, 480);
   CreatePanel();
 }
 
@@ -85,7 +87,21 @@ void TFlowjoggerForm::CreatePanel() {
   AlgEditor->SetEditable(false);
   pnlControls->setFixedWidth(DefaultPanelWidth);
 
-  auto* Layout = new QVBoxLayout(pnlControls);
+  // The frames in a box that scrolls when the panel is lower than they are
+  // (a large desktop font or scale on a small screen), so none is cut.
+  auto* Outer = new QVBoxLayout(pnlControls);
+  Outer->setContentsMargins(0, 0, 0, 0);
+  auto* Scroll = FPanelScroll = new QScrollArea(pnlControls);
+  Scroll->setObjectName(QStringLiteral("sbxPanel"));
+  Scroll->setFrameShape(QFrame::NoFrame);
+  Scroll->setWidgetResizable(true);
+  Scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Scroll->setFocusPolicy(Qt::NoFocus);
+  Scroll->setBackgroundRole(QPalette::Window);
+  Scroll->viewport()->setBackgroundRole(QPalette::Window);
+  auto* Content = new QWidget(Scroll);
+  Content->setObjectName(QStringLiteral("pnlFrames"));
+  auto* Layout = new QVBoxLayout(Content);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
 
@@ -144,6 +160,12 @@ void TFlowjoggerForm::CreatePanel() {
   CanvasFrame->cbGrid->move(16, GridBoxTop(0));
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
+  Scroll->setWidget(Content);
+  Outer->addWidget(Scroll);
+  // A scroll bar that comes widens the panel by its width, so the frames
+  // keep theirs.
+  connect(Scroll->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+          [this] { ApplyPanelWidth(); });
 
   // Paints nothing: the panel shows through; only the pointer's shape says
   // it is there.
@@ -156,9 +178,16 @@ void TFlowjoggerForm::CreatePanel() {
   pnlSizer->raise();
 }
 
+void TFlowjoggerForm::ApplyPanelWidth() {
+  const QScrollBar* Bar = FPanelScroll ? FPanelScroll->verticalScrollBar() : nullptr;
+  const int Extra = Bar && Bar->maximum() > 0 ? Bar->sizeHint().width() : 0;
+  pnlControls->setFixedWidth(FPanelWidth + Extra);
+}
+
 void TFlowjoggerForm::SetPanelWidth(int Width) {
   Width = std::clamp(Width, DefaultPanelWidth, MaxPanelWidth);
-  pnlControls->setFixedWidth(Width);
+  FPanelWidth = Width;
+  ApplyPanelWidth();
   // The canvas's room: the panel less the labels' strip on the left and a
   // margin on the right, as at the default width.
   const int Picture = TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1;
@@ -172,7 +201,7 @@ void TFlowjoggerForm::SetPanelWidth(int Width) {
 }
 
 int TFlowjoggerForm::GetPanelWidth() const {
-  return pnlControls->width();
+  return FPanelWidth;
 }
 
 bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {

@@ -22,6 +22,7 @@
 #include <string>
 
 class QLabel;
+class QScrollArea;
 
 namespace Deskbay {
 
@@ -98,6 +99,10 @@ protected:
 private:
   void CreatePanel();
 
+  // The panel's width as set (the scroll bar, when shown, comes on top).
+  void ApplyPanelWidth();
+  int FPanelWidth = DefaultPanelWidth;
+  QScrollArea* FPanelScroll = nullptr;
   TAlgMachine* FMachine = nullptr;
   TAlgRunPhase FPhase = rpStepping;
   bool FHighContrast = false;
