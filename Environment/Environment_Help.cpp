@@ -138,10 +138,12 @@ THelpForm::THelpForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
 
   lstResults = new QListWidget(this);
   lstResults->setObjectName("lstResults");
+  lstResults->setAccessibleName("Найденные разделы");
   lstResults->setSpacing(3);
   lstResults->setAlternatingRowColors(true);
   brwPage = new QTextBrowser(this);
   brwPage->setObjectName("brwPage");
+  brwPage->setAccessibleName("Страница справки");
   brwPage->setOpenLinks(true);
   brwPage->setSearchPaths({":/help"});
   // Examples stand out from the text: the chart, what it reads, prints or

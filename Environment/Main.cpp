@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -238,6 +239,7 @@ void TMainForm::CreateActions() {
   FileSaveAs = Make({.Id = Id::FileSaveAs,
                      .Caption = "Сохранить &как...",
                      .Hint = "Сохранить как|Сохранить текущий файл под другим именем",
+                     .Keys = {QKeySequence("Ctrl+Shift+S")},
                      .Execute = [this] { FileSaveAsExecute(); },
                      .Enabled =
                          [this] {
@@ -252,6 +254,7 @@ void TMainForm::CreateActions() {
   FileClose = Make({.Id = Id::FileClose,
                     .Caption = "&Закрыть",
                     .Hint = "Закрыть|Закрыть текущий файл",
+                    .Keys = {QKeySequence("Ctrl+W")},
                     .Execute = [this] { FileCloseExecute(); },
                     .Enabled = [this] { return ActiveEditor() != nullptr; }});
   FileCloseAll = Make({.Id = Id::FileCloseAll,
@@ -262,6 +265,7 @@ void TMainForm::CreateActions() {
   FileExit = Make({.Id = Id::FileExit,
                    .Caption = "В&ыход",
                    .Hint = "Выход|Выйти из программы",
+                   .Keys = {QKeySequence("Ctrl+Q")},
                    .Execute = [this] { close(); },
                    .Enabled = Always});
   // The desktop's icons where it has them, small drawings of our own
@@ -405,6 +409,7 @@ void TMainForm::CreateStrip() {
   FMerger->AddGroup(mnuEdit, Id::GroupEditUndo, EditCut);
   FMerger->AddGroup(mnuEdit, Id::GroupEditSelect, nullptr);
   FMerger->AddGroup(mnuHelp, Id::GroupHelpTopics, AfterContents);
+  FMenuKeys = new TMenuKeys(*tbrMenu);
 
   auto* Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(2, 2, 2, 2);
@@ -578,7 +583,24 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
   switch (Event->type()) {
   case QEvent::KeyPress:
   case QEvent::KeyRelease:
+    // The strip's menus from a document window's keyboard: the key as it
+    // reaches the focused control (or the window without one), once.
+    if (FMenuKeys && Watched->isWidgetType() && !QApplication::activePopupWidget() &&
+        !QApplication::activeModalWidget()) {
+      auto* Widget = static_cast<QWidget*>(Watched);
+      auto* Form = qobject_cast<TBasicForm*>(Widget->window());
+      const QWidget* Focus = QApplication::focusWidget();
+      if (Form && (Widget == Focus || (!Focus && Widget == Form)) &&
+          FMenuKeys->HandleKey(*Form, *static_cast<QKeyEvent*>(Event)))
+        return true;
+    }
+    RequestActionUpdate();
+    break;
   case QEvent::MouseButtonPress:
+    if (FMenuKeys)
+      FMenuKeys->Interrupted();
+    RequestActionUpdate();
+    break;
   case QEvent::MouseButtonRelease:
   case QEvent::MouseButtonDblClick:
   case QEvent::Wheel:

@@ -12,6 +12,7 @@
 #include "Editor.h"
 #include "Environment_AppModules.h"
 #include "Environment_Documents.h"
+#include "Environment_MenuKeys.h"
 #include "Environment_MenuMerger.h"
 #include "Environment_Shell.h"
 #include "Environment_WindowList.h"
@@ -250,6 +251,8 @@ private:
   TDocumentList FDocuments{FWindowList};
   TAppModuleTable FApps;
   std::unique_ptr<TMenuMerger> FMerger;
+  // F10, Alt and Alt with a letter from the document windows.
+  TMenuKeys* FMenuKeys = nullptr;
   std::unique_ptr<TIniFile> FSettings;
   std::string FProgramName;
   std::string FHomeDir;

@@ -66,6 +66,9 @@ QTableWidget* MakeTable(QWidget* Parent, const char* Name, const QStringList& He
   T->setSelectionBehavior(QAbstractItemView::SelectRows);
   T->setWordWrap(false);
   T->horizontalHeader()->setStretchLastSection(true);
+  // Tab goes on to the next control; the arrows move through the rows.
+  T->setTabKeyNavigation(false);
+  T->setStyleSheet(QStringLiteral("QTableWidget:focus { border: 2px solid palette(highlight); }"));
   return T;
 }
 
@@ -90,6 +93,8 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
   btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
   btnClose->setAutoRaise(true);
   btnClose->setToolTip("Закрыть результаты проверки");
+  btnClose->setAccessibleName("Закрыть результаты проверки");
+  btnClose->setFocusPolicy(Qt::TabFocus);
   connect(btnClose, &QToolButton::clicked, this, [this] {
     hide();
     if (OnClose)
@@ -104,6 +109,9 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
   tblCases = MakeTable(Split, "tblCases", {"Случай", "Итог", "Пояснение"});
   tblCases->installEventFilter(this);
   tblCases->setToolTip("Двойной щелчок по непройденному случаю — отладка с его вводом");
+  tblCases->setAccessibleName("Случаи проверки");
+  tblCases->setAccessibleDescription(
+      "Enter или двойной щелчок по непройденному случаю — отладка с его вводом");
   // The verdict's column fits the longer verdict whatever the first rows
   // say, without measuring every row of a large check.
   {
@@ -128,9 +136,11 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
   lblCase->setWordWrap(true);
   lblCase->setTextFormat(Qt::PlainText);
   lblCase->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblCase->setAccessibleName("Выбранный случай");
   DetailsLayout->addWidget(lblCase);
   tblLines = MakeTable(Details, "tblLines", {"№", "Ожидалось", "Выведено"});
   tblLines->setSelectionMode(QAbstractItemView::NoSelection);
+  tblLines->setAccessibleName("Строки вывода случая: ожидалось и выведено");
   tblLines->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   tblLines->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   tblLines->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
@@ -139,6 +149,7 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
   Bottom->addStretch(1);
   btnDebug = new QPushButton("Отладить этот случай", Details);
   btnDebug->setObjectName("btnDebug");
+  btnDebug->setAccessibleName("Отладить этот случай");
   btnDebug->setToolTip("Начать отладку с вводом этого случая и остановиться перед блоком, "
                        "где что-то пошло не так; дальше — по шагам (F8)");
   connect(btnDebug, &QPushButton::clicked, this, [this] { DebugRow(FSelected); });

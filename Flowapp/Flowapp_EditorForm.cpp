@@ -39,6 +39,7 @@
 #include "Flowrun/Flowrun_Main.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
@@ -47,11 +48,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -222,6 +226,7 @@ void TAlgEditorForm::CreateActions() {
   sldSpeed->setValue(FSlowSpeed);
   sldSpeed->setFixedWidth(100);
   sldSpeed->setToolTip("Скорость выполнения по шагам автоматически, шагов в секунду");
+  sldSpeed->setAccessibleName("Скорость выполнения по шагам, шагов в секунду");
   tbrAlg->addWidget(sldSpeed);
   lblSpeed = new QLabel(tbrAlg);
   lblSpeed->setObjectName("lblSpeed");
@@ -310,6 +315,13 @@ void TAlgEditorForm::CreateDocumentMenus() {
                   .Caption = "Открыть про&грамму...",
                   .Hint = "Открыть программу на Python или Pascal как новую блок-схему",
                   .Execute = [this] { OpenProgramFromDialog(*this); }});
+  ViewHighContrast = AddCommand(
+      {.Id = "ViewHighContrast",
+       .Caption = "&Высокая контрастность",
+       .Hint = "Блок-схема, отметки выполнения и переменные в цветах высокой контрастности",
+       .Execute = [this] { ViewHighContrastExecute(); }});
+  ViewHighContrast->setCheckable(true);
+  ViewHighContrast->setChecked(FHighContrast);
   FileSaveProgram = AddCommand({.Id = "FileSaveProgram",
                                 .Caption = "Сохранить п&рограмму как...",
                                 .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
@@ -367,6 +379,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
   mnuDocView->addActions({ViewZoomIn, ViewZoomOut, ViewZoomNormal});
   mnuDocView->addSeparator();
   mnuDocView->addAction(ViewProgram);
+  mnuDocView->addAction(ViewHighContrast);
   mnuDocRun = new QMenu("В&ыполнение", this);
   mnuDocRun->setObjectName(Id::MenuRun);
   auto CanBreak = [this] { return !FRun->InRun() && BreakpointBlock() != nullptr; };
@@ -588,8 +601,13 @@ void TAlgEditorForm::Command(const std::function<void()>& Body) {
 void TAlgEditorForm::UpdateActions() {
   UpdateAllActions(*ActionList);
   // QToolButton takes the action's texts; the Run button keeps its own.
-  tbRun->setText("Выполнить");
-  tbRun->setToolTip("Выполнить");
+  // Set only when they differ: each change is an event a screen reader
+  // hears.
+  if (tbRun->text() != "Выполнить")
+    tbRun->setText("Выполнить");
+  if (tbRun->toolTip() != "Выполнить")
+    tbRun->setToolTip("Выполнить");
+  ShowStopButton();
 }
 
 void TAlgEditorForm::FreeChildView() {
@@ -624,16 +642,7 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
     try {
       if (Running)
         FAlgorithm->UnselectAll();
-      {
-        // Defaults, or in run mode the current block alone standing out.
-        TAlgColorScheme Scheme(nullptr);
-        if (Running) {
-          Scheme.SetSelectedBlockColor(clLime);
-          Scheme.SetSelectedBlockTextColor(clBlack);
-          Scheme.SetSemiselectedBlockColor(Scheme.GetBlockColor());
-        }
-        FAlgorithm->GetColorScheme().Assign(Scheme);
-      }
+      ApplyColorScheme(Running);
       TAlgEditor* Editor = FForm->AlgEditor;
       // The chart's own context menu is editing's.
       Editor->setContextMenuPolicy(Running ? Qt::DefaultContextMenu : Qt::CustomContextMenu);
@@ -650,6 +659,7 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
         Debugger->WatchesFrame->OnSelectVariable = [this](TWatchFrame&, const std::string& Name) {
           ShowVarOrigin(Name);
         };
+        Debugger->SetHighContrast(FHighContrast);
       } else {
         auto* Constructor = new TAlgConstructorForm(*FForm);
         FChildView = Constructor;
@@ -658,6 +668,8 @@ void TAlgEditorForm::InternalSetRunning(bool Running) {
       }
       ShowBreakpoints();
       FChildView->ShowOverHost();
+      if (Running)
+        SetRunTabOrder();
       if (!Running && FAlgorithm->GetSelectedBlockCount() == 1)
         Editor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
       try {
@@ -776,6 +788,97 @@ void TAlgEditorForm::ShowOutcome(TAlgRunPhase Phase, const std::string& Error) {
   }
 }
 
+void TAlgEditorForm::Announce(const std::string& Text) {
+  if (TFlowjoggerForm* View = Debugger())
+    View->Announce(Text);
+}
+
+void TAlgEditorForm::ApplyColorScheme(bool Running) {
+  // Defaults, or in run mode the current block alone standing out.
+  TAlgColorScheme Scheme(nullptr);
+  if (FHighContrast)
+    Scheme.SetHighContrast();
+  if (Running) {
+    Scheme.SetSelectedBlockColor(FHighContrast ? RGBColor(0x00, 0xFF, 0x00) : clLime);
+    Scheme.SetSelectedBlockTextColor(clBlack);
+    Scheme.SetSemiselectedBlockColor(Scheme.GetBlockColor());
+  }
+  FAlgorithm->GetColorScheme().Assign(Scheme);
+  FAlgorithm->GetColorScheme().Changed();
+  FForm->AlgEditor->SetColor(FHighContrast ? RGBColor(0, 0, 0) : RGBColor(0xFF, 0xFF, 0xFF));
+}
+
+void TAlgEditorForm::ViewHighContrastExecute() {
+  FHighContrast = !FHighContrast;
+  ViewHighContrast->setChecked(FHighContrast);
+  ApplyColorScheme(GetRunning());
+  if (GetRunning() && GetMachine() && GetMachine()->GetState() == amsError)
+    FAlgorithm->GetColorScheme().SetSelectedBlockColor(clRed);
+  if (TFlowjoggerForm* View = Debugger())
+    View->SetHighContrast(FHighContrast);
+  if (TIniFile* Settings = GetShell().GetSettings())
+    try {
+      Settings->WriteString("View", "HighContrast", FHighContrast ? "1" : "0");
+    } catch (const std::exception&) {
+      // A settings file that cannot be written: the shell said so when it
+      // read it; the scheme holds for this session.
+    }
+}
+
+void TAlgEditorForm::SetRunTabOrder() {
+  TFlowjoggerForm* View = Debugger();
+  if (!View)
+    return;
+  std::vector<QWidget*> Chain = {View->AlgEditor,
+                                 View->WatchesFrame->lvWatch,
+                                 View->ConsoleFrame->memConsole,
+                                 View->CanvasFrame->pbxCanvas,
+                                 View->CanvasFrame->cbGrid,
+                                 pnlCheck->tblCases,
+                                 pnlCheck->tblLines,
+                                 pnlCheck->btnDebug,
+                                 pnlCheck->btnClose,
+                                 tbRun,
+                                 tbStep,
+                                 tbStop,
+                                 sldSpeed};
+  for (size_t I = 1; I < Chain.size(); ++I)
+    QWidget::setTabOrder(Chain[I - 1], Chain[I]);
+}
+
+void TAlgEditorForm::ShowStopButton() {
+  // After the run has ended Stop only leaves the debugger: no red, and
+  // the button says where it leads.
+  const bool Over =
+      FRun->GetState() == TRunState::Stepping && (GetSession().GetState() == TDebugState::Done ||
+                                                  GetSession().GetState() == TDebugState::Failed);
+  static const QIcon EditIcon = [] {
+    QPixmap Pixmap(16, 16);
+    Pixmap.fill(Qt::transparent);
+    QPainter P(&Pixmap);
+    P.setRenderHint(QPainter::Antialiasing);
+    // A pencil: back to editing the chart.
+    P.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.2));
+    P.setBrush(QColor(0xF0, 0xC0, 0x40));
+    const QPointF Body[] = {{3, 13}, {4, 10}, {11, 3}, {13, 5}, {6, 12}};
+    P.drawPolygon(Body, 5);
+    P.drawLine(QPointF(3, 13), QPointF(6, 12));
+    return QIcon(Pixmap);
+  }();
+  const QString Text = Over ? QString("К редактированию") : AlgStop->text();
+  if (tbStop->text() == Text && tbStop->accessibleName() == Text)
+    return;
+  if (Over) {
+    tbStop->setIcon(EditIcon);
+    tbStop->setToolTip("Выполнение окончено: вернуться к редактированию (F2)");
+  } else {
+    tbStop->setIcon(AlgStop->icon());
+    tbStop->setToolTip(AlgStop->toolTip());
+  }
+  tbStop->setText(Text);
+  tbStop->setAccessibleName(Text);
+}
+
 void TAlgEditorForm::ShowChangedVars(bool AfterStep) {
   if (TFlowjoggerForm* View = Debugger())
     View->WatchesFrame->SetChangedNames(AfterStep ? GetSession().GetChangedVars()
@@ -847,6 +950,7 @@ void TAlgEditorForm::LoadDebuggerSettings() {
       Read("PanelWidth", TFlowjoggerForm::DefaultPanelWidth, TFlowjoggerForm::DefaultPanelWidth,
            TFlowjoggerForm::MaxPanelWidth);
   FSavedSlowSpeed = FSlowSpeed = Read("SlowSpeed", 5, 1, 50);
+  FHighContrast = Settings.ReadString("View", "HighContrast", "0") == "1";
 }
 
 void TAlgEditorForm::SaveDebuggerSettings() {

@@ -204,7 +204,7 @@ public:
   TAction *AlgRun, *AlgStop, *AlgStep, *AlgSlowRun, *AlgStepBack;
   TAction *EditUndo, *EditRedo, *ViewZoomIn, *ViewZoomOut, *ViewZoomNormal, *FileExportPicture,
       *FilePrint, *ViewProgram, *FileOpenProgram, *FileSaveProgram, *AlgBreakpoint,
-      *AlgBreakpointCondition;
+      *AlgBreakpointCondition, *ViewHighContrast;
   QMenu *mnuDocFile, *mnuDocEdit, *mnuDocView, *mnuDocRun;
   // The zoom in percent, at the right of the window's tool bar.
   QLabel* lblZoom;
@@ -263,7 +263,19 @@ private:
   void CheckBegun(const TTestFile& Tests) override;
   void CasesChecked(const std::vector<TCaseResult>& Results) override;
   void CheckEnded(bool Stopped) override;
+  // Sends what a screen reader is to hear to the debugger's status line.
+  void Announce(const std::string& Text) override;
   TFlowjoggerForm* Debugger() const;
+  // The chart's colours (the high-contrast scheme or the usual one, each
+  // with its run-mode marks) for the view that is up.
+  void ApplyColorScheme(bool Running);
+  void ViewHighContrastExecute();
+  // In run mode Tab goes from the chart through the variables, the
+  // console, the canvas and the check results to the window's bar.
+  void SetRunTabOrder();
+  // The Stop button says what it does now: stop a run going, or, after
+  // the run has ended, go back to editing.
+  void ShowStopButton();
   // The debugger's panel width and the slow run's speed, kept in the
   // settings between sessions.
   void LoadDebuggerSettings();
@@ -286,6 +298,9 @@ private:
   int FSlowSpeed = 5;
   int FPanelWidth = TFlowjoggerForm::DefaultPanelWidth;
   int FSavedPanelWidth = 0, FSavedSlowSpeed = 0;
+  // The high-contrast scheme, kept in the settings ("[View]"), never in
+  // the document.
+  bool FHighContrast = false;
   // The clipboard holds blocks; followed through its change signal, so
   // the commands' updates never ask the clipboard itself.
   bool FClipboardHasBlocks = false;

@@ -112,6 +112,36 @@ void TAlgRunController::ShowOutcome(TAlgRunPhase Phase, const std::string& Error
   FStatus.Steps = FSession.GetStepNumber();
   FStatus.Error = Phase == rpError ? Error : std::string();
   FHost.ShowOutcome(Phase, Error);
+  Announce(Phase);
+}
+
+void TAlgRunController::Announce(TAlgRunPhase Phase) {
+  TAnnouncedEvent Event = TAnnouncedEvent::Pause;
+  switch (Phase) {
+  case rpStepping:
+    Event = FSteppedBack  ? TAnnouncedEvent::StepBack
+            : FSingleStep ? TAnnouncedEvent::Step
+                          : TAnnouncedEvent::Pause;
+    break;
+  case rpRunning:
+    Event = TAnnouncedEvent::Step; // a slow run's tick
+    break;
+  case rpDone:
+    Event = TAnnouncedEvent::Finish;
+    break;
+  case rpError:
+    Event = FSteppedBack ? TAnnouncedEvent::StepBack : TAnnouncedEvent::Error;
+    break;
+  case rpStopped:
+    Event = TAnnouncedEvent::Stop;
+    break;
+  }
+  const bool Single = FSingleStep;
+  FSingleStep = FSteppedBack = false;
+  const std::string Text =
+      RunAnnouncementText(FAnnouncer.End(FSession, Event, Single, AlgRunStatusText(FStatus)));
+  if (!Text.empty())
+    FHost.Announce(Text);
 }
 
 TAlgRunController::~TAlgRunController() {
@@ -224,6 +254,7 @@ void TAlgRunController::Run() {
   // it; the views hear of the changes when the pacer says they are due and
   // when the run ends.
   FSession.GetMachine()->BeginModifyComponents();
+  FAnnouncer.Begin(FSession);
   FPacer.BeginRun();
   SetState(TRunState::Running);
   FHost.ShowProgress();
@@ -321,6 +352,8 @@ void TAlgRunController::Step() {
 }
 
 void TAlgRunController::StepAndShow() {
+  FAnnouncer.Begin(FSession);
+  FSingleStep = true;
   std::string Error;
   bool Raised = false;
   FStopHeld = false;
@@ -408,6 +441,7 @@ void TAlgRunController::StepBack() {
     TBusyBracket Busy(*this);
     FSession.StepBack();
   }
+  FSteppedBack = true;
   FHost.ShowChangedVars(true);
   ShowOutcome(FSession.GetState() == TDebugState::Failed ? rpError : rpStepping,
               FSession.GetErrorMessage());

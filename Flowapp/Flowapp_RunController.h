@@ -15,6 +15,7 @@
 #include "Flowcheck/Flowcheck_Check.h"
 #include "Flowcheck/Flowcheck_TestFile.h"
 #include "Flowjog/Flowjog_RunStatus.h"
+#include "Flowrun/Flowrun_Announcement.h"
 #include "Flowrun/Flowrun_Debugger.h"
 
 #include <QObject>
@@ -74,6 +75,9 @@ public:
   virtual void CasesChecked(const std::vector<TCaseResult>& Results) = 0;
   // The check is over: every case in, or Stopped before.
   virtual void CheckEnded(bool Stopped) = 0;
+  // What a screen reader is told of the step, pause or end just shown
+  // (`RunAnnouncementText`); nothing by default.
+  virtual void Announce(const std::string& /*Text*/) {}
 };
 
 class FLOWAPP_API TAlgRunController : public QObject {
@@ -150,6 +154,8 @@ private:
   void Schedule(int Milliseconds);
   // The status says how the run stands, and the window shows it.
   void ShowOutcome(TAlgRunPhase Phase, const std::string& Error);
+  // Tells the host what a screen reader hears of the outcome just shown.
+  void Announce(TAlgRunPhase Phase);
   // A machine ready to step, else a fresh one from the start.
   void EnsureReadyMachine();
   void Tick();
@@ -193,6 +199,10 @@ private:
   std::unique_ptr<TAlgorithm> FCheckCopy;
   std::unique_ptr<TCaseRun> FCaseRun;
   std::vector<TCaseResult> FChecked;
+  // What the run or step being shown started from, and what kind of move
+  // it was, for the announcement of its outcome.
+  TRunAnnouncer FAnnouncer;
+  bool FSingleStep = false, FSteppedBack = false;
 };
 
 } // namespace Deskbay

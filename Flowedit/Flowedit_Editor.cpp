@@ -5,6 +5,7 @@
 
 #include "Corekit/ui/QtCanvas.h"
 #include "Corekit/ui/WindowHelpers.h"
+#include "Flowedit_MarkerPainter.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <QApplication>
@@ -213,7 +214,9 @@ void TAlgEditor::MakeVisible(TAlgBlock* Block) {
       !Block->GetImage() || !Box)
     return;
   const TCompositeImage* Image = Block->GetImage();
-  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal({0, 0}));
+  // The drawing's own coordinates start at its origin, left of 0 where
+  // a shape reaches out (input and output, a loop's lines).
+  const TPoint TL = FImage->PhysToLog(Image->SelfToGlobal(Image->GetOrigin()));
   const QPoint A = ChartToClient(TL) + pos();
   const QPoint B = ChartToClient(TL + Image->GetSize()) + pos();
   const QRect R(A, QSize(B.x() - A.x(), B.y() - A.y()));
@@ -347,7 +350,8 @@ void TAlgEditor::ValidateMarkers() {
   if (FImage)
     Stack.push_back(FImage.get());
   auto Marked = [this](const void* Data) {
-    return Data && (Data == FMarkers.Next || Data == FMarkers.Error || Data == FMarkers.Origin ||
+    return Data && (Data == FMarkers.Next || Data == FMarkers.Error || Data == FMarkers.Stopped ||
+                    Data == FMarkers.Origin ||
                     FMarkers.Breakpoints.count(static_cast<const TAlgBlock*>(Data)) > 0);
   };
   while (!Stack.empty()) {
@@ -365,19 +369,25 @@ void TAlgEditor::ValidateMarkers() {
   };
   Keep(FMarkers.Next);
   Keep(FMarkers.Error);
+  Keep(FMarkers.Stopped);
   Keep(FMarkers.Origin);
   std::erase_if(FMarkers.Breakpoints,
                 [this](const auto& Item) { return !FMarkerImages.count(Item.first); });
 }
 
+const TCompositeImage* TAlgEditor::BlockImage(const TAlgBlock* Block) const {
+  if (!FImage)
+    return nullptr;
+  if (const auto It = FMarkerImages.find(Block); It != FMarkerImages.end())
+    return It->second;
+  if (Block && Block->GetAlgorithm() == FAlgorithm)
+    return Block->GetImage();
+  return nullptr;
+}
+
 QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
-  const auto It = FMarkerImages.find(Block);
-  const TCompositeImage* Image = nullptr;
-  if (It != FMarkerImages.end())
-    Image = It->second;
-  else if (FImage && Block && Block->GetAlgorithm() == FAlgorithm)
-    Image = Block->GetImage();
-  if (!FImage || !Image)
+  const TCompositeImage* Image = BlockImage(Block);
+  if (!Image)
     return {};
   // The picture's top-left corner is its logical (0, 0); its physical (0, 0)
   // lies on the block's line, right of the corner for a block drawn left of
@@ -386,49 +396,6 @@ QRect TAlgEditor::BlockClientRect(const TAlgBlock* Block) const {
   const QPoint A = ChartToClient(TL);
   const QPoint B = ChartToClient(TL + Image->GetSize());
   return QRect(A, B - QPoint(1, 1));
-}
-
-void TAlgEditor::PaintMarkers(QPainter& Painter) const {
-  if (FMarkers.Empty())
-    return;
-  Painter.save();
-  Painter.setRenderHint(QPainter::Antialiasing, true);
-  Painter.setBrush(Qt::NoBrush);
-  // Outlines a little outside the block, thick enough to be seen at 50 %.
-  const int Width = std::max(2, 3 * FZoom / 100);
-  auto Outline = [&](const TAlgBlock* Block, const QColor& Color) {
-    const QRect R = BlockClientRect(Block);
-    if (R.isEmpty())
-      return;
-    QPen Pen(Color, Width);
-    Pen.setJoinStyle(Qt::RoundJoin);
-    Painter.setPen(Pen);
-    // A block as wide as the picture (a loop, a branch) keeps its outline
-    // inside the control.
-    const double H = Width / 2.0;
-    const QRectF Box = QRectF(R).adjusted(-H, -H, H, H) & QRectF(rect()).adjusted(H, H, -H, -H);
-    Painter.drawRoundedRect(Box, Width, Width);
-  };
-  Outline(FMarkers.Origin, QColor(0x1E, 0x64, 0xDC));
-  Outline(FMarkers.Next, QColor(0x00, 0xB0, 0x00));
-  Outline(FMarkers.Error, QColor(0xE0, 0x00, 0x00));
-  // Breakpoints: a dot on the block's left edge, level with its top line of
-  // text; a condition puts a white bar across it.
-  const int Radius = std::max(4, 6 * FZoom / 100);
-  for (const auto& [Block, HasCondition] : FMarkers.Breakpoints) {
-    const QRect R = BlockClientRect(Block);
-    if (R.isEmpty())
-      continue;
-    const QPointF C(R.left(), R.top() + std::min(R.height() / 2, 14 * FZoom / 100));
-    Painter.setPen(QPen(QColor(0x80, 0x00, 0x00), 1));
-    Painter.setBrush(QColor(0xE0, 0x00, 0x00));
-    Painter.drawEllipse(C, Radius, Radius);
-    if (HasCondition) {
-      Painter.setPen(QPen(Qt::white, std::max(1.5, Radius / 3.0)));
-      Painter.drawLine(C - QPointF(Radius / 2.0, 0), C + QPointF(Radius / 2.0, 0));
-    }
-  }
-  Painter.restore();
 }
 
 // --- the keyboard cursor ---
@@ -667,7 +634,7 @@ void TAlgEditor::paintEvent(QPaintEvent* Event) {
   const TPoint To = ClientToChart(Dirty.bottomRight()) + TPoint{2, 2};
   FImage->Display(Canvas, {0, 0}, {From.X, From.Y, To.X, To.Y});
   Painter.resetTransform();
-  PaintMarkers(Painter);
+  PaintChartMarkers(Painter, *this);
   PaintLineCheckMarks(Painter, *this);
   PaintCursor(Painter);
 }

@@ -141,6 +141,8 @@ public:
   const TChartMarkers& GetMarkers() const { return FMarkers; }
   // Where Block's picture lies in client coordinates; empty when it has none.
   QRect BlockClientRect(const TAlgBlock* Block) const;
+  // The image Block was drawn into in this control's picture, or nullptr.
+  const TCompositeImage* BlockImage(const TAlgBlock* Block) const;
 
   // A typed character the control did not use itself.
   std::function<void(TAlgEditor&, QString& Text)> OnKeyPress;
@@ -204,7 +206,6 @@ private:
   bool HandleKey(QKeyEvent& Event);
   // Drops the markers' blocks that the current picture does not show.
   void ValidateMarkers();
-  void PaintMarkers(QPainter& Painter) const;
   // The keyboard cursor's focus frame or place, and a drag's place.
   void PaintCursor(QPainter& Painter) const;
   void PaintInsertionMarker(QPainter& Painter, const TChartStop& Place) const;

@@ -19,6 +19,15 @@ public:
 
 protected:
   void paintEvent(QPaintEvent* Event) override { FFrame->pbxCanvasPaint(Event); }
+  // The focus is drawn around the box, on the frame.
+  void focusInEvent(QFocusEvent* Event) override {
+    QWidget::focusInEvent(Event);
+    FFrame->update();
+  }
+  void focusOutEvent(QFocusEvent* Event) override {
+    QWidget::focusOutEvent(Event);
+    FFrame->update();
+  }
 
 private:
   TAlgCanvasFrame* FFrame;
@@ -30,9 +39,16 @@ TAlgCanvasFrame::TAlgCanvasFrame(QWidget* Parent) : QWidget(Parent) {
   pbxCanvas = new TCanvasPaintBox(this);
   pbxCanvas->setObjectName(QStringLiteral("pbxCanvas"));
   pbxCanvas->setGeometry(16, 0, 124, 139);
+  // A stop of the Tab order, so a screen reader can be brought to what is
+  // drawn; its description says it.
+  pbxCanvas->setFocusPolicy(Qt::StrongFocus);
+  pbxCanvas->setAccessibleName(QStringLiteral("Окно графики"));
+  pbxCanvas->setAccessibleDescription(QStringLiteral("Ничего не нарисовано"));
   cbGrid = new QCheckBox(QStringLiteral("Показать сетку"), this);
   cbGrid->setObjectName(QStringLiteral("cbGrid"));
   cbGrid->setGeometry(0, 144, 121, 17);
+  // As wide and high as its text in the desktop's font.
+  cbGrid->resize(cbGrid->sizeHint().expandedTo(QSize(121, 17)));
   cbGrid->setChecked(false);
   connect(cbGrid, &QCheckBox::clicked, this, [this] { cbGridClick(); });
 }
@@ -74,6 +90,9 @@ void TAlgCanvasFrame::ShowCanvas() {
   UpdateImage();
   pbxCanvas->update();
   DrawLabels();
+  const QString Description = QString::fromStdString(CanvasDescription(*FCanvas));
+  if (pbxCanvas->accessibleDescription() != Description)
+    pbxCanvas->setAccessibleDescription(Description);
 }
 
 void TAlgCanvasFrame::DrawLabels() {
@@ -144,6 +163,12 @@ void TAlgCanvasFrame::paintEvent(QPaintEvent*) {
     P.fillRect(Box, Face);
     P.drawText(Box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                QString::fromStdString(L.Text));
+  }
+  if (pbxCanvas->hasFocus()) {
+    // Around the picture, leaving its pixels as they are.
+    P.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    P.setBrush(Qt::NoBrush);
+    P.drawRect(QRectF(pbxCanvas->geometry()).adjusted(-1, -1, 1, 1));
   }
 }
 

@@ -61,4 +61,49 @@ std::array<TCanvasLabel, 5> CanvasLabels(int Width, int Height, int Scale, const
               Width, [&](int W) { return L + PaintBox.Width() - W; }, Below)};
 }
 
+namespace {
+
+// "1 отрезок", "3 отрезка", "5 отрезков": the Russian plural of a count.
+std::string Counted(int64_t N, const char* One, const char* Few, const char* Many) {
+  const int64_t Tens = N % 100, Units = N % 10;
+  const char* Word = (Tens >= 11 && Tens <= 14)   ? Many
+                     : Units == 1                 ? One
+                     : (Units >= 2 && Units <= 4) ? Few
+                                                  : Many;
+  return std::to_string(N) + " " + Word;
+}
+
+// The palette's colours by index, as TAlgCanvas::Palette holds them.
+constexpr const char* PaletteNames[16] = {
+    "чёрный",    "синий",     "зелёный",      "бирюзовый", "красный",      "пурпурный",
+    "бордовый",  "серый",     "светло-серый", "голубой",   "ярко-зелёный", "ярко-голубой",
+    "оранжевый", "сиреневый", "жёлтый",       "белый"};
+
+} // namespace
+
+std::string CanvasDescription(const TAlgCanvas& Canvas) {
+  const TAlgCanvas::TDrawingCounts& C = Canvas.GetDrawingCounts();
+  std::string Items;
+  auto Add = [&Items](int64_t N, const char* One, const char* Few, const char* Many) {
+    if (N <= 0)
+      return;
+    if (!Items.empty())
+      Items += ", ";
+    Items += Counted(N, One, Few, Many);
+  };
+  Add(C.Points, "точка", "точки", "точек");
+  Add(C.Segments, "отрезок", "отрезка", "отрезков");
+  Add(C.Circles, "круг", "круга", "кругов");
+  Add(C.Polygons, "многоугольник", "многоугольника", "многоугольников");
+  Add(C.Arcs, "дуга", "дуги", "дуг");
+  Add(C.Fills, "заливка", "заливки", "заливок");
+  if (Items.empty())
+    return "Ничего не нарисовано";
+  std::string Colors;
+  for (int I = 0; I < 16; ++I)
+    if (C.Colors & (1u << I))
+      Colors += (Colors.empty() ? "" : ", ") + std::string(PaletteNames[I]);
+  return "Нарисовано: " + Items + (Colors.empty() ? "" : "; цвета: " + Colors);
+}
+
 } // namespace Deskbay

@@ -45,4 +45,8 @@ FLOWJOG_API std::array<TCanvasLabel, 5>
 CanvasLabels(int Width, int Height, int Scale, const TRect& PaintBox,
              const std::function<int(const std::string&)>& TextWidth);
 
+// What the canvas shows, in words, for a screen reader: "Нарисовано: 2
+// отрезка, 1 круг; цвета: красный, синий", or "Ничего не нарисовано".
+FLOWJOG_API std::string CanvasDescription(const TAlgCanvas& Canvas);
+
 } // namespace Deskbay

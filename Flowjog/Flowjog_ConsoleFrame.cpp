@@ -50,7 +50,7 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
 
   lblConsole = new QLabel(QStringLiteral(" Окно вывода"), this);
   lblConsole->setObjectName(QStringLiteral("lblConsole"));
-  lblConsole->setFixedHeight(20);
+  lblConsole->setFixedHeight(qRound(20 * UiFontScale()));
   QFont Caption = DefaultUiFont();
   Caption.setBold(true);
   lblConsole->setFont(Caption);
@@ -59,8 +59,14 @@ TAlgConsoleFrame::TAlgConsoleFrame(QWidget* Parent) : QWidget(Parent) {
 
   memConsole = new QPlainTextEdit(this);
   memConsole->setObjectName(QStringLiteral("memConsole"));
+  memConsole->setAccessibleName(QStringLiteral("Окно вывода"));
+  memConsole->setTabChangesFocus(true);
+  // Read-only, it shows no caret: the focus is its frame.
+  memConsole->setStyleSheet(
+      QStringLiteral("QPlainTextEdit:focus { border: 2px solid palette(highlight); }"));
   QFont Fixed = FixedUiFont();
-  Fixed.setPixelSize(11);
+  // The console's lines at the interface's size: the list is narrow.
+  Fixed.setPixelSize(qRound(11 * UiFontScale()));
   memConsole->setFont(Fixed);
   memConsole->setReadOnly(true);
   memConsole->setLineWrapMode(QPlainTextEdit::NoWrap);

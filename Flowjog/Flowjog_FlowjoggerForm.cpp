@@ -7,10 +7,15 @@
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Main.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -22,13 +27,54 @@ namespace {
 constexpr int PanelSizerWidth = 4;
 constexpr int CanvasFrameHeight = 232; // the picture, the labels under it, the grid box
 
+// The grid box's top under a picture grown by Grown pixels: below the
+// labels, which are a line of the interface's font high.
+int GridBoxTop(int Grown) {
+  return 200 + Grown + qRound(13 * (UiFontScale() - 1));
+}
+
+// Where the picture starts in the canvas frame: right of the vertical
+// axis's labels ("20"), 17 pixels at the usual font.
+int CanvasLeft(const QWidget& Frame) {
+  return std::max(17, QFontMetrics(Frame.font()).horizontalAdvance(QStringLiteral("20")) + 2);
+}
+
+// The canvas frame's height: the grid box at its own height, the usual
+// margin under it.
+int CanvasHeight(int Grown) {
+  return std::max(CanvasFrameHeight + Grown + qRound(32 * (UiFontScale() - 1)), 0);
+}
+
+// The status line to a screen reader: a status bar whose name is the last
+// announcement (what is to be heard) and whose description is the line as
+// shown.
+class TStatusLineAccessible : public QAccessibleWidget {
+public:
+  explicit TStatusLineAccessible(QWidget* W) : QAccessibleWidget(W, QAccessible::StatusBar) {}
+  QString text(QAccessible::Text T) const override {
+    const auto* Label = static_cast<QLabel*>(widget());
+    if (T == QAccessible::Name)
+      return Label->accessibleName().isEmpty() ? Label->text() : Label->accessibleName();
+    if (T == QAccessible::Description)
+      return Label->text();
+    return QAccessibleWidget::text(T);
+  }
+};
+
+QAccessibleInterface* StatusLineFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName == QLatin1String("QLabel") && Object->objectName() == QLatin1String("lblStatus") &&
+      Object->isWidgetType())
+    return new TStatusLineAccessible(static_cast<QWidget*>(Object));
+  return nullptr;
+}
+
 } // namespace
 
 TFlowjoggerForm::TFlowjoggerForm(QWidget* Parent) : TAlgForm(Parent) {
   setObjectName(QStringLiteral("FlowjoggerForm"));
   // The client area: the flowchart 280 wide beside the 209-wide panel, and
   // as high as the panel's contents.
-  resize(489, 443);
+  resize(489, 480);
   CreatePanel();
 }
 
@@ -41,12 +87,34 @@ void TFlowjoggerForm::CreatePanel() {
   AlgEditor->SetEditable(false);
   pnlControls->setFixedWidth(DefaultPanelWidth);
 
-  auto* Layout = new QVBoxLayout(pnlControls);
+  // The frames in a box that scrolls when the panel is lower than they are
+  // (a large desktop font or scale on a small screen), so none is cut.
+  auto* Outer = new QVBoxLayout(pnlControls);
+  Outer->setContentsMargins(0, 0, 0, 0);
+  auto* Scroll = FPanelScroll = new QScrollArea(pnlControls);
+  Scroll->setObjectName(QStringLiteral("sbxPanel"));
+  Scroll->setFrameShape(QFrame::NoFrame);
+  Scroll->setWidgetResizable(true);
+  Scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Scroll->setFocusPolicy(Qt::NoFocus);
+  Scroll->setBackgroundRole(QPalette::Window);
+  Scroll->viewport()->setBackgroundRole(QPalette::Window);
+  auto* Content = new QWidget(Scroll);
+  Content->setObjectName(QStringLiteral("pnlFrames"));
+  auto* Layout = new QVBoxLayout(Content);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
 
+  static const bool FactoryInstalled = [] {
+    QAccessible::installFactory(StatusLineFactory);
+    return true;
+  }();
+  (void)FactoryInstalled;
   lblStatus = new QLabel(pnlControls);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  // Named until the first announcement, so the line's own text changes
+  // are no name changes: only announcements are heard.
+  lblStatus->setAccessibleName(QStringLiteral("Строка состояния"));
   QFont Bold = DefaultUiFont();
   Bold.setBold(true);
   lblStatus->setFont(Bold);
@@ -67,29 +135,37 @@ void TFlowjoggerForm::CreatePanel() {
 
   WatchesFrame = new TWatchFrame(pnlControls);
   WatchesFrame->setObjectName(QStringLiteral("WatchesFrame"));
-  WatchesFrame->setFixedHeight(97);
+  // Heights for the usual font, grown with a larger desktop font.
+  const double Scale = UiFontScale();
+  WatchesFrame->setFixedHeight(qRound(97 * Scale));
   Layout->addWidget(WatchesFrame);
 
   ConsoleFrame = new TAlgConsoleFrame(pnlControls);
   ConsoleFrame->setObjectName(QStringLiteral("ConsoleFrame"));
-  ConsoleFrame->setFixedHeight(91);
+  ConsoleFrame->setFixedHeight(qRound(91 * Scale));
   Layout->addWidget(ConsoleFrame);
 
   lblCanvas = new QLabel(QStringLiteral(" Окно графики"), pnlControls);
   lblCanvas->setObjectName(QStringLiteral("lblCanvas"));
   lblCanvas->setFont(Bold);
-  lblCanvas->setFixedHeight(20);
+  lblCanvas->setFixedHeight(qRound(20 * Scale));
   lblCanvas->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(lblCanvas);
 
   CanvasFrame = new TAlgCanvasFrame(pnlControls);
   CanvasFrame->setObjectName(QStringLiteral("CanvasFrame"));
-  CanvasFrame->setFixedHeight(CanvasFrameHeight);
+  CanvasFrame->setFixedHeight(CanvasHeight(0));
   // The whole picture, one pixel per pixel, with room for the labels.
-  CanvasFrame->pbxCanvas->setGeometry(17, 0, 181, 181);
-  CanvasFrame->cbGrid->move(16, 200);
+  CanvasFrame->pbxCanvas->setGeometry(CanvasLeft(*CanvasFrame), 0, 181, 181);
+  CanvasFrame->cbGrid->move(16, GridBoxTop(0));
   Layout->addWidget(CanvasFrame);
   Layout->addStretch(1);
+  Scroll->setWidget(Content);
+  Outer->addWidget(Scroll);
+  // A scroll bar that comes widens the panel by its width, so the frames
+  // keep theirs.
+  connect(Scroll->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+          [this] { ApplyPanelWidth(); });
 
   // Paints nothing: the panel shows through; only the pointer's shape says
   // it is there.
@@ -102,22 +178,30 @@ void TFlowjoggerForm::CreatePanel() {
   pnlSizer->raise();
 }
 
+void TFlowjoggerForm::ApplyPanelWidth() {
+  const QScrollBar* Bar = FPanelScroll ? FPanelScroll->verticalScrollBar() : nullptr;
+  const int Extra = Bar && Bar->maximum() > 0 ? Bar->sizeHint().width() : 0;
+  pnlControls->setFixedWidth(FPanelWidth + Extra);
+}
+
 void TFlowjoggerForm::SetPanelWidth(int Width) {
   Width = std::clamp(Width, DefaultPanelWidth, MaxPanelWidth);
-  pnlControls->setFixedWidth(Width);
+  FPanelWidth = Width;
+  ApplyPanelWidth();
   // The canvas's room: the panel less the labels' strip on the left and a
   // margin on the right, as at the default width.
   const int Picture = TAlgCanvas::GetCanvasWidth() * TAlgCanvas::GetCanvasScale() + 1;
   const int Magnification = CanvasMagnification(Width - (DefaultPanelWidth - Picture), Picture);
   const int Grown = Picture * (Magnification - 1);
-  CanvasFrame->setFixedHeight(CanvasFrameHeight + Grown);
-  CanvasFrame->pbxCanvas->setGeometry(17, 0, Picture + Grown, Picture + Grown);
-  CanvasFrame->cbGrid->move(16, 200 + Grown);
+  CanvasFrame->setFixedHeight(CanvasHeight(Grown));
+  CanvasFrame->pbxCanvas->setGeometry(CanvasLeft(*CanvasFrame), 0, Picture + Grown,
+                                      Picture + Grown);
+  CanvasFrame->cbGrid->move(16, GridBoxTop(Grown));
   CanvasFrame->SetMagnification(Magnification);
 }
 
 int TFlowjoggerForm::GetPanelWidth() const {
-  return pnlControls->width();
+  return FPanelWidth;
 }
 
 bool TFlowjoggerForm::eventFilter(QObject* Watched, QEvent* Event) {
@@ -208,10 +292,17 @@ void TFlowjoggerForm::SelectCurrentBlock() {
     return;
   TAlgBlock* Current = FMachine->GetCurrentBlock();
   TChartMarkers Markers = AlgEditor->GetMarkers();
-  // A run that failed or was stopped stands on the block that failed: red.
+  // A run that failed stands on the block that failed; one the pupil
+  // stopped on the block it was stopped before, with a mark of its own:
+  // stopping is no error.
+  Markers.Next = Markers.Stopped = nullptr;
   if (FMachine->GetState() == amsError) {
-    Markers.Next = nullptr;
-    Markers.Error = Current;
+    if (FPhase == rpStopped) {
+      Markers.Stopped = Current;
+      if (Markers.Error == Current)
+        Markers.Error = nullptr;
+    } else
+      Markers.Error = Current;
   } else
     Markers.Next = Current;
   AlgEditor->SetMarkers(Markers);
@@ -270,8 +361,30 @@ std::string AlgRunStatusText(const TAlgRunStatus& Status) {
 
 void TFlowjoggerForm::ShowRunStatus(const TAlgRunStatus& Status) {
   lblStatus->setText(QString::fromStdString(AlgRunStatusText(Status)));
-  // An error stands out as its block does.
-  lblStatus->setStyleSheet(Status.Phase == rpError ? QStringLiteral("color: #c00000;") : QString());
+  // An error stands out as its block does; its word says it too.
+  lblStatus->setStyleSheet(Status.Phase != rpError ? QString()
+                           : FHighContrast         ? QStringLiteral("color: #ff40ff;")
+                                                   : QStringLiteral("color: #c00000;"));
+  if ((Status.Phase == rpStopped) != (FPhase == rpStopped)) {
+    FPhase = Status.Phase;
+    SelectCurrentBlock();
+  }
+  FPhase = Status.Phase;
+}
+
+void TFlowjoggerForm::Announce(const std::string& Text) {
+  lblStatus->setAccessibleName(QString::fromStdString(Text));
+}
+
+void TFlowjoggerForm::SetHighContrast(bool Value) {
+  FHighContrast = Value;
+  TChartMarkers Markers = AlgEditor->GetMarkers();
+  Markers.Colors = Value ? TMarkerColors::HighContrast() : TMarkerColors();
+  AlgEditor->SetMarkers(Markers);
+  if (Value)
+    WatchesFrame->SetChangedColors(QColor(0xFF, 0xFF, 0x00), QColor(0x00, 0x00, 0x00));
+  else
+    WatchesFrame->SetChangedColors(QColor(0xC0, 0x00, 0x00), QColor(0xFF, 0xE4, 0xE4));
 }
 
 void TFlowjoggerForm::FormResize() {

@@ -22,15 +22,12 @@
 #include <string>
 
 class QLabel;
+class QScrollArea;
 
 namespace Deskbay {
 
 class TAlgBlock;
 class TAlgMachine;
-
-// "Выполнение завершено. Шагов: 12"; after an error, the error's text on a
-// line of its own.
-FLOWJOG_API std::string AlgRunStatusText(const TAlgRunStatus& Status);
 
 class FLOWJOG_API TFlowjoggerForm : public TAlgForm {
   Q_OBJECT
@@ -48,9 +45,10 @@ public:
   // back) leaves nothing of the old one's variables, lines or picture.
   void SetMachine(TAlgMachine* Machine);
   TAlgMachine* GetMachine() const { return FMachine; }
-  // Marks the machine's current block on the flowchart (green; red as the
-  // error block when the machine failed or was stopped) and scrolls it
-  // into view; without a current block only clears the mark. The
+  // Marks the machine's current block on the flowchart (as the next block;
+  // as the error block when the machine failed, as the stopped block when
+  // the status last shown says the run was stopped) and scrolls it into
+  // view; without a current block only clears the mark. The
   // algorithm's selection is left alone. Nothing without an algorithm or a
   // machine.
   void SelectCurrentBlock();
@@ -76,6 +74,14 @@ public:
   void FormResize();
   // The status line shows Status.
   void ShowRunStatus(const TAlgRunStatus& Status);
+  // Tells a screen reader Text: the status line, a status bar to it, takes
+  // Text as its accessible name and says so with a name-change event, the
+  // way a live region is heard.
+  void Announce(const std::string& Text);
+  // The marks, the changed variables and the status line in the colours
+  // of the high-contrast scheme, or back in the usual ones.
+  void SetHighContrast(bool Value);
+  bool GetHighContrast() const { return FHighContrast; }
 
   QLabel* lblStatus;
   QLabel* lblExplanation;
@@ -93,7 +99,13 @@ protected:
 private:
   void CreatePanel();
 
+  // The panel's width as set (the scroll bar, when shown, comes on top).
+  void ApplyPanelWidth();
+  int FPanelWidth = DefaultPanelWidth;
+  QScrollArea* FPanelScroll = nullptr;
   TAlgMachine* FMachine = nullptr;
+  TAlgRunPhase FPhase = rpStepping;
+  bool FHighContrast = false;
   // Where a drag of the sizer started: the pointer's global x, the width.
   int FSizeStartX = 0, FSizeStartWidth = 0;
   bool FSizing = false;

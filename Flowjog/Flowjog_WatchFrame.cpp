@@ -55,13 +55,19 @@ TWatchFrame::TWatchFrame(QWidget* Parent) : QWidget(Parent) {
 
   pnlVarCaption = new QLabel(QStringLiteral(" Переменные"), this);
   pnlVarCaption->setObjectName(QStringLiteral("pnlVarCaption"));
-  pnlVarCaption->setFixedHeight(20);
+  pnlVarCaption->setFixedHeight(qRound(20 * UiFontScale()));
   pnlVarCaption->setFont(CaptionFont());
   pnlVarCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Layout->addWidget(pnlVarCaption);
 
   lvWatch = new QTableWidget(0, 2, this);
   lvWatch->setObjectName(QStringLiteral("lvWatch"));
+  lvWatch->setAccessibleName(QStringLiteral("Переменные"));
+  // Tab leaves the list for the next control; arrows move along its rows.
+  lvWatch->setTabKeyNavigation(false);
+  // The focus is seen on the list as a whole, not only on a cell.
+  lvWatch->setStyleSheet(
+      QStringLiteral("QTableWidget:focus { border: 2px solid palette(highlight); }"));
   lvWatch->horizontalHeader()->hide();
   lvWatch->verticalHeader()->hide();
   lvWatch->horizontalHeader()->setSectionsClickable(false);
@@ -127,14 +133,24 @@ void TWatchFrame::SetChangedNames(const std::vector<std::string>& Names) {
     PaintRow(Row);
 }
 
+void TWatchFrame::SetChangedColors(const QColor& Text, const QColor& Ground) {
+  FChangedColors = {Text, Ground};
+  TListUpdate Update(lvWatch);
+  for (int Row = 0; Row < static_cast<int>(FCaptions.size()); ++Row)
+    PaintRow(Row);
+}
+
 void TWatchFrame::PaintRow(int Row) {
   const bool Changed = FChanged.count(FCaptions[static_cast<size_t>(Row)]) > 0;
   for (int Column = 0; Column < 2; ++Column)
     if (QTableWidgetItem* Item = lvWatch->item(Row, Column)) {
-      // A changed value is red on a pale red ground; the others take the
-      // list's own colours.
-      Item->setForeground(Changed ? QBrush(QColor(0xC0, 0x00, 0x00)) : QBrush());
-      Item->setBackground(Changed ? QBrush(QColor(0xFF, 0xE4, 0xE4)) : QBrush());
+      // A changed value is red and bold on a pale red ground: bold tells it
+      // without colour. The others take the list's own colours.
+      Item->setForeground(Changed ? QBrush(FChangedColors.first) : QBrush());
+      Item->setBackground(Changed ? QBrush(FChangedColors.second) : QBrush());
+      QFont Font = lvWatch->font();
+      Font.setBold(Changed);
+      Item->setFont(Font);
     }
 }
 

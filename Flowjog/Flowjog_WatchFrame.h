@@ -9,11 +9,13 @@
 
 #include "Corekit/MiscUtils_Versioning.h"
 
+#include <QColor>
 #include <QWidget>
 
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -37,10 +39,13 @@ public:
   void ShowVars();
   // Removes every row (for a run that starts over elsewhere).
   void Clear();
-  // The rows of these variables show in red until the next call (an empty
-  // list clears them); the mark stays while the rows' values change and
-  // reaches rows that appear later.
+  // The rows of these variables show in bold red until the next call (an
+  // empty list clears them); the mark stays while the rows' values change
+  // and reaches rows that appear later.
   void SetChangedNames(const std::vector<std::string>& Names);
+  // The text and ground colours of a changed row (high contrast has its
+  // own).
+  void SetChangedColors(const QColor& Text, const QColor& Ground);
   const std::set<std::string>& GetChangedNames() const { return FChanged; }
   // A line under the list (where the selected variable's value came
   // from); empty hides it.
@@ -68,6 +73,7 @@ private:
   TVarStorage* FStorage = nullptr;
   std::vector<std::string> FCaptions; // the rows' captions, in row order
   std::set<std::string> FChanged;
+  std::pair<QColor, QColor> FChangedColors{QColor(0xC0, 0x00, 0x00), QColor(0xFF, 0xE4, 0xE4)};
   std::string FSelected;  // the variable OnSelectVariable last heard of
   bool FUpdating = false; // rows are being added
 };

@@ -342,6 +342,15 @@ void TAlgColorScheme::SetColor(TColor& Field, TColor Value) {
   Changed();
 }
 
+void TAlgColorScheme::SetHighContrast() {
+  FPenColor = RGBColor(0xFF, 0xFF, 0xFF);
+  FBlockColor = RGBColor(0x00, 0x00, 0x00);
+  FSelectedBlockColor = RGBColor(0xFF, 0xFF, 0x00);
+  FSemiselectedBlockColor = RGBColor(0x00, 0x60, 0xC0);
+  FSelectedBlockTextColor = RGBColor(0x00, 0x00, 0x00);
+  Changed();
+}
+
 void TAlgColorScheme::Changed() {
   if (FAlgorithm)
     FAlgorithm->FViewAspect->Changed();

@@ -410,6 +410,10 @@ public:
   void SetSelectedBlockColor(TColor Value) { SetColor(FSelectedBlockColor, Value); }
   void SetSemiselectedBlockColor(TColor Value) { SetColor(FSemiselectedBlockColor, Value); }
   void SetSelectedBlockTextColor(TColor Value) { SetColor(FSelectedBlockTextColor, Value); }
+  // The high-contrast colours: white lines and text on black blocks, the
+  // selection yellow with black text. A view's setting, never saved with
+  // the algorithm.
+  void SetHighContrast();
 
   // Tells the owning algorithm's view listeners.
   void Changed();

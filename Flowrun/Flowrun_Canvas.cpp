@@ -176,6 +176,8 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     const TPoint P = Args.Point();
     const TColor Color = Args.Color();
     C.SetPixel(P.X, P.Y, Color);
+    ++FCounts.Points;
+    CountColor(Color);
     break;
   }
   case TDrawCommand::Segment: {
@@ -185,6 +187,8 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     SetPen(C, Color);
     C.MoveTo(P1.X, P1.Y);
     LineInclusive(C, P2.X, P2.Y);
+    ++FCounts.Segments;
+    CountColor(Color);
     break;
   }
   case TDrawCommand::Circle: {
@@ -194,6 +198,9 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     PenThenBrush(Args, C);
     const int R = GetCanvasScale() * Units;
     C.Ellipse(P.X - R, P.Y - R, P.X + R + 1, P.Y + R + 1);
+    ++FCounts.Circles;
+    CountColor(C.GetPen().Color);
+    CountColor(C.GetBrush().Color);
     break;
   }
   case TDrawCommand::Polygon: {
@@ -204,6 +211,9 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
       Args.SyntaxError();
     PenThenBrush(Args, C);
     C.Polygon(Points);
+    ++FCounts.Polygons;
+    CountColor(C.GetPen().Color);
+    CountColor(C.GetBrush().Color);
     break;
   }
   case TDrawCommand::Arc: {
@@ -221,6 +231,8 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
         std::swap(P1, P3);
       C.Arc(Centre.X - R, Centre.Y - R, Centre.X + R + 1, Centre.Y + R + 1, P1.X, P1.Y, P3.X, P3.Y);
     }
+    ++FCounts.Arcs;
+    CountColor(Color);
     break;
   }
   case TDrawCommand::Fill: {
@@ -228,9 +240,17 @@ void TAlgCanvas::Perform(int Command, void* Reader) {
     const TColor Brush = Args.Color();
     SetBrush(C, Brush);
     C.FloodFill(P.X, P.Y, FPicture.GetPixel(P.X, P.Y), TFillStyle::fsSurface);
+    ++FCounts.Fills;
+    CountColor(Brush);
     break;
   }
   }
+}
+
+void TAlgCanvas::CountColor(TColor Color) {
+  for (size_t I = 0; I < Palette.size(); ++I)
+    if (Palette[I] == Color)
+      FCounts.Colors = uint16_t(FCounts.Colors | (1u << I));
 }
 
 } // namespace Deskbay

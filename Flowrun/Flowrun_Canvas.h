@@ -59,10 +59,21 @@ public:
   // Runs a line compiled by CompileLine; Line is its text, for the errors.
   void ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line);
 
+  // What has been drawn so far, command by command (a command that failed
+  // counts nothing), and the palette colours used: bit I for Palette[I].
+  struct TDrawingCounts {
+    int64_t Points = 0, Segments = 0, Circles = 0, Polygons = 0, Arcs = 0, Fills = 0;
+    uint16_t Colors = 0;
+    bool operator==(const TDrawingCounts&) const = default;
+  };
+  const TDrawingCounts& GetDrawingCounts() const { return FCounts; }
+
 private:
   void Perform(int Command, void* Reader);
+  void CountColor(TColor Color);
 
   TBitmap FPicture;
+  TDrawingCounts FCounts;
 };
 
 } // namespace Deskbay

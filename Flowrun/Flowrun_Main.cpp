@@ -33,6 +33,7 @@ void TAlgConsole::AddLine(const std::string& S) {
   if (static_cast<int>(FLines.size()) >= MaxLines)
     FLines.pop_front();
   FLines.push_back(S);
+  ++FAddedCount;
   Changed();
   if (FOnAddLine)
     FOnAddLine(S);

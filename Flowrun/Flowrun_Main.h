@@ -106,6 +106,9 @@ public:
   void AddLine(const std::string& S);
   void GetLines(TStringList& Strings) const;
   int GetLineCount() const { return static_cast<int>(FLines.size()); }
+  // Every line added since the console was made, those it let go included:
+  // how a host tells the lines that are new since it last looked.
+  int64_t GetAddedCount() const { return FAddedCount; }
 
   // Hears every line the moment it is added, before the component bracket
   // closes: a host that streams output (the command-line tool) cannot wait
@@ -115,6 +118,7 @@ public:
 
 private:
   std::deque<std::string> FLines; // the oldest goes in constant time
+  int64_t FAddedCount = 0;
   TLineEvent FOnAddLine;
 };
 

@@ -3,6 +3,7 @@
 
 #include "Environment/Environment_Help.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -148,4 +149,19 @@ TEST(HelpTest, ShowHelpKeepsOneWindow) {
   EXPECT_EQ(Again->CurrentTopic(), "index.html");
   Again->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A screen reader reads each control of the help window by what it does,
+// not by its arrow.
+TEST(HelpTest, EveryControlOfTheWindowIsNamed) {
+  THelpForm Form;
+  auto Name = [](QWidget* W) {
+    QAccessibleInterface* I = QAccessible::queryAccessibleInterface(W);
+    return I ? I->text(QAccessible::Name).toStdString() : std::string();
+  };
+  EXPECT_EQ(Name(Form.btnBack), "Назад");
+  EXPECT_EQ(Name(Form.btnForward), "Вперёд");
+  EXPECT_EQ(Name(Form.edtSearch), "Найти в справке");
+  EXPECT_EQ(Name(Form.lstResults), "Найденные разделы");
+  EXPECT_EQ(Name(Form.brwPage), "Страница справки");
 }

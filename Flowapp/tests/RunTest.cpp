@@ -383,7 +383,9 @@ TEST_F(RunTest, TheStopButtonAndF2EndARunGoingInSlicesAndOtherInputActs) {
     EXPECT_EQ(W->GetMachine()->GetState(), amsError);
     EXPECT_GT(W->GetMachine()->GetStorage().GetVars("I"), 0);
     EXPECT_EQ(Alg.GetColorScheme().GetSelectedBlockColor(), Red);
-    EXPECT_EQ(ErrorMarked(W), W->GetMachine()->GetCurrentBlock());
+    // Stopping is no error: the block has the stopped run's mark.
+    EXPECT_EQ(ErrorMarked(W), nullptr);
+    EXPECT_EQ(Debugger(W)->AlgEditor->GetMarkers().Stopped, W->GetMachine()->GetCurrentBlock());
     EXPECT_GT(StepsAtStop, 0);
     EXPECT_EQ(Status(W), "Остановлено. Шагов: " + std::to_string(StepsAtStop));
     EXPECT_TRUE(Errors.empty());

@@ -366,6 +366,9 @@ TEST(FlowjoggerForm, OverAHostItSharesTheChartAndLeavesItAsItWas) {
   TLoopRun R;
   TAlgForm Host;
   Host.SetAlgorithm(&R.Alg);
+  // High enough for the panel's frames: a lower one scrolls them and is
+  // wider by the scroll bar.
+  Host.resize(Host.width(), 500);
   Host.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Host));
   const int ChartWidth = Host.sbxAlg->width();
@@ -400,4 +403,27 @@ TEST(FlowjoggerForm, OverAHostItSharesTheChartAndLeavesItAsItWas) {
   EXPECT_EQ(Host.AlgEditor->GetMarkers(), Left);
   EXPECT_EQ(Host.GetCodePane()->GetRunningBlock(), nullptr);
   EXPECT_EQ(ListenerCount(R.Machine.GetStorage()), 0);
+}
+
+// A panel lower than its frames (a large desktop font or scale on a small
+// screen) scrolls them instead of cutting the last ones, and grows by the
+// scroll bar so the frames keep their width.
+TEST(FlowjoggerForm, ALowPanelScrollsItsFramesAndKeepsTheirSizes) {
+  TFlowjoggerForm F;
+  F.resize(489, 300);
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  QCoreApplication::processEvents();
+  auto* Scroll = F.pnlControls->findChild<QScrollArea*>("sbxPanel");
+  ASSERT_NE(Scroll, nullptr);
+  EXPECT_GT(Scroll->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(F.CanvasFrame->height(), 232) << "not squeezed";
+  EXPECT_EQ(F.WatchesFrame->width(), 207);
+  EXPECT_EQ(F.GetPanelWidth(), TFlowjoggerForm::DefaultPanelWidth);
+  EXPECT_GT(F.pnlControls->width(), TFlowjoggerForm::DefaultPanelWidth);
+  // Tall enough again: no scroll bar, the panel at its width.
+  F.resize(489, 600);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Scroll->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(F.pnlControls->width(), TFlowjoggerForm::DefaultPanelWidth);
 }
