@@ -261,6 +261,7 @@ TFlowjoggerForm::~TFlowjoggerForm() {
     TChartMarkers Markers;
     Markers.Breakpoints = AlgEditor->GetMarkers().Breakpoints;
     AlgEditor->SetMarkers(Markers);
+    AlgEditor->SetRunDescriptions(nullptr, nullptr, QString());
     GetCodePane()->SetRunningBlock(nullptr);
     AlgEditor->SetEditable(true);
   }
@@ -306,6 +307,8 @@ void TFlowjoggerForm::SelectCurrentBlock() {
   } else
     Markers.Next = Current;
   AlgEditor->SetMarkers(Markers);
+  // What a screen reader says of the next block and of the failed one.
+  AlgEditor->SetRunDescriptions(Markers.Next, Markers.Error, QString::fromStdString(FErrorText));
   GetCodePane()->SetRunningBlock(Current);
   if (Current)
     AlgEditor->MakeVisible(Current);
@@ -361,6 +364,12 @@ std::string AlgRunStatusText(const TAlgRunStatus& Status) {
 
 void TFlowjoggerForm::ShowRunStatus(const TAlgRunStatus& Status) {
   lblStatus->setText(QString::fromStdString(AlgRunStatusText(Status)));
+  const std::string ErrorText = Status.Phase == rpError ? Status.Error : std::string();
+  if (ErrorText != FErrorText) {
+    FErrorText = ErrorText;
+    const TChartMarkers& Markers = AlgEditor->GetMarkers();
+    AlgEditor->SetRunDescriptions(Markers.Next, Markers.Error, QString::fromStdString(FErrorText));
+  }
   // An error stands out as its block does; its word says it too.
   lblStatus->setStyleSheet(Status.Phase != rpError ? QString()
                            : FHighContrast         ? QStringLiteral("color: #ff40ff;")

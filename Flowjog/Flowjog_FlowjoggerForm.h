@@ -105,6 +105,7 @@ private:
   QScrollArea* FPanelScroll = nullptr;
   TAlgMachine* FMachine = nullptr;
   TAlgRunPhase FPhase = rpStepping;
+  std::string FErrorText; // the failed run's message, for a screen reader
   bool FHighContrast = false;
   // Where a drag of the sizer started: the pointer's global x, the width.
   int FSizeStartX = 0, FSizeStartWidth = 0;

@@ -427,3 +427,25 @@ TEST(FlowjoggerForm, ALowPanelScrollsItsFramesAndKeepsTheirSizes) {
   EXPECT_EQ(Scroll->verticalScrollBar()->maximum(), 0);
   EXPECT_EQ(F.pnlControls->width(), TFlowjoggerForm::DefaultPanelWidth);
 }
+
+TEST(FlowjoggerForm, AScreenReaderHearsTheNextBlockAndTheFailedOne) {
+  TLoopRun R;
+  R.Form->SetMachine(&R.Machine);
+  R.Step();
+  const TAlgEditor& E = *R.Form->AlgEditor;
+  ASSERT_EQ(R.Machine.GetCurrentBlock(), R.First);
+  EXPECT_EQ(E.RunDescription(R.First).toStdString(), "выполняется следующим");
+  EXPECT_TRUE(E.RunDescription(R.Last).isEmpty());
+  // A failure: the block says so with the message the status line shows.
+  R.Draw->GetText().Put(0, "S=S/0");
+  while (R.Machine.GetState() == amsReady) {
+    try {
+      R.Step();
+    } catch (const Exception&) {
+      R.Form->SelectCurrentBlock();
+    }
+  }
+  R.Form->ShowRunStatus({rpError, 3, "Ошибка при вычислении \"S/0\"."});
+  EXPECT_EQ(E.RunDescription(R.Draw).toStdString(), "ошибка: Ошибка при вычислении \"S/0\".");
+  EXPECT_TRUE(E.RunDescription(R.First).isEmpty());
+}
