@@ -93,6 +93,11 @@ bool TMenuKeys::HandleKey(QWidget& Window, QKeyEvent& Event) {
   return false;
 }
 
+void TMenuKeys::KeyTaken(const QKeyEvent& Event) {
+  if (Event.key() != Qt::Key_Alt)
+    FAltAlone = false;
+}
+
 void TMenuKeys::OpenMenu(QWidget& Window, int Index) {
   const QList<QAction*> Actions = FBar.actions();
   if (Index < 0 || Index >= Actions.size() || !Actions[Index]->menu())

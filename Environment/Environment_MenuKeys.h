@@ -41,6 +41,9 @@ public:
   bool HandleKey(QWidget& Window, QKeyEvent& Event);
   // A pointer press or anything else between Alt's press and release.
   void Interrupted() { FAltAlone = false; }
+  // A key on its way to a shortcut (ShortcutOverride): Alt held with it is
+  // not Alt alone.
+  void KeyTaken(const QKeyEvent& Event);
   // Opens the bar's menu at Index (0: "Файл") from Window.
   void OpenMenu(QWidget& Window, int Index);
   // The window a menu was opened from, while one is open.

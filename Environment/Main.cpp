@@ -581,6 +581,12 @@ void TMainForm::WatchActionTriggers() {
 
 bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
   switch (Event->type()) {
+  case QEvent::ShortcutOverride:
+    // A key a shortcut takes (Alt+1 inserts a block) comes as no key press:
+    // with Alt held it is no Alt alone either.
+    if (FMenuKeys)
+      FMenuKeys->KeyTaken(*static_cast<QKeyEvent*>(Event));
+    break;
   case QEvent::KeyPress:
   case QEvent::KeyRelease:
     // The strip's menus from a document window's keyboard: the key as it

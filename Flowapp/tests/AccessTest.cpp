@@ -255,6 +255,14 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   Key(QEvent::KeyPress, Qt::Key_Z, Qt::AltModifier);
   Key(QEvent::KeyRelease, Qt::Key_Alt);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  // Nor with a key a shortcut takes (Alt+2 inserts a block): that key
+  // comes as a shortcut, not as a key press.
+  const int Blocks = W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount();
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_2, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount(), Blocks + 1);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
   // Alt+Ы on a Russian layout and Alt+S on a Latin one: the window's own
   // menu on the strip.
