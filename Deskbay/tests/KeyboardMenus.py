@@ -22,13 +22,12 @@ started here is ended. DESKBAY_SHOTS=DIR keeps a picture of the open menu
 import ctypes
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from OnDesktop import Fail, OutOfTime, Session, XWindowAttributes, poll  # noqa: E402
+from OnDesktop import Session, XWindowAttributes, poll, run_checks  # noqa: E402
 
 
 class MenuSession(Session):
@@ -188,35 +187,8 @@ def main():
             print(f"FAIL  setup: {tool} is not installed (scripts/setup.sh installs it)")
             return 1
 
-    def give_up(signum, _frame):
-        raise SystemExit(f"stopped by signal {signum}")
-
-    def out_of_time(_signum, _frame):
-        raise OutOfTime()
-
-    signal.signal(signal.SIGTERM, give_up)
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(90)
-    session = MenuSession(os.path.abspath(sys.argv[1]), sys.argv[2],
-                          sys.argv[3] if len(sys.argv) == 4 else None)
-    started = time.monotonic()
-    try:
-        session.run()
-    except Fail as e:
-        session.report("setup", False, str(e))
-    except OutOfTime:
-        session.report("time", False, "the test took more than 90 s")
-    finally:
-        signal.alarm(0)
-        log = os.path.join(session.work, "deskbay.log")
-        if os.path.exists(log) and os.path.getsize(log):
-            with open(log, errors="replace") as f:
-                print("--- what the program printed ---\n" + f.read().rstrip())
-        session.stop_all()
-    failed = [name for name, ok in session.results if not ok]
-    print(f"{len(session.results) - len(failed)} of {len(session.results)} checks passed "
-          f"in {time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    return run_checks(lambda: MenuSession(os.path.abspath(sys.argv[1]), sys.argv[2],
+                                          sys.argv[3] if len(sys.argv) == 4 else None), 90)
 
 
 if __name__ == "__main__":

@@ -25,15 +25,13 @@ DESKBAY_TEST_DISPLAY=:N the X server takes that display.
 import ctypes
 import os
 import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import OnDesktop  # noqa: E402
-from OnDesktop import Fail, OutOfTime, poll  # noqa: E402
+from OnDesktop import Fail, poll, run_checks  # noqa: E402
 
 # The insertion marker's fill, and how near a pixel must come to it.
 MARKER = (240, 128, 0)
@@ -404,41 +402,17 @@ def main():
     bus = subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, start_new_session=True)
 
-    def give_up(signum, _frame):
-        raise SystemExit(f"stopped by signal {signum}")
-
-    signal.signal(signal.SIGTERM, give_up)
-
-    def out_of_time(_signum, _frame):
-        raise OutOfTime()
-
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(150)
-    session = KeysSession(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
-                          sys.argv[3] if len(sys.argv) == 4 else None)
-    started = time.monotonic()
-    try:
-        session.run()
-    except Fail as e:
-        session.report("setup", False, str(e))
-    except OutOfTime:
-        session.report("time", False, "the test took more than 150 s")
-    finally:
-        signal.alarm(0)
-        log = os.path.join(session.work, "deskbay.log")
-        if os.path.exists(log) and os.path.getsize(log):
-            with open(log, errors="replace") as f:
-                print("--- what the program printed ---\n" + f.read().rstrip())
-        session.stop_all()
+    def end_bus():
         bus.terminate()
         try:
             bus.wait(2)
         except subprocess.TimeoutExpired:
             bus.kill()
-    failed = [name for name, ok in session.results if not ok]
-    print(f"{len(session.results) - len(failed)} of {len(session.results)} checks passed "
-          f"in {time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+
+    return run_checks(lambda: KeysSession(os.path.abspath(sys.argv[1]),
+                                          os.path.abspath(sys.argv[2]),
+                                          sys.argv[3] if len(sys.argv) == 4 else None),
+                      150, end_bus)
 
 
 if __name__ == "__main__":

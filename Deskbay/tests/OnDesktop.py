@@ -688,6 +688,42 @@ class Session:
         self.check("sigterm", self.check_sigterm)
 
 
+def run_checks(make_session, seconds, cleanup=None):
+    """Runs a session's checks within seconds, ending everything it started
+    even when it outlives its time (or is stopped), prints what the program
+    printed and one line of totals; the exit status."""
+    def give_up(signum, _frame):
+        raise SystemExit(f"stopped by signal {signum}")
+
+    def out_of_time(_signum, _frame):
+        raise OutOfTime()
+
+    signal.signal(signal.SIGTERM, give_up)
+    signal.signal(signal.SIGALRM, out_of_time)
+    signal.alarm(seconds)
+    session = make_session()
+    started = time.monotonic()
+    try:
+        session.run()
+    except Fail as e:
+        session.report("setup", False, str(e))
+    except OutOfTime:
+        session.report("time", False, f"the test took more than {seconds} s")
+    finally:
+        signal.alarm(0)
+        log = os.path.join(session.work, "deskbay.log")
+        if os.path.exists(log) and os.path.getsize(log):
+            with open(log, errors="replace") as f:
+                print("--- what the program printed ---\n" + f.read().rstrip())
+        session.stop_all()
+        if cleanup:
+            cleanup()
+    failed = [name for name, ok in session.results if not ok]
+    print(f"{len(session.results) - len(failed)} of {len(session.results)} checks passed "
+          f"in {time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
+    return 1 if failed else 0
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__.strip().splitlines()[-1].strip(), file=sys.stderr)
@@ -697,35 +733,7 @@ def main():
             print(f"FAIL  setup: {tool} is not installed (scripts/setup.sh installs it)")
             return 1
 
-    # A test that outlives its time still ends everything it started.
-    def give_up(signum, _frame):
-        raise SystemExit(f"stopped by signal {signum}")
-
-    signal.signal(signal.SIGTERM, give_up)
-    def out_of_time(_signum, _frame):
-        raise OutOfTime()
-
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(120)
-    session = Session(os.path.abspath(sys.argv[1]), sys.argv[2])
-    started = time.monotonic()
-    try:
-        session.run()
-    except Fail as e:
-        session.report("setup", False, str(e))
-    except OutOfTime:
-        session.report("time", False, "the test took more than 120 s")
-    finally:
-        signal.alarm(0)
-        log = os.path.join(session.work, "deskbay.log")
-        if os.path.exists(log) and os.path.getsize(log):
-            with open(log, errors="replace") as f:
-                print("--- what the program printed ---\n" + f.read().rstrip())
-        session.stop_all()
-    failed = [name for name, ok in session.results if not ok]
-    print(f"{len(session.results) - len(failed)} of {len(session.results)} checks passed "
-          f"in {time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    return run_checks(lambda: Session(os.path.abspath(sys.argv[1]), sys.argv[2]), 120)
 
 
 if __name__ == "__main__":
