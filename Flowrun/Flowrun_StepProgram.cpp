@@ -179,6 +179,15 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
     LastNode = Cur;
     FJumpedBack = false; // also where a line fails, as ProcessBlock leaves it
     int Pc = -1;
+    // A loop's step: into its body, the loop on the stack to come back to,
+    // or on past it.
+    const auto Loop = [&](bool Again) {
+      if (!Again)
+        return N.Next;
+      FBlockStack.push_back(B);
+      NodeStack.push_back(Cur);
+      return N.First;
+    };
     switch (N.Kind) {
     case TStepNode::nkBasic: {
       const std::vector<std::string>& Lines = B->GetText().Lines();
@@ -205,13 +214,7 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
     case TStepNode::nkWhile:
       if (!C.HasCondition)
         throw Exception(NoConditionText());
-      if (Storage.EvaluateCondition(C.Condition)) {
-        FBlockStack.push_back(B);
-        NodeStack.push_back(Cur);
-        Pc = N.First;
-      } else {
-        Pc = N.Next;
-      }
+      Pc = Loop(Storage.EvaluateCondition(C.Condition));
       break;
     case TStepNode::nkFor: {
       if (C.HeaderError == TCompiledBlock::heSyntax)
@@ -223,13 +226,7 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
       const double Step = Storage.Evaluate(C.Step);
       const double V = JumpedBack ? Storage.GetSlotValue(C.Var) + Step : Start;
       Storage.SetSlotValue(C.Var, V);
-      if (V <= End) {
-        FBlockStack.push_back(B);
-        NodeStack.push_back(Cur);
-        Pc = N.First;
-      } else {
-        Pc = N.Next;
-      }
+      Pc = Loop(V <= End);
       break;
     }
     case TStepNode::nkUntil: {
@@ -239,13 +236,7 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
           throw Exception(NoConditionText());
         Again = Storage.EvaluateCondition(C.Condition);
       }
-      if (Again) {
-        FBlockStack.push_back(B);
-        NodeStack.push_back(Cur);
-        Pc = N.First;
-      } else {
-        Pc = N.Next;
-      }
+      Pc = Loop(Again);
       break;
     }
     case TStepNode::nkSequence:
