@@ -206,18 +206,23 @@ void TCodePane::UpdateMarks(bool ScrollToMarks) {
   FRunningLines = CodeLinesOfBlocks(*FProgram, {FRunningBlock});
   QList<QTextEdit::ExtraSelection> Marks;
   QTextDocument* Doc = memCode->document();
-  auto Mark = [&](const std::vector<TCodeLineRange>& Ranges, const QColor& Color) {
+  auto Mark = [&](const std::vector<TCodeLineRange>& Ranges, const QColor& Color, bool Bold) {
     for (const TCodeLineRange& R : Ranges)
       for (int Line = R.First; Line <= R.Last; ++Line) {
         QTextEdit::ExtraSelection S;
         S.cursor = QTextCursor(Doc->findBlockByNumber(Line));
         S.format.setBackground(Color);
         S.format.setProperty(QTextFormat::FullWidthSelection, true);
+        if (Bold) {
+          // Not by colour alone: the running lines' text is bold too.
+          S.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+          S.format.setFontWeight(QFont::Bold);
+        }
         Marks.append(S);
       }
   };
-  Mark(FSelectedLines, SelectedLinesColor);
-  Mark(FRunningLines, RunningLinesColor); // over the selection: the step shows
+  Mark(FSelectedLines, SelectedLinesColor, false);
+  Mark(FRunningLines, RunningLinesColor, true); // over the selection: the step shows
   memCode->setExtraSelections(Marks);
   if (ScrollToMarks)
     ScrollToLines(FRunningLines.empty() ? FSelectedLines : FRunningLines);

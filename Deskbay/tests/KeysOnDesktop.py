@@ -6,7 +6,7 @@ keys and pointer moves (xdotool), and what a screen reader hears (pyatspi).
   keys-build   in a new document, with keys only (Alt+digits, Insert and
                the list, typing, Escape, the arrows), the chart "Ввод N;
                S=0; Цикл с параметром I=1,N,1 holding S=S+I*I; Вывод S" is
-               built and saved with Ctrl+S into a path typed in the dialog;
+               built and saved with Ctrl+Shift+S under a new name typed in the dialog;
                `algtool show` of the file shows that chart
   heard        an accessibility listener heard the focus go to the new
                blocks, their selection and the chart's new children
@@ -275,10 +275,10 @@ class KeysSession(OnDesktop.Session):
         self.keys("ctrl+Return")
         path = os.path.join(self.work, "squares.alg")
         before = set(self.windows())
-        self.keys("ctrl+s", pause=0.2)
+        self.keys("ctrl+shift+s", pause=0.2)
         dialog = poll(5, lambda: [w for w in set(self.windows()) - before], 0.1)
         if not dialog:
-            raise Fail("Ctrl+S opened no dialog for the new document; windows: "
+            raise Fail("Ctrl+Shift+S opened no dialog for the new document; windows: "
                        + self.describe_windows())
         time.sleep(0.8)
         self.activate(dialog[0])
@@ -286,7 +286,7 @@ class KeysSession(OnDesktop.Session):
         self.xdotool("type", "--delay", "20", path)
         self.xdotool("key", "Return")
         if not poll(5, lambda: os.path.exists(path), 0.1):
-            raise Fail(f"no file {path} after Ctrl+S and Enter in the dialog")
+            raise Fail(f"no file {path} after Ctrl+Shift+S and Enter in the dialog")
         time.sleep(0.3)
         lines = self.show(path)
         return lines == EXPECTED, ("algtool show prints " + " / ".join(lines)

@@ -166,6 +166,11 @@ TEST(CodePane, SelectedAndRunningBlocksMarkTheirLines) {
   M = Marks(*F.Pane().memCode);
   EXPECT_NE(M[X.First], Selected);
   EXPECT_EQ(M[Loop.First], Selected);
+  // Not by colour alone: the running lines are bold, the selected ones not.
+  int Bold = 0;
+  for (const QTextEdit::ExtraSelection& S : F.Pane().memCode->extraSelections())
+    Bold += S.format.fontWeight() == QFont::Bold;
+  EXPECT_EQ(Bold, X.Last - X.First + 1);
   F.Pane().SetRunningBlock(nullptr);
   EXPECT_TRUE(F.Pane().GetRunningLines().empty());
 
