@@ -5,6 +5,8 @@
 
 #include "Corekit/SysUtils.h"
 
+#include "Flowmodel/Flowmodel_Describe.h"
+
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -21,7 +23,14 @@ TDeskbayAlgtoolPaint PaintFunction(const std::string& FileName) {
   static TDeskbayAlgtoolPaint Paint = nullptr;
   if (Paint)
     return Paint;
-  void* Module = dlopen(AlgtoolPaintModule, RTLD_NOW | RTLD_LOCAL);
+  // Beside the libraries algtool runs on (a build's bin, the installed
+  // private library folder): found from where one of them was loaded, so
+  // no interposed dlopen (a sanitizer's) searches elsewhere.
+  std::string Path = AlgtoolPaintModule;
+  Dl_info Library;
+  if (dladdr(reinterpret_cast<void*>(&DescribeBlock), &Library) && Library.dli_fname)
+    Path = (std::filesystem::path(Library.dli_fname).parent_path() / AlgtoolPaintModule).string();
+  void* Module = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (Module)
     Paint = reinterpret_cast<TDeskbayAlgtoolPaint>(dlsym(Module, AlgtoolPaintFunction));
   if (!Paint) {
