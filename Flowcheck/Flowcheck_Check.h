@@ -71,6 +71,10 @@ struct FLOWCHECK_API TCaseResult {
   int64_t StopStep = -1;
   // The error the run ended with, line breaks as '\n'; empty when none.
   std::string RunError;
+  // The block that printed the first wrong line or failed, described as
+  // "algtool show" does; empty when no block is to blame (a run that ended
+  // too soon, a passed case).
+  std::string Block;
 
   bool Passed() const { return Failure == TCaseFailure::None; }
 };

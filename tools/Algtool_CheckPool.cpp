@@ -31,6 +31,11 @@ public:
     PutInt(S.size());
     FData += S;
   }
+  void PutStrings(const std::vector<std::string>& List) {
+    PutInt(List.size());
+    for (const std::string& S : List)
+      PutString(S);
+  }
   std::string Framed() const {
     std::string Frame;
     const uint32_t Size = static_cast<uint32_t>(FData.size());
@@ -63,6 +68,12 @@ public:
     FData.remove_prefix(Size);
     return S;
   }
+  // A count read never sizes the list: it grows with the strings that arrive.
+  void GetStrings(std::vector<std::string>& List) {
+    const uint64_t Count = GetInt();
+    for (uint64_t I = 0; I < Count; ++I)
+      List.push_back(GetString());
+  }
 
 private:
   std::string_view FData;
@@ -84,6 +95,13 @@ std::string EncodeResult(uint32_t Index, const TFileResult& File) {
     W.PutInt(static_cast<uint64_t>(Case.Steps));
     W.PutInt(Case.Hidden);
     W.PutInt(static_cast<uint64_t>(Case.Weight));
+    W.PutInt(static_cast<uint64_t>(static_cast<int64_t>(Case.FirstDifference)));
+    W.PutInt(static_cast<uint64_t>(Case.StopStep));
+    W.PutString(Case.RunError);
+    W.PutString(Case.Block);
+    W.PutStrings(Case.Answers);
+    W.PutStrings(Case.ExpectedLines);
+    W.PutStrings(Case.PrintedLines);
   }
   W.PutInt(File.Unreached.size());
   for (const std::string& Block : File.Unreached)
@@ -109,6 +127,13 @@ TFileResult DecodeResult(std::string_view Payload, uint32_t& Index) {
     Case.Steps = static_cast<int64_t>(R.GetInt());
     Case.Hidden = R.GetInt() != 0;
     Case.Weight = static_cast<int64_t>(R.GetInt());
+    Case.FirstDifference = static_cast<int>(static_cast<int64_t>(R.GetInt()));
+    Case.StopStep = static_cast<int64_t>(R.GetInt());
+    Case.RunError = R.GetString();
+    Case.Block = R.GetString();
+    R.GetStrings(Case.Answers);
+    R.GetStrings(Case.ExpectedLines);
+    R.GetStrings(Case.PrintedLines);
   }
   const uint64_t Blocks = R.GetInt();
   for (uint64_t I = 0; I < Blocks; ++I)

@@ -3,6 +3,7 @@
 
 #include "Algtool_CheckCoverage.h"
 #include "Algtool_CheckExpected.h"
+#include "Algtool_CheckFeedback.h"
 #include "Algtool_CheckPool.h"
 #include "Algtool_CheckReport.h"
 #include "Algtool_Code.h"
@@ -27,6 +28,7 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -282,6 +284,17 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
   return 0;
 }
 
+// --marks: a wrong scale leaves Why saying what is wrong with it.
+bool ReadMarks(const std::string& Text, TMarkScale& Marks, std::string& Why) {
+  try {
+    Marks = ParseMarkScale(Text);
+    return true;
+  } catch (const Exception& E) {
+    Why = E.Message();
+    return false;
+  }
+}
+
 // Before the test file every argument that starts with "-" is an option and
 // must be right. After it the arguments are usually "*" expanded by the
 // shell in a folder of pupils' files, whose names are the pupils' to
@@ -291,7 +304,7 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
 int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
   TReportOptions Report;
-  std::string ModelName, OutName;
+  std::string ModelName, OutName, FeedbackDir;
   bool Expected = false;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
@@ -300,6 +313,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     const bool Strict = Names.empty();
     const std::string* Value = I + 1 < Args.size() ? &Args[I + 1] : nullptr;
     int64_t Count = 0;
+    std::string MarksError;
     if (!Options) {
       Names.push_back(A);
     } else if (A == "--") {
@@ -313,6 +327,15 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       Report.AllFailures = true;
     } else if (A == "--coverage") {
       Report.Coverage = true;
+    } else if (A == "--summary") {
+      Report.Summary = true;
+    } else if (A == "--marks" && Value && ReadMarks(*Value, Report.Marks, MarksError)) {
+      ++I;
+    } else if (Strict && A == "--marks" && !MarksError.empty()) {
+      return UsageError(C, MarksError);
+    } else if (A == "--feedback" && Value && FeedbackDir.empty() && !Value->empty()) {
+      FeedbackDir = *Value;
+      ++I;
     } else if (A == "--excel") {
       Report.ByteOrderMark = true;
     } else if (A == "--csv-sep" && Value && Value->size() == 1 &&
@@ -332,7 +355,10 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
     } else if (Strict && A == "--csv-sep") {
       return UsageError(C, "после --csv-sep нужен разделитель: \",\", \";\", \"|\" или табуляция.");
-    } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o")) {
+    } else if (Strict && A == "--marks") {
+      return UsageError(C, "после --marks нужна шкала оценок, например \"5:90,4:75,3:50\".");
+    } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o" ||
+                          A == "--feedback")) {
       return UsageError(C, Format("после %s нужно имя файла (один раз).", A.c_str()));
     } else if (Strict && A.size() > 1 && A[0] == '-') {
       return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
@@ -353,10 +379,25 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   Names.erase(Names.begin());
   if (!ModelName.empty() && Report.Coverage)
     PrintModelCoverage(C, Tests, ModelName);
+  TClassEnd End;
+  if (!ModelName.empty() && Report.Summary) {
+    const TFileResult Model = CheckFile(Tests, ModelName, true);
+    if (!Model.Loaded)
+      throw Exception(Model.Cases.empty() ? std::string() : Model.Cases[0].Reason);
+    End.HasModel = true;
+    End.ModelUnreached = Model.Unreached;
+  }
+  std::optional<TFeedbackWriter> Feedback;
+  if (!FeedbackDir.empty())
+    Feedback.emplace(FeedbackDir, Report.Marks);
   TCheckReport Out(Report, C.Out.Stream());
   CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Report.Coverage,
-             [&Out](const TFileResult& File) { Out.Add(File); });
-  Out.Finish();
+             [&](const TFileResult& File) {
+               Out.Add(File);
+               if (Feedback)
+                 Feedback->Write(File);
+             });
+  Out.Finish(End);
   return Out.ExitStatus();
 }
 

@@ -310,7 +310,7 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
   ASSERT_EQ(Rows.size(), 1u + 2 * 11) << R.Out;
   std::map<std::string, std::vector<std::string>> Sums, Divisions;
   for (size_t I = 1; I < Rows.size(); ++I) {
-    ASSERT_EQ(Rows[I].size(), 14u);
+    ASSERT_EQ(Rows[I].size(), 17u);
     if (Rows[I][0] == Sum)
       Sums[Rows[I][1]] = Rows[I];
     else if (Rows[I][0] == Divide)
@@ -350,7 +350,8 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
              "json"});
   EXPECT_TRUE(Contains(R.Out, "\"failure\": \"extra-output\", \"reason\": \"лишняя строка "
                               "вывода 2: \\\"1\\\"\", \"line\": 2, \"expected\": \"\", "
-                              "\"actual\": \"1\", \"steps\": 7, \"pupil\": \"chatter.alg\"}"))
+                              "\"actual\": \"1\", \"steps\": 7, \"pupil\": \"chatter.alg\", "
+                              "\"hidden\": false, \"weight\": 1}"))
       << R.Out;
 }
 
@@ -452,14 +453,15 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   ASSERT_EQ(JsonRows.size(), 4u);
   const std::vector<std::string> Header = {"file",  "case",     "passed",    "failure",  "reason",
                                            "line",  "expected", "actual",    "steps",    "pupil",
-                                           "cases", "score",    "max_score", "unreached"};
+                                           "cases", "score",    "max_score", "unreached",
+                                           "hidden", "weight", "mark"};
   EXPECT_EQ(CsvRows[0], Header);
   for (size_t I = 0; I < JsonRows.size(); ++I) {
     SCOPED_TRACE(I);
     const auto& C = CsvRows[I + 1];
     const TJsonRow& J = JsonRows[I];
     ASSERT_EQ(C.size(), Header.size());
-    ASSERT_EQ(J.size(), 10u);
+    ASSERT_EQ(J.size(), 12u);
     const std::string File = std::get<std::string>(J.at("file"));
     EXPECT_EQ(File, I < 2 ? Sum : Odd);
     // A spreadsheet would take "=..." for a formula; "./" keeps it the same file.
@@ -473,6 +475,8 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
                         ? ""
                         : std::to_string(std::get<long long>(Line)));
     EXPECT_EQ(C[8], std::to_string(std::get<long long>(J.at("steps"))));
+    EXPECT_EQ(C[14], std::get<bool>(J.at("hidden")) ? "true" : "false");
+    EXPECT_EQ(C[15], std::to_string(std::get<long long>(J.at("weight"))));
   }
   EXPECT_EQ(CsvRows[1][1], "два, \"кавычки\"");
   EXPECT_EQ(CsvRows[2][3], "output-line");
@@ -750,11 +754,12 @@ TEST(AlgtoolCheckTest, AllFailuresHiddenCasesWeightsAndSummaryRows) {
                                             "=== скрытый\nhidden\n< 5\n< 5\n> 10\n");
   TProcessResult R = Check({Tests, Sum, Diff, "--all"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
-  // The teacher sees hidden cases as any other.
+  // The teacher sees hidden cases in full, marked as hidden, and weights.
   EXPECT_EQ(R.Out, Sum + ": 3/3, баллы 5/5\n" + Diff +
                        ": 1/3, баллы 1/5\n"
-                       "  случай \"один\": строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
-                       "  случай \"скрытый\": строка вывода 1: ожидалось \"10\", выведено \"0\"\n"
+                       "  случай \"один\" (вес 3): строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
+                       "  случай \"скрытый\" (скрытый): строка вывода 1: ожидалось \"10\", "
+                       "выведено \"0\"\n"
                        "Файлы, прошедшие все случаи: 1 из 2.\n");
 
   const auto Rows = ParseCsv(Check({Tests, Sum, Diff, "--format", "csv"}).Out);
@@ -762,7 +767,12 @@ TEST(AlgtoolCheckTest, AllFailuresHiddenCasesWeightsAndSummaryRows) {
   // Columns 9-12: pupil, cases, score, max_score; "passed" counts cases.
   EXPECT_EQ(Rows[1][9], "sum.alg");
   EXPECT_EQ(Rows[4], (std::vector<std::string>{Sum, "", "3", "", "", "", "", "", "", "sum.alg", "3",
-                                               "5", "5", ""}));
+                                               "5", "5", "", "", "", ""}));
+  // Columns 14-15 of a case: hidden, weight.
+  EXPECT_EQ(Rows[2][14], "false");
+  EXPECT_EQ(Rows[2][15], "3");
+  EXPECT_EQ(Rows[3][14], "true");
+  EXPECT_EQ(Rows[3][15], "1");
   EXPECT_EQ(Rows[8][1], "");
   EXPECT_EQ(Rows[8][2], "1");
   EXPECT_EQ(Rows[8][11], "1");
