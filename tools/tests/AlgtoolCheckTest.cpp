@@ -855,3 +855,180 @@ TEST(AlgtoolCheckTest, CoverageNamesUnreachedBlocksAndUntakenWays) {
   EXPECT_EQ(R.ExitStatus, 0) << R.Out;
   EXPECT_TRUE(Contains(R.Err, "случаи проходят все ветви и циклы")) << R.Err;
 }
+
+namespace {
+
+// A class of pupils, each failing in a way of their own.
+struct TPlantedClass {
+  TTempDir Dir;
+  std::string Tests, Right, Wrong, Short, Error, Endless, Damaged;
+  TPlantedClass() {
+    Right = SaveAlgorithm(Dir, "right.alg", SumOfTwo);
+    Wrong = SaveAlgorithm(Dir, "wrong.alg",
+                          {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}});
+    Short = SaveAlgorithm(Dir, "short.alg", {SumOfTwo[0]});
+    Error = SaveAlgorithm(Dir, "error.alg",
+                          {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A/(B-B)"}, {}}});
+    Endless =
+        SaveAlgorithm(Dir, "endless.alg",
+                      {SumOfTwo[0], {&TWhileAlgBlock::Class, {"A=A"}, {}}, SumOfTwo[1]});
+    Damaged = Dir.Path("damaged.alg");
+    WriteFileBytes(Damaged, "not an algorithm");
+    // The hidden case's name, answers and expected line are found nowhere
+    // a pupil reads.
+    Tests = WriteTests(Dir, "=== видимый\nweight 3\nsteps 100000\n< 1\n< 2\n> 3\n"
+                            "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n> 31348\n");
+  }
+  std::vector<std::string> Files() const { return {Right, Wrong, Short, Error, Endless, Damaged}; }
+};
+
+std::vector<std::string> Args(std::vector<std::string> Head, const std::vector<std::string>& Tail) {
+  Head.insert(Head.end(), Tail.begin(), Tail.end());
+  return Head;
+}
+
+} // namespace
+
+TEST(AlgtoolClassTest, FeedbackPerPupilNeverShowsHiddenCases) {
+  TPlantedClass Class;
+  const std::string Out = Class.Dir.Path("отзывы");
+  const TProcessResult R = Check(Args({Class.Tests}, Args(Class.Files(), {"--feedback", Out,
+                                                                           "--marks", "5:100,3:75"})));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  for (const char* Name : {"right", "wrong", "short", "error", "endless", "damaged"})
+    for (const char* Ext : {".txt", ".html"}) {
+      SCOPED_TRACE(std::string(Name) + Ext);
+      const std::string Text = ReadFileBytes(Out + "/" + Name + Ext);
+      EXPECT_TRUE(Contains(Text, std::string(Name) + ".alg"));
+      EXPECT_TRUE(Contains(Text, "скрытый случай 1"));
+      for (const char* Secret : {"тайный", "31337", "31348", "11"})
+        EXPECT_FALSE(Contains(Text, Secret)) << Secret;
+    }
+  const std::string Wrong = ReadFileBytes(Out + "/wrong.txt");
+  EXPECT_TRUE(Contains(Wrong, "Оценка: 2")) << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "«видимый»: не пройден")) << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "Ввод-вывод: Вывод A-B")) << "the block that printed it: " << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "скрытый случай 1: не пройден")) << Wrong;
+  const std::string Right = ReadFileBytes(Out + "/right.txt");
+  EXPECT_TRUE(Contains(Right, "Оценка: 5")) << Right;
+  EXPECT_TRUE(Contains(Right, "скрытый случай 1: пройден")) << Right;
+  EXPECT_TRUE(Contains(ReadFileBytes(Out + "/error.txt"), "Ошибка при вычислении"));
+  EXPECT_TRUE(Contains(ReadFileBytes(Out + "/damaged.html"), "Файл не проверен"));
+
+  // The same with workers and a file named twice: the second report beside
+  // the first, neither overwritten.
+  const std::string Again = Class.Dir.Path("again");
+  ASSERT_EQ(Check({Class.Tests, Class.Wrong, Class.Right, Class.Wrong, "--jobs", "3", "--feedback",
+                   Again})
+                .ExitStatus,
+            4);
+  EXPECT_EQ(ReadFileBytes(Again + "/wrong.txt"), ReadFileBytes(Again + "/wrong-2.txt"));
+  EXPECT_TRUE(Contains(ReadFileBytes(Again + "/wrong.txt"), "Ввод-вывод: Вывод A-B"))
+      << "the block reaches the report through a worker too";
+
+  // A feedback folder that cannot be made stops before anything is checked.
+  WriteFileBytes(Class.Dir.Path("plain"), "x");
+  const TProcessResult Bad = Check({Class.Tests, Class.Right, "--feedback", Class.Dir.Path("plain")});
+  EXPECT_EQ(Bad.ExitStatus, 1);
+  EXPECT_TRUE(Contains(Bad.Err, "plain")) << Bad.Err;
+  EXPECT_EQ(Bad.Out, "");
+}
+
+TEST(AlgtoolClassTest, MarksInEveryReport) {
+  TPlantedClass Class;
+  // Weights 3 and 1: the right solution has 100%, a file passing only the
+  // visible case exactly 75%.
+  const std::string Visible = SaveAlgorithm(
+      Class.Dir, "visible.alg",
+      {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+       {&TIfAlgBlock::Class, {"A=1"}, {{&TIOAlgBlock::Class, {"Вывод 3"}, {}}}}});
+  const std::vector<std::string> Files = {Class.Right, Visible, Class.Wrong};
+  TProcessResult R = Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75"})));
+  EXPECT_EQ(R.Out, Class.Right + ": 2/2, баллы 4/4, оценка 5\n" + Visible +
+                       ": 1/2, баллы 3/4, оценка 4, случай \"тайный случай\" (скрытый): строка "
+                       "вывода 1: ожидалось \"31348\", но вывод закончился\n" +
+                       Class.Wrong +
+                       ": 0/2, баллы 0/4, оценка 2, случай \"видимый\" (вес 3): строка вывода 1: "
+                       "ожидалось \"3\", выведено \"-1\"\n"
+                       "Файлы, прошедшие все случаи: 1 из 3.\n");
+  const auto Rows = ParseCsv(Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75",
+                                                                    "--format", "csv"})))
+                                 .Out);
+  ASSERT_EQ(Rows.size(), 1u + 3 * 3);
+  EXPECT_EQ(Rows[0][16], "mark");
+  EXPECT_EQ(Rows[3][16], "5");
+  EXPECT_EQ(Rows[6][16], "4");
+  EXPECT_EQ(Rows[9][16], "2");
+  EXPECT_EQ(Rows[1][16], "") << "a case has no mark";
+  const std::vector<TJsonRow> Json =
+      TJsonReader(
+          Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "json"}))).Out)
+          .ReadRows();
+  ASSERT_EQ(Json.size(), 9u);
+  EXPECT_EQ(std::get<long long>(Json[5].at("mark")), 4);
+  EXPECT_FALSE(Json[4].count("mark"));
+
+  // A wrong scale before the test file is a usage error with the reason;
+  // after it the argument is a pupil's file.
+  R = Check({"--marks", "5:90,4:95", Class.Tests, Class.Right});
+  EXPECT_EQ(R.ExitStatus, 2);
+  EXPECT_TRUE(Contains(R.Err, "Неверная шкала оценок \"5:90,4:95\"")) << R.Err;
+  R = Check({Class.Tests, Class.Right, "--marks", "5:90,4:95"});
+  EXPECT_EQ(R.ExitStatus, 4);
+  EXPECT_TRUE(Contains(R.Out, "5:90,4:95: 0/2")) << R.Out;
+}
+
+TEST(AlgtoolClassTest, SummaryCountsTheClassWorstCaseFirst) {
+  TPlantedClass Class;
+  const std::string Model = Class.Dir.Path("model.alg");
+  WriteFileBytes(Model, ReadFileBytes(SaveAlgorithm(
+                            Class.Dir, "m.alg",
+                            {SumOfTwo[0],
+                             {&TIfAlgBlock::Class, {"A>100000"},
+                              {{&TIOAlgBlock::Class, {"Вывод \"много\""}, {}}}},
+                             SumOfTwo[1]})));
+  TProcessResult R = Check(Args({Class.Tests}, Args(Class.Files(), {"--summary", "--model", Model})));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  const std::string Text = R.Out.substr(R.Out.find("Случаи по классу"));
+  EXPECT_EQ(Text, "Случаи по классу, сначала самые трудные:\n"
+                  "  случай \"видимый\" (вес 3): прошли 1 из 6; неверная строка вывода — 1; "
+                  "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+                  "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+                  "  случай \"тайный случай\" (скрытый): прошли 1 из 6; неверная строка вывода — 1; "
+                  "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+                  "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+                  "Блоки образца, не выполненные ни в одном случае:\n"
+                  "  Ввод-вывод: Вывод \"много\"\n"
+                  "Файлы, прошедшие все случаи: 1 из 6.\n");
+
+  const std::string Csv =
+      Check(Args({Class.Tests},
+                 Args(Class.Files(), {"--summary", "--model", Model, "--format", "csv"})))
+          .Out;
+  const size_t Blank = Csv.find("\n\n");
+  ASSERT_NE(Blank, std::string::npos) << Csv;
+  const auto Rows = ParseCsv(Csv.substr(Blank + 2));
+  ASSERT_EQ(Rows.size(), 1u + 5 + 5 + 1) << Csv;
+  EXPECT_EQ(Rows[0], (std::vector<std::string>{"summary_case", "hidden", "weight", "passed",
+                                               "files", "failure", "message", "count"}));
+  EXPECT_EQ(Rows[1], (std::vector<std::string>{"видимый", "false", "3", "1", "6", "output-line",
+                                               "", "1"}));
+  EXPECT_EQ(Rows[3][5], "error");
+  EXPECT_EQ(Rows[3][6], "Ошибка при вычислении \"A/(B-B)\".");
+  EXPECT_EQ(Rows[6][0], "тайный случай");
+  EXPECT_EQ(Rows[6][1], "true");
+  EXPECT_EQ(Rows[11][5], "model-unreached");
+  EXPECT_EQ(Rows[11][6], "Ввод-вывод: Вывод \"много\"");
+
+  const std::string Json =
+      Check(Args({Class.Tests},
+                 Args(Class.Files(), {"--summary", "--model", Model, "--format", "json"})))
+          .Out;
+  EXPECT_TRUE(Contains(Json, "{\"summary\": {\"files\": 6, \"cases\": [\n    {\"case\": "
+                             "\"видимый\", \"hidden\": false, \"weight\": 3, \"passed\": 1, "
+                             "\"files\": 6, \"failures\": [{\"failure\": \"output-line\", "
+                             "\"message\": \"\", \"count\": 1}, "))
+      << Json;
+  EXPECT_TRUE(Contains(Json, "\"model_unreached\": [\"Ввод-вывод: Вывод \\\"много\\\"\"]}}\n]\n"))
+      << Json;
+}
