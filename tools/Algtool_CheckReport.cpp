@@ -1,5 +1,6 @@
 #include "Algtool_CheckReport.h"
 
+#include "Algtool_CheckPlatforms.h"
 #include "Algtool_Output.h"
 
 #include "Corekit/SysUtils.h"
@@ -74,6 +75,30 @@ std::string CsvFileName(const std::string& Name) {
   return Name;
 }
 
+
+// A case as the teacher's text names it: hidden cases and weights other
+// than 1 said after the name.
+std::string CaseLabel(const TCaseResult& Case) {
+  std::string S = "случай \"" + VisibleText(Case.CaseName) + "\"";
+  if (Case.Hidden && Case.Weight != 1)
+    S += Format(" (скрытый, вес %lld)", static_cast<long long>(Case.Weight));
+  else if (Case.Hidden)
+    S += " (скрытый)";
+  else if (Case.Weight != 1)
+    S += Format(" (вес %lld)", static_cast<long long>(Case.Weight));
+  return S;
+}
+
+std::string SummaryLabel(const TCaseSummary& Case) {
+  TCaseResult R;
+  R.CaseName = Case.Name;
+  R.Hidden = Case.Hidden;
+  R.Weight = Case.Weight;
+  return CaseLabel(R);
+}
+
+} // namespace
+
 // A JSON string of the visible text (where bytes that are not UTF-8 are
 // escapes already; any left would become U+FFFD).
 std::string JsonString(std::string_view Text) {
@@ -112,29 +137,6 @@ std::string JsonString(std::string_view Text) {
   return J + '"';
 }
 
-// A case as the teacher's text names it: hidden cases and weights other
-// than 1 said after the name.
-std::string CaseLabel(const TCaseResult& Case) {
-  std::string S = "случай \"" + VisibleText(Case.CaseName) + "\"";
-  if (Case.Hidden && Case.Weight != 1)
-    S += Format(" (скрытый, вес %lld)", static_cast<long long>(Case.Weight));
-  else if (Case.Hidden)
-    S += " (скрытый)";
-  else if (Case.Weight != 1)
-    S += Format(" (вес %lld)", static_cast<long long>(Case.Weight));
-  return S;
-}
-
-std::string SummaryLabel(const TCaseSummary& Case) {
-  TCaseResult R;
-  R.CaseName = Case.Name;
-  R.Hidden = Case.Hidden;
-  R.Weight = Case.Weight;
-  return CaseLabel(R);
-}
-
-} // namespace
-
 std::string TCheckReport::MarkOf(const TFileResult& File) const {
   if (FOptions.Marks.Empty())
     return std::string();
@@ -163,6 +165,8 @@ TCheckReport::TCheckReport(const TReportOptions& Options, std::ostream& Out)
     FOut << '\n';
   } else if (FFormat == TReportFormat::Json) {
     FOut << '[';
+  } else if (FFormat == TReportFormat::Junit) {
+    FOut << JunitHead();
   }
 }
 
@@ -181,6 +185,12 @@ void TCheckReport::Add(const TFileResult& File) {
     break;
   case TReportFormat::Json:
     AddJson(File);
+    break;
+  case TReportFormat::Junit:
+    FOut << JunitSuite(File);
+    break;
+  case TReportFormat::Gradescope:
+    FOut << GradescopeResults(File, FOptions.Marks);
     break;
   }
   // Results that reach nobody are not worth checking more files for.
@@ -362,6 +372,11 @@ void TCheckReport::Finish(const TClassEnd& End) {
     break;
   case TReportFormat::Json:
     FinishJson(End);
+    break;
+  case TReportFormat::Junit:
+    FOut << JunitTail();
+    break;
+  case TReportFormat::Gradescope:
     break;
   }
   if (!(FOut << std::flush))

@@ -16,7 +16,11 @@
 
 namespace Deskbay::Algtool {
 
-enum class TReportFormat { Text, Csv, Json };
+enum class TReportFormat { Text, Csv, Json, Junit, Gradescope };
+
+// A JSON string of the text made visible (control characters and bytes that
+// are not UTF-8 as escapes), quotes included.
+std::string JsonString(std::string_view Text);
 
 // Exit statuses of a check.
 constexpr int CheckAllPassed = 0;

@@ -43,8 +43,8 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
-    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N] [--all]\n"
-    "        [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--marks ШКАЛА]\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json|junit|gradescope] [--jobs N]\n"
+    "        [--all] [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--marks ШКАЛА]\n"
     "        [--feedback ПАПКА] [--summary] [--] [ФАЙЛ...]\n"
     "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
     "      параметром считается только параметр, написанный точно (со значением,\n"
@@ -54,7 +54,8 @@ const char* const Usage =
     "      --marks 5:90,4:75,3:50 — оценки по доле баллов, --feedback — отзыв\n"
     "      каждому ученику (ПАПКА/ИМЯ.txt и .html, скрытые случаи без данных),\n"
     "      --summary — итог по случаям для класса (с --model — и невыполненные\n"
-    "      блоки образца)\n"
+    "      блоки образца); junit — JUnit XML для платформ, gradescope —\n"
+    "      results.json Gradescope для работы одного ученика\n"
     "  algtool check ТЕСТЫ --expected-from ОБРАЗЕЦ [-o ФАЙЛ]\n"
     "      заполнить ожидаемый вывод случаев по образцовому решению\n"
     "  algtool show ФАЙЛ\n"
@@ -244,6 +245,10 @@ bool ReadReportFormat(const std::string& Value, TReportFormat& Kind) {
     Kind = TReportFormat::Csv;
   else if (Value == "json")
     Kind = TReportFormat::Json;
+  else if (Value == "junit")
+    Kind = TReportFormat::Junit;
+  else if (Value == "gradescope")
+    Kind = TReportFormat::Gradescope;
   else
     return false;
   return true;
@@ -355,7 +360,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       OutName = *Value;
       ++I;
     } else if (Strict && A == "--format") {
-      return UsageError(C, "после --format нужен формат: text, csv или json.");
+      return UsageError(C, "после --format нужен формат: text, csv, json, junit или gradescope.");
     } else if (Strict && A == "--jobs") {
       return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
     } else if (Strict && A == "--csv-sep") {
@@ -380,6 +385,11 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     return UsageError(C, "-o у команды check бывает только с --expected-from.");
   if (Names.size() < 2)
     return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
+  if (Report.Format == TReportFormat::Gradescope && Names.size() != 2)
+    return UsageError(C, "с --format gradescope проверяется один файл: работа одного ученика.");
+  if (Report.Summary && (Report.Format == TReportFormat::Junit ||
+                         Report.Format == TReportFormat::Gradescope))
+    return UsageError(C, "--summary бывает в отчётах text, csv и json.");
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
   if (!ModelName.empty() && Report.Coverage)

@@ -1032,3 +1032,92 @@ TEST(AlgtoolClassTest, SummaryCountsTheClassWorstCaseFirst) {
   EXPECT_TRUE(Contains(Json, "\"model_unreached\": [\"Ввод-вывод: Вывод \\\"много\\\"\"]}}\n]\n"))
       << Json;
 }
+
+TEST(AlgtoolClassTest, JunitReportIsValidAgainstTheSchemaAndKeepsHiddenCasesHidden) {
+  TPlantedClass Class;
+  // Names that XML must escape, and bytes it cannot hold.
+  const std::string Odd = Class.Dir.Path("<&\"o\x01\xff.alg");
+  WriteFileBytes(Odd, ReadFileBytes(Class.Wrong));
+  const std::string Tests = WriteTests(Class.Dir, "=== <видимый> & \"кавычки\"\nweight 3\nsteps 1000\n< 1\n< 2\n> 3\n"
+                                                  "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n"
+                                                  "> 31348\n",
+                                       "odd.tests");
+  std::vector<std::string> Files = Class.Files();
+  Files.push_back(Odd);
+  const TProcessResult R = Check(Args({Tests, "--format", "junit"}, Files));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  const std::string Report = Class.Dir.Path("report.xml");
+  WriteFileBytes(Report, R.Out);
+  const TProcessResult Lint = RunProcess("/usr/bin/xmllint", {"--noout", "--schema", JUNIT_XSD, Report});
+  EXPECT_EQ(Lint.ExitStatus, 0) << Lint.Err << R.Out;
+  EXPECT_TRUE(Contains(Lint.Err, "validates")) << Lint.Err;
+
+  size_t Suites = 0;
+  for (size_t At = R.Out.find("<testsuite "); At != std::string::npos;
+       At = R.Out.find("<testsuite ", At + 1))
+    ++Suites;
+  EXPECT_EQ(Suites, 7u);
+  EXPECT_TRUE(Contains(R.Out, "<testsuite name=\"" + Class.Right +
+                                  "\" tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"0\">"));
+  EXPECT_TRUE(Contains(R.Out, "<property name=\"weight:&lt;видимый&gt; &amp; &quot;кавычки&quot;\" "
+                              "value=\"3\"/>"))
+      << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "<property name=\"weight:скрытый случай 1\" value=\"1\"/>"));
+  EXPECT_TRUE(Contains(R.Out, "<failure message=\"строка вывода 1: ожидалось &quot;3&quot;, "
+                              "выведено &quot;-1&quot;\" type=\"output-line\">"));
+  EXPECT_TRUE(Contains(R.Out, "<failure message=\"не пройден\" type=\"hidden\"/>"));
+  EXPECT_TRUE(Contains(R.Out, "<error message=")) << "the damaged file: " << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "type=\"unreadable\""));
+  for (const char* Secret : {"тайный", "31337", "31348"})
+    EXPECT_FALSE(Contains(R.Out, Secret)) << Secret;
+  EXPECT_EQ(Check({Tests, Class.Right, "--format", "junit", "--summary"}).ExitStatus, 2);
+}
+
+TEST(AlgtoolClassTest, GradescopeResultsHaveTheDocumentedFields) {
+  TPlantedClass Class;
+  // Read by Python's own JSON reader, field by field as Gradescope takes
+  // them: a number score and max_score, tests with a name, numbers, a
+  // status of two values, an output text and a visibility of four.
+  const char* const Script =
+      "import json, sys\n"
+      "r = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+      "assert set(r) <= {'score', 'max_score', 'output', 'tests', 'visibility',"
+      " 'stdout_visibility', 'execution_time', 'extra_data'}, r.keys()\n"
+      "assert isinstance(r['score'], (int, float)) and isinstance(r['max_score'], (int, float))\n"
+      "assert isinstance(r['output'], str)\n"
+      "total = 0\n"
+      "for t in r['tests']:\n"
+      "  assert set(t) <= {'name', 'number', 'score', 'max_score', 'status', 'output',"
+      " 'visibility', 'tags', 'extra_data', 'name_format', 'output_format'}, t.keys()\n"
+      "  assert isinstance(t['name'], str) and isinstance(t['output'], str)\n"
+      "  assert isinstance(t['number'], str)\n"
+      "  assert t['status'] in ('passed', 'failed')\n"
+      "  assert t['visibility'] in ('visible', 'hidden', 'after_due_date', 'after_published')\n"
+      "  assert 0 <= t['score'] <= t['max_score']\n"
+      "  assert (t['status'] == 'passed') == (t['score'] == t['max_score'])\n"
+      "  total += t['score']\n"
+      "assert total == r['score'], (total, r['score'])\n"
+      "print(r['score'], r['max_score'], ' '.join(t['visibility'] + ':' + t['status']"
+      " for t in r['tests']))\n";
+  WriteFileBytes(Class.Dir.Path("check.py"), Script);
+  const auto Results = [&](const std::string& File) {
+    const TProcessResult R = Check({Class.Tests, File, "--format", "gradescope", "--marks", "5:90"});
+    const std::string Json = Class.Dir.Path("results.json");
+    WriteFileBytes(Json, R.Out);
+    const TProcessResult Py = RunProcess("/usr/bin/python3", {Class.Dir.Path("check.py"), Json});
+    EXPECT_EQ(Py.ExitStatus, 0) << Py.Err << R.Out;
+    return std::make_pair(Py.Out, R.Out);
+  };
+  EXPECT_EQ(Results(Class.Right).first, "4 4 visible:passed hidden:passed\n");
+  const auto [Wrong, WrongJson] = Results(Class.Wrong);
+  EXPECT_EQ(Wrong, "0 4 visible:failed hidden:failed\n");
+  EXPECT_TRUE(Contains(WrongJson, "\"output\": \"Баллы: 0 из 4, оценка 2\""));
+  // Gradescope shows a hidden test to the teacher only: its reason stays.
+  EXPECT_TRUE(Contains(WrongJson, "\"name\": \"тайный случай\""));
+  EXPECT_TRUE(Contains(WrongJson, "ожидалось \\\"31348\\\""));
+  EXPECT_EQ(Results(Class.Damaged).first, "0 4 visible:failed hidden:failed\n");
+  EXPECT_EQ(Results(Class.Endless).first, "0 4 visible:failed hidden:failed\n");
+
+  // One submission, one results file.
+  EXPECT_EQ(Check({Class.Tests, Class.Right, Class.Wrong, "--format", "gradescope"}).ExitStatus, 2);
+}
