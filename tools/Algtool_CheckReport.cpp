@@ -301,6 +301,15 @@ void TCheckReport::FinishText(const TClassEnd& End) {
     for (const std::string& Block : End.ModelUnreached)
       FOut << "  " << VisibleText(Block) << '\n';
   }
+  if (End.HasSimilar) {
+    if (End.Similar.empty())
+      FOut << "Похожих решений нет.\n";
+    else
+      FOut << "Похожие решения, сначала самые похожие:\n";
+    for (const TSimilarPair& Pair : End.Similar)
+      FOut << "  " << Pair.Percent << "%: " << VisibleText(End.Files[Pair.First]) << " и "
+           << VisibleText(End.Files[Pair.Second]) << '\n';
+  }
   FOut << "Файлы, прошедшие все случаи: " << FPassed << " из " << FFiles << ".\n";
 }
 
@@ -308,9 +317,15 @@ void TCheckReport::FinishText(const TClassEnd& End) {
 // and way of failing (a case no file fails has one row with the failure
 // empty), then a row per model block no case reached.
 void TCheckReport::FinishCsv(const TClassEnd& End) {
+  const char Sep = FOptions.CsvSeparator;
+  if (End.HasSimilar) {
+    FOut << '\n' << "similar_file" << Sep << "similar_to" << Sep << "similarity" << '\n';
+    for (const TSimilarPair& Pair : End.Similar)
+      FOut << CsvName(End.Files[Pair.First]) << Sep << CsvName(End.Files[Pair.Second]) << Sep
+           << Pair.Percent << '\n';
+  }
   if (!FOptions.Summary)
     return;
-  const char Sep = FOptions.CsvSeparator;
   FOut << '\n'
        << "summary_case" << Sep << "hidden" << Sep << "weight" << Sep << "passed" << Sep << "files"
        << Sep << "failure" << Sep << "message" << Sep << "count" << '\n';
@@ -358,6 +373,18 @@ void TCheckReport::FinishJson(const TClassEnd& End) {
       FOut << ']';
     }
     FOut << "}}";
+  }
+  if (End.HasSimilar) {
+    FOut << (FFirstRow ? "\n" : ",\n");
+    FFirstRow = false;
+    FOut << "  {\"similar\": [";
+    for (size_t I = 0; I < End.Similar.size(); ++I) {
+      const TSimilarPair& Pair = End.Similar[I];
+      FOut << (I ? ",\n" : "\n") << "    {\"file\": " << JsonString(End.Files[Pair.First])
+           << ", \"similar_to\": " << JsonString(End.Files[Pair.Second])
+           << ", \"similarity\": " << Pair.Percent << '}';
+    }
+    FOut << (End.Similar.empty() ? "]}" : "\n  ]}");
   }
   FOut << (FFirstRow ? "]\n" : "\n]\n");
 }

@@ -8,6 +8,7 @@
 
 #include "Algtool_Check.h"
 #include "Flowcheck/Flowcheck_Marks.h"
+#include "Flowcheck/Flowcheck_Similar.h"
 #include "Flowcheck/Flowcheck_Summary.h"
 
 #include <iosfwd>
@@ -42,14 +43,18 @@ struct TReportOptions {
 struct TClassEnd {
   bool HasModel = false;
   std::vector<std::string> ModelUnreached;
+  // With --similar: the pairs of copies, as indexes into Files.
+  bool HasSimilar = false;
+  std::vector<std::string> Files;
+  std::vector<TSimilarPair> Similar;
 };
 
 class TCheckReport {
 public:
   TCheckReport(const TReportOptions& Options, std::ostream& Out);
   void Add(const TFileResult& File);
-  // The class summary when asked for, then the summary line or the end of
-  // the JSON array.
+  // The class summary and the copies when asked for, then the summary line
+  // or the end of the JSON array.
   void Finish(const TClassEnd& End = {});
   // All passed, some case failed, or not one file could be read.
   int ExitStatus() const;

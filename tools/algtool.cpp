@@ -45,7 +45,7 @@ const char* const Usage =
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
     "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json|junit|gradescope] [--jobs N]\n"
     "        [--all] [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--marks ШКАЛА]\n"
-    "        [--feedback ПАПКА] [--summary] [--] [ФАЙЛ...]\n"
+    "        [--feedback ПАПКА] [--summary] [--similar] [--] [ФАЙЛ...]\n"
     "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
     "      параметром считается только параметр, написанный точно (со значением,\n"
     "      если оно нужно), всё прочее — файлы, а после -- файлами считается всё;\n"
@@ -54,8 +54,9 @@ const char* const Usage =
     "      --marks 5:90,4:75,3:50 — оценки по доле баллов, --feedback — отзыв\n"
     "      каждому ученику (ПАПКА/ИМЯ.txt и .html, скрытые случаи без данных),\n"
     "      --summary — итог по случаям для класса (с --model — и невыполненные\n"
-    "      блоки образца); junit — JUnit XML для платформ, gradescope —\n"
-    "      results.json Gradescope для работы одного ученика\n"
+    "      блоки образца), --similar — пары похожих схем (копии с другими\n"
+    "      именами переменных, другим порядком строк); junit — JUnit XML для\n"
+    "      платформ, gradescope — results.json Gradescope для работы одного ученика\n"
     "  algtool check ТЕСТЫ --expected-from ОБРАЗЕЦ [-o ФАЙЛ]\n"
     "      заполнить ожидаемый вывод случаев по образцовому решению\n"
     "  algtool show ФАЙЛ\n"
@@ -294,6 +295,24 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
   return 0;
 }
 
+// --similar: a checked file's chart, read again (the check may have read it
+// in a worker process). A file changed meanwhile so that it no longer reads
+// is left out of the comparison.
+void AddChartPrint(const std::string& FileName, std::vector<std::string>& Files,
+                   std::vector<TChartPrint>& Prints, std::vector<std::string>& Owners) {
+  TAlgorithm Alg;
+  try {
+    LoadAlgorithmFile(Alg, FileName);
+  } catch (const Exception&) {
+    return;
+  }
+  Files.push_back(FileName);
+  Prints.push_back(ChartPrint(Alg));
+  // The pupil as every report names one: the file without its folder.
+  const size_t Slash = FileName.find_last_of('/');
+  Owners.push_back(Slash == std::string::npos ? FileName : FileName.substr(Slash + 1));
+}
+
 // --marks: a wrong scale leaves Why saying what is wrong with it.
 bool ReadMarks(const std::string& Text, TMarkScale& Marks, std::string& Why) {
   try {
@@ -315,7 +334,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
   TReportOptions Report;
   std::string ModelName, OutName, FeedbackDir;
-  bool Expected = false;
+  bool Expected = false, Similar = false;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
   for (size_t I = 0; I < Args.size(); ++I) {
@@ -339,6 +358,8 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       Report.Coverage = true;
     } else if (A == "--summary") {
       Report.Summary = true;
+    } else if (A == "--similar") {
+      Similar = true;
     } else if (A == "--marks" && Value && ReadMarks(*Value, Report.Marks, MarksError)) {
       ++I;
     } else if (Strict && A == "--marks" && !MarksError.empty()) {
@@ -387,9 +408,9 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
   if (Report.Format == TReportFormat::Gradescope && Names.size() != 2)
     return UsageError(C, "с --format gradescope проверяется один файл: работа одного ученика.");
-  if (Report.Summary && (Report.Format == TReportFormat::Junit ||
-                         Report.Format == TReportFormat::Gradescope))
-    return UsageError(C, "--summary бывает в отчётах text, csv и json.");
+  if ((Report.Summary || Similar) && (Report.Format == TReportFormat::Junit ||
+                                     Report.Format == TReportFormat::Gradescope))
+    return UsageError(C, "--summary и --similar бывают в отчётах text, csv и json.");
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
   if (!ModelName.empty() && Report.Coverage)
@@ -405,13 +426,20 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::optional<TFeedbackWriter> Feedback;
   if (!FeedbackDir.empty())
     Feedback.emplace(FeedbackDir, Report.Marks);
+  End.HasSimilar = Similar;
+  std::vector<TChartPrint> Prints;
+  std::vector<std::string> Owners;
   TCheckReport Out(Report, C.Out.Stream());
   CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Report.Coverage,
              [&](const TFileResult& File) {
                Out.Add(File);
                if (Feedback)
                  Feedback->Write(File);
+               if (Similar && File.Loaded)
+                 AddChartPrint(File.FileName, End.Files, Prints, Owners);
              });
+  if (Similar)
+    End.Similar = FindSimilarCharts(Prints, Owners);
   Out.Finish(End);
   return Out.ExitStatus();
 }

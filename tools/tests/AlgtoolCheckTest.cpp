@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1120,4 +1121,66 @@ TEST(AlgtoolClassTest, GradescopeResultsHaveTheDocumentedFields) {
 
   // One submission, one results file.
   EXPECT_EQ(Check({Class.Tests, Class.Right, Class.Wrong, "--format", "gradescope"}).ExitStatus, 2);
+}
+
+TEST(AlgtoolClassTest, SimilarListsCopiesButNotOtherSolutionsOrOnePupilsVersions) {
+  TTempDir Dir;
+  const std::vector<TBlock> Sum = {
+      {&TIOAlgBlock::Class, {"Ввод N"}, {}},
+      {&TBasicAlgBlock::Class, {"S=0"}, {}},
+      {&TForAlgBlock::Class,
+       {"I=1,N,1"},
+       {{&TIOAlgBlock::Class, {"Ввод X"}, {}}, {&TBasicAlgBlock::Class, {"S=S+X"}, {}}}},
+      {&TIOAlgBlock::Class, {"Вывод S"}, {}}};
+  const std::string Ivanov = SaveAlgorithm(Dir, "ivanov.alg", Sum);
+  // Renamed, reordered and padded with an empty block: a copy.
+  const std::string Petrov = SaveAlgorithm(
+      Dir, "petrov.alg",
+      {{&TBasicAlgBlock::Class, {"T = 0"}, {}},
+       {&TIOAlgBlock::Class, {"ввод k"}, {}},
+       {&TBasicAlgBlock::Class, {""}, {}},
+       {&TForAlgBlock::Class,
+        {"J=1,K,1"},
+        {{&TIOAlgBlock::Class, {"Ввод Y"}, {}}, {&TBasicAlgBlock::Class, {"T=T+Y"}, {}}}},
+       {&TIOAlgBlock::Class, {"Вывод T"}, {}}});
+  // The same task done with a condition loop: no copy.
+  const std::string Sidorov = SaveAlgorithm(
+      Dir, "sidorov.alg",
+      {{&TIOAlgBlock::Class, {"Ввод N"}, {}},
+       {&TBasicAlgBlock::Class, {"S=0", "I=0"}, {}},
+       {&TWhileAlgBlock::Class,
+        {"I<N"},
+        {{&TIOAlgBlock::Class, {"Ввод X"}, {}},
+         {&TBasicAlgBlock::Class, {"S=S+X"}, {}},
+         {&TBasicAlgBlock::Class, {"I=I+1"}, {}}}},
+       {&TIOAlgBlock::Class, {"Вывод S"}, {}}});
+  // Ivanov's earlier version, in the folder of a former lesson.
+  ASSERT_EQ(::mkdir(Dir.Path("before").c_str(), 0700), 0);
+  const std::string Earlier = SaveAlgorithm(Dir, "before/ivanov.alg", Sum);
+  const std::string Tests = WriteTests(Dir, "=== два\n< 2\n< 1\n< 2\n> 3\n");
+  const std::vector<std::string> Files = {Ivanov, Sidorov, Petrov, Earlier,
+                                          Dir.Path("missing.alg")};
+
+  const TProcessResult R = Check(Args({Tests, "--similar"}, Files));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, "Похожие решения, сначала самые похожие:\n"
+                              "  100%: " +
+                                  Ivanov + " и " + Petrov + "\n  100%: " + Petrov + " и " +
+                                  Earlier + "\nФайлы, прошедшие все случаи: 4 из 5.\n"))
+      << R.Out;
+  EXPECT_FALSE(Contains(R.Out, "sidorov.alg и")) << R.Out;
+  EXPECT_FALSE(Contains(R.Out, "и " + Sidorov)) << R.Out;
+
+  const std::string Csv = Check(Args({Tests, "--similar", "--format", "csv"}, Files)).Out;
+  const auto Rows = ParseCsv(Csv.substr(Csv.find("\n\n") + 2));
+  ASSERT_EQ(Rows.size(), 3u) << Csv;
+  EXPECT_EQ(Rows[0], (std::vector<std::string>{"similar_file", "similar_to", "similarity"}));
+  EXPECT_EQ(Rows[1], (std::vector<std::string>{Ivanov, Petrov, "100"}));
+  const std::string Json = Check(Args({Tests, "--similar", "--format", "json"}, Files)).Out;
+  EXPECT_TRUE(Contains(Json, "{\"similar\": [\n    {\"file\": \"" + Ivanov + "\", \"similar_to\": \"" +
+                                 Petrov + "\", \"similarity\": 100},"))
+      << Json;
+
+  // Only one of a pair: nothing similar.
+  EXPECT_TRUE(Contains(Check({Tests, Ivanov, Sidorov, "--similar"}).Out, "Похожих решений нет."));
 }
