@@ -254,6 +254,8 @@ const char* CaseFailureName(TCaseFailure Failure) {
     return "unreadable";
   case TCaseFailure::Crashed:
     return "crashed";
+  case TCaseFailure::Restricted:
+    return "restriction";
   }
   return "";
 }

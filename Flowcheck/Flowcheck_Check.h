@@ -36,6 +36,7 @@ enum class TCaseFailure {
   StepLimit,     // the case's step limit was reached
   Unreadable,    // the file could not be loaded
   Crashed,       // the checking process died on this file
+  Restricted,    // the chart uses what its task pack forbids
 };
 
 FLOWCHECK_API const char* CaseFailureName(TCaseFailure Failure);

@@ -50,6 +50,7 @@ const char* BlockHeading(TCaseFailure Failure) {
   case TCaseFailure::StepLimit:
   case TCaseFailure::Unreadable:
   case TCaseFailure::Crashed:
+  case TCaseFailure::Restricted:
     break;
   }
   return "Блок, где случилась ошибка";
@@ -92,7 +93,14 @@ TFeedback MakeFeedback(const TFileResult& File, const TMarkScale* Marks) {
     C.Status = Case.Passed() ? "пройден" : "не пройден";
     if (Case.Hidden || !File.Loaded)
       continue;
-    C.Details = true;
+    // The task's restrictions: a verdict and its reason, no lines.
+    C.Details = Case.Failure != TCaseFailure::Restricted &&
+                !(Case.Passed() && Case.Answers.empty() && Case.ExpectedLines.empty() &&
+                  Case.PrintedLines.empty());
+    if (!C.Details) {
+      C.Reason = VisibleText(Case.Reason);
+      continue;
+    }
     C.Answers = ShownLines(Case.Answers);
     C.Expected = ShownLines(Case.ExpectedLines);
     C.Printed = ShownLines(Case.PrintedLines);
@@ -179,6 +187,8 @@ std::string FeedbackText(const TFileResult& File, const TMarkScale* Marks) {
   for (size_t I = 0; I < F.Cases.size(); ++I) {
     const TFeedbackCase& C = F.Cases[I];
     S += Format("\n%zu. ", I + 1) + C.Title + ": " + C.Status + "\n";
+    if (!C.Details && !C.Reason.empty())
+      S += "  Что не так: " + C.Reason + "\n";
     if (!C.Details)
       continue;
     TextLines(S, "Ответы на вопросы", C.Answers);
@@ -218,6 +228,8 @@ std::string FeedbackHtml(const TFileResult& File, const TMarkScale* Marks) {
   for (size_t I = 0; I < F.Cases.size(); ++I) {
     const TFeedbackCase& C = F.Cases[I];
     S += Format("<h2>%zu. ", I + 1) + Html(C.Title) + ": " + C.Status + "</h2>\n";
+    if (!C.Details && !C.Reason.empty())
+      S += "<p>Что не так: " + Html(C.Reason) + "</p>\n";
     if (!C.Details)
       continue;
     S += "<table>\n";

@@ -36,6 +36,8 @@ std::string CaseFailureWords(TCaseFailure Failure) {
     return "файл не прочитан";
   case TCaseFailure::Crashed:
     return "проверка файла прервалась";
+  case TCaseFailure::Restricted:
+    return "нарушены ограничения задания";
   }
   return "";
 }

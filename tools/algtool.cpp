@@ -11,6 +11,7 @@
 #include "Algtool_Output.h"
 #include "Algtool_Render.h"
 #include "Algtool_Run.h"
+#include "Algtool_Task.h"
 #include "Algtool_TestFile.h"
 
 #include "Corekit/ModMgr.h"
@@ -45,7 +46,8 @@ const char* const Usage =
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
     "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json|junit|gradescope] [--jobs N]\n"
     "        [--all] [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--marks ШКАЛА]\n"
-    "        [--feedback ПАПКА] [--summary] [--similar] [--] [ФАЙЛ...]\n"
+    "        [--feedback ПАПКА] [--summary] [--similar] [--task ЗАДАНИЕ.task]\n"
+    "        [--] [ФАЙЛ...]\n"
     "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
     "      параметром считается только параметр, написанный точно (со значением,\n"
     "      если оно нужно), всё прочее — файлы, а после -- файлами считается всё;\n"
@@ -56,9 +58,24 @@ const char* const Usage =
     "      --summary — итог по случаям для класса (с --model — и невыполненные\n"
     "      блоки образца), --similar — пары похожих схем (копии с другими\n"
     "      именами переменных, другим порядком строк); junit — JUnit XML для\n"
-    "      платформ, gradescope — results.json Gradescope для работы одного ученика\n"
+    "      платформ, gradescope — results.json Gradescope для работы одного ученика;\n"
+    "      --task — и ограничения задания\n"
     "  algtool check ТЕСТЫ --expected-from ОБРАЗЕЦ [-o ФАЙЛ]\n"
     "      заполнить ожидаемый вывод случаев по образцовому решению\n"
+    "  algtool task make --text ТЕКСТ.md --start НАЧАЛО.alg --tests ВСЕ.tests\n"
+    "        --visible 1,2 [--allow-blocks ВИДЫ] [--allow-functions ИМЕНА]\n"
+    "        [--max-blocks N] [--no-program-text] -o ЗАДАНИЕ.task\n"
+    "      собрать задание для учеников: текст, начальная схема, открытые случаи\n"
+    "      (номера с 1 по порядку файла тестов) и ограничения (виды блоков, как их\n"
+    "      называет show, через запятую; функции и команды рисования; число блоков;\n"
+    "      без окна программы)\n"
+    "  algtool task make --text ТЕКСТ.md --start НАЧАЛО.alg --tests ВСЕ.tests\n"
+    "        --visible 1,2 [--allow-blocks ВИДЫ] [--allow-functions ИМЕНА]\n"
+    "        [--max-blocks N] [--no-program-text] -o ЗАДАНИЕ.task\n"
+    "      собрать задание для учеников: текст, начальная схема, открытые случаи\n"
+    "      (номера с 1 по порядку файла тестов) и ограничения (виды блоков, как их\n"
+    "      называет show, через запятую; функции и команды рисования; число блоков;\n"
+    "      без окна программы)\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -295,22 +312,33 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
   return 0;
 }
 
-// --similar: a checked file's chart, read again (the check may have read it
-// in a worker process). A file changed meanwhile so that it no longer reads
-// is left out of the comparison.
-void AddChartPrint(const std::string& FileName, std::vector<std::string>& Files,
-                   std::vector<TChartPrint>& Prints, std::vector<std::string>& Owners) {
+// --task and --similar: a checked file's chart, read again (the check may
+// have read it in a worker process), for the task's restrictions (a case of
+// their own at the end of the file's cases) and for the comparison of
+// charts. A file that could not be read fails the restrictions' case with
+// the reason and is compared with nothing.
+void ReadChartAgain(TFileResult& File, const TTaskRestrictions* Restrictions, bool Similar,
+                    std::vector<std::string>& Files, std::vector<TChartPrint>& Prints,
+                    std::vector<std::string>& Owners) {
   TAlgorithm Alg;
-  try {
-    LoadAlgorithmFile(Alg, FileName);
-  } catch (const Exception&) {
+  bool Loaded = File.Loaded;
+  std::string Reason = File.Cases.empty() ? std::string() : File.Cases.front().Reason;
+  if (Loaded)
+    try {
+      LoadAlgorithmFile(Alg, File.FileName);
+    } catch (const Exception& E) {
+      Loaded = false;
+      Reason = E.Message();
+    }
+  if (Restrictions)
+    File.Cases.push_back(RestrictionCase(Loaded ? &Alg : nullptr, *Restrictions, Reason));
+  if (!Similar || !Loaded)
     return;
-  }
-  Files.push_back(FileName);
+  Files.push_back(File.FileName);
   Prints.push_back(ChartPrint(Alg));
   // The pupil as every report names one: the file without its folder.
-  const size_t Slash = FileName.find_last_of('/');
-  Owners.push_back(Slash == std::string::npos ? FileName : FileName.substr(Slash + 1));
+  const size_t Slash = File.FileName.find_last_of('/');
+  Owners.push_back(Slash == std::string::npos ? File.FileName : File.FileName.substr(Slash + 1));
 }
 
 // --marks: a wrong scale leaves Why saying what is wrong with it.
@@ -333,7 +361,7 @@ bool ReadMarks(const std::string& Text, TMarkScale& Marks, std::string& Why) {
 int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
   TReportOptions Report;
-  std::string ModelName, OutName, FeedbackDir;
+  std::string ModelName, OutName, FeedbackDir, TaskName;
   bool Expected = false, Similar = false;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
@@ -360,6 +388,9 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       Report.Summary = true;
     } else if (A == "--similar") {
       Similar = true;
+    } else if (A == "--task" && Value && TaskName.empty() && !Value->empty()) {
+      TaskName = *Value;
+      ++I;
     } else if (A == "--marks" && Value && ReadMarks(*Value, Report.Marks, MarksError)) {
       ++I;
     } else if (Strict && A == "--marks" && !MarksError.empty()) {
@@ -389,7 +420,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     } else if (Strict && A == "--marks") {
       return UsageError(C, "после --marks нужна шкала оценок, например \"5:90,4:75,3:50\".");
     } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o" ||
-                          A == "--feedback")) {
+                          A == "--feedback" || A == "--task")) {
       return UsageError(C, Format("после %s нужно имя файла (один раз).", A.c_str()));
     } else if (Strict && A.size() > 1 && A[0] == '-') {
       return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
@@ -426,22 +457,82 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::optional<TFeedbackWriter> Feedback;
   if (!FeedbackDir.empty())
     Feedback.emplace(FeedbackDir, Report.Marks);
+  std::optional<TTaskRestrictions> Restrictions;
+  if (!TaskName.empty())
+    Restrictions = ReadTaskPackFile(TaskName).Restrictions;
   End.HasSimilar = Similar;
   std::vector<TChartPrint> Prints;
   std::vector<std::string> Owners;
   TCheckReport Out(Report, C.Out.Stream());
   CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Report.Coverage,
-             [&](const TFileResult& File) {
+             [&](const TFileResult& Checked) {
+               TFileResult File = Checked;
+               if (Restrictions || Similar)
+                 ReadChartAgain(File, Restrictions ? &*Restrictions : nullptr, Similar, End.Files,
+                                Prints, Owners);
                Out.Add(File);
                if (Feedback)
                  Feedback->Write(File);
-               if (Similar && File.Loaded)
-                 AddChartPrint(File.FileName, End.Files, Prints, Owners);
              });
   if (Similar)
     End.Similar = FindSimilarCharts(Prints, Owners);
   Out.Finish(End);
   return Out.ExitStatus();
+}
+
+// "task make": every option once, the required ones all given.
+int Task(TConsole& C, const std::vector<std::string>& Args) {
+  if (Args.empty() || Args[0] != "make")
+    return UsageError(C, "у команды task есть только make.");
+  TTaskMakeOptions Options;
+  std::string* Files[] = {&Options.TextFile, &Options.StartFile, &Options.TestsFile,
+                          &Options.Visible, &Options.OutFile};
+  const char* const Names[] = {"--text", "--start", "--tests", "--visible", "-o"};
+  bool Blocks = false, Functions = false, NoProgram = false;
+  for (size_t I = 1; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    const std::string* Value = I + 1 < Args.size() ? &Args[I + 1] : nullptr;
+    bool Known = false;
+    for (size_t K = 0; K < std::size(Names); ++K)
+      if (A == Names[K]) {
+        if (!Value || !Files[K]->empty() || Value->empty())
+          return UsageError(C, Format("после %s нужно значение (один раз).", A.c_str()));
+        *Files[K] = *Value;
+        Known = true;
+        ++I;
+      }
+    if (Known)
+      continue;
+    try {
+      if (A == "--allow-blocks" && Value && !Blocks) {
+        Options.Restrictions.LimitsBlocks = Blocks = true;
+        Options.Restrictions.Blocks = ParseBlockKinds(*Value);
+        ++I;
+      } else if (A == "--allow-functions" && Value && !Functions) {
+        Options.Restrictions.LimitsFunctions = Functions = true;
+        Options.Restrictions.Functions = ParseFunctionNames(*Value);
+        ++I;
+      } else if (A == "--max-blocks" && Value && Options.Restrictions.MaxBlocks == 0) {
+        if (!ParseCount(*Value, Options.Restrictions.MaxBlocks) ||
+            Options.Restrictions.MaxBlocks == 0)
+          return UsageError(C, "после --max-blocks нужно целое число блоков больше нуля.");
+        ++I;
+      } else if (A == "--no-program-text" && !NoProgram) {
+        Options.Restrictions.ProgramText = false;
+        NoProgram = true;
+      } else {
+        return UsageError(C, Format("неизвестный или повторённый параметр \"%s\" команды task make.",
+                                    A.c_str()));
+      }
+    } catch (const Exception& E) {
+      return UsageError(C, A + ": " + E.Message());
+    }
+  }
+  for (size_t K = 0; K < std::size(Names); ++K)
+    if (Files[K]->empty())
+      return UsageError(C, Format("команде task make нужен %s.", Names[K]));
+  MakeTaskPack(Options);
+  return 0;
 }
 
 int Dispatch(TConsole& C, std::vector<std::string> Args) {
@@ -466,6 +557,8 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
       return Check(C, Args);
     if (Command == "code")
       return Code(C, Args);
+    if (Command == "task")
+      return Task(C, Args);
     if (Command == "render")
       return Render(C, Args);
     if (Command == "show" && Args.size() == 1)

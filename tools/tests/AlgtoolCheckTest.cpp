@@ -1184,3 +1184,65 @@ TEST(AlgtoolClassTest, SimilarListsCopiesButNotOtherSolutionsOrOnePupilsVersions
   // Only one of a pair: nothing similar.
   EXPECT_TRUE(Contains(Check({Tests, Ivanov, Sidorov, "--similar"}).Out, "Похожих решений нет."));
 }
+
+TEST(AlgtoolTaskTest, APackHoldsTheVisibleCasesOnlyAndTheCheckReportsBreaches) {
+  TPlantedClass Class;
+  WriteFileBytes(Class.Dir.Path("task.md"), "# Сумма\n\nВведите A и B, выведите A+B.\n");
+  const std::string Start = SaveAlgorithm(Class.Dir, "start.alg", {SumOfTwo[0]});
+  const std::string Pack = Class.Dir.Path("sum.task");
+  TProcessResult R = RunProcess(
+      Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start, "--tests",
+             Class.Tests, "--visible", "1", "--allow-blocks", "Ввод-вывод, Блок вычислений",
+             "--allow-functions", "ABS", "--max-blocks", "3", "--no-program-text", "-o", Pack});
+  ASSERT_EQ(R.ExitStatus, 0) << R.Err;
+  const std::string Text = ReadFileBytes(Pack);
+  EXPECT_TRUE(Contains(Text, "=== видимый\nsteps 100000\nweight 3\n< 1\n< 2\n> 3\n")) << Text;
+  for (const char* Secret : {"тайный", "31337", "31348"})
+    EXPECT_FALSE(Contains(Text, Secret)) << Secret;
+  EXPECT_TRUE(Contains(Text, "blocks Ввод-вывод, Блок вычислений\nfunctions ABS\nmax-blocks 3\n"
+                             "program-text no\n"));
+
+  // A chart with a branch, where the pack allows none, and with SQRT.
+  const std::string Branchy = SaveAlgorithm(
+      Class.Dir, "branchy.alg",
+      {SumOfTwo[0],
+       {&TIfAlgBlock::Class, {"SQRT(A)>=0"}, {{&TIOAlgBlock::Class, {"Вывод A+B"}, {}}}}});
+  R = Check({Class.Tests, Class.Right, Branchy, Class.Damaged, "--task", Pack, "--all"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, Class.Right + ": 3/3, баллы 4/4\n")) << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "  случай \"ограничения задания\" (вес 0): блок \"Ветвление: "
+                              "SQRT(A)>=0\": В этом задании нельзя использовать «Ветвление»; "
+                              "блок \"Ветвление: SQRT(A)>=0\": В этом задании нельзя использовать "
+                              "функцию SQRT\n"))
+      << R.Out;
+  const auto Rows = ParseCsv(
+      Check({Class.Tests, Branchy, Class.Damaged, "--task", Pack, "--format", "csv", "--jobs", "2"})
+          .Out);
+  ASSERT_EQ(Rows.size(), 1u + 2 * 4);
+  EXPECT_EQ(Rows[3][1], "ограничения задания");
+  EXPECT_EQ(Rows[3][3], "restriction");
+  EXPECT_EQ(Rows[7][3], "unreadable") << "a damaged file fails the restrictions' case too";
+
+  // Starter charts must keep the rules themselves; numbers must exist.
+  R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Branchy,
+                        "--tests", Class.Tests, "--visible", "1", "--allow-blocks", "Ввод-вывод",
+                        "-o", Class.Dir.Path("bad.task")});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_TRUE(Contains(R.Err, "сама нарушает ограничения задания")) << R.Err;
+  for (const char* Visible : {"0", "3", "1,1", "1,", "x"}) {
+    R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start,
+                          "--tests", Class.Tests, "--visible", Visible, "-o",
+                          Class.Dir.Path("bad.task")});
+    EXPECT_EQ(R.ExitStatus, 1) << Visible;
+    EXPECT_TRUE(Contains(R.Err, "--visible")) << R.Err;
+  }
+  EXPECT_FALSE(std::ifstream(Class.Dir.Path("bad.task")).good()) << "nothing half-made is left";
+  R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start,
+                        "--tests", Class.Tests, "--visible", "1", "--allow-blocks", "Цикл", "-o",
+                        Class.Dir.Path("bad.task")});
+  EXPECT_EQ(R.ExitStatus, 2);
+  EXPECT_TRUE(Contains(R.Err, "нет такого вида блоков: \"Цикл\"")) << R.Err;
+  EXPECT_EQ(RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md")}).ExitStatus, 2);
+  EXPECT_EQ(Check({Class.Tests, Class.Right, "--task", Class.Tests}).ExitStatus, 1)
+      << "a test file is no pack";
+}
