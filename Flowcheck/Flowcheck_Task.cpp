@@ -470,6 +470,38 @@ std::vector<TRestrictionBreach> CheckRestrictions(const TAlgorithm& Alg,
   return Out;
 }
 
+namespace {
+
+std::string FirstRefusal(const TAlgBlock* Block, const TTaskRestrictions& R, int64_t& Count) {
+  if (IsPlaced(Block)) {
+    ++Count;
+    const std::vector<std::string> Breaches = BlockBreaches(Block, R);
+    if (!Breaches.empty())
+      return Breaches.front();
+  }
+  for (int I = 0; I < Block->GetBlockCount(); ++I) {
+    std::string Why = FirstRefusal(Block->GetBlocks(I), R, Count);
+    if (!Why.empty())
+      return Why;
+  }
+  return std::string();
+}
+
+} // namespace
+
+std::string PlacementRefusal(const TAlgorithm& Alg, const std::vector<const TAlgBlock*>& Blocks,
+                             const TTaskRestrictions& R) {
+  int64_t Count = 0;
+  for (const TAlgBlock* Block : Blocks) {
+    std::string Why = FirstRefusal(Block, R, Count);
+    if (!Why.empty())
+      return Why;
+  }
+  if (R.MaxBlocks > 0 && CountPlacedBlocks(Alg) + Count > R.MaxBlocks)
+    return TooManyBlocksReason(R.MaxBlocks);
+  return std::string();
+}
+
 const char* RestrictionCaseName() {
   return "ограничения задания";
 }

@@ -99,6 +99,13 @@ FLOWCHECK_API std::string ForbiddenKindReason(TAlgBlockKind Kind);
 FLOWCHECK_API int64_t CountPlacedBlocks(const TAlgorithm& Alg);
 FLOWCHECK_API std::string TooManyBlocksReason(int64_t MaxBlocks);
 
+// Why copies of Blocks (with all they hold) may not be placed into Alg:
+// a kind the task forbids, a function or command in their lines it
+// forbids, or more blocks than it allows; empty when they may.
+FLOWCHECK_API std::string PlacementRefusal(const TAlgorithm& Alg,
+                                           const std::vector<const TAlgBlock*>& Blocks,
+                                           const TTaskRestrictions& R);
+
 // The name of the case a check with a task pack adds to every file.
 FLOWCHECK_API const char* RestrictionCaseName();
 // That case for a chart: passed, or failed as Restricted with every breach

@@ -173,3 +173,35 @@ TEST(TaskRestrictionsTest, ForbiddenKindsFunctionsCommandsAndTooManyBlocks) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TaskRestrictionsTest, PlacementIsRefusedForForbiddenKindsLinesAndTooManyBlocks) {
+  TAlgorithm Alg;
+  AddLine(Alg.GetRoot()->GetBody(), TIOAlgBlock::Class, "Ввод X");
+  TAlgorithm Palette;
+  TAlgBlock* Loop = AddLine(Palette.GetRoot()->GetBody(), TForAlgBlock::Class, "");
+  TAlgBlock* Io = AddLine(Palette.GetRoot()->GetBody(), TIOAlgBlock::Class, "");
+  TAlgBlock* Sqrt = AddLine(Palette.GetRoot()->GetBody(), TBasicAlgBlock::Class, "Y=SQRT(X)");
+  auto* Branch = static_cast<TIfAlgBlock*>(AddLine(Palette.GetRoot()->GetBody(), TIfAlgBlock::Class, "X>0"));
+  AddLine(Branch->GetYesBranch(), TForAlgBlock::Class, "I=1,2,1");
+
+  TTaskRestrictions R;
+  EXPECT_EQ(PlacementRefusal(Alg, {Loop, Io, Sqrt, Branch}, R), "");
+  R.LimitsBlocks = true;
+  R.Blocks = {TAlgBlockKind::InputOutput, TAlgBlockKind::Computation, TAlgBlockKind::Branch};
+  EXPECT_EQ(PlacementRefusal(Alg, {Loop}, R),
+            "В этом задании нельзя использовать «Цикл с параметром»");
+  EXPECT_EQ(PlacementRefusal(Alg, {Io}, R), "");
+  // What a pasted branch holds counts too.
+  EXPECT_EQ(PlacementRefusal(Alg, {Branch}, R),
+            "В этом задании нельзя использовать «Цикл с параметром»");
+  R.LimitsFunctions = true;
+  R.Functions = {"ABS"};
+  EXPECT_EQ(PlacementRefusal(Alg, {Sqrt}, R), "В этом задании нельзя использовать функцию SQRT");
+  R.MaxBlocks = 2;
+  EXPECT_EQ(PlacementRefusal(Alg, {Io}, R), "");
+  EXPECT_EQ(PlacementRefusal(Alg, {Io, Io}, R), "В этом задании можно использовать не больше 2 блоков");
+}
+
+} // namespace
