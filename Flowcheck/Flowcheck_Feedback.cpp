@@ -165,13 +165,17 @@ void HtmlLines(std::string& S, const char* Heading, const std::vector<std::strin
 } // namespace
 
 std::string PupilCaseName(const TFileResult& File, size_t Index) {
-  if (Index >= File.Cases.size())
+  return PupilCaseName(File.Cases, Index);
+}
+
+std::string PupilCaseName(const std::vector<TCaseResult>& Cases, size_t Index) {
+  if (Index >= Cases.size())
     return std::string();
-  if (!File.Cases[Index].Hidden)
-    return File.Cases[Index].CaseName;
+  if (!Cases[Index].Hidden)
+    return Cases[Index].CaseName;
   size_t Number = 0;
   for (size_t I = 0; I <= Index; ++I)
-    Number += File.Cases[I].Hidden;
+    Number += Cases[I].Hidden;
   return Format("скрытый случай %zu", Number);
 }
 

@@ -12,6 +12,7 @@
 #include "Flowcheck_Marks.h"
 
 #include <set>
+#include <vector>
 #include <string>
 
 namespace Deskbay {
@@ -19,6 +20,7 @@ namespace Deskbay {
 // The name a pupil sees for a case: its own, or "скрытый случай N" for the
 // N-th hidden case (from 1) of the test file.
 FLOWCHECK_API std::string PupilCaseName(const TFileResult& File, size_t Index);
+FLOWCHECK_API std::string PupilCaseName(const std::vector<TCaseResult>& Cases, size_t Index);
 
 // Marks, when given and not empty, add the pupil's mark.
 FLOWCHECK_API std::string FeedbackText(const TFileResult& File, const TMarkScale* Marks = nullptr);

@@ -421,6 +421,12 @@ std::string WriteTaskPack(const TTaskPack& Pack) {
   return S;
 }
 
+bool LooksLikeTaskPack(std::string_view Head) {
+  if (Head.starts_with("\xEF\xBB\xBF"))
+    Head.remove_prefix(3);
+  return Head.starts_with("@@ deskbay-task");
+}
+
 TTaskPack ParseTaskPack(const std::string& Text, const std::string& FileName) {
   return TPackParser(FileName).Parse(Text);
 }

@@ -34,6 +34,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Deskbay {
@@ -77,6 +78,8 @@ FLOWCHECK_API std::vector<std::string> ParseFunctionNames(const std::string& Nam
 FLOWCHECK_API std::string TestCasesText(const std::vector<TTestCase>& Cases);
 
 FLOWCHECK_API std::string WriteTaskPack(const TTaskPack& Pack);
+// Whether a file's first bytes are those of a task pack.
+FLOWCHECK_API bool LooksLikeTaskPack(std::string_view Head);
 // A mistake names the file and the line.
 FLOWCHECK_API TTaskPack ParseTaskPack(const std::string& Text, const std::string& FileName);
 FLOWCHECK_API TTaskPack ReadTaskPackFile(const std::string& FileName);

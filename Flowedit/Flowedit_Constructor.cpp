@@ -116,6 +116,8 @@ void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
     return;
   TAlgBlock* Anchor =
       Alg->GetSelectedBlockCount() == 1 ? Alg->GetSelectedBlocksProperty(0) : Alg->GetRoot();
+  if (!AlgEditor->MayPlace({Block}, Anchor))
+    return;
   TCompoundAlgBlock* Parent = nullptr;
   int Index = 0;
   AlgPlaceAfter(Anchor, Parent, Index);
