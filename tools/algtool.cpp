@@ -476,6 +476,8 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
              });
   if (Similar)
     End.Similar = FindSimilarCharts(Prints, Owners);
+  if (Feedback)
+    Feedback->Finish();
   Out.Finish(End);
   return Out.ExitStatus();
 }
