@@ -304,13 +304,12 @@ void TAlgEditorForm::CreateDocumentMenus() {
                   .Execute = [this] { ViewProgramExecute(); },
                   .Enabled = [this, HasView] { return HasView() && ProgramTextAllowed(); }});
   ViewProgram->setCheckable(true);
-  FileSaveProgram = AddCommand({.Id = "FileSaveProgram",
-                                .Caption = "Сохранить п&рограмму как...",
-                                .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
-                                .Execute = [this] { FileSaveProgramExecute(); },
-                                .Enabled = [this, HasView] {
-                                  return HasView() && ProgramTextAllowed();
-                                }});
+  FileSaveProgram =
+      AddCommand({.Id = "FileSaveProgram",
+                  .Caption = "Сохранить п&рограмму как...",
+                  .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
+                  .Execute = [this] { FileSaveProgramExecute(); },
+                  .Enabled = [this, HasView] { return HasView() && ProgramTextAllowed(); }});
 
   // The menus join the shell's by id and group (Environment_MenuMerger.h).
   mnuDocFile = new QMenu("&Файл", this);

@@ -11,9 +11,9 @@
 #include "Environment/Environment_Shell.h"
 #include "Flowcheck/Flowcheck_Task.h"
 #include "Flowcheck/Flowcheck_Text.h"
-#include "Flowmodel/Flowmodel_Describe.h"
 #include "Flowedit/Flowedit_Editor.h"
 #include "Flowedit/Flowedit_frmAlg.h"
+#include "Flowmodel/Flowmodel_Describe.h"
 #include "Flowmodel/Flowmodel_Files.h"
 #include "Flowmodel/Flowmodel_History.h"
 #include "Flowmodel/Flowmodel_Main.h"
@@ -132,7 +132,8 @@ void TAlgEditorForm::ShowTaskBreaches() {
   std::string Text;
   for (const TRestrictionBreach& B : Breaches)
     Text += (Text.empty() ? "" : "\n") +
-            (B.Block ? "Блок " + CheckQuoted(DescribeBlock(B.Block)) + ": " : std::string()) + B.Reason + ".";
+            (B.Block ? "Блок " + CheckQuoted(DescribeBlock(B.Block)) + ": " : std::string()) +
+            B.Reason + ".";
   pnlTask->ShowRefusal(Text);
 }
 

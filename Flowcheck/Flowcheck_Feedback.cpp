@@ -262,8 +262,9 @@ std::string TFeedbackNames::Next(const std::string& FileName) {
   for (size_t I = 0; I < Base.size() && Safe.size() < MaxBytes;) {
     const unsigned char C = static_cast<unsigned char>(Base[I]);
     if (C < 0x80) {
-      const bool Keep = (C >= '0' && C <= '9') || (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') ||
-                        C == '-' || C == '_' || (C == '.' && !Safe.empty());
+      const bool Keep = (C >= '0' && C <= '9') || (C >= 'a' && C <= 'z') ||
+                        (C >= 'A' && C <= 'Z') || C == '-' || C == '_' ||
+                        (C == '.' && !Safe.empty());
       Safe += Keep ? static_cast<char>(C) : '_';
       ++I;
       continue;

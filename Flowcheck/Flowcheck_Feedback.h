@@ -12,8 +12,8 @@
 #include "Flowcheck_Marks.h"
 
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace Deskbay {
 

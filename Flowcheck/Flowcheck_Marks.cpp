@@ -41,8 +41,8 @@ TMarkScale ParseMarkScale(const std::string& Text) {
       throw Wrong("нужны пары ОЦЕНКА:ПРОЦЕНТ через запятую, например 5:90,4:75,3:50.");
     if (Step.Percent > 100)
       throw Wrong(Format("процент %lld больше 100.", static_cast<long long>(Step.Percent)));
-    if (!Scale.Steps.empty() && (Step.Mark >= Scale.Steps.back().Mark ||
-                                 Step.Percent >= Scale.Steps.back().Percent))
+    if (!Scale.Steps.empty() &&
+        (Step.Mark >= Scale.Steps.back().Mark || Step.Percent >= Scale.Steps.back().Percent))
       throw Wrong("оценки и проценты идут от высшей к низшей.");
     Scale.Steps.push_back(Step);
     if (End == Text.size())

@@ -53,8 +53,8 @@ std::string MarkedLine(const std::string& Line) {
       Quoted = !Quoted;
     const bool Alone = IsLatin(C) && (I == 0 || !IsLatin(Low[I - 1])) &&
                        (I + 1 == Low.size() || !IsLatin(Low[I + 1]));
-    const bool Exponent = I > 0 && (std::isdigit(static_cast<unsigned char>(Low[I - 1])) ||
-                                    Low[I - 1] == '.');
+    const bool Exponent =
+        I > 0 && (std::isdigit(static_cast<unsigned char>(Low[I - 1])) || Low[I - 1] == '.');
     if (!Quoted && Alone && !Exponent) {
       S += '\x01';
       S += static_cast<char>(C - 'a' + 'A');
@@ -220,8 +220,7 @@ int ChartSimilarity(const TChartPrint& A, const TChartPrint& B) {
 }
 
 std::vector<TSimilarPair> FindSimilarCharts(const std::vector<TChartPrint>& Prints,
-                                            const std::vector<std::string>& Owners,
-                                            int Threshold) {
+                                            const std::vector<std::string>& Owners, int Threshold) {
   std::vector<TSimilarPair> Pairs;
   for (size_t I = 0; I < Prints.size(); ++I)
     for (size_t J = I + 1; J < Prints.size(); ++J) {
@@ -236,8 +235,9 @@ std::vector<TSimilarPair> FindSimilarCharts(const std::vector<TChartPrint>& Prin
       if (Percent >= Threshold)
         Pairs.push_back({I, J, Percent});
     }
-  std::stable_sort(Pairs.begin(), Pairs.end(),
-                   [](const TSimilarPair& X, const TSimilarPair& Y) { return X.Percent > Y.Percent; });
+  std::stable_sort(Pairs.begin(), Pairs.end(), [](const TSimilarPair& X, const TSimilarPair& Y) {
+    return X.Percent > Y.Percent;
+  });
   return Pairs;
 }
 

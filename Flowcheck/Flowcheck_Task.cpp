@@ -18,8 +18,8 @@ namespace Deskbay {
 namespace {
 
 // The functions the machine knows (the parser's own list).
-constexpr std::string_view FunctionNames[] = {"ABS", "ATAN", "COS",  "EXP", "LN",
-                                              "ROUND", "SIN", "SQRT", "SQR", "TRUNC"};
+constexpr std::string_view FunctionNames[] = {"ABS",   "ATAN", "COS",  "EXP", "LN",
+                                              "ROUND", "SIN",  "SQRT", "SQR", "TRUNC"};
 
 // A pack is text a teacher writes; its starter chart is an algorithm file.
 constexpr int64_t MaxPackSize = 16 << 20;
@@ -154,7 +154,8 @@ void CountBlocks(const TAlgBlock* Block, int64_t& Count) {
     CountBlocks(Block->GetBlocks(I), Count);
 }
 
-void Walk(const TAlgBlock* Block, const TTaskRestrictions& R, std::vector<TRestrictionBreach>& Out) {
+void Walk(const TAlgBlock* Block, const TTaskRestrictions& R,
+          std::vector<TRestrictionBreach>& Out) {
   if (IsPlaced(Block))
     for (std::string& Reason : BlockBreaches(Block, R))
       Out.push_back({Block, std::move(Reason)});
@@ -193,7 +194,8 @@ public:
       if (Line.starts_with("@@") && !Line.starts_with("@@@")) {
         const std::string Next = Trim(Line.substr(2));
         if (!NextSection(Section, Next))
-          Fail("раздел " + CheckQuoted(Next) + " не на своём месте. Разделы идут так: text, "
+          Fail("раздел " + CheckQuoted(Next) +
+               " не на своём месте. Разделы идут так: text, "
                "restrictions, tests, start base64, end.");
         Section = Next;
         Ended = Section == "end";
@@ -220,8 +222,8 @@ public:
     if (!Ended)
       Fail("файл задания не закончен: нет строки \"@@ end\" (файл обрезан?).");
     if (!DecodeBase64(Base64, FPack.Start))
-      throw Exception(Format("Файл задания \"%s\": начальная схема записана не в base64.",
-                             FFileName.c_str()));
+      throw Exception(
+          Format("Файл задания \"%s\": начальная схема записана не в base64.", FFileName.c_str()));
     if (FPack.Start.empty())
       throw Exception(Format("Файл задания \"%s\": в нём нет начальной схемы.", FFileName.c_str()));
     // The cases are checked as a test file would be, their lines counted
@@ -341,8 +343,8 @@ std::vector<TAlgBlockKind> ParseBlockKinds(const std::string& Names) {
       }
     }
     if (!Found)
-      throw Exception("нет такого вида блоков: " + CheckQuoted(Name) + ". Виды блоков: " +
-                      KindList() + ".");
+      throw Exception("нет такого вида блоков: " + CheckQuoted(Name) +
+                      ". Виды блоков: " + KindList() + ".");
   }
   return Kinds;
 }

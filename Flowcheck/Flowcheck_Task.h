@@ -54,9 +54,7 @@ struct FLOWCHECK_API TTaskRestrictions {
 
   bool Allows(TAlgBlockKind Kind) const;
   bool AllowsFunction(const std::string& Name) const;
-  bool Empty() const {
-    return !LimitsBlocks && !LimitsFunctions && MaxBlocks == 0 && ProgramText;
-  }
+  bool Empty() const { return !LimitsBlocks && !LimitsFunctions && MaxBlocks == 0 && ProgramText; }
 };
 
 struct FLOWCHECK_API TTaskPack {

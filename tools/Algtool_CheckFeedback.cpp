@@ -24,15 +24,15 @@ namespace {
 TFeedbackWriter::TFeedbackWriter(const std::string& Dir, const TMarkScale& Marks)
     : FDir(Dir), FMarks(Marks) {
   if (::mkdir(Dir.c_str(), 0777) != 0 && errno != EEXIST)
-    throw Exception(Format("Не удалось создать папку отзывов \"%s\": %s",
-                           VisibleText(Dir).c_str(), SysErrorMessage(errno).c_str()));
+    throw Exception(Format("Не удалось создать папку отзывов \"%s\": %s", VisibleText(Dir).c_str(),
+                           SysErrorMessage(errno).c_str()));
   struct stat St;
   if (::stat(Dir.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
     throw Exception(Format("\"%s\" не папка: отзывы класть некуда.", VisibleText(Dir).c_str()));
   FDirHandle = ::open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (FDirHandle < 0)
-    throw Exception(Format("Не удалось открыть папку отзывов \"%s\": %s",
-                           VisibleText(Dir).c_str(), SysErrorMessage(errno).c_str()));
+    throw Exception(Format("Не удалось открыть папку отзывов \"%s\": %s", VisibleText(Dir).c_str(),
+                           SysErrorMessage(errno).c_str()));
   if (FDir.back() != '/')
     FDir += '/';
 }

@@ -154,13 +154,13 @@ std::string JunitSuite(const TFileResult& File) {
     }
     S += ">\n";
     if (FileFailure(Case.Failure))
-      S += "      <error message=" + Attr(Case.Reason) + " type=" +
-           Attr(CaseFailureName(Case.Failure)) + "/>\n";
+      S += "      <error message=" + Attr(Case.Reason) +
+           " type=" + Attr(CaseFailureName(Case.Failure)) + "/>\n";
     else if (Case.Hidden)
       S += "      <failure message=\"не пройден\" type=\"hidden\"/>\n";
     else
-      S += "      <failure message=" + Attr(Case.Reason) + " type=" +
-           Attr(CaseFailureName(Case.Failure)) + ">" + Xml(CaseDetails(Case), false) +
+      S += "      <failure message=" + Attr(Case.Reason) +
+           " type=" + Attr(CaseFailureName(Case.Failure)) + ">" + Xml(CaseDetails(Case), false) +
            "</failure>\n";
     S += "    </testcase>\n";
   }
@@ -176,9 +176,9 @@ std::string GradescopeResults(const TFileResult& File, const TMarkScale& Marks) 
   const TCaseResult* First = File.FirstFailure();
   if (!File.Loaded && First)
     Output += ". " + First->Reason;
-  std::string S = Format("{\n  \"score\": %lld,\n  \"max_score\": %lld,\n",
-                         static_cast<long long>(File.Score()),
-                         static_cast<long long>(File.MaxScore()));
+  std::string S =
+      Format("{\n  \"score\": %lld,\n  \"max_score\": %lld,\n",
+             static_cast<long long>(File.Score()), static_cast<long long>(File.MaxScore()));
   S += "  \"output\": " + JsonLines(Output) + ",\n  \"tests\": [";
   for (size_t I = 0; I < File.Cases.size(); ++I) {
     const TCaseResult& Case = File.Cases[I];

@@ -12,10 +12,9 @@ namespace Deskbay::Algtool {
 
 namespace {
 
-const char* const Columns[] = {"file",  "case",     "passed",    "failure",  "reason",
-                               "line",  "expected", "actual",    "steps",    "pupil",
-                               "cases", "score",    "max_score", "unreached", "hidden",
-                               "weight", "mark"};
+const char* const Columns[] = {"file",      "case",      "passed", "failure", "reason", "line",
+                               "expected",  "actual",    "steps",  "pupil",   "cases",  "score",
+                               "max_score", "unreached", "hidden", "weight",  "mark"};
 
 // Every text of a row comes from a file or a file name and is made visible
 // first (control characters as escapes), whatever the format: a report is
@@ -74,7 +73,6 @@ std::string CsvFileName(const std::string& Name) {
     return "./" + Name;
   return Name;
 }
-
 
 // A case as the teacher's text names it: hidden cases and weights other
 // than 1 said after the name.
@@ -331,8 +329,8 @@ void TCheckReport::FinishCsv(const TClassEnd& End) {
        << Sep << "failure" << Sep << "message" << Sep << "count" << '\n';
   for (const TCaseSummary& Case : FSummary.Cases()) {
     const std::string Head = CsvField(Case.Name) + Sep + (Case.Hidden ? "true" : "false") + Sep +
-                             std::to_string(Case.Weight) + Sep + std::to_string(Case.Passed) +
-                             Sep + std::to_string(Case.Files) + Sep;
+                             std::to_string(Case.Weight) + Sep + std::to_string(Case.Passed) + Sep +
+                             std::to_string(Case.Files) + Sep;
     if (Case.Failures.empty())
       FOut << Head << Sep << Sep << '\n';
     for (const TFailureCount& Way : Case.Failures)
@@ -354,9 +352,9 @@ void TCheckReport::FinishJson(const TClassEnd& End) {
     bool FirstCase = true;
     for (const TCaseSummary& Case : FSummary.Cases()) {
       FOut << (FirstCase ? "\n" : ",\n") << "    {\"case\": " << JsonString(Case.Name)
-           << ", \"hidden\": " << (Case.Hidden ? "true" : "false") << ", \"weight\": " << Case.Weight
-           << ", \"passed\": " << Case.Passed << ", \"files\": " << Case.Files
-           << ", \"failures\": [";
+           << ", \"hidden\": " << (Case.Hidden ? "true" : "false")
+           << ", \"weight\": " << Case.Weight << ", \"passed\": " << Case.Passed
+           << ", \"files\": " << Case.Files << ", \"failures\": [";
       FirstCase = false;
       for (size_t I = 0; I < Case.Failures.size(); ++I) {
         const TFailureCount& Way = Case.Failures[I];

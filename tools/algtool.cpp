@@ -439,8 +439,8 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
   if (Report.Format == TReportFormat::Gradescope && Names.size() != 2)
     return UsageError(C, "с --format gradescope проверяется один файл: работа одного ученика.");
-  if ((Report.Summary || Similar) && (Report.Format == TReportFormat::Junit ||
-                                     Report.Format == TReportFormat::Gradescope))
+  if ((Report.Summary || Similar) &&
+      (Report.Format == TReportFormat::Junit || Report.Format == TReportFormat::Gradescope))
     return UsageError(C, "--summary и --similar бывают в отчётах text, csv и json.");
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
@@ -523,8 +523,8 @@ int Task(TConsole& C, const std::vector<std::string>& Args) {
         Options.Restrictions.ProgramText = false;
         NoProgram = true;
       } else {
-        return UsageError(C, Format("неизвестный или повторённый параметр \"%s\" команды task make.",
-                                    A.c_str()));
+        return UsageError(
+            C, Format("неизвестный или повторённый параметр \"%s\" команды task make.", A.c_str()));
       }
     } catch (const Exception& E) {
       return UsageError(C, A + ": " + E.Message());

@@ -48,9 +48,7 @@ const std::vector<TNode> Original = {
     {Calc, {"S=0", "C=0"}, {}},
     {For,
      {"I=1,N,1"},
-     {{Io, {"Ввод X"}, {}},
-      {Calc, {"S=S+X"}, {}},
-      {If, {"X>0"}, {{Calc, {"C=C+1"}, {}}}}}},
+     {{Io, {"Ввод X"}, {}}, {Calc, {"S=S+X"}, {}}, {If, {"X>0"}, {{Calc, {"C=C+1"}, {}}}}}},
     {Io, {"Вывод S, C"}, {}},
 };
 
@@ -63,9 +61,7 @@ TEST(SimilarTest, CopiesAreFoundThroughRenamingReorderingAndEmptyBlocks) {
       {Calc, {"T=0", "P=0"}, {}},
       {For,
        {"J=1,K,1"},
-       {{Io, {"Ввод Y"}, {}},
-        {Calc, {"T=T+Y"}, {}},
-        {If, {"Y>0"}, {{Calc, {"P=P+1"}, {}}}}}},
+       {{Io, {"Ввод Y"}, {}}, {Calc, {"T=T+Y"}, {}}, {If, {"Y>0"}, {{Calc, {"P=P+1"}, {}}}}}},
       {Io, {"Вывод T, P"}, {}},
   });
   EXPECT_EQ(ChartSimilarity(A, Renamed), 100);
@@ -90,9 +86,7 @@ TEST(SimilarTest, CopiesAreFoundThroughRenamingReorderingAndEmptyBlocks) {
       {Calc, {"T=0", "P=0"}, {}},
       {For,
        {"J=1,K,1"},
-       {{Io, {"Ввод Y"}, {}},
-        {Calc, {"T=T+Y"}, {}},
-        {If, {"Y>0"}, {{Calc, {"P=P+1"}, {}}}}}},
+       {{Io, {"Ввод Y"}, {}}, {Calc, {"T=T+Y"}, {}}, {If, {"Y>0"}, {{Calc, {"P=P+1"}, {}}}}}},
       {Io, {"Вывод P, T"}, {}},
   });
   const int NearPercent = ChartSimilarity(A, Near);
@@ -139,9 +133,7 @@ TEST(SimilarTest, PairsMostSimilarFirstAndNeverOnePupilsVersions) {
       {Calc, {"S=0", "C=0"}, {}},
       {For,
        {"I=1,N,1"},
-       {{Io, {"Ввод X"}, {}},
-        {Calc, {"S=S+X"}, {}},
-        {If, {"X>0"}, {{Calc, {"C=C+1"}, {}}}}}},
+       {{Io, {"Ввод X"}, {}}, {Calc, {"S=S+X"}, {}}, {If, {"X>0"}, {{Calc, {"C=C+1"}, {}}}}}},
       {Io, {"Вывод C, S"}, {}},
   });
   const std::vector<TChartPrint> Prints = {Near, Other, A, A, Other};

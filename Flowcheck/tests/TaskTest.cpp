@@ -108,8 +108,9 @@ TEST(TaskPackTest, DamagedPacksAreRefusedNamingFileAndLine) {
           "строка 3: непонятное ограничение");
   Refused("@@ deskbay-task 1\n@@ restrictions\nmax-blocks 0\n@@ start base64\neA==\n@@ end\n",
           "max-blocks");
-  Refused("@@ deskbay-task 1\n@@ restrictions\nfunctions SQRT, POW\n@@ start base64\neA==\n@@ end\n",
-          "нет такой функции или команды рисования: \"POW\"");
+  Refused(
+      "@@ deskbay-task 1\n@@ restrictions\nfunctions SQRT, POW\n@@ start base64\neA==\n@@ end\n",
+      "нет такой функции или команды рисования: \"POW\"");
   Refused("@@ deskbay-task 1\n@@ start base64\n*notbase64*\n@@ end\n", "не в base64");
   Refused("@@ deskbay-task 1\n@@ start base64\n@@ end\n", "нет начальной схемы");
   Refused("@@ deskbay-task 1\n@@ tests\n=== a\nзагадка\n@@ start base64\neA==\n@@ end\n",
@@ -183,7 +184,8 @@ TEST(TaskRestrictionsTest, PlacementIsRefusedForForbiddenKindsLinesAndTooManyBlo
   TAlgBlock* Loop = AddLine(Palette.GetRoot()->GetBody(), TForAlgBlock::Class, "");
   TAlgBlock* Io = AddLine(Palette.GetRoot()->GetBody(), TIOAlgBlock::Class, "");
   TAlgBlock* Sqrt = AddLine(Palette.GetRoot()->GetBody(), TBasicAlgBlock::Class, "Y=SQRT(X)");
-  auto* Branch = static_cast<TIfAlgBlock*>(AddLine(Palette.GetRoot()->GetBody(), TIfAlgBlock::Class, "X>0"));
+  auto* Branch =
+      static_cast<TIfAlgBlock*>(AddLine(Palette.GetRoot()->GetBody(), TIfAlgBlock::Class, "X>0"));
   AddLine(Branch->GetYesBranch(), TForAlgBlock::Class, "I=1,2,1");
 
   TTaskRestrictions R;
@@ -201,7 +203,8 @@ TEST(TaskRestrictionsTest, PlacementIsRefusedForForbiddenKindsLinesAndTooManyBlo
   EXPECT_EQ(PlacementRefusal(Alg, {Sqrt}, R), "В этом задании нельзя использовать функцию SQRT");
   R.MaxBlocks = 2;
   EXPECT_EQ(PlacementRefusal(Alg, {Io}, R), "");
-  EXPECT_EQ(PlacementRefusal(Alg, {Io, Io}, R), "В этом задании можно использовать не больше 2 блоков");
+  EXPECT_EQ(PlacementRefusal(Alg, {Io, Io}, R),
+            "В этом задании можно использовать не больше 2 блоков");
 }
 
 } // namespace

@@ -452,10 +452,9 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   const std::vector<TJsonRow> JsonRows = JsonCaseRows(TJsonReader(Json.Out).ReadRows());
   ASSERT_EQ(CsvRows.size(), 5u) << Csv.Out;
   ASSERT_EQ(JsonRows.size(), 4u);
-  const std::vector<std::string> Header = {"file",  "case",     "passed",    "failure",  "reason",
-                                           "line",  "expected", "actual",    "steps",    "pupil",
-                                           "cases", "score",    "max_score", "unreached",
-                                           "hidden", "weight", "mark"};
+  const std::vector<std::string> Header = {
+      "file",  "case",  "passed", "failure",   "reason",    "line",   "expected", "actual", "steps",
+      "pupil", "cases", "score",  "max_score", "unreached", "hidden", "weight",   "mark"};
   EXPECT_EQ(CsvRows[0], Header);
   for (size_t I = 0; I < JsonRows.size(); ++I) {
     SCOPED_TRACE(I);
@@ -756,12 +755,13 @@ TEST(AlgtoolCheckTest, AllFailuresHiddenCasesWeightsAndSummaryRows) {
   TProcessResult R = Check({Tests, Sum, Diff, "--all"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   // The teacher sees hidden cases in full, marked as hidden, and weights.
-  EXPECT_EQ(R.Out, Sum + ": 3/3, баллы 5/5\n" + Diff +
-                       ": 1/3, баллы 1/5\n"
-                       "  случай \"один\" (вес 3): строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
-                       "  случай \"скрытый\" (скрытый): строка вывода 1: ожидалось \"10\", "
-                       "выведено \"0\"\n"
-                       "Файлы, прошедшие все случаи: 1 из 2.\n");
+  EXPECT_EQ(R.Out,
+            Sum + ": 3/3, баллы 5/5\n" + Diff +
+                ": 1/3, баллы 1/5\n"
+                "  случай \"один\" (вес 3): строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
+                "  случай \"скрытый\" (скрытый): строка вывода 1: ожидалось \"10\", "
+                "выведено \"0\"\n"
+                "Файлы, прошедшие все случаи: 1 из 2.\n");
 
   const auto Rows = ParseCsv(Check({Tests, Sum, Diff, "--format", "csv"}).Out);
   ASSERT_EQ(Rows.size(), 1u + 2 * 4);
@@ -865,14 +865,13 @@ struct TPlantedClass {
   std::string Tests, Right, Wrong, Short, Error, Endless, Damaged;
   TPlantedClass() {
     Right = SaveAlgorithm(Dir, "right.alg", SumOfTwo);
-    Wrong = SaveAlgorithm(Dir, "wrong.alg",
-                          {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}});
+    Wrong =
+        SaveAlgorithm(Dir, "wrong.alg", {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}});
     Short = SaveAlgorithm(Dir, "short.alg", {SumOfTwo[0]});
     Error = SaveAlgorithm(Dir, "error.alg",
                           {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A/(B-B)"}, {}}});
-    Endless =
-        SaveAlgorithm(Dir, "endless.alg",
-                      {SumOfTwo[0], {&TWhileAlgBlock::Class, {"A=A"}, {}}, SumOfTwo[1]});
+    Endless = SaveAlgorithm(Dir, "endless.alg",
+                            {SumOfTwo[0], {&TWhileAlgBlock::Class, {"A=A"}, {}}, SumOfTwo[1]});
     Damaged = Dir.Path("damaged.alg");
     WriteFileBytes(Damaged, "not an algorithm");
     // The hidden case's name, answers and expected line are found nowhere
@@ -893,8 +892,8 @@ std::vector<std::string> Args(std::vector<std::string> Head, const std::vector<s
 TEST(AlgtoolClassTest, FeedbackPerPupilNeverShowsHiddenCases) {
   TPlantedClass Class;
   const std::string Out = Class.Dir.Path("отзывы");
-  const TProcessResult R = Check(Args({Class.Tests}, Args(Class.Files(), {"--feedback", Out,
-                                                                           "--marks", "5:100,3:75"})));
+  const TProcessResult R =
+      Check(Args({Class.Tests}, Args(Class.Files(), {"--feedback", Out, "--marks", "5:100,3:75"})));
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   for (const char* Name : {"right", "wrong", "short", "error", "endless", "damaged"})
     for (const char* Ext : {".txt", ".html"}) {
@@ -929,7 +928,8 @@ TEST(AlgtoolClassTest, FeedbackPerPupilNeverShowsHiddenCases) {
 
   // A feedback folder that cannot be made stops before anything is checked.
   WriteFileBytes(Class.Dir.Path("plain"), "x");
-  const TProcessResult Bad = Check({Class.Tests, Class.Right, "--feedback", Class.Dir.Path("plain")});
+  const TProcessResult Bad =
+      Check({Class.Tests, Class.Right, "--feedback", Class.Dir.Path("plain")});
   EXPECT_EQ(Bad.ExitStatus, 1);
   EXPECT_TRUE(Contains(Bad.Err, "plain")) << Bad.Err;
   EXPECT_EQ(Bad.Out, "");
@@ -939,10 +939,10 @@ TEST(AlgtoolClassTest, MarksInEveryReport) {
   TPlantedClass Class;
   // Weights 3 and 1: the right solution has 100%, a file passing only the
   // visible case exactly 75%.
-  const std::string Visible = SaveAlgorithm(
-      Class.Dir, "visible.alg",
-      {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
-       {&TIfAlgBlock::Class, {"A=1"}, {{&TIOAlgBlock::Class, {"Вывод 3"}, {}}}}});
+  const std::string Visible =
+      SaveAlgorithm(Class.Dir, "visible.alg",
+                    {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+                     {&TIfAlgBlock::Class, {"A=1"}, {{&TIOAlgBlock::Class, {"Вывод 3"}, {}}}}});
   const std::vector<std::string> Files = {Class.Right, Visible, Class.Wrong};
   TProcessResult R = Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75"})));
   EXPECT_EQ(R.Out, Class.Right + ": 2/2, баллы 4/4, оценка 5\n" + Visible +
@@ -952,9 +952,8 @@ TEST(AlgtoolClassTest, MarksInEveryReport) {
                        ": 0/2, баллы 0/4, оценка 2, случай \"видимый\" (вес 3): строка вывода 1: "
                        "ожидалось \"3\", выведено \"-1\"\n"
                        "Файлы, прошедшие все случаи: 1 из 3.\n");
-  const auto Rows = ParseCsv(Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75",
-                                                                    "--format", "csv"})))
-                                 .Out);
+  const auto Rows = ParseCsv(
+      Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "csv"}))).Out);
   ASSERT_EQ(Rows.size(), 1u + 3 * 3);
   EXPECT_EQ(Rows[0][16], "mark");
   EXPECT_EQ(Rows[3][16], "5");
@@ -963,7 +962,8 @@ TEST(AlgtoolClassTest, MarksInEveryReport) {
   EXPECT_EQ(Rows[1][16], "") << "a case has no mark";
   const std::vector<TJsonRow> Json =
       TJsonReader(
-          Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "json"}))).Out)
+          Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "json"})))
+              .Out)
           .ReadRows();
   ASSERT_EQ(Json.size(), 9u);
   EXPECT_EQ(std::get<long long>(Json[5].at("mark")), 4);
@@ -982,25 +982,28 @@ TEST(AlgtoolClassTest, MarksInEveryReport) {
 TEST(AlgtoolClassTest, SummaryCountsTheClassWorstCaseFirst) {
   TPlantedClass Class;
   const std::string Model = Class.Dir.Path("model.alg");
-  WriteFileBytes(Model, ReadFileBytes(SaveAlgorithm(
-                            Class.Dir, "m.alg",
-                            {SumOfTwo[0],
-                             {&TIfAlgBlock::Class, {"A>100000"},
-                              {{&TIOAlgBlock::Class, {"Вывод \"много\""}, {}}}},
-                             SumOfTwo[1]})));
-  TProcessResult R = Check(Args({Class.Tests}, Args(Class.Files(), {"--summary", "--model", Model})));
+  WriteFileBytes(
+      Model,
+      ReadFileBytes(SaveAlgorithm(
+          Class.Dir, "m.alg",
+          {SumOfTwo[0],
+           {&TIfAlgBlock::Class, {"A>100000"}, {{&TIOAlgBlock::Class, {"Вывод \"много\""}, {}}}},
+           SumOfTwo[1]})));
+  TProcessResult R =
+      Check(Args({Class.Tests}, Args(Class.Files(), {"--summary", "--model", Model})));
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   const std::string Text = R.Out.substr(R.Out.find("Случаи по классу"));
-  EXPECT_EQ(Text, "Случаи по классу, сначала самые трудные:\n"
-                  "  случай \"видимый\" (вес 3): прошли 1 из 6; неверная строка вывода — 1; "
-                  "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
-                  "исчерпан предел шагов — 1; файл не прочитан — 1\n"
-                  "  случай \"тайный случай\" (скрытый): прошли 1 из 6; неверная строка вывода — 1; "
-                  "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
-                  "исчерпан предел шагов — 1; файл не прочитан — 1\n"
-                  "Блоки образца, не выполненные ни в одном случае:\n"
-                  "  Ввод-вывод: Вывод \"много\"\n"
-                  "Файлы, прошедшие все случаи: 1 из 6.\n");
+  EXPECT_EQ(Text,
+            "Случаи по классу, сначала самые трудные:\n"
+            "  случай \"видимый\" (вес 3): прошли 1 из 6; неверная строка вывода — 1; "
+            "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+            "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+            "  случай \"тайный случай\" (скрытый): прошли 1 из 6; неверная строка вывода — 1; "
+            "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+            "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+            "Блоки образца, не выполненные ни в одном случае:\n"
+            "  Ввод-вывод: Вывод \"много\"\n"
+            "Файлы, прошедшие все случаи: 1 из 6.\n");
 
   const std::string Csv =
       Check(Args({Class.Tests},
@@ -1012,8 +1015,8 @@ TEST(AlgtoolClassTest, SummaryCountsTheClassWorstCaseFirst) {
   ASSERT_EQ(Rows.size(), 1u + 5 + 5 + 1) << Csv;
   EXPECT_EQ(Rows[0], (std::vector<std::string>{"summary_case", "hidden", "weight", "passed",
                                                "files", "failure", "message", "count"}));
-  EXPECT_EQ(Rows[1], (std::vector<std::string>{"видимый", "false", "3", "1", "6", "output-line",
-                                               "", "1"}));
+  EXPECT_EQ(Rows[1],
+            (std::vector<std::string>{"видимый", "false", "3", "1", "6", "output-line", "", "1"}));
   EXPECT_EQ(Rows[3][5], "error");
   EXPECT_EQ(Rows[3][6], "Ошибка при вычислении \"A/(B-B)\".");
   EXPECT_EQ(Rows[6][0], "тайный случай");
@@ -1039,17 +1042,20 @@ TEST(AlgtoolClassTest, JunitReportIsValidAgainstTheSchemaAndKeepsHiddenCasesHidd
   // Names that XML must escape, and bytes it cannot hold.
   const std::string Odd = Class.Dir.Path("<&\"o\x01\xff.alg");
   WriteFileBytes(Odd, ReadFileBytes(Class.Wrong));
-  const std::string Tests = WriteTests(Class.Dir, "=== <видимый> & \"кавычки\"\nweight 3\nsteps 1000\n< 1\n< 2\n> 3\n"
-                                                  "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n"
-                                                  "> 31348\n",
-                                       "odd.tests");
+  const std::string Tests =
+      WriteTests(Class.Dir,
+                 "=== <видимый> & \"кавычки\"\nweight 3\nsteps 1000\n< 1\n< 2\n> 3\n"
+                 "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n"
+                 "> 31348\n",
+                 "odd.tests");
   std::vector<std::string> Files = Class.Files();
   Files.push_back(Odd);
   const TProcessResult R = Check(Args({Tests, "--format", "junit"}, Files));
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
   const std::string Report = Class.Dir.Path("report.xml");
   WriteFileBytes(Report, R.Out);
-  const TProcessResult Lint = RunProcess("/usr/bin/xmllint", {"--noout", "--schema", JUNIT_XSD, Report});
+  const TProcessResult Lint =
+      RunProcess("/usr/bin/xmllint", {"--noout", "--schema", JUNIT_XSD, Report});
   EXPECT_EQ(Lint.ExitStatus, 0) << Lint.Err << R.Out;
   EXPECT_TRUE(Contains(Lint.Err, "validates")) << Lint.Err;
 
@@ -1102,7 +1108,8 @@ TEST(AlgtoolClassTest, GradescopeResultsHaveTheDocumentedFields) {
       " for t in r['tests']))\n";
   WriteFileBytes(Class.Dir.Path("check.py"), Script);
   const auto Results = [&](const std::string& File) {
-    const TProcessResult R = Check({Class.Tests, File, "--format", "gradescope", "--marks", "5:90"});
+    const TProcessResult R =
+        Check({Class.Tests, File, "--format", "gradescope", "--marks", "5:90"});
     const std::string Json = Class.Dir.Path("results.json");
     WriteFileBytes(Json, R.Out);
     const TProcessResult Py = RunProcess("/usr/bin/python3", {Class.Dir.Path("check.py"), Json});
@@ -1144,16 +1151,15 @@ TEST(AlgtoolClassTest, SimilarListsCopiesButNotOtherSolutionsOrOnePupilsVersions
         {{&TIOAlgBlock::Class, {"Ввод Y"}, {}}, {&TBasicAlgBlock::Class, {"T=T+Y"}, {}}}},
        {&TIOAlgBlock::Class, {"Вывод T"}, {}}});
   // The same task done with a condition loop: no copy.
-  const std::string Sidorov = SaveAlgorithm(
-      Dir, "sidorov.alg",
-      {{&TIOAlgBlock::Class, {"Ввод N"}, {}},
-       {&TBasicAlgBlock::Class, {"S=0", "I=0"}, {}},
-       {&TWhileAlgBlock::Class,
-        {"I<N"},
-        {{&TIOAlgBlock::Class, {"Ввод X"}, {}},
-         {&TBasicAlgBlock::Class, {"S=S+X"}, {}},
-         {&TBasicAlgBlock::Class, {"I=I+1"}, {}}}},
-       {&TIOAlgBlock::Class, {"Вывод S"}, {}}});
+  const std::string Sidorov = SaveAlgorithm(Dir, "sidorov.alg",
+                                            {{&TIOAlgBlock::Class, {"Ввод N"}, {}},
+                                             {&TBasicAlgBlock::Class, {"S=0", "I=0"}, {}},
+                                             {&TWhileAlgBlock::Class,
+                                              {"I<N"},
+                                              {{&TIOAlgBlock::Class, {"Ввод X"}, {}},
+                                               {&TBasicAlgBlock::Class, {"S=S+X"}, {}},
+                                               {&TBasicAlgBlock::Class, {"I=I+1"}, {}}}},
+                                             {&TIOAlgBlock::Class, {"Вывод S"}, {}}});
   // Ivanov's earlier version, in the folder of a former lesson.
   ASSERT_EQ(::mkdir(Dir.Path("before").c_str(), 0700), 0);
   const std::string Earlier = SaveAlgorithm(Dir, "before/ivanov.alg", Sum);
@@ -1177,8 +1183,8 @@ TEST(AlgtoolClassTest, SimilarListsCopiesButNotOtherSolutionsOrOnePupilsVersions
   EXPECT_EQ(Rows[0], (std::vector<std::string>{"similar_file", "similar_to", "similarity"}));
   EXPECT_EQ(Rows[1], (std::vector<std::string>{Ivanov, Petrov, "100"}));
   const std::string Json = Check(Args({Tests, "--similar", "--format", "json"}, Files)).Out;
-  EXPECT_TRUE(Contains(Json, "{\"similar\": [\n    {\"file\": \"" + Ivanov + "\", \"similar_to\": \"" +
-                                 Petrov + "\", \"similarity\": 100},"))
+  EXPECT_TRUE(Contains(Json, "{\"similar\": [\n    {\"file\": \"" + Ivanov +
+                                 "\", \"similar_to\": \"" + Petrov + "\", \"similarity\": 100},"))
       << Json;
 
   // Only one of a pair: nothing similar.
