@@ -31,7 +31,7 @@ FLOWCHECK_API TChartPrint ChartPrint(const TAlgorithm& Alg);
 FLOWCHECK_API int ChartSimilarity(const TChartPrint& A, const TChartPrint& B);
 
 // Charts at least this similar are reported as copies.
-constexpr int SimilarThreshold = 80;
+constexpr int SimilarThreshold = 90;
 
 struct TSimilarPair {
   size_t First = 0, Second = 0; // indexes into the files given, First < Second
