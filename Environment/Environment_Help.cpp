@@ -67,7 +67,7 @@ QString HelpTopicOfBlock(const std::string& BlockClassName) {
 }
 
 QStringList HelpPageNames() {
-  return {ContentsPage,  "editor.html", "language.html",
+  return {ContentsPage,   "editor.html", "language.html",
           "drawing.html", "errors.html", "teacher.html"};
 }
 
