@@ -56,8 +56,8 @@ TEST_F(ModuleTest, TheModuleOpensOneUntitledAlgorithmInEditModeAndTakesItsWindow
   std::string Filter;
   int Index = 0;
   Shell->MakeFilter(Filter, Index);
-  EXPECT_EQ(Filter, "Алгоритм (*.alg)|*.alg|Все файлы|*.*");
-  EXPECT_EQ(Index, 2);
+  EXPECT_EQ(Filter, "Алгоритм (*.alg)|*.alg|Задание (*.task)|*.task|Все файлы|*.*");
+  EXPECT_EQ(Index, 3);
 
   // A second one is number 2; New takes the one kind without asking.
   Shell->FileNewExecute();
