@@ -108,7 +108,8 @@ public:
   virtual bool Save();
   virtual bool CanSaveAs();
 
-  void OpenFile(const std::string& Name);
+  // Opens Name as this document (a kind may open a file its own way).
+  virtual void OpenFile(const std::string& Name);
   void LoadFile(const std::string& Name);
   // Writes through the safe writer: a failed save leaves the old file as it
   // was and raises an error that names the file.

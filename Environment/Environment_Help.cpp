@@ -67,7 +67,8 @@ QString HelpTopicOfBlock(const std::string& BlockClassName) {
 }
 
 QStringList HelpPageNames() {
-  return {ContentsPage, "editor.html", "language.html", "drawing.html", "errors.html"};
+  return {ContentsPage,   "editor.html", "language.html",
+          "drawing.html", "errors.html", "teacher.html"};
 }
 
 std::vector<THelpHit> SearchHelp(const QString& Words) {

@@ -88,11 +88,14 @@ const TEditorFormClass* SelectEditorClass() {
   // A provider must stay reachable, so with one the dialog is shown.
   std::vector<TModuleInterfaceRef> Providers;
   GetModuleInterfaces(ICATID_NEW_ITEMS, Providers);
-  if (Classes.size() == 1 && Providers.empty()) {
-    auto* Only = dynamic_cast<const TEditorFormClass*>(Classes[0]);
-    if (Only && Only->GetFlags().Contains(efCanCreate))
-      return Only;
-  }
+  // Kinds that only open files (a task pack) are not made new.
+  std::vector<const TEditorFormClass*> Creatable;
+  for (const TModuleClass* C : Classes)
+    if (auto* Kind = dynamic_cast<const TEditorFormClass*>(C);
+        Kind && Kind->GetFlags().Contains(efCanCreate))
+      Creatable.push_back(Kind);
+  if (Creatable.size() == 1 && Providers.empty())
+    return Creatable[0];
   TNewForm Form;
   if (Form.exec() != QDialog::Accepted)
     return nullptr;

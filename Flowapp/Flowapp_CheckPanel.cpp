@@ -1,6 +1,7 @@
 #include "Flowapp_CheckPanel.h"
 
 #include "Corekit/SysUtils.h"
+#include "Flowcheck/Flowcheck_Feedback.h"
 #include "Flowcheck/Flowcheck_Text.h"
 
 #include <QEvent>
@@ -188,7 +189,8 @@ void TCheckPanel::AddResults(const std::vector<TCaseResult>& Results) {
     const TCaseResult& Result = Results[I];
     const int Row = FirstRow + static_cast<int>(I);
     FResults.push_back(Result);
-    tblCases->setItem(Row, 0, Item(CellText(Result.CaseName)));
+    // A hidden case's name may give it away: the pupil sees its number.
+    tblCases->setItem(Row, 0, Item(CellText(PupilCaseName(FResults, FResults.size() - 1))));
     QTableWidgetItem* Verdict = Item(Result.Passed() ? "пройден" : "не пройден");
     Verdict->setForeground(Result.Passed() ? PassedColor : FailedColor);
     tblCases->setItem(Row, 1, Verdict);
@@ -277,7 +279,8 @@ void TCheckPanel::ShowCase(int Index) {
   const TCaseResult& R = FResults[static_cast<size_t>(FSelected)];
   if (R.Hidden) {
     // Nothing of a hidden case but its verdict.
-    lblCase->setText(Q(CheckQuoted(R.CaseName) + ": " + PupilDescription(R) +
+    lblCase->setText(Q(PupilCaseName(FResults, static_cast<size_t>(FSelected)) + ": " +
+                       PupilDescription(R) +
                        ". Ввод и ожидаемый вывод скрытого случая не показываются."));
     tblLines->hide();
     return;

@@ -6,6 +6,7 @@
 #include "Flowapp_Images.h"
 #include "Flowapp_ProgramImport.h"
 #include "Flowapp_RunErrorBox.h"
+#include "Flowapp_TaskPanel.h"
 
 #include "Environment/Environment_Help.h"
 #include "Environment/Environment_MenuMerger.h"
@@ -13,6 +14,7 @@
 #include "Environment/ErrorDisplay.h"
 #include "Environment/ShellCommandIds.h"
 #include "Flowcheck/Flowcheck_Check.h"
+#include "Flowcheck/Flowcheck_Task.h"
 #include "Flowcheck/Flowcheck_Text.h"
 #include "Flowedit/Flowedit_CodePane.h"
 #include "Flowedit/Flowedit_Constructor.h"
@@ -308,7 +310,7 @@ void TAlgEditorForm::CreateDocumentMenus() {
                   .Hint = "Показать рядом с блок-схемой её программу на Python, Pascal или C++",
                   .Keys = {QKeySequence("Ctrl+Shift+P")},
                   .Execute = [this] { ViewProgramExecute(); },
-                  .Enabled = HasView});
+                  .Enabled = [this, HasView] { return HasView() && ProgramTextAllowed(); }});
   ViewProgram->setCheckable(true);
   FileOpenProgram =
       AddCommand({.Id = "FileOpenProgram",
@@ -322,11 +324,12 @@ void TAlgEditorForm::CreateDocumentMenus() {
        .Execute = [this] { ViewHighContrastExecute(); }});
   ViewHighContrast->setCheckable(true);
   ViewHighContrast->setChecked(FHighContrast);
-  FileSaveProgram = AddCommand({.Id = "FileSaveProgram",
-                                .Caption = "Сохранить п&рограмму как...",
-                                .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
-                                .Execute = [this] { FileSaveProgramExecute(); },
-                                .Enabled = HasView});
+  FileSaveProgram =
+      AddCommand({.Id = "FileSaveProgram",
+                  .Caption = "Сохранить п&рограмму как...",
+                  .Hint = "Сохранить программу блок-схемы на Python, Pascal или C++",
+                  .Execute = [this] { FileSaveProgramExecute(); },
+                  .Enabled = [this, HasView] { return HasView() && ProgramTextAllowed(); }});
 
   // The menus join the shell's by id and group (Environment_MenuMerger.h).
   mnuDocFile = new QMenu("&Файл", this);
@@ -599,6 +602,7 @@ void TAlgEditorForm::Command(const std::function<void()>& Body) {
 }
 
 void TAlgEditorForm::UpdateActions() {
+  ShowTaskBreaches();
   UpdateAllActions(*ActionList);
   // QToolButton takes the action's texts; the Run button keeps its own.
   // Set only when they differ: each change is an event a screen reader
@@ -1044,6 +1048,7 @@ void TAlgEditorForm::Paste() {
     ShowException(E);
     return;
   }
+  RefuseForbiddenPaste();
   if (FChildView && FAlgorithm->GetSelectedBlockCount() > 0)
     FChildView->AlgEditor->MakeVisible(FAlgorithm->GetSelectedBlocksProperty(0));
 }
@@ -1149,6 +1154,7 @@ void TAlgEditorForm::CreateCheckActions() {
   mnuDocRun->addAction(AlgCheck);
   mnuDocFile->insertAction(FilePrint, FileChooseTests);
   mnuDocFile->insertSeparator(FilePrint);
+  CreateTaskAction();
 }
 
 void TAlgEditorForm::CreateCheckPanel() {
@@ -1202,6 +1208,20 @@ void TAlgEditorForm::FileChooseTestsExecute() {
 void TAlgEditorForm::AlgCheckExecute() {
   if (!FRun->CanCheck())
     return;
+  // A task's own cases, unless another test file was chosen.
+  if (FTask && FChosenTests.empty()) {
+    if (Trim(FTask->TestsText).empty())
+      throw Exception("В задании «" + VisibleText(FTaskName) +
+                      "» нет открытых случаев: проверять нечем.");
+    TTestFile Tests = ParseTestFile(FTask->TestsText, FTaskName);
+    if (!pnlCheck->isVisible()) {
+      pnlCheck->show();
+      const int Height = splCheck->height();
+      splCheck->setSizes({Height / 2, Height / 5, Height - Height / 2 - Height / 5});
+    }
+    FRun->StartCheck(std::move(Tests));
+    return;
+  }
   const std::string FileName = GetTestFileName();
   if (FileName.empty()) {
     const std::string Where =

@@ -49,7 +49,9 @@ class TAlgHistory;
 class TAlgMachine;
 class TAlgorithm;
 class TCheckPanel;
+class TTaskPanel;
 struct TCaseResult;
+struct TTaskPack;
 
 // The window's own interaction listener kind: the machine tells it that the
 // run moved on, and the window shows where.
@@ -197,6 +199,24 @@ public:
   QSplitter* splCheck;
   TAction *AlgCheck, *FileChooseTests;
 
+  // Task packs (Flowcheck_Task). "Файл" > "Открыть задание..." and opening
+  // a NAME.task file (the document kind TaskClass: the pack's extension or
+  // its first line) open the pack's starter chart in a new untitled window
+  // with the task's text in a panel above the check results. "Проверить"
+  // runs the pack's visible cases; the editor refuses blocks the task
+  // forbids (a palette block, a copying drop, a paste), saying why at the
+  // block and in the panel, which also names each block whose lines break
+  // the task; the program pane stays hidden where the pack says so. The
+  // pupil saves an ordinary algorithm file.
+  static const TEditorFormClass& TaskClass();
+  void OpenFile(const std::string& Name) override;
+  void OpenTask(const std::string& TaskName, const TTaskPack& Pack);
+  const TTaskPack* GetTask() const { return FTask.get(); }
+  const std::string& GetTaskFileName() const { return FTaskName; }
+  void FileOpenTaskExecute();
+  TTaskPanel* pnlTask = nullptr;
+  TAction* FileOpenTask = nullptr;
+
   QToolBar* tbrAlg;
   QToolButton *tbRun, *tbStep, *tbStop;
   QWidget* pnlMain;
@@ -289,6 +309,14 @@ private:
   TAction* AddCommand(TActionInfo Info);
   void CreateCheckActions();
   void CreateCheckPanel();
+  void CreateTaskAction();
+  // Whether the task lets the program text be shown (no task: yes).
+  bool ProgramTextAllowed() const;
+  // The blocks of the chart that break the task, in the task panel; asked
+  // when the content moved on.
+  void ShowTaskBreaches();
+  // A paste the task forbids is taken back, the reason shown.
+  void RefuseForbiddenPaste();
 
   std::unique_ptr<TAlgorithm> FAlgorithm;
   std::unique_ptr<TAlgHistory> FHistory;
@@ -309,6 +337,10 @@ private:
   TNotifyAdapter<TAlgEditorForm> FInteractionNotify;
   // The test file chosen for this document.
   std::string FChosenTests;
+  // The task the window was opened from, and its file.
+  std::unique_ptr<TTaskPack> FTask;
+  std::string FTaskName;
+  uint64_t FTaskCheckedVersion = UINT64_MAX; // not yet
 };
 
 } // namespace Deskbay

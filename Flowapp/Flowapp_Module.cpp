@@ -21,7 +21,8 @@ const TFlowappAppModuleClass FlowappAppModuleClass("TFlowappAppModule");
 
 TFlowappAppModule::TFlowappAppModule(const TAppModuleClass& Class, const std::string& Name)
     : TAppModule(Class, Name) {
-  RegisterEditors({&TAlgEditorForm::StaticClass()}, true);
+  // The algorithm first: a damaged ".alg" file goes to its loader.
+  RegisterEditors({&TAlgEditorForm::StaticClass(), &TAlgEditorForm::TaskClass()}, true);
   GetShell().CreateEditor(&TAlgEditorForm::StaticClass());
 }
 

@@ -75,6 +75,7 @@ public:
 
   void BeforeStep(TAlgMachine& Machine, int64_t Step) override {
     FStep = Step;
+    FBlock = Machine.GetCurrentBlock();
     if (FWatcher)
       FWatcher->BeforeStep(Machine, Step);
     if (FReached)
@@ -108,6 +109,8 @@ public:
     FResult.FirstDifference = static_cast<int>(FPrinted - 1);
     FResult.StopStep = FStep - 1;
     FResult.Actual = Line;
+    if (FBlock)
+      FResult.Block = DescribeBlock(FBlock);
   }
 
   bool StopRequested() override { return FDiffers; }
@@ -119,6 +122,7 @@ private:
   TCaseResult& FResult;
   std::set<const TAlgBlock*>* FReached;
   TRunObserver* FWatcher;
+  const TAlgBlock* FBlock = nullptr; // the block of the step under way
   int64_t FStep = 0;
   int64_t FPrinted = 0;
   bool FDiffers = false;
@@ -250,6 +254,8 @@ const char* CaseFailureName(TCaseFailure Failure) {
     return "unreadable";
   case TCaseFailure::Crashed:
     return "crashed";
+  case TCaseFailure::Restricted:
+    return "restriction";
   }
   return "";
 }
@@ -308,12 +314,15 @@ bool TCaseRun::Run(int64_t Steps) {
   Result.Steps = Outcome.Steps;
   if (Outcome.End == TRunEnd::Failed)
     Result.RunError = WithoutFinalNewlines(Outcome.Error);
+
   if (!F->Comparer.Differs()) {
     JudgeEnd(F->Case, Outcome, F->Input, F->Comparer.Printed(), Result);
     // The run went wrong at its end: before the step that failed (a failed
     // step is not counted), or where the run stopped.
     if (!Result.Passed())
       Result.StopStep = Outcome.Steps;
+    if (!Result.Passed() && Outcome.End == TRunEnd::Failed)
+      Result.Block = Outcome.FailedBlock;
   }
   F->Decided = true;
   return true;

@@ -36,6 +36,7 @@ enum class TCaseFailure {
   StepLimit,     // the case's step limit was reached
   Unreadable,    // the file could not be loaded
   Crashed,       // the checking process died on this file
+  Restricted,    // the chart uses what its task pack forbids
 };
 
 FLOWCHECK_API const char* CaseFailureName(TCaseFailure Failure);
@@ -71,6 +72,10 @@ struct FLOWCHECK_API TCaseResult {
   int64_t StopStep = -1;
   // The error the run ended with, line breaks as '\n'; empty when none.
   std::string RunError;
+  // The block that printed the first wrong line or failed, described as
+  // "algtool show" does; empty when no block is to blame (a run that ended
+  // too soon, a passed case).
+  std::string Block;
 
   bool Passed() const { return Failure == TCaseFailure::None; }
 };

@@ -284,12 +284,23 @@ void TAlgConstructorForm::ShowLineProblems() {
   memBlock->setAccessibleDescription(Text);
 }
 
+namespace {
+
+// The block a refusal is shown at for a place: the one before it, else the
+// sequence.
+const TAlgBlock* PlaceAnchor(const TCompoundAlgBlock* Parent, int Index) {
+  return Index > 0 && Index <= Parent->GetBlockCount() ? Parent->GetBlocks(Index - 1) : Parent;
+}
+
+} // namespace
+
 void TAlgConstructorForm::PaletteBlockClick(TPaletteFrame&, TAlgBlock* Block) {
   TAlgorithm* Alg = GetAlgorithm();
   TCompoundAlgBlock* Parent = nullptr;
   int Index = 0;
   if (!Alg || !AlgEditor->GetEditable() ||
-      !AlgInsertPlace(*Alg, AlgEditor->GetCursor(), Parent, Index))
+      !AlgInsertPlace(*Alg, AlgEditor->GetCursor(), Parent, Index) ||
+      !AlgEditor->MayPlace({Block}, PlaceAnchor(Parent, Index)))
     return;
   TAlgBlock* Copy;
   {
@@ -308,6 +319,11 @@ void TAlgConstructorForm::InsertBlock(TAlgBlockKind Kind) {
   if (!Alg || !AlgEditor->GetEditable() ||
       !AlgInsertPlace(*Alg, AlgEditor->GetCursor(), Parent, Index))
     return;
+  // A task's restrictions are asked about the palette's block of the kind.
+  for (const TAdvSpeedButton* Button : Palette->GetButtons())
+    if (const TAlgBlock* Proto = TPaletteFrame::PrototypeOf(*Button);
+        Proto && Proto->GetKind() == Kind && !AlgEditor->MayPlace({Proto}, PlaceAnchor(Parent, Index)))
+      return;
   Inserted(AlgInsertNewBlock(*Alg, Kind, Parent, Index));
 }
 

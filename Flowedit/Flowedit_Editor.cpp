@@ -901,12 +901,35 @@ bool TAlgEditor::CanAccept(TDragObject* Source, TAlgDragObject*& Drag, TPoint& P
   return true;
 }
 
+void TAlgEditor::ShowRefusal(const std::string& Reason, const TAlgBlock* Block) {
+  const QRect Place = Block ? BlockClientRect(Block) : QRect();
+  const QPoint At = Place.isEmpty() ? CursorClientPos() : Place.bottomLeft();
+  QToolTip::showText(mapToGlobal(At), QString::fromStdString(Reason), this);
+  if (OnRefusal)
+    OnRefusal(Reason);
+}
+
+bool TAlgEditor::MayPlace(const std::vector<const TAlgBlock*>& Blocks, const TAlgBlock* Where) {
+  const std::string Why = OnCheckPlacement ? OnCheckPlacement(Blocks) : std::string();
+  if (!Why.empty())
+    ShowRefusal(Why, Where);
+  return Why.empty();
+}
+
 void TAlgEditor::DragDrop(TDragObject* Source, bool Copy) {
   TAlgDragObject* Drag;
   TPoint P;
   TCompoundAlgBlock* Target;
   if (!CanAccept(Source, Drag, P, Target))
     return;
+  // Copies add blocks; a move only places them elsewhere.
+  if (Drag->GetKeepSources() || Copy) {
+    std::vector<const TAlgBlock*> Blocks;
+    for (int I = 0; I < Drag->GetBlockCount(); ++I)
+      Blocks.push_back(Drag->GetBlocks(I));
+    if (!MayPlace(Blocks, Target))
+      return;
+  }
   const int Index = Target->GetNewBlockIndexAt(P);
   std::vector<TAlgBlock*> SelectedBefore;
   FAlgorithm->GetSelectedBlocks(SelectedBefore);

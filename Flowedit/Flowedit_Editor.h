@@ -34,6 +34,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QPainter;
@@ -182,6 +183,17 @@ public:
   // The accessible description a run gives Block; empty outside a run.
   QString RunDescription(const TAlgBlock* Block) const;
   TChartAccessibility& GetAccessibility() const { return *FAccessibility; }
+  // Asked before copies of blocks go into the chart (a palette block, a
+  // drop that copies): the reason they may not, empty when they may. A
+  // refusal changes nothing and is shown at the block it concerns.
+  std::function<std::string(const std::vector<const TAlgBlock*>& Blocks)> OnCheckPlacement;
+  // Shows Reason at Block's place on the chart as a tool tip (at the
+  // pointer when the block is not drawn) and tells OnRefusal.
+  void ShowRefusal(const std::string& Reason, const TAlgBlock* Block);
+  std::function<void(const std::string& Reason)> OnRefusal;
+  // OnCheckPlacement's answer; true when the blocks may go in, else the
+  // refusal is shown at Where.
+  bool MayPlace(const std::vector<const TAlgBlock*>& Blocks, const TAlgBlock* Where);
 
 protected:
   bool event(QEvent* Event) override;

@@ -9,7 +9,7 @@ set -euo pipefail
 # with xdotool, from a python3 script.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev
   qt6-base-dev libxcb1-dev qt6-translations-l10n desktop-file-utils fonts-dejavu-core xvfb openbox
-  xdotool python3 fp-compiler lintian man-db)
+  xdotool python3 fp-compiler lintian man-db libxml2-utils)
 
 missing=()
 for p in "${packages[@]}"; do

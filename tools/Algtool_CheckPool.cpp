@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <stdexcept>
 
@@ -30,6 +31,11 @@ public:
   void PutString(const std::string& S) {
     PutInt(S.size());
     FData += S;
+  }
+  void PutStrings(const std::vector<std::string>& List) {
+    PutInt(List.size());
+    for (const std::string& S : List)
+      PutString(S);
   }
   std::string Framed() const {
     std::string Frame;
@@ -63,6 +69,12 @@ public:
     FData.remove_prefix(Size);
     return S;
   }
+  // A count read never sizes the list: it grows with the strings that arrive.
+  void GetStrings(std::vector<std::string>& List) {
+    const uint64_t Count = GetInt();
+    for (uint64_t I = 0; I < Count; ++I)
+      List.push_back(GetString());
+  }
 
 private:
   std::string_view FData;
@@ -84,6 +96,13 @@ std::string EncodeResult(uint32_t Index, const TFileResult& File) {
     W.PutInt(static_cast<uint64_t>(Case.Steps));
     W.PutInt(Case.Hidden);
     W.PutInt(static_cast<uint64_t>(Case.Weight));
+    W.PutInt(static_cast<uint64_t>(static_cast<int64_t>(Case.FirstDifference)));
+    W.PutInt(static_cast<uint64_t>(Case.StopStep));
+    W.PutString(Case.RunError);
+    W.PutString(Case.Block);
+    W.PutStrings(Case.Answers);
+    W.PutStrings(Case.ExpectedLines);
+    W.PutStrings(Case.PrintedLines);
   }
   W.PutInt(File.Unreached.size());
   for (const std::string& Block : File.Unreached)
@@ -109,6 +128,13 @@ TFileResult DecodeResult(std::string_view Payload, uint32_t& Index) {
     Case.Steps = static_cast<int64_t>(R.GetInt());
     Case.Hidden = R.GetInt() != 0;
     Case.Weight = static_cast<int64_t>(R.GetInt());
+    Case.FirstDifference = static_cast<int>(static_cast<int64_t>(R.GetInt()));
+    Case.StopStep = static_cast<int64_t>(R.GetInt());
+    Case.RunError = R.GetString();
+    Case.Block = R.GetString();
+    R.GetStrings(Case.Answers);
+    R.GetStrings(Case.ExpectedLines);
+    R.GetStrings(Case.PrintedLines);
   }
   const uint64_t Blocks = R.GetInt();
   for (uint64_t I = 0; I < Blocks; ++I)
@@ -164,10 +190,16 @@ bool ReceiveAll(int Fd, void* Data, size_t Size) {
   }
 }
 
+// Each worker holds up to this many files: the one it checks and the next,
+// so it goes on while the checker is busy with results (writing feedback).
+constexpr size_t TasksInFlight = 2;
+
 struct TWorker {
   pid_t Pid = -1;
   int Fd = -1;
-  int64_t Task = -1; // the index being checked; -1 when idle
+  // The indexes handed over, in order: the first is being checked.
+  std::deque<size_t> Tasks;
+  bool Ended = false; // told that nothing more comes
   std::string Received;
 };
 
@@ -191,7 +223,7 @@ public:
     // Normally every worker is idle here and leaves at the end of its
     // socket; one still busy means the check is being abandoned.
     for (TWorker& W : FWorkers) {
-      if (W.Fd >= 0 && W.Task >= 0)
+      if (W.Fd >= 0 && !W.Tasks.empty())
         kill(W.Pid, SIGKILL);
       Retire(W);
     }
@@ -209,6 +241,8 @@ public:
     while (FEmitted < Count) {
       if (!AnyAlive()) {
         // No worker could be started, or none is left: the rest is checked here.
+        for (; !FRequeued.empty(); FRequeued.pop_front())
+          FResults[FRequeued.front()] = CheckFile(FTests, FFiles[FRequeued.front()], FCoverage);
         for (; FNext < Count; ++FNext)
           FResults[FNext] = CheckFile(FTests, FFiles[FNext], FCoverage);
         Emit();
@@ -227,6 +261,7 @@ private:
   std::vector<std::optional<TFileResult>> FResults;
   std::vector<TWorker> FWorkers;
   size_t FNext = 0;
+  std::deque<size_t> FRequeued; // files of a worker that died, not begun
   size_t FEmitted = 0;
 
   bool AnyAlive() const {
@@ -268,17 +303,29 @@ private:
     return true;
   }
 
+  bool TasksLeft() const { return !FRequeued.empty() || FNext < FFiles.size(); }
+
+  // Tops the worker up to TasksInFlight files.
   void GiveTask(TWorker& W) {
-    if (FNext >= FFiles.size()) {
-      // Nothing left: the worker sees the end and leaves.
-      W.Task = -1;
-      shutdown(W.Fd, SHUT_WR);
-      return;
+    while (W.Tasks.size() < TasksInFlight && !W.Ended) {
+      if (!TasksLeft()) {
+        // Nothing left: the worker sees the end once its files are done.
+        W.Ended = true;
+        shutdown(W.Fd, SHUT_WR);
+        return;
+      }
+      size_t Next;
+      if (!FRequeued.empty()) {
+        Next = FRequeued.front();
+        FRequeued.pop_front();
+      } else {
+        Next = FNext++;
+      }
+      W.Tasks.push_back(Next);
+      const uint32_t Index = static_cast<uint32_t>(Next);
+      // A worker that died meanwhile is noticed when its socket ends.
+      SendAll(W.Fd, &Index, sizeof Index);
     }
-    W.Task = static_cast<int64_t>(FNext++);
-    const uint32_t Index = static_cast<uint32_t>(W.Task);
-    // A worker that died meanwhile is noticed when its socket ends.
-    SendAll(W.Fd, &Index, sizeof Index);
   }
 
   void Retire(TWorker& W) {
@@ -289,11 +336,15 @@ private:
     int Status = 0;
     while (waitpid(W.Pid, &Status, 0) < 0 && errno == EINTR) {
     }
-    if (W.Task >= 0) {
-      FResults[static_cast<size_t>(W.Task)] =
-          FailedFile(FTests, FFiles[static_cast<size_t>(W.Task)], TCaseFailure::Crashed,
-                     "проверка файла прервалась: " + DescribeExit(Status));
-      W.Task = -1;
+    if (!W.Tasks.empty()) {
+      // The file being checked took the worker down; the ones after it
+      // were never begun and go to another worker.
+      const size_t Failed = W.Tasks.front();
+      FResults[Failed] = FailedFile(FTests, FFiles[Failed], TCaseFailure::Crashed,
+                                    "проверка файла прервалась: " + DescribeExit(Status));
+      for (auto It = W.Tasks.rbegin(); It + 1 != W.Tasks.rend(); ++It)
+        FRequeued.push_front(*It);
+      W.Tasks.clear();
     }
   }
 
@@ -320,7 +371,7 @@ private:
     if (N <= 0) {
       Retire(W);
       // A worker that died on a file is replaced while files are left.
-      if (FNext < FFiles.size() && Spawn(W))
+      if (TasksLeft() && Spawn(W))
         GiveTask(W);
       return;
     }
@@ -334,8 +385,9 @@ private:
       uint32_t Index = 0;
       TFileResult File = DecodeResult(std::string_view(W.Received).substr(4, Size), Index);
       W.Received.erase(0, 4 + static_cast<size_t>(Size));
-      if (static_cast<int64_t>(Index) != W.Task)
+      if (W.Tasks.empty() || Index != W.Tasks.front())
         throw std::runtime_error("a worker answered for another file");
+      W.Tasks.pop_front();
       FResults[Index] = std::move(File);
       GiveTask(W);
     }

@@ -3,6 +3,7 @@
 
 #include "Algtool_CheckCoverage.h"
 #include "Algtool_CheckExpected.h"
+#include "Algtool_CheckFeedback.h"
 #include "Algtool_CheckPool.h"
 #include "Algtool_CheckReport.h"
 #include "Algtool_Code.h"
@@ -11,6 +12,7 @@
 #include "Algtool_Output.h"
 #include "Algtool_Render.h"
 #include "Algtool_Run.h"
+#include "Algtool_Task.h"
 #include "Algtool_TestFile.h"
 
 #include "Corekit/ModMgr.h"
@@ -28,6 +30,7 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,15 +45,38 @@ const char* const Usage =
     "Использование:\n"
     "  algtool run ФАЙЛ [--max-steps N] [--trace] [--vars] [--canvas КАРТИНКА.png]\n"
     "      выполнить алгоритм; ввод читается со стандартного входа, по значению в строке\n"
-    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json] [--jobs N] [--all]\n"
-    "        [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--] [ФАЙЛ...]\n"
+    "  algtool check ТЕСТЫ ФАЙЛ... [--format text|csv|json|junit|gradescope] [--jobs N]\n"
+    "        [--all] [--coverage] [--model ОБРАЗЕЦ] [--csv-sep ЗНАК] [--excel] [--marks ШКАЛА]\n"
+    "        [--feedback ПАПКА] [--summary] [--similar] [--task ЗАДАНИЕ.task]\n"
+    "        [--] [ФАЙЛ...]\n"
     "      проверить алгоритмы на случаях из файла тестов; после файла тестов\n"
     "      параметром считается только параметр, написанный точно (со значением,\n"
     "      если оно нужно), всё прочее — файлы, а после -- файлами считается всё;\n"
     "      --all — все неудачные случаи, --coverage — невыполненные блоки\n"
-    "      (с --model — и непройденные ветви и циклы образца)\n"
+    "      (с --model — и непройденные ветви и циклы образца);\n"
+    "      --marks 5:90,4:75,3:50 — оценки по доле баллов, --feedback — отзыв\n"
+    "      каждому ученику (ПАПКА/ИМЯ.txt и .html, скрытые случаи без данных),\n"
+    "      --summary — итог по случаям для класса (с --model — и невыполненные\n"
+    "      блоки образца), --similar — пары похожих схем (копии с другими\n"
+    "      именами переменных, другим порядком строк); junit — JUnit XML для\n"
+    "      платформ, gradescope — results.json Gradescope для работы одного ученика;\n"
+    "      --task — и ограничения задания\n"
     "  algtool check ТЕСТЫ --expected-from ОБРАЗЕЦ [-o ФАЙЛ]\n"
     "      заполнить ожидаемый вывод случаев по образцовому решению\n"
+    "  algtool task make --text ТЕКСТ.md --start НАЧАЛО.alg --tests ВСЕ.tests\n"
+    "        --visible 1,2 [--allow-blocks ВИДЫ] [--allow-functions ИМЕНА]\n"
+    "        [--max-blocks N] [--no-program-text] -o ЗАДАНИЕ.task\n"
+    "      собрать задание для учеников: текст, начальная схема, открытые случаи\n"
+    "      (номера с 1 по порядку файла тестов) и ограничения (виды блоков, как их\n"
+    "      называет show, через запятую; функции и команды рисования; число блоков;\n"
+    "      без окна программы)\n"
+    "  algtool task make --text ТЕКСТ.md --start НАЧАЛО.alg --tests ВСЕ.tests\n"
+    "        --visible 1,2 [--allow-blocks ВИДЫ] [--allow-functions ИМЕНА]\n"
+    "        [--max-blocks N] [--no-program-text] -o ЗАДАНИЕ.task\n"
+    "      собрать задание для учеников: текст, начальная схема, открытые случаи\n"
+    "      (номера с 1 по порядку файла тестов) и ограничения (виды блоков, как их\n"
+    "      называет show, через запятую; функции и команды рисования; число блоков;\n"
+    "      без окна программы)\n"
     "  algtool show ФАЙЛ\n"
     "      показать блоки алгоритма\n"
     "  algtool new ФАЙЛ\n"
@@ -275,6 +301,10 @@ bool ReadReportFormat(const std::string& Value, TReportFormat& Kind) {
     Kind = TReportFormat::Csv;
   else if (Value == "json")
     Kind = TReportFormat::Json;
+  else if (Value == "junit")
+    Kind = TReportFormat::Junit;
+  else if (Value == "gradescope")
+    Kind = TReportFormat::Gradescope;
   else
     return false;
   return true;
@@ -320,6 +350,46 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
   return 0;
 }
 
+// --task and --similar: a checked file's chart, read again (the check may
+// have read it in a worker process), for the task's restrictions (a case of
+// their own at the end of the file's cases) and for the comparison of
+// charts. A file that could not be read fails the restrictions' case with
+// the reason and is compared with nothing.
+void ReadChartAgain(TFileResult& File, const TTaskRestrictions* Restrictions, bool Similar,
+                    std::vector<std::string>& Files, std::vector<TChartPrint>& Prints,
+                    std::vector<std::string>& Owners) {
+  TAlgorithm Alg;
+  bool Loaded = File.Loaded;
+  std::string Reason = File.Cases.empty() ? std::string() : File.Cases.front().Reason;
+  if (Loaded)
+    try {
+      LoadAlgorithmFile(Alg, File.FileName);
+    } catch (const Exception& E) {
+      Loaded = false;
+      Reason = E.Message();
+    }
+  if (Restrictions)
+    File.Cases.push_back(RestrictionCase(Loaded ? &Alg : nullptr, *Restrictions, Reason));
+  if (!Similar || !Loaded)
+    return;
+  Files.push_back(File.FileName);
+  Prints.push_back(ChartPrint(Alg));
+  // The pupil as every report names one: the file without its folder.
+  const size_t Slash = File.FileName.find_last_of('/');
+  Owners.push_back(Slash == std::string::npos ? File.FileName : File.FileName.substr(Slash + 1));
+}
+
+// --marks: a wrong scale leaves Why saying what is wrong with it.
+bool ReadMarks(const std::string& Text, TMarkScale& Marks, std::string& Why) {
+  try {
+    Marks = ParseMarkScale(Text);
+    return true;
+  } catch (const Exception& E) {
+    Why = E.Message();
+    return false;
+  }
+}
+
 // Before the test file every argument that starts with "-" is an option and
 // must be right. After it the arguments are usually "*" expanded by the
 // shell in a folder of pupils' files, whose names are the pupils' to
@@ -329,8 +399,8 @@ int FillTests(TConsole& C, const std::string& TestsName, const std::string& Mode
 int Check(TConsole& C, const std::vector<std::string>& Args) {
   std::vector<std::string> Names;
   TReportOptions Report;
-  std::string ModelName, OutName;
-  bool Expected = false;
+  std::string ModelName, OutName, FeedbackDir, TaskName;
+  bool Expected = false, Similar = false;
   int64_t Jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
   bool Options = true;
   for (size_t I = 0; I < Args.size(); ++I) {
@@ -338,6 +408,7 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     const bool Strict = Names.empty();
     const std::string* Value = I + 1 < Args.size() ? &Args[I + 1] : nullptr;
     int64_t Count = 0;
+    std::string MarksError;
     if (!Options) {
       Names.push_back(A);
     } else if (A == "--") {
@@ -351,6 +422,20 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       Report.AllFailures = true;
     } else if (A == "--coverage") {
       Report.Coverage = true;
+    } else if (A == "--summary") {
+      Report.Summary = true;
+    } else if (A == "--similar") {
+      Similar = true;
+    } else if (A == "--task" && Value && TaskName.empty() && !Value->empty()) {
+      TaskName = *Value;
+      ++I;
+    } else if (A == "--marks" && Value && ReadMarks(*Value, Report.Marks, MarksError)) {
+      ++I;
+    } else if (Strict && A == "--marks" && !MarksError.empty()) {
+      return UsageError(C, MarksError);
+    } else if (A == "--feedback" && Value && FeedbackDir.empty() && !Value->empty()) {
+      FeedbackDir = *Value;
+      ++I;
     } else if (A == "--excel") {
       Report.ByteOrderMark = true;
     } else if (A == "--csv-sep" && Value && Value->size() == 1 &&
@@ -365,12 +450,15 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
       OutName = *Value;
       ++I;
     } else if (Strict && A == "--format") {
-      return UsageError(C, "после --format нужен формат: text, csv или json.");
+      return UsageError(C, "после --format нужен формат: text, csv, json, junit или gradescope.");
     } else if (Strict && A == "--jobs") {
       return UsageError(C, "после --jobs нужно целое число процессов больше нуля.");
     } else if (Strict && A == "--csv-sep") {
       return UsageError(C, "после --csv-sep нужен разделитель: \",\", \";\", \"|\" или табуляция.");
-    } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o")) {
+    } else if (Strict && A == "--marks") {
+      return UsageError(C, "после --marks нужна шкала оценок, например \"5:90,4:75,3:50\".");
+    } else if (Strict && (A == "--expected-from" || A == "--model" || A == "-o" ||
+                          A == "--feedback" || A == "--task")) {
       return UsageError(C, Format("после %s нужно имя файла (один раз).", A.c_str()));
     } else if (Strict && A.size() > 1 && A[0] == '-') {
       return UsageError(C, Format("неизвестный параметр \"%s\".", A.c_str()));
@@ -387,15 +475,104 @@ int Check(TConsole& C, const std::vector<std::string>& Args) {
     return UsageError(C, "-o у команды check бывает только с --expected-from.");
   if (Names.size() < 2)
     return UsageError(C, "команде check нужны файл тестов и хотя бы один файл алгоритма.");
+  if (Report.Format == TReportFormat::Gradescope && Names.size() != 2)
+    return UsageError(C, "с --format gradescope проверяется один файл: работа одного ученика.");
+  if ((Report.Summary || Similar) &&
+      (Report.Format == TReportFormat::Junit || Report.Format == TReportFormat::Gradescope))
+    return UsageError(C, "--summary и --similar бывают в отчётах text, csv и json.");
   const TTestFile Tests = ReadTestFile(Names[0]);
   Names.erase(Names.begin());
   if (!ModelName.empty() && Report.Coverage)
     PrintModelCoverage(C, Tests, ModelName);
+  TClassEnd End;
+  if (!ModelName.empty() && Report.Summary) {
+    const TFileResult Model = CheckFile(Tests, ModelName, true);
+    if (!Model.Loaded)
+      throw Exception(Model.Cases.empty() ? std::string() : Model.Cases[0].Reason);
+    End.HasModel = true;
+    End.ModelUnreached = Model.Unreached;
+  }
+  std::optional<TFeedbackWriter> Feedback;
+  if (!FeedbackDir.empty())
+    Feedback.emplace(FeedbackDir, Report.Marks);
+  std::optional<TTaskRestrictions> Restrictions;
+  if (!TaskName.empty())
+    Restrictions = ReadTaskPackFile(TaskName).Restrictions;
+  End.HasSimilar = Similar;
+  std::vector<TChartPrint> Prints;
+  std::vector<std::string> Owners;
   TCheckReport Out(Report, C.Out.Stream());
   CheckFiles(Tests, Names, static_cast<int>(std::min<int64_t>(Jobs, 1 << 16)), Report.Coverage,
-             [&Out](const TFileResult& File) { Out.Add(File); });
-  Out.Finish();
+             [&](const TFileResult& Checked) {
+               TFileResult File = Checked;
+               if (Restrictions || Similar)
+                 ReadChartAgain(File, Restrictions ? &*Restrictions : nullptr, Similar, End.Files,
+                                Prints, Owners);
+               Out.Add(File);
+               if (Feedback)
+                 Feedback->Write(File);
+             });
+  if (Similar)
+    End.Similar = FindSimilarCharts(Prints, Owners);
+  if (Feedback)
+    Feedback->Finish();
+  Out.Finish(End);
   return Out.ExitStatus();
+}
+
+// "task make": every option once, the required ones all given.
+int Task(TConsole& C, const std::vector<std::string>& Args) {
+  if (Args.empty() || Args[0] != "make")
+    return UsageError(C, "у команды task есть только make.");
+  TTaskMakeOptions Options;
+  std::string* Files[] = {&Options.TextFile, &Options.StartFile, &Options.TestsFile,
+                          &Options.Visible, &Options.OutFile};
+  const char* const Names[] = {"--text", "--start", "--tests", "--visible", "-o"};
+  bool Blocks = false, Functions = false, NoProgram = false;
+  for (size_t I = 1; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    const std::string* Value = I + 1 < Args.size() ? &Args[I + 1] : nullptr;
+    bool Known = false;
+    for (size_t K = 0; K < std::size(Names); ++K)
+      if (A == Names[K]) {
+        if (!Value || !Files[K]->empty() || Value->empty())
+          return UsageError(C, Format("после %s нужно значение (один раз).", A.c_str()));
+        *Files[K] = *Value;
+        Known = true;
+        ++I;
+      }
+    if (Known)
+      continue;
+    try {
+      if (A == "--allow-blocks" && Value && !Blocks) {
+        Options.Restrictions.LimitsBlocks = Blocks = true;
+        Options.Restrictions.Blocks = ParseBlockKinds(*Value);
+        ++I;
+      } else if (A == "--allow-functions" && Value && !Functions) {
+        Options.Restrictions.LimitsFunctions = Functions = true;
+        Options.Restrictions.Functions = ParseFunctionNames(*Value);
+        ++I;
+      } else if (A == "--max-blocks" && Value && Options.Restrictions.MaxBlocks == 0) {
+        if (!ParseCount(*Value, Options.Restrictions.MaxBlocks) ||
+            Options.Restrictions.MaxBlocks == 0)
+          return UsageError(C, "после --max-blocks нужно целое число блоков больше нуля.");
+        ++I;
+      } else if (A == "--no-program-text" && !NoProgram) {
+        Options.Restrictions.ProgramText = false;
+        NoProgram = true;
+      } else {
+        return UsageError(
+            C, Format("неизвестный или повторённый параметр \"%s\" команды task make.", A.c_str()));
+      }
+    } catch (const Exception& E) {
+      return UsageError(C, A + ": " + E.Message());
+    }
+  }
+  for (size_t K = 0; K < std::size(Names); ++K)
+    if (Files[K]->empty())
+      return UsageError(C, Format("команде task make нужен %s.", Names[K]));
+  MakeTaskPack(Options);
+  return 0;
 }
 
 int Dispatch(TConsole& C, std::vector<std::string> Args) {
@@ -420,6 +597,8 @@ int Dispatch(TConsole& C, std::vector<std::string> Args) {
       return Check(C, Args);
     if (Command == "code")
       return Code(C, Args);
+    if (Command == "task")
+      return Task(C, Args);
     if (Command == "render")
       return Render(C, Args);
     if (Command == "import")

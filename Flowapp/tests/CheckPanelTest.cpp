@@ -136,6 +136,8 @@ TEST_F(CheckPanelTest, ChecksEveryCaseIntoRowsAndHidesWhatAHiddenCaseHolds) {
   EXPECT_EQ(Cell(T, 1, 2).toStdString(), P->GetResults()[1].Reason);
   EXPECT_TRUE(Cell(T, 1, 2).contains("строка вывода 2"));
   EXPECT_EQ(Cell(T, 2, 2), "скрытый случай: не пройден");
+  // A hidden case's name could give it away: the pupil sees its number.
+  EXPECT_EQ(Cell(T, 2, 0), "скрытый случай 1");
   EXPECT_TRUE(Cell(T, 3, 2).contains("ошибка")) << Cell(T, 3, 2).toStdString();
 
   // The first failed case that shows why is open: the lines side by side,

@@ -42,8 +42,9 @@ TEST_F(ModuleLoadTest, EnablingTheModuleOpensOneUntitledAlgorithmMaximizedInEdit
 
   std::vector<const TModuleClass*> Kinds;
   GetModuleClasses(CATID_EDITOR, Kinds);
-  ASSERT_EQ(Kinds.size(), 1u);
+  ASSERT_EQ(Kinds.size(), 2u);
   EXPECT_STREQ(Kinds[0]->ClassName(), "TAlgEditorForm");
+  EXPECT_STREQ(Kinds[1]->ClassName(), "TTaskDocument");
 
   ASSERT_EQ(Shell->GetEditorCount(), 1);
   TEditorForm* W = Shell->GetEditors(0);

@@ -45,13 +45,19 @@ TEST_F(ModuleTest, TheModuleOpensOneUntitledAlgorithmInEditModeAndTakesItsWindow
   EXPECT_EQ(Kind.GetDescription(), "Алгоритм");
   EXPECT_EQ(Kind.FileExtension(), "alg");
   EXPECT_TRUE(Kind.GetFlags() == (TEditorFlags{efCanCreate, efCanSave, efCanLoad}));
-  ASSERT_EQ(EditorClasses().size(), 1u);
+  // And the teacher's task packs, which open into algorithm windows.
+  ASSERT_EQ(EditorClasses().size(), 2u);
   EXPECT_EQ(EditorClasses()[0], &Kind);
+  const TEditorFormClass& Task = TAlgEditorForm::TaskClass();
+  EXPECT_EQ(EditorClasses()[1], &Task);
+  EXPECT_EQ(Task.GetDescription(), "Задание");
+  EXPECT_EQ(Task.FileExtension(), "task");
+  EXPECT_TRUE(Task.GetFlags() == (TEditorFlags{efCanLoad}));
   std::string Filter;
   int Index = 0;
   Shell->MakeFilter(Filter, Index);
-  EXPECT_EQ(Filter, "Алгоритм (*.alg)|*.alg|Все файлы|*.*");
-  EXPECT_EQ(Index, 2);
+  EXPECT_EQ(Filter, "Алгоритм (*.alg)|*.alg|Задание (*.task)|*.task|Все файлы|*.*");
+  EXPECT_EQ(Index, 3);
 
   // A second one is number 2; New takes the one kind without asking.
   Shell->FileNewExecute();

@@ -73,6 +73,18 @@ TEST(AlgMimeType, TheExtensionAloneNamesTheType) {
   EXPECT_EQ(Type.preferredSuffix(), "alg");
 }
 
+TEST(TaskMimeType, TaskPacksByNameAndByContent) {
+  QMimeDatabase Db;
+  const char* const TaskType = "application/x-deskbay-task";
+  EXPECT_EQ(Db.mimeTypeForFile(QStringLiteral("lesson.task"), QMimeDatabase::MatchExtension).name(),
+            TaskType);
+  EXPECT_EQ(Db.mimeTypeForData(QByteArray("@@ deskbay-task 1\n@@ text\n")).name(), TaskType);
+  EXPECT_NE(Db.mimeTypeForData(QByteArray("@@ notes\n")).name(), TaskType);
+  QMimeType Type = Db.mimeTypeForName(TaskType);
+  ASSERT_TRUE(Type.isValid());
+  EXPECT_TRUE(Type.inherits("text/plain"));
+}
+
 int main(int argc, char** argv) {
   // Our package in a data folder of its own, before the system's.
   QTemporaryDir Data;

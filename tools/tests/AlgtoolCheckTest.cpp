@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -310,7 +311,7 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
   ASSERT_EQ(Rows.size(), 1u + 2 * 11) << R.Out;
   std::map<std::string, std::vector<std::string>> Sums, Divisions;
   for (size_t I = 1; I < Rows.size(); ++I) {
-    ASSERT_EQ(Rows[I].size(), 14u);
+    ASSERT_EQ(Rows[I].size(), 17u);
     if (Rows[I][0] == Sum)
       Sums[Rows[I][1]] = Rows[I];
     else if (Rows[I][0] == Divide)
@@ -350,7 +351,8 @@ TEST(AlgtoolCheckTest, EachReasonOfFailureIsNamed) {
              "json"});
   EXPECT_TRUE(Contains(R.Out, "\"failure\": \"extra-output\", \"reason\": \"лишняя строка "
                               "вывода 2: \\\"1\\\"\", \"line\": 2, \"expected\": \"\", "
-                              "\"actual\": \"1\", \"steps\": 7, \"pupil\": \"chatter.alg\"}"))
+                              "\"actual\": \"1\", \"steps\": 7, \"pupil\": \"chatter.alg\", "
+                              "\"hidden\": false, \"weight\": 1}"))
       << R.Out;
 }
 
@@ -450,16 +452,16 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
   const std::vector<TJsonRow> JsonRows = JsonCaseRows(TJsonReader(Json.Out).ReadRows());
   ASSERT_EQ(CsvRows.size(), 5u) << Csv.Out;
   ASSERT_EQ(JsonRows.size(), 4u);
-  const std::vector<std::string> Header = {"file",  "case",     "passed",    "failure",  "reason",
-                                           "line",  "expected", "actual",    "steps",    "pupil",
-                                           "cases", "score",    "max_score", "unreached"};
+  const std::vector<std::string> Header = {
+      "file",  "case",  "passed", "failure",   "reason",    "line",   "expected", "actual", "steps",
+      "pupil", "cases", "score",  "max_score", "unreached", "hidden", "weight",   "mark"};
   EXPECT_EQ(CsvRows[0], Header);
   for (size_t I = 0; I < JsonRows.size(); ++I) {
     SCOPED_TRACE(I);
     const auto& C = CsvRows[I + 1];
     const TJsonRow& J = JsonRows[I];
     ASSERT_EQ(C.size(), Header.size());
-    ASSERT_EQ(J.size(), 10u);
+    ASSERT_EQ(J.size(), 12u);
     const std::string File = std::get<std::string>(J.at("file"));
     EXPECT_EQ(File, I < 2 ? Sum : Odd);
     // A spreadsheet would take "=..." for a formula; "./" keeps it the same file.
@@ -473,6 +475,8 @@ TEST(AlgtoolCheckTest, CsvAndJsonCarryTheSameRowsAsTheText) {
                         ? ""
                         : std::to_string(std::get<long long>(Line)));
     EXPECT_EQ(C[8], std::to_string(std::get<long long>(J.at("steps"))));
+    EXPECT_EQ(C[14], std::get<bool>(J.at("hidden")) ? "true" : "false");
+    EXPECT_EQ(C[15], std::to_string(std::get<long long>(J.at("weight"))));
   }
   EXPECT_EQ(CsvRows[1][1], "два, \"кавычки\"");
   EXPECT_EQ(CsvRows[2][3], "output-line");
@@ -750,19 +754,26 @@ TEST(AlgtoolCheckTest, AllFailuresHiddenCasesWeightsAndSummaryRows) {
                                             "=== скрытый\nhidden\n< 5\n< 5\n> 10\n");
   TProcessResult R = Check({Tests, Sum, Diff, "--all"});
   EXPECT_EQ(R.ExitStatus, 4) << R.Err;
-  // The teacher sees hidden cases as any other.
-  EXPECT_EQ(R.Out, Sum + ": 3/3, баллы 5/5\n" + Diff +
-                       ": 1/3, баллы 1/5\n"
-                       "  случай \"один\": строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
-                       "  случай \"скрытый\": строка вывода 1: ожидалось \"10\", выведено \"0\"\n"
-                       "Файлы, прошедшие все случаи: 1 из 2.\n");
+  // The teacher sees hidden cases in full, marked as hidden, and weights.
+  EXPECT_EQ(R.Out,
+            Sum + ": 3/3, баллы 5/5\n" + Diff +
+                ": 1/3, баллы 1/5\n"
+                "  случай \"один\" (вес 3): строка вывода 1: ожидалось \"3\", выведено \"-1\"\n"
+                "  случай \"скрытый\" (скрытый): строка вывода 1: ожидалось \"10\", "
+                "выведено \"0\"\n"
+                "Файлы, прошедшие все случаи: 1 из 2.\n");
 
   const auto Rows = ParseCsv(Check({Tests, Sum, Diff, "--format", "csv"}).Out);
   ASSERT_EQ(Rows.size(), 1u + 2 * 4);
   // Columns 9-12: pupil, cases, score, max_score; "passed" counts cases.
   EXPECT_EQ(Rows[1][9], "sum.alg");
   EXPECT_EQ(Rows[4], (std::vector<std::string>{Sum, "", "3", "", "", "", "", "", "", "sum.alg", "3",
-                                               "5", "5", ""}));
+                                               "5", "5", "", "", "", ""}));
+  // Columns 14-15 of a case: hidden, weight.
+  EXPECT_EQ(Rows[2][14], "false");
+  EXPECT_EQ(Rows[2][15], "3");
+  EXPECT_EQ(Rows[3][14], "true");
+  EXPECT_EQ(Rows[3][15], "1");
   EXPECT_EQ(Rows[8][1], "");
   EXPECT_EQ(Rows[8][2], "1");
   EXPECT_EQ(Rows[8][11], "1");
@@ -844,4 +855,400 @@ TEST(AlgtoolCheckTest, CoverageNamesUnreachedBlocksAndUntakenWays) {
              "--coverage", "--model", Loop});
   EXPECT_EQ(R.ExitStatus, 0) << R.Out;
   EXPECT_TRUE(Contains(R.Err, "случаи проходят все ветви и циклы")) << R.Err;
+}
+
+namespace {
+
+// A class of pupils, each failing in a way of their own.
+struct TPlantedClass {
+  TTempDir Dir;
+  std::string Tests, Right, Wrong, Short, Error, Endless, Damaged;
+  TPlantedClass() {
+    Right = SaveAlgorithm(Dir, "right.alg", SumOfTwo);
+    Wrong =
+        SaveAlgorithm(Dir, "wrong.alg", {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A-B"}, {}}});
+    Short = SaveAlgorithm(Dir, "short.alg", {SumOfTwo[0]});
+    Error = SaveAlgorithm(Dir, "error.alg",
+                          {SumOfTwo[0], {&TIOAlgBlock::Class, {"Вывод A/(B-B)"}, {}}});
+    Endless = SaveAlgorithm(Dir, "endless.alg",
+                            {SumOfTwo[0], {&TWhileAlgBlock::Class, {"A=A"}, {}}, SumOfTwo[1]});
+    Damaged = Dir.Path("damaged.alg");
+    WriteFileBytes(Damaged, "not an algorithm");
+    // The hidden case's name, answers and expected line are found nowhere
+    // a pupil reads.
+    Tests = WriteTests(Dir, "=== видимый\nweight 3\nsteps 100000\n< 1\n< 2\n> 3\n"
+                            "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n> 31348\n");
+  }
+  std::vector<std::string> Files() const { return {Right, Wrong, Short, Error, Endless, Damaged}; }
+};
+
+std::vector<std::string> Args(std::vector<std::string> Head, const std::vector<std::string>& Tail) {
+  Head.insert(Head.end(), Tail.begin(), Tail.end());
+  return Head;
+}
+
+} // namespace
+
+TEST(AlgtoolClassTest, FeedbackPerPupilNeverShowsHiddenCases) {
+  TPlantedClass Class;
+  const std::string Out = Class.Dir.Path("отзывы");
+  const TProcessResult R =
+      Check(Args({Class.Tests}, Args(Class.Files(), {"--feedback", Out, "--marks", "5:100,3:75"})));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  for (const char* Name : {"right", "wrong", "short", "error", "endless", "damaged"})
+    for (const char* Ext : {".txt", ".html"}) {
+      SCOPED_TRACE(std::string(Name) + Ext);
+      const std::string Text = ReadFileBytes(Out + "/" + Name + Ext);
+      EXPECT_TRUE(Contains(Text, std::string(Name) + ".alg"));
+      EXPECT_TRUE(Contains(Text, "скрытый случай 1"));
+      for (const char* Secret : {"тайный", "31337", "31348", "11"})
+        EXPECT_FALSE(Contains(Text, Secret)) << Secret;
+    }
+  const std::string Wrong = ReadFileBytes(Out + "/wrong.txt");
+  EXPECT_TRUE(Contains(Wrong, "Оценка: 2")) << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "«видимый»: не пройден")) << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "Ввод-вывод: Вывод A-B")) << "the block that printed it: " << Wrong;
+  EXPECT_TRUE(Contains(Wrong, "скрытый случай 1: не пройден")) << Wrong;
+  const std::string Right = ReadFileBytes(Out + "/right.txt");
+  EXPECT_TRUE(Contains(Right, "Оценка: 5")) << Right;
+  EXPECT_TRUE(Contains(Right, "скрытый случай 1: пройден")) << Right;
+  EXPECT_TRUE(Contains(ReadFileBytes(Out + "/error.txt"), "Ошибка при вычислении"));
+  EXPECT_TRUE(Contains(ReadFileBytes(Out + "/damaged.html"), "Файл не проверен"));
+
+  // The same with workers and a file named twice: the second report beside
+  // the first, neither overwritten.
+  const std::string Again = Class.Dir.Path("again");
+  ASSERT_EQ(Check({Class.Tests, Class.Wrong, Class.Right, Class.Wrong, "--jobs", "3", "--feedback",
+                   Again})
+                .ExitStatus,
+            4);
+  EXPECT_EQ(ReadFileBytes(Again + "/wrong.txt"), ReadFileBytes(Again + "/wrong-2.txt"));
+  EXPECT_TRUE(Contains(ReadFileBytes(Again + "/wrong.txt"), "Ввод-вывод: Вывод A-B"))
+      << "the block reaches the report through a worker too";
+
+  // A feedback folder that cannot be made stops before anything is checked.
+  WriteFileBytes(Class.Dir.Path("plain"), "x");
+  const TProcessResult Bad =
+      Check({Class.Tests, Class.Right, "--feedback", Class.Dir.Path("plain")});
+  EXPECT_EQ(Bad.ExitStatus, 1);
+  EXPECT_TRUE(Contains(Bad.Err, "plain")) << Bad.Err;
+  EXPECT_EQ(Bad.Out, "");
+}
+
+TEST(AlgtoolClassTest, MarksInEveryReport) {
+  TPlantedClass Class;
+  // Weights 3 and 1: the right solution has 100%, a file passing only the
+  // visible case exactly 75%.
+  const std::string Visible =
+      SaveAlgorithm(Class.Dir, "visible.alg",
+                    {{&TIOAlgBlock::Class, {"Ввод A, B"}, {}},
+                     {&TIfAlgBlock::Class, {"A=1"}, {{&TIOAlgBlock::Class, {"Вывод 3"}, {}}}}});
+  const std::vector<std::string> Files = {Class.Right, Visible, Class.Wrong};
+  TProcessResult R = Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75"})));
+  EXPECT_EQ(R.Out, Class.Right + ": 2/2, баллы 4/4, оценка 5\n" + Visible +
+                       ": 1/2, баллы 3/4, оценка 4, случай \"тайный случай\" (скрытый): строка "
+                       "вывода 1: ожидалось \"31348\", но вывод закончился\n" +
+                       Class.Wrong +
+                       ": 0/2, баллы 0/4, оценка 2, случай \"видимый\" (вес 3): строка вывода 1: "
+                       "ожидалось \"3\", выведено \"-1\"\n"
+                       "Файлы, прошедшие все случаи: 1 из 3.\n");
+  const auto Rows = ParseCsv(
+      Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "csv"}))).Out);
+  ASSERT_EQ(Rows.size(), 1u + 3 * 3);
+  EXPECT_EQ(Rows[0][16], "mark");
+  EXPECT_EQ(Rows[3][16], "5");
+  EXPECT_EQ(Rows[6][16], "4");
+  EXPECT_EQ(Rows[9][16], "2");
+  EXPECT_EQ(Rows[1][16], "") << "a case has no mark";
+  const std::vector<TJsonRow> Json =
+      TJsonReader(
+          Check(Args({Class.Tests}, Args(Files, {"--marks", "5:100,4:75", "--format", "json"})))
+              .Out)
+          .ReadRows();
+  ASSERT_EQ(Json.size(), 9u);
+  EXPECT_EQ(std::get<long long>(Json[5].at("mark")), 4);
+  EXPECT_FALSE(Json[4].count("mark"));
+
+  // A wrong scale before the test file is a usage error with the reason;
+  // after it the argument is a pupil's file.
+  R = Check({"--marks", "5:90,4:95", Class.Tests, Class.Right});
+  EXPECT_EQ(R.ExitStatus, 2);
+  EXPECT_TRUE(Contains(R.Err, "Неверная шкала оценок \"5:90,4:95\"")) << R.Err;
+  R = Check({Class.Tests, Class.Right, "--marks", "5:90,4:95"});
+  EXPECT_EQ(R.ExitStatus, 4);
+  EXPECT_TRUE(Contains(R.Out, "5:90,4:95: 0/2")) << R.Out;
+}
+
+TEST(AlgtoolClassTest, SummaryCountsTheClassWorstCaseFirst) {
+  TPlantedClass Class;
+  const std::string Model = Class.Dir.Path("model.alg");
+  WriteFileBytes(
+      Model,
+      ReadFileBytes(SaveAlgorithm(
+          Class.Dir, "m.alg",
+          {SumOfTwo[0],
+           {&TIfAlgBlock::Class, {"A>100000"}, {{&TIOAlgBlock::Class, {"Вывод \"много\""}, {}}}},
+           SumOfTwo[1]})));
+  TProcessResult R =
+      Check(Args({Class.Tests}, Args(Class.Files(), {"--summary", "--model", Model})));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  const std::string Text = R.Out.substr(R.Out.find("Случаи по классу"));
+  EXPECT_EQ(Text,
+            "Случаи по классу, сначала самые трудные:\n"
+            "  случай \"видимый\" (вес 3): прошли 1 из 6; неверная строка вывода — 1; "
+            "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+            "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+            "  случай \"тайный случай\" (скрытый): прошли 1 из 6; неверная строка вывода — 1; "
+            "выведено меньше строк — 1; ошибка \"Ошибка при вычислении \"A/(B-B)\".\" — 1; "
+            "исчерпан предел шагов — 1; файл не прочитан — 1\n"
+            "Блоки образца, не выполненные ни в одном случае:\n"
+            "  Ввод-вывод: Вывод \"много\"\n"
+            "Файлы, прошедшие все случаи: 1 из 6.\n");
+
+  const std::string Csv =
+      Check(Args({Class.Tests},
+                 Args(Class.Files(), {"--summary", "--model", Model, "--format", "csv"})))
+          .Out;
+  const size_t Blank = Csv.find("\n\n");
+  ASSERT_NE(Blank, std::string::npos) << Csv;
+  const auto Rows = ParseCsv(Csv.substr(Blank + 2));
+  ASSERT_EQ(Rows.size(), 1u + 5 + 5 + 1) << Csv;
+  EXPECT_EQ(Rows[0], (std::vector<std::string>{"summary_case", "hidden", "weight", "passed",
+                                               "files", "failure", "message", "count"}));
+  EXPECT_EQ(Rows[1],
+            (std::vector<std::string>{"видимый", "false", "3", "1", "6", "output-line", "", "1"}));
+  EXPECT_EQ(Rows[3][5], "error");
+  EXPECT_EQ(Rows[3][6], "Ошибка при вычислении \"A/(B-B)\".");
+  EXPECT_EQ(Rows[6][0], "тайный случай");
+  EXPECT_EQ(Rows[6][1], "true");
+  EXPECT_EQ(Rows[11][5], "model-unreached");
+  EXPECT_EQ(Rows[11][6], "Ввод-вывод: Вывод \"много\"");
+
+  const std::string Json =
+      Check(Args({Class.Tests},
+                 Args(Class.Files(), {"--summary", "--model", Model, "--format", "json"})))
+          .Out;
+  EXPECT_TRUE(Contains(Json, "{\"summary\": {\"files\": 6, \"cases\": [\n    {\"case\": "
+                             "\"видимый\", \"hidden\": false, \"weight\": 3, \"passed\": 1, "
+                             "\"files\": 6, \"failures\": [{\"failure\": \"output-line\", "
+                             "\"message\": \"\", \"count\": 1}, "))
+      << Json;
+  EXPECT_TRUE(Contains(Json, "\"model_unreached\": [\"Ввод-вывод: Вывод \\\"много\\\"\"]}}\n]\n"))
+      << Json;
+}
+
+TEST(AlgtoolClassTest, JunitReportIsValidAgainstTheSchemaAndKeepsHiddenCasesHidden) {
+  TPlantedClass Class;
+  // Names that XML must escape, and bytes it cannot hold.
+  const std::string Odd = Class.Dir.Path("<&\"o\x01\xff.alg");
+  WriteFileBytes(Odd, ReadFileBytes(Class.Wrong));
+  const std::string Tests =
+      WriteTests(Class.Dir,
+                 "=== <видимый> & \"кавычки\"\nweight 3\nsteps 1000\n< 1\n< 2\n> 3\n"
+                 "=== тайный случай\nhidden\nsteps 1000\n< 31337\n< 11\n"
+                 "> 31348\n",
+                 "odd.tests");
+  std::vector<std::string> Files = Class.Files();
+  Files.push_back(Odd);
+  const TProcessResult R = Check(Args({Tests, "--format", "junit"}, Files));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  const std::string Report = Class.Dir.Path("report.xml");
+  WriteFileBytes(Report, R.Out);
+  const TProcessResult Lint =
+      RunProcess("/usr/bin/xmllint", {"--noout", "--schema", JUNIT_XSD, Report});
+  EXPECT_EQ(Lint.ExitStatus, 0) << Lint.Err << R.Out;
+  EXPECT_TRUE(Contains(Lint.Err, "validates")) << Lint.Err;
+
+  size_t Suites = 0;
+  for (size_t At = R.Out.find("<testsuite "); At != std::string::npos;
+       At = R.Out.find("<testsuite ", At + 1))
+    ++Suites;
+  EXPECT_EQ(Suites, 7u);
+  EXPECT_TRUE(Contains(R.Out, "<testsuite name=\"" + Class.Right +
+                                  "\" tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"0\">"));
+  EXPECT_TRUE(Contains(R.Out, "<property name=\"weight:&lt;видимый&gt; &amp; &quot;кавычки&quot;\" "
+                              "value=\"3\"/>"))
+      << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "<property name=\"weight:скрытый случай 1\" value=\"1\"/>"));
+  EXPECT_TRUE(Contains(R.Out, "<failure message=\"строка вывода 1: ожидалось &quot;3&quot;, "
+                              "выведено &quot;-1&quot;\" type=\"output-line\">"));
+  EXPECT_TRUE(Contains(R.Out, "<failure message=\"не пройден\" type=\"hidden\"/>"));
+  EXPECT_TRUE(Contains(R.Out, "<error message=")) << "the damaged file: " << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "type=\"unreadable\""));
+  for (const char* Secret : {"тайный", "31337", "31348"})
+    EXPECT_FALSE(Contains(R.Out, Secret)) << Secret;
+  EXPECT_EQ(Check({Tests, Class.Right, "--format", "junit", "--summary"}).ExitStatus, 2);
+}
+
+TEST(AlgtoolClassTest, GradescopeResultsHaveTheDocumentedFields) {
+  TPlantedClass Class;
+  // Read by Python's own JSON reader, field by field as Gradescope takes
+  // them: a number score and max_score, tests with a name, numbers, a
+  // status of two values, an output text and a visibility of four.
+  const char* const Script =
+      "import json, sys\n"
+      "r = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+      "assert set(r) <= {'score', 'max_score', 'output', 'tests', 'visibility',"
+      " 'stdout_visibility', 'execution_time', 'extra_data'}, r.keys()\n"
+      "assert isinstance(r['score'], (int, float)) and isinstance(r['max_score'], (int, float))\n"
+      "assert isinstance(r['output'], str)\n"
+      "total = 0\n"
+      "for t in r['tests']:\n"
+      "  assert set(t) <= {'name', 'number', 'score', 'max_score', 'status', 'output',"
+      " 'visibility', 'tags', 'extra_data', 'name_format', 'output_format'}, t.keys()\n"
+      "  assert isinstance(t['name'], str) and isinstance(t['output'], str)\n"
+      "  assert isinstance(t['number'], str)\n"
+      "  assert t['status'] in ('passed', 'failed')\n"
+      "  assert t['visibility'] in ('visible', 'hidden', 'after_due_date', 'after_published')\n"
+      "  assert 0 <= t['score'] <= t['max_score']\n"
+      "  assert (t['status'] == 'passed') == (t['score'] == t['max_score'])\n"
+      "  total += t['score']\n"
+      "assert total == r['score'], (total, r['score'])\n"
+      "print(r['score'], r['max_score'], ' '.join(t['visibility'] + ':' + t['status']"
+      " for t in r['tests']))\n";
+  WriteFileBytes(Class.Dir.Path("check.py"), Script);
+  const auto Results = [&](const std::string& File) {
+    const TProcessResult R =
+        Check({Class.Tests, File, "--format", "gradescope", "--marks", "5:90"});
+    const std::string Json = Class.Dir.Path("results.json");
+    WriteFileBytes(Json, R.Out);
+    const TProcessResult Py = RunProcess("/usr/bin/python3", {Class.Dir.Path("check.py"), Json});
+    EXPECT_EQ(Py.ExitStatus, 0) << Py.Err << R.Out;
+    return std::make_pair(Py.Out, R.Out);
+  };
+  EXPECT_EQ(Results(Class.Right).first, "4 4 visible:passed hidden:passed\n");
+  const auto [Wrong, WrongJson] = Results(Class.Wrong);
+  EXPECT_EQ(Wrong, "0 4 visible:failed hidden:failed\n");
+  EXPECT_TRUE(Contains(WrongJson, "\"output\": \"Баллы: 0 из 4, оценка 2\""));
+  // Gradescope shows a hidden test to the teacher only: its reason stays.
+  EXPECT_TRUE(Contains(WrongJson, "\"name\": \"тайный случай\""));
+  EXPECT_TRUE(Contains(WrongJson, "ожидалось \\\"31348\\\""));
+  EXPECT_EQ(Results(Class.Damaged).first, "0 4 visible:failed hidden:failed\n");
+  EXPECT_EQ(Results(Class.Endless).first, "0 4 visible:failed hidden:failed\n");
+
+  // One submission, one results file.
+  EXPECT_EQ(Check({Class.Tests, Class.Right, Class.Wrong, "--format", "gradescope"}).ExitStatus, 2);
+}
+
+TEST(AlgtoolClassTest, SimilarListsCopiesButNotOtherSolutionsOrOnePupilsVersions) {
+  TTempDir Dir;
+  const std::vector<TBlock> Sum = {
+      {&TIOAlgBlock::Class, {"Ввод N"}, {}},
+      {&TBasicAlgBlock::Class, {"S=0"}, {}},
+      {&TForAlgBlock::Class,
+       {"I=1,N,1"},
+       {{&TIOAlgBlock::Class, {"Ввод X"}, {}}, {&TBasicAlgBlock::Class, {"S=S+X"}, {}}}},
+      {&TIOAlgBlock::Class, {"Вывод S"}, {}}};
+  const std::string Ivanov = SaveAlgorithm(Dir, "ivanov.alg", Sum);
+  // Renamed, reordered and padded with an empty block: a copy.
+  const std::string Petrov = SaveAlgorithm(
+      Dir, "petrov.alg",
+      {{&TBasicAlgBlock::Class, {"T = 0"}, {}},
+       {&TIOAlgBlock::Class, {"ввод k"}, {}},
+       {&TBasicAlgBlock::Class, {""}, {}},
+       {&TForAlgBlock::Class,
+        {"J=1,K,1"},
+        {{&TIOAlgBlock::Class, {"Ввод Y"}, {}}, {&TBasicAlgBlock::Class, {"T=T+Y"}, {}}}},
+       {&TIOAlgBlock::Class, {"Вывод T"}, {}}});
+  // The same task done with a condition loop: no copy.
+  const std::string Sidorov = SaveAlgorithm(Dir, "sidorov.alg",
+                                            {{&TIOAlgBlock::Class, {"Ввод N"}, {}},
+                                             {&TBasicAlgBlock::Class, {"S=0", "I=0"}, {}},
+                                             {&TWhileAlgBlock::Class,
+                                              {"I<N"},
+                                              {{&TIOAlgBlock::Class, {"Ввод X"}, {}},
+                                               {&TBasicAlgBlock::Class, {"S=S+X"}, {}},
+                                               {&TBasicAlgBlock::Class, {"I=I+1"}, {}}}},
+                                             {&TIOAlgBlock::Class, {"Вывод S"}, {}}});
+  // Ivanov's earlier version, in the folder of a former lesson.
+  ASSERT_EQ(::mkdir(Dir.Path("before").c_str(), 0700), 0);
+  const std::string Earlier = SaveAlgorithm(Dir, "before/ivanov.alg", Sum);
+  const std::string Tests = WriteTests(Dir, "=== два\n< 2\n< 1\n< 2\n> 3\n");
+  const std::vector<std::string> Files = {Ivanov, Sidorov, Petrov, Earlier,
+                                          Dir.Path("missing.alg")};
+
+  const TProcessResult R = Check(Args({Tests, "--similar"}, Files));
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, "Похожие решения, сначала самые похожие:\n"
+                              "  100%: " +
+                                  Ivanov + " и " + Petrov + "\n  100%: " + Petrov + " и " +
+                                  Earlier + "\nФайлы, прошедшие все случаи: 4 из 5.\n"))
+      << R.Out;
+  EXPECT_FALSE(Contains(R.Out, "sidorov.alg и")) << R.Out;
+  EXPECT_FALSE(Contains(R.Out, "и " + Sidorov)) << R.Out;
+
+  const std::string Csv = Check(Args({Tests, "--similar", "--format", "csv"}, Files)).Out;
+  const auto Rows = ParseCsv(Csv.substr(Csv.find("\n\n") + 2));
+  ASSERT_EQ(Rows.size(), 3u) << Csv;
+  EXPECT_EQ(Rows[0], (std::vector<std::string>{"similar_file", "similar_to", "similarity"}));
+  EXPECT_EQ(Rows[1], (std::vector<std::string>{Ivanov, Petrov, "100"}));
+  const std::string Json = Check(Args({Tests, "--similar", "--format", "json"}, Files)).Out;
+  EXPECT_TRUE(Contains(Json, "{\"similar\": [\n    {\"file\": \"" + Ivanov +
+                                 "\", \"similar_to\": \"" + Petrov + "\", \"similarity\": 100},"))
+      << Json;
+
+  // Only one of a pair: nothing similar.
+  EXPECT_TRUE(Contains(Check({Tests, Ivanov, Sidorov, "--similar"}).Out, "Похожих решений нет."));
+}
+
+TEST(AlgtoolTaskTest, APackHoldsTheVisibleCasesOnlyAndTheCheckReportsBreaches) {
+  TPlantedClass Class;
+  WriteFileBytes(Class.Dir.Path("task.md"), "# Сумма\n\nВведите A и B, выведите A+B.\n");
+  const std::string Start = SaveAlgorithm(Class.Dir, "start.alg", {SumOfTwo[0]});
+  const std::string Pack = Class.Dir.Path("sum.task");
+  TProcessResult R = RunProcess(
+      Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start, "--tests",
+             Class.Tests, "--visible", "1", "--allow-blocks", "Ввод-вывод, Блок вычислений",
+             "--allow-functions", "ABS", "--max-blocks", "3", "--no-program-text", "-o", Pack});
+  ASSERT_EQ(R.ExitStatus, 0) << R.Err;
+  const std::string Text = ReadFileBytes(Pack);
+  EXPECT_TRUE(Contains(Text, "=== видимый\nsteps 100000\nweight 3\n< 1\n< 2\n> 3\n")) << Text;
+  for (const char* Secret : {"тайный", "31337", "31348"})
+    EXPECT_FALSE(Contains(Text, Secret)) << Secret;
+  EXPECT_TRUE(Contains(Text, "blocks Ввод-вывод, Блок вычислений\nfunctions ABS\nmax-blocks 3\n"
+                             "program-text no\n"));
+
+  // A chart with a branch, where the pack allows none, and with SQRT.
+  const std::string Branchy = SaveAlgorithm(
+      Class.Dir, "branchy.alg",
+      {SumOfTwo[0],
+       {&TIfAlgBlock::Class, {"SQRT(A)>=0"}, {{&TIOAlgBlock::Class, {"Вывод A+B"}, {}}}}});
+  R = Check({Class.Tests, Class.Right, Branchy, Class.Damaged, "--task", Pack, "--all"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Err;
+  EXPECT_TRUE(Contains(R.Out, Class.Right + ": 3/3, баллы 4/4\n")) << R.Out;
+  EXPECT_TRUE(Contains(R.Out, "  случай \"ограничения задания\" (вес 0): блок \"Ветвление: "
+                              "SQRT(A)>=0\": В этом задании нельзя использовать «Ветвление»; "
+                              "блок \"Ветвление: SQRT(A)>=0\": В этом задании нельзя использовать "
+                              "функцию SQRT\n"))
+      << R.Out;
+  const auto Rows = ParseCsv(
+      Check({Class.Tests, Branchy, Class.Damaged, "--task", Pack, "--format", "csv", "--jobs", "2"})
+          .Out);
+  ASSERT_EQ(Rows.size(), 1u + 2 * 4);
+  EXPECT_EQ(Rows[3][1], "ограничения задания");
+  EXPECT_EQ(Rows[3][3], "restriction");
+  EXPECT_EQ(Rows[7][3], "unreadable") << "a damaged file fails the restrictions' case too";
+
+  // Starter charts must keep the rules themselves; numbers must exist.
+  R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Branchy,
+                        "--tests", Class.Tests, "--visible", "1", "--allow-blocks", "Ввод-вывод",
+                        "-o", Class.Dir.Path("bad.task")});
+  EXPECT_EQ(R.ExitStatus, 1);
+  EXPECT_TRUE(Contains(R.Err, "сама нарушает ограничения задания")) << R.Err;
+  for (const char* Visible : {"0", "3", "1,1", "1,", "x"}) {
+    R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start,
+                          "--tests", Class.Tests, "--visible", Visible, "-o",
+                          Class.Dir.Path("bad.task")});
+    EXPECT_EQ(R.ExitStatus, 1) << Visible;
+    EXPECT_TRUE(Contains(R.Err, "--visible")) << R.Err;
+  }
+  EXPECT_FALSE(std::ifstream(Class.Dir.Path("bad.task")).good()) << "nothing half-made is left";
+  R = RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md"), "--start", Start,
+                        "--tests", Class.Tests, "--visible", "1", "--allow-blocks", "Цикл", "-o",
+                        Class.Dir.Path("bad.task")});
+  EXPECT_EQ(R.ExitStatus, 2);
+  EXPECT_TRUE(Contains(R.Err, "нет такого вида блоков: \"Цикл\"")) << R.Err;
+  EXPECT_EQ(RunProcess(Tool, {"task", "make", "--text", Class.Dir.Path("task.md")}).ExitStatus, 2);
+  EXPECT_EQ(Check({Class.Tests, Class.Right, "--task", Class.Tests}).ExitStatus, 1)
+      << "a test file is no pack";
 }

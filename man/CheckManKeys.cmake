@@ -1,0 +1,17 @@
+# Every key the README names (F1, Ctrl+S, Shift+F9 ...) is in the manual
+# page of the desktop program too.
+file(READ ${README} readme)
+file(READ ${PAGE} page)
+string(REGEX MATCHALL "((Ctrl|Shift|Alt)\\+)*(F[0-9]+|Ctrl\\+[A-Z]|Shift\\+F[0-9]+)" keys "${readme}")
+list(REMOVE_DUPLICATES keys)
+set(missing)
+foreach(key IN LISTS keys)
+  string(FIND "${page}" "${key}" at)
+  if(at EQUAL -1)
+    list(APPEND missing ${key})
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "${PAGE} does not list these keys of the README: ${missing}")
+endif()
+message(STATUS "keys: ${keys}")
