@@ -322,7 +322,8 @@ void TAlgConstructorForm::InsertBlock(TAlgBlockKind Kind) {
   // A task's restrictions are asked about the palette's block of the kind.
   for (const TAdvSpeedButton* Button : Palette->GetButtons())
     if (const TAlgBlock* Proto = TPaletteFrame::PrototypeOf(*Button);
-        Proto && Proto->GetKind() == Kind && !AlgEditor->MayPlace({Proto}, PlaceAnchor(Parent, Index)))
+        Proto && Proto->GetKind() == Kind &&
+        !AlgEditor->MayPlace({Proto}, PlaceAnchor(Parent, Index)))
       return;
   Inserted(AlgInsertNewBlock(*Alg, Kind, Parent, Index));
 }

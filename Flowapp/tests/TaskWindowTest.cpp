@@ -127,6 +127,14 @@ TEST_F(TaskWindowTest, APackOpensUntitledWithItsTextAndTheEditorKeepsItsRules) {
             "⚠ В этом задании нельзя использовать «Цикл с параметром»");
   Click(W, P->sbIf);
   EXPECT_EQ(CountPlacedBlocks(W->GetAlgorithm()), 1);
+  // Nor does the keyboard's way in (Insert, Alt+1 ... Alt+6) go round it.
+  auto* Constructor = dynamic_cast<TAlgConstructorForm*>(W->GetChildView());
+  ASSERT_NE(Constructor, nullptr);
+  W->pnlTask->lblRefusal->clear();
+  Constructor->InsertBlock(TAlgBlockKind::ForLoop);
+  EXPECT_EQ(CountPlacedBlocks(W->GetAlgorithm()), 1);
+  EXPECT_EQ(W->pnlTask->lblRefusal->text(),
+            "⚠ В этом задании нельзя использовать «Цикл с параметром»");
   // Allowed blocks go in, up to the most the task allows.
   Click(W, P->sbIO);
   Click(W, P->sbBasic);
