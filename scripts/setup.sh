@@ -5,11 +5,14 @@
 # the exact install line and stops.
 set -euo pipefail
 
-# The desktop test runs the program under Xvfb with openbox and drives it
-# with xdotool, from a python3 script.
+# The desktop tests run the program under Xvfb with openbox and drive it
+# with xdotool, from python3 scripts; one listens as a screen reader does,
+# on an accessibility bus (at-spi2-core, pyatspi) of a session bus of its own
+# (dbus-run-session).
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-format libpng-dev
   qt6-base-dev libxcb1-dev qt6-translations-l10n desktop-file-utils fonts-dejavu-core xvfb openbox
-  xdotool python3 fp-compiler lintian man-db libxml2-utils)
+  xdotool python3 fp-compiler lintian man-db libxml2-utils x11-xkb-utils dbus-daemon at-spi2-core
+  python3-pyatspi)
 
 missing=()
 for p in "${packages[@]}"; do
