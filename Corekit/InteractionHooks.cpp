@@ -9,40 +9,34 @@ namespace Deskbay {
 IAbortPoller::~IAbortPoller() = default;
 IInputProvider::~IInputProvider() = default;
 
+TAbortPolling AbortPolling;
+
 namespace {
-IAbortPoller* AbortPoller = nullptr;
 IInputProvider* InputProvider = nullptr;
-// Steps between two clock reads.
-constexpr unsigned ClockEvery = 64;
-unsigned CallsSinceClock = 0;
 std::chrono::steady_clock::time_point LastPoll;
-bool PolledOnce = false;
 } // namespace
 
 IAbortPoller* SetAbortPoller(IAbortPoller* Poller) {
-  IAbortPoller* Previous = AbortPoller;
-  AbortPoller = Poller;
-  PolledOnce = false;
-  CallsSinceClock = 0;
+  IAbortPoller* Previous = AbortPolling.Poller;
+  AbortPolling.Poller = Poller;
+  AbortPolling.PolledOnce = false;
+  AbortPolling.CallsSinceClock = 0;
   return Previous;
 }
 
 IAbortPoller* GetAbortPoller() {
-  return AbortPoller;
+  return AbortPolling.Poller;
 }
 
-bool CurrentThreadAbortRequested() {
-  if (!AbortPoller)
-    return false;
-  if (PolledOnce && ++CallsSinceClock < ClockEvery)
-    return false;
-  CallsSinceClock = 0;
+bool AbortRequestedByClock() {
+  AbortPolling.CallsSinceClock = 0;
   const auto Now = std::chrono::steady_clock::now();
-  if (PolledOnce && Now - LastPoll < std::chrono::microseconds(AbortPollIntervalMicroseconds))
+  if (AbortPolling.PolledOnce &&
+      Now - LastPoll < std::chrono::microseconds(AbortPollIntervalMicroseconds))
     return false;
-  PolledOnce = true;
+  AbortPolling.PolledOnce = true;
   LastPoll = Now;
-  return AbortPoller->AbortRequested();
+  return AbortPolling.Poller->AbortRequested();
 }
 
 IInputProvider* SetInputProvider(IInputProvider* Provider) {

@@ -30,7 +30,27 @@ COREKIT_API IAbortPoller* GetAbortPoller();
 // at most one real poll per AbortPollInterval, so millions of steps per second
 // cost a counter and, now and then, a clock read.
 constexpr int64_t AbortPollIntervalMicroseconds = 20000;
-COREKIT_API bool CurrentThreadAbortRequested();
+// Calls between two clock reads.
+constexpr unsigned AbortPollClockEvery = 64;
+
+// The poller and how far it is from its next clock read; inline below, so a
+// step costs a counter and no call.
+struct TAbortPolling {
+  IAbortPoller* Poller = nullptr;
+  unsigned CallsSinceClock = 0;
+  bool PolledOnce = false; // a poller just installed is asked at once
+};
+COREKIT_API extern TAbortPolling AbortPolling;
+// The clock read and, when it is time, the poller's answer.
+COREKIT_API bool AbortRequestedByClock();
+
+inline bool CurrentThreadAbortRequested() {
+  if (!AbortPolling.Poller)
+    return false;
+  if (AbortPolling.PolledOnce && ++AbortPolling.CallsSinceClock < AbortPollClockEvery)
+    return false;
+  return AbortRequestedByClock();
+}
 
 enum class TInputStringOption : uint8_t { isoTrim, isoNotEmpty, isoNormalizeSentence };
 

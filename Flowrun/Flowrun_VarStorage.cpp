@@ -193,12 +193,8 @@ void TVarStorage::CompileCondition(const TStatement& Cond, TAlgCondition& Out) {
   Out.Op = CompareOpFromText(Cond.Op);
 }
 
-bool TVarStorage::EvaluateCondition(const TAlgCondition& Cond) {
-  if (!Cond.Splits)
-    RaiseBadCondition(Cond.Text);
-  const long double A = Evaluate(Cond.Left);
-  const long double B = Evaluate(Cond.Right);
-  return CompareExtended(A, B, Cond.Op);
+void TVarStorage::RaiseUnsplitCondition(const TAlgCondition& Cond) {
+  RaiseBadCondition(Cond.Text);
 }
 
 void TVarStorage::RaiseCompiledError(const TAlgExpression& Expr, const TEvalResult& R) const {

@@ -102,7 +102,13 @@ public:
       RaiseCompiledError(Expr, R);
     return static_cast<double>(R.Value);
   }
-  bool EvaluateCondition(const TAlgCondition& Cond);
+  bool EvaluateCondition(const TAlgCondition& Cond) {
+    if (!Cond.Splits)
+      RaiseUnsplitCondition(Cond);
+    const long double A = Evaluate(Cond.Left);
+    const long double B = Evaluate(Cond.Right);
+    return CompareExtended(A, B, Cond.Op);
+  }
   // Whether evaluating Cond now would fail on a variable without a value
   // (rather than on its syntax or its arithmetic).
   bool ConditionReadsUnset(const TAlgCondition& Cond) {
@@ -112,6 +118,7 @@ public:
   }
 
   // Evaluate without raising: false where Evaluate would raise.
+  [[noreturn]] static void RaiseUnsplitCondition(const TAlgCondition& Cond);
   bool TryEvaluate(const TAlgExpression& Expr, double& Value) const {
     const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
     if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)
