@@ -41,8 +41,8 @@ public:
   bool HandleKey(QWidget& Window, QKeyEvent& Event);
   // A pointer press or anything else between Alt's press and release.
   void Interrupted() { FAltAlone = false; }
-  // A key on its way to a shortcut (ShortcutOverride): Alt held with it is
-  // not Alt alone.
+  // A key on its way to a shortcut (ShortcutOverride), or any key pressed
+  // or let go: Alt held with it is not Alt alone.
   void KeyTaken(const QKeyEvent& Event);
   // Opens the bar's menu at Index (0: "Файл") from Window.
   void OpenMenu(QWidget& Window, int Index);

@@ -589,6 +589,10 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
     break;
   case QEvent::KeyPress:
   case QEvent::KeyRelease:
+    // Any other key pressed or let go while Alt is held, wherever it goes,
+    // makes it no Alt alone.
+    if (FMenuKeys)
+      FMenuKeys->KeyTaken(*static_cast<QKeyEvent*>(Event));
     // The strip's menus from a document window's keyboard: the key as it
     // reaches the focused control (or the window without one), once.
     if (FMenuKeys && Watched->isWidgetType() && !QApplication::activePopupWidget() &&

@@ -173,6 +173,9 @@ class KeysSession(OnDesktop.Session):
         read the key after it changed again; the text box is read back and
         typed again until it holds the text."""
         self.activate(self.doc)
+        # A slow program (under the sanitizers, on a busy machine) may not
+        # have inserted the block yet: the typing waits for its text box.
+        poll(15, lambda: self.text_box() is not None, 0.1)
         for _ in range(4):
             self.xdotool("type", "--delay", "60", text)
             time.sleep(pause)
