@@ -2,6 +2,7 @@
 
 #include "Flowcheck_Text.h"
 
+#include "Corekit/SvgCanvas.h"
 #include "Corekit/SysUtils.h"
 
 #include <vector>
@@ -116,27 +117,10 @@ TFeedback MakeFeedback(const TFileResult& File, const TMarkScale* Marks) {
   return F;
 }
 
+// Text in the HTML report: the markup characters escaped as the picture
+// files escape them.
 std::string Html(const std::string& Text) {
-  std::string S;
-  for (char C : Text) {
-    switch (C) {
-    case '&':
-      S += "&amp;";
-      break;
-    case '<':
-      S += "&lt;";
-      break;
-    case '>':
-      S += "&gt;";
-      break;
-    case '"':
-      S += "&quot;";
-      break;
-    default:
-      S += C;
-    }
-  }
-  return S;
+  return EscapeXml(Text);
 }
 
 void TextLines(std::string& S, const char* Heading, const std::vector<std::string>& Lines) {
