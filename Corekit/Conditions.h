@@ -59,4 +59,23 @@ inline bool CompareExtended(long double A, long double B, TCompareOp Op) {
   return A >= B;
 }
 
+// The same for two doubles, without the 80-bit unit.
+inline bool CompareDoubles(double A, double B, TCompareOp Op) {
+  switch (Op) {
+  case TCompareOp::Less:
+    return A < B;
+  case TCompareOp::Greater:
+    return A > B;
+  case TCompareOp::Equal:
+    return A == B;
+  case TCompareOp::NotEqual:
+    return A != B;
+  case TCompareOp::LessOrEqual:
+    return A <= B;
+  case TCompareOp::GreaterOrEqual:
+    break;
+  }
+  return A >= B;
+}
+
 } // namespace Deskbay

@@ -52,6 +52,46 @@ inline bool CurrentThreadAbortRequested() {
   return AbortRequestedByClock();
 }
 
+// CurrentThreadAbortRequested for one long loop that asks nothing else of
+// the hooks while it runs: the same polls at the same calls, the counter
+// kept in the loop and handed back when it ends.
+class TLoopAbortPoll {
+public:
+  TLoopAbortPoll()
+      : FPolling(AbortPolling.Poller != nullptr), FCalls(AbortPolling.CallsSinceClock) {}
+  ~TLoopAbortPoll() {
+    if (FPolling)
+      AbortPolling.CallsSinceClock = FCalls;
+  }
+  TLoopAbortPoll(const TLoopAbortPoll&) = delete;
+  TLoopAbortPoll& operator=(const TLoopAbortPoll&) = delete;
+
+  bool Requested() {
+    if (!FPolling || (AbortPolling.PolledOnce && ++FCalls < AbortPollClockEvery))
+      return false;
+    const bool Abort = AbortRequestedByClock();
+    FCalls = AbortPolling.CallsSinceClock;
+    return Abort;
+  }
+  // How many calls from now on are sure to answer false without reading the
+  // clock, and Skip for as many calls that were not made.
+  int64_t QuietCalls() const {
+    if (!FPolling)
+      return INT64_MAX;
+    if (!AbortPolling.PolledOnce || FCalls + 1 >= AbortPollClockEvery)
+      return 0;
+    return AbortPollClockEvery - 1 - FCalls;
+  }
+  void Skip(int64_t Calls) {
+    if (FPolling)
+      FCalls += static_cast<unsigned>(Calls);
+  }
+
+private:
+  bool FPolling;
+  unsigned FCalls;
+};
+
 enum class TInputStringOption : uint8_t { isoTrim, isoNotEmpty, isoNormalizeSentence };
 
 struct TInputStringOptions {

@@ -824,6 +824,78 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
     }
   }
   FOps = std::move(Fused);
+
+  // The whole form, where every number is a whole one and every operation
+  // one the integers make exactly.
+  const auto WholeNumber = [](long double V, std::int64_t& Out) {
+    if (!(V >= -WholeLimit && V <= WholeLimit) || std::signbit(V) ||
+        V != static_cast<long double>(static_cast<std::int64_t>(V)))
+      return false;
+    Out = static_cast<std::int64_t>(V);
+    return true;
+  };
+  FWhole = FShape == shProgram && !FOps.empty();
+  FWholeValues.assign(FOps.size(), 0);
+  for (size_t I = 0; I < FOps.size() && FWhole; ++I) {
+    const TOp& Op = FOps[I];
+    const bool Operation = Op.Code == opConst || Op.Code == opVar || Op.Code == opAdd ||
+                           Op.Code == opSub || Op.Code == opMul || Op.Code == opMod ||
+                           Op.Code == opNeg;
+    const bool Number = Op.Code == opConst || Op.Fused == fuConst;
+    FWhole = Operation && (!Number || WholeNumber(Op.Value, FWholeValues[I]));
+  }
+  // The numbers of a lone number, variable or pair as doubles, where they are.
+  const auto Double = [](TLeaf& L) {
+    L.Quick = static_cast<double>(L.Value);
+    return L.Slot >= 0 ||
+           (static_cast<long double>(L.Quick) == L.Value && std::fabs(L.Value) <= DBL_MAX);
+  };
+  FQuick = FShape != shProgram && Double(FLeft) && (FShape != shPair || Double(FRight));
+}
+
+bool TCompiledExpression::RunWholeProgram(const double* const* Values, std::int64_t& Out) const {
+  if (!FWhole)
+    return false;
+  std::int64_t Below[TMathParser::ParserStackSize + 1];
+  int Depth = 0;
+  std::int64_t Top = 0;
+  for (size_t I = 0; I < FOps.size(); ++I) {
+    const TOp& Op = FOps[I];
+    std::int64_t Operand = 0;
+    switch (Op.Fused) {
+    case fuVar:
+      if (!WholeValue(Values[Op.Slot], Operand))
+        return false;
+      break;
+    case fuConst:
+      Operand = FWholeValues[I];
+      break;
+    case fuNone:
+      if (Op.Code == opConst) {
+        Below[Depth++] = Top;
+        Top = FWholeValues[I];
+        continue;
+      }
+      if (Op.Code == opVar) {
+        Below[Depth++] = Top;
+        if (!WholeValue(Values[Op.Slot], Top))
+          return false;
+        continue;
+      }
+      if (Op.Code == opNeg) {
+        if (Top == 0 || __builtin_sub_overflow(std::int64_t{0}, Top, &Top))
+          return false; // -0, or beyond the integers
+        continue;
+      }
+      Operand = Top;
+      Top = Below[--Depth];
+      break;
+    }
+    if (!ApplyWhole(Op.Code, Top, Operand, Top))
+      return false;
+  }
+  Out = Top;
+  return true;
 }
 
 TEvalResult TCompiledExpression::ApplyPair(TOpCode Code, long double Left, long double Right) {

@@ -37,6 +37,7 @@
 #include "CorekitExport.h"
 #include "SysUtils.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -245,6 +246,59 @@ public:
     return {Value, TEvalStatus::Ok, -1};
   }
 
+  // Evaluate's value, rounded to double as a variable keeps it, made in
+  // double arithmetic where that is exact and so the same to the bit: a
+  // lone number or variable; a sum, difference or product of two numbers
+  // or variables whose exact result is a double (most often whole numbers);
+  // the remainder of two whole numbers; a program of whole numbers, +, -,
+  // *, MOD and negation in 64-bit integers while every value stays a whole
+  // number below 2^62 (those 80-bit operations are exact there). False,
+  // Out left alone, wherever it might not be the same (a fraction rounded,
+  // -0 where no integer has a sign, an overflow, a variable without a
+  // value, a remainder by 0): Evaluate then says what it is.
+  [[gnu::always_inline]] bool EvaluateQuick(const double* const* Values, double& Out) const {
+    if (FShape == shProgram) {
+      std::int64_t Whole;
+      if (!FWhole || !RunWholeProgram(Values, Whole))
+        return false;
+      Out = static_cast<double>(Whole);
+      return true;
+    }
+    if (!FQuick)
+      return false;
+    double Left = FLeft.Quick;
+    if (FLeft.Slot >= 0) {
+      if (!Values[FLeft.Slot])
+        return false;
+      Left = *Values[FLeft.Slot];
+    }
+    if (FShape != shPair) {
+      Out = Left;
+      return true;
+    }
+    double Right = FRight.Quick;
+    if (FRight.Slot >= 0) {
+      if (!Values[FRight.Slot])
+        return false;
+      Right = *Values[FRight.Slot];
+    }
+    // Tests, not a jump by the operation: a jump's target is harder to
+    // guess from step to step.
+    if (FPairCode == opAdd || FPairCode == opSub)
+      return ExactSum(Left, FPairCode == opAdd ? Right : -Right, Out);
+    if (FPairCode == opMul)
+      return ExactProduct(Left, Right, Out);
+    if (FPairCode != opMod)
+      return false;
+    std::int64_t A, B;
+    if (!WholeValue(Left, A) || !WholeValue(Right, B) || B == 0)
+      return false;
+    Out = static_cast<double>(B == -1 ? 0 : A % B);
+    return true;
+  }
+  // A lone number: its value (the same whatever the variables).
+  bool IsConstant() const { return FShape == shConstant; }
+
   // What the parser found wrong with the text (ErrNone when nothing).
   ErrorRange GetParseError() const { return FParseError; }
   int GetPosition() const { return FPosition; }
@@ -297,11 +351,87 @@ private:
     int Slot = -1; // -1: the number Value
     int Occurrence = -1;
     long double Value = 0;
+    double Quick = 0; // Value, where it is a double (FQuick)
   };
   TShape FShape = shProgram;
   TOpCode FPairCode = opAdd;
   TLeaf FLeft, FRight;
 
+  // For EvaluateQuick: a lone number, variable or pair whose numbers are
+  // doubles; a program whose numbers are whole ones within 2^62 and whose
+  // operations the integers make (FWholeValues: its numbers as integers).
+  bool FQuick = false;
+  bool FWhole = false;
+  std::vector<std::int64_t> FWholeValues;
+
+  static constexpr long double WholeLimit = 0x1p62L;
+  static bool WholeValue(double V, std::int64_t& Out) {
+    if (!(V >= -0x1p62 && V <= 0x1p62))
+      return false;
+    const auto I = static_cast<std::int64_t>(V);
+    if (static_cast<double>(I) != V || (I == 0 && std::signbit(V)))
+      return false;
+    Out = I;
+    return true;
+  }
+  static bool WholeValue(const double* Value, std::int64_t& Out) {
+    return Value && WholeValue(*Value, Out);
+  }
+  // A + B where the exact sum is a double (its error, by Knuth's two-sum,
+  // is 0): the 80-bit sum is exact too, and rounds to it.
+  static bool ExactSum(double A, double B, double& Out) {
+    const double S = A + B;
+    const double BPart = S - A;
+    const double Error = (A - (S - BPart)) + (B - BPart);
+    if (Error != 0 || !(std::fabs(S) <= DBL_MAX))
+      return false;
+    Out = S;
+    return true;
+  }
+  // A * B where the two significands have 53 significant bits between them,
+  // so the exact product is a double unless it leaves the normal range.
+  static bool ExactProduct(double A, double B, double& Out) {
+    const double P = A * B;
+    if (A == 0 || B == 0) {
+      if (!std::isfinite(P))
+        return false;
+      Out = P; // a zero with the sign of the 80-bit product
+      return true;
+    }
+    const auto Bits = [](double V) {
+      std::uint64_t U;
+      __builtin_memcpy(&U, &V, sizeof U);
+      return U;
+    };
+    constexpr std::uint64_t Fraction = (std::uint64_t{1} << 52) - 1;
+    const std::uint64_t SA = (Bits(A) & Fraction) | (Fraction + 1);
+    const std::uint64_t SB = (Bits(B) & Fraction) | (Fraction + 1);
+    if (__builtin_ctzll(SA) + __builtin_ctzll(SB) < 53 ||
+        !(std::fabs(P) >= DBL_MIN && std::fabs(P) <= DBL_MAX) ||
+        !(std::fabs(A) >= DBL_MIN && std::fabs(B) >= DBL_MIN))
+      return false;
+    Out = P;
+    return true;
+  }
+  static bool ApplyWhole(TOpCode Code, std::int64_t Left, std::int64_t Right, std::int64_t& Out) {
+    switch (Code) {
+    case opAdd:
+      return !__builtin_add_overflow(Left, Right, &Out);
+    case opSub:
+      return !__builtin_sub_overflow(Left, Right, &Out);
+    case opMul:
+      // A zero product of a negative number is -0.
+      return !__builtin_mul_overflow(Left, Right, &Out) && (Out != 0 || (Left >= 0 && Right >= 0));
+    case opMod:
+      if (Right == 0)
+        return false;
+      Out = Right == -1 ? 0 : Left % Right;
+      return true;
+    default:
+      return false;
+    }
+  }
+  bool RunWholeProgram(const double* const* Values, std::int64_t& Out) const;
   TEvalResult RunProgram(const double* const* Values) const;
   static TEvalResult ApplyPair(TOpCode Code, long double Left, long double Right);
   TEvalResult EvaluateFailed(const double* const* Values) const;

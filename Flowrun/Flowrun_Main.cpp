@@ -196,120 +196,20 @@ void TAlgMachine::StepBlocks(bool Processed) {
   }
 }
 
-// --- the fused counting loop ---
-
-bool TAlgMachine::PrepareFusedLoop(TFusedLoop& F, TAlgBlock* B) {
-  if (!B || B->GetClass() != &TForAlgBlock::Class)
-    return false;
-  F.Loop = nullptr;
-  // Compiled forms are kept by pointer for the machine's life; a changed
-  // text makes its entry anew, not elsewhere.
-  TCompiledBlock& C = GetCompiledBlock(B);
-  if (C.Processor != &TForAlgBlockProcessor::Instance || !C.Compiled || C.SkipOnJumpOutside ||
-      C.HeaderError != TCompiledBlock::heNone)
-    return false;
-  TAlgBlock* Body = static_cast<TForAlgBlock*>(B)->GetBody();
-  if (!Body || Body->GetBlockCount() == 0)
-    return false;
-  TCompiledBlock& BodyC = GetCompiledBlock(Body);
-  if (!BodyC.Processor)
-    PrepareBlock(Body, BodyC);
-  if (!BodyC.PlainSequence)
-    return false;
-  F.Body.clear();
-  for (int I = 0; I < Body->GetBlockCount(); ++I) {
-    TAlgBlock* K = Body->GetBlocks(I);
-    if (K->GetClass() != &TBasicAlgBlock::Class)
-      return false;
-    TCompiledBlock& KC = GetCompiledBlock(K);
-    if (KC.Processor != &TBasicAlgBlockProcessor::Instance || !KC.Compiled || KC.SkipOnJumpOutside)
-      return false;
-    for (const TCompiledBlock::TLine& L : KC.Lines)
-      if (L.Kind == TCompiledBlock::lkText || L.Kind == TCompiledBlock::lkOutput)
-        return false;
-    F.Body.push_back({K, &KC});
-  }
-  F.Header = &C;
-  F.Loop = B;
-  return true;
-}
-
-// Starts on the loop as the step that reaches it leaves it, and returns on
-// a step boundary in the state the generic steps would have left there:
-// before a step the generic path must make (the loop ending, a header that
-// fails, an abort asked for) or once MaxSteps are done.
-void TAlgMachine::RunFusedPasses(const TFusedLoop& F, int64_t MaxSteps, int64_t& Done) {
-  const TCompiledBlock& C = *F.Header;
-  TVarStorage& Storage = *FStorage;
-  TAlgBlock* const Loop = F.Loop;
-  TAlgBlock* const Body = static_cast<TForAlgBlock*>(Loop)->GetBody();
-  // The abort poll comes once a step, as in Step, and only for a step made
-  // here; the steps this leaves to the generic path poll there.
-  while (Done < MaxSteps) {
-    // The loop's step, as its processor makes it; the header's parts have
-    // no effect but failing, which the processor reports.
-    double Start, End, Step;
-    if (!Storage.TryEvaluate(C.Start, Start) || !Storage.TryEvaluate(C.End, End) ||
-        !Storage.TryEvaluate(C.Step, Step))
-      return;
-    if (FJumpedBack && !Storage.SlotHasValue(C.Var))
-      return;
-    const double V = FJumpedBack ? Storage.GetSlotValue(C.Var) + Step : Start;
-    if (!(V <= End))
-      return;
-    if (CurrentThreadAbortRequested())
-      RaiseAbortByUser();
-    Storage.SetSlotValue(C.Var, V);
-    FBlockStack.push_back(Loop);
-    FJumpedBack = false;
-    FLastProcessedBlock = Body;
-    FCurrentBlock = F.Body.front().Block;
-    ++Done;
-    for (size_t Index = 0; Index < F.Body.size(); ++Index) {
-      const TFusedLoop::TBodyBlock& K = F.Body[Index];
-      if (Done == MaxSteps)
-        return;
-      if (CurrentThreadAbortRequested())
-        RaiseAbortByUser();
-      FLastProcessedBlock = K.Block;
-      const std::vector<std::string>& Lines = K.Block->GetText().Lines();
-      for (size_t I = 0; I < K.Compiled->Lines.size(); ++I) {
-        const TCompiledBlock::TLine& L = K.Compiled->Lines[I];
-        if (L.Kind == TCompiledBlock::lkAssign)
-          Storage.SetSlotValue(L.Target, Storage.Evaluate(L.Expr));
-        else if (L.Kind == TCompiledBlock::lkDraw)
-          FCanvas->ExecCompiled(L, Lines[I]);
-      }
-      // The body's blocks in order are each other's next siblings.
-      if (Index + 1 < F.Body.size()) {
-        FCurrentBlock = F.Body[Index + 1].Block;
-      } else {
-        // The end of the body: back to the loop, which holds the block.
-        FCurrentBlock = FBlockStack.back();
-        FBlockStack.pop_back();
-        FJumpedBack = true;
-      }
-      ++Done;
-    }
-  }
-}
-
 void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
   CheckState(amsReady);
   const auto Steps = [&] {
-    TFusedLoop Loop;
     TStepProgram* Program = nullptr;
     while (Done < MaxSteps && FState == amsReady) {
-      if (PrepareFusedLoop(Loop, FCurrentBlock)) {
-        RunFusedPasses(Loop, MaxSteps, Done);
-        if (Done == MaxSteps)
-          break;
-      }
       if (!Program && FCurrentBlock)
         Program = StepProgramFor(FCurrentBlock, MaxSteps - Done);
       if (Program) {
+        RunFlatProgram(*Program, MaxSteps, Done);
+        if (Done == MaxSteps || FState != amsReady)
+          break;
+        // A step the flat program leaves, then back to it.
         const int64_t Before = Done;
-        RunStepProgram(*Program, MaxSteps, Done);
+        RunStepProgram(*Program, Done + 1, Done);
         if (Done > Before || FState != amsReady)
           continue;
       }

@@ -23,6 +23,7 @@ namespace Deskbay {
 class TAlgMachine;
 class TAlgCanvas;
 struct TStepProgram;
+struct TFlatState;
 
 enum TAlgMachineState { amsInit, amsReady, amsDone, amsError };
 
@@ -149,6 +150,8 @@ public:
   }
   TAlgBlock* GetCurrentBlock() const { return FCurrentBlock; }
   void PushBlock(TAlgBlock* Block) { FBlockStack.push_back(Block); }
+  // The blocks a step comes back to, innermost last.
+  const std::vector<TAlgBlock*>& GetBlockStack() const { return FBlockStack; }
   // Processes one counted block with the sequences around it and stops on
   // the next counted block.
   void Step();
@@ -207,29 +210,22 @@ private:
   friend class TAlgDevice;
   void ProcessCurrentBlock();
   void ProcessBlock(TAlgBlock* Block, TCompiledBlock& Compiled);
-  // A counting loop whose every pass is its own step and one step for each
-  // computation block of its body, all of whose lines are compiled.
-  struct TFusedLoop {
-    TAlgBlock* Loop = nullptr;
-    const TCompiledBlock* Header = nullptr;
-    struct TBodyBlock {
-      TAlgBlock* Block;
-      const TCompiledBlock* Compiled;
-    };
-    std::vector<TBodyBlock> Body;
-  };
-  bool PrepareFusedLoop(TFusedLoop& Loop, TAlgBlock* B);
-  void RunFusedPasses(const TFusedLoop& Loop, int64_t MaxSteps, int64_t& Done);
   // Flowrun_StepProgram.cpp: the tree of Root compiled ahead, and steps made
   // over it from a step boundary to a step boundary, each as StepBlocks
   // makes it; no step made where the current block is not one it can start
-  // from. Before a counting loop that RunFusedPasses takes it returns too.
+  // from.
   void BuildStepProgram(TStepProgram& Program, TAlgBlock* Root);
   // The program of Block's algorithm, kept while the algorithm's version
   // stays (its blocks and texts the same); null while laying it out would
   // cost more than the slices asked for so far (Budget: this one's steps).
   TStepProgram* StepProgramFor(TAlgBlock* Block, int64_t Budget);
   void RunStepProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done);
+  // The same steps over the program's flat states (TFlatState); none made
+  // where the machine is not at one, and back before a step it leaves to
+  // RunStepProgram.
+  void RunFlatProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done);
+  int FlatStateNow(TStepProgram& Program) const;
+  void SetFlatState(const TStepProgram& Program, const TFlatState& State, bool Failing);
   [[gnu::noinline]] void PrepareBlock(const TAlgBlock* Block, TCompiledBlock& Compiled);
   // The blocks of one step, up to the next counted one; Processed: the
   // step's counted block is processed already, only the way to the next

@@ -7,6 +7,10 @@
 
 #include "Corekit/InteractionHooks.h"
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
 namespace Deskbay {
 
 namespace {
@@ -98,11 +102,168 @@ void TAlgMachine::BuildStepProgram(TStepProgram& P, TAlgBlock* Root) {
     case TStepNode::nkOther:
       break;
     }
-    if (N.Kind == TStepNode::nkFor) {
-      TFusedLoop Loop;
-      N.Fusable = PrepareFusedLoop(Loop, B);
+  }
+  // The block stacks, parents before children: a branch pushes the block
+  // after it for its arms, a loop itself for its body, a sequence nothing;
+  // what a processor of its own does is not known.
+  P.Stack.clear();
+  P.States.clear();
+  P.StateOf.clear();
+  for (size_t I = 0; I < P.Nodes.size(); ++I) {
+    TStepNode& N = P.Nodes[I];
+    if (ParentOf[I] < 0) {
+      N.StaticStack = true;
+    } else {
+      const TStepNode& Parent = P.Nodes[static_cast<size_t>(ParentOf[I])];
+      // The algorithm's start goes into its body as a sequence does.
+      const bool Start = Parent.Kind == TStepNode::nkOther &&
+                         Parent.Compiled->Processor == &TRootAlgBlockProcessor::Instance;
+      N.StaticStack = Parent.StaticStack &&
+                      (Start || Parent.Kind == TStepNode::nkSequence ||
+                       Parent.Kind == TStepNode::nkIf || Parent.Kind == TStepNode::nkWhile ||
+                       Parent.Kind == TStepNode::nkFor || Parent.Kind == TStepNode::nkUntil);
+      N.StackTop =
+          Start || Parent.Kind == TStepNode::nkSequence ? Parent.StackTop : Parent.OwnEntry;
+    }
+    if (N.Kind == TStepNode::nkIf) {
+      N.OwnEntry = static_cast<int>(P.Stack.size());
+      P.Stack.push_back({N.Next, N.StackTop});
+    } else if (N.Kind == TStepNode::nkWhile || N.Kind == TStepNode::nkFor ||
+               N.Kind == TStepNode::nkUntil) {
+      N.OwnEntry = static_cast<int>(P.Stack.size());
+      P.Stack.push_back({static_cast<int>(I), N.StackTop});
     }
   }
+}
+
+// --- the flat program's states ---
+
+int TStepProgram::StateAt(int Node, int LastNode, bool JumpedBack) {
+  if (Node < 0 || !Nodes[static_cast<size_t>(Node)].StaticStack)
+    return -1;
+  const TStepNode& N = Nodes[static_cast<size_t>(Node)];
+  if (N.Kind == TStepNode::nkSequence || N.Kind == TStepNode::nkOwnSequence ||
+      (N.Skip && !JumpedBack))
+    return -1;
+  std::vector<int> Pending;
+  const int State = FindOrAddState(Node, LastNode, JumpedBack, Pending);
+  while (!Pending.empty()) {
+    const int Index = Pending.back();
+    Pending.pop_back();
+    LinkState(Index, Pending);
+  }
+  return State;
+}
+
+int TStepProgram::FindOrAddState(int Node, int LastNode, bool JumpedBack,
+                                 std::vector<int>& Pending) {
+  const auto [It, Added] =
+      StateOf.emplace(StateKey(Node, LastNode, JumpedBack), static_cast<int>(States.size()));
+  if (Added) {
+    TFlatState& S = States.emplace_back();
+    S.Node = Node;
+    S.LastNode = LastNode;
+    S.JumpedBack = JumpedBack;
+    S.Kind = Node < 0 ? TFlatState::fkDone : TFlatState::fkLeave;
+    S.Compiled = Node < 0 ? nullptr : Nodes[static_cast<size_t>(Node)].Compiled;
+    if (Node >= 0)
+      Pending.push_back(It->second);
+  }
+  return It->second;
+}
+
+// The way from a step's block to the next step's, as RunStepProgram goes it
+// (Pc: the node the step went to, Top: the stack's top entry): the state
+// there, or -1 where the way passes a block with a processor of its own.
+int TStepProgram::StateAfter(int Pc, int Top, int LastNode, std::vector<int>& Pending) {
+  bool JumpedBack = false;
+  for (;;) {
+    if (Pc >= 0) {
+      const TStepNode& M = Nodes[static_cast<size_t>(Pc)];
+      if (M.Kind == TStepNode::nkSequence) {
+        LastNode = Pc;
+        JumpedBack = false;
+        Pc = M.First;
+        continue;
+      }
+      if (M.Kind != TStepNode::nkOwnSequence && !(M.Skip && !JumpedBack)) {
+        if (!M.StaticStack || M.StackTop != Top)
+          return -1;
+        return FindOrAddState(Pc, LastNode, JumpedBack, Pending);
+      }
+      if (M.Kind != TStepNode::nkUntil)
+        return -1;
+      // Entered from outside, a post-test loop goes into its body uncounted.
+      LastNode = Pc;
+      Top = M.OwnEntry;
+      JumpedBack = false;
+      Pc = M.First;
+      continue;
+    }
+    if (Top < 0)
+      return FindOrAddState(-1, LastNode, JumpedBack, Pending);
+    Pc = Stack[static_cast<size_t>(Top)].Node;
+    Top = Stack[static_cast<size_t>(Top)].Below;
+    JumpedBack = Pc >= 0 && LastNode >= Pc && LastNode <= Nodes[static_cast<size_t>(Pc)].Last;
+  }
+}
+
+void TStepProgram::LinkState(int Index, std::vector<int>& Pending) {
+  const TStepNode& N = Nodes[static_cast<size_t>(States[static_cast<size_t>(Index)].Node)];
+  const int Node = States[static_cast<size_t>(Index)].Node;
+  const bool JumpedBack = States[static_cast<size_t>(Index)].JumpedBack;
+  TFlatState::TKind Kind = TFlatState::fkLeave;
+  int Next[2] = {-1, -1};
+  switch (N.Kind) {
+  case TStepNode::nkBasic: {
+    bool Plain = true;
+    for (const TCompiledBlock::TLine& L : N.Compiled->Lines)
+      Plain = Plain && L.Kind != TCompiledBlock::lkText;
+    if (Plain) {
+      Kind = TFlatState::fkBasic;
+      Next[0] = Next[1] = StateAfter(N.Next, N.StackTop, Node, Pending);
+    }
+    break;
+  }
+  case TStepNode::nkIf:
+    Kind = TFlatState::fkIf;
+    Next[1] = StateAfter(N.First, N.OwnEntry, Node, Pending);
+    Next[0] = StateAfter(N.Second, N.OwnEntry, Node, Pending);
+    break;
+  case TStepNode::nkWhile:
+  case TStepNode::nkFor:
+  case TStepNode::nkUntil:
+    Kind = N.Kind == TStepNode::nkWhile ? TFlatState::fkWhile
+           : N.Kind == TStepNode::nkFor
+               ? (JumpedBack ? TFlatState::fkForNext : TFlatState::fkForFirst)
+               : (JumpedBack ? TFlatState::fkUntilTest : TFlatState::fkUntilEnter);
+    Next[1] = StateAfter(N.First, N.OwnEntry, Node, Pending);
+    Next[0] = StateAfter(N.Next, N.StackTop, Node, Pending);
+    break;
+  default:
+    break;
+  }
+  // A step whose way on is not known is left to RunStepProgram.
+  if (Next[0] < 0 || Next[1] < 0)
+    Kind = TFlatState::fkLeave;
+  TFlatState& S = States[static_cast<size_t>(Index)];
+  const TCompiledBlock& C = *N.Compiled;
+  if (N.Kind == TStepNode::nkFor && C.HeaderError == TCompiledBlock::heNone &&
+      C.Start.Code.IsConstant() && C.End.Code.IsConstant() && C.Step.Code.IsConstant()) {
+    // Numbers that fail (beyond the range of double) fail every time.
+    const TEvalResult Start = C.Start.Code.Evaluate(nullptr), End = C.End.Code.Evaluate(nullptr),
+                      Step = C.Step.Code.Evaluate(nullptr);
+    const auto Stored = [](const TEvalResult& R) {
+      return R.Status == TEvalStatus::Ok && std::fabs(R.Value) <= DBL_MAX;
+    };
+    S.ConstantHeader = Stored(Start) && Stored(End) && Stored(Step);
+    S.Start = static_cast<double>(Start.Value);
+    S.End = static_cast<double>(End.Value);
+    S.Step = static_cast<double>(Step.Value);
+  }
+  S.Kind = Kind;
+  S.Next[0] = Next[0];
+  S.Next[1] = Next[1];
 }
 
 TStepProgram* TAlgMachine::StepProgramFor(TAlgBlock* Block, int64_t Budget) {
@@ -163,12 +324,8 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
       NodeStack.push_back(P.Find(FBlockStack[NodeStack.size()]));
     return P.Find(FCurrentBlock);
   };
-  bool First = true;
   while (Done < MaxSteps) {
     const TStepNode& N = P.Nodes[static_cast<size_t>(Cur)];
-    if (N.Fusable && !First)
-      return;
-    First = false;
     if (CurrentThreadAbortRequested())
       RaiseAbortByUser();
     // The step's counted block, as ProcessBlock and its processor.
@@ -311,6 +468,148 @@ void TAlgMachine::RunStepProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
     ++Done;
     Cur = Pc;
   }
+}
+
+// --- the flat program's run ---
+
+// The machine as the generic steps leave it at the state's boundary; with
+// Pushed, as a step of the state's block leaves it where its line fails
+// (its block processed, a branch's block after it on the stack).
+void TAlgMachine::SetFlatState(const TStepProgram& P, const TFlatState& S, bool Failing) {
+  int Top = -1;
+  if (S.Node >= 0) {
+    const TStepNode& N = P.Nodes[static_cast<size_t>(S.Node)];
+    Top = Failing && N.Kind == TStepNode::nkIf ? N.OwnEntry : N.StackTop;
+  }
+  FBlockStack.clear();
+  for (int E = Top; E >= 0; E = P.Stack[static_cast<size_t>(E)].Below)
+    FBlockStack.push_back(P.BlockOf(P.Stack[static_cast<size_t>(E)].Node));
+  std::reverse(FBlockStack.begin(), FBlockStack.end());
+  FCurrentBlock = P.BlockOf(S.Node);
+  FLastProcessedBlock = Failing ? FCurrentBlock : P.BlockOf(S.LastNode);
+  FJumpedBack = Failing ? false : S.JumpedBack;
+  if (S.Kind == TFlatState::fkDone)
+    FState = amsDone;
+}
+
+int TAlgMachine::FlatStateNow(TStepProgram& P) const {
+  const int Node = P.Find(FCurrentBlock);
+  const int LastNode = P.Find(FLastProcessedBlock);
+  if (Node < 0 || (FLastProcessedBlock && LastNode < 0))
+    return -1;
+  // The stack must be the one the block is always reached with.
+  const TStepNode& N = P.Nodes[static_cast<size_t>(Node)];
+  if (!N.StaticStack)
+    return -1;
+  size_t Depth = FBlockStack.size();
+  for (int E = N.StackTop; E >= 0; E = P.Stack[static_cast<size_t>(E)].Below) {
+    if (Depth == 0 || FBlockStack[Depth - 1] != P.BlockOf(P.Stack[static_cast<size_t>(E)].Node))
+      return -1;
+    --Depth;
+  }
+  if (Depth != 0)
+    return -1;
+  return P.StateAt(Node, LastNode, FJumpedBack);
+}
+
+// The steps of RunStepProgram, state to state: the same moves, in the same
+// order, on the same values, and the machine's state set from the state
+// the run stops in, or fails in.
+void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Done) {
+  const int Entry = FlatStateNow(P);
+  if (Entry < 0 || P.States[static_cast<size_t>(Entry)].Kind == TFlatState::fkLeave)
+    return;
+  TVarStorage& Storage = *FStorage;
+  const TFlatState* const States = P.States.data();
+  const TFlatState* S = States + Entry;
+  int64_t Steps = Done;
+  bool Stored = false; // values stored without their change notice
+  bool Aborted = false;
+  TLoopAbortPoll Poll;
+  // Stored values are noticed once, whether the run ends or fails.
+  const auto Settle = [this, &P, &Storage, &Done](const TFlatState& At, int64_t Made,
+                                                  bool AnyStored, bool Failing) {
+    Done = Made;
+    if (AnyStored)
+      Storage.NoteValuesChanged();
+    SetFlatState(P, At, Failing);
+  };
+  try {
+    while (Steps < MaxSteps && S->Kind < TFlatState::fkLeave) {
+      // This step's poll, then as many steps as need none in one go.
+      if (Poll.Requested()) [[unlikely]] {
+        Aborted = true;
+        break;
+      }
+      const int64_t Quiet = Poll.QuietCalls();
+      const int64_t Limit = MaxSteps - Steps - 1 <= Quiet ? MaxSteps : Steps + 1 + Quiet;
+      const int64_t From = Steps;
+      do {
+        const TCompiledBlock& C = *S->Compiled;
+        const TFlatState::TKind Kind = S->Kind;
+        bool Yes = false;
+        // Tests in the order of the kinds, not a jump by the kind: a jump's
+        // target is harder to guess from step to step.
+        if (Kind <= TFlatState::fkUntilTest) {
+          if (!C.HasCondition) [[unlikely]]
+            throw Exception(NoConditionText());
+          Yes = Storage.EvaluateCondition(C.Condition);
+        } else if (Kind == TFlatState::fkBasic) {
+          for (const TCompiledBlock::TLine& L : C.Lines) {
+            if (L.Kind == TCompiledBlock::lkAssign) {
+              const double Value = Storage.Evaluate(L.Expr);
+              if (Storage.StoreSlotValue(L.Target, Value)) [[likely]]
+                Stored = true;
+              else
+                Storage.SetSlotValue(L.Target, Value);
+            } else if (L.Kind == TCompiledBlock::lkDraw) {
+              TAlgBlock* B = P.BlockOf(S->Node);
+              FCurrentBlock = FLastProcessedBlock = B;
+              FCanvas->ExecCompiled(L,
+                                    B->GetText().Lines()[static_cast<size_t>(&L - C.Lines.data())]);
+            }
+          }
+        } else if (Kind <= TFlatState::fkForNext) {
+          double Start = S->Start, End = S->End, Step = S->Step;
+          if (!S->ConstantHeader) {
+            if (C.HeaderError == TCompiledBlock::heSyntax)
+              RaiseSyntaxError();
+            if (C.HeaderError == TCompiledBlock::heSyntaxInLine)
+              RaiseSyntaxError(P.BlockOf(S->Node)->GetText().Get(0));
+            Start = Storage.Evaluate(C.Start);
+            End = Storage.Evaluate(C.End);
+            Step = Storage.Evaluate(C.Step);
+          }
+          const double V =
+              Kind == TFlatState::fkForNext ? Storage.GetSlotValue(C.Var) + Step : Start;
+          if (Storage.StoreSlotValue(C.Var, V)) [[likely]]
+            Stored = true;
+          else
+            Storage.SetSlotValue(C.Var, V);
+          Yes = V <= End;
+        } else if (Kind == TFlatState::fkUntilEnter) {
+          Yes = true;
+        } else {
+          break; // fkLeave, fkDone
+        }
+        // A jump, not a choice of address: the processor goes on into the
+        // next step on its guess instead of waiting for the condition.
+        if (Yes) {
+          S = States + S->Next[1];
+          asm volatile("");
+        } else {
+          S = States + S->Next[0];
+        }
+      } while (++Steps < Limit);
+      Poll.Skip(Steps - From - 1);
+    }
+  } catch (...) {
+    Settle(*S, Steps, Stored, true);
+    throw;
+  }
+  Settle(*S, Steps, Stored, false);
+  if (Aborted)
+    RaiseAbortByUser();
 }
 
 } // namespace Deskbay

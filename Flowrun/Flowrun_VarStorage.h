@@ -95,19 +95,26 @@ public:
   void CompileCondition(const std::string& Cond, TAlgCondition& Out);
   // A condition the line language has read (ReadCondition).
   void CompileCondition(const TStatement& Cond, TAlgCondition& Out);
-  double Evaluate(const TAlgExpression& Expr) {
+  [[gnu::always_inline]] double Evaluate(const TAlgExpression& Expr) {
+    double Quick;
+    if (Expr.Code.EvaluateQuick(FSlotValues.data(), Quick)) [[likely]]
+      return Quick;
+    return EvaluateIn80Bits(Expr);
+  }
+  [[gnu::noinline]] double EvaluateIn80Bits(const TAlgExpression& Expr) {
     const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
     // Stored values are doubles; see Evaluate of a text.
     if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)
       RaiseCompiledError(Expr, R);
     return static_cast<double>(R.Value);
   }
-  bool EvaluateCondition(const TAlgCondition& Cond) {
+  [[gnu::always_inline]] bool EvaluateCondition(const TAlgCondition& Cond) {
     if (!Cond.Splits)
       RaiseUnsplitCondition(Cond);
-    const long double A = Evaluate(Cond.Left);
-    const long double B = Evaluate(Cond.Right);
-    return CompareExtended(A, B, Cond.Op);
+    // Two doubles compare as their 80-bit values do.
+    const double A = Evaluate(Cond.Left);
+    const double B = Evaluate(Cond.Right);
+    return CompareDoubles(A, B, Cond.Op);
   }
   // Whether evaluating Cond now would fail on a variable without a value
   // (rather than on its syntax or its arithmetic).
@@ -120,6 +127,8 @@ public:
   // Evaluate without raising: false where Evaluate would raise.
   [[noreturn]] static void RaiseUnsplitCondition(const TAlgCondition& Cond);
   bool TryEvaluate(const TAlgExpression& Expr, double& Value) const {
+    if (Expr.Code.EvaluateQuick(FSlotValues.data(), Value))
+      return true;
     const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
     if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)
       return false;
@@ -142,6 +151,17 @@ public:
     Info->FValue = Value;
     Changed();
   }
+  // SetSlotValue without the change notice, for a run of many steps that
+  // gives one notice when it stops (NoteValuesChanged); false, storing
+  // nothing, while the slot has no variable (SetSlotValue makes it).
+  bool StoreSlotValue(int Slot, double Value) {
+    TVarInfo* Info = FSlotVars[static_cast<size_t>(Slot)];
+    if (!Info)
+      return false;
+    Info->FValue = Value;
+    return true;
+  }
+  void NoteValuesChanged() { Changed(); }
 
 private:
   static constexpr long double MaxStored = DBL_MAX;

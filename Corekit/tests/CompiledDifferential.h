@@ -9,6 +9,8 @@
 #include "Corekit/Parser.h"
 #include "Corekit/SysUtils.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -197,6 +199,9 @@ public:
         FValues[Name] = Values[Random() % Values.size()];
   }
 
+  void Set(const std::string& Name, double Value) { FValues[UpperCase(Name)] = Value; }
+  double Get(const std::string& Name) const { return FValues.at(UpperCase(Name)); }
+
   // The parser's way: a lookup that raises for an undefined name.
   void GetVar(std::string_view Name, long double& Value, bool& Found) const {
     const auto It = FValues.find(UpperCase(Name));
@@ -257,6 +262,17 @@ inline std::string CompareWithParser(const std::string& Text, TDifferentialVars&
   const std::vector<const double*> Values = Vars.SlotValues();
   const TEvalResult R = Compiled.Evaluate(Values.data());
 
+  // The quick evaluation, where it answers, gives the double the full one
+  // rounds to, bit for bit.
+  double Quick;
+  std::ostringstream QuickDiff;
+  if (Compiled.EvaluateQuick(Values.data(), Quick)) {
+    const double Full = static_cast<double>(R.Value);
+    if (R.Status != TEvalStatus::Ok || !(std::fabs(R.Value) <= DBL_MAX) ||
+        std::memcmp(&Full, &Quick, sizeof Full) != 0)
+      QuickDiff << "quick: " << Quick << " where the full evaluation gives status " << int(R.Status)
+                << ", " << Full;
+  }
   if (Outcome)
     *Outcome = R.Status == TEvalStatus::Ok          ? 9
                : R.Status == TEvalStatus::Undefined ? 8
@@ -282,6 +298,7 @@ inline std::string CompareWithParser(const std::string& Text, TDifferentialVars&
     Diff << "the parser: " << static_cast<double>(Parser.GetResultValue()) << "; compiled: status "
          << int(R.Status) << ", " << static_cast<double>(R.Value);
   }
+  Diff << QuickDiff.str();
   if (Diff.str().empty())
     return std::string();
   std::string Report = "\"";

@@ -99,4 +99,64 @@ TEST(CompiledExpressionTest, ReportsTheFirstUndefinedVariableAsWritten) {
   EXPECT_EQ(R.Value, 3);
 }
 
+// The quick evaluation takes doubles and integers where the 80-bit unit
+// would give the same double: on the values where the two part (a sum or
+// product the 80-bit unit rounds twice, -0, overflow, fractions, 2^62 and
+// beyond) it must refuse or agree to the bit.
+TEST(CompiledExpressionTest, QuickEvaluationIsTheFullOneToTheBit) {
+  std::mt19937_64 Random(7);
+  const auto Pick = [&Random](int N) { return static_cast<int>(Random() % unsigned(N)); };
+  const auto Operand = [&]() -> double {
+    switch (Pick(9)) {
+    case 0:
+      return static_cast<double>(Pick(41) - 20);
+    case 1:
+      return -0.0;
+    case 2: // whole numbers of any size up to beyond 2^63
+      return std::ldexp(static_cast<double>(Random() >> 11), Pick(75) - 52) * (Pick(2) ? 1 : -1);
+    case 3: // many significant bits: sums and products the 80-bit unit rounds
+      return std::ldexp(1.0 + static_cast<double>(Random() >> 12) * 0x1p-52, Pick(120) - 60);
+    case 4:
+      return Pick(2) ? 0.5 : 0.25 * (Pick(9) - 4);
+    case 5:
+      return std::ldexp(1.0, Pick(2100) - 1075); // from below the normal range to overflow
+    case 6:
+      return Pick(2) ? 0x1p62 : -0x1p62 - (Pick(2) ? 1024.0 : 0.0);
+    case 7:
+      return static_cast<double>(Random() >> 40) + 0.5;
+    default:
+      return 1e308 * (Pick(2) ? 1 : -1);
+    }
+  };
+  TDifferentialVars Vars;
+  // Sums and products whose 80-bit result, rounded again to a double, is
+  // not the double nearest to the exact one.
+  const double RoundedTwice[][2] = {{1.3915341474883871, 0.65714765954180621},
+                                    {1.3910132298562039, 1.299565945751965},
+                                    {1690209.674941692, 1.715327659505399},
+                                    {1407708.2300421395, 1.5991132332710531},
+                                    {1.0, 0x1p-53 * (1 + 0x1p-13)}};
+  for (const auto& Pair : RoundedTwice) {
+    Vars.Set("A", Pair[0]);
+    Vars.Set("B", Pair[1]);
+    for (const char* Text : {"A*B", "A+B", "B+A", "A-(-B)", "B*A"})
+      EXPECT_EQ(CompareWithParser(Text, Vars), "") << Pair[0] << ", " << Pair[1];
+  }
+  const char* const Texts[] = {"A+B", "A-B",  "A*B",         "A MOD B",       "-A*B", "A+B*C-A",
+                               "A*3", "7-A",  "(A*B) MOD C", "A+(B*C) MOD 7", "A",    "A*B*C",
+                               "0*A", "-A-B", "A MOD 3+B",   "A*B<=C",        "-(A)"};
+  int Differences = 0;
+  for (int I = 0; I < 60000 && Differences < 10; ++I) {
+    Vars.Set("A", Operand());
+    Vars.Set("B", Operand());
+    Vars.Set("C", Operand());
+    const std::string D = CompareWithParser(Texts[I % std::size(Texts)], Vars);
+    if (!D.empty()) {
+      ++Differences;
+      ADD_FAILURE() << D << " with A=" << Vars.Get("A") << " B=" << Vars.Get("B")
+                    << " C=" << Vars.Get("C");
+    }
+  }
+}
+
 } // namespace

@@ -1,8 +1,9 @@
-// Whole slices of steps the machine makes in one go (StepMany: counting loops
-// pass after pass, everything else over its step program) must
+// Whole slices of steps the machine makes in one go (StepMany, over its
+// flat program and its step program) must
 // leave everything exactly as the generic steps, one Step at a time, do:
 // values to the bit, output, pixels, step counts, the failing block and its
-// message, and the state a step limit stops in.
+// message, and the state a step limit or a failure stops in (the block
+// stack too).
 
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Control.h"
@@ -135,7 +136,11 @@ private:
 std::string Snapshot(TAlgMachine& M, const std::string& Error, int64_t Steps) {
   std::ostringstream Out;
   Out << "steps " << Steps << " state " << int(M.GetState()) << " error " << Error << "\n";
-  Out << "current " << M.GetCurrentBlock() << " last " << M.GetLastProcessedBlock() << "\n";
+  Out << "current " << M.GetCurrentBlock() << " last " << M.GetLastProcessedBlock() << " back "
+      << M.GetJumpedBack() << " stack";
+  for (const TAlgBlock* B : M.GetBlockStack())
+    Out << " " << B;
+  Out << "\n";
   TVarStorage& S = M.GetStorage();
   for (int I = 0; I < S.GetVarCount(); ++I) {
     const double V = S.GetVarValues(I);
