@@ -234,7 +234,37 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
   if (N == 0)
     return;
   const int64_t SMajor = DMajor > 0 ? 1 : -1, SMinor = DMinor >= 0 ? 1 : -1;
-  const int64_t Extent = XMajor ? FBitmap.GetWidth() : FBitmap.GetHeight();
+  const int64_t W = FBitmap.GetWidth();
+  const auto Inside = [this, W](TPoint P) {
+    return P.X >= 0 && P.Y >= 0 && P.X < W && P.Y < FBitmap.GetHeight();
+  };
+  const TColor Value = Color & ColorMask;
+  TColor* Pixels = FBitmap.FPixels.data();
+  const int64_t MajorStride = XMajor ? SMajor : SMajor * W;
+  const int64_t MinorStride = XMajor ? SMinor * W : SMinor;
+  const int64_t TwoN = 2 * N, TwoM = 2 * M;
+  // Steps I from First up to Last: the pixel at Index, then on along the
+  // major axis, and across as well where the offset (2*I*M + N) div 2N
+  // grows. Without a branch (the carries of a slope follow no pattern a
+  // processor could predict) and with short chains from step to step: Due
+  // is the remainder less 2N, so a step carries where it reaches 0; M <= N,
+  // so each step carries at most once.
+  const auto Walk = [&](int64_t Index, int64_t Due, int64_t First, int64_t Last) {
+    const int64_t CarryStride = MajorStride + MinorStride;
+    for (int64_t I = First; I < Last; ++I) {
+      Pixels[Index] = Value;
+      Due += TwoM;
+      const bool Carry = Due >= 0;
+      Index += Carry ? CarryStride : MajorStride;
+      Due = Carry ? Due - TwoN : Due;
+    }
+  };
+  if (Inside(From) && Inside(To)) {
+    // Every step inside: from the first, whose offset is 0 and remainder N.
+    Walk(int64_t(From.Y) * W + From.X, -N, 0, N);
+    return;
+  }
+  const int64_t Extent = XMajor ? W : FBitmap.GetHeight();
   // Only the steps whose major coordinate lies inside the bitmap.
   int64_t First, Last;
   if (SMajor > 0) {
@@ -255,7 +285,6 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
     OffHi = std::min<int64_t>(OffHi, M);
     if (OffHi < OffLo)
       return;
-    const int64_t TwoN = 2 * N, TwoM = 2 * M;
     if (M > 0) {
       // Offset(I) >= OffLo from I = ceil((2N*OffLo - N) / 2M); Offset(I) <= OffHi
       // before I = ceil((2N*(OffHi + 1) - N) / 2M). The products stay below 2^62.
@@ -265,31 +294,12 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
     }
     if (First >= Last)
       return;
-    // The same offsets kept step by step: Offset and its remainder Rem, and
-    // M <= N, so each step carries at most once.
-    const int64_t W = FBitmap.GetWidth();
-    TColor* Pixels = FBitmap.FPixels.data();
-    const TColor Value = Color & ColorMask;
+    // The offset and its remainder at the first step inside.
     const int64_t Num = 2 * First * M + N;
     const int64_t Offset = Num / TwoN;
-    int64_t Rem = Num % TwoN;
     const int64_t Minor = Minor0 + SMinor * Offset;
     const int64_t Major = Major0 + SMajor * First;
-    const int64_t MajorStride = XMajor ? SMajor : SMajor * W;
-    const int64_t MinorStride = XMajor ? SMinor * W : SMinor;
-    int64_t Index = XMajor ? Minor * W + Major : Major * W + Minor;
-    // Without a branch (the carries of a slope follow no pattern a
-    // processor could predict) and with short chains from step to step:
-    // Due is the remainder less 2N, so a step carries where it reaches 0.
-    int64_t Due = Rem - TwoN;
-    const int64_t CarryStride = MajorStride + MinorStride;
-    for (int64_t I = First; I < Last; ++I) {
-      Pixels[Index] = Value;
-      Due += TwoM;
-      const bool Carry = Due >= 0;
-      Index += Carry ? CarryStride : MajorStride;
-      Due = Carry ? Due - TwoN : Due;
-    }
+    Walk(XMajor ? Minor * W + Major : Major * W + Minor, Num % TwoN - TwoN, First, Last);
     return;
   }
   for (int64_t I = First; I < Last; ++I) {
