@@ -854,46 +854,54 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
 }
 
 bool TCompiledExpression::RunWholeProgram(const double* const* Values, std::int64_t& Out) const {
-  if (!FWhole)
-    return false;
   std::int64_t Below[TMathParser::ParserStackSize + 1];
   int Depth = 0;
   std::int64_t Top = 0;
+  const std::int64_t* Numbers = FWholeValues.data();
+  // One jump for each operation, by its code and the form of its right
+  // operand, as RunProgram goes.
+#define DESKBAY_WHOLE(Code)                                                                        \
+  case Code: {                                                                                     \
+    const std::int64_t Right = Top;                                                                \
+    if (!ApplyWhole(Code, Below[--Depth], Right, Top))                                             \
+      return false;                                                                                \
+    break;                                                                                         \
+  }                                                                                                \
+  case Code | fuVar << 4: {                                                                        \
+    std::int64_t Right;                                                                            \
+    if (!WholeValue(Values[Op.Slot], Right) || !ApplyWhole(Code, Top, Right, Top))                 \
+      return false;                                                                                \
+    break;                                                                                         \
+  }                                                                                                \
+  case Code | fuConst << 4:                                                                        \
+    if (!ApplyWhole(Code, Top, Numbers[I], Top))                                                   \
+      return false;                                                                                \
+    break;
   for (size_t I = 0; I < FOps.size(); ++I) {
     const TOp& Op = FOps[I];
-    std::int64_t Operand = 0;
-    switch (Op.Fused) {
-    case fuVar:
-      if (!WholeValue(Values[Op.Slot], Operand))
+    switch (Op.Code | Op.Fused << 4) {
+    case opConst:
+      Below[Depth++] = Top;
+      Top = Numbers[I];
+      break;
+    case opVar:
+      Below[Depth++] = Top;
+      if (!WholeValue(Values[Op.Slot], Top))
         return false;
       break;
-    case fuConst:
-      Operand = FWholeValues[I];
+    case opNeg:
+      if (Top == 0 || __builtin_sub_overflow(std::int64_t{0}, Top, &Top))
+        return false; // -0, or beyond the integers
       break;
-    case fuNone:
-      if (Op.Code == opConst) {
-        Below[Depth++] = Top;
-        Top = FWholeValues[I];
-        continue;
-      }
-      if (Op.Code == opVar) {
-        Below[Depth++] = Top;
-        if (!WholeValue(Values[Op.Slot], Top))
-          return false;
-        continue;
-      }
-      if (Op.Code == opNeg) {
-        if (Top == 0 || __builtin_sub_overflow(std::int64_t{0}, Top, &Top))
-          return false; // -0, or beyond the integers
-        continue;
-      }
-      Operand = Top;
-      Top = Below[--Depth];
-      break;
-    }
-    if (!ApplyWhole(Op.Code, Top, Operand, Top))
+      DESKBAY_WHOLE(opAdd)
+      DESKBAY_WHOLE(opSub)
+      DESKBAY_WHOLE(opMul)
+      DESKBAY_WHOLE(opMod)
+    default:
       return false;
+    }
   }
+#undef DESKBAY_WHOLE
   Out = Top;
   return true;
 }
