@@ -251,7 +251,13 @@ void TBitmapCanvas::DrawLine(TPoint From, TPoint To, TColor Color) {
   // so each step carries at most once.
   const auto Walk = [&](int64_t Index, int64_t Due, int64_t First, int64_t Last) {
     const int64_t CarryStride = MajorStride + MinorStride;
+    // The rows a steep line crosses are far apart: their memory is asked
+    // for some steps ahead, so that the stores do not wait for it.
+    const auto Base = reinterpret_cast<std::uintptr_t>(Pixels);
+    const std::uintptr_t Ahead = static_cast<std::uintptr_t>(8 * MajorStride) * sizeof(TColor);
     for (int64_t I = First; I < Last; ++I) {
+      __builtin_prefetch(
+          reinterpret_cast<const void*>(Base + std::uintptr_t(Index) * sizeof(TColor) + Ahead), 1);
       Pixels[Index] = Value;
       Due += TwoM;
       const bool Carry = Due >= 0;

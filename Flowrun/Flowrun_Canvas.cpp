@@ -58,6 +58,10 @@ public:
     // own rounding: adding and taking away 2^52 leaves the nearest whole
     // number, with no call and no x87 instruction.
     if (std::fabs(V) <= 2147483647.0) {
+      // Mostly whole already.
+      const int Whole = static_cast<int>(V);
+      if (Whole == V)
+        return Whole;
       constexpr double Big = 0x1p52;
       const double R = V >= 0 ? (V + Big) - Big : -((-V + Big) - Big);
       return static_cast<int>(R);
