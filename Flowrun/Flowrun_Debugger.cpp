@@ -113,7 +113,35 @@ bool TBreakpointObserver::StopBefore(TAlgMachine& Machine, int64_t Step, TRunEnd
   return true;
 }
 
+const TAlgCondition* TAlgBreakpoints::CompiledCondition(const TAlgBlock* Block,
+                                                        TVarStorage& Storage) const {
+  const std::string* Condition = Find(Block);
+  if (!Condition || Condition->empty())
+    return nullptr;
+  auto It = FCompiled.find(Block);
+  if (It == FCompiled.end() || It->second.Text != *Condition) {
+    It = FCompiled.try_emplace(Block).first;
+    try {
+      Storage.CompileCondition(*Condition, It->second);
+    } catch (const Exception&) {
+      FCompiled.erase(It);
+      return nullptr;
+    }
+  }
+  return &It->second;
+}
+
+bool TAlgDebugSession::TBreakpointWatch::Watches(const TAlgBlock* Block,
+                                                 const TAlgCondition*& Condition) {
+  const TAlgBreakpoints& Points = FSession.FBreakpoints;
+  if (!Points.MayHave(Block) || !Points.Find(Block))
+    return false;
+  Condition = Points.CompiledCondition(Block, FSession.FMachine->GetStorage());
+  return true;
+}
+
 void TAlgBreakpoints::Refilter() {
+  ++FVersion;
   FFilter.fill(false);
   for (const auto& [Block, Condition] : FPoints)
     FFilter[FilterIndex(Block)] = true;
@@ -254,10 +282,10 @@ bool TAlgDebugSession::StepRecorded() {
   return true;
 }
 
-bool TAlgDebugSession::StepsRecorded(int64_t MaxSteps) {
+bool TAlgDebugSession::StepsRecorded(int64_t MaxSteps, IStepWatch* Watch) {
   int64_t Done = 0;
   try {
-    FMachine->StepMany(MaxSteps, Done);
+    FMachine->StepMany(MaxSteps, Done, Watch);
   } catch (const Exception& E) {
     FSteps += Done;
     FState = TDebugState::Failed;
@@ -339,7 +367,7 @@ TSliceEnd TAlgDebugSession::Advance(int64_t MaxSteps) {
     return TSliceEnd::Failed;
   // One recorder for all the steps: installing it costs as much as a step.
   TRecorder Recorder(*this);
-  for (int64_t I = 0; I < MaxSteps; ++I) {
+  for (int64_t I = 0; I < MaxSteps;) {
     // Going on from a pause: the block it stood at passes, and why it
     // stopped no longer holds. Otherwise the filter first, inline: most
     // steps end the breakpoint test there.
@@ -353,16 +381,21 @@ TSliceEnd TAlgDebugSession::Advance(int64_t MaxSteps) {
     }
     FOriginsValid = false;
     FChangedValid = false;
+    const int64_t Before = FSteps;
+    bool Ok;
     if (FBreakpoints.GetCount() == 0) {
       // Nothing to test before each step: the rest at once.
-      const int64_t Before = FSteps;
-      const bool Ok = StepsRecorded(MaxSteps - I);
-      I += FSteps - Before - 1;
-      if (!Ok)
-        return TSliceEnd::Failed;
-    } else if (!StepRecorded()) {
-      return TSliceEnd::Failed;
+      Ok = StepsRecorded(MaxSteps - I);
+    } else {
+      // This step, whose test has passed, then at once up to the next
+      // block with a breakpoint that may hold, tested above.
+      Ok = StepRecorded();
+      if (Ok && FState != TDebugState::Done && I + 1 < MaxSteps)
+        Ok = StepsRecorded(MaxSteps - I - 1, &FWatch);
     }
+    I += FSteps - Before;
+    if (!Ok)
+      return TSliceEnd::Failed;
     if (FState == TDebugState::Done)
       return TSliceEnd::Done;
   }

@@ -8,6 +8,7 @@
 #include "FlowrunExport.h"
 #include "Flowrun_Control.h"
 #include "Flowrun_Explain.h"
+#include "Flowrun_Main.h"
 #include "Flowrun_VarStorage.h"
 
 #include "Corekit/InteractionHooks.h"
@@ -57,7 +58,17 @@ public:
   bool ShouldStop(TAlgMachine& Machine, std::string& Reason) const;
   // Conditions are compiled against one storage's slots; a new machine
   // (a new storage) needs this first.
-  void ForgetCompiled() const { FCompiled.clear(); }
+  void ForgetCompiled() const {
+    FCompiled.clear();
+    ++FVersion;
+  }
+  // Changes with every change of the breakpoints or of their compiled
+  // conditions.
+  std::uint64_t GetVersion() const { return FVersion; }
+  // The condition of Block's breakpoint compiled against Storage (kept as
+  // ShouldStop keeps it); null for a breakpoint without one, or one that
+  // does not compile (ShouldStop says why).
+  const TAlgCondition* CompiledCondition(const TAlgBlock* Block, TVarStorage& Storage) const;
 
 private:
   static std::size_t FilterIndex(const TAlgBlock* Block) {
@@ -68,6 +79,7 @@ private:
   std::map<const TAlgBlock*, std::string> FPoints;
   mutable std::map<const TAlgBlock*, TAlgCondition> FCompiled;
   std::array<bool, 256> FFilter{};
+  mutable std::uint64_t FVersion = 0;
 };
 
 // Breakpoints as an observer of DriveMachine: the run ends (Stopped) before
@@ -188,7 +200,7 @@ private:
   bool StepRecorded();
   // Up to MaxSteps steps at once (StepMany), a recorder in place; false on
   // an error, the steps before it counted.
-  bool StepsRecorded(int64_t MaxSteps);
+  bool StepsRecorded(int64_t MaxSteps, IStepWatch* Watch = nullptr);
   void Replay(int64_t Steps);
   // DoStep noting what it changed (FChanged) and where it came from.
   bool StepTracked();
@@ -199,6 +211,17 @@ private:
   TAlgorithm& FAlg;
   TNotifyAdapter<TAlgDebugSession> FContentNotify;
   TAlgBreakpoints FBreakpoints;
+  // The breakpoints as the blocks a run of many steps stops before.
+  class TBreakpointWatch : public IStepWatch {
+  public:
+    explicit TBreakpointWatch(TAlgDebugSession& Session) : FSession(Session) {}
+    bool Watches(const TAlgBlock* Block, const TAlgCondition*& Condition) override;
+    std::uint64_t GetWatchVersion() const override { return FSession.FBreakpoints.GetVersion(); }
+
+  private:
+    TAlgDebugSession& FSession;
+  };
+  TBreakpointWatch FWatch{*this};
   std::unique_ptr<TAlgMachine> FMachine;
   TDebugState FState = TDebugState::Idle;
   int64_t FSteps = 0;

@@ -196,18 +196,26 @@ void TAlgMachine::StepBlocks(bool Processed) {
   }
 }
 
-void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
+bool TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done, IStepWatch* Watch) {
   CheckState(amsReady);
+  bool Watched = false;
   const auto Steps = [&] {
     TStepProgram* Program = nullptr;
     while (Done < MaxSteps && FState == amsReady) {
       if (!Program && FCurrentBlock)
         Program = StepProgramFor(FCurrentBlock, MaxSteps - Done);
       if (Program) {
-        RunFlatProgram(*Program, MaxSteps, Done);
-        if (Done == MaxSteps || FState != amsReady)
+        Watched = RunFlatProgram(*Program, MaxSteps, Done, Watch);
+        if (Watched || Done == MaxSteps || FState != amsReady)
           break;
-        // A step the flat program leaves, then back to it.
+      }
+      // A step the flat program leaves, or one before it is laid out.
+      const TAlgCondition* Condition = nullptr;
+      if (Watch && FCurrentBlock && Watch->Watches(FCurrentBlock, Condition)) {
+        Watched = true;
+        break;
+      }
+      if (Program) {
         const int64_t Before = Done;
         RunStepProgram(*Program, Done + 1, Done);
         if (Done > Before || FState != amsReady)
@@ -230,6 +238,7 @@ void TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done) {
     FState = amsError;
     throw;
   }
+  return Watched;
 }
 
 void TAlgMachine::Run() {

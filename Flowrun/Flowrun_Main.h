@@ -25,6 +25,21 @@ class TAlgCanvas;
 struct TStepProgram;
 struct TFlatState;
 
+// Blocks a run of many steps stops before, for its host to look at
+// (breakpoints).
+class IStepWatch {
+public:
+  // Whether a run stops before Block's step; Condition, when not null, is
+  // one compiled against the machine's storage that must hold for the
+  // host to care (a run that cannot compute it stops as well).
+  virtual bool Watches(const TAlgBlock* Block, const TAlgCondition*& Condition) = 0;
+  // Changes whenever any answer of Watches may change.
+  virtual std::uint64_t GetWatchVersion() const = 0;
+
+protected:
+  ~IStepWatch() = default;
+};
+
 enum TAlgMachineState { amsInit, amsReady, amsDone, amsError };
 
 // A set of states.
@@ -157,9 +172,10 @@ public:
   void Step();
   // Makes at most MaxSteps steps, each exactly as Step makes it, while the
   // state stays amsReady; Done counts the steps completed, also when one
-  // fails. A counting loop whose body is computation blocks of compiled
-  // lines runs its passes here without the generic step.
-  void StepMany(int64_t MaxSteps, int64_t& Done);
+  // fails. With Watch, it also stops before a step of a block Watch
+  // watches whose condition may hold, and says so (true): the host looks
+  // there itself (a breakpoint) and makes that step or not.
+  bool StepMany(int64_t MaxSteps, int64_t& Done, IStepWatch* Watch = nullptr);
   // Steps while the state is amsReady, inside one component bracket (as
   // StepMany makes them).
   void Run();
@@ -223,7 +239,9 @@ private:
   // The same steps over the program's flat states (TFlatState); none made
   // where the machine is not at one, and back before a step it leaves to
   // RunStepProgram.
-  void RunFlatProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done);
+  // Watch: stopped before a watched step (true).
+  bool RunFlatProgram(TStepProgram& Program, int64_t MaxSteps, int64_t& Done, IStepWatch* Watch);
+  void WatchStates(TStepProgram& Program, IStepWatch* Watch);
   int FlatStateNow(TStepProgram& Program) const;
   void SetFlatState(const TStepProgram& Program, const TFlatState& State, bool Failing);
   [[gnu::noinline]] void PrepareBlock(const TAlgBlock* Block, TCompiledBlock& Compiled);

@@ -512,19 +512,47 @@ int TAlgMachine::FlatStateNow(TStepProgram& P) const {
   return P.StateAt(Node, LastNode, FJumpedBack);
 }
 
+void TAlgMachine::WatchStates(TStepProgram& P, IStepWatch* Watch) {
+  const std::uint64_t Version = Watch ? Watch->GetWatchVersion() : 0;
+  if (P.WatchedBy == Watch && P.WatchVersion == Version && P.WatchedStates == P.States.size())
+    return;
+  for (TFlatState& S : P.States) {
+    S.WatchCondition = nullptr;
+    S.Watched = Watch && S.Node >= 0 && Watch->Watches(P.BlockOf(S.Node), S.WatchCondition);
+  }
+  P.WatchedBy = Watch;
+  P.WatchVersion = Version;
+  P.WatchedStates = P.States.size();
+}
+
+namespace {
+
+// Whether a run stops before the watched state's step: unless its
+// condition is computed and does not hold.
+bool WatchStops(const TFlatState& S, const TVarStorage& Storage) {
+  const TAlgCondition* Condition = S.WatchCondition;
+  double A, B;
+  return !Condition || !Condition->Splits || !Storage.TryEvaluate(Condition->Left, A) ||
+         !Storage.TryEvaluate(Condition->Right, B) || CompareDoubles(A, B, Condition->Op);
+}
+
+} // namespace
+
 // The steps of RunStepProgram, state to state: the same moves, in the same
 // order, on the same values, and the machine's state set from the state
 // the run stops in, or fails in.
-void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Done) {
+bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Done,
+                                 IStepWatch* Watch) {
   const int Entry = FlatStateNow(P);
   if (Entry < 0 || P.States[static_cast<size_t>(Entry)].Kind == TFlatState::fkLeave)
-    return;
+    return false;
+  WatchStates(P, Watch);
   TVarStorage& Storage = *FStorage;
   const TFlatState* const States = P.States.data();
   const TFlatState* S = States + Entry;
   int64_t Steps = Done;
   bool Stored = false; // values stored without their change notice
-  bool Aborted = false;
+  bool Aborted = false, Watched = false;
   TLoopAbortPoll Poll;
   // Stored values are noticed once, whether the run ends or fails.
   const auto Settle = [this, &P, &Storage, &Done](const TFlatState& At, int64_t Made,
@@ -536,6 +564,10 @@ void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
   };
   try {
     while (Steps < MaxSteps && S->Kind < TFlatState::fkLeave) {
+      if (S->Watched && WatchStops(*S, Storage)) [[unlikely]] {
+        Watched = true;
+        break;
+      }
       // This step's poll, then as many steps as need none in one go.
       if (Poll.Requested()) [[unlikely]] {
         Aborted = true;
@@ -545,6 +577,10 @@ void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
       const int64_t Limit = MaxSteps - Steps - 1 <= Quiet ? MaxSteps : Steps + 1 + Quiet;
       const int64_t From = Steps;
       do {
+        if (S->Watched && Steps != From && WatchStops(*S, Storage)) [[unlikely]] {
+          Watched = true;
+          break;
+        }
         const TCompiledBlock& C = *S->Compiled;
         const TFlatState::TKind Kind = S->Kind;
         bool Yes = false;
@@ -602,6 +638,8 @@ void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
         }
       } while (++Steps < Limit);
       Poll.Skip(Steps - From - 1);
+      if (Watched)
+        break;
     }
   } catch (...) {
     Settle(*S, Steps, Stored, true);
@@ -610,6 +648,7 @@ void TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
   Settle(*S, Steps, Stored, false);
   if (Aborted)
     RaiseAbortByUser();
+  return Watched;
 }
 
 } // namespace Deskbay

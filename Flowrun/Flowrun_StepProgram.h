@@ -75,6 +75,10 @@ struct TFlatState {
   int LastNode = -1; // the block processed last; -1: none
   int Next[2] = {-1, -1};
   const TCompiledBlock* Compiled = nullptr; // of the node's block
+  // The block is watched (IStepWatch): a run stops before its step unless
+  // WatchCondition is computed and does not hold.
+  bool Watched = false;
+  const TAlgCondition* WatchCondition = nullptr;
   // A counting loop whose start, end and step are numbers: their values.
   bool ConstantHeader = false;
   double Start = 0, End = 0, Step = 0;
@@ -85,6 +89,10 @@ struct TStepProgram {
   std::vector<TStackEntry> Stack;
   std::vector<TFlatState> States;
   std::unordered_map<std::uint64_t, int> StateOf; // by StateKey
+  // Whom the states' Watched flags answer, at which version, for how many.
+  IStepWatch* WatchedBy = nullptr;
+  std::uint64_t WatchVersion = 0;
+  size_t WatchedStates = 0;
   std::unordered_map<const TAlgBlock*, int> NodeOf;
   // Node of a block, -1 for none (a null block) or one not in the tree.
   int Find(const TAlgBlock* Block) const {

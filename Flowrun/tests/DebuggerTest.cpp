@@ -1,8 +1,12 @@
 #include "Flowrun/Flowrun_Canvas.h"
 #include "Flowrun/Flowrun_Debugger.h"
 #include "MachineTestUtils.h"
+#include "RandomAlgorithm.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
 
 using namespace Deskbay;
 using namespace Deskbay::Testing;
@@ -410,4 +414,54 @@ TEST(Debugger, AdvancingManyStepsAtOnceStopsWhereSingleStepsWould) {
   EXPECT_EQ(B.GetMachine()->GetStorage().GetVars("S"), 6);
   EXPECT_EQ(B.GetRecordedInputCount(), 1);
   EXPECT_EQ(B.Advance(5), TSliceEnd::Done);
+}
+
+// Breakpoints tested inside a run of many steps (the machine stops only
+// before a block whose breakpoint may hold) pause exactly where testing
+// before every single step does: the same pauses at the same steps with the
+// same reasons, the same end.
+TEST(Debugger, BreakpointsPauseInLongSlicesWhereSingleStepsWould) {
+  const char* const Conditions[] = {"", "I=3", "S>10", "Q>1", "1/(I-2)>0", "I>", "K<2", "J=I"};
+  int Failures = 0;
+  for (unsigned Seed = 0; Seed < 400 && Failures < 3; ++Seed) {
+    TAlgorithm Alg;
+    TRandomAlgorithm(Seed).Build(Alg);
+    std::vector<const TAlgBlock*> Blocks;
+    std::vector<const TAlgBlock*> Pending{Alg.GetRoot()};
+    while (!Pending.empty()) {
+      const TAlgBlock* B = Pending.back();
+      Pending.pop_back();
+      Blocks.push_back(B);
+      for (int I = 0; I < B->GetBlockCount(); ++I)
+        Pending.push_back(B->GetBlocks(I));
+    }
+    std::mt19937 Random(Seed);
+    std::vector<std::pair<const TAlgBlock*, std::string>> Points;
+    for (unsigned N = 1 + Random() % 3; N > 0; --N)
+      Points.emplace_back(Blocks[Random() % Blocks.size()],
+                          Conditions[Random() % std::size(Conditions)]);
+    // Each pause: how the slice ended, the step, the next block, the reason.
+    const auto Pauses = [&](int64_t Slice) {
+      TAlgDebugSession S(Alg);
+      for (const auto& [Block, Condition] : Points)
+        S.GetBreakpoints().Set(Block, Condition);
+      std::ostringstream Out;
+      for (int Pause = 0; Pause < 60; ++Pause) {
+        TSliceEnd End;
+        int64_t Steps = 0;
+        while ((End = S.Advance(Slice)) == TSliceEnd::Budget && (Steps += Slice) < 5000) {
+        }
+        Out << int(End) << " " << S.GetStepNumber() << " " << S.GetNextBlock() << " "
+            << S.GetBreakReason() << S.GetError() << "\n";
+        if (End != TSliceEnd::Breakpoint)
+          break;
+      }
+      return Out.str();
+    };
+    const std::string One = Pauses(1), Many = Pauses(1000);
+    if (One != Many) {
+      ++Failures;
+      ADD_FAILURE() << "algorithm " << Seed << "\nstep by step:\n" << One << "in slices:\n" << Many;
+    }
+  }
 }
