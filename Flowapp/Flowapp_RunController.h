@@ -87,7 +87,7 @@ public:
   // milliseconds, before it looks again.
   static constexpr int HeldRetryMs = 50;
   // Machine steps of a Run between two looks of the pacer, and of a case.
-  static constexpr int64_t RunStepsPerPiece = 64;
+  static constexpr int64_t RunStepsPerPiece = 256;
   static constexpr int64_t CaseStepsPerPiece = 1024;
 
   TAlgRunController(TAlgorithm& Alg, IRunHost& Host, QObject* Parent = nullptr);
