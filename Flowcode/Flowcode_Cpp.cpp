@@ -17,19 +17,34 @@ const char* const HelperFail =
 })";
 
 const char* const HelperNumber =
-    R"(// Вычисленное значение, каким его хранит переменная: число double.
-// Деление на ноль, недопустимый аргумент и слишком большое число - ошибка.
-// Сообщение об ошибке называет выражение, как его называет исполнитель.
-long double number(long double x, const char* expression) {
-    if (std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW) || !(std::fabs(x) <= DBL_MAX))
-        fail(std::string("Ошибка при вычислении \"") + expression + "\".");
+    R"(// Останавливает программу с сообщением исполнителя о выражении.
+[[noreturn]] void fail_in(const char* expression) {
+    fail(std::string("Ошибка при вычислении \"") + expression + "\".");
+}
+
+// Вычисленное значение, каким его хранит переменная: число double.
+// Деление на ноль, недопустимый аргумент и слишком большое число дают
+// бесконечность или не число, а это ошибка.
+inline long double number(long double x, const char* expression) {
+    if (!(std::fabs(x) <= DBL_MAX))
+        fail_in(expression);
     return static_cast<double>(x);
+})";
+
+const char* const HelperCheckedNumber =
+    R"(// То же для выражения, в котором бесконечность может пропасть:
+// 1/(1/0) даёт 0, но исполнитель останавливается на делении на ноль.
+// Такую ошибку помнят флаги процессора.
+long double checked_number(long double x, const char* expression) {
+    if (std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW))
+        fail_in(expression);
+    return number(x, expression);
 })";
 
 const char* const HelperAsText =
     R"(// Число, как его печатает исполнитель: 10 значащих цифр, без лишних нулей.
 std::string as_text(long double x, const char* expression) {
-    const double value = static_cast<double>(number(x, expression));
+    const double value = static_cast<double>(checked_number(x, expression));
     if (value == 0)
         return "0";
     char buffer[32];
@@ -134,7 +149,7 @@ long double nearest_whole(long double x) {
     return x >= 0 ? (x + big) - big : -((big - x) - big);
 }
 
-long double modulo(long double a, long double b) {
+long double rounded_modulo(long double a, long double b) {
     a = nearest_whole(a);
     b = nearest_whole(b);
     if (b == 0 || !(a >= -0x1p63L && a < 0x1p63L) || !(b >= -0x1p63L && b < 0x1p63L)) {
@@ -144,6 +159,18 @@ long double modulo(long double a, long double b) {
     // Whole numbers of 64-bit range: the processor's integer division, with
     // the dividend's sign as the interpreter's MOD has it.
     return b == -1 ? 0 : static_cast<long double>(static_cast<long long>(a) % static_cast<long long>(b));
+}
+
+inline long double modulo(long double a, long double b) {
+    // Whole numbers below 2^53, the usual operands, go through double:
+    // its conversion to an integer needs no switch of the rounding mode.
+    const double whole_a = static_cast<double>(a), whole_b = static_cast<double>(b);
+    if (std::fabs(whole_a) < 0x1p53 && std::fabs(whole_b) < 0x1p53) {
+        const long long x = static_cast<long long>(whole_a), y = static_cast<long long>(whole_b);
+        if (x == a && y == b && y != 0)
+            return y == -1 ? 0 : static_cast<long double>(x % y);
+    }
+    return rounded_modulo(a, b);
 })";
 
 const char* const HelperRounded =
@@ -199,6 +226,25 @@ std::string CppOp(const std::string& Op) {
 
 std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + CppOp(C.Op) + " " + C.Right;
+}
+
+// Whether an infinity inside E (a division by zero, an overflow) can come
+// out of E as a finite number, which the value alone does not show: a
+// quotient whose divisor is computed (x/inf is 0), ATAN of a computed value.
+bool MayHideInfinity(const TCodeExpr& E) {
+  const auto Computed = [](const TCodeExpr* A) {
+    while (A->Kind == TCodeExpr::ekParens)
+      A = &A->Args[0];
+    return A->Kind != TCodeExpr::ekNumber && A->Kind != TCodeExpr::ekVariable;
+  };
+  if (E.Kind == TCodeExpr::ekDivide && Computed(&E.Args[1]))
+    return true;
+  if (E.Kind == TCodeExpr::ekFunction && E.Text == "ATAN" && Computed(&E.Args[0]))
+    return true;
+  for (const TCodeExpr& A : E.Args)
+    if (MayHideInfinity(A))
+      return true;
+  return false;
 }
 
 class TCppStyle : public TCodeStyle {
@@ -361,6 +407,8 @@ public:
       return L;
     }
     if (Uses(TCodeHelper::AsText))
+      Use(TCodeHelper::CheckedNumber);
+    if (Uses(TCodeHelper::CheckedNumber))
       Use(TCodeHelper::Number);
     if (UsesFailingHelper())
       Use(TCodeHelper::Fail);
@@ -380,6 +428,7 @@ public:
     const std::pair<TCodeHelper, const char*> Helpers[] = {
         {TCodeHelper::Fail, HelperFail},
         {TCodeHelper::Number, HelperNumber},
+        {TCodeHelper::CheckedNumber, HelperCheckedNumber},
         {TCodeHelper::AsText, HelperAsText},
         {TCodeHelper::Joined, HelperJoined},
         {TCodeHelper::ReadNumber, HelperReadNumber},
@@ -478,6 +527,14 @@ protected:
   }
   std::string NumberHelperText(const std::string& Value, const std::string& Source) override {
     return "number(" + Value + ", " + Quote(Source) + ")";
+  }
+  std::string CheckedNumberText(const TCodeExpr& E, const std::string& Value,
+                                const std::string& Source) override {
+    // Reading the processor's flags costs more than the step itself.
+    if (!MayHideInfinity(E))
+      return NumberHelperText(Value, Source);
+    Use(TCodeHelper::CheckedNumber);
+    return "checked_number(" + Value + ", " + Quote(Source) + ")";
   }
   std::string AsTextHelperText(const std::string& Value, const std::string& Source) override {
     return "as_text(" + Value + ", " + Quote(Source) + ")";

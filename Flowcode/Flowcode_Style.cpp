@@ -112,14 +112,14 @@ std::string TCodeStyle::Value(const TCodeExpr& E, const std::string& Source) {
   if (FLesson || KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
-  return NumberHelperText(Expr(E), Source);
+  return CheckedNumberText(E, Expr(E), Source);
 }
 
 void TCodeStyle::EvaluateOnly(TCodeSink& S, const TCodeExpr& E, const std::string& Source) {
   if (FLesson || KeptAsIs(E))
     return;
   Use(TCodeHelper::Number);
-  S.Line(NumberHelperText(Expr(E), Source) + StatementEnd());
+  S.Line(CheckedNumberText(E, Expr(E), Source) + StatementEnd());
 }
 
 std::string TCodeStyle::Printed(const TCodeExpr& E, const std::string& Source) {

@@ -45,6 +45,9 @@ private:
 enum class TCodeHelper {
   Fail,   // stop with a message and exit status 1
   Number, // a computed value checked and kept as a variable keeps it
+  // The same, also failing where an infinity inside the expression was
+  // hidden by what came after it (1/(1/0) is 0; the interpreter stops).
+  CheckedNumber,
   AsText, // a value as the interpreter prints it
   Joined, // the items of an output line
   ReadNumber,
@@ -170,6 +173,13 @@ protected:
   virtual std::string ModText(const std::string& A, const std::string& B) = 0;
   // The Number and output helpers over Value; Source as for Value.
   virtual std::string NumberHelperText(const std::string& Value, const std::string& Source) = 0;
+  // The same for E, where the language may check E more cheaply when no
+  // error inside it can be hidden.
+  virtual std::string CheckedNumberText(const TCodeExpr& E, const std::string& Value,
+                                        const std::string& Source) {
+    (void)E;
+    return NumberHelperText(Value, Source);
+  }
   virtual std::string AsTextHelperText(const std::string& Value, const std::string& Source) = 0;
   // What ends a statement: ";" or nothing.
   virtual std::string StatementEnd() const { return ";"; }

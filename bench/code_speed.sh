@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The faithful C++ program ("algtool code --lang cpp", built with g++ -O2)
-# beside "algtool run" on the same algorithm, both as whole processes, with
-# farm-bench's medians and its pair-by-pair ratio (program / interpreter):
+# beside "algtool run" on the same algorithm, both as whole processes, in
+# turns (program, algtool, program, ...), the median of 7 wall times each:
 # the rows of bench/versus_python.sh, as make_bench_algs writes them: the
 # counting loop summing 1..5,000,000, the primes below 50,000 by trial
 # division, 1,500 × 1,500 nested passes summing a MOD, and a loop with a
 # fractional step summing square roots.
-# A ratio above 1 means the compiled program lost to the interpreter.
+# The ratio is the program's time over algtool's: above 1, the compiled
+# program lost to the interpreter.
 #   bench/code_speed.sh [BUILD_DIR]   (default build-release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,18 @@ tool="$dir/bin/algtool"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$dir/bin/make_bench_algs" "$work"
+
+# seconds CMD...: the wall time of one run, in seconds.
+seconds() {
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 </dev/null || true
+  t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "compiled program against algtool run (median of 7 wall seconds; ratio program / algtool, goal <= 1)"
 for name in sum primes nested_mod roots; do
   "$tool" code "$work/$name.alg" --lang cpp -o "$work/$name.cpp"
   g++ -std=c++17 -O2 -o "$work/$name" "$work/$name.cpp"
@@ -22,7 +35,11 @@ for name in sum primes nested_mod roots; do
     echo "$name: the program prints what the interpreter does not" >&2
     exit 1
   fi
-  echo "== $name: $("$work/$name")"
-  farm-bench -n 7 --timeout 300 --vs "$tool run $work/$name.alg" -- "$work/$name" |
-    grep -Ei "wall|cpu|ratio|median" || true
+  p=() a=()
+  for i in 1 2 3 4 5 6 7; do
+    p+=("$(seconds "$work/$name")")
+    a+=("$(seconds "$tool" run "$work/$name.alg")")
+  done
+  awk -v n="$name" -v p="$(median "${p[@]}")" -v a="$(median "${a[@]}")" 'BEGIN {
+    printf "  %-11s program %6.3f s  algtool %6.3f s  ratio %.2f\n", n, p, a, p / a }'
 done
