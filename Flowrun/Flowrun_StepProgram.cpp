@@ -577,12 +577,14 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
       const int64_t Limit = MaxSteps - Steps - 1 <= Quiet ? MaxSteps : Steps + 1 + Quiet;
       const int64_t From = Steps;
       do {
+        const TFlatState::TKind Kind = S->Kind;
+        if (Kind >= TFlatState::fkLeave)
+          break; // a step left to RunStepProgram, or the end
         if (S->Watched && Steps != From && WatchStops(*S, Storage)) [[unlikely]] {
           Watched = true;
           break;
         }
         const TCompiledBlock& C = *S->Compiled;
-        const TFlatState::TKind Kind = S->Kind;
         bool Yes = false;
         // Tests in the order of the kinds, not a jump by the kind: a jump's
         // target is harder to guess from step to step.
@@ -623,10 +625,8 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
           else
             Storage.SetSlotValue(C.Var, V);
           Yes = V <= End;
-        } else if (Kind == TFlatState::fkUntilEnter) {
-          Yes = true;
         } else {
-          break; // fkLeave, fkDone
+          Yes = true; // fkUntilEnter
         }
         // A jump, not a choice of address: the processor goes on into the
         // next step on its guess instead of waiting for the condition.
