@@ -100,6 +100,54 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
+// The value of E where it is made of numbers and the four operations only.
+bool ConstantValue(const TCodeExpr& E, long double& Value) {
+  long double A = 0, B = 0;
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    Value = E.Value;
+    return true;
+  case TCodeExpr::ekParens:
+    return ConstantValue(E.Args[0], Value);
+  case TCodeExpr::ekNegate:
+    if (!ConstantValue(E.Args[0], A))
+      return false;
+    Value = -A;
+    return true;
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+  case TCodeExpr::ekMultiply:
+  case TCodeExpr::ekDivide:
+    if (!ConstantValue(E.Args[0], A) || !ConstantValue(E.Args[1], B))
+      return false;
+    Value = E.Kind == TCodeExpr::ekAdd        ? A + B
+            : E.Kind == TCodeExpr::ekSubtract ? A - B
+            : E.Kind == TCodeExpr::ekMultiply ? A * B
+                                              : A / B;
+    return std::isfinite(Value);
+  default:
+    return false;
+  }
+}
+
+// Whether E has a part that fails wherever it is computed although it
+// names variables: a power of a constant not above zero, a MOD by a
+// constant that rounds to zero, or of a constant beyond 64-bit integers.
+// A compiler may refuse such a part (Free Pascal does a constant MOD 0).
+bool FailsWhereComputed(const TCodeExpr& E) {
+  long double V;
+  if (E.Kind == TCodeExpr::ekPower && ConstantValue(E.Args[0], V) && !(V > 0))
+    return true;
+  if (E.Kind == TCodeExpr::ekMod) {
+    const auto Beyond = [](long double X) { return !(X > -0x1p63L - 0.5L && X < 0x1p63L - 0.5L); };
+    if (ConstantValue(E.Args[1], V) && (std::fabs(V) <= 0.5L || Beyond(V)))
+      return true;
+    if (ConstantValue(E.Args[0], V) && Beyond(V))
+      return true;
+  }
+  return std::any_of(E.Args.begin(), E.Args.end(), FailsWhereComputed);
+}
+
 // Whether Text names the one-letter variable Var (in either case) as a
 // word of its own. Deliberately wide: a name inside a quoted text counts.
 bool MentionsVar(const std::string& Text, char Var) {
@@ -199,7 +247,7 @@ private:
   // value yet, the program stops as the interpreter does; past the check
   // the variable surely has one.
   void CheckSet(const TCodeExpr& E, const std::string& Text) {
-    if (FStyle.Lesson())
+    if (FStyle.Lesson() && FStyle.StopsAtUnsetVariable())
       return;
     std::vector<std::pair<std::string, std::string>> Vars;
     VarsOf(E, Text, Vars);
@@ -241,6 +289,12 @@ private:
     TCodeExprReading R = ReadCodeExpression(Text);
     if (R.Refused || R.AlwaysFails) {
       Error = R.Error;
+      return false;
+    }
+    // The lesson text has no helpers to fail with: such a part is the
+    // failure itself.
+    if (FStyle.Lesson() && FailsWhereComputed(R.Root)) {
+      Error = EvaluationFailedText(Text);
       return false;
     }
     CollectVars(R.Root);
@@ -511,6 +565,13 @@ private:
       L.WhyNot = "значение " + L.Var + " нужно и после цикла";
     L.Counted = L.WhyNot.empty();
     L.EndWhole = IsSmallWholeLiteral(End, L.EndValue);
+    if (!L.Counted)
+      return;
+    // In the body the variable runs from the start up to the end, whose
+    // size is known where it is a number or made of known counters.
+    L.Bound =
+        std::max(std::fabs(L.StartValue), L.EndWhole ? std::fabs(L.EndValue) : FStyle.Bound(End));
+    FStyle.NoteCounter(L.Var, L.StartValue, L.Bound);
   }
 
   void For(const TForAlgBlock* B) {
