@@ -100,42 +100,75 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
-// The value of E where it is made of numbers and the four operations only.
-bool ConstantValue(const TCodeExpr& E, long double& Value) {
-  long double A = 0, B = 0;
+// The value of E where it names no variable, computed with T: the
+// interpreter's long double, or a double as a compiler folds constants of
+// the lesson text; false where it names one, or fails, or is not finite.
+template <typename T> bool ConstantValue(const TCodeExpr& E, T& Value) {
+  T A = 0, B = 0;
+  if (E.Kind == TCodeExpr::ekVariable ||
+      !std::all_of(E.Args.begin(), E.Args.end(), [&](const TCodeExpr& Arg) {
+        return ConstantValue(Arg, &Arg == &E.Args[0] ? A : B);
+      }))
+    return false;
   switch (E.Kind) {
   case TCodeExpr::ekNumber:
-    Value = E.Value;
-    return true;
+    Value = static_cast<T>(E.Value);
+    break;
   case TCodeExpr::ekParens:
-    return ConstantValue(E.Args[0], Value);
+    Value = A;
+    break;
   case TCodeExpr::ekNegate:
-    if (!ConstantValue(E.Args[0], A))
-      return false;
     Value = -A;
-    return true;
+    break;
   case TCodeExpr::ekAdd:
+    Value = A + B;
+    break;
   case TCodeExpr::ekSubtract:
+    Value = A - B;
+    break;
   case TCodeExpr::ekMultiply:
+    Value = A * B;
+    break;
   case TCodeExpr::ekDivide:
-    if (!ConstantValue(E.Args[0], A) || !ConstantValue(E.Args[1], B))
-      return false;
-    Value = E.Kind == TCodeExpr::ekAdd        ? A + B
-            : E.Kind == TCodeExpr::ekSubtract ? A - B
-            : E.Kind == TCodeExpr::ekMultiply ? A * B
-                                              : A / B;
-    return std::isfinite(Value);
+    Value = A / B;
+    break;
+  case TCodeExpr::ekPower:
+    Value = A > 0 ? std::pow(A, B) : NAN;
+    break;
+  case TCodeExpr::ekMod:
+    // Of the operands rounded halves to even, with the dividend's sign.
+    Value = std::fmod(std::nearbyint(A), std::nearbyint(B));
+    break;
+  case TCodeExpr::ekFunction: {
+    static const std::pair<const char*, T (*)(T)> Functions[] = {
+        {"ABS", [](T X) { return std::fabs(X); }}, {"ATAN", [](T X) { return std::atan(X); }},
+        {"COS", [](T X) { return std::cos(X); }},  {"EXP", [](T X) { return std::exp(X); }},
+        {"LN", [](T X) { return std::log(X); }},   {"ROUND", [](T X) { return std::nearbyint(X); }},
+        {"SIN", [](T X) { return std::sin(X); }},  {"SQRT", [](T X) { return std::sqrt(X); }},
+        {"SQR", [](T X) { return X * X; }},        {"TRUNC", [](T X) { return std::trunc(X); }}};
+    Value = NAN;
+    for (const auto& [Name, F] : Functions)
+      if (E.Text == Name)
+        Value = F(A);
+    break;
+  }
   default:
     return false;
   }
+  return std::isfinite(Value);
 }
 
 // Whether E has a part that fails wherever it is computed although it
 // names variables: a power of a constant not above zero, a MOD by a
-// constant that rounds to zero, or of a constant beyond 64-bit integers.
-// A compiler may refuse such a part (Free Pascal does a constant MOD 0).
+// constant that rounds to zero, or of a constant beyond 64-bit integers, a
+// constant beyond the double range as a compiler folds it. A compiler may
+// refuse such a part (Free Pascal does a constant MOD 0) or compute it to
+// an infinity before the program runs, which no floating-point trap sees.
 bool FailsWhereComputed(const TCodeExpr& E) {
   long double V;
+  double D;
+  if (IsConstant(E) && !ConstantValue(E, D))
+    return true;
   if (E.Kind == TCodeExpr::ekPower && ConstantValue(E.Args[0], V) && !(V > 0))
     return true;
   if (E.Kind == TCodeExpr::ekMod) {

@@ -346,14 +346,34 @@ std::vector<TCase> LessonCases() {
   // Powers of numbers not above zero; functions beyond their limits; values
   // beyond the double range; remainders by zero, by a divisor that rounds
   // to zero and of constants beyond 64-bit integers.
-  for (const char* Line : {"(A-1)^2",        "(A-2)^2",       "(A-2)^3",
-                           "(A-2)^0.5",      "0^A",           "(A+1)^0.5+2^A",
-                           "ROUND(A*2E9)",   "TRUNC(-A*2E9)", "ROUND(A*2.5)+TRUNC(-A*2.5)",
-                           "SIN(A*1E19)",    "COS(-A*1E19)",  "EXP(-A*20000)",
-                           "EXP(A*800)",     "A*1E300*1E300", "A*1E200*1E200/1E300",
-                           "A MOD 0",        "A MOD 0.4",     "A MOD (A-1)",
-                           "1E19 MOD (A+2)", "A MOD 1E19",    "-7 MOD (A+2), 7 MOD -(A+2)",
-                           "SQRT(A-2)",      "LN(A-1)",       "1/(A-1)"})
+  for (const char* Line : {"(A-1)^2",
+                           "(A-2)^2",
+                           "(A-2)^3",
+                           "(A-2)^0.5",
+                           "0^A",
+                           "(A+1)^0.5+2^A",
+                           "ROUND(A*2E9)",
+                           "TRUNC(-A*2E9)",
+                           "ROUND(A*2.5)+TRUNC(-A*2.5)",
+                           "SIN(A*1E19)",
+                           "COS(-A*1E19)",
+                           "EXP(-A*20000)",
+                           "EXP(A*800)",
+                           "A*1E300*1E300",
+                           "A*1E200*1E200/1E300",
+                           "A MOD 0",
+                           "A MOD 0.4",
+                           "A MOD (A-1)",
+                           "1E19 MOD (A+2)",
+                           "A MOD 1E19",
+                           "-7 MOD (A+2), 7 MOD -(A+2)",
+                           "SQRT(A-2)",
+                           "LN(A-1)",
+                           "1/(A-1)",
+                           "A MOD ROUND(0.3)",
+                           "1E300*1E300",
+                           "A*1E400",
+                           "A*(1E300*1E300)/1E300"})
     Cases.push_back(Directed(std::string("lesson ") + Line, "", [Line](TAlgBlock* M) {
       Lines(M, {"A=1"}, {"2", Line, "3"});
     }));
