@@ -519,7 +519,7 @@ protected:
     if (Lesson()) {
       // Whole numbers: C++'s own remainder, with the dividend's sign as the
       // interpreter's MOD has it; else std::fmod, which does not round.
-      if (WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]))
+      if (IsWholeRemainder(E))
         return Operand(A) + " % " + Operand(B);
       FMath = true;
       FFmod = true;
@@ -542,10 +542,10 @@ protected:
     // In the lesson text a whole counter divided by a whole number would
     // divide as integers, and a sum or product of whole numbers that may
     // not fit a long long would wrap.
-    if (E.Kind == TCodeExpr::ekDivide)
-      return WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]);
-    return IsWholeOperation(E) && WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]) &&
-           !(Bound(E) < 0x1p62L);
+    if (E.Kind != TCodeExpr::ekDivide && !IsWholeOperation(E))
+      return false;
+    const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+    return L.Whole && R.Whole && (E.Kind == TCodeExpr::ekDivide || !Fits(E, L, R));
   }
   std::string LimitedText(const std::string& Arg, const std::string& Limit) override {
     FLimitsHelper = true;
@@ -620,30 +620,60 @@ private:
            E.Kind == TCodeExpr::ekMultiply;
   }
 
-  // Whether C++ computes E as a whole number: whole literals and counters,
-  // their sums, differences and products where they fit (an operation on
-  // numbers alone, and a quotient, is made real), and their remainders.
-  bool WholeTyped(const TCodeExpr& E) const {
+  // How C++ computes a value: as a whole number (whole literals, whole
+  // counters, their sums, differences and products where they surely fit a
+  // long long, their remainders by a number surely above zero), with its
+  // largest magnitude; and whether it is made of whole literals alone (an
+  // operation on those is made real). So no whole-number computation can
+  // fail, and a compiler that leaves one out where it knows the value
+  // (x % 1, 0 * x) leaves out no failure. One pass over E.
+  struct TWhole {
+    bool Whole = false, Literal = false;
+    long double Bound = 0;
+  };
+  TWhole Wholeness(const TCodeExpr& E) const {
+    TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
       bool Whole;
-      return NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText writes it
+      W.Whole = W.Literal = NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText
+      W.Bound = std::fabs(E.Value);
+      return W;
     }
     case TCodeExpr::ekVariable:
-      return FCounters.count(E.Text) != 0;
+      W.Whole = FCounters.count(E.Text) != 0;
+      W.Bound = Bound(E);
+      return W;
     case TCodeExpr::ekNegate:
     case TCodeExpr::ekParens:
-      return WholeTyped(E.Args[0]);
+      return Wholeness(E.Args[0]);
     case TCodeExpr::ekAdd:
     case TCodeExpr::ekSubtract:
     case TCodeExpr::ekMultiply:
-      return !IsIntegral(E) && WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]) && Bound(E) < 0x1p62L;
-    case TCodeExpr::ekMod: // then written with %
-      return WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]);
+    case TCodeExpr::ekDivide: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      W.Literal = L.Literal && R.Literal;
+      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Literal && Fits(E, L, R);
+      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
+      return W;
+    }
+    case TCodeExpr::ekMod: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      W.Whole = L.Whole && R.Whole && Positive(E.Args[1]);
+      W.Bound = std::min(L.Bound, R.Bound);
+      return W;
+    }
     default:
-      return false;
+      return W;
     }
   }
+  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
+  // Whether the sum, difference or product E of whole L and R fits.
+  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
+    return (E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound) < 0x1p62L;
+  }
+  // Whether the remainder E is written with %.
+  bool IsWholeRemainder(const TCodeExpr& E) const { return WholeTyped(E); }
 
   static void Close(TCodeSink& S) {
     S.Outdent();

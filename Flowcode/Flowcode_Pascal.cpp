@@ -1,5 +1,7 @@
 #include "Flowcode_Pascal.h"
 
+#include <cmath>
+
 namespace Deskbay {
 
 namespace {
@@ -640,13 +642,17 @@ protected:
     if (IsConstant(E))
       return true;
     // In the lesson text a sum or product of whole numbers that may not
-    // fit an Int64 would wrap.
-    return Lesson() && IsWholeOperation(E) && WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]) &&
-           !(Bound(E) < 0x1p62L);
+    // fit an Int64 would wrap (Fits).
+    if (!Lesson() || !IsWholeOperation(E))
+      return false;
+    const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+    return L.Whole && R.Whole && !Fits(E, L, R);
   }
   bool NeedsRealArgument(const TCodeExpr& E) const override {
-    const TCodeExpr& Arg = E.Args[0];
-    return Lesson() && E.Text == "SQR" && WholeTyped(Arg) && !(Bound(Arg) < 0x1p31L);
+    if (!Lesson() || E.Text != "SQR")
+      return false;
+    const TWhole A = Wholeness(E.Args[0]);
+    return A.Whole && !(A.Bound < 0x1p31L);
   }
   std::string RealVariableText(const std::string& Var) override {
     return Lesson() && IsWholeCounter(Var) ? "Real(" + Var + ")" : Var;
@@ -668,42 +674,75 @@ private:
     return FCounters.count(Var) && !FRealCounters.count(Var);
   }
 
+  static bool IsZero(const TCodeExpr& E) {
+    if (E.Kind == TCodeExpr::ekParens || E.Kind == TCodeExpr::ekNegate)
+      return IsZero(E.Args[0]);
+    return E.Kind == TCodeExpr::ekNumber && E.Value == 0;
+  }
+
   static bool IsWholeOperation(const TCodeExpr& E) {
     return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
            E.Kind == TCodeExpr::ekMultiply;
   }
 
-  // Whether Pascal computes E as an Int64: whole literals and counters,
-  // their sums, differences and products where they fit (an operation on
-  // numbers alone is made an Extended), ROUND, TRUNC, MOD, and ABS and SQR
-  // of whole numbers.
-  bool WholeTyped(const TCodeExpr& E) const {
+  // How Pascal computes a value: as an Int64 (whole literals and counters,
+  // their sums, differences and products where they surely fit and are no
+  // product with 0, ROUND, TRUNC, MOD, and ABS and SQR of whole numbers),
+  // with its largest magnitude. One pass over E.
+  struct TWhole {
+    bool Whole = false, Constant = false;
+    long double Bound = 0;
+  };
+  TWhole Wholeness(const TCodeExpr& E) const {
+    TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
-      bool Whole;
-      NormalNumber(E.Text, Whole);
-      return Whole;
+      NormalNumber(E.Text, W.Whole);
+      W.Constant = true;
+      W.Bound = std::fabs(E.Value);
+      return W;
     }
     case TCodeExpr::ekVariable:
-      return IsWholeCounter(E.Text);
+      W.Whole = IsWholeCounter(E.Text);
+      W.Bound = Bound(E);
+      return W;
     case TCodeExpr::ekNegate:
     case TCodeExpr::ekParens:
-      return WholeTyped(E.Args[0]);
+      return Wholeness(E.Args[0]);
     case TCodeExpr::ekAdd:
     case TCodeExpr::ekSubtract:
     case TCodeExpr::ekMultiply:
-      return !IsConstant(E) && WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]) && Bound(E) < 0x1p62L;
-    case TCodeExpr::ekMod:
-      return true;
-    case TCodeExpr::ekFunction:
-      if (E.Text == "ROUND" || E.Text == "TRUNC")
-        return true;
-      if (E.Text == "ABS" || E.Text == "SQR")
-        return WholeTyped(E.Args[0]) && !NeedsRealArgument(E);
-      return false;
-    default:
-      return false;
+    case TCodeExpr::ekDivide: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      // An operation on numbers alone is made an Extended.
+      W.Constant = L.Constant && R.Constant;
+      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Constant && Fits(E, L, R);
+      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
+      return W;
     }
+    case TCodeExpr::ekMod:
+      W.Whole = true;
+      W.Bound = Bound(E);
+      return W;
+    case TCodeExpr::ekFunction: {
+      const TWhole A = Wholeness(E.Args[0]);
+      W.Whole = E.Text == "ROUND" || E.Text == "TRUNC" ||
+                ((E.Text == "ABS" || E.Text == "SQR") && A.Whole && !NeedsRealArgument(E));
+      W.Bound = Bound(E);
+      return W;
+    }
+    default:
+      return W;
+    }
+  }
+  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
+  // Whether the sum, difference or product E of whole L and R fits an
+  // Int64, and is no product with 0, which Free Pascal leaves out of the
+  // program with any failure of its other factor's ROUND, TRUNC or mod.
+  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
+    if (E.Kind == TCodeExpr::ekMultiply)
+      return L.Bound * R.Bound < 0x1p62L && !IsZero(E.Args[0]) && !IsZero(E.Args[1]);
+    return L.Bound + R.Bound < 0x1p62L;
   }
 
   // An operand of mod: a whole counter or number as it is, else rounded.

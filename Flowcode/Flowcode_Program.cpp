@@ -158,12 +158,33 @@ template <typename T> bool ConstantValue(const TCodeExpr& E, T& Value) {
   return std::isfinite(Value);
 }
 
+// Whether E is zero whenever it can be computed at all: a constant that
+// rounds to zero, a remainder by one, a product with such a factor.
+bool IsAlwaysZero(const TCodeExpr& E) {
+  long double V;
+  if (ConstantValue(E, V))
+    return std::fabs(V) <= 0.5L;
+  switch (E.Kind) {
+  case TCodeExpr::ekParens:
+  case TCodeExpr::ekNegate:
+    return IsAlwaysZero(E.Args[0]);
+  case TCodeExpr::ekMultiply:
+    return IsAlwaysZero(E.Args[0]) || IsAlwaysZero(E.Args[1]);
+  case TCodeExpr::ekMod:
+    return IsAlwaysZero(E.Args[0]) ||
+           (ConstantValue(E.Args[1], V) && std::fabs(std::nearbyint(V)) == 1);
+  default:
+    return false;
+  }
+}
+
 // Whether E has a part that fails wherever it is computed although it
-// names variables: a power of a constant not above zero, a MOD by a
-// constant that rounds to zero, or of a constant beyond 64-bit integers, a
-// constant beyond the double range as a compiler folds it. A compiler may
-// refuse such a part (Free Pascal does a constant MOD 0) or compute it to
-// an infinity before the program runs, which no floating-point trap sees.
+// names variables: a power of a constant not above zero, a MOD by zero (a
+// constant that rounds to zero, a remainder by one) or of a constant
+// beyond 64-bit integers, a constant beyond the double range as a compiler
+// folds it. A compiler may refuse such a part (Free Pascal does a MOD it
+// finds to be by zero) or compute it to an infinity before the program
+// runs, which no floating-point trap sees.
 bool FailsWhereComputed(const TCodeExpr& E) {
   long double V;
   double D;
@@ -173,7 +194,7 @@ bool FailsWhereComputed(const TCodeExpr& E) {
     return true;
   if (E.Kind == TCodeExpr::ekMod) {
     const auto Beyond = [](long double X) { return !(X > -0x1p63L - 0.5L && X < 0x1p63L - 0.5L); };
-    if (ConstantValue(E.Args[1], V) && (std::fabs(V) <= 0.5L || Beyond(V)))
+    if (IsAlwaysZero(E.Args[1]) || (ConstantValue(E.Args[1], V) && Beyond(V)))
       return true;
     if (ConstantValue(E.Args[0], V) && Beyond(V))
       return true;
