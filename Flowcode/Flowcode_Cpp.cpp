@@ -3,6 +3,7 @@
 #include "Corekit/SysUtils.h"
 
 #include <cmath>
+#include <unordered_map>
 
 namespace Deskbay {
 
@@ -535,10 +536,10 @@ protected:
     return "as_text(" + Value + ", " + Quote(Source) + ")";
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override {
-    if (IsIntegral(E))
-      return true;
     if (!Lesson())
-      return false;
+      return IsIntegral(E);
+    if (Wholeness(E).Literal)
+      return true;
     // In the lesson text a whole counter divided by a whole number would
     // divide as integers, and a sum or product of whole numbers that may
     // not fit a long long would wrap.
@@ -632,6 +633,19 @@ private:
     long double Bound = 0;
   };
   TWhole Wholeness(const TCodeExpr& E) const {
+    if (!Analysing())
+      return FindWholeness(E);
+    const auto It = FWholes.find(&E);
+    if (It != FWholes.end())
+      return It->second;
+    return FWholes[&E] = FindWholeness(E);
+  }
+  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
+  void ForgetAnalyses() override {
+    TCodeStyle::ForgetAnalyses();
+    FWholes.clear();
+  }
+  TWhole FindWholeness(const TCodeExpr& E) const {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {

@@ -1,6 +1,7 @@
 #include "Flowcode_Pascal.h"
 
 #include <cmath>
+#include <unordered_map>
 
 namespace Deskbay {
 
@@ -639,11 +640,13 @@ protected:
     return "Divide(" + Left + ", " + Right + ")";
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override {
-    if (IsConstant(E))
+    if (!Lesson())
+      return IsConstant(E);
+    if (Wholeness(E).Constant)
       return true;
     // In the lesson text a sum or product of whole numbers that may not
     // fit an Int64 would wrap (Fits).
-    if (!Lesson() || !IsWholeOperation(E))
+    if (!IsWholeOperation(E))
       return false;
     const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
     return L.Whole && R.Whole && !Fits(E, L, R);
@@ -694,6 +697,19 @@ private:
     long double Bound = 0;
   };
   TWhole Wholeness(const TCodeExpr& E) const {
+    if (!Analysing())
+      return FindWholeness(E);
+    const auto It = FWholes.find(&E);
+    if (It != FWholes.end())
+      return It->second;
+    return FWholes[&E] = FindWholeness(E);
+  }
+  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
+  void ForgetAnalyses() override {
+    TCodeStyle::ForgetAnalyses();
+    FWholes.clear();
+  }
+  TWhole FindWholeness(const TCodeExpr& E) const {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {

@@ -100,82 +100,32 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
-// The value of E where it names no variable, computed with T: the
-// interpreter's long double, or a double as a compiler folds constants of
-// the lesson text; false where it names one, or fails, or is not finite.
-template <typename T> bool ConstantValue(const TCodeExpr& E, T& Value) {
-  T A = 0, B = 0;
-  if (E.Kind == TCodeExpr::ekVariable ||
-      !std::all_of(E.Args.begin(), E.Args.end(), [&](const TCodeExpr& Arg) {
-        return ConstantValue(Arg, &Arg == &E.Args[0] ? A : B);
-      }))
-    return false;
-  switch (E.Kind) {
-  case TCodeExpr::ekNumber:
-    Value = static_cast<T>(E.Value);
-    break;
-  case TCodeExpr::ekParens:
-    Value = A;
-    break;
-  case TCodeExpr::ekNegate:
-    Value = -A;
-    break;
-  case TCodeExpr::ekAdd:
-    Value = A + B;
-    break;
-  case TCodeExpr::ekSubtract:
-    Value = A - B;
-    break;
-  case TCodeExpr::ekMultiply:
-    Value = A * B;
-    break;
-  case TCodeExpr::ekDivide:
-    Value = A / B;
-    break;
-  case TCodeExpr::ekPower:
-    Value = A > 0 ? std::pow(A, B) : NAN;
-    break;
-  case TCodeExpr::ekMod:
-    // Of the operands rounded halves to even, with the dividend's sign.
-    Value = std::fmod(std::nearbyint(A), std::nearbyint(B));
-    break;
-  case TCodeExpr::ekFunction: {
-    static const std::pair<const char*, T (*)(T)> Functions[] = {
-        {"ABS", [](T X) { return std::fabs(X); }}, {"ATAN", [](T X) { return std::atan(X); }},
-        {"COS", [](T X) { return std::cos(X); }},  {"EXP", [](T X) { return std::exp(X); }},
-        {"LN", [](T X) { return std::log(X); }},   {"ROUND", [](T X) { return std::nearbyint(X); }},
-        {"SIN", [](T X) { return std::sin(X); }},  {"SQRT", [](T X) { return std::sqrt(X); }},
-        {"SQR", [](T X) { return X * X; }},        {"TRUNC", [](T X) { return std::trunc(X); }}};
-    Value = NAN;
-    for (const auto& [Name, F] : Functions)
-      if (E.Text == Name)
-        Value = F(A);
-    break;
-  }
-  default:
-    return false;
-  }
-  return std::isfinite(Value);
-}
+// What the lesson text must know of an expression part that names no
+// variable, found in one pass over the part.
+struct TConstantPart {
+  bool Known = false;     // it names no variable and can be computed
+  long double Value = 0;  // then: as the interpreter computes it
+  bool Folded = false;    // made of numbers and the four operations only,
+  double FoldedValue = 0; // which a compiler computes in doubles
+  bool Zero = false;      // zero wherever it can be computed at all
+};
 
-// Whether E is zero whenever it can be computed at all: a constant that
-// rounds to zero, a remainder by one, a product with such a factor.
-bool IsAlwaysZero(const TCodeExpr& E) {
-  long double V;
-  if (ConstantValue(E, V))
-    return std::fabs(V) <= 0.5L;
-  switch (E.Kind) {
-  case TCodeExpr::ekParens:
-  case TCodeExpr::ekNegate:
-    return IsAlwaysZero(E.Args[0]);
-  case TCodeExpr::ekMultiply:
-    return IsAlwaysZero(E.Args[0]) || IsAlwaysZero(E.Args[1]);
-  case TCodeExpr::ekMod:
-    return IsAlwaysZero(E.Args[0]) ||
-           (ConstantValue(E.Args[1], V) && std::fabs(std::nearbyint(V)) == 1);
-  default:
-    return false;
-  }
+long double FunctionValue(const std::string& Name, long double X) {
+  static const std::pair<const char*, long double (*)(long double)> Functions[] = {
+      {"ABS", [](long double V) { return std::fabs(V); }},
+      {"ATAN", [](long double V) { return std::atan(V); }},
+      {"COS", [](long double V) { return std::cos(V); }},
+      {"EXP", [](long double V) { return std::exp(V); }},
+      {"LN", [](long double V) { return std::log(V); }},
+      {"ROUND", [](long double V) { return std::nearbyint(V); }},
+      {"SIN", [](long double V) { return std::sin(V); }},
+      {"SQRT", [](long double V) { return std::sqrt(V); }},
+      {"SQR", [](long double V) { return V * V; }},
+      {"TRUNC", [](long double V) { return std::trunc(V); }}};
+  for (const auto& [F, Value] : Functions)
+    if (Name == F)
+      return Value(X);
+  return NAN;
 }
 
 // Whether E has a part that fails wherever it is computed although it
@@ -184,22 +134,78 @@ bool IsAlwaysZero(const TCodeExpr& E) {
 // beyond 64-bit integers, a constant beyond the double range as a compiler
 // folds it. A compiler may refuse such a part (Free Pascal does a MOD it
 // finds to be by zero) or compute it to an infinity before the program
-// runs, which no floating-point trap sees.
-bool FailsWhereComputed(const TCodeExpr& E) {
-  long double V;
-  double D;
-  if (IsConstant(E) && !ConstantValue(E, D))
-    return true;
-  if (E.Kind == TCodeExpr::ekPower && ConstantValue(E.Args[0], V) && !(V > 0))
-    return true;
-  if (E.Kind == TCodeExpr::ekMod) {
-    const auto Beyond = [](long double X) { return !(X > -0x1p63L - 0.5L && X < 0x1p63L - 0.5L); };
-    if (IsAlwaysZero(E.Args[1]) || (ConstantValue(E.Args[1], V) && Beyond(V)))
+// runs, which no floating-point trap sees. C tells what E is.
+bool FailsWhereComputed(const TCodeExpr& E, TConstantPart& C) {
+  TConstantPart A, B;
+  for (size_t I = 0; I < E.Args.size(); ++I)
+    if (FailsWhereComputed(E.Args[I], I == 0 ? A : B))
       return true;
-    if (ConstantValue(E.Args[0], V) && Beyond(V))
+  const auto Beyond = [](long double X) { return !(X > -0x1p63L - 0.5L && X < 0x1p63L - 0.5L); };
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    C.Known = C.Folded = true;
+    C.Value = E.Value;
+    C.FoldedValue = static_cast<double>(E.Value);
+    if (!std::isfinite(C.FoldedValue))
       return true;
+    break;
+  case TCodeExpr::ekVariable:
+    return false;
+  case TCodeExpr::ekParens:
+    C = A;
+    return false;
+  case TCodeExpr::ekNegate:
+    C = A;
+    C.Value = -A.Value;
+    C.FoldedValue = -A.FoldedValue;
+    return false;
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+  case TCodeExpr::ekMultiply:
+  case TCodeExpr::ekDivide: {
+    const auto Apply = [&E](auto X, auto Y) {
+      return E.Kind == TCodeExpr::ekAdd        ? X + Y
+             : E.Kind == TCodeExpr::ekSubtract ? X - Y
+             : E.Kind == TCodeExpr::ekMultiply ? X * Y
+                                               : X / Y;
+    };
+    C.Known = A.Known && B.Known;
+    C.Value = Apply(A.Value, B.Value);
+    C.Folded = A.Folded && B.Folded;
+    C.FoldedValue = Apply(A.FoldedValue, B.FoldedValue);
+    if (C.Folded && !std::isfinite(C.FoldedValue))
+      return true;
+    C.Zero = E.Kind == TCodeExpr::ekMultiply && (A.Zero || B.Zero);
+    break;
   }
-  return std::any_of(E.Args.begin(), E.Args.end(), FailsWhereComputed);
+  case TCodeExpr::ekPower:
+    if (A.Known && !(A.Value > 0))
+      return true;
+    C.Known = A.Known && B.Known;
+    C.Value = C.Known ? std::pow(A.Value, B.Value) : 0;
+    break;
+  case TCodeExpr::ekMod:
+    if (B.Zero || (B.Known && (std::fabs(B.Value) <= 0.5L || Beyond(B.Value))) ||
+        (A.Known && Beyond(A.Value)))
+      return true;
+    // Of the operands rounded halves to even, with the dividend's sign.
+    C.Known = A.Known && B.Known;
+    C.Value = C.Known ? std::fmod(std::nearbyint(A.Value), std::nearbyint(B.Value)) : 0;
+    C.Zero = A.Zero || (B.Known && std::fabs(std::nearbyint(B.Value)) == 1);
+    break;
+  case TCodeExpr::ekFunction:
+    C.Known = A.Known;
+    C.Value = C.Known ? FunctionValue(E.Text, A.Value) : 0;
+    break;
+  }
+  C.Known = C.Known && std::isfinite(C.Value);
+  C.Zero = C.Zero || (C.Known && C.Value == 0);
+  return false;
+}
+
+bool FailsWhereComputed(const TCodeExpr& E) {
+  TConstantPart C;
+  return FailsWhereComputed(E, C);
 }
 
 // Whether Text names the one-letter variable Var (in either case) as a

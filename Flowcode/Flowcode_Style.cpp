@@ -84,6 +84,15 @@ const char* FunctionLimit(const std::string& Name) {
 }
 
 long double TCodeStyle::Bound(const TCodeExpr& E) const {
+  if (!FAnalysing)
+    return FindBound(E);
+  const auto It = FBounds.find(&E);
+  if (It != FBounds.end())
+    return It->second;
+  return FBounds[&E] = FindBound(E);
+}
+
+long double TCodeStyle::FindBound(const TCodeExpr& E) const {
   constexpr long double Unknown = std::numeric_limits<long double>::infinity();
   const auto Product = [](long double A, long double B) { return A == 0 || B == 0 ? 0 : A * B; };
   switch (E.Kind) {
@@ -225,11 +234,22 @@ bool TCodeStyle::CanFail(const TCodeExpr& E) const {
   }
 }
 
+std::string TCodeStyle::LessonExpr(const TCodeExpr& E) {
+  struct TScope {
+    TCodeStyle& Style;
+    explicit TScope(TCodeStyle& S) : Style(S) { Style.FAnalysing = true; }
+    ~TScope() {
+      Style.FAnalysing = false;
+      Style.ForgetAnalyses();
+    }
+  } Scope(*this);
+  FMayFail = FMayFail || CanFail(E);
+  return Expr(E);
+}
+
 std::string TCodeStyle::Value(const TCodeExpr& E, const std::string& Source) {
-  if (FLesson) {
-    FMayFail = FMayFail || CanFail(E);
-    return Expr(E);
-  }
+  if (FLesson)
+    return LessonExpr(E);
   if (KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
@@ -244,10 +264,8 @@ void TCodeStyle::EvaluateOnly(TCodeSink& S, const TCodeExpr& E, const std::strin
 }
 
 std::string TCodeStyle::Printed(const TCodeExpr& E, const std::string& Source) {
-  if (FLesson) {
-    FMayFail = FMayFail || CanFail(E);
-    return Expr(E);
-  }
+  if (FLesson)
+    return LessonExpr(E);
   Use(TCodeHelper::AsText);
   return AsTextHelperText(Expr(E), Source);
 }

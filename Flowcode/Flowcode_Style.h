@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Deskbay {
@@ -244,6 +245,13 @@ protected:
   static std::string NormalNumber(const std::string& Text, bool& Whole);
   // Text split at its line breaks, appended to L.
   static void AppendLines(std::vector<std::string>& L, const std::string& Text);
+
+  // While the lesson text writes one expression, what is found out about
+  // its parts may be kept by the part's address (the parts stay where they
+  // are until the expression is written): a style's own findings too,
+  // forgotten with ForgetAnalyses.
+  bool Analysing() const { return FAnalysing; }
+  virtual void ForgetAnalyses() { FBounds.clear(); }
   // A name, a number, a call, or an expression in one pair of parentheses:
   // what an operator may follow or precede without parentheses of its own.
   static bool IsAtomText(const std::string& Text);
@@ -254,9 +262,14 @@ private:
   std::set<std::string> FMaybeUnset;
   std::map<std::string, std::pair<long double, long double>> FCounterRanges;
   bool FMayFail = false;
+  bool FAnalysing = false;
+  mutable std::unordered_map<const TCodeExpr*, long double> FBounds;
 
   std::string ExprText(const TCodeExpr& E, bool Real);
+  // E written as the lesson text writes it, its findings kept meanwhile.
+  std::string LessonExpr(const TCodeExpr& E);
   bool CanFail(const TCodeExpr& E) const;
+  long double FindBound(const TCodeExpr& E) const;
 };
 
 // Whether E is written with whole-number literals only (and + - * / between
