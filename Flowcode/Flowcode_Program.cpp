@@ -351,8 +351,8 @@ private:
       Error = R.Error;
       return false;
     }
-    // The lesson text has no helpers to fail with: such a part is the
-    // failure itself.
+    // In the lesson text such a part is the failure itself: a compiler
+    // could refuse it, or fold it into a value that no longer fails.
     if (FStyle.Lesson() && FailsWhereComputed(R.Root)) {
       Error = EvaluationFailedText(Text);
       return false;
