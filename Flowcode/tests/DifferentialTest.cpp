@@ -489,10 +489,19 @@ const char* OwnReadings(TCodeLanguage Language) {
   }
 }
 
-void InsertBefore(std::string& Text, const std::string& Place, const std::string& Lines) {
-  const size_t At = Text.find(Place);
-  if (At != std::string::npos)
-    Text.insert(At, Lines);
+// Lines put into the exact program after Place: false where the program
+// has the helper (which Helper begins) but not Place, so that a change of
+// the helpers cannot quietly take a rule away.
+bool InsertAfter(std::string& Text, const std::string& Helper, const std::string& Place,
+                 const std::string& Lines) {
+  const size_t Start = Text.find(Helper);
+  if (Start == std::string::npos)
+    return true;
+  const size_t At = Text.find(Place, Start);
+  if (At == std::string::npos)
+    return false;
+  Text.insert(At + Place.size(), Lines);
+  return true;
 }
 
 // The exact C++ program of a case, stopping where the lesson text in
@@ -512,26 +521,33 @@ std::string WithLanguagesOwnRules(std::string Cpp, TCodeLanguage Language) {
   const std::string Whole = "a == std::trunc(a) && b == std::trunc(b) && std::fabs(a) < 0x1p63L && "
                             "std::fabs(b) < 0x1p63L";
   const std::string Modulo = "long double modulo(long double a, long double b) {\n";
-  const size_t At = Cpp.find(Modulo);
-  if (At != std::string::npos && Language != TCodeLanguage::Pascal)
-    Cpp.insert(At + Modulo.size(),
-               "    if (!(" + Whole +
-                   (Language == TCodeLanguage::Python ? " && a >= 0 && b >= 0" : "") + "))" +
-                   Stop(orMod));
-  InsertBefore(Cpp, "    // Знак, цифры с точкой или без, порядок после E.",
-               std::string("    for (const char* own : ") + OwnReadings(Language) +
-                   ")\n        if (text == own)\n           " + Stop(orInput));
+  const std::string Read = "long double read_number(", Number = "long double number(";
+  bool Placed = true;
+  if (Language != TCodeLanguage::Pascal)
+    Placed = InsertAfter(Cpp, Modulo, Modulo,
+                         "    if (!(" + Whole +
+                             (Language == TCodeLanguage::Python ? " && a >= 0 && b >= 0" : "") +
+                             "))" + Stop(orMod)) &&
+             Placed;
+  // After the text is read and trimmed.
+  Placed = InsertAfter(Cpp, Read, "        text = text.substr(first, last - first);\n    }\n",
+                       std::string("    for (const char* own : ") + OwnReadings(Language) +
+                           ")\n        if (text == own)\n           " + Stop(orInput)) &&
+           Placed;
   if (Language == TCodeLanguage::Pascal)
-    InsertBefore(Cpp, "    if (!(x >= -limit && x <= limit)) {",
-                 "    if (limit > 1e18L && std::fabs(x) > 1e10L)" + Stop(orAngle));
+    Placed = InsertAfter(Cpp, "long double in_range(", "{\n",
+                         "    if (limit > 1e18L && std::fabs(x) > 1e10L)" + Stop(orAngle)) &&
+             Placed;
   if (Language != TCodeLanguage::Cpp)
-    InsertBefore(
-        Cpp,
-        "    if (std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW) || "
-        "!(std::fabs(x) <= DBL_MAX))",
-        "    if (!std::fetestexcept(FE_DIVBYZERO | FE_INVALID) && !std::isnan(x) &&\n"
-        "        (std::fetestexcept(FE_OVERFLOW) || !(std::fabs(x) <= DBL_MAX)))\n       " +
-            Stop(orRange));
+    Placed =
+        InsertAfter(
+            Cpp, Number, "{\n",
+            "    if (!std::fetestexcept(FE_DIVBYZERO | FE_INVALID) && !std::isnan(x) &&\n"
+            "        (std::fetestexcept(FE_OVERFLOW) || !(std::fabs(x) <= DBL_MAX)))\n       " +
+                Stop(orRange)) &&
+        Placed;
+  if (!Placed)
+    ADD_FAILURE() << "the exact program's helpers are not where the lesson test looks for them";
   return Cpp;
 }
 
