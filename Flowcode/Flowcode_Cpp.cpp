@@ -3,6 +3,7 @@
 #include "Corekit/SysUtils.h"
 
 #include <cmath>
+#include <unordered_map>
 
 namespace Deskbay {
 
@@ -216,6 +217,22 @@ long double in_range(long double x, long double limit) {
     return x;
 })";
 
+const char* const LessonPower =
+    R"(// Степень, как у исполнителя: только положительного числа.
+double power(double base, double exponent) {
+    if (!(base > 0))
+        std::feraiseexcept(FE_INVALID); // остановит программу
+    return std::pow(base, exponent);
+})";
+
+const char* const LessonInRange =
+    R"(// Аргумент функции в пределах, которые ставит исполнитель: от -limit до limit.
+double in_range(double x, double limit) {
+    if (!(std::fabs(x) <= limit))
+        std::feraiseexcept(FE_INVALID); // остановит программу
+    return x;
+})";
+
 std::string CppOp(const std::string& Op) {
   if (Op == "=")
     return "==";
@@ -278,18 +295,34 @@ public:
   }
   void Input(TCodeSink& S, const std::string& Var) override {
     if (Lesson()) {
-      S.Line("std::cin >> " + Var + ";");
+      InputLine(S, {Var});
       return;
     }
     Use(TCodeHelper::ReadNumber);
     S.Line(Var + " = read_number(" + Quote(Var) + ");");
   }
+  void InputLine(TCodeSink& S, const std::vector<std::string>& Vars) override {
+    if (!Lesson()) {
+      TCodeStyle::InputLine(S, Vars);
+      return;
+    }
+    // What is not a number stops the program, as nothing read at all does.
+    std::string Read, Names;
+    for (const std::string& Var : Vars) {
+      Read += " >> " + Var;
+      Names += (Names.empty() ? "" : ", ") + Var;
+    }
+    S.Line("if (!(std::cin" + Read + ")) { std::cerr << " +
+           Quote("Для " + Names + " введено не число.\n") + "; return 1; }");
+  }
   void Output(TCodeSink& S, const std::vector<std::string>& Items) override {
     std::string L;
     if (Lesson()) {
+      // std::endl: every line is out before a failed computation stops
+      // the program.
       for (const std::string& I : Items)
         L += (L.empty() ? "" : " << ' ' << ") + I;
-      S.Line("std::cout << " + L + " << '\\n';");
+      S.Line("std::cout << " + L + " << std::endl;");
       return;
     }
     // The whole line is made before anything is printed: an item that fails
@@ -314,6 +347,16 @@ public:
     S.Line("fail(" + Quote(Message) + ");");
   }
   void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    if (Lesson()) {
+      // A variable without a value holds NAN, which no computation gives
+      // while the floating-point exceptions stop the program.
+      FMath = true;
+      S.Line("if (std::isnan(" + Var + ")) {");
+      S.Indent();
+      Fail(S, Message);
+      Close(S);
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("if (" + Var + " == unset)");
     S.Indent();
@@ -358,10 +401,16 @@ public:
         S.Line(L.Var + " = " + L.Start + ";");
         S.Line("while (" + L.Var + " <= " + L.End + ") {");
       } else {
-        // A whole counter, named nowhere else, declared in the loop.
-        FCounters.insert(L.Var);
-        S.Line("for (long long " + L.Var + " = " + L.Start + "; " + L.Var + " <= " + L.End + "; " +
-               L.Var + (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
+        // A counter named nowhere else, declared in the loop: a whole
+        // number where its values are known to fit one, else a double,
+        // which holds whole numbers exactly as far as they go.
+        const bool Whole = L.Bound <= 0x1p53L;
+        if (Whole)
+          FCounters.insert(L.Var);
+        FLoopCounters.insert(L.Var);
+        S.Line("for (" + std::string(Whole ? "long long " : "double ") + L.Var + " = " + L.Start +
+               "; " + L.Var + " <= " + L.End + "; " + L.Var +
+               (L.StepValue == 1 ? "++" : " += " + L.Step) + ") {");
       }
       S.Indent();
       return;
@@ -389,23 +438,8 @@ public:
   }
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
-    if (Lesson()) {
-      std::vector<std::string> L{
-          "// Числа печатаются так, как их печатает C++, с 15 значащими цифрами."};
-      if (FMath)
-        L.push_back("#include <cmath>");
-      L.push_back("#include <iostream>");
-      L.push_back("");
-      L.push_back("int main() {");
-      L.push_back(IndentUnit() + "std::cout.precision(15);");
-      std::string D;
-      for (const std::string& V : Vars)
-        if (!FCounters.count(V))
-          D += (D.empty() ? "" : ", ") + V;
-      if (!D.empty())
-        L.push_back(IndentUnit() + "double " + D + ";");
-      return L;
-    }
+    if (Lesson())
+      return LessonPrologue(Vars);
     if (Uses(TCodeHelper::AsText))
       Use(TCodeHelper::CheckedNumber);
     if (Uses(TCodeHelper::CheckedNumber))
@@ -462,7 +496,16 @@ public:
     }
     return L;
   }
-  std::vector<std::string> Epilogue() override { return {"}"}; }
+  std::vector<std::string> Epilogue() override {
+    std::vector<std::string> L{"}"};
+    // The helpers after the algorithm, declared before it.
+    for (const auto& [Used, Text] : LessonHelpers())
+      if (Used) {
+        L.push_back("");
+        AppendLines(L, Text);
+      }
+    return L;
+  }
 
 protected:
   std::string NumberText(const TCodeExpr& E, bool Real) override {
@@ -484,6 +527,8 @@ protected:
         return "std::pow(" + Arg + ", 2)";
       if (Name == "LN")
         return "std::log(" + Arg + ")";
+      if (Name == "ABS")
+        return "std::fabs(" + Arg + ")"; // a double, whatever the argument
       return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
     }
     if (Name == "ROUND") {
@@ -509,17 +554,25 @@ protected:
       return "std::log(" + Arg + ")";
     return "std::" + LowerCaseRu(Name) + "(" + Arg + ")";
   }
-  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+  std::string PowerText(const std::string& Base, const std::string& Exponent,
+                        bool PositiveBase) override {
     if (Lesson()) {
       FMath = true;
-      return "std::pow(" + Base + ", " + Exponent + ")";
+      // The interpreter takes powers of positive numbers only.
+      FPowerHelper = FPowerHelper || !PositiveBase;
+      return std::string(PositiveBase ? "std::pow(" : "power(") + Base + ", " + Exponent + ")";
     }
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
-  std::string ModText(const std::string& A, const std::string& B) override {
+  std::string ModText(const TCodeExpr& E, const std::string& A, const std::string& B) override {
     if (Lesson()) {
+      // Whole numbers: C++'s own remainder, with the dividend's sign as the
+      // interpreter's MOD has it; else std::fmod, which does not round.
+      if (IsWholeRemainder(E))
+        return Operand(A) + " % " + Operand(B);
       FMath = true;
+      FFmod = true;
       return "std::fmod(" + A + ", " + B + ")";
     }
     Use(TCodeHelper::Modulo);
@@ -540,40 +593,158 @@ protected:
     return "as_text(" + Value + ", " + Quote(Source) + ")";
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override {
+    if (!Lesson())
+      return IsIntegral(E);
+    if (Wholeness(E).Literal)
+      return true;
     // In the lesson text a whole counter divided by a whole number would
-    // divide as integers.
-    return IsIntegral(E) || (Lesson() && E.Kind == TCodeExpr::ekDivide && WholeTyped(E.Args[0]) &&
-                             WholeTyped(E.Args[1]));
+    // divide as integers, and a sum or product of whole numbers that may
+    // not fit a long long would wrap.
+    if (E.Kind != TCodeExpr::ekDivide && !IsWholeOperation(E))
+      return false;
+    const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+    return L.Whole && R.Whole && (E.Kind == TCodeExpr::ekDivide || !Fits(E, L, R));
+  }
+  std::string LimitedText(const std::string& Arg, const std::string& Limit) override {
+    FLimitsHelper = true;
+    return "in_range(" + Arg + ", " + Limit + ")";
   }
   std::string RealVariableText(const std::string& Var) override {
     return FCounters.count(Var) ? "double(" + Var + ")" : Var;
   }
+  std::string RealValueText(const TCodeExpr& E, const std::string& Text) override {
+    return Lesson() && WholeTyped(E) ? "double(" + Text + ")" : Text;
+  }
 
 private:
   bool FMath = false;
-  std::set<std::string> FCounters; // of the lesson text's own counting loops
+  std::set<std::string> FCounters;     // the whole ones of the lesson text's own counting loops
+  std::set<std::string> FLoopCounters; // all of them, declared in their loops
+  bool FPowerHelper = false, FLimitsHelper = false, FFmod = false;
 
-  // Whether C++ computes E as a whole number: whole literals and counters
-  // and their sums, differences and products (a quotient is made real).
-  bool WholeTyped(const TCodeExpr& E) const {
+  // The lesson text's helpers, whether used, with their texts.
+  std::vector<std::pair<bool, const char*>> LessonHelpers() const {
+    if (!Lesson())
+      return {};
+    return {{FPowerHelper, LessonPower}, {FLimitsHelper, LessonInRange}};
+  }
+
+  std::vector<std::string> LessonPrologue(const std::set<std::string>& Vars) {
+    std::vector<std::string> L{
+        std::string(
+            "// Числа читаются, считаются и печатаются по правилам C++ (15 значащих цифр)") +
+        (FFmod ? ", MOD - это std::fmod." : ".")};
+    if (MayFail())
+      L.push_back("#include <cfenv>");
+    if (FMath)
+      L.push_back("#include <cmath>");
+    L.push_back("#include <iostream>");
+    L.push_back("");
+    bool Declared = false;
+    for (const auto& [Used, Text] : LessonHelpers())
+      if (Used) {
+        const std::string T = Text;
+        // The helper's first line after its comment, as a declaration.
+        const size_t Start = T.find('\n') + 1;
+        L.push_back(T.substr(Start, T.find(" {", Start) - Start) + ";");
+        Declared = true;
+      }
+    if (Declared)
+      L.push_back("");
+    L.push_back("int main() {");
+    if (MayFail()) {
+      L.push_back(
+          IndentUnit() +
+          "// Деление на ноль, недопустимый аргумент и переполнение останавливают программу.");
+      L.push_back(IndentUnit() + "feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);");
+    }
+    L.push_back(IndentUnit() + "std::cout.precision(15);");
+    std::string D;
+    for (const std::string& V : Vars)
+      if (!FLoopCounters.count(V))
+        D += (D.empty() ? "" : ", ") + V + (MaybeUnset().count(V) ? " = NAN" : "");
+    if (!D.empty())
+      L.push_back(IndentUnit() + "double " + D + ";");
+    return L;
+  }
+
+  // An operand of %: in parentheses unless it is one already.
+  static std::string Operand(const std::string& Text) {
+    return IsAtomText(Text) ? Text : "(" + Text + ")";
+  }
+
+  static bool IsWholeOperation(const TCodeExpr& E) {
+    return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
+           E.Kind == TCodeExpr::ekMultiply;
+  }
+
+  // How C++ computes a value: as a whole number (whole literals, whole
+  // counters, their sums, differences and products where they surely fit a
+  // long long, their remainders by a number surely above zero), with its
+  // largest magnitude; and whether it is made of whole literals alone (an
+  // operation on those is made real). So no whole-number computation can
+  // fail, and a compiler that leaves one out where it knows the value
+  // (x % 1, 0 * x) leaves out no failure. One pass over E.
+  struct TWhole {
+    bool Whole = false, Literal = false;
+    long double Bound = 0;
+  };
+  TWhole Wholeness(const TCodeExpr& E) const {
+    if (!Analysing())
+      return FindWholeness(E);
+    const auto It = FWholes.find(&E);
+    if (It != FWholes.end())
+      return It->second;
+    return FWholes[&E] = FindWholeness(E);
+  }
+  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
+  void ForgetAnalyses() override {
+    TCodeStyle::ForgetAnalyses();
+    FWholes.clear();
+  }
+  TWhole FindWholeness(const TCodeExpr& E) const {
+    TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
       bool Whole;
-      return NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText writes it
+      W.Whole = W.Literal = NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText
+      W.Bound = std::fabs(E.Value);
+      return W;
     }
     case TCodeExpr::ekVariable:
-      return FCounters.count(E.Text) != 0;
+      W.Whole = FCounters.count(E.Text) != 0;
+      W.Bound = Bound(E);
+      return W;
     case TCodeExpr::ekNegate:
     case TCodeExpr::ekParens:
-      return WholeTyped(E.Args[0]);
+      return Wholeness(E.Args[0]);
     case TCodeExpr::ekAdd:
     case TCodeExpr::ekSubtract:
     case TCodeExpr::ekMultiply:
-      return WholeTyped(E.Args[0]) && WholeTyped(E.Args[1]);
+    case TCodeExpr::ekDivide: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      W.Literal = L.Literal && R.Literal;
+      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Literal && Fits(E, L, R);
+      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
+      return W;
+    }
+    case TCodeExpr::ekMod: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      W.Whole = L.Whole && R.Whole && Positive(E.Args[1]);
+      W.Bound = std::min(L.Bound, R.Bound);
+      return W;
+    }
     default:
-      return false;
+      return W;
     }
   }
+  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
+  // Whether the sum, difference or product E of whole L and R fits.
+  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
+    return (E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound) < 0x1p62L;
+  }
+  // Whether the remainder E is written with %.
+  bool IsWholeRemainder(const TCodeExpr& E) const { return WholeTyped(E); }
 
   static void Close(TCodeSink& S) {
     S.Outdent();

@@ -1,5 +1,8 @@
 #include "Flowcode_Pascal.h"
 
+#include <cmath>
+#include <unordered_map>
+
 namespace Deskbay {
 
 namespace {
@@ -255,6 +258,21 @@ const char* const HelperTrigonometry =
 function sinl(X: Extended): Extended; cdecl; external 'm';
 function cosl(X: Extended): Extended; cdecl; external 'm';)";
 
+const char* const LessonPower = R"({ Степень, как у исполнителя: только положительного числа. }
+function Power(Base, Exponent: Real): Real;
+begin
+  Power := Exp(Exponent * Ln(Base));
+end;)";
+
+const char* const LessonInRange =
+    R"({ Аргумент функции в пределах, которые ставит исполнитель: от -Limit до Limit. }
+function InRange(X, Limit: Real): Real;
+begin
+  if Abs(X) > Limit then
+    RunError(207); { ошибка вычисления }
+  InRange := X;
+end;)";
+
 std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + C.Op + " " + C.Right;
 }
@@ -349,6 +367,13 @@ public:
     S.Line("// " + CommentText(Text));
   }
   void CheckDefined(TCodeSink& S, const std::string& Var, const std::string& Message) override {
+    if (Lesson()) {
+      S.Line("if " + Var + " = Unset then");
+      Open(S);
+      Fail(S, Message);
+      Close(S);
+      return;
+    }
     Use(TCodeHelper::Fail);
     S.Line("if " + Var + " = Unset then");
     S.Indent();
@@ -382,23 +407,28 @@ public:
     S.Outdent();
     S.Line("until " + ConditionText(Stop) + ";");
   }
-  // Pascal's own loop: a whole counter by one, to an end read once.
+  // Pascal's own loop: a whole counter by one, to an end read once; Trunc
+  // rounds a fractional end towards zero, which is down from a start of 1.
   static bool OwnLoop(const TCodeForLoop& L) {
-    return L.Counted && L.StepValue == 1 && (L.EndWhole || L.StartValue >= 0);
+    return L.Counted && L.StepValue == 1 && (L.EndWhole || L.StartValue >= 1);
   }
 
   void BeginFor(TCodeSink& S, const TCodeForLoop& L) override {
     if (Lesson() && OwnLoop(L)) {
       FCounters.insert(L.Var);
+      // A fractional end is rounded down; a whole one is taken as it is.
+      const bool WholeEnd = L.EndWhole || IsWholeCounter(L.End);
       S.Line("for " + L.Var + " := " + L.Start + " to " +
-             (L.EndWhole ? L.End : "Trunc(" + L.End + ")") + " do");
+             (WholeEnd ? L.End : "Trunc(" + L.End + ")") + " do");
       Open(S);
       return;
     }
     if (Lesson()) {
       FRealCounters.insert(L.Var);
       Comment(S, "цикл с параметром " + L.Var + " через while: " +
-                     (L.WhyNot.empty() ? "шаг for в Pascal только 1" : L.WhyNot));
+                     (!L.WhyNot.empty()  ? L.WhyNot
+                      : L.StepValue != 1 ? "шаг for в Pascal только 1"
+                                         : "конец не целое число"));
     }
     S.Line(L.Var + " := " + L.Start + ";");
     S.Line("while " + L.Var + " <= " + L.End + " do");
@@ -424,10 +454,17 @@ public:
 
   std::vector<std::string> Prologue(const std::set<std::string>& Vars) override {
     if (Lesson()) {
-      std::vector<std::string> L{"{ Числа печатаются так, как их печатает Pascal. }",
+      std::vector<std::string> L{"{ Числа читаются, считаются и печатаются по правилам Pascal. }",
                                  "program Algorithm;"};
-      if (FMathUnit)
+      if (FMathUnit || !MaybeUnset().empty())
         L.push_back("uses Math;");
+      // A variable without a value holds Infinity, which no computation
+      // gives: Pascal stops at an overflow.
+      if (!MaybeUnset().empty()) {
+        L.push_back("const");
+        L.push_back(IndentUnit() + "Unset = Infinity; { значение переменной, которой ещё ничего "
+                                   "не присвоено }");
+      }
       std::string Reals, Wholes;
       for (const std::string& V : Vars) {
         std::string& D = FCounters.count(V) && !FRealCounters.count(V) ? Wholes : Reals;
@@ -439,7 +476,20 @@ public:
         L.push_back(IndentUnit() + Reals + ": Real;");
       if (!Wholes.empty())
         L.push_back(IndentUnit() + Wholes + ": Int64;");
+      for (const auto& [Used, Text] :
+           {std::pair{FPowerHelper, LessonPower}, std::pair{FLimitsHelper, LessonInRange}})
+        if (Used) {
+          L.push_back("");
+          AppendLines(L, Text);
+        }
+      if (FPowerHelper || FLimitsHelper)
+        L.push_back("");
       L.push_back("begin");
+      std::string Unset;
+      for (const std::string& V : MaybeUnset())
+        Unset += (Unset.empty() ? "" : " ") + V + " := Unset;";
+      if (!Unset.empty())
+        L.push_back(IndentUnit() + Unset);
       return L;
     }
     if (Uses(TCodeHelper::AsText))
@@ -561,15 +611,17 @@ protected:
         return std::string(To) + "(" + Arg + ")";
     return Name + "(" + Arg + ")";
   }
-  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+  std::string PowerText(const std::string& Base, const std::string& Exponent, bool) override {
     if (Lesson()) {
-      FMathUnit = true;
+      FPowerHelper = true;
       return "Power(" + Base + ", " + Exponent + ")";
     }
     Use(TCodeHelper::Power);
     return "Power(" + Base + ", " + Exponent + ")";
   }
-  std::string ModText(const std::string& A, const std::string& B) override {
+  std::string ModText(const TCodeExpr&, const std::string& A, const std::string& B) override {
+    // Round rounds halves to even, and mod keeps the dividend's sign, as
+    // the interpreter's MOD does.
     if (Lesson())
       return WholeOperand(A) + " mod " + WholeOperand(B);
     Use(TCodeHelper::Modulo);
@@ -587,11 +639,127 @@ protected:
     Use(TCodeHelper::Divide);
     return "Divide(" + Left + ", " + Right + ")";
   }
-  bool NeedsRealOperand(const TCodeExpr& E) const override { return IsConstant(E); }
+  bool NeedsRealOperand(const TCodeExpr& E) const override {
+    if (!Lesson())
+      return IsConstant(E);
+    if (Wholeness(E).Constant)
+      return true;
+    // In the lesson text a sum or product of whole numbers that may not
+    // fit an Int64 would wrap (Fits).
+    if (!IsWholeOperation(E))
+      return false;
+    const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+    return L.Whole && R.Whole && !Fits(E, L, R);
+  }
+  bool NeedsRealArgument(const TCodeExpr& E) const override {
+    if (!Lesson() || E.Text != "SQR")
+      return false;
+    const TWhole A = Wholeness(E.Args[0]);
+    return A.Whole && !(A.Bound < 0x1p31L);
+  }
+  std::string RealVariableText(const std::string& Var) override {
+    return Lesson() && IsWholeCounter(Var) ? "Real(" + Var + ")" : Var;
+  }
+  std::string RealValueText(const TCodeExpr& E, const std::string& Text) override {
+    return Lesson() && WholeTyped(E) ? "Real(" + Text + ")" : Text;
+  }
+  std::string LimitedText(const std::string& Arg, const std::string& Limit) override {
+    FLimitsHelper = true;
+    return "InRange(" + Arg + ", " + Limit + ")";
+  }
 
 private:
   bool FMathUnit = false;
+  bool FPowerHelper = false, FLimitsHelper = false; // the lesson text's helpers
   std::set<std::string> FCounters, FRealCounters;
+
+  bool IsWholeCounter(const std::string& Var) const {
+    return FCounters.count(Var) && !FRealCounters.count(Var);
+  }
+
+  static bool IsZero(const TCodeExpr& E) {
+    if (E.Kind == TCodeExpr::ekParens || E.Kind == TCodeExpr::ekNegate)
+      return IsZero(E.Args[0]);
+    return E.Kind == TCodeExpr::ekNumber && E.Value == 0;
+  }
+
+  static bool IsWholeOperation(const TCodeExpr& E) {
+    return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
+           E.Kind == TCodeExpr::ekMultiply;
+  }
+
+  // How Pascal computes a value: as an Int64 (whole literals and counters,
+  // their sums, differences and products where they surely fit and are no
+  // product with 0, ROUND, TRUNC, MOD, and ABS and SQR of whole numbers),
+  // with its largest magnitude. One pass over E.
+  struct TWhole {
+    bool Whole = false, Constant = false;
+    long double Bound = 0;
+  };
+  TWhole Wholeness(const TCodeExpr& E) const {
+    if (!Analysing())
+      return FindWholeness(E);
+    const auto It = FWholes.find(&E);
+    if (It != FWholes.end())
+      return It->second;
+    return FWholes[&E] = FindWholeness(E);
+  }
+  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
+  void ForgetAnalyses() override {
+    TCodeStyle::ForgetAnalyses();
+    FWholes.clear();
+  }
+  TWhole FindWholeness(const TCodeExpr& E) const {
+    TWhole W;
+    switch (E.Kind) {
+    case TCodeExpr::ekNumber: {
+      NormalNumber(E.Text, W.Whole);
+      W.Constant = true;
+      W.Bound = std::fabs(E.Value);
+      return W;
+    }
+    case TCodeExpr::ekVariable:
+      W.Whole = IsWholeCounter(E.Text);
+      W.Bound = Bound(E);
+      return W;
+    case TCodeExpr::ekNegate:
+    case TCodeExpr::ekParens:
+      return Wholeness(E.Args[0]);
+    case TCodeExpr::ekAdd:
+    case TCodeExpr::ekSubtract:
+    case TCodeExpr::ekMultiply:
+    case TCodeExpr::ekDivide: {
+      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+      // An operation on numbers alone is made an Extended.
+      W.Constant = L.Constant && R.Constant;
+      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Constant && Fits(E, L, R);
+      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
+      return W;
+    }
+    case TCodeExpr::ekMod:
+      W.Whole = true;
+      W.Bound = Bound(E);
+      return W;
+    case TCodeExpr::ekFunction: {
+      const TWhole A = Wholeness(E.Args[0]);
+      W.Whole = E.Text == "ROUND" || E.Text == "TRUNC" ||
+                ((E.Text == "ABS" || E.Text == "SQR") && A.Whole && !NeedsRealArgument(E));
+      W.Bound = Bound(E);
+      return W;
+    }
+    default:
+      return W;
+    }
+  }
+  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
+  // Whether the sum, difference or product E of whole L and R fits an
+  // Int64, and is no product with 0, which Free Pascal leaves out of the
+  // program with any failure of its other factor's ROUND, TRUNC or mod.
+  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
+    if (E.Kind == TCodeExpr::ekMultiply)
+      return L.Bound * R.Bound < 0x1p62L && !IsZero(E.Args[0]) && !IsZero(E.Args[1]);
+    return L.Bound + R.Bound < 0x1p62L;
+  }
 
   // An operand of mod: a whole counter or number as it is, else rounded.
   std::string WholeOperand(const std::string& A) const {

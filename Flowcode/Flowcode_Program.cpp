@@ -100,6 +100,114 @@ bool IsSmallWholeLiteral(const TCodeExpr& E, long double& Value) {
   return true;
 }
 
+// What the lesson text must know of an expression part that names no
+// variable, found in one pass over the part.
+struct TConstantPart {
+  bool Known = false;     // it names no variable and can be computed
+  long double Value = 0;  // then: as the interpreter computes it
+  bool Folded = false;    // made of numbers and the four operations only,
+  double FoldedValue = 0; // which a compiler computes in doubles
+  bool Zero = false;      // zero wherever it can be computed at all
+};
+
+long double FunctionValue(const std::string& Name, long double X) {
+  static const std::pair<const char*, long double (*)(long double)> Functions[] = {
+      {"ABS", [](long double V) { return std::fabs(V); }},
+      {"ATAN", [](long double V) { return std::atan(V); }},
+      {"COS", [](long double V) { return std::cos(V); }},
+      {"EXP", [](long double V) { return std::exp(V); }},
+      {"LN", [](long double V) { return std::log(V); }},
+      {"ROUND", [](long double V) { return std::nearbyint(V); }},
+      {"SIN", [](long double V) { return std::sin(V); }},
+      {"SQRT", [](long double V) { return std::sqrt(V); }},
+      {"SQR", [](long double V) { return V * V; }},
+      {"TRUNC", [](long double V) { return std::trunc(V); }}};
+  for (const auto& [F, Value] : Functions)
+    if (Name == F)
+      return Value(X);
+  return NAN;
+}
+
+// Whether E has a part that fails wherever it is computed although it
+// names variables: a power of a constant not above zero, a MOD by zero (a
+// constant that rounds to zero, a remainder by one) or of a constant
+// beyond 64-bit integers, a constant beyond the double range as a compiler
+// folds it. A compiler may refuse such a part (Free Pascal does a MOD it
+// finds to be by zero) or compute it to an infinity before the program
+// runs, which no floating-point trap sees. C tells what E is.
+bool FailsWhereComputed(const TCodeExpr& E, TConstantPart& C) {
+  TConstantPart A, B;
+  for (size_t I = 0; I < E.Args.size(); ++I)
+    if (FailsWhereComputed(E.Args[I], I == 0 ? A : B))
+      return true;
+  const auto Beyond = [](long double X) { return !(X > -0x1p63L - 0.5L && X < 0x1p63L - 0.5L); };
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    C.Known = C.Folded = true;
+    C.Value = E.Value;
+    C.FoldedValue = static_cast<double>(E.Value);
+    if (!std::isfinite(C.FoldedValue))
+      return true;
+    break;
+  case TCodeExpr::ekVariable:
+    return false;
+  case TCodeExpr::ekParens:
+    C = A;
+    return false;
+  case TCodeExpr::ekNegate:
+    C = A;
+    C.Value = -A.Value;
+    C.FoldedValue = -A.FoldedValue;
+    return false;
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+  case TCodeExpr::ekMultiply:
+  case TCodeExpr::ekDivide: {
+    const auto Apply = [&E](auto X, auto Y) {
+      return E.Kind == TCodeExpr::ekAdd        ? X + Y
+             : E.Kind == TCodeExpr::ekSubtract ? X - Y
+             : E.Kind == TCodeExpr::ekMultiply ? X * Y
+                                               : X / Y;
+    };
+    C.Known = A.Known && B.Known;
+    C.Value = Apply(A.Value, B.Value);
+    C.Folded = A.Folded && B.Folded;
+    C.FoldedValue = Apply(A.FoldedValue, B.FoldedValue);
+    if (C.Folded && !std::isfinite(C.FoldedValue))
+      return true;
+    C.Zero = E.Kind == TCodeExpr::ekMultiply && (A.Zero || B.Zero);
+    break;
+  }
+  case TCodeExpr::ekPower:
+    if (A.Known && !(A.Value > 0))
+      return true;
+    C.Known = A.Known && B.Known;
+    C.Value = C.Known ? std::pow(A.Value, B.Value) : 0;
+    break;
+  case TCodeExpr::ekMod:
+    if (B.Zero || (B.Known && (std::fabs(B.Value) <= 0.5L || Beyond(B.Value))) ||
+        (A.Known && Beyond(A.Value)))
+      return true;
+    // Of the operands rounded halves to even, with the dividend's sign.
+    C.Known = A.Known && B.Known;
+    C.Value = C.Known ? std::fmod(std::nearbyint(A.Value), std::nearbyint(B.Value)) : 0;
+    C.Zero = A.Zero || (B.Known && std::fabs(std::nearbyint(B.Value)) == 1);
+    break;
+  case TCodeExpr::ekFunction:
+    C.Known = A.Known;
+    C.Value = C.Known ? FunctionValue(E.Text, A.Value) : 0;
+    break;
+  }
+  C.Known = C.Known && std::isfinite(C.Value);
+  C.Zero = C.Zero || (C.Known && C.Value == 0);
+  return false;
+}
+
+bool FailsWhereComputed(const TCodeExpr& E) {
+  TConstantPart C;
+  return FailsWhereComputed(E, C);
+}
+
 // Whether Text names the one-letter variable Var (in either case) as a
 // word of its own. Deliberately wide: a name inside a quoted text counts.
 bool MentionsVar(const std::string& Text, char Var) {
@@ -199,7 +307,7 @@ private:
   // value yet, the program stops as the interpreter does; past the check
   // the variable surely has one.
   void CheckSet(const TCodeExpr& E, const std::string& Text) {
-    if (FStyle.Lesson())
+    if (FStyle.Lesson() && FStyle.StopsAtUnsetVariable())
       return;
     std::vector<std::pair<std::string, std::string>> Vars;
     VarsOf(E, Text, Vars);
@@ -241,6 +349,12 @@ private:
     TCodeExprReading R = ReadCodeExpression(Text);
     if (R.Refused || R.AlwaysFails) {
       Error = R.Error;
+      return false;
+    }
+    // In the lesson text such a part is the failure itself: a compiler
+    // could refuse it, or fold it into a value that no longer fails.
+    if (FStyle.Lesson() && FailsWhereComputed(R.Root)) {
+      Error = EvaluationFailedText(Text);
       return false;
     }
     CollectVars(R.Root);
@@ -511,6 +625,13 @@ private:
       L.WhyNot = "значение " + L.Var + " нужно и после цикла";
     L.Counted = L.WhyNot.empty();
     L.EndWhole = IsSmallWholeLiteral(End, L.EndValue);
+    if (!L.Counted)
+      return;
+    // In the body the variable runs from the start up to the end, whose
+    // size is known where it is a number or made of known counters.
+    L.Bound =
+        std::max(std::fabs(L.StartValue), L.EndWhole ? std::fabs(L.EndValue) : FStyle.Bound(End));
+    FStyle.NoteCounter(L.Var, L.StartValue, L.Bound);
   }
 
   void For(const TForAlgBlock* B) {

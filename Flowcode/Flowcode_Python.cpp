@@ -127,6 +127,18 @@ const char* const HelperExponent = R"(def exponent(x):
     except OverflowError:
         return math.inf)";
 
+const char* const LessonPower = R"(def power(base, exponent):
+    # Степень, как у исполнителя: только положительного числа.
+    if base <= 0:
+        sys.exit("Ошибка: степень числа, не большего нуля.")
+    return float(base) ** exponent)";
+
+const char* const LessonInRange = R"(def in_range(x, limit):
+    # Аргумент функции в пределах, которые ставит исполнитель: от -limit до limit.
+    if abs(x) > limit:
+        sys.exit("Ошибка: аргумент функции за её пределами.")
+    return x)";
+
 std::string PythonOp(const std::string& Op) {
   if (Op == "=")
     return "==";
@@ -279,9 +291,10 @@ public:
     S.Outdent();
     Close(S);
   }
-  // Python's range: whole numbers from the start, before the end.
+  // Python's range: whole numbers from the start, before the end; int()
+  // rounds a fractional end towards zero, which is down from a start of 1.
   static bool Ranged(const TCodeForLoop& L) {
-    return L.Counted && (L.EndWhole || L.StartValue >= 0);
+    return L.Counted && (L.EndWhole || L.StartValue >= 1);
   }
   static std::string Whole(long double V) { return std::to_string(static_cast<long long>(V)); }
 
@@ -325,13 +338,30 @@ public:
     Close(S);
   }
 
+  bool StopsAtUnsetVariable() const override { return true; } // NameError
+
   std::vector<std::string> Prologue(const std::set<std::string>&) override {
     if (Lesson()) {
-      std::vector<std::string> L{"# Числа печатаются так, как их печатает Python."};
+      std::vector<std::string> L{std::string("# Числа читаются, считаются и печатаются по правилам "
+                                             "Python") +
+                                 (FMod ? ", MOD - это %." : ".")};
       if (FMathFunctions)
         L.push_back("import math");
-      if (FExits)
+      if (FExits || Helpers())
         L.push_back("import sys");
+      // The helpers before the algorithm: a text read back into a chart
+      // has no function of its own, such as a main.
+      for (const auto& [Used, Text] :
+           {std::pair{FPowerHelper, LessonPower}, std::pair{FLimitsHelper, LessonInRange}})
+        if (Used) {
+          L.push_back("");
+          L.push_back("");
+          AppendLines(L, Text);
+        }
+      if (Helpers()) {
+        L.push_back("");
+        L.push_back("");
+      }
       return L;
     }
     if (Uses(TCodeHelper::AsText))
@@ -415,6 +445,8 @@ protected:
       FMathFunctions = true;
       return "math.trunc(" + Arg + ")";
     }
+    if (Lesson() && Name == "SQR")
+      return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
     if (Lesson() && Name != "SQR") {
       FMathFunctions = true;
       return "math." + LowerCaseRu(Name == "LN" ? std::string("LOG") : Name) + "(" + Arg + ")";
@@ -451,16 +483,24 @@ protected:
     }
     return "math." + LowerCaseRu(Name) + "(" + Arg + ")";
   }
-  std::string PowerText(const std::string& Base, const std::string& Exponent) override {
+  std::string PowerText(const std::string& Base, const std::string& Exponent,
+                        bool PositiveBase) override {
+    if (Lesson() && !PositiveBase) {
+      // The interpreter takes powers of positive numbers only.
+      FPowerHelper = true;
+      return "power(" + Base + ", " + Exponent + ")";
+    }
     if (Lesson())
       return (IsAtom(Base) ? Base : "(" + Base + ")") + " ** " +
              (IsAtom(Exponent) ? Exponent : "(" + Exponent + ")");
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
-  std::string ModText(const std::string& A, const std::string& B) override {
-    if (Lesson())
+  std::string ModText(const TCodeExpr&, const std::string& A, const std::string& B) override {
+    if (Lesson()) {
+      FMod = true;
       return (IsAtom(A) ? A : "(" + A + ")") + " % " + (IsAtom(B) ? B : "(" + B + ")");
+    }
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
   }
@@ -486,10 +526,18 @@ protected:
     return IsStoredAsIs(E);
   }
   bool NeedsRealOperand(const TCodeExpr& E) const override { return !Lesson() && IsIntegral(E); }
+  std::string LimitedText(const std::string& Arg, const std::string& Limit) override {
+    FLimitsHelper = true;
+    return "in_range(" + Arg + ", " + Limit + ")";
+  }
 
 private:
   bool FMathFunctions = false;
   bool FExits = false;
+  bool FMod = false;
+  bool FPowerHelper = false, FLimitsHelper = false; // the lesson text's helpers
+
+  bool Helpers() const { return Lesson() && (FPowerHelper || FLimitsHelper); }
 
   // Comment lines do not count as a body: a block of drawings alone (or
   // of nothing) needs a statement.

@@ -1,5 +1,11 @@
 #include "Flowcode_Style.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
 namespace Deskbay {
 
 void TCodeSink::Line(const std::string& Text) {
@@ -67,6 +73,96 @@ bool IsConstant(const TCodeExpr& E) {
   }
 }
 
+const char* FunctionLimit(const std::string& Name) {
+  if (Name == "ROUND" || Name == "TRUNC")
+    return "1e9";
+  if (Name == "SIN" || Name == "COS")
+    return "9e18";
+  if (Name == "EXP")
+    return "11356";
+  return nullptr;
+}
+
+long double TCodeStyle::Bound(const TCodeExpr& E) const {
+  if (!FAnalysing)
+    return FindBound(E);
+  const auto It = FBounds.find(&E);
+  if (It != FBounds.end())
+    return It->second;
+  return FBounds[&E] = FindBound(E);
+}
+
+long double TCodeStyle::FindBound(const TCodeExpr& E) const {
+  constexpr long double Unknown = std::numeric_limits<long double>::infinity();
+  const auto Product = [](long double A, long double B) { return A == 0 || B == 0 ? 0 : A * B; };
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    return std::fabs(E.Value);
+  case TCodeExpr::ekVariable: {
+    const auto It = FCounterRanges.find(E.Text);
+    return It == FCounterRanges.end() ? Unknown : It->second.second;
+  }
+  case TCodeExpr::ekNegate:
+  case TCodeExpr::ekParens:
+    return Bound(E.Args[0]);
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+    return Bound(E.Args[0]) + Bound(E.Args[1]);
+  case TCodeExpr::ekMultiply:
+    return Product(Bound(E.Args[0]), Bound(E.Args[1]));
+  case TCodeExpr::ekDivide:
+    // Only a quotient by a number is bounded by its dividend.
+    if (E.Args[1].Kind == TCodeExpr::ekNumber && E.Args[1].Value != 0)
+      return Bound(E.Args[0]) / std::fabs(E.Args[1].Value);
+    return Unknown;
+  case TCodeExpr::ekPower:
+    return Unknown;
+  case TCodeExpr::ekMod:
+    // The remainder of the rounded operands is smaller than either.
+    return std::min(Bound(E.Args[0]), Bound(E.Args[1])) + 1;
+  case TCodeExpr::ekFunction: {
+    const long double Arg = Bound(E.Args[0]);
+    if (E.Text == "ABS")
+      return Arg;
+    if (E.Text == "ATAN")
+      return 2;
+    if (E.Text == "SIN" || E.Text == "COS")
+      return 1;
+    if (E.Text == "SQRT")
+      return std::sqrt(Arg);
+    if (E.Text == "SQR")
+      return Product(Arg, Arg);
+    if (E.Text == "ROUND" || E.Text == "TRUNC")
+      return std::min(Arg + 1, 1e9L); // beyond 1E9 they fail
+    if (E.Text == "EXP")
+      return std::exp(std::min(Arg, 11356.0L));
+    return 11400; // LN of any 80-bit number
+  }
+  }
+  return Unknown;
+}
+
+bool TCodeStyle::Positive(const TCodeExpr& E) const {
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+    return E.Value > 0;
+  case TCodeExpr::ekVariable: {
+    const auto It = FCounterRanges.find(E.Text);
+    return It != FCounterRanges.end() && It->second.first > 0;
+  }
+  case TCodeExpr::ekParens:
+    return Positive(E.Args[0]);
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekMultiply:
+  case TCodeExpr::ekDivide:
+    return Positive(E.Args[0]) && Positive(E.Args[1]);
+  case TCodeExpr::ekFunction:
+    return E.Text == "EXP";
+  default:
+    return false;
+  }
+}
+
 std::string TCodeStyle::Expr(const TCodeExpr& E) {
   return ExprText(E, false);
 }
@@ -82,11 +178,20 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
   case TCodeExpr::ekParens:
     return "(" + ExprText(E.Args[0], Real) + ")";
   case TCodeExpr::ekPower:
-    return PowerText(Expr(E.Args[0]), Expr(E.Args[1]));
-  case TCodeExpr::ekMod:
-    return ModText(Expr(E.Args[0]), Expr(E.Args[1]));
-  case TCodeExpr::ekFunction:
-    return FunctionText(E.Text, ExprText(E.Args[0], NeedsRealOperand(E.Args[0])));
+    return PowerText(Expr(E.Args[0]), Expr(E.Args[1]), Positive(E.Args[0]));
+  case TCodeExpr::ekMod: {
+    const std::string T = ModText(E, Expr(E.Args[0]), Expr(E.Args[1]));
+    return Real ? RealValueText(E, T) : T;
+  }
+  case TCodeExpr::ekFunction: {
+    std::string Arg = ExprText(E.Args[0], NeedsRealOperand(E.Args[0]) || NeedsRealArgument(E));
+    // The lesson text checks a limit only where the argument may pass it.
+    const char* Limit = FunctionLimit(E.Text);
+    if (FLesson && Limit && !(Bound(E.Args[0]) <= std::strtold(Limit, nullptr)))
+      Arg = LimitedText(Arg, Limit);
+    const std::string T = FunctionText(E.Text, Arg);
+    return Real ? RealValueText(E, T) : T;
+  }
   default: {
     // Two whole numbers would be computed as integers (7 / 2 as 3, large
     // products overflowing), two constants perhaps folded in a smaller
@@ -108,8 +213,44 @@ std::string TCodeStyle::ExprText(const TCodeExpr& E, bool Real) {
   }
 }
 
+bool TCodeStyle::CanFail(const TCodeExpr& E) const {
+  switch (E.Kind) {
+  case TCodeExpr::ekNumber:
+  case TCodeExpr::ekVariable:
+    return false;
+  case TCodeExpr::ekNegate:
+  case TCodeExpr::ekParens:
+    return CanFail(E.Args[0]);
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+  case TCodeExpr::ekMultiply:
+    return CanFail(E.Args[0]) || CanFail(E.Args[1]) || !(Bound(E) <= 1e300L);
+  case TCodeExpr::ekFunction:
+    if (E.Text == "ABS" || E.Text == "ATAN")
+      return CanFail(E.Args[0]);
+    return true;
+  default:
+    return true;
+  }
+}
+
+std::string TCodeStyle::LessonExpr(const TCodeExpr& E) {
+  struct TScope {
+    TCodeStyle& Style;
+    explicit TScope(TCodeStyle& S) : Style(S) { Style.FAnalysing = true; }
+    ~TScope() {
+      Style.FAnalysing = false;
+      Style.ForgetAnalyses();
+    }
+  } Scope(*this);
+  FMayFail = FMayFail || CanFail(E);
+  return Expr(E);
+}
+
 std::string TCodeStyle::Value(const TCodeExpr& E, const std::string& Source) {
-  if (FLesson || KeptAsIs(E))
+  if (FLesson)
+    return LessonExpr(E);
+  if (KeptAsIs(E))
     return Expr(E);
   Use(TCodeHelper::Number);
   return CheckedNumberText(E, Expr(E), Source);
@@ -124,7 +265,7 @@ void TCodeStyle::EvaluateOnly(TCodeSink& S, const TCodeExpr& E, const std::strin
 
 std::string TCodeStyle::Printed(const TCodeExpr& E, const std::string& Source) {
   if (FLesson)
-    return Expr(E);
+    return LessonExpr(E);
   Use(TCodeHelper::AsText);
   return AsTextHelperText(Expr(E), Source);
 }
@@ -170,6 +311,27 @@ void TCodeStyle::AppendLines(std::vector<std::string>& L, const std::string& Tex
       return;
     Start = End + 1;
   }
+}
+
+bool TCodeStyle::IsAtomText(const std::string& Text) {
+  const auto IsNameChar = [](char C) {
+    return std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.' || C == ':';
+  };
+  size_t I = 0;
+  while (I < Text.size() && IsNameChar(Text[I]))
+    ++I;
+  if (I == Text.size())
+    return !Text.empty();
+  if (Text[I] != '(')
+    return false;
+  int Depth = 0;
+  for (; I < Text.size(); ++I) {
+    if (Text[I] == '(')
+      ++Depth;
+    else if (Text[I] == ')' && --Depth == 0)
+      return I + 1 == Text.size();
+  }
+  return false;
 }
 
 std::string TCodeStyle::NormalNumber(const std::string& Text, bool& Whole) {

@@ -8,8 +8,10 @@
 
 #include "Flowlang/Flowlang_Expression.h"
 
+#include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Deskbay {
@@ -92,6 +94,9 @@ struct TCodeForLoop {
   long double StartValue = 0;
   bool EndWhole = false; // the end is a whole number as written
   long double EndValue = 0;
+  // When Counted: the largest magnitude the variable has in the body,
+  // infinite where the end's size is not known.
+  long double Bound = 0;
 };
 
 class TCodeStyle {
@@ -162,6 +167,26 @@ public:
   // Whether a helper that may stop the program is used (then Fail is).
   bool UsesFailingHelper() const;
 
+  // Whether the language itself stops where a variable that was never set
+  // is read (Python's NameError), so that the lesson text needs no check.
+  virtual bool StopsAtUnsetVariable() const { return false; }
+
+  // What the lesson text knows of a counting loop's variable inside its
+  // body: from Low up to a magnitude of at most High (High infinite when
+  // not known). The variable is named nowhere else.
+  void NoteCounter(const std::string& Var, long double Low, long double High) {
+    FCounterRanges[Var] = {Low, High};
+  }
+  // The largest magnitude E can have where it is computed without an
+  // error; infinite where that is not known. Only counters are known.
+  long double Bound(const TCodeExpr& E) const;
+  // Whether E is certain to be above zero.
+  bool Positive(const TCodeExpr& E) const;
+  // Whether some value the lesson text computes may fail: a quotient, a
+  // power, MOD, a function with a domain or limits, or a sum or product
+  // not known to stay small.
+  bool MayFail() const { return FMayFail; }
+
   // The comparison with the opposite outcome.
   static std::string NegatedOp(const std::string& Op);
 
@@ -169,8 +194,19 @@ protected:
   // The language's spelling of the pieces of an expression.
   virtual std::string NumberText(const TCodeExpr& E, bool Real) = 0;
   virtual std::string FunctionText(const std::string& Name, const std::string& Arg) = 0;
-  virtual std::string PowerText(const std::string& Base, const std::string& Exponent) = 0;
-  virtual std::string ModText(const std::string& A, const std::string& B) = 0;
+  // PositiveBase: the base is certain to be above zero, where the
+  // interpreter takes powers only.
+  virtual std::string PowerText(const std::string& Base, const std::string& Exponent,
+                                bool PositiveBase) = 0;
+  // E is the MOD node, A and B its operands as written.
+  virtual std::string ModText(const TCodeExpr& E, const std::string& A, const std::string& B) = 0;
+  // The lesson text: the argument of a function whose limits the
+  // interpreter checks (ROUND and TRUNC to 1E9, SIN and COS to 9E18, EXP
+  // to 11356), where the argument may lie beyond them; Limit as written.
+  virtual std::string LimitedText(const std::string& Arg, const std::string& Limit) {
+    (void)Limit;
+    return Arg;
+  }
   // The Number and output helpers over Value; Source as for Value.
   virtual std::string NumberHelperText(const std::string& Value, const std::string& Source) = 0;
   // The same for E, where the language may check E more cheaply when no
@@ -190,6 +226,18 @@ protected:
   }
   // A variable where a real is needed (a whole counter converted).
   virtual std::string RealVariableText(const std::string& Var) { return Var; }
+  // A function's value or a remainder (Text, for E) where a real is needed:
+  // converted where the language gives a whole number.
+  virtual std::string RealValueText(const TCodeExpr& E, const std::string& Text) {
+    (void)E;
+    return Text;
+  }
+  // Whether the argument of the function E must be computed as a real
+  // (a whole square that might not fit the whole-number type).
+  virtual bool NeedsRealArgument(const TCodeExpr& E) const {
+    (void)E;
+    return false;
+  }
   // Whether the language holds E's value exactly as a variable keeps it
   // without the Number helper.
   virtual bool KeptAsIs(const TCodeExpr& E) const { return IsStoredAsIs(E); }
@@ -208,12 +256,30 @@ protected:
   // Text split at its line breaks, appended to L.
   static void AppendLines(std::vector<std::string>& L, const std::string& Text);
 
+  // While the lesson text writes one expression, what is found out about
+  // its parts may be kept by the part's address (the parts stay where they
+  // are until the expression is written): a style's own findings too,
+  // forgotten with ForgetAnalyses.
+  bool Analysing() const { return FAnalysing; }
+  virtual void ForgetAnalyses() { FBounds.clear(); }
+  // A name, a number, a call, or an expression in one pair of parentheses:
+  // what an operator may follow or precede without parentheses of its own.
+  static bool IsAtomText(const std::string& Text);
+
 private:
   bool FLesson = false;
   std::set<TCodeHelper> FUsed;
   std::set<std::string> FMaybeUnset;
+  std::map<std::string, std::pair<long double, long double>> FCounterRanges;
+  bool FMayFail = false;
+  bool FAnalysing = false;
+  mutable std::unordered_map<const TCodeExpr*, long double> FBounds;
 
   std::string ExprText(const TCodeExpr& E, bool Real);
+  // E written as the lesson text writes it, its findings kept meanwhile.
+  std::string LessonExpr(const TCodeExpr& E);
+  bool CanFail(const TCodeExpr& E) const;
+  long double FindBound(const TCodeExpr& E) const;
 };
 
 // Whether E is written with whole-number literals only (and + - * / between
@@ -222,5 +288,8 @@ bool IsIntegral(const TCodeExpr& E);
 // Whether E is made of numbers and the four operations only, which a
 // compiler computes while it compiles.
 bool IsConstant(const TCodeExpr& E);
+// The limit the interpreter sets on the argument of the function Name
+// (written as the lesson text writes it), or nullptr where there is none.
+const char* FunctionLimit(const std::string& Name);
 
 } // namespace Deskbay

@@ -63,19 +63,20 @@ namespace {
 std::string AsBatchPart(const std::string& Text, const std::string& Name) {
   std::vector<std::string> Lines;
   std::istringstream In(Text);
+  bool InMain = false;
   for (std::string L; std::getline(In, L);) {
     if (L.rfind("#include", 0) == 0)
       continue;
-    if (L == "int main() {")
+    if (L == "int main() {") {
       L = "int run() {";
+      InMain = true;
+    } else if (InMain && L == "}") {
+      // main may end without a return; run may not. Helpers may follow.
+      Lines.push_back("    return 0;");
+      InMain = false;
+    }
     Lines.push_back(L);
   }
-  // main may end without a return; run may not.
-  for (size_t I = Lines.size(); I-- > 0;)
-    if (Lines[I] == "}") {
-      Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(I), "    return 0;");
-      break;
-    }
   std::string Body;
   for (const std::string& L : Lines)
     Body += L + '\n';
@@ -161,6 +162,8 @@ TRunLines TProgramBatch::Run(size_t Index, const std::string& Input) const {
   R.Lines = SplitLines(P.Out);
   R.Failed = P.ExitStatus != 0;
   R.Error = P.Err;
+  R.ExitStatus = P.ExitStatus;
+  R.CutLine = !P.Out.empty() && P.Out.back() != '\n';
   return R;
 }
 

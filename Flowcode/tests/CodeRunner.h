@@ -23,6 +23,8 @@ struct TRunLines {
   bool Failed = false;
   bool StepLimit = false; // the interpreter gave up: nothing to compare
   std::string Error;      // the message, for the test's report
+  int ExitStatus = 0;     // of a program; -1 when a signal ended it
+  bool CutLine = false;   // the program's last line has no line break
 };
 
 // The interpreter's run of Alg with Input as the answers, one a line.

@@ -500,16 +500,23 @@ TEST(ProgramTextTest, TheLessonTextIsWhatATeacherWrites) {
   EXPECT_LE(LineCount(Cpp), 16) << Cpp.GetText();
   EXPECT_TRUE(Contains(Py.GetText(), "N = float(input())\nS = 0\nfor I in range(1, int(N) + 1):\n"
                                      "    S = S + I * I\nprint(S)\n"));
+  // The counter runs up to a number typed: a whole number in Pascal's own
+  // loop, whose square may not fit an Int64; a double in C++.
   EXPECT_TRUE(Contains(Pas.GetText(), "  I: Int64;\n"));
   EXPECT_TRUE(Contains(Pas.GetText(), "  for I := 1 to Trunc(N) do\n"));
+  EXPECT_TRUE(Contains(Pas.GetText(), "    S := S + Real(I) * I;\n"));
   EXPECT_TRUE(Contains(Pas.GetText(), "  writeln(S);\n"));
-  EXPECT_TRUE(Contains(Cpp.GetText(),
-                       "    for (long long I = 1; I <= N; I++) {\n        S = S + I * I;\n"));
+  EXPECT_TRUE(
+      Contains(Cpp.GetText(), "    for (double I = 1; I <= N; I++) {\n        S = S + I * I;\n"));
   EXPECT_TRUE(Contains(Cpp.GetText(), "    double N, S;\n"));
-  EXPECT_TRUE(Contains(Cpp.GetText(), "    std::cout << S << '\\n';\n"));
-  // One comment line at the top says whose number format it is.
+  // A failed computation stops the program, after the lines printed.
+  EXPECT_TRUE(
+      Contains(Cpp.GetText(), "    feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(), "    std::cout << S << std::endl;\n"));
+  EXPECT_TRUE(Contains(Cpp.GetText(), "    if (!(std::cin >> N)) { std::cerr << "));
+  // One comment line at the top says whose rules the numbers follow.
   for (const TProgramText* P : {&Py, &Pas, &Cpp})
-    EXPECT_TRUE(Contains(P->GetLines()[0], "Числа печатаются так, как их печатает"));
+    EXPECT_TRUE(Contains(P->GetLines()[0], "Числа читаются, считаются и печатаются по правилам"));
   // The blocks still know their lines.
   int First, Last;
   EXPECT_TRUE(Py.GetBlockLines(Main(A)->GetBlocks(2), First, Last));
@@ -549,6 +556,65 @@ TEST(ProgramTextTest, TheLessonTextDividesWholeCountersAsReals) {
   TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод S"});
   const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText();
   EXPECT_TRUE(Contains(Cpp, "S = S + 1.0 / I + (double(I) + 1) / J + double(I) * J / 2;")) << Cpp;
+}
+
+// A variable that may be read before it is set gets a check in C++ and
+// Pascal (Python stops there by itself); one surely set gets none.
+TEST(ProgramTextTest, TheLessonTextChecksOnlyWhatMayBeUnset) {
+  TAlgorithm A;
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод N"});
+  auto* If = static_cast<TIfAlgBlock*>(TIfAlgBlock::Class.CreateWithLines(Main(A), {"N>0"}));
+  TBasicAlgBlock::Class.CreateWithLines(If->GetYesBranch(), {"B=N"});
+  TBasicAlgBlock::Class.CreateWithLines(Main(A), {"C=N+1"});
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод B+C"});
+  const std::string Py =
+      GenerateProgram(A, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText();
+  const std::string Pas =
+      GenerateProgram(A, TCodeLanguage::Pascal, TCodeStyleKind::Lesson).GetText();
+  const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText();
+  EXPECT_FALSE(Contains(Py, "if B")) << Py;
+  EXPECT_TRUE(Contains(Cpp, "    double B = NAN, C, N;\n")) << Cpp;
+  EXPECT_TRUE(Contains(Cpp, "    if (std::isnan(B)) {\n        std::cerr << ")) << Cpp;
+  EXPECT_FALSE(Contains(Cpp, "isnan(C)")) << Cpp;
+  EXPECT_FALSE(Contains(Cpp, "isnan(N)")) << Cpp;
+  EXPECT_TRUE(Contains(Pas, "  B := Unset;\n")) << Pas;
+  EXPECT_TRUE(Contains(Pas, "  if B = Unset then\n  begin\n    writeln(StdErr, ")) << Pas;
+  EXPECT_FALSE(Contains(Pas, "C = Unset")) << Pas;
+}
+
+// Helpers only where the interpreter's rule needs one: a power of a base
+// that may not be above zero, a function's argument that may pass its
+// limit; counters whose bounds are known are whole numbers.
+TEST(ProgramTextTest, TheLessonTextHelpsOnlyWhereItMustFail) {
+  TAlgorithm A;
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Ввод X"});
+  TAlgBlock* F = TForAlgBlock::Class.CreateWithLines(Main(A), {"I=1,10,1"});
+  TIOAlgBlock::Class.CreateWithLines(Body(F), {"Вывод 2^I, I^0.5, ROUND(I/3), I MOD 3"});
+  const std::string Clean[] = {
+      GenerateProgram(A, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText(),
+      GenerateProgram(A, TCodeLanguage::Pascal, TCodeStyleKind::Lesson).GetText(),
+      GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText()};
+  EXPECT_TRUE(Contains(Clean[0], "print(2 ** I, I ** 0.5, round(I / 3), I % 3)")) << Clean[0];
+  EXPECT_TRUE(Contains(Clean[2], "for (long long I = 1; I <= 10; I++)")) << Clean[2];
+  EXPECT_TRUE(Contains(Clean[2], "std::nearbyint(double(I) / 3) << ' ' << I % 3")) << Clean[2];
+  for (const std::string& T : Clean) {
+    EXPECT_FALSE(Contains(T, "power")) << T;
+    EXPECT_FALSE(Contains(T, "in_range")) << T;
+    EXPECT_FALSE(Contains(T, "InRange")) << T;
+  }
+  TIOAlgBlock::Class.CreateWithLines(Main(A), {"Вывод X^2, ROUND(X)"});
+  const std::string Py =
+      GenerateProgram(A, TCodeLanguage::Python, TCodeStyleKind::Lesson).GetText();
+  const std::string Pas =
+      GenerateProgram(A, TCodeLanguage::Pascal, TCodeStyleKind::Lesson).GetText();
+  const std::string Cpp = GenerateProgram(A, TCodeLanguage::Cpp, TCodeStyleKind::Lesson).GetText();
+  EXPECT_TRUE(Contains(Py, "print(power(X, 2), round(in_range(X, 1e9)))")) << Py;
+  EXPECT_TRUE(Contains(Pas, "writeln(Power(X, 2), ' ', Round(InRange(X, 1e9)));")) << Pas;
+  EXPECT_TRUE(Contains(Cpp, "double power(double base, double exponent);\n")) << Cpp;
+  EXPECT_TRUE(Contains(Cpp, "std::nearbyint(in_range(X, 1e9))")) << Cpp;
+  // The rule the language's own MOD follows is said at the top.
+  EXPECT_TRUE(Contains(Py, ", MOD - это %.\n")) << Py;
+  EXPECT_FALSE(Contains(Cpp, "MOD - это")) << Cpp; // whole numbers: % as the interpreter's
 }
 
 TEST(ProgramTextTest, StyleNames) {
