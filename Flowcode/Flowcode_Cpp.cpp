@@ -157,14 +157,14 @@ long double rounded_modulo(long double a, long double b) {
         std::feraiseexcept(FE_INVALID); // остаток не определён
         return NAN;
     }
-    // Whole numbers of 64-bit range: the processor's integer division, with
-    // the dividend's sign as the interpreter's MOD has it.
+    // Целые в пределах 64 бит: целочисленное деление процессора, знак
+    // остатка - знак делимого, как у MOD исполнителя.
     return b == -1 ? 0 : static_cast<long double>(static_cast<long long>(a) % static_cast<long long>(b));
 }
 
 inline long double modulo(long double a, long double b) {
-    // Whole numbers below 2^53, the usual operands, go through double:
-    // its conversion to an integer needs no switch of the rounding mode.
+    // Целые меньше 2^53, обычные числа, - через double: его перевод в
+    // целое не переключает режим округления процессора.
     const double whole_a = static_cast<double>(a), whole_b = static_cast<double>(b);
     if (std::fabs(whole_a) < 0x1p53 && std::fabs(whole_b) < 0x1p53) {
         const long long x = static_cast<long long>(whole_a), y = static_cast<long long>(whole_b);
