@@ -41,7 +41,8 @@ enum class TCompareOp : std::uint8_t {
 // for any other.
 COREKIT_API TCompareOp CompareOpFromText(const std::string& Op);
 
-inline bool CompareExtended(long double A, long double B, TCompareOp Op) {
+// Both comparisons, on whichever values they are given.
+template <class TValue> inline bool CompareValues(TValue A, TValue B, TCompareOp Op) {
   switch (Op) {
   case TCompareOp::Less:
     return A < B;
@@ -59,23 +60,13 @@ inline bool CompareExtended(long double A, long double B, TCompareOp Op) {
   return A >= B;
 }
 
+inline bool CompareExtended(long double A, long double B, TCompareOp Op) {
+  return CompareValues(A, B, Op);
+}
+
 // The same for two doubles, without the 80-bit unit.
 inline bool CompareDoubles(double A, double B, TCompareOp Op) {
-  switch (Op) {
-  case TCompareOp::Less:
-    return A < B;
-  case TCompareOp::Greater:
-    return A > B;
-  case TCompareOp::Equal:
-    return A == B;
-  case TCompareOp::NotEqual:
-    return A != B;
-  case TCompareOp::LessOrEqual:
-    return A <= B;
-  case TCompareOp::GreaterOrEqual:
-    break;
-  }
-  return A >= B;
+  return CompareValues(A, B, Op);
 }
 
 } // namespace Deskbay

@@ -595,7 +595,7 @@ protected:
   bool NeedsRealOperand(const TCodeExpr& E) const override {
     if (!Lesson())
       return IsIntegral(E);
-    if (Wholeness(E).Literal)
+    if (Wholeness(E).Numbers)
       return true;
     // In the lesson text a whole counter divided by a whole number would
     // divide as integers, and a sum or product of whole numbers that may
@@ -603,7 +603,7 @@ protected:
     if (E.Kind != TCodeExpr::ekDivide && !IsWholeOperation(E))
       return false;
     const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
-    return L.Whole && R.Whole && (E.Kind == TCodeExpr::ekDivide || !Fits(E, L, R));
+    return L.Whole && R.Whole && (E.Kind == TCodeExpr::ekDivide || !FitsWhole(E, L, R));
   }
   std::string LimitedText(const std::string& Arg, const std::string& Limit) override {
     FLimitsHelper = true;
@@ -673,11 +673,6 @@ private:
     return IsAtomText(Text) ? Text : "(" + Text + ")";
   }
 
-  static bool IsWholeOperation(const TCodeExpr& E) {
-    return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
-           E.Kind == TCodeExpr::ekMultiply;
-  }
-
   // How C++ computes a value: as a whole number (whole literals, whole
   // counters, their sums, differences and products where they surely fit a
   // long long, their remainders by a number surely above zero), with its
@@ -685,29 +680,12 @@ private:
   // operation on those is made real). So no whole-number computation can
   // fail, and a compiler that leaves one out where it knows the value
   // (x % 1, 0 * x) leaves out no failure. One pass over E.
-  struct TWhole {
-    bool Whole = false, Literal = false;
-    long double Bound = 0;
-  };
-  TWhole Wholeness(const TCodeExpr& E) const {
-    if (!Analysing())
-      return FindWholeness(E);
-    const auto It = FWholes.find(&E);
-    if (It != FWholes.end())
-      return It->second;
-    return FWholes[&E] = FindWholeness(E);
-  }
-  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
-  void ForgetAnalyses() override {
-    TCodeStyle::ForgetAnalyses();
-    FWholes.clear();
-  }
-  TWhole FindWholeness(const TCodeExpr& E) const {
+  TWhole FindWholeness(const TCodeExpr& E) const override {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
       bool Whole;
-      W.Whole = W.Literal = NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText
+      W.Whole = W.Numbers = NormalNumber(E.Text, Whole).size() <= 9 && Whole; // as NumberText
       W.Bound = std::fabs(E.Value);
       return W;
     }
@@ -721,13 +699,8 @@ private:
     case TCodeExpr::ekAdd:
     case TCodeExpr::ekSubtract:
     case TCodeExpr::ekMultiply:
-    case TCodeExpr::ekDivide: {
-      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
-      W.Literal = L.Literal && R.Literal;
-      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Literal && Fits(E, L, R);
-      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
-      return W;
-    }
+    case TCodeExpr::ekDivide:
+      return ArithmeticWholeness(E);
     case TCodeExpr::ekMod: {
       const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
       W.Whole = L.Whole && R.Whole && Positive(E.Args[1]);
@@ -739,10 +712,6 @@ private:
     }
   }
   bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
-  // Whether the sum, difference or product E of whole L and R fits.
-  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
-    return (E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound) < 0x1p62L;
-  }
   // Whether the remainder E is written with %.
   bool IsWholeRemainder(const TCodeExpr& E) const { return WholeTyped(E); }
 

@@ -642,14 +642,14 @@ protected:
   bool NeedsRealOperand(const TCodeExpr& E) const override {
     if (!Lesson())
       return IsConstant(E);
-    if (Wholeness(E).Constant)
+    if (Wholeness(E).Numbers)
       return true;
     // In the lesson text a sum or product of whole numbers that may not
     // fit an Int64 would wrap (Fits).
     if (!IsWholeOperation(E))
       return false;
     const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
-    return L.Whole && R.Whole && !Fits(E, L, R);
+    return L.Whole && R.Whole && !FitsWhole(E, L, R);
   }
   bool NeedsRealArgument(const TCodeExpr& E) const override {
     if (!Lesson() || E.Text != "SQR")
@@ -683,38 +683,16 @@ private:
     return E.Kind == TCodeExpr::ekNumber && E.Value == 0;
   }
 
-  static bool IsWholeOperation(const TCodeExpr& E) {
-    return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
-           E.Kind == TCodeExpr::ekMultiply;
-  }
-
   // How Pascal computes a value: as an Int64 (whole literals and counters,
   // their sums, differences and products where they surely fit and are no
   // product with 0, ROUND, TRUNC, MOD, and ABS and SQR of whole numbers),
   // with its largest magnitude. One pass over E.
-  struct TWhole {
-    bool Whole = false, Constant = false;
-    long double Bound = 0;
-  };
-  TWhole Wholeness(const TCodeExpr& E) const {
-    if (!Analysing())
-      return FindWholeness(E);
-    const auto It = FWholes.find(&E);
-    if (It != FWholes.end())
-      return It->second;
-    return FWholes[&E] = FindWholeness(E);
-  }
-  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
-  void ForgetAnalyses() override {
-    TCodeStyle::ForgetAnalyses();
-    FWholes.clear();
-  }
-  TWhole FindWholeness(const TCodeExpr& E) const {
+  TWhole FindWholeness(const TCodeExpr& E) const override {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
       NormalNumber(E.Text, W.Whole);
-      W.Constant = true;
+      W.Numbers = true;
       W.Bound = std::fabs(E.Value);
       return W;
     }
@@ -728,14 +706,9 @@ private:
     case TCodeExpr::ekAdd:
     case TCodeExpr::ekSubtract:
     case TCodeExpr::ekMultiply:
-    case TCodeExpr::ekDivide: {
-      const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+    case TCodeExpr::ekDivide:
       // An operation on numbers alone is made an Extended.
-      W.Constant = L.Constant && R.Constant;
-      W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Constant && Fits(E, L, R);
-      W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
-      return W;
-    }
+      return ArithmeticWholeness(E);
     case TCodeExpr::ekMod:
       W.Whole = true;
       W.Bound = Bound(E);
@@ -755,7 +728,7 @@ private:
   // Whether the sum, difference or product E of whole L and R fits an
   // Int64, and is no product with 0, which Free Pascal leaves out of the
   // program with any failure of its other factor's ROUND, TRUNC or mod.
-  static bool Fits(const TCodeExpr& E, const TWhole& L, const TWhole& R) {
+  bool FitsWhole(const TCodeExpr& E, const TWhole& L, const TWhole& R) const override {
     if (E.Kind == TCodeExpr::ekMultiply)
       return L.Bound * R.Bound < 0x1p62L && !IsZero(E.Args[0]) && !IsZero(E.Args[1]);
     return L.Bound + R.Bound < 0x1p62L;

@@ -83,6 +83,24 @@ const char* FunctionLimit(const std::string& Name) {
   return nullptr;
 }
 
+TCodeStyle::TWhole TCodeStyle::Wholeness(const TCodeExpr& E) const {
+  if (!Analysing())
+    return FindWholeness(E);
+  const auto It = FWholes.find(&E);
+  if (It != FWholes.end())
+    return It->second;
+  return FWholes[&E] = FindWholeness(E);
+}
+
+TCodeStyle::TWhole TCodeStyle::ArithmeticWholeness(const TCodeExpr& E) const {
+  const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
+  TWhole W;
+  W.Numbers = L.Numbers && R.Numbers;
+  W.Whole = E.Kind != TCodeExpr::ekDivide && L.Whole && R.Whole && !W.Numbers && FitsWhole(E, L, R);
+  W.Bound = E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound;
+  return W;
+}
+
 long double TCodeStyle::Bound(const TCodeExpr& E) const {
   if (!FAnalysing)
     return FindBound(E);

@@ -261,7 +261,39 @@ protected:
   // are until the expression is written): a style's own findings too,
   // forgotten with ForgetAnalyses.
   bool Analysing() const { return FAnalysing; }
-  virtual void ForgetAnalyses() { FBounds.clear(); }
+  virtual void ForgetAnalyses() {
+    FBounds.clear();
+    FWholes.clear();
+  }
+
+  // How the language computes a value as a whole number: whether it does,
+  // whether the value is made of numbers alone (which the language computes
+  // its own way), and its largest magnitude. Each style says which parts
+  // are whole (FindWholeness); the findings are kept while an expression
+  // is written.
+  struct TWhole {
+    bool Whole = false, Numbers = false;
+    long double Bound = 0;
+  };
+  TWhole Wholeness(const TCodeExpr& E) const;
+  virtual TWhole FindWholeness(const TCodeExpr& E) const {
+    (void)E;
+    return {};
+  }
+  // A sum, difference, product or quotient E of two parts: whole where
+  // both are, it fits (FitsWhole) and it is no quotient; made of numbers
+  // where both are (and then not whole: the language computes those its
+  // own way).
+  TWhole ArithmeticWholeness(const TCodeExpr& E) const;
+  // Whether the sum, difference or product E of whole L and R surely fits
+  // the language's whole numbers.
+  virtual bool FitsWhole(const TCodeExpr& E, const TWhole& L, const TWhole& R) const {
+    return (E.Kind == TCodeExpr::ekMultiply ? L.Bound * R.Bound : L.Bound + R.Bound) < 0x1p62L;
+  }
+  static bool IsWholeOperation(const TCodeExpr& E) {
+    return E.Kind == TCodeExpr::ekAdd || E.Kind == TCodeExpr::ekSubtract ||
+           E.Kind == TCodeExpr::ekMultiply;
+  }
   // A name, a number, a call, or an expression in one pair of parentheses:
   // what an operator may follow or precede without parentheses of its own.
   static bool IsAtomText(const std::string& Text);
@@ -274,6 +306,7 @@ private:
   bool FMayFail = false;
   bool FAnalysing = false;
   mutable std::unordered_map<const TCodeExpr*, long double> FBounds;
+  mutable std::unordered_map<const TCodeExpr*, TWhole> FWholes;
 
   std::string ExprText(const TCodeExpr& E, bool Real);
   // E written as the lesson text writes it, its findings kept meanwhile.

@@ -17,15 +17,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$dir/bin/make_bench_algs" "$work"
 
-# seconds CMD...: the wall time of one run, in seconds.
-seconds() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 </dev/null || true
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. bench/timing.sh
 
 echo "compiled program against algtool run (median of 7 wall seconds; ratio program / algtool, goal <= 1)"
 for name in sum primes nested_mod roots; do

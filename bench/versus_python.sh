@@ -67,15 +67,7 @@ def main():
 main()
 PY
 
-# seconds CMD...: the wall time of one run, in seconds.
-seconds() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 </dev/null || true
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. bench/timing.sh
 
 # pair NAME A_CMD... -- B_CMD...: the medians of A and B run in turns.
 pair() {
