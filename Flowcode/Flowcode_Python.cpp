@@ -151,30 +151,6 @@ std::string ConditionText(const TCodeCondition& C) {
   return C.Left + " " + PythonOp(C.Op) + " " + C.Right;
 }
 
-bool IsNameChar(char C) {
-  return std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '.';
-}
-
-// A name, a number, a call, or an expression in one pair of parentheses:
-// what "** 2" may follow without parentheses of its own.
-bool IsAtom(const std::string& Text) {
-  size_t I = 0;
-  while (I < Text.size() && IsNameChar(Text[I]))
-    ++I;
-  if (I == Text.size())
-    return !Text.empty();
-  if (Text[I] != '(')
-    return false;
-  int Depth = 0;
-  for (; I < Text.size(); ++I) {
-    if (Text[I] == '(')
-      ++Depth;
-    else if (Text[I] == ')' && --Depth == 0)
-      return I + 1 == Text.size();
-  }
-  return false;
-}
-
 class TPythonStyle : public TCodeStyle {
 public:
   std::string IndentUnit() const override { return "    "; }
@@ -446,7 +422,7 @@ protected:
       return "math.trunc(" + Arg + ")";
     }
     if (Lesson() && Name == "SQR")
-      return (IsAtom(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
+      return (IsAtomText(Arg) ? Arg : "(" + Arg + ")") + " ** 2";
     if (Lesson() && Name != "SQR") {
       FMathFunctions = true;
       return "math." + LowerCaseRu(Name == "LN" ? std::string("LOG") : Name) + "(" + Arg + ")";
@@ -491,15 +467,15 @@ protected:
       return "power(" + Base + ", " + Exponent + ")";
     }
     if (Lesson())
-      return (IsAtom(Base) ? Base : "(" + Base + ")") + " ** " +
-             (IsAtom(Exponent) ? Exponent : "(" + Exponent + ")");
+      return (IsAtomText(Base) ? Base : "(" + Base + ")") + " ** " +
+             (IsAtomText(Exponent) ? Exponent : "(" + Exponent + ")");
     Use(TCodeHelper::Power);
     return "power(" + Base + ", " + Exponent + ")";
   }
   std::string ModText(const TCodeExpr&, const std::string& A, const std::string& B) override {
     if (Lesson()) {
       FMod = true;
-      return (IsAtom(A) ? A : "(" + A + ")") + " % " + (IsAtom(B) ? B : "(" + B + ")");
+      return (IsAtomText(A) ? A : "(" + A + ")") + " % " + (IsAtomText(B) ? B : "(" + B + ")");
     }
     Use(TCodeHelper::Modulo);
     return "modulo(" + A + ", " + B + ")";
