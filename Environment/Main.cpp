@@ -371,6 +371,7 @@ void TMainForm::CreateStrip() {
   namespace Id = ShellIds;
   tbrMenu = new QMenuBar(this);
   tbrMenu->setNativeMenuBar(false);
+  tbrMenu->setAccessibleName(QStringLiteral("Главное меню"));
   mnuFile = tbrMenu->addMenu("&Файл");
   mnuFile->setObjectName(Id::MenuFile);
   mnuFile->addActions({FileNew, FileOpen, FileExamples});
@@ -397,6 +398,7 @@ void TMainForm::CreateStrip() {
   RebuildWindowMenu();
 
   tbrMain = new QToolBar(this);
+  NameToolBar(tbrMain, QStringLiteral("Файлы и правка"));
   tbrMain->setIconSize(QSize(16, 16));
   tbrMain->addActions({FileNew, FileOpen, FileSave});
   tbrMain->addSeparator();

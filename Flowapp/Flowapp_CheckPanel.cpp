@@ -106,6 +106,7 @@ TCheckPanel::TCheckPanel(QWidget* Parent) : QFrame(Parent) {
 
   auto* Split = new QSplitter(Qt::Horizontal, this);
   Split->setObjectName("splCheckPanel");
+  Split->setAccessibleName(QStringLiteral("Случаи и строки проверки"));
   Split->setChildrenCollapsible(false);
   tblCases = MakeTable(Split, "tblCases", {"Случай", "Итог", "Пояснение"});
   tblCases->installEventFilter(this);

@@ -105,6 +105,7 @@ TAlgEditorForm::TAlgEditorForm(const TEditorFormClass& Class, QWidget* Owner)
 
   tbrAlg = new QToolBar(this);
   tbrAlg->setObjectName("tbrAlg");
+  NameToolBar(tbrAlg, QStringLiteral("Алгоритм"));
   tbrAlg->setIconSize(QSize(16, 16));
   tbrAlg->setToolButtonStyle(Qt::ToolButtonIconOnly);
   Layout->addWidget(tbrAlg);
@@ -1162,6 +1163,7 @@ void TAlgEditorForm::CreateCheckPanel() {
   // results stay through them.
   splCheck = new QSplitter(Qt::Vertical, this);
   splCheck->setObjectName("splCheck");
+  splCheck->setAccessibleName(QStringLiteral("Блок-схема и проверка"));
   splCheck->setChildrenCollapsible(false);
   delete layout()->replaceWidget(pnlMain, splCheck);
   splCheck->addWidget(pnlMain);

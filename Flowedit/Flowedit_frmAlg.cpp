@@ -27,6 +27,7 @@ TAlgForm::TAlgForm(QWidget* Parent) : QWidget(Parent) {
   resize(544, 375);
 
   splCode = new QSplitter(Qt::Horizontal, this);
+  splCode->setAccessibleName(QStringLiteral("Блок-схема и программа"));
   splCode->setChildrenCollapsible(false);
   sbxAlg = new TAdvScrollBox(splCode);
   sbxAlg->SetEnableAutoScroll(false);

@@ -9,9 +9,19 @@
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWidget>
 
 namespace Deskbay {
+
+void NameToolBar(QToolBar* Bar, const QString& Name) {
+  Bar->setWindowTitle(Name);
+  Bar->setAccessibleName(Name);
+  // Qt's own button, shown when the bar is too short for its commands.
+  if (auto* More = Bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    More->setAccessibleName(QStringLiteral("Ещё команды: ") + Name);
+}
 
 QRect LogClientRect(const QWidget* Control) {
   if (const auto* Area = qobject_cast<const QAbstractScrollArea*>(Control)) {

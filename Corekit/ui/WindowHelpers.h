@@ -17,6 +17,7 @@
 #include <string>
 
 class QFileDialog;
+class QToolBar;
 class QWidget;
 
 namespace Deskbay {
@@ -25,6 +26,10 @@ namespace Deskbay {
 // its viewport shifted by the scroll positions, that is the part of the
 // scrolled area now visible, in the area's own coordinates.
 COREKITUI_API QRect LogClientRect(const QWidget* Control);
+
+// Names a tool bar for a screen reader, and its button for the commands
+// that do not fit ("Ещё команды: " and the bar's name).
+COREKITUI_API void NameToolBar(QToolBar* Bar, const QString& Name);
 
 // An action whose state (enabled, checked, caption) is worked out by its
 // OnUpdate handler whenever the window asks, typically when the event loop

@@ -25,8 +25,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 using namespace Deskbay;
@@ -81,6 +83,23 @@ TEST_F(AccessTest, RunModeControlsAreNamedAndTheCanvasSaysWhatIsDrawn) {
   W->AlgStepExecute();
   EXPECT_EQ(Canvas->text(QAccessible::Description),
             "Нарисовано: 1 отрезок, 1 круг; цвета: синий, красный, жёлтый");
+}
+
+// The bars and the parts of the window are named too, and the button for
+// the commands a short bar cannot show.
+TEST_F(AccessTest, BarsAndPanesOfTheWindowAreNamed) {
+  TAlgEditorForm* W = Window();
+  W->resize(120, 300); // too narrow for the bar: its button for the rest shows
+  QApplication::processEvents();
+  EXPECT_EQ(NameOf(W->tbrAlg), "Алгоритм");
+  auto* More = W->tbrAlg->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+  ASSERT_NE(More, nullptr);
+  EXPECT_EQ(NameOf(More), "Ещё команды: Алгоритм");
+  for (QWidget* Top : QApplication::topLevelWidgets())
+    for (QMenuBar* Bar : Top->findChildren<QMenuBar*>())
+      EXPECT_EQ(NameOf(Bar), "Главное меню");
+  for (QSplitter* Split : W->findChildren<QSplitter*>())
+    EXPECT_FALSE(NameOf(Split).isEmpty()) << Split->objectName().toStdString();
 }
 
 TEST_F(AccessTest, StepsErrorsAndTheEndAreAnnouncedOnTheStatusLine) {
