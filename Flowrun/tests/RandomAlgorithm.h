@@ -111,7 +111,7 @@ private:
       Blocks(For->GetBody(), Depth);
       return;
     }
-    // Mostly computations only, which the fused loop takes.
+    // Mostly computations only, a pass after pass of the flat program.
     const int Items = 1 + Pick(3);
     for (int I = 0; I < Items; ++I) {
       std::vector<std::string> Lines;
