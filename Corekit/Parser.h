@@ -264,24 +264,15 @@ public:
       Out = static_cast<double>(Whole);
       return true;
     }
-    if (!FQuick)
+    double Left, Right;
+    if (!FQuick || !LeafValue(FLeft, Values, Left))
       return false;
-    double Left = FLeft.Quick;
-    if (FLeft.Slot >= 0) {
-      if (!Values[FLeft.Slot])
-        return false;
-      Left = *Values[FLeft.Slot];
-    }
     if (FShape != shPair) {
       Out = Left;
       return true;
     }
-    double Right = FRight.Quick;
-    if (FRight.Slot >= 0) {
-      if (!Values[FRight.Slot])
-        return false;
-      Right = *Values[FRight.Slot];
-    }
+    if (!LeafValue(FRight, Values, Right))
+      return false;
     // Tests, not a jump by the operation: a jump's target is harder to
     // guess from step to step.
     if (FPairCode == opAdd || FPairCode == opSub)
@@ -290,10 +281,10 @@ public:
       return ExactProduct(Left, Right, Out);
     if (FPairCode != opMod)
       return false;
-    std::int64_t A, B;
-    if (!WholeValue(Left, A) || !WholeValue(Right, B) || B == 0)
+    std::int64_t A, B, Remainder;
+    if (!WholeValue(Left, A) || !WholeValue(Right, B) || !ApplyWhole(opMod, A, B, Remainder))
       return false;
-    Out = static_cast<double>(B == -1 ? 0 : A % B);
+    Out = static_cast<double>(Remainder);
     return true;
   }
   // A lone number: its value (the same whatever the variables).
@@ -372,6 +363,18 @@ private:
     if (static_cast<double>(I) != V || (I == 0 && std::signbit(V)))
       return false;
     Out = I;
+    return true;
+  }
+  // A leaf's value as a double: its number, or its variable's value.
+  static bool LeafValue(const TLeaf& Leaf, const double* const* Values, double& Out) {
+    if (Leaf.Slot < 0) {
+      Out = Leaf.Quick;
+      return true;
+    }
+    const double* Value = Values[Leaf.Slot];
+    if (!Value)
+      return false;
+    Out = *Value;
     return true;
   }
   static bool WholeValue(const double* Value, std::int64_t& Out) {

@@ -83,12 +83,7 @@ bool TAlgBreakpoints::ShouldStop(TAlgMachine& Machine, std::string& Reason) cons
   try {
     // Compiled inside: a condition the language refuses stops the run with
     // its reason, as one that cannot be computed does.
-    auto It = FCompiled.find(Next);
-    if (It == FCompiled.end() || It->second.Text != *Condition) {
-      It = FCompiled.try_emplace(Next).first;
-      Storage.CompileCondition(*Condition, It->second);
-    }
-    return Storage.EvaluateCondition(It->second);
+    return Storage.EvaluateCondition(*CompiledCondition(Next, Storage));
   } catch (const Exception& E) {
     // A variable that has no value yet (the loop's own before its first
     // pass): the condition does not hold yet.
@@ -121,12 +116,7 @@ const TAlgCondition* TAlgBreakpoints::CompiledCondition(const TAlgBlock* Block,
   auto It = FCompiled.find(Block);
   if (It == FCompiled.end() || It->second.Text != *Condition) {
     It = FCompiled.try_emplace(Block).first;
-    try {
-      Storage.CompileCondition(*Condition, It->second);
-    } catch (const Exception&) {
-      FCompiled.erase(It);
-      return nullptr;
-    }
+    Storage.CompileCondition(*Condition, It->second);
   }
   return &It->second;
 }
@@ -136,7 +126,11 @@ bool TAlgDebugSession::TBreakpointWatch::Watches(const TAlgBlock* Block,
   const TAlgBreakpoints& Points = FSession.FBreakpoints;
   if (!Points.MayHave(Block) || !Points.Find(Block))
     return false;
-  Condition = Points.CompiledCondition(Block, FSession.FMachine->GetStorage());
+  try {
+    Condition = Points.CompiledCondition(Block, FSession.FMachine->GetStorage());
+  } catch (const Exception&) {
+    Condition = nullptr; // ShouldStop says why
+  }
   return true;
 }
 

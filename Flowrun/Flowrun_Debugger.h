@@ -65,9 +65,9 @@ public:
   // Changes with every change of the breakpoints or of their compiled
   // conditions.
   std::uint64_t GetVersion() const { return FVersion; }
-  // The condition of Block's breakpoint compiled against Storage (kept as
-  // ShouldStop keeps it); null for a breakpoint without one, or one that
-  // does not compile (ShouldStop says why).
+  // The condition of Block's breakpoint compiled against Storage, kept
+  // until the breakpoints or the storage change; null for a breakpoint
+  // without one.
   const TAlgCondition* CompiledCondition(const TAlgBlock* Block, TVarStorage& Storage) const;
 
 private:

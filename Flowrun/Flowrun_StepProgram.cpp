@@ -219,10 +219,8 @@ void TStepProgram::LinkState(int Index, std::vector<int>& Pending) {
     bool Plain = true;
     for (const TCompiledBlock::TLine& L : N.Compiled->Lines)
       Plain = Plain && L.Kind != TCompiledBlock::lkText;
-    if (Plain) {
-      Kind = TFlatState::fkBasic;
-      Next[0] = Next[1] = StateAfter(N.Next, N.StackTop, Node, Pending);
-    }
+    Kind = Plain ? TFlatState::fkBasic : TFlatState::fkProcessed;
+    Next[0] = Next[1] = StateAfter(N.Next, N.StackTop, Node, Pending);
     break;
   }
   case TStepNode::nkIf:
@@ -239,6 +237,14 @@ void TStepProgram::LinkState(int Index, std::vector<int>& Pending) {
                : (JumpedBack ? TFlatState::fkUntilTest : TFlatState::fkUntilEnter);
     Next[1] = StateAfter(N.First, N.OwnEntry, Node, Pending);
     Next[0] = StateAfter(N.Next, N.StackTop, Node, Pending);
+    break;
+  case TStepNode::nkOther:
+    // An input/output block's processor goes on to the next block, as a
+    // computation block's does.
+    if (N.Compiled->Processor == &TIOAlgBlockProcessor::Instance) {
+      Kind = TFlatState::fkProcessed;
+      Next[0] = Next[1] = StateAfter(N.Next, N.StackTop, Node, Pending);
+    }
     break;
   default:
     break;
@@ -625,6 +631,10 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
           else
             Storage.SetSlotValue(C.Var, V);
           Yes = V <= End;
+        } else if (Kind == TFlatState::fkProcessed) {
+          // Its processor, with the machine as the generic step has it.
+          SetFlatState(P, *S, false);
+          ProcessBlock(P.BlockOf(S->Node), *P.Nodes[static_cast<size_t>(S->Node)].Compiled);
         } else {
           Yes = true; // fkUntilEnter
         }

@@ -66,6 +66,7 @@ struct TFlatState {
     fkForFirst,   // the counting loop reached from outside: its start value
     fkForNext,    // ... come back to from its body: the next value
     fkUntilEnter, // a post-test loop counted as it is entered: into the body
+    fkProcessed,  // input/output, or computation read as text: the block's processor
     fkLeave,      // a step the flat program does not make: the machine's state set, back
     fkDone        // the algorithm finished with the step that came here
   };
