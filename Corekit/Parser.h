@@ -279,13 +279,23 @@ public:
       return ExactSum(Left, FPairCode == opAdd ? Right : -Right, Out);
     if (FPairCode == opMul)
       return ExactProduct(Left, Right, Out);
-    if (FPairCode != opMod)
-      return false;
-    std::int64_t A, B, Remainder;
-    if (!WholeValue(Left, A) || !WholeValue(Right, B) || !ApplyWhole(opMod, A, B, Remainder))
+    std::int64_t Remainder;
+    if (FPairCode != opMod || !WholeRemainder(Left, Right, Remainder))
       return false;
     Out = static_cast<double>(Remainder);
     return true;
+  }
+  // EvaluateQuick's value as the whole number it is made as, for a
+  // remainder of two numbers or variables and a whole-number program (the
+  // value is then exactly this number converted); false for any other
+  // expression and wherever EvaluateQuick declines.
+  [[gnu::always_inline]] bool EvaluateQuickWhole(const double* const* Values,
+                                                 std::int64_t& Out) const {
+    if (FShape == shProgram)
+      return FWhole && RunWholeProgram(Values, Out);
+    double Left, Right;
+    return FShape == shPair && FPairCode == opMod && FQuick && LeafValue(FLeft, Values, Left) &&
+           LeafValue(FRight, Values, Right) && WholeRemainder(Left, Right, Out);
   }
   // A lone number: its value (the same whatever the variables).
   bool IsConstant() const { return FShape == shConstant; }
@@ -356,7 +366,7 @@ private:
   std::vector<std::int64_t> FWholeValues;
 
   static constexpr long double WholeLimit = 0x1p62L;
-  static bool WholeValue(double V, std::int64_t& Out) {
+  [[gnu::always_inline]] static bool WholeValue(double V, std::int64_t& Out) {
     if (!(V >= -0x1p62 && V <= 0x1p62))
       return false;
     const auto I = static_cast<std::int64_t>(V);
@@ -366,7 +376,8 @@ private:
     return true;
   }
   // A leaf's value as a double: its number, or its variable's value.
-  static bool LeafValue(const TLeaf& Leaf, const double* const* Values, double& Out) {
+  [[gnu::always_inline]] static bool LeafValue(const TLeaf& Leaf, const double* const* Values,
+                                               double& Out) {
     if (Leaf.Slot < 0) {
       Out = Leaf.Quick;
       return true;
@@ -379,6 +390,11 @@ private:
   }
   static bool WholeValue(const double* Value, std::int64_t& Out) {
     return Value && WholeValue(*Value, Out);
+  }
+  // Left MOD Right of two whole numbers, as the 80-bit unit makes it.
+  [[gnu::always_inline]] static bool WholeRemainder(double Left, double Right, std::int64_t& Out) {
+    std::int64_t A, B;
+    return WholeValue(Left, A) && WholeValue(Right, B) && ApplyWhole(opMod, A, B, Out);
   }
   // A + B where the exact sum is a double (its error, by Knuth's two-sum,
   // is 0): the 80-bit sum is exact too, and rounds to it.
@@ -416,7 +432,8 @@ private:
     Out = P;
     return true;
   }
-  static bool ApplyWhole(TOpCode Code, std::int64_t Left, std::int64_t Right, std::int64_t& Out) {
+  [[gnu::always_inline]] static bool ApplyWhole(TOpCode Code, std::int64_t Left, std::int64_t Right,
+                                                std::int64_t& Out) {
     switch (Code) {
     case opAdd:
       return !__builtin_add_overflow(Left, Right, &Out);

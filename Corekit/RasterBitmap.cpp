@@ -14,7 +14,7 @@ namespace {
 // coordinates span the whole 32-bit range.
 __extension__ typedef __int128 TInt128;
 
-constexpr TColor ColorMask = 0xFFFFFF;
+constexpr TColor ColorMask = TBitmap::ColorMask;
 
 TInt128 FloorDiv(TInt128 A, TInt128 B) {
   // B > 0
@@ -169,11 +169,6 @@ void TBitmap::SetSize(int Width, int Height, TColor Color) {
 
 TColor TBitmap::GetPixel(int X, int Y) const {
   return Contains(X, Y) ? FPixels[size_t(Y) * size_t(FWidth) + size_t(X)] : NoPixel;
-}
-
-void TBitmap::SetPixel(int X, int Y, TColor Color) {
-  if (Contains(X, Y))
-    FPixels[size_t(Y) * size_t(FWidth) + size_t(X)] = Color & ColorMask;
 }
 
 void TBitmap::Fill(TColor Color) {

@@ -60,6 +60,9 @@ public:
   // Either side may be at most this long.
   static constexpr int MaxSide = 16384;
 
+  // The bits of a colour a pixel keeps.
+  static constexpr TColor ColorMask = 0xFFFFFF;
+
   explicit TBitmap(int Width = 0, int Height = 0, TColor Color = 0xFFFFFF);
   ~TBitmap();
   TBitmap(const TBitmap&) = delete;
@@ -72,7 +75,11 @@ public:
   void SetSize(int Width, int Height, TColor Color = 0xFFFFFF);
   bool Contains(int X, int Y) const { return X >= 0 && Y >= 0 && X < FWidth && Y < FHeight; }
   TColor GetPixel(int X, int Y) const;
-  void SetPixel(int X, int Y, TColor Color);
+  // Inline: a drawing loop sets a pixel a step.
+  void SetPixel(int X, int Y, TColor Color) {
+    if (Contains(X, Y))
+      FPixels[size_t(Y) * size_t(FWidth) + size_t(X)] = Color & ColorMask;
+  }
   void Fill(TColor Color);
   // Pixels of row Y, left to right; Y must be inside the bitmap.
   const TColor* GetScanLine(int Y) const;

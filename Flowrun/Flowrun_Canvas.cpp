@@ -1,6 +1,7 @@
 #include "Flowrun_Canvas.h"
 
 #include "Flowrun_Processors.h"
+#include "Flowrun_VarStorage.h"
 
 #include "Flowlang/Flowlang_Statement.h"
 
@@ -54,18 +55,9 @@ public:
 
   int Integer() {
     const double V = Value();
-    // Well inside int's range, halves to even by the double arithmetic's
-    // own rounding: adding and taking away 2^52 leaves the nearest whole
-    // number, with no call and no x87 instruction.
-    if (std::fabs(V) <= 2147483647.0) {
-      // Mostly whole already.
-      const int Whole = static_cast<int>(V);
-      if (Whole == V)
-        return Whole;
-      constexpr double Big = 0x1p52;
-      const double R = V >= 0 ? (V + Big) - Big : -((-V + Big) - Big);
-      return static_cast<int>(R);
-    }
+    int Nearest;
+    if (NearestInt(V, Nearest))
+      return Nearest;
     const long double Rounded = RoundHalfEven(static_cast<long double>(V));
     if (!(Rounded >= INT32_MIN && Rounded <= INT32_MAX))
       throw Exception(Format("Ошибка округления числа %g.", V));
@@ -73,6 +65,32 @@ public:
     // needs no switch of the x87 rounding mode.
     return static_cast<int>(static_cast<double>(Rounded));
   }
+
+  // V rounded half to even, where it is well inside int's range: by the
+  // double arithmetic's own rounding, as adding and taking away 2^52 leaves
+  // the nearest whole number, with no call and no x87 instruction.
+  static bool NearestInt(double V, int& Out) {
+    if (!(std::fabs(V) <= 2147483647.0))
+      return false;
+    // Mostly whole already.
+    const int Whole = static_cast<int>(V);
+    if (Whole == V) {
+      Out = Whole;
+      return true;
+    }
+    constexpr double Big = 0x1p52;
+    const double R = V >= 0 ? (V + Big) - Big : -((-V + Big) - Big);
+    Out = static_cast<int>(R);
+    return true;
+  }
+
+  // The pixel of a logical coordinate, in 64 bits: the range check must see
+  // the true pixel of a huge value.
+  static int64_t PixelX(int X) { return TAlgCanvas::GetCanvasScale() * int64_t(X); }
+  static int64_t PixelY(int Y) {
+    return int64_t(PictureSide - 1) - TAlgCanvas::GetCanvasScale() * int64_t(Y);
+  }
+  static bool InPixelRange(int64_t Pixel) { return Pixel >= MinPixel && Pixel <= MaxPixel; }
 
   static void CheckRange(int64_t Value, int64_t Lo, int64_t Hi) {
     if (Value < Lo || Value > Hi)
@@ -85,10 +103,8 @@ public:
   TPoint Point(TPoint* Logical = nullptr) {
     const int X = Integer();
     const int Y = Integer();
-    // In 64 bits: the range check must see the true pixel of a huge value.
-    const int64_t Scale = TAlgCanvas::GetCanvasScale();
-    const int64_t PX = Scale * X;
-    const int64_t PY = int64_t(PictureSide - 1) - Scale * Y;
+    const int64_t PX = PixelX(X);
+    const int64_t PY = PixelY(Y);
     CheckRange(PX, MinPixel, MaxPixel);
     CheckRange(PY, MinPixel, MaxPixel);
     if (Logical)
@@ -170,6 +186,33 @@ void TAlgCanvas::ExecCompiled(const TCompiledBlock::TLine& L, const std::string&
   TArgReader Reader(*GetMachine(), Line, L.Items);
   Perform(L.Target, &Reader);
   Changed();
+}
+
+bool TAlgCanvas::DrawQuickPoint(const TCompiledBlock::TLine& L, const TVarStorage& Storage) {
+  if (L.Target != static_cast<int>(TDrawCommand::Point) || L.Items.size() != 3)
+    return false;
+  // What Integer gives for the value, with no round trip through a double
+  // for a value made as a whole number.
+  const auto Integer = [&Storage](const TAlgExpression& Expr, int& Out) {
+    std::int64_t Whole;
+    if (Storage.EvaluateQuickWhole(Expr, Whole)) {
+      Out = static_cast<int>(Whole);
+      return Whole >= -INT32_MAX && Whole <= INT32_MAX;
+    }
+    double Value;
+    return Storage.EvaluateQuick(Expr, Value) && TArgReader::NearestInt(Value, Out);
+  };
+  int IX, IY, Index;
+  if (!Integer(L.Items[0], IX) || !Integer(L.Items[1], IY) || !Integer(L.Items[2], Index))
+    return false;
+  const int64_t PX = TArgReader::PixelX(IX), PY = TArgReader::PixelY(IY);
+  if (!TArgReader::InPixelRange(PX) || !TArgReader::InPixelRange(PY) || Index < 0 || Index > 15)
+    return false;
+  FPicture.SetPixel(int(PX), int(PY), Palette[size_t(Index)]);
+  ++FCounts.Points;
+  // The palette's colours differ, so the colour counted is its own bit.
+  FCounts.Colors = uint16_t(FCounts.Colors | (1u << Index));
+  return true;
 }
 
 void TAlgCanvas::Perform(int Command, void* Reader) {

@@ -12,6 +12,7 @@
 namespace Deskbay {
 
 struct TStatement;
+class TVarStorage;
 
 // Commands (the word in any case, spaces anywhere, coordinates logical;
 // the line language reads them, see Flowlang_Statement):
@@ -58,6 +59,13 @@ public:
   bool CompileStatement(const TStatement& S, TCompiledBlock::TLine& Out);
   // Runs a line compiled by CompileLine; Line is its text, for the errors.
   void ExecCompiled(const TCompiledBlock::TLine& L, const std::string& Line);
+  // A point whose coordinates and colour the quick evaluation gives, that
+  // round to a pixel and a palette index in range: drawn and counted, and
+  // true; its change notice is the caller's (NoteDrawn, once for many).
+  // False, nothing done, for any other line: ExecCompiled then draws it or
+  // raises what it raises, as the values are read again.
+  bool DrawQuickPoint(const TCompiledBlock::TLine& L, const TVarStorage& Storage);
+  void NoteDrawn() { Changed(); }
 
   // What has been drawn so far, command by command (a command that failed
   // counts nothing), and the palette colours used: bit I for Palette[I].

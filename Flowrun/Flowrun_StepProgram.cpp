@@ -557,15 +557,22 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
   const TFlatState* const States = P.States.data();
   const TFlatState* S = States + Entry;
   int64_t Steps = Done;
-  bool Stored = false; // values stored without their change notice
+  // Values stored and points drawn without their change notices: they are
+  // noticed once, when the run stops (whether it ends or fails) or before a
+  // step that may let the user look (an input asked in a dialog).
+  bool Stored = false, Drawn = false;
   bool Aborted = false, Watched = false;
   TLoopAbortPoll Poll;
-  // Stored values are noticed once, whether the run ends or fails.
-  const auto Settle = [this, &P, &Storage, &Done](const TFlatState& At, int64_t Made,
-                                                  bool AnyStored, bool Failing) {
-    Done = Made;
-    if (AnyStored)
+  const auto Notice = [this, &Storage, &Stored, &Drawn] {
+    if (Stored)
       Storage.NoteValuesChanged();
+    if (Drawn)
+      FCanvas->NoteDrawn();
+    Stored = Drawn = false;
+  };
+  const auto Settle = [this, &P, &Done, &Notice](const TFlatState& At, int64_t Made, bool Failing) {
+    Done = Made;
+    Notice();
     SetFlatState(P, At, Failing);
   };
   try {
@@ -607,6 +614,10 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
               else
                 Storage.SetSlotValue(L.Target, Value);
             } else if (L.Kind == TCompiledBlock::lkDraw) {
+              if (FCanvas->DrawQuickPoint(L, Storage)) [[likely]] {
+                Drawn = true;
+                continue;
+              }
               TAlgBlock* B = P.BlockOf(S->Node);
               FCurrentBlock = FLastProcessedBlock = B;
               FCanvas->ExecCompiled(L,
@@ -634,6 +645,7 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
         } else if (Kind == TFlatState::fkProcessed) {
           // Its processor, with the machine as the generic step has it.
           SetFlatState(P, *S, false);
+          Notice();
           ProcessBlock(P.BlockOf(S->Node), *P.Nodes[static_cast<size_t>(S->Node)].Compiled);
         } else {
           Yes = true; // fkUntilEnter
@@ -652,10 +664,10 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
         break;
     }
   } catch (...) {
-    Settle(*S, Steps, Stored, true);
+    Settle(*S, Steps, true);
     throw;
   }
-  Settle(*S, Steps, Stored, false);
+  Settle(*S, Steps, false);
   if (Aborted)
     RaiseAbortByUser();
   return Watched;

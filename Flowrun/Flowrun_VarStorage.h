@@ -124,10 +124,21 @@ public:
             Cond.Right.Code.Evaluate(FSlotValues.data()).Status == TEvalStatus::Undefined);
   }
 
-  // Evaluate without raising: false where Evaluate would raise.
   [[noreturn]] static void RaiseUnsplitCondition(const TAlgCondition& Cond);
+  // The quick evaluation alone: false where only Evaluate can say what the
+  // value is or why there is none.
+  [[gnu::always_inline]] bool EvaluateQuick(const TAlgExpression& Expr, double& Value) const {
+    return Expr.Code.EvaluateQuick(FSlotValues.data(), Value);
+  }
+  // The same for an expression made as a whole number (see
+  // TCompiledExpression::EvaluateQuickWhole).
+  [[gnu::always_inline]] bool EvaluateQuickWhole(const TAlgExpression& Expr,
+                                                 std::int64_t& Value) const {
+    return Expr.Code.EvaluateQuickWhole(FSlotValues.data(), Value);
+  }
+  // Evaluate without raising: false where Evaluate would raise.
   bool TryEvaluate(const TAlgExpression& Expr, double& Value) const {
-    if (Expr.Code.EvaluateQuick(FSlotValues.data(), Value))
+    if (EvaluateQuick(Expr, Value))
       return true;
     const TEvalResult R = Expr.Code.Evaluate(FSlotValues.data());
     if (R.Status != TEvalStatus::Ok || std::fabs(R.Value) > MaxStored)

@@ -1,7 +1,7 @@
 // Whole slices of steps the machine makes in one go (StepMany, over its
 // flat program and its step program) must
 // leave everything exactly as the generic steps, one Step at a time, do:
-// values to the bit, output, pixels, step counts, the failing block and its
+// values to the bit, output, pixels and what was drawn, step counts, the failing block and its
 // message, and the state a step limit or a failure stops in (the block
 // stack too).
 
@@ -45,7 +45,9 @@ std::string Snapshot(TAlgMachine& M, const std::string& Error, int64_t Steps) {
   for (int Y = 0; Y < P.GetHeight(); ++Y)
     for (int X = 0; X < P.GetWidth(); ++X)
       Hash = (Hash ^ std::uint64_t(P.GetPixel(X, Y))) * 1099511628211ull;
-  Out << Hash;
+  const TAlgCanvas::TDrawingCounts& D = M.GetCanvas().GetDrawingCounts();
+  Out << Hash << " drawn " << D.Points << " " << D.Segments << " " << D.Circles << " colours "
+      << D.Colors;
   return Out.str();
 }
 
