@@ -847,6 +847,7 @@ void TCompiledExpression::Compile(std::string_view Text, const TSlotResolver& Sl
   // The numbers of a lone number, variable or pair as doubles, where they are.
   const auto Double = [](TLeaf& L) {
     L.Quick = static_cast<double>(L.Value);
+    L.IsWhole = L.Slot < 0 && WholeValue(L.Quick, L.Whole);
     return L.Slot >= 0 ||
            (static_cast<long double>(L.Quick) == L.Value && std::fabs(L.Value) <= DBL_MAX);
   };

@@ -280,7 +280,7 @@ public:
     if (FPairCode == opMul)
       return ExactProduct(Left, Right, Out);
     std::int64_t Remainder;
-    if (FPairCode != opMod || !WholeRemainder(Left, Right, Remainder))
+    if (FPairCode != opMod || !WholeRemainder(Values, Remainder))
       return false;
     Out = static_cast<double>(Remainder);
     return true;
@@ -293,9 +293,7 @@ public:
                                                  std::int64_t& Out) const {
     if (FShape == shProgram)
       return FWhole && RunWholeProgram(Values, Out);
-    double Left, Right;
-    return FShape == shPair && FPairCode == opMod && FQuick && LeafValue(FLeft, Values, Left) &&
-           LeafValue(FRight, Values, Right) && WholeRemainder(Left, Right, Out);
+    return FShape == shPair && FPairCode == opMod && FQuick && WholeRemainder(Values, Out);
   }
   // A lone number: its value (the same whatever the variables).
   bool IsConstant() const { return FShape == shConstant; }
@@ -353,6 +351,9 @@ private:
     int Occurrence = -1;
     long double Value = 0;
     double Quick = 0; // Value, where it is a double (FQuick)
+    // A number's Quick as WholeValue finds it, worked out once.
+    bool IsWhole = false;
+    std::int64_t Whole = 0;
   };
   TShape FShape = shProgram;
   TOpCode FPairCode = opAdd;
@@ -388,13 +389,23 @@ private:
     Out = *Value;
     return true;
   }
-  static bool WholeValue(const double* Value, std::int64_t& Out) {
+  [[gnu::always_inline]] static bool WholeValue(const double* Value, std::int64_t& Out) {
     return Value && WholeValue(*Value, Out);
   }
-  // Left MOD Right of two whole numbers, as the 80-bit unit makes it.
-  [[gnu::always_inline]] static bool WholeRemainder(double Left, double Right, std::int64_t& Out) {
+  // A leaf's value as a whole number, as WholeValue finds it.
+  [[gnu::always_inline]] static bool WholeLeaf(const TLeaf& Leaf, const double* const* Values,
+                                               std::int64_t& Out) {
+    if (Leaf.Slot >= 0)
+      return WholeValue(Values[Leaf.Slot], Out);
+    Out = Leaf.Whole;
+    return Leaf.IsWhole;
+  }
+  // The pair's left MOD right, of two whole numbers, as the 80-bit unit
+  // makes it.
+  [[gnu::always_inline]] bool WholeRemainder(const double* const* Values, std::int64_t& Out) const {
     std::int64_t A, B;
-    return WholeValue(Left, A) && WholeValue(Right, B) && ApplyWhole(opMod, A, B, Out);
+    return WholeLeaf(FLeft, Values, A) && WholeLeaf(FRight, Values, B) &&
+           ApplyWhole(opMod, A, B, Out);
   }
   // A + B where the exact sum is a double (its error, by Knuth's two-sum,
   // is 0): the 80-bit sum is exact too, and rounds to it.

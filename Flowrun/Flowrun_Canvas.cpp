@@ -130,6 +130,20 @@ private:
   size_t FIndex = 0;
 };
 
+// What TArgReader::Integer gives for the value where the quick evaluation
+// makes it, with no round trip through a double for a value made as a whole
+// number; false where it does not, or Integer would raise.
+[[gnu::always_inline]] inline bool QuickInteger(const TVarStorage& Storage,
+                                                const TAlgExpression& Expr, int& Out) {
+  std::int64_t Whole;
+  if (Storage.EvaluateQuickWhole(Expr, Whole)) {
+    Out = static_cast<int>(Whole);
+    return Whole >= -INT32_MAX && Whole <= INT32_MAX;
+  }
+  double Value;
+  return Storage.EvaluateQuick(Expr, Value) && TArgReader::NearestInt(Value, Out);
+}
+
 void SetPen(TCanvas& C, TColor Color) {
   C.GetPen().Color = Color;
   C.GetPen().Style = TPenStyle::psSolid;
@@ -191,19 +205,9 @@ void TAlgCanvas::ExecCompiled(const TCompiledBlock::TLine& L, const std::string&
 bool TAlgCanvas::DrawQuickPoint(const TCompiledBlock::TLine& L, const TVarStorage& Storage) {
   if (L.Target != static_cast<int>(TDrawCommand::Point) || L.Items.size() != 3)
     return false;
-  // What Integer gives for the value, with no round trip through a double
-  // for a value made as a whole number.
-  const auto Integer = [&Storage](const TAlgExpression& Expr, int& Out) {
-    std::int64_t Whole;
-    if (Storage.EvaluateQuickWhole(Expr, Whole)) {
-      Out = static_cast<int>(Whole);
-      return Whole >= -INT32_MAX && Whole <= INT32_MAX;
-    }
-    double Value;
-    return Storage.EvaluateQuick(Expr, Value) && TArgReader::NearestInt(Value, Out);
-  };
   int IX, IY, Index;
-  if (!Integer(L.Items[0], IX) || !Integer(L.Items[1], IY) || !Integer(L.Items[2], Index))
+  if (!QuickInteger(Storage, L.Items[0], IX) || !QuickInteger(Storage, L.Items[1], IY) ||
+      !QuickInteger(Storage, L.Items[2], Index))
     return false;
   const int64_t PX = TArgReader::PixelX(IX), PY = TArgReader::PixelY(IY);
   if (!TArgReader::InPixelRange(PX) || !TArgReader::InPixelRange(PY) || Index < 0 || Index > 15)

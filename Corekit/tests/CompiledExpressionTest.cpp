@@ -142,9 +142,11 @@ TEST(CompiledExpressionTest, QuickEvaluationIsTheFullOneToTheBit) {
     for (const char* Text : {"A*B", "A+B", "B+A", "A-(-B)", "B*A"})
       EXPECT_EQ(CompareWithParser(Text, Vars), "") << Pair[0] << ", " << Pair[1];
   }
-  const char* const Texts[] = {"A+B", "A-B",  "A*B",         "A MOD B",       "-A*B", "A+B*C-A",
-                               "A*3", "7-A",  "(A*B) MOD C", "A+(B*C) MOD 7", "A",    "A*B*C",
-                               "0*A", "-A-B", "A MOD 3+B",   "A*B<=C",        "-(A)"};
+  const char* const Texts[] = {"A+B",       "A-B",   "A*B",      "A MOD B",     "-A*B",
+                               "A+B*C-A",   "A*3",   "7-A",      "(A*B) MOD C", "A+(B*C) MOD 7",
+                               "A",         "A*B*C", "0*A",      "-A-B",        "A MOD 3+B",
+                               "A*B<=C",    "-(A)",  "A MOD 20", "A MOD 2.5",   "9.5 MOD A",
+                               "A MOD 1E19"};
   int Differences = 0;
   for (int I = 0; I < 60000 && Differences < 10; ++I) {
     Vars.Set("A", Operand());
