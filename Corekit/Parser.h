@@ -285,15 +285,20 @@ public:
     Out = static_cast<double>(Remainder);
     return true;
   }
-  // EvaluateQuick's value as the whole number it is made as, for a
-  // remainder of two numbers or variables and a whole-number program (the
-  // value is then exactly this number converted); false for any other
-  // expression and wherever EvaluateQuick declines.
+  // EvaluateQuick's value as a whole number, exactly, for a remainder of two
+  // numbers or variables and a whole-number program (made as integers), and
+  // for a lone number or variable whose value is a whole number other than
+  // -0 (as WholeValue finds it); false for any other expression and
+  // wherever EvaluateQuick declines.
   [[gnu::always_inline]] bool EvaluateQuickWhole(const double* const* Values,
                                                  std::int64_t& Out) const {
     if (FShape == shProgram)
       return FWhole && RunWholeProgram(Values, Out);
-    return FShape == shPair && FPairCode == opMod && FQuick && WholeRemainder(Values, Out);
+    if (!FQuick)
+      return false;
+    if (FShape != shPair)
+      return WholeLeaf(FLeft, Values, Out);
+    return FPairCode == opMod && WholeRemainder(Values, Out);
   }
   // A lone number: its value (the same whatever the variables).
   bool IsConstant() const { return FShape == shConstant; }

@@ -273,6 +273,15 @@ inline std::string CompareWithParser(const std::string& Text, TDifferentialVars&
       QuickDiff << "quick: " << Quick << " where the full evaluation gives status " << int(R.Status)
                 << ", " << Full;
   }
+  // And its whole number, where it gives one, is that double exactly.
+  std::int64_t Whole;
+  if (Compiled.EvaluateQuickWhole(Values.data(), Whole)) {
+    const double Full = static_cast<double>(R.Value);
+    if (R.Status != TEvalStatus::Ok || static_cast<long double>(Whole) != R.Value ||
+        (Whole == 0 && std::signbit(Full)))
+      QuickDiff << "quick whole: " << Whole << " where the full evaluation gives status "
+                << int(R.Status) << ", " << Full;
+  }
   if (Outcome)
     *Outcome = R.Status == TEvalStatus::Ok          ? 9
                : R.Status == TEvalStatus::Undefined ? 8
