@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 namespace Deskbay {
 
@@ -34,9 +35,12 @@ std::string ErrorText(const std::exception_ptr& Error) {
 // never ask.
 class TNumberAnswers : public IInputProvider {
 public:
-  explicit TNumberAnswers(bool& Stopped) : FStopped(Stopped), FScope(this) {}
+  // BeforeAsking: the window shows where the run is before the question.
+  TNumberAnswers(bool& Stopped, std::function<void()> BeforeAsking)
+      : FStopped(Stopped), FBeforeAsking(std::move(BeforeAsking)), FScope(this) {}
   bool InputString(const std::string& Caption, const std::string& Prompt, std::string& Value,
                    const TInputStringOptions& Options) override {
+    FBeforeAsking();
     IInputProvider* Host = FScope.GetPrevious();
     TInputStringOptions Checked = Options;
     Checked.Check = AlgInputRefusal;
@@ -48,6 +52,7 @@ public:
 
 private:
   bool& FStopped;
+  std::function<void()> FBeforeAsking;
   TInputProviderScope FScope;
 };
 
@@ -77,7 +82,8 @@ const char* RunStateName(TRunState State) {
 // goes back to what it was unless a close came meanwhile.
 class TAlgRunController::TBusyBracket {
 public:
-  explicit TBusyBracket(TAlgRunController& Owner) : FOwner(Owner), FAnswers(Owner.FStopHeld) {
+  explicit TBusyBracket(TAlgRunController& Owner)
+      : FOwner(Owner), FAnswers(Owner.FStopHeld, [&Owner] { Owner.ShowStepsBeforeInput(); }) {
     FOwner.FResume = FOwner.FState;
     FOwner.FState = TRunState::WaitingForInput;
   }
@@ -530,6 +536,14 @@ bool TAlgRunController::RequestClose(bool MainWindow) {
     return true;
   }
   return true;
+}
+
+void TAlgRunController::ShowStepsBeforeInput() {
+  const int64_t Steps = FSession.GetStepNumberNow();
+  if (Steps == FStatus.Steps)
+    return;
+  FStatus.Steps = Steps;
+  FHost.ShowProgress();
 }
 
 void TAlgRunController::AfterBusy() {

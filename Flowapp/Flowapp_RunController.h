@@ -169,6 +169,9 @@ private:
   void EndCheck(bool Stopped);
   // After the machine's code has left the stack: a held stop or close.
   void AfterBusy();
+  // An input is about to be asked: the status line says how many steps
+  // were made before it, also in the middle of a slice.
+  void ShowStepsBeforeInput();
   void CloseTick();
 
   TAlgorithm& FAlg;

@@ -171,6 +171,9 @@ public:
   TDebugState GetState() const { return FState; }
   TAlgMachine* GetMachine() const { return FMachine.get(); }
   int64_t GetStepNumber() const { return FSteps; }
+  // The same while a run of many steps is under way: those it has made too
+  // (what an input asked in the middle of it shows).
+  int64_t GetStepNumberNow() const { return FSteps + (FMachine ? FMachine->GetStepsInCall() : 0); }
   // The block the next step processes; null when not paused.
   TAlgBlock* GetNextBlock() const;
   // Variables the last step gave a value (new ones included), upper-cased

@@ -199,6 +199,7 @@ void TAlgMachine::StepBlocks(bool Processed) {
 bool TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done, IStepWatch* Watch) {
   CheckState(amsReady);
   bool Watched = false;
+  FStepsInCall = &Done;
   const auto Steps = [&] {
     TStepProgram* Program = nullptr;
     while (Done < MaxSteps && FState == amsReady) {
@@ -235,9 +236,11 @@ bool TAlgMachine::StepMany(int64_t MaxSteps, int64_t& Done, IStepWatch* Watch) {
       Steps();
     }
   } catch (...) {
+    FStepsInCall = nullptr;
     FState = amsError;
     throw;
   }
+  FStepsInCall = nullptr;
   return Watched;
 }
 

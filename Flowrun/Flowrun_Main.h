@@ -176,6 +176,10 @@ public:
   // watches whose condition may hold, and says so (true): the host looks
   // there itself (a breakpoint) and makes that step or not.
   bool StepMany(int64_t MaxSteps, int64_t& Done, IStepWatch* Watch = nullptr);
+  // Inside StepMany, the steps it has counted so far (its Done), up to the
+  // step under way; 0 outside. A host that is asked for an input while the
+  // steps go on shows how many were made before it.
+  int64_t GetStepsInCall() const { return FStepsInCall ? *FStepsInCall : 0; }
   // Steps while the state is amsReady, inside one component bracket (as
   // StepMany makes them).
   void Run();
@@ -266,6 +270,7 @@ private:
   // Component brackets open now. Inside one, a step's own bracket would only
   // count up and down on every component, so a step opens none.
   int FComponentBrackets = 0;
+  const int64_t* FStepsInCall = nullptr; // StepMany's Done while it runs
   TAlgCanvas* FCanvas;
   // Every block met so far, and a small table of the recent ones in front,
   // as a step looks up one or two blocks and their lookup must cost little.

@@ -646,6 +646,7 @@ bool TAlgMachine::RunFlatProgram(TStepProgram& P, int64_t MaxSteps, int64_t& Don
           // Its processor, with the machine as the generic step has it.
           SetFlatState(P, *S, false);
           Notice();
+          Done = Steps; // for an input it may ask (GetStepsInCall)
           ProcessBlock(P.BlockOf(S->Node), *P.Nodes[static_cast<size_t>(S->Node)].Compiled);
         } else {
           Yes = true; // fkUntilEnter

@@ -252,6 +252,32 @@ TEST_F(RunControllerTest, StopOrCloseWhileWaitingForInputCancelsItAndEndsTheRun)
   }
 }
 
+// An input asked in the middle of a run's slice: the status line counts
+// the steps made before it, as a step-by-step session stands there.
+TEST_F(RunControllerTest, AnInputAskedInARunShowsTheStepsMadeBeforeIt) {
+  TCompoundAlgBlock* Body = Alg.GetRoot()->GetBody();
+  TBasicAlgBlock::Class.CreateWithLines(Body, {"S=0"});
+  auto* Loop =
+      static_cast<TForAlgBlock*>(TForAlgBlock::Class.CreateWithLines(Body, {"I=1,20000,1"}));
+  TBasicAlgBlock::Class.CreateWithLines(Loop->GetBody(), {"S=S+I"});
+  TAlgBlock* Input = TIOAlgBlock::Class.CreateWithLines(Body, {"Ввод N"});
+  int64_t Expected = 0;
+  {
+    TAlgDebugSession Session(Alg);
+    while (Session.GetNextBlock() != Input)
+      Session.StepOne();
+    Expected = Session.GetStepNumber();
+  }
+  int64_t Shown = -1;
+  Asking.Fn = [&] {
+    Shown = Controller.GetRunStatus().Steps;
+    Controller.Stop();
+  };
+  Controller.Run();
+  ASSERT_TRUE(Until([&] { return Asking.Asked > 0; }));
+  EXPECT_EQ(Shown, Expected);
+}
+
 TEST_F(RunControllerTest, TheCheckGoesOnThePacerAndStopAndCloseEndIt) {
   Endless();
   // Every case runs the endless loop to its step limit.
