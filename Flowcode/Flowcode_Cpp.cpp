@@ -679,8 +679,8 @@ private:
   // largest magnitude; and whether it is made of whole literals alone (an
   // operation on those is made real). So no whole-number computation can
   // fail, and a compiler that leaves one out where it knows the value
-  // (x % 1, 0 * x) leaves out no failure. One pass over E.
-  TWhole FindWholeness(const TCodeExpr& E) const override {
+  // (x % 1, 0 * x) leaves out no failure.
+  TWhole LeafWholeness(const TCodeExpr& E) const override {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
@@ -693,14 +693,6 @@ private:
       W.Whole = FCounters.count(E.Text) != 0;
       W.Bound = Bound(E);
       return W;
-    case TCodeExpr::ekNegate:
-    case TCodeExpr::ekParens:
-      return Wholeness(E.Args[0]);
-    case TCodeExpr::ekAdd:
-    case TCodeExpr::ekSubtract:
-    case TCodeExpr::ekMultiply:
-    case TCodeExpr::ekDivide:
-      return ArithmeticWholeness(E);
     case TCodeExpr::ekMod: {
       const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
       W.Whole = L.Whole && R.Whole && Positive(E.Args[1]);
@@ -711,7 +703,6 @@ private:
       return W;
     }
   }
-  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
   // Whether the remainder E is written with %.
   bool IsWholeRemainder(const TCodeExpr& E) const { return WholeTyped(E); }
 

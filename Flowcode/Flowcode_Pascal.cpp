@@ -686,8 +686,8 @@ private:
   // How Pascal computes a value: as an Int64 (whole literals and counters,
   // their sums, differences and products where they surely fit and are no
   // product with 0, ROUND, TRUNC, MOD, and ABS and SQR of whole numbers),
-  // with its largest magnitude. One pass over E.
-  TWhole FindWholeness(const TCodeExpr& E) const override {
+  // with its largest magnitude.
+  TWhole LeafWholeness(const TCodeExpr& E) const override {
     TWhole W;
     switch (E.Kind) {
     case TCodeExpr::ekNumber: {
@@ -700,15 +700,6 @@ private:
       W.Whole = IsWholeCounter(E.Text);
       W.Bound = Bound(E);
       return W;
-    case TCodeExpr::ekNegate:
-    case TCodeExpr::ekParens:
-      return Wholeness(E.Args[0]);
-    case TCodeExpr::ekAdd:
-    case TCodeExpr::ekSubtract:
-    case TCodeExpr::ekMultiply:
-    case TCodeExpr::ekDivide:
-      // An operation on numbers alone is made an Extended.
-      return ArithmeticWholeness(E);
     case TCodeExpr::ekMod:
       W.Whole = true;
       W.Bound = Bound(E);
@@ -724,7 +715,6 @@ private:
       return W;
     }
   }
-  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
   // Whether the sum, difference or product E of whole L and R fits an
   // Int64, and is no product with 0, which Free Pascal leaves out of the
   // program with any failure of its other factor's ROUND, TRUNC or mod.

@@ -92,7 +92,19 @@ TCodeStyle::TWhole TCodeStyle::Wholeness(const TCodeExpr& E) const {
   return FWholes[&E] = FindWholeness(E);
 }
 
-TCodeStyle::TWhole TCodeStyle::ArithmeticWholeness(const TCodeExpr& E) const {
+TCodeStyle::TWhole TCodeStyle::FindWholeness(const TCodeExpr& E) const {
+  switch (E.Kind) {
+  case TCodeExpr::ekNegate:
+  case TCodeExpr::ekParens:
+    return Wholeness(E.Args[0]);
+  case TCodeExpr::ekAdd:
+  case TCodeExpr::ekSubtract:
+  case TCodeExpr::ekMultiply:
+  case TCodeExpr::ekDivide:
+    break;
+  default:
+    return LeafWholeness(E);
+  }
   const TWhole L = Wholeness(E.Args[0]), R = Wholeness(E.Args[1]);
   TWhole W;
   W.Numbers = L.Numbers && R.Numbers;

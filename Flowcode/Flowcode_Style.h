@@ -268,23 +268,24 @@ protected:
 
   // How the language computes a value as a whole number: whether it does,
   // whether the value is made of numbers alone (which the language computes
-  // its own way), and its largest magnitude. Each style says which parts
-  // are whole (FindWholeness); the findings are kept while an expression
-  // is written.
+  // its own way), and its largest magnitude. The findings are kept while an
+  // expression is written.
   struct TWhole {
     bool Whole = false, Numbers = false;
     long double Bound = 0;
   };
   TWhole Wholeness(const TCodeExpr& E) const;
-  virtual TWhole FindWholeness(const TCodeExpr& E) const {
+  bool WholeTyped(const TCodeExpr& E) const { return Wholeness(E).Whole; }
+  // A number, a variable, a remainder or a function's value, as the
+  // language computes it (nothing whole unless a style says so). Negation
+  // and parentheses are as their part; a sum, difference, product or
+  // quotient is whole where both parts are, it fits (FitsWhole) and it is
+  // no quotient, and made of numbers where both parts are (and then not
+  // whole: the language computes those its own way).
+  virtual TWhole LeafWholeness(const TCodeExpr& E) const {
     (void)E;
     return {};
   }
-  // A sum, difference, product or quotient E of two parts: whole where
-  // both are, it fits (FitsWhole) and it is no quotient; made of numbers
-  // where both are (and then not whole: the language computes those its
-  // own way).
-  TWhole ArithmeticWholeness(const TCodeExpr& E) const;
   // Whether the sum, difference or product E of whole L and R surely fits
   // the language's whole numbers.
   virtual bool FitsWhole(const TCodeExpr& E, const TWhole& L, const TWhole& R) const {
@@ -299,6 +300,7 @@ protected:
   static bool IsAtomText(const std::string& Text);
 
 private:
+  TWhole FindWholeness(const TCodeExpr& E) const;
   bool FLesson = false;
   std::set<TCodeHelper> FUsed;
   std::set<std::string> FMaybeUnset;

@@ -86,24 +86,23 @@ bool CheckStatement(const TStatement& S, TLineProblem& Out) {
 
 } // namespace
 
-bool CheckLine(TLineRole Role, const std::string& Line, TLineProblem& Out) {
-  TStatement S;
+TStatement ReadLineAs(TLineRole Role, const std::string& Line) {
   switch (Role) {
   case TLineRole::Computation:
-    S = ReadComputationLine(Line);
-    break;
+    return ReadComputationLine(Line);
   case TLineRole::InputOutput:
-    S = ReadInputOutputLine(Line);
-    break;
+    return ReadInputOutputLine(Line);
   case TLineRole::Condition:
-    S = ReadCondition(Line);
-    break;
+    return ReadCondition(Line);
   case TLineRole::CountingLoop:
-    S = ReadCountingLoop(Line);
-    break;
+    return ReadCountingLoop(Line);
   }
+  return {};
+}
+
+bool CheckLine(TLineRole Role, const std::string& Line, TLineProblem& Out) {
   Out = TLineProblem();
-  return CheckStatement(S, Out);
+  return CheckStatement(ReadLineAs(Role, Line), Out);
 }
 
 std::vector<TLineProblem> CheckLines(TLineRole Role, std::span<const std::string> Lines) {

@@ -25,6 +25,8 @@
 
 namespace Deskbay {
 
+struct TStatement;
+
 // How a block's lines are read.
 enum class TLineRole {
   Computation, // every line: an assignment, a drawing command or nothing
@@ -45,6 +47,9 @@ struct TLineProblem {
   // reason) has them separated by "\r\n", as the machine raises it.
   std::string Message;
 };
+
+// The line read as the machine reads a line in the given role.
+FLOWLANG_API TStatement ReadLineAs(TLineRole Role, const std::string& Line);
 
 // The problem of one line in the given role, if any (Missing is never set).
 FLOWLANG_API bool CheckLine(TLineRole Role, const std::string& Line, TLineProblem& Out);

@@ -24,6 +24,8 @@ static_assert(PictureSide == TAlgCanvas::GetCanvasHeight() * TAlgCanvas::GetCanv
 // Pixel coordinates a command may name; beyond them nothing could be seen.
 constexpr int64_t MinPixel = -2048, MaxPixel = 2047;
 constexpr int MaxRadius = 127;
+// The largest colour a command may name: an index into the palette.
+constexpr int LastColor = int(TAlgCanvas::Palette.size()) - 1;
 
 // Gives the arguments of one command from left to right, with the checks
 // of each value; every failure names the line as the user wrote it. The
@@ -114,7 +116,7 @@ public:
 
   TColor Color() {
     const int Index = Integer();
-    CheckRange(Index, 0, 15);
+    CheckRange(Index, 0, LastColor);
     return TAlgCanvas::Palette[size_t(Index)];
   }
 
@@ -210,7 +212,8 @@ bool TAlgCanvas::DrawQuickPoint(const TCompiledBlock::TLine& L, const TVarStorag
       !QuickInteger(Storage, L.Items[2], Index))
     return false;
   const int64_t PX = TArgReader::PixelX(IX), PY = TArgReader::PixelY(IY);
-  if (!TArgReader::InPixelRange(PX) || !TArgReader::InPixelRange(PY) || Index < 0 || Index > 15)
+  if (!TArgReader::InPixelRange(PX) || !TArgReader::InPixelRange(PY) || Index < 0 ||
+      Index > LastColor)
     return false;
   FPicture.SetPixel(int(PX), int(PY), Palette[size_t(Index)]);
   ++FCounts.Points;

@@ -12,6 +12,7 @@
 
 #include "Flowlang/Flowlang_Expression.h"
 #include "Flowlang/Flowlang_Statement.h"
+#include "Flowmodel/Flowmodel_LineCheck.h"
 #include "Flowmodel/Flowmodel_Main.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace Deskbay;
@@ -600,33 +602,13 @@ bool HasRemainderByOne(const TCodeExpr& E) {
 // Whether a line of B or of a block under it (the arms of a branch, the
 // body of a loop) has a MOD by a constant that rounds to 1 or -1.
 bool HasRemainderByOne(const TAlgBlock& B) {
-  for (const std::string& Line : B.GetText().Lines()) {
-    TStatement S;
-    switch (B.GetKind()) {
-    case TAlgBlockKind::Computation:
-      S = ReadComputationLine(Line);
-      break;
-    case TAlgBlockKind::InputOutput:
-      S = ReadInputOutputLine(Line);
-      break;
-    case TAlgBlockKind::Branch:
-    case TAlgBlockKind::WhileLoop:
-    case TAlgBlockKind::UntilLoop:
-      S = ReadCondition(Line);
-      break;
-    case TAlgBlockKind::ForLoop:
-      S = ReadCountingLoop(Line);
-      break;
-    case TAlgBlockKind::Root:
-    case TAlgBlockKind::Sequence:
-      break;
-    }
-    for (const TExprText& X : S.Exprs) {
-      const TCodeExprReading R = ReadCodeExpression(X.Text);
-      if (!R.Refused && !R.AlwaysFails && HasRemainderByOne(R.Root))
-        return true;
-    }
-  }
+  if (const std::optional<TLineRole> Role = LineRoleOfKind(B.GetKind()))
+    for (const std::string& Line : B.GetText().Lines())
+      for (const TExprText& X : ReadLineAs(*Role, Line).Exprs) {
+        const TCodeExprReading R = ReadCodeExpression(X.Text);
+        if (!R.Refused && !R.AlwaysFails && HasRemainderByOne(R.Root))
+          return true;
+      }
   for (int I = 0; I < B.GetBlockCount(); ++I)
     if (HasRemainderByOne(*B.GetBlocks(I)))
       return true;
