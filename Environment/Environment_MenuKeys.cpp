@@ -57,20 +57,15 @@ bool TMenuKeys::HandleKey(QWidget& Window, QKeyEvent& Event) {
   const Qt::KeyboardModifiers Mods = Event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                                           Qt::AltModifier | Qt::MetaModifier);
   if (Event.type() == QEvent::KeyRelease) {
-    if (Event.key() == Qt::Key_Alt && FAltAlone && !Event.isAutoRepeat()) {
-      FAltAlone = false;
+    if (Event.key() == Qt::Key_Alt && FAltTapped) {
+      FAltTapped = false;
       OpenMenu(Window, 0);
       return true;
     }
     return false;
   }
-  if (Event.type() != QEvent::KeyPress)
+  if (Event.type() != QEvent::KeyPress || Event.key() == Qt::Key_Alt)
     return false;
-  if (Event.key() == Qt::Key_Alt) {
-    FAltAlone = Mods == Qt::AltModifier || Mods == Qt::NoModifier;
-    return false;
-  }
-  FAltAlone = false;
   if (Event.key() == Qt::Key_F10 && Mods == Qt::NoModifier) {
     OpenMenu(Window, 0);
     return true;
@@ -93,9 +88,48 @@ bool TMenuKeys::HandleKey(QWidget& Window, QKeyEvent& Event) {
   return false;
 }
 
-void TMenuKeys::KeyTaken(const QKeyEvent& Event) {
-  if (Event.key() != Qt::Key_Alt)
+void TMenuKeys::Interrupted(Qt::KeyboardModifiers Held) {
+  FAltTapped = false;
+  if (FAltDown)
     FAltAlone = false;
+  else if (Held & Qt::AltModifier)
+    FUsedBeforePress = true;
+}
+
+void TMenuKeys::Follow(const QKeyEvent& Event) {
+  const bool IsAlt = Event.key() == Qt::Key_Alt;
+  switch (Event.type()) {
+  case QEvent::ShortcutOverride:
+    // Comes at once, also when the press itself comes later.
+    if (!IsAlt)
+      Interrupted(Event.modifiers());
+    break;
+  case QEvent::KeyPress:
+    FAltTapped = false;
+    if (!IsAlt) {
+      FAltAlone = false;
+    } else if (!FAltDown) { // not the same press at its next receiver
+      const Qt::KeyboardModifiers Mods =
+          Event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::MetaModifier);
+      FAltDown = true;
+      FAltAlone = Mods == Qt::NoModifier && !FUsedBeforePress;
+      FUsedBeforePress = false;
+    }
+    break;
+  case QEvent::KeyRelease:
+    if (!IsAlt) {
+      FAltAlone = false;
+    } else if (Event.isAutoRepeat()) {
+    } else if (FAltDown) { // its first receiver; HandleKey asks at the last
+      FAltTapped = FAltAlone;
+      FAltDown = FAltAlone = false;
+    } else { // the same release again, or Alt held since before the keys came here
+      FUsedBeforePress = false;
+    }
+    break;
+  default:
+    break;
+  }
 }
 
 void TMenuKeys::OpenMenu(QWidget& Window, int Index) {

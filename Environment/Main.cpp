@@ -24,6 +24,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -587,14 +588,14 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
     // A key a shortcut takes (Alt+1 inserts a block) comes as no key press:
     // with Alt held it is no Alt alone either.
     if (FMenuKeys)
-      FMenuKeys->KeyTaken(*static_cast<QKeyEvent*>(Event));
+      FMenuKeys->Follow(*static_cast<QKeyEvent*>(Event));
     break;
   case QEvent::KeyPress:
   case QEvent::KeyRelease:
     // Any other key pressed or let go while Alt is held, wherever it goes,
     // makes it no Alt alone.
     if (FMenuKeys)
-      FMenuKeys->KeyTaken(*static_cast<QKeyEvent*>(Event));
+      FMenuKeys->Follow(*static_cast<QKeyEvent*>(Event));
     // The strip's menus from a document window's keyboard: the key as it
     // reaches the focused control (or the window without one), once.
     if (FMenuKeys && Watched->isWidgetType() && !QApplication::activePopupWidget() &&
@@ -610,7 +611,7 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
     break;
   case QEvent::MouseButtonPress:
     if (FMenuKeys)
-      FMenuKeys->Interrupted();
+      FMenuKeys->Interrupted(static_cast<QMouseEvent*>(Event)->modifiers());
     RequestActionUpdate();
     break;
   case QEvent::MouseButtonRelease:

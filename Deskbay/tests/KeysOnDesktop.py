@@ -417,10 +417,11 @@ def main():
         return KeysSession(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
                            sys.argv[3] if len(sys.argv) == 4 else None)
 
-    # Now and then, right after another desktop test, the first keys of a
-    # fresh session go astray (the Файл menu opens and takes the typing);
-    # a session that failed so is tried again from the start, at most
-    # twice more. The cause is not found yet.
+    # A session that failed is tried again from the start, at most twice
+    # more, and says so: a desktop under load may drop a window manager's
+    # answer. (The first keys going astray, with the Файл menu open and
+    # taking the typing, was the program's: Alt+2 taken by its shortcut
+    # before the screen reader's bridge handed on the press of its Alt.)
     status = 1
     for attempt in range(3):
         if attempt:

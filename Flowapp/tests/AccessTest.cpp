@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -282,6 +283,34 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   Key(QEvent::KeyRelease, Qt::Key_Alt);
   EXPECT_EQ(W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount(), Blocks + 1);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  // With a screen reader's bridge on, the press and the release of Alt may
+  // come after the shortcut taken with it: still no Alt alone, and the
+  // text typed next goes to the new block, not to a menu ("в" would choose
+  // "Сохранить &все").
+  W->GetForm()->AlgEditor->setFocus();
+  EXPECT_TRUE(qt_sendShortcutOverrideEvent(QApplication::focusWidget(), 0, Qt::Key_2,
+                                           Qt::AltModifier, "2"));
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount(), Blocks + 2);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  // A pointer press with Alt held, before that Alt's press comes: the same.
+  W->GetForm()->AlgEditor->setFocus();
+  QMouseEvent Click(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                    Qt::LeftButton, Qt::AltModifier);
+  QApplication::sendEvent(W->GetForm()->AlgEditor, &Click);
+  QMouseEvent Let(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                  Qt::NoButton, Qt::AltModifier);
+  QApplication::sendEvent(W->GetForm()->AlgEditor, &Let);
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  // Nothing of them stays: Alt alone opens "Файл" again.
+  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
+  QApplication::activePopupWidget()->close();
+  QTest::qWait(20);
 
   // Alt+Ы on a Russian layout and Alt+S on a Latin one: the window's own
   // menu on the strip.
