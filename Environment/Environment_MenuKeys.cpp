@@ -39,6 +39,12 @@ QChar Mnemonic(const QString& Title) {
   return {};
 }
 
+// The modifiers that make a key another key: Shift, Ctrl, Alt, Meta.
+Qt::KeyboardModifiers HeldModifiers(const QKeyEvent& Event) {
+  return Event.modifiers() &
+         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
 } // namespace
 
 int MnemonicMenuIndex(const std::vector<QString>& Titles, int Key) {
@@ -54,8 +60,7 @@ int MnemonicMenuIndex(const std::vector<QString>& Titles, int Key) {
 TMenuKeys::TMenuKeys(QMenuBar& Bar) : QObject(&Bar), FBar(Bar) {}
 
 bool TMenuKeys::HandleKey(QWidget& Window, QKeyEvent& Event) {
-  const Qt::KeyboardModifiers Mods = Event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
-                                                          Qt::AltModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers Mods = HeldModifiers(Event);
   if (Event.type() == QEvent::KeyRelease) {
     if (Event.key() == Qt::Key_Alt && FAltTapped) {
       FAltTapped = false;
@@ -109,18 +114,19 @@ void TMenuKeys::Follow(const QKeyEvent& Event) {
     if (!IsAlt) {
       FAltAlone = false;
     } else if (!FAltDown) { // not the same press at its next receiver
-      const Qt::KeyboardModifiers Mods =
-          Event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::MetaModifier);
       FAltDown = true;
-      FAltAlone = Mods == Qt::NoModifier && !FUsedBeforePress;
+      FAltAlone = (HeldModifiers(Event) & ~Qt::AltModifier) == Qt::NoModifier && !FUsedBeforePress;
       FUsedBeforePress = false;
     }
     break;
   case QEvent::KeyRelease:
     if (!IsAlt) {
       FAltAlone = false;
-    } else if (Event.isAutoRepeat()) {
-    } else if (FAltDown) { // its first receiver; HandleKey asks at the last
+      break;
+    }
+    if (Event.isAutoRepeat())
+      break;
+    if (FAltDown) { // its first receiver; HandleKey asks at the last
       FAltTapped = FAltAlone;
       FAltDown = FAltAlone = false;
     } else { // the same release again, or Alt held since before the keys came here

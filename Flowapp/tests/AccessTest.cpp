@@ -257,6 +257,14 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
         return A->menu();
     return nullptr;
   };
+  auto TapAlt = [&Key] {
+    Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    Key(QEvent::KeyRelease, Qt::Key_Alt);
+  };
+  auto CloseMenu = [] {
+    QApplication::activePopupWidget()->close();
+    QTest::qWait(20);
+  };
   Key(QEvent::KeyPress, Qt::Key_F10);
   EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
   QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
@@ -264,11 +272,9 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
   // Alt alone: press and release.
-  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  TapAlt();
   EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
-  QApplication::activePopupWidget()->close();
-  QTest::qWait(20);
+  CloseMenu();
 
   // Alt with another key first is no Alt alone.
   Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
@@ -290,8 +296,7 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   W->GetForm()->AlgEditor->setFocus();
   EXPECT_TRUE(qt_sendShortcutOverrideEvent(QApplication::focusWidget(), 0, Qt::Key_2,
                                            Qt::AltModifier, "2"));
-  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  TapAlt();
   EXPECT_EQ(W->GetAlgorithm().GetRoot()->GetBody()->GetBlockCount(), Blocks + 2);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   // A pointer press with Alt held, before that Alt's press comes: the same.
@@ -302,15 +307,12 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   QMouseEvent Let(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
                   Qt::NoButton, Qt::AltModifier);
   QApplication::sendEvent(W->GetForm()->AlgEditor, &Let);
-  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  TapAlt();
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   // Nothing of them stays: Alt alone opens "Файл" again.
-  Key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
-  Key(QEvent::KeyRelease, Qt::Key_Alt);
+  TapAlt();
   EXPECT_EQ(QApplication::activePopupWidget(), Shell->mnuFile);
-  QApplication::activePopupWidget()->close();
-  QTest::qWait(20);
+  CloseMenu();
 
   // Alt+Ы on a Russian layout and Alt+S on a Latin one: the window's own
   // menu on the strip.
@@ -318,12 +320,10 @@ TEST_F(AccessTest, F10AltAndAltWithALetterOpenTheStripsMenusFromADocument) {
   ASSERT_NE(Run, nullptr);
   Key(QEvent::KeyPress, 0x042B, Qt::AltModifier);
   EXPECT_EQ(QApplication::activePopupWidget(), Run);
-  QApplication::activePopupWidget()->close();
-  QTest::qWait(20);
+  CloseMenu();
   Key(QEvent::KeyPress, Qt::Key_S, Qt::AltModifier);
   EXPECT_EQ(QApplication::activePopupWidget(), Run);
-  QApplication::activePopupWidget()->close();
-  QTest::qWait(20);
+  CloseMenu();
 
   EXPECT_EQ(Shell->FileSaveAs->shortcut(), QKeySequence("Ctrl+Shift+S"));
   EXPECT_EQ(Shell->FileClose->shortcut(), QKeySequence("Ctrl+W"));
